@@ -9,10 +9,15 @@
 // 1e-8 relative. Ranges: t in [-1e300, 1e300]; df of t in [1e-300, 1e10]; chi-square x and F f
 // in [0, 1e300]; other dfs in [1e-300, 1e300]; binomial s in [0, xn], xn in [1e-300, 1e300],
 // pr by the zero finder on [0, 1].
-// This version: an infinite chi-square argument gives the limit (the published gratio would
-// form inf - inf); which = 1 of cdfchi reports status 10 when gratio flags an error.
+// This version: the searched function is scaled by 1 / min(p, q) (search_scale); cumt forms
+// df / t^2 without overflow for |t| >= 1e150 and evaluates the tail from its logarithm when
+// that ratio underflows (the published t * t overflows beyond 1.3e154 and gives a zero tail,
+// wrong for df below about 2); an infinite chi-square argument gives the limit (the published gratio
+// would form inf - inf); which = 1 of cdfchi reports status 10 when gratio flags an error; cdfbin
+// which = 4 refines the smaller of pr and 1 - pr (see refine_small_probability).
 #include "addin/numerics/cdf.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "addin/numerics/search.h"
@@ -69,6 +74,16 @@ void cumgam(double x, double a, double& cum, double& ccum) {
     detail::gratio(a, x, cum, ccum, 0);
 }
 
+// The searches solve cum - p = 0 (or ccum - q = 0 for the smaller q). For p near 1e-300 the
+// function values, and the divided differences the zero finder forms from them, fall into the
+// subnormal range and the iteration loses its way. Dividing by the smaller of p and q changes
+// no iterate in exact arithmetic (every test in dinvr and dzror is invariant under scaling f)
+// but keeps the values near 1.
+double search_scale(double p, double q) {
+    const double porq = std::fmin(p, q);
+    return porq > 0.0 ? 1.0 / porq : 1.0;
+}
+
 // Status and bound after a failed search.
 void search_failure(const detail::SearchOutcome& o, double low, double high, int& status,
                     double& bound) {
@@ -93,10 +108,33 @@ constexpr double kDt1Denom[4] = {4.0, 96.0, 384.0, 92160.0};
 }  // namespace
 
 void cumt(double t, double df, double& cum, double& ccum) {
-    const double tt = t * t;
-    const double dfptt = df + tt;
-    const double xx = df / dfptt;
-    const double yy = tt / dfptt;
+    double xx, yy;
+    if (std::fabs(t) < 1e150) {
+        const double tt = t * t;
+        const double dfptt = df + tt;
+        xx = df / dfptt;
+        yy = tt / dfptt;
+    } else {
+        // t * t would overflow: xx = df / (df + t^2) is df / t^2 to working precision, and may
+        // itself underflow while the tail it gives, about xx^(df / 2), is still a normal number.
+        // Below 1e-300 the incomplete beta ratio is its leading power-series term,
+        // I_x(a, 1/2) = x^a / (a B(a, 1/2)), exactly to double precision.
+        xx = (df / std::fabs(t)) / std::fabs(t);
+        if (xx < 1e-300) {
+            const double a = 0.5 * df;
+            const double lnx = std::log(df) - 2.0 * std::log(std::fabs(t));
+            const double tail = 0.5 * std::exp(a * lnx - std::log(a) - detail::betaln(a, 0.5));
+            if (t <= 0.0) {
+                cum = tail;
+                ccum = 1.0 - tail;
+            } else {
+                ccum = tail;
+                cum = 1.0 - tail;
+            }
+            return;
+        }
+        yy = 1.0 - xx;
+    }
     double a, oma;
     cumbet(xx, yy, 0.5 * df, 0.5, a, oma);
     if (t <= 0.0) {
@@ -227,7 +265,8 @@ void cdft(int& which, double& p, double& q, double& t, double& df, int& status, 
         return;
     }
     const bool qporq = p <= q;
-    auto target = [&](double cum, double ccum) { return qporq ? cum - p : ccum - q; };
+    const double scale = search_scale(p, q);
+    auto target = [&](double cum, double ccum) { return (qporq ? cum - p : ccum - q) * scale; };
     if (which == 1) {
         cumt(t, df, p, q);
     } else if (which == 2) {
@@ -297,10 +336,11 @@ void cdfchi(int& which, double& p, double& q, double& x, double& df, int& status
         return;
     }
     bool failed = false;  // gratio could not answer during the search
+    const double scale = search_scale(p, q);
     auto f = [&](double cum, double ccum) {
         const double fx = qporq ? cum - p : ccum - q;
         if (fx + porq > 1.5) failed = true;
-        return fx;
+        return fx * scale;
     };
     detail::SearchOutcome o;
     if (which == 2) {
@@ -365,7 +405,8 @@ void cdff(int& which, double& p, double& q, double& f, double& dfn, double& dfd,
         return;
     }
     const bool qporq = p <= q;
-    auto target = [&](double cum, double ccum) { return qporq ? cum - p : ccum - q; };
+    const double scale = search_scale(p, q);
+    auto target = [&](double cum, double ccum) { return (qporq ? cum - p : ccum - q) * scale; };
     detail::SearchOutcome o;
     switch (which) {
         case 1: cumf(f, dfn, dfd, p, q); return;
@@ -398,6 +439,37 @@ void cdff(int& which, double& p, double& q, double& f, double& dfn, double& dfd,
             return;
     }
 }
+
+namespace {
+// The zero finder settles the variable it searched (pr when p <= q, else ompr) to a relative
+// 1e-8, so when the answer makes the other one the smaller, that one is only known to an
+// absolute 1e-8 (a lower confidence limit of 1e-7 would carry a 10% error). A second zero
+// search in the smaller variable, bracketed around the first answer, restores its relative
+// accuracy; if the bracket fails to hold a sign change the first answer stands.
+void refine_small_probability(double s, double xn, double p, double q, bool qporq, double& pr,
+                              double& ompr) {
+    const bool pr_is_small = pr < ompr;
+    if (pr_is_small == qporq) return;  // the small one was searched already
+    const double v0 = pr_is_small ? pr : ompr;
+    const double width = 4.0 * kRelTol;
+    const double lo = std::max(0.0, v0 - width), hi = std::min(1.0, v0 + width);
+    double v = v0;
+    const auto o = detail::dzror(lo, hi, kAbsTol, kRelTol, v, [&](double u) {
+        double cum, ccum;
+        if (pr_is_small) cumbin(s, xn, u, 1.0 - u, cum, ccum);
+        else cumbin(s, xn, 1.0 - u, u, cum, ccum);
+        return (qporq ? cum - p : ccum - q) * search_scale(p, q);
+    });
+    if (o.status != 0) return;
+    if (pr_is_small) {
+        pr = v;
+        ompr = 1.0 - v;
+    } else {
+        ompr = v;
+        pr = 1.0 - v;
+    }
+}
+}  // namespace
 
 void cdfbin(int& which, double& p, double& q, double& s, double& xn, double& pr, double& ompr,
             int& status, double& bound) {
@@ -453,7 +525,8 @@ void cdfbin(int& which, double& p, double& q, double& s, double& xn, double& pr,
         return;
     }
     const bool qporq = p <= q;
-    auto target = [&](double cum, double ccum) { return qporq ? cum - p : ccum - q; };
+    const double scale = search_scale(p, q);
+    auto target = [&](double cum, double ccum) { return (qporq ? cum - p : ccum - q) * scale; };
     if (which == 1) {
         cumbin(s, xn, pr, ompr, p, q);
     } else if (which == 2) {
@@ -478,18 +551,19 @@ void cdfbin(int& which, double& p, double& q, double& s, double& xn, double& pr,
             o = detail::dzror(0.0, 1.0, kAbsTol, kRelTol, pr, [&](double v) {
                 double cum, ccum;
                 cumbin(s, xn, v, 1.0 - v, cum, ccum);
-                return cum - p;
+                return (cum - p) * scale;
             });
             ompr = 1.0 - pr;
         } else {
             o = detail::dzror(0.0, 1.0, kAbsTol, kRelTol, ompr, [&](double v) {
                 double cum, ccum;
                 cumbin(s, xn, 1.0 - v, v, cum, ccum);
-                return ccum - q;
+                return (ccum - q) * scale;
             });
             pr = 1.0 - ompr;
         }
         search_failure(o, 0.0, 1.0, status, bound);
+        if (status == 0) refine_small_probability(s, xn, p, q, qporq, pr, ompr);
     }
 }
 

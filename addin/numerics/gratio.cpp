@@ -6,7 +6,9 @@
 // and Temme's uniform expansion when a is large and x close to a. The accuracy indicator ind
 // selects the tolerances; the numerics always call it with ind = 0 (about 14 significant
 // digits). Both ratios are produced, the smaller one directly.
-// This version: ans = 2 signals the published error returns (negative arguments, both zero,
+// This version: for a >= 20, 1 - x/a and x/a - 1 - ln(x/a) are formed from (x - a) / a rather
+// than from the rounded ratio x/a, whose rounding error is multiplied by a in Temme's
+// exponent (a relative 4e-12 at a = 5e6 otherwise). ans = 2 signals the published error returns (negative arguments, both zero,
 // or an indeterminate result for a above about 6.6e28 with x close to a).
 #include <algorithm>
 #include <cmath>
@@ -229,8 +231,11 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
             qans = 1.0;
             return;
         }
-        const double s = 0.5 + (0.5 - l);
-        double z = rlog(l);
+        // Near l = 1, 1 - l and rlog(l) = l - 1 - ln l come from the exact difference x - a;
+        // far from it the rounded l is harmless and ln l is taken directly.
+        const double d = (x - a) / a;
+        const double s = -d;
+        double z = (std::fabs(d) < 0.5) ? rlog1(d) : rlog(l);
         if (z >= 700.0 / a) {
             if (std::fabs(s) <= 2.0 * e) {
                 ans = 2.0;
@@ -308,10 +313,7 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
             t *= amn / x;
             sum += t;
         }
-        for (int m = 1; m <= n - 1; ++m) {
-            n -= 1;
-            sum += wk[n - 1];
-        }
+        for (int m = n - 1; m >= 1; --m) sum += wk[m - 1];
         from_q((r / x) * (1.0 + sum));
         return;
     }
@@ -335,10 +337,8 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
         t *= x / apn;
         sum += t;
     } while (t > tol);
-    for (int m = 1; m <= n - 1; ++m) {
-        n -= 1;
-        sum += wk[n - 1];
-    }
+    // Add the stored leading terms, smallest first.
+    for (int m = n - 1; m >= 1; --m) sum += wk[m - 1];
     from_p((r / a) * (1.0 + sum));
 }
 
