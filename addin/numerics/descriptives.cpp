@@ -274,7 +274,8 @@ Interval Descriptives::PercentileCI(double P, double confidence, int method) con
     if (method != kPercentileEmpirical) return {alpha, kNaN, kNaN};
     const Interval ranks = BinomialRankCI(alpha, n, P / 100.0, kTwoSided);
     if (std::isnan(ranks.lower) || std::isnan(ranks.upper)) return {alpha, kNaN, kNaN};
-    return {ranks.alpha, OrderStatistic(ranks.lower), OrderStatistic(ranks.upper)};
+    // The ranks count from 0 (the smallest value has rank 0).
+    return {ranks.alpha, OrderStatistic(ranks.lower + 1.0), OrderStatistic(ranks.upper + 1.0)};
 }
 
 Interval Descriptives::MeanCI(double confidence) const {

@@ -58,6 +58,10 @@ double BinomialP(double n, double s, double pr, Tail tail);
 double BinomialQuantile(double alpha, double n, double pr, Tail tail);
 double BinomialProportionBound(double p, double n, double s, Tail tail);
 Interval BinomialProportionCI(double alpha, double n, double proportion, Tail tail);
+// Ranks of the order statistics bounding the quantile pr (0.5 for the median), counted from
+// 0 (rank 0 is the smallest value): the lower rank is the integer part of the binomial quantile
+// at a = alpha (tail 2) or alpha / 2 (tail 0), the upper one that of the quantile at 1 - a,
+// plus 1. The first member is the attained alpha, P[X <= lower] + P[X > upper].
 Interval BinomialRankCI(double alpha, double n, double pr, Tail tail);
 
 // P[X <= x] (point false) or P[X = x] (point true) for a sample of size sample drawn without

@@ -191,3 +191,60 @@ for (i in seq_along(sets)) {
   d$mean[i] <- mean(v); d$sd[i] <- sd(v)
 }
 write_table("strd_r.txt", c("dataset", "mean", "sd"), d, "R's mean() and sd() of the StRD univariate data sets")
+
+# ---------------------------------------------------------------- moments and their tests
+# Written from the published formulas: D'Agostino (1970) for skewness, Anscombe and Glynn
+# (1983) for kurtosis; sample skewness and kurtosis with the usual bias corrections.
+moment_row <- function(name, x) {
+  n <- length(x); d <- x - mean(x); s <- sd(x)
+  g1 <- (sum(d^3) / n) / (sum(d^2) / n)^1.5
+  b2 <- (sum(d^4) / n) / (sum(d^2) / n)^2
+  G1 <- n / ((n - 1) * (n - 2)) * sum(d^3) / s^3
+  G2 <- n * (n + 1) / ((n - 1) * (n - 2) * (n - 3)) * sum(d^4) / s^4 - 3 * (n - 1)^2 / ((n - 2) * (n - 3))
+  p_skew <- NA
+  if (n >= 8) {
+    Y <- g1 * sqrt((n + 1) * (n + 3) / (6 * (n - 2)))
+    beta2 <- 3 * (n^2 + 27 * n - 70) * (n + 1) * (n + 3) / ((n - 2) * (n + 5) * (n + 7) * (n + 9))
+    W2 <- sqrt(2 * (beta2 - 1)) - 1
+    delta <- 1 / sqrt(log(sqrt(W2)))
+    a <- sqrt(2 / (W2 - 1))
+    Z <- delta * log(Y / a + sqrt((Y / a)^2 + 1))
+    p_skew <- 2 * pnorm(-abs(Z))
+  }
+  p_kurt <- NA
+  if (n >= 20) {
+    E <- 3 * (n - 1) / (n + 1)
+    V <- 24 * n * (n - 2) * (n - 3) / ((n + 1)^2 * (n + 3) * (n + 5))
+    xx <- (b2 - E) / sqrt(V)
+    sb1 <- 6 * (n^2 - 5 * n + 2) / ((n + 7) * (n + 9)) * sqrt(6 * (n + 3) * (n + 5) / (n * (n - 2) * (n - 3)))
+    A <- 6 + (8 / sb1) * (2 / sb1 + sqrt(1 + 4 / sb1^2))
+    r <- (1 - 2 / A) / (1 + xx * sqrt(2 / (A - 4)))
+    Z <- ((1 - 2 / (9 * A)) - sign(r) * abs(r)^(1 / 3)) / sqrt(2 / (9 * A))
+    p_kurt <- 2 * pnorm(-abs(Z))
+  }
+  data.frame(region = name, G1, g1, p_skew, G2, b2, p_kurt, values = paste(sprintf("%.17g", x), collapse = ","))
+}
+set.seed(1)
+d <- rbind(moment_row("exp30", round(rexp(30), 4)), moment_row("norm50", round(rnorm(50), 4)),
+           moment_row("outlier11", c(1:10, 30)), moment_row("unif25", round(runif(25), 4)),
+           moment_row("flat20", c(rep(0, 10), rep(1, 10))))
+con <- file("moments.txt", "w")
+writeLines(c("# sample skewness G1, coefficient g1, D'Agostino p; sample kurtosis G2, coefficient b2, Anscombe-Glynn p",
+             paste("# made by make_fixtures.R with", R.version.string),
+             "region G1 g1 p_skew G2 b2 p_kurt values"), con)
+writeLines(paste(d$region, fmt(d$G1), fmt(d$g1), fmt(d$p_skew), fmt(d$G2), fmt(d$b2), fmt(d$p_kurt), d$values), con)
+close(con)
+
+# ---------------------------------------------------------------- order-statistic intervals
+# For the data 1..n the confidence limits of the P-th percentile are the 1-based positions
+# qbinom(a, n, P) and qbinom(1 - a, n, P) + 1, a = alpha / 2; attained alpha as below.
+d <- expand.grid(n = c(10, 20, 50, 101, 1000), P = c(50, 25, 90), conf = c(90, 95, 99))
+a <- (1 - d$conf / 100) / 2
+d$lower <- qbinom(a, d$n, d$P / 100)
+d$upper <- qbinom(1 - a, d$n, d$P / 100) + 1
+d$attained <- pbinom(d$lower - 1, d$n, d$P / 100) + pbinom(d$upper - 1, d$n, d$P / 100, lower.tail = FALSE)
+d <- d[d$lower >= 1 & d$upper <= d$n, ]
+d$region <- paste0("n", d$n)
+write_table("percentile_ci.txt", c("region", "n", "P", "conf", "lower", "upper", "attained"),
+            d[c("region", "n", "P", "conf", "lower", "upper", "attained")],
+            "order-statistic confidence limits of percentiles of 1..n (positions from 1)")
