@@ -113,12 +113,28 @@ TEST(AccuracyAgainstR, StudentT) {
         EXPECT_LE(t.Worst(f), kQuantileTolerance) << f;
 }
 
+// Where ours and R's differ beyond 1e-12, a 30-digit value (mpmath) decides: when it shows R's
+// value to be the less accurate one, our error against it is scored instead, and the case is
+// listed.
+void check_with_arbiter(ErrorTable& table, const char* function, const std::string& region, double got,
+                        double expected, double exact, const std::string& at) {
+    if (std::isnan(expected)) return;
+    const double e = RelativeError(got, expected);
+    if (e > kProbabilityTolerance && !std::isnan(exact) && RelativeError(got, exact) < RelativeError(expected, exact)) {
+        std::printf("  %s at %s: R is off by %.2e, ours by %.2e (against 30 digits)\n", function, at.c_str(),
+                    RelativeError(expected, exact), RelativeError(got, exact));
+        table.Add(function, region, RelativeError(got, exact), at);
+        return;
+    }
+    table.Add(function, region, e, at);
+}
+
 TEST(AccuracyAgainstR, ChiSquare) {
     ErrorTable t;
     for (const auto& r : ReadFixture("pchisq.txt")) {
         const double x = r.values[0], df = r.values[1];
-        check(t, "ChiSquareP lower", r.region, ChiSquareP(x, df, kLowerTail), r.values[2], where({x, df}));
-        check(t, "ChiSquareP upper", r.region, ChiSquareP(x, df, kUpperTail), r.values[3], where({x, df}));
+        check_with_arbiter(t, "ChiSquareP lower", r.region, ChiSquareP(x, df, kLowerTail), r.values[2], r.values[4], where({x, df}));
+        check_with_arbiter(t, "ChiSquareP upper", r.region, ChiSquareP(x, df, kUpperTail), r.values[3], r.values[5], where({x, df}));
     }
     // No chi-square quantile wrapper exists; the core's inversion is checked directly.
     for (const auto& r : ReadFixture("qchisq.txt")) {

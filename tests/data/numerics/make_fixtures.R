@@ -44,6 +44,11 @@ dfs <- c(1e-3, 0.1, 0.5, 1, 2.5, 5, 10, 30, 100, 1e3, 1e5, 1e7)
 ts <- c(0, 0.1, 0.5, 1, 1.5, 2, 3, 5, 10, 30, 100, 1e3, 1e5, 1e10, 1e50, 1e150)
 d <- expand.grid(t = c(ts, -ts[-1]), df = dfs)
 d$region <- ifelse(d$df < 1, "small-df", ifelse(d$df > 1000, "huge-df", "moderate-df"))
+set.seed(31)  # a random scatter over the whole domain besides the grid
+r <- data.frame(df = 10^runif(400, -2, 6))
+r$t <- qt(10^runif(400, -250, log10(0.5)), r$df) * sample(c(-1, 1), 400, TRUE)
+r$region <- "random"
+d <- rbind(d, r[c("t", "df", "region")])
 d$lower <- pt(d$t, d$df); d$upper <- pt(d$t, d$df, lower.tail = FALSE)
 d$lower[d$lower <= 1e-300] <- NA; d$upper[d$upper <= 1e-300] <- NA
 d <- d[!(is.na(d$lower) & is.na(d$upper)), c("region", "t", "df", "lower", "upper")]
@@ -68,6 +73,12 @@ for (df in dfs) {
 }
 d <- do.call(rbind, rows)
 d$region <- ifelse(d$df < 0.5, "small-df", ifelse(d$df > 1000, "huge-df", "moderate-df"))
+set.seed(32)
+r <- data.frame(df = 10^runif(400, -3, 6))
+r$x <- ifelse(runif(400) < 0.5, qchisq(10^runif(400, -250, log10(0.5)), r$df),
+              qchisq(10^runif(400, -250, log10(0.5)), r$df, lower.tail = FALSE))
+r$region <- "random"
+d <- rbind(d, r[r$x > 0, c("x", "df", "region")])
 d$lower <- pchisq(d$x, d$df); d$upper <- pchisq(d$x, d$df, lower.tail = FALSE)
 d$lower[d$lower <= 1e-300] <- NA; d$upper[d$upper <= 1e-300] <- NA
 d <- d[!(is.na(d$lower) & is.na(d$upper)), ]
@@ -86,6 +97,11 @@ dfs <- c(1e-3, 0.5, 1, 2, 5, 10, 30, 100, 1e4, 1e7)
 fs <- c(1e-8, 1e-3, 0.1, 0.5, 1, 2, 3, 5, 10, 100, 1e4, 1e8, 1e20)
 d <- expand.grid(f = fs, dfn = dfs, dfd = dfs)
 d$region <- ifelse(pmin(d$dfn, d$dfd) < 0.5, "small-df", ifelse(pmax(d$dfn, d$dfd) > 1000, "huge-df", "moderate-df"))
+set.seed(33)
+r <- data.frame(dfn = 10^runif(600, -2, 6), dfd = 10^runif(600, -2, 6))
+r$f <- 10^runif(600, -10, 10)
+r$region <- "random"
+d <- rbind(d, r[c("f", "dfn", "dfd", "region")])
 d$lower <- pf(d$f, d$dfn, d$dfd); d$upper <- pf(d$f, d$dfn, d$dfd, lower.tail = FALSE)
 d$lower[d$lower <= 1e-300] <- NA; d$upper[d$upper <= 1e-300] <- NA
 d <- d[!(is.na(d$lower) & is.na(d$upper)), ]
@@ -110,6 +126,11 @@ for (n in c(1, 5, 10, 20, 50, 100, 1000, 1e5, 1e6)) for (pr in c(1e-4, 0.01, 0.1
 }
 d <- do.call(rbind, rows)
 d$region <- ifelse(d$n <= 100, "small-n", "large-n")
+set.seed(34)
+r <- data.frame(n = round(10^runif(500, 0, 7)), pr = 10^runif(500, -5, 0) * 0.999)
+r$s <- pmin(r$n, pmax(0, round(r$n * r$pr + rnorm(500) * 6 * sqrt(r$n * r$pr * (1 - r$pr) + 1))))
+r$region <- "random"
+d <- rbind(d, r[c("s", "n", "pr", "region")])
 d$lower <- pbinom(d$s, d$n, d$pr)                           # P[X <= s]
 d$upper <- pbinom(d$s - 1, d$n, d$pr, lower.tail = FALSE)   # P[X >= s]
 d$lower[d$lower <= 1e-300] <- NA; d$upper[d$upper <= 1e-300] <- NA
