@@ -242,6 +242,16 @@ TEST(BadArguments, InfiniteStatisticsGiveTheLimits) {
     EXPECT_EQ(FP(kInf, 2, 3, kLowerTail), 1.0);
 }
 
+TEST(BadArguments, ArgumentsNearTheOverflowLimitStillReturn) {
+    // The continued fraction of the beta ratio once looped for ever here.
+    const double f = FQuantile(0.05, 5e307, 10.183382805905564, kLowerTail);
+    EXPECT_TRUE(std::isnan(f) || f >= 0.0);
+    const double p = FP(1.3, 5e307, 10, kUpperTail);
+    EXPECT_TRUE(std::isnan(p) || (p >= 0.0 && p <= 1.0));
+    const double t = TQuantile(0.05, 1e300, kTwoSided);
+    EXPECT_NEAR(t, -1.959963984540054, 1e-7);
+}
+
 TEST(Core, StatusCodesAsPublished) {
     int which = 2, status = 0;
     double p = 0, q = 1, t = 0, df = 5, bound = -1;
