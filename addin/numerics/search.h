@@ -138,7 +138,23 @@ SearchOutcome dzror(double xxlo, double xxhi, double abstol, double reltol, doub
 // Solves f(x) = 0 for monotone f, starting from x. Raises "error in iterative routine" when
 // small <= x <= big does not hold.
 template <class F>
-SearchOutcome dinvr(const SearchRange& r, double& x, F&& f) {
+SearchOutcome dinvr(const SearchRange& r, double& x, F&& function) {
+    // The zero finder starts by evaluating both ends of the bracket the stepping search has
+    // just evaluated; remembering the last few values saves those repeats (same values, same
+    // iterates).
+    struct Remembered {
+        double x, fx;
+    } memo[3];
+    int stored = 0, next = 0;
+    auto f = [&](double v) {
+        for (int i = 0; i < stored; ++i)
+            if (memo[i].x == v) return memo[i].fx;
+        const double fv = function(v);
+        memo[next] = {v, fv};
+        next = (next + 1) % 3;
+        if (stored < 3) ++stored;
+        return fv;
+    };
     SearchOutcome out;
     if (!(r.small <= x && x <= r.big)) RaiseIterativeRoutineError();
     const double xsave = x;
