@@ -203,6 +203,12 @@ TEST(Hypergeometric, LargeTablesUseTheNormalApproximation) {
     EXPECT_EQ(fault, 0);
 }
 
+TEST(NormalDensity, AgreesWithTheGaussianDensity) {
+    // dnorm(1.5, 1, 2) and dnorm(0); the root of 2 pi carries 13 digits.
+    EXPECT_NEAR(NormalDensity(1.5, 1, 2), 0.19333405840142465, 1e-12 * 0.19);
+    EXPECT_NEAR(NormalDensity(0, 0, 1), 0.3989422804014327, 1e-12 * 0.4);
+}
+
 TEST(Factorials, TableStirlingAndCoefficients) {
     EXPECT_EQ(LogFactorial(6), 6.57925121101);
     EXPECT_EQ(LogFactorial(0), 0.0);
