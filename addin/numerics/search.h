@@ -162,10 +162,11 @@ SearchOutcome dinvr(const SearchRange& r, double& x, F&& function) {
     const double fbig = f(r.big);
     const bool qincr = fbig > fsmall;
     if (qincr) {
-        if (fsmall > 0.0) { out.status = -1; out.qleft = true; out.qhi = true; x = r.small; return out; }
+        // x is left at big, the last point evaluated, as the published routine leaves it.
+        if (fsmall > 0.0) { out.status = -1; out.qleft = true; out.qhi = true; x = r.big; return out; }
         if (fbig < 0.0) { out.status = -1; out.qleft = false; out.qhi = false; x = r.big; return out; }
     } else {
-        if (fsmall < 0.0) { out.status = -1; out.qleft = true; out.qhi = false; x = r.small; return out; }
+        if (fsmall < 0.0) { out.status = -1; out.qleft = true; out.qhi = false; x = r.big; return out; }
         if (fbig > 0.0) { out.status = -1; out.qleft = false; out.qhi = true; x = r.big; return out; }
     }
     x = xsave;
