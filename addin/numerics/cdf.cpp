@@ -123,7 +123,9 @@ void cumt(double t, double df, double& cum, double& ccum) {
         if (xx < 1e-300) {
             const double a = 0.5 * df;
             const double lnx = std::log(df) - 2.0 * std::log(std::fabs(t));
-            const double tail = 0.5 * std::exp(a * lnx - std::log(a) - detail::betaln(a, 0.5));
+            // a B(a, 1/2) >= 1, so the exponent is at most a ln x: below -746 exp gives 0 anyway.
+            const double tail =
+                (a * lnx < -746.0) ? 0.0 : 0.5 * std::exp(a * lnx - std::log(a) - detail::betaln(a, 0.5));
             if (t <= 0.0) {
                 cum = tail;
                 ccum = 1.0 - tail;
