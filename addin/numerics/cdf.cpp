@@ -9,12 +9,15 @@
 // 1e-8 relative. Ranges: t in [-1e300, 1e300]; df of t in [1e-300, 1e10]; chi-square x and F f
 // in [0, 1e300]; other dfs in [1e-300, 1e300]; binomial s in [0, xn], xn in [1e-300, 1e300],
 // pr by the zero finder on [0, 1].
-// This version: the searched function is scaled by 1 / min(p, q) (search_scale); cumt forms
-// df / t^2 without overflow for |t| >= 1e150 and evaluates the tail from its logarithm when
-// that ratio underflows (the published t * t overflows beyond 1.3e154 and gives a zero tail,
-// wrong for df below about 2); an infinite chi-square argument gives the limit (the published gratio
-// would form inf - inf); which = 1 of cdfchi reports status 10 when gratio flags an error; cdfbin
-// which = 4 refines the smaller of pr and 1 - pr (see refine_small_probability).
+// This version:
+// - the searched function is scaled by 1 / min(p, q) (search_scale), so targets near 1e-300
+//   do not push the zero finder into subnormal arithmetic;
+// - cumt forms df / t^2 without overflow for |t| >= 1e150 and takes the tail from its logarithm
+//   when that ratio underflows (the published t * t overflows beyond 1.3e154 and gives a zero
+//   tail, wrong for df below about 2);
+// - an infinite chi-square argument gives the limit (the published gratio forms inf - inf);
+// - which = 1 of cdfchi reports status 10 when gratio flags an error;
+// - cdfbin which = 4 refines the smaller of pr and 1 - pr (refine_small_probability).
 #include "addin/numerics/cdf.h"
 
 #include <algorithm>
