@@ -17,7 +17,9 @@
 //   tail, wrong for df below about 2);
 // - an infinite chi-square argument gives the limit (the published gratio forms inf - inf);
 // - which = 1 of cdfchi reports status 10 when gratio flags an error;
-// - cdfbin which = 4 refines the smaller of pr and 1 - pr (refine_small_probability).
+// - cdfbin which = 4 refines the smaller of pr and 1 - pr (refine_small_probability);
+// - cdfbin which = 2 starts at min(5, xn): the published start of 5 lies outside the range
+//   [0, xn] for fewer than 5 trials, and the search would reject it instead of answering.
 #include "addin/numerics/cdf.h"
 
 #include <algorithm>
@@ -535,7 +537,7 @@ void cdfbin(int& which, double& p, double& q, double& s, double& xn, double& pr,
     if (which == 1) {
         cumbin(s, xn, pr, ompr, p, q);
     } else if (which == 2) {
-        s = 5.0;
+        s = std::min(5.0, xn);  // the usual start of 5 would lie outside [0, xn] for xn < 5
         const auto o = detail::dinvr(range(0.0, xn), s, [&](double v) {
             double cum, ccum;
             cumbin(v, xn, pr, ompr, cum, ccum);
