@@ -48,7 +48,8 @@ bool sum_is_not_one(double a, double b) {
     return std::fabs(((a + b) - 0.5) - 0.5) > 3.0 * detail::kEpsilon;
 }
 
-void cumbet(double x, double y, double a, double b, double& cum, double& ccum) {
+void cumbet(double x, double y, double a, double b, double& cum, double& ccum,
+            detail::BetaShapeMemo* memo = nullptr) {
     if (x <= 0.0) {
         cum = 0.0;
         ccum = 1.0;
@@ -60,7 +61,7 @@ void cumbet(double x, double y, double a, double b, double& cum, double& ccum) {
         return;
     }
     int ierr;
-    detail::bratio(a, b, x, y, cum, ccum, ierr);
+    detail::bratio(a, b, x, y, cum, ccum, ierr, memo);
 }
 
 void cumgam(double x, double a, double& cum, double& ccum) {
@@ -110,9 +111,9 @@ constexpr double kDt1Coef[4][5] = {{1.0, 1.0, 0.0, 0.0, 0.0},
 constexpr int kDt1Degree[4] = {2, 3, 4, 5};
 constexpr double kDt1Denom[4] = {4.0, 96.0, 384.0, 92160.0};
 
-}  // namespace
-
-void cumt(double t, double df, double& cum, double& ccum) {
+// cumt, with the incomplete beta's shape constants kept in memo when one is given (a search
+// over t at fixed df).
+void cumt_with(double t, double df, double& cum, double& ccum, detail::BetaShapeMemo* memo) {
     double xx, yy;
     if (std::fabs(t) < 1e150) {
         const double tt = t * t;
@@ -143,7 +144,7 @@ void cumt(double t, double df, double& cum, double& ccum) {
         yy = 1.0 - xx;
     }
     double a, oma;
-    cumbet(xx, yy, 0.5 * df, 0.5, a, oma);
+    cumbet(xx, yy, 0.5 * df, 0.5, a, oma, memo);
     if (t <= 0.0) {
         cum = 0.5 * a;
         ccum = oma + cum;
@@ -152,6 +153,10 @@ void cumt(double t, double df, double& cum, double& ccum) {
         cum = oma + ccum;
     }
 }
+
+}  // namespace
+
+void cumt(double t, double df, double& cum, double& ccum) { cumt_with(t, df, cum, ccum, nullptr); }
 
 void cumchi(double x, double df, double& cum, double& ccum) {
     cumgam(x * 0.5, df * 0.5, cum, ccum);
@@ -278,9 +283,23 @@ void cdft(int& which, double& p, double& q, double& t, double& df, int& status, 
         cumt(t, df, p, q);
     } else if (which == 2) {
         t = dt1(p, q, df);
+        // Every evaluation is at the same df: the incomplete beta's constants are formed once,
+        // and the two ends of the range, where cumt(-v) is cumt(v) with the tails exchanged,
+        // share one evaluation.
+        detail::BetaShapeMemo memo;
+        double far_cum, far_ccum;  // at -kInf
+        cumt_with(-kInf, df, far_cum, far_ccum, &memo);
         const auto o = detail::dinvr(range(-kInf, kInf), t, [&](double v) {
             double cum, ccum;
-            cumt(v, df, cum, ccum);
+            if (v == -kInf) {
+                cum = far_cum;
+                ccum = far_ccum;
+            } else if (v == kInf) {
+                cum = far_ccum;
+                ccum = far_cum;
+            } else {
+                cumt_with(v, df, cum, ccum, &memo);
+            }
             return target(cum, ccum);
         });
         search_failure(o, -kInf, kInf, status, bound);
