@@ -39,6 +39,7 @@ constexpr double kAbsTol = 1.0e-50;
 constexpr double kRelTol = 1.0e-8;
 constexpr double kStep = 0.5;
 constexpr double kStepMul = 5.0;
+constexpr double kPi = 3.141592653589793;
 
 detail::SearchRange range(double small, double big) {
     return {small, big, kStep, kStep, kStepMul, kAbsTol, kRelTol};
@@ -114,6 +115,19 @@ constexpr double kDt1Denom[4] = {4.0, 96.0, 384.0, 92160.0};
 // cumt, with the incomplete beta's shape constants kept in memo when one is given (a search
 // over t at fixed df).
 void cumt_with(double t, double df, double& cum, double& ccum, detail::BetaShapeMemo* memo) {
+    if (df == 1.0) {
+        // I_x(1/2, 1/2) = (2 / pi) asin(sqrt(x)) in closed form; with x = 1 / (1 + t^2) the
+        // tail beyond |t| is atan(1 / |t|) / pi, formed without rounding 1 / |t|.
+        const double tail = std::atan2(1.0, std::fabs(t)) / kPi;
+        if (t <= 0.0) {
+            cum = tail;
+            ccum = 1.0 - tail;
+        } else {
+            ccum = tail;
+            cum = 1.0 - tail;
+        }
+        return;
+    }
     double xx, yy;
     if (std::fabs(t) < 1e150) {
         const double tt = t * t;
