@@ -8,7 +8,9 @@
 // This version runs with eps = max(machine epsilon, 1e-15) as published, and passes the
 // published tolerances 15 eps (BFRAC, BGRAT) and 100 eps (BASYM). Every series and continued
 // fraction stops after 10000 terms: far beyond what any usable argument needs, but arguments
-// near the overflow limit (df about 1e307) would otherwise loop for ever.
+// near the overflow limit (df about 1e307) would otherwise loop for ever. A BetaShapeMemo, when
+// given, keeps the constants that depend on the shape parameters alone (in bpser, brcmp and
+// bgrat) between the calls of one search; each is computed by the same expression either way.
 #include <algorithm>
 #include <cmath>
 
