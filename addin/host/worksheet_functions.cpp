@@ -20,6 +20,13 @@ FourierComponent ComputeFourierComponent(const std::vector<double>& t, const std
         c += x[i] * std::cos(omega * t[i]);
         s += x[i] * std::sin(omega * t[i]);
     }
+    // Sums whose size is within round-off of the terms they came from are zero: sin(pi) is not
+    // exactly 0 in floating point, and a phase of 359.9999999999999 for a pure cosine would be wrong.
+    double scale = 0;
+    for (size_t i = 0; i < n; ++i) scale += std::fabs(x[i]);
+    double noise = 64 * std::numeric_limits<double>::epsilon() * scale;
+    if (std::fabs(c) < noise) c = 0;
+    if (std::fabs(s) < noise) s = 0;
     double a = 2 * s / static_cast<double>(n);
     if (k == 0 || k == std::floor(static_cast<double>(n) / 2)) a = 0;
     double b = 2 * c / static_cast<double>(n);
