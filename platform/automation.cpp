@@ -58,13 +58,13 @@ struct ObjectTable {
   }
 };
 ObjectTable& Exported() {
-  static ObjectTable table;
-  return table;
+  static auto* table = new ObjectTable;  // lives to the process end
+  return *table;
 }
 
 std::map<std::string, std::shared_ptr<Dispatch>>& Registered() {
-  static std::map<std::string, std::shared_ptr<Dispatch>> registered;
-  return registered;
+  static auto* registered = new std::map<std::string, std::shared_ptr<Dispatch>>;
+  return *registered;
 }
 
 std::string EndpointFor(const std::string& clsid) { return "obj-" + FoldCase(clsid); }

@@ -70,8 +70,8 @@ struct Endpoint {
   detail::EndpointHandler handler;
 };
 std::map<std::string, Endpoint>& Endpoints() {
-  static std::map<std::string, Endpoint> endpoints;
-  return endpoints;
+  static auto* endpoints = new std::map<std::string, Endpoint>;  // lives to the process end
+  return *endpoints;
 }
 
 int ServeOne(int listenFd);
@@ -211,8 +211,8 @@ struct WindowTable {
   std::map<WindowHandle, std::string> remote;  // handle -> endpoint name
 };
 WindowTable& Windows() {
-  static WindowTable table;
-  return table;
+  static auto* table = new WindowTable;  // lives to the process end
+  return *table;
 }
 
 const std::string kWindowPrefix = "win-";

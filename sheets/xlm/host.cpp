@@ -397,6 +397,17 @@ bool Host::Evaluate(const std::string& text, XLOPER* result, std::string& error)
   if (!body.empty() && body[0] == '=') body.erase(0, 1);
   Parser p{body};
   std::string name = p.Name();
+  p.Skip();
+  if (!name.empty() && p.pos == body.size()) {
+    // A macro named without parentheses (as sheet hooks name theirs) runs with no arguments.
+    const Registered* r = FindRegistered(name);
+    if (!r) {
+      SetError(result, XLERR_NAME);
+      return true;
+    }
+    Registered copy = *r;
+    return CallRegistered(copy, {}, result, error);
+  }
   if (name.empty() || !p.Eat('(')) {
     error = "cannot evaluate \"" + text + "\": not a function call";
     return false;
