@@ -55,7 +55,8 @@ void SetResult(XlValue& slot, double d) {
 
 XLOPER* LuFunction(LuResult which, XLOPER* timePoints, XLOPER* k, XLOPER* values) {
     static XlValue single;
-    static XlValue pair = XlValue::Array(1, 2);
+    static XlValue cells[2];
+    static XlValue pair;
     FourierComponent c{};
     uint16_t error = XLERR_NA;
     bool ok = Framed(
@@ -79,7 +80,11 @@ XLOPER* LuFunction(LuResult which, XLOPER* timePoints, XLOPER* k, XLOPER* values
         case LuResult::Phase: SetResult(single, c.phase); return &single;
         case LuResult::Both:
         default:
-            pair.xltype = XLTYPE_MULTI;  // static: the host must not free it
+            // Static elements, no free flag: neither the host nor the add-in frees them.
+            pair.xltype = XLTYPE_MULTI;
+            pair.val.array.lparray = cells;
+            pair.val.array.rows = 1;
+            pair.val.array.columns = 2;
             SetResult(pair.At(0, 0), c.power);
             SetResult(pair.At(0, 1), c.phase);
             return &pair;
