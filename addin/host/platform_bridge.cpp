@@ -109,6 +109,12 @@ public:
         return w ? platform::SendMessage(w, message, wParam, lParam) : 0;
     }
 
+    uint64_t FindByClassAndLowBits(const std::string& className, uint16_t lowBits) override {
+        for (platform::WindowHandle w : platform::EnumWindows())
+            if ((w & 0xFFFF) == lowBits && platform::GetClassName(w) == className) return w;
+        return 0;
+    }
+
 private:
     std::map<std::string, platform::WindowHandle> m_windows;
 };

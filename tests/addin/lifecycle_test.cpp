@@ -313,3 +313,23 @@ TEST_F(Lifecycle, WorksheetFunctionExports) {
     XlValue bad = XlValue::Error(XLERR_DIV0);
     EXPECT_EQ(fake::ValueText(*LuFunction(LuResult::Power, &t, &bad, &x)), "#7") << "the coercion error's code";
 }
+
+namespace {
+struct WindowsWithMain : LocalChannelWindows {
+    uint64_t FindByClassAndLowBits(const std::string& cls, uint16_t low) override {
+        return cls == "XLMAIN" && low == 0xBEEF ? 0x1234BEEFull : 0;
+    }
+};
+}  // namespace
+
+TEST_F(Lifecycle, MainWindowFromTheLowBitsOfItsHandle) {
+    SetChannelWindowService(std::make_shared<WindowsWithMain>());
+    fake::host().answers[xlGetHwnd] = [](int, int, XLOPER**, XLOPER* r) {
+        r->xltype = XLTYPE_INT;
+        r->val.w = static_cast<int16_t>(0xBEEF);  // the host gives 16 bits, here negative
+        return XLRET_SUCCESS;
+    };
+    EXPECT_EQ(app->MainWindow(), 0x1234BEEFull);
+    app->MainWindow();
+    EXPECT_EQ(fake::host().CallsOf(xlGetHwnd).size(), 1u) << "found once";
+}
