@@ -143,7 +143,7 @@ void XllQuelstat::TCard(int id) {
         Services().tutorial(id);
         return;
     }
-    NotAvailable(id == 500 ? "Tutorials" : "Getting Started");
+    NotAvailable(id == 400 ? "Getting Started" : id == 500 ? "Tutorials" : "The tutorial");
 }
 
 void XllQuelstat::SheetActivated() {

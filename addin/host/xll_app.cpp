@@ -97,6 +97,7 @@ void XLL::PrepareHost() {
         m_version = std::atoi(text.c_str());
         m_lastRow = m_version < 8 ? 0x3FFF : 0xFFFF;
         HostInfo().version = m_version;
+        if (m_version == 7) Guarded([&] { HostInfo().mainWindow = MainWindow(); });
         if (m_version < 7 || m_version > 9) {
             ShowMessage(57499, MB_OK | MB_ICONERROR, "%s", "95/97");
             ThrowMessage(57499, "%s", "95/97");
