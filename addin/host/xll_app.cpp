@@ -133,7 +133,7 @@ bool RunFramed(void (*op)(void*), void* context, uint16_t* error) {
 
 // ---- registration -----------------------------------------------------------------------------------
 
-void XLL::RegisterRow(XlFunctionEntry& row) {
+XlValue XLL::RegisterRow(XlFunctionEntry& row) {
     std::vector<XlValue> args;
     args.emplace_back(ModulePath());
     args.emplace_back(row.procedure);
@@ -157,6 +157,9 @@ void XLL::RegisterRow(XlFunctionEntry& row) {
     XlValue result;
     XlCallV(XLF_REGISTER, &result, static_cast<int>(ptrs.size()), ptrs.data());
     row.registerId = result.Is(XLTYPE_NUM) ? result.Number() : 0;
+    XlValue copy;
+    copy.CopyFrom(result, false);
+    return copy;
 }
 
 XlFunctionEntry* XLL::FindEntry(const char* procedure) {
@@ -178,8 +181,7 @@ XlValue XLL::AutoRegister(const std::string& name) {
         if (!t) continue;
         for (XlFunctionEntry* r = t; r->procedure; ++r) {
             if (!SameNoCase(r->procedure, name)) continue;
-            RegisterRow(*r);
-            result = XlValue(r->registerId);
+            result = RegisterRow(*r);
             break;
         }
         if (!result.Is(XLTYPE_ERR)) break;

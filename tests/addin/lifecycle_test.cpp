@@ -333,3 +333,30 @@ TEST_F(Lifecycle, MainWindowFromTheLowBitsOfItsHandle) {
     app->MainWindow();
     EXPECT_EQ(fake::host().CallsOf(xlGetHwnd).size(), 1u) << "found once";
 }
+
+TEST_F(Lifecycle, AutoRegisterGivesRegistersResultAndSearchesTheExtraTable) {
+    static XlFunctionEntry extra[] = {{"xlExtraProc", "A", 0, 0, 0, 0, 0}, {nullptr, nullptr, 0, 0, 0, 0, 0}};
+    struct WithExtra : XLL {
+        WithExtra() : XLL(1, 2, extra) {}
+    };
+    app.reset();
+    WithExtra withExtra;
+    fake::host().answers[XLF_REGISTER] = [](int, int, XLOPER** args, XLOPER* r) {
+        std::string proc(reinterpret_cast<char*>(args[1]->val.str + 1), args[1]->val.str[0]);
+        if (proc == "xlOnWindow") fake::SetError(r, XLERR_NUM);
+        else fake::SetNumber(r, 555);
+        return XLRET_SUCCESS;
+    };
+    EXPECT_EQ(withExtra.AutoRegister("XLONWINDOW").Type(), XLTYPE_ERR) << "REGISTER's own answer";
+    EXPECT_EQ(withExtra.AutoRegister("xlextraproc").Number(), 555);
+    EXPECT_EQ(withExtra.FindEntry("xlExtraProc")->registerId, 555);
+}
+
+TEST(AutoFree, ReleasesAnAddinOwnedArrayAndItsTexts) {
+    auto* v = new XlValue(XlValue::Array(2, 1));
+    v->At(0, 0).SetText("kept until the host is done");
+    v->At(1, 0).SetNumber(2);
+    ExportAutoFree(v);
+    EXPECT_TRUE(v->IsNil());
+    delete v;  // the sanitizer build checks that nothing leaked or was freed twice
+}
