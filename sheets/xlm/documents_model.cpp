@@ -262,11 +262,12 @@ void ValuesOf(const Target& t, XLOPER* out) {
   SetArray(out, static_cast<int>(r.Rows()), static_cast<int>(r.Cols()), cells);
 }
 
-std::string RefText(const Target& t, bool a1) {
+// The reference as text with its sheet, and its workbook unless `from` is that workbook.
+std::string RefText(const Target& t, bool a1, const Workbook* from = nullptr) {
   std::string out;
   for (std::size_t i = 0; i < t.areas.size(); ++i) {
     sheets::Reference r;
-    r.workbook = t.sheet->workbook()->name();
+    if (t.sheet->workbook() != from) r.workbook = t.sheet->workbook()->name();
     r.sheet = t.sheet->name();
     r.area = sheets::AreaRef::Absolute(t.areas[i]);
     if (i) out += ",";
@@ -499,7 +500,7 @@ int SetName(ModelDocuments& d, Call& c) {
   }
   std::string refersTo;
   if (std::optional<Target> t = TargetOf(d, c.Arg(1))) {
-    refersTo = RefText(*t, true);
+    refersTo = RefText(*t, true, b);
   } else if (std::optional<sheets::Value> v = ModelValue(c.Arg(1))) {
     refersTo = sheets::FormatConstant(*v);
   } else {
