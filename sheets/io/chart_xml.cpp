@@ -185,12 +185,22 @@ std::optional<Chart> ParseChartXml(const XmlNode& space, std::string* user_shape
   }
   // Axes: the one at the bottom or top is X (or the categories), the other Y. Bar charts turn
   // this round: categories on the left.
+  // The chart's first axis id names its X (category) axis, the second its Y axis; the position of
+  // the axis decides only when the ids are missing.
+  std::vector<std::string> ids;
+  for (auto* id : type_node->ChildrenNamed("axId")) ids.push_back(id->AttrOr("val", ""));
   for (const auto& c : plot->children) {
     auto n = c.local();
-    if (n != "valAx" && n != "catAx" && n != "dateAx") continue;
-    std::string pos = c.Child("axPos") ? c.Child("axPos")->AttrOr("val", "b") : "b";
-    bool horizontal = pos == "b" || pos == "t";
-    bool is_x = chart.type == ChartType::Bar ? !horizontal : horizontal;
+    if (n != "valAx" && n != "catAx" && n != "dateAx" && n != "serAx") continue;
+    std::string id = c.Child("axId") ? c.Child("axId")->AttrOr("val", "") : "";
+    bool is_x;
+    if (ids.size() >= 2 && (id == ids[0] || id == ids[1])) {
+      is_x = id == ids[0];
+    } else {
+      std::string pos = c.Child("axPos") ? c.Child("axPos")->AttrOr("val", "b") : "b";
+      bool horizontal = pos == "b" || pos == "t";
+      is_x = chart.type == ChartType::Bar ? !horizontal : horizontal;
+    }
     ReadAxis(c, is_x ? chart.x_axis : chart.y_axis);
   }
   if (auto* lg = chart_node->Child("legend")) {

@@ -632,6 +632,37 @@ std::optional<Chart> XlsxReader::ReadChartPart(const std::string& part) {
   return chart;
 }
 
+// Width of a column and height of a row in points, as drawn: a width of w characters is w * 7 + 5
+// pixels of 0.75 points; the default column is 8.43 characters, the default row 15 points.
+double ColumnPoints(const Sheet& sheet, uint32_t col) {
+  ColumnInfo c = sheet.GetColumn(col);
+  double chars = c.width > 0 ? c.width : 8.43;
+  return c.hidden ? 0 : std::floor(chars * 7 + 5) * 0.75;
+}
+double RowPoints(const Sheet& sheet, uint32_t row) {
+  RowInfo r = sheet.GetRow(row);
+  return r.hidden ? 0 : r.height > 0 ? r.height : 15.0;
+}
+
+// The cell and offset that lie dx, dy points right of and below the origin cell's top-left corner.
+void PlaceCorner(const Sheet& sheet, CellAddress origin, double dx, double dy, CellAddress& cell, double& ox, double& oy) {
+  cell = origin;
+  for (int guard = 0; guard < 20000 && dx > 0 && cell.col + 1 < sheet.limits().cols; ++guard) {
+    double w = ColumnPoints(sheet, cell.col);
+    if (dx < w || w <= 0) { if (w > 0) break; }
+    dx -= w;
+    ++cell.col;
+  }
+  for (int guard = 0; guard < 100000 && dy > 0 && cell.row + 1 < sheet.limits().rows; ++guard) {
+    double h = RowPoints(sheet, cell.row);
+    if (dy < h || h <= 0) { if (h > 0) break; }
+    dy -= h;
+    ++cell.row;
+  }
+  ox = std::max(0.0, dx);
+  oy = std::max(0.0, dy);
+}
+
 void XlsxReader::ReadDrawing(Sheet& sheet, const std::string& part, SheetPreserved* keep) {
   XmlNode root = ReadTree(part);
   std::vector<PreservedRel> rels = ReadRels(part);
@@ -654,11 +685,22 @@ void XlsxReader::ReadDrawing(Sheet& sheet, const std::string& part, SheetPreserv
       dx = num("colOff") / 12700.0;
       dy = num("rowOff") / 12700.0;
     };
+    auto extent = [](const XmlNode* n, const char* a) {
+      return n ? ParseNumberText(n->AttrOr(a, "0")).value_or(0) / 12700.0 : 0.0;
+    };
     if (an == "twoCellAnchor") {
       corner(anchor.Child("from"), pos.from, pos.from_x, pos.from_y);
       corner(anchor.Child("to"), pos.to, pos.to_x, pos.to_y);
+    } else if (an == "oneCellAnchor") {
+      corner(anchor.Child("from"), pos.from, pos.from_x, pos.from_y);
+      PlaceCorner(sheet, pos.from, pos.from_x + extent(anchor.Child("ext"), "cx"), pos.from_y + extent(anchor.Child("ext"), "cy"),
+                  pos.to, pos.to_x, pos.to_y);
+    } else if (an == "absoluteAnchor" && sheet.IsWorksheet()) {
+      PlaceCorner(sheet, {}, extent(anchor.Child("pos"), "x"), extent(anchor.Child("pos"), "y"), pos.from, pos.from_x, pos.from_y);
+      PlaceCorner(sheet, pos.from, pos.from_x + extent(anchor.Child("ext"), "cx"), pos.from_y + extent(anchor.Child("ext"), "cy"),
+                  pos.to, pos.to_x, pos.to_y);
     }
-    if (sheet.IsWorksheet() && an == "twoCellAnchor") {
+    if (sheet.IsWorksheet() && (an == "twoCellAnchor" || an == "oneCellAnchor" || an == "absoluteAnchor")) {
       if (const XmlNode* gf = anchor.Child("graphicFrame")) {
         const XmlNode* graphic = gf->Child("graphic");
         const XmlNode* data = graphic ? graphic->Child("graphicData") : nullptr;

@@ -195,7 +195,12 @@ std::string PackageWriter::WriteChart(const Chart& chart) {
     us_rid = "rId1";
     zip_.Add(opc::RelsPartName(part), opc::WriteRels({{us_rid, std::string(opc::kRelBase) + "chartUserShapes", "/" + shapes, ""}}));
   }
-  zip_.Add(part, WriteChartXml(chart, us_rid, [this](const std::string& r) { return CacheFor(r); }));
+  // Series names that refer to a cell take that cell's text, so that the cached name is current.
+  Chart current = chart;
+  for (auto& s : current.series)
+    if (!s.name_ref.empty())
+      if (auto c = CacheFor(s.name_ref); c && !c->texts.empty()) s.name = c->texts[0];
+  zip_.Add(part, WriteChartXml(current, us_rid, [this](const std::string& r) { return CacheFor(r); }));
   Override(part, kCtChart);
   return part;
 }
