@@ -35,7 +35,8 @@ const char* ScriptHelp() {
          "  select REF           select a cell or range: A1, B2:C9, Sheet1!A1\n"
          "  command ID           run the menu command with this id, as choosing its item\n"
          "  tool TOOLBAR N       click button N of a toolbar (separators count)\n"
-         "  macro TEXT           evaluate a macro call, e.g. QUELSTAT.COMMAND(1026)\n"
+         "  macro TEXT           run a macro as a menu item does, e.g. QUELSTAT.COMMAND(1026)\n"
+         "  evaluate TEXT        print the value of a call of a registered function\n"
          "  menu                 print the menu bars and toolbars as installed\n"
          "  status               print the status bar text\n"
          "  addins [--enable|--disable]\n"
@@ -217,6 +218,8 @@ int RunScript(Session& session, const std::string& file, std::ostream& out, std:
         ok = ClickTool(host, Trim(rest.substr(0, space)), std::atoi(rest.c_str() + space + 1), error);
       }
     } else if (verb == "macro") {
+      ok = host.RunMacro(rest, error);
+    } else if (verb == "evaluate") {
       xlm::HostValue v;
       ok = host.Evaluate(rest, &v.v, error);
       if (ok) out << xlm::Display(&v.v) << "\n";

@@ -26,6 +26,9 @@ class ModelDocuments : public Documents {
   std::string ActiveSheetKey() const override;
   std::vector<std::string> WorkbookNames() const override;
 
+  // Opens a workbook file; a template becomes a new untitled workbook unless editTemplate.
+  bool OpenFile(const std::string& path, bool editTemplate, std::string& error);
+
   // ---- for the function handlers ----
   sheets::Workbook* ActiveBook() const;
   sheets::Sheet* ActiveSheet() const;

@@ -293,3 +293,21 @@ TEST_F(HostRun, CtrlCEndsAWaitingScriptWithStatus130) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130);
 }
+
+TEST_F(HostRun, ScriptOpensSelectsAndSavesWorkbooks) {
+  const std::string fixture = std::string(QUELSTAT_SOURCE) + "/tests/data/sheets/libreoffice-features.xlsx";
+  const std::string saved = (home / "copy.xlsx").string();
+  Outcome r = Quelstat({"script", "-"}, "open " + fixture + "\nselect Data!B2:B6\nsave " + saved +
+                                            "\nnew\nsave\nselect Nowhere!A1\nquit\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("line 5: Book"), std::string::npos) << r.err;  // never saved: needs a name
+  EXPECT_NE(r.err.find("line 6: \"Nowhere!A1\" is not a reference"), std::string::npos) << r.err;
+  Outcome shown = Quelstat({"show", saved});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("Glucose \xC2\xB5mol/L"), std::string::npos) << shown.out;
+  // The input was read, not written.
+  EXPECT_TRUE(std::filesystem::exists(fixture));
+  Outcome missing = Quelstat({"script", "-"}, "open " + (home / "none.xlsx").string() + "\n");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("none.xlsx"), std::string::npos) << missing.err;
+}
