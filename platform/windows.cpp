@@ -480,7 +480,17 @@ int PumpMessages(int timeoutMs) {
 bool WaitReadable(int fd, int timeoutMs) {
   auto deadline = timeoutMs < 0 ? Clock::time_point::max()
                                 : Clock::now() + std::chrono::milliseconds(timeoutMs);
-  return WaitServing(fd, POLLIN, deadline);
+  for (;;) {
+    std::vector<pollfd> fds;
+    fds.push_back(pollfd{fd, POLLIN, 0});
+    for (auto& [name, ep] : Endpoints()) fds.push_back(pollfd{ep.fd, POLLIN, 0});
+    int timeout = deadline == Clock::time_point::max() ? -1 : Remaining(deadline);
+    int n = ::poll(fds.data(), fds.size(), timeout);
+    if (n <= 0) return false;  // timed out, or interrupted by a signal
+    for (std::size_t i = 1; i < fds.size(); ++i)
+      if (fds[i].revents & POLLIN) ServeOne(fds[i].fd);
+    if (fds[0].revents) return true;
+  }
 }
 
 }  // namespace platform
