@@ -146,6 +146,14 @@ void XllQuelstat::TCard(int id) {
     NotAvailable(id == 400 ? "Getting Started" : id == 500 ? "Tutorials" : "The tutorial");
 }
 
+bool XllQuelstat::TutorialStepWindowOpen() const {
+    return Services().tutorialStepWindowOpen && Services().tutorialStepWindowOpen();
+}
+
+void XllQuelstat::CloseTutorialStepWindow() {
+    if (Services().closeTutorialStepWindow) Services().closeTutorialStepWindow();
+}
+
 void XllQuelstat::SheetActivated() {
     ActiveReport* report = Services().reportForActiveSheet ? Services().reportForActiveSheet() : nullptr;
     if (report) m_reports.SetCurrentReport(report);

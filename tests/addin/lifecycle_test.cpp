@@ -223,6 +223,22 @@ TEST_F(Lifecycle, ChannelWindowMessages) {
     auto evals = fake::host().CallsOf(XLF_EVALUATE);
     ASSERT_EQ(evals.size(), 1u);
     EXPECT_EQ(evals[0].args[0], "\"QUELSTAT.TCARD(30021)\"");
+
+    // With a tutorial step open, a later step closes it and runs directly.
+    bool open = true;
+    std::vector<int> ran;
+    Services().tutorialStepWindowOpen = [&] { return open; };
+    Services().closeTutorialStepWindow = [&] { open = false; };
+    Services().tutorial = [&](int id) { ran.push_back(id); };
+    fake::host().calls.clear();
+    windows->Send("QuelstatChannel", WM_TCARD, 30021, 0, &found);
+    EXPECT_FALSE(open);
+    EXPECT_EQ(ran, std::vector<int>{30021});
+    EXPECT_TRUE(fake::host().CallsOf(XLF_EVALUATE).empty());
+    open = true;
+    windows->Send("QuelstatChannel", WM_TCARD, 30019, 0, &found);  // not above 30019: through the host
+    EXPECT_TRUE(open);
+    EXPECT_EQ(fake::host().CallsOf(XLF_EVALUATE).size(), 1u);
 }
 
 TEST_F(Lifecycle, TestCommandDispatch) {
