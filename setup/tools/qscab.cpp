@@ -5,50 +5,18 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
-#include <sys/stat.h>
 
 #include "setup/cab/cabinet.h"
 #include "setup/cab/member_file.h"
 #include "setup/core/cabinet_errors.h"
 #include "setup/core/exceptions.h"
+#include "setup/core/extract_folder.h"
 
 using namespace quelstat;
 using namespace quelstat::cab;
 using quelstat::setup::ExceptionX;
 
 namespace {
-
-class ExtractAll : public CabinetNotify {
-public:
-    explicit ExtractAll(std::string dir) : dir_(std::move(dir)) {}
-
-    std::unique_ptr<CabinetHandler> copyFile(const CabinetFile& file) override
-    {
-        std::string relative;
-        if (file.name.empty() || !safeMemberPath(file.name, relative))
-            throw setup::resourceException(setup::IDS_ERR_CORRUPT, {});
-        std::string path = dir_ + "/" + relative;
-        if (!createParentFolders(path))
-            throw setup::systemException(setup::IDS_ERR_CREATE_DIR, {path.substr(0, path.rfind('/'))});
-        auto out = openMemberOutput(path);
-        if (!out)
-            throw setup::systemException(setup::IDS_ERR_OPEN_FILE, {path, setup::lastErrorText()});
-        paths_.push_back(path);
-        return out;
-    }
-
-    bool closeFileInfo(const CabinetFile& file, std::unique_ptr<CabinetHandler> out) override
-    {
-        if (out->close() != 0)
-            return false;
-        applyMemberTimeAndAttributes(paths_.back(), file.date, file.time, file.attributes);
-        return true;
-    }
-
-private:
-    std::string dir_;
-    std::vector<std::string> paths_;
-};
 
 std::string asPath(const std::string& arg)
 {
@@ -86,16 +54,7 @@ int list(const std::string& cabinet)
 
 int extract(const std::string& cabinet, const std::string& dir)
 {
-    auto source = openCabinet(asPath(cabinet));
-    if (!source)
-        setup::raiseCabinetError(CabinetError::CabinetNotFound, cabinet);
-    if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
-        throw setup::systemException(setup::IDS_ERR_CREATE_DIR, {dir});
-    ExtractAll notify(dir);
-    CabinetError error = copyCabinet(*source, notify);
-    setup::raiseCabinetError(error, cabinet);
-    if (error != CabinetError::None)
-        throw ExceptionX(describe(error));
+    setup::extractCabinetToFolder(asPath(cabinet), dir);
     return 0;
 }
 
