@@ -27,6 +27,7 @@ enum StringId : int {
     IDS_ERR_MEMORY = 2008,
     IDS_EXCEL_RUNNING = 2010,
     IDS_SETUP_FAILED = 2011,
+    IDS_NOT_INSTALLED = 2012,
 };
 
 // The web site that message 2002 points to.
