@@ -38,6 +38,8 @@ if command -v gcab >/dev/null; then
 fi
 
 set +e
+# libFuzzer writes its per-job logs (fuzz-N.log) into the current folder.
+cd "$work"
 "$work/cab_fuzz" -max_total_time="$seconds" -jobs="$jobs" -workers="$jobs" -max_len=65536 -timeout=10 \
   -rss_limit_mb=2048 -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$work/corpus" "$seed"
 status=$?
