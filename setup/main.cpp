@@ -1,4 +1,5 @@
 // setup: installs, changes, removes and tidies up Quelstat. See engine/installer.h.
+#include <cstdlib>
 #include <iostream>
 #include <unistd.h>
 
@@ -21,6 +22,10 @@ int main(int argc, char** argv)
         services.hostRunning = hostRunning;
         services.programPath = programPath();
         services.settingsFolder = settings;
+        if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+            services.shortcutFolder = std::string(data) + "/applications";
+        else if (const char* home = std::getenv("HOME"); home && *home)
+            services.shortcutFolder = std::string(home) + "/.local/share/applications";
         Installer installer(services);
         installer.parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         if (installer.switchTidy) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <dirent.h>
+#include <fstream>
 #include <memory>
 #include <strings.h>
 #include <sys/stat.h>
@@ -394,6 +395,47 @@ void Installer::install(Progress& progress)
     }
     progress.status(loadString(IDS_STATUS_REGISTRY));
     writeRegistry();
+    if (type != NetworkServer)
+        createShortcuts();
+}
+
+std::vector<std::string> Installer::shortcutPaths() const
+{
+    if (services_.shortcutFolder.empty())
+        return {};
+    std::string folder = withSlash(services_.shortcutFolder);
+    return {folder + "quelstat.desktop", folder + "quelstat-setup.desktop"};
+}
+
+void Installer::createShortcuts()
+{
+    auto paths = shortcutPaths();
+    if (paths.empty())
+        return;
+    // Desktop entry values quote their argument; a path with a quote or backslash is escaped.
+    auto quoted = [](const std::string& s) {
+        std::string out = "\"";
+        for (char c : s) {
+            if (c == '"' || c == '\\' || c == '`' || c == '$')
+                out.push_back('\\');
+            out.push_back(c);
+        }
+        return out + "\"";
+    };
+    const std::string texts[] = {
+        "[Desktop Entry]\nType=Application\nName=Quelstat\nComment=Statistics for spreadsheet users\nExec=xdg-open " +
+            quoted(addinPath()) + "\nCategories=Office;Science;\n",
+        "[Desktop Entry]\nType=Application\nName=Quelstat Setup\nComment=Change or remove Quelstat\nExec=" +
+            quoted(systemFolder() + kSetupProgram) + " /c\nTerminal=true\nCategories=Settings;\n",
+    };
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!cab::createParentFolders(paths[i]))
+            throw systemException(IDS_ERR_SHORTCUT, {paths[i], lastErrorText()});
+        std::ofstream out(paths[i], std::ios::binary | std::ios::trunc);
+        out << texts[i];
+        if (!out.flush())
+            throw systemException(IDS_ERR_SHORTCUT, {paths[i], lastErrorText()});
+    }
 }
 
 void Installer::registerWithExcel(bool load)
@@ -432,6 +474,8 @@ void Installer::remove(Progress& progress, bool startTidyUp)
     for (const char* folder : {"System/Template", "System/Examples"})
         ::rmdir((path + folder).c_str());
 
+    for (const auto& shortcut : shortcutPaths())
+        ::unlink(shortcut.c_str());
     unregisterFromExcel();
     registry_.deleteTree(Hive::LocalMachine, kVendorKey);
     registry_.deleteTree(Hive::LocalMachine, kUninstallKey);

@@ -52,6 +52,7 @@ public:
         std::string programPath;             // the running setup program
         std::string settingsFolder;          // where pending replacements are kept
         std::string cabinet = kCabinetName;  // resource name, or a file path
+        std::string shortcutFolder;          // desktop menu entries go here; empty for none
     };
 
     explicit Installer(Services services);
@@ -105,8 +106,12 @@ public:
     std::string addinPath() const { return path + kAddinFile; }
     const Services& services() const { return services_; }
 
+    // The menu entries: one that opens the add-in, one that changes or removes the installation.
+    std::vector<std::string> shortcutPaths() const;
+
 private:
     void extractGroups(Progress& progress);
+    void createShortcuts();
     void copyProgramAndSettings();
     void writeRegistry();
 

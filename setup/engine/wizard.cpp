@@ -212,6 +212,10 @@ int SetupWizard::run()
         if (silent)
             return 0;
     }
+    if (inst_.ui == 4) {
+        // The after-restart run was started by its RunOnce entry, which has done its work.
+        inst_.services().registry->deleteValue(Hive::LocalMachine, kRunOnceKey, "Quelstat");
+    }
     bool done = build().run();
     if (done && startQuelstat_) {
         // The shell's "open" on the add-in starts the spreadsheet with it.

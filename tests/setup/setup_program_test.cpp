@@ -81,8 +81,7 @@ struct Machine {
     int setup(const std::string& program, const std::string& args, std::string* err = nullptr)
     {
         std::string errFile = (temp.path() / "stderr.txt").string();
-        int rc = run("QUELSTAT_HOME='" + home.string() + "' '" + program + "' " + args + " </dev/null >/dev/null 2>'" +
-                     errFile + "'");
+        int rc = run(environment() + "'" + program + "' " + args + " </dev/null >/dev/null 2>'" + errFile + "'");
         if (err) {
             std::ifstream in(errFile);
             err->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -90,6 +89,12 @@ struct Machine {
         return rc;
     }
     std::string installed() const { return folder.string() + "/"; }
+    // Settings and menu entries stay inside the test's folder.
+    std::string environment() const
+    {
+        return "QUELSTAT_HOME='" + home.string() + "' XDG_DATA_HOME='" + (temp.path() / "data").string() + "' ";
+    }
+    fs::path shortcut(const std::string& name) const { return temp.path() / "data" / "applications" / name; }
 };
 
 bool waitUntilGone(const fs::path& p)
@@ -127,6 +132,8 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
         EXPECT_EQ(fs::file_size(p), f.size) << p;
     }
     EXPECT_TRUE(readAll(m.folder / "System" / "setup") == readAll(SETUP_PATH));
+    EXPECT_TRUE(fs::exists(m.shortcut("quelstat.desktop")));
+    EXPECT_TRUE(fs::exists(m.shortcut("quelstat-setup.desktop")));
 
     FileRegistryStore reg(m.home.string());
     std::string path = m.installed();
@@ -159,6 +166,7 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
     // stay in their order.
     ASSERT_EQ(m.setup((m.folder / "System" / "setup").string(), "/u", &err), 0) << err;
     EXPECT_TRUE(waitUntilGone(m.folder)) << "installation folder left behind";
+    EXPECT_FALSE(fs::exists(m.shortcut("quelstat.desktop")));
     reg.reload();
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kVendorKey));
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kUninstallKey));
@@ -205,10 +213,32 @@ TEST(SetupProgram, ConsoleWizardAnsweredFromSetupIni)
           "\n[Wizard]\nLicence=0\nAutoLoad=yes\nStart=no\n");
     std::string err;
     std::string out;
-    int rc = run("QUELSTAT_HOME='" + m.home.string() + "' '" + (m.media / "setup").string() + "' </dev/null 2>&1", &out);
+    int rc = run(m.environment() + "'" + (m.media / "setup").string() + "' </dev/null 2>&1", &out);
     ASSERT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("This wizard installs Quelstat for Microsoft Excel on your computer."), std::string::npos);
     EXPECT_NE(out.find("You have successfully installed Quelstat."), std::string::npos);
     FileRegistryStore reg(m.home.string());
     EXPECT_EQ(startupList(reg, kOptions9), (std::vector<std::string>{"/R \"" + m.installed() + "quelstat.xll\""}));
+}
+
+TEST(SetupProgram, ChangeOfModulesRunsFromTheInstalledProgram)
+{
+    Machine m;
+    m.ini("[Options]\nUI=0\nAutoLoad=0\nDirectory=" + m.folder.string() + "\n");
+    std::string err;
+    ASSERT_EQ(m.setup((m.media / "setup").string(), "", &err), 0) << err;
+    // The change run shows the wizard (answered here from the installed setup.ini) and reads
+    // the folder from where it runs.
+    {
+        std::ofstream ini(m.folder / "System" / "setup.ini", std::ios::app);
+        ini << "[Wizard]\nClinical=no\nAutoLoad=no\n";
+    }
+    std::string out;
+    ASSERT_EQ(run(m.environment() + "'" + (m.folder / "System" / "setup").string() + "' /c </dev/null 2>&1", &out), 0)
+        << out;
+    EXPECT_NE(out.find("Which modules do you want to install ?"), std::string::npos);
+    FileRegistryStore reg(m.home.string());
+    EXPECT_EQ(*reg.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 1u);
+    EXPECT_EQ(*reg.getString(Hive::LocalMachine, kAppKey, "Path"), m.installed());
+    EXPECT_TRUE(readAll(m.folder / "System" / "setup") == readAll(SETUP_PATH));
 }
