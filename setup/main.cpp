@@ -16,7 +16,7 @@ int main(int argc, char** argv)
     try {
         std::string settings = settingsFolder();
         applyPendingReplacements(settings);
-        FileRegistryStore registry(settings);
+        PlatformRegistryStore registry;
         Installer::Services services;
         services.registry = &registry;
         services.hostRunning = hostRunning;

@@ -22,9 +22,13 @@ namespace quelstat::setup {
 
 const std::vector<std::string>& excelOptionKeys()
 {
+    // Excel 8 reads its start-up list from "...\\8.0\\Excel\\Microsoft Excel", as the add-in
+    // and the host do; the "...\\8.0\\Excel\\Options" key is kept in the walk as well, so that an
+    // entry written there by an earlier installer is also cleaned up.
     static const std::vector<std::string> keys = {
         "SOFTWARE\\Microsoft\\Office\\9.0\\Excel\\Options",
         "SOFTWARE\\Microsoft\\Office\\8.0\\Excel\\Options",
+        "SOFTWARE\\Microsoft\\Office\\8.0\\Excel\\Microsoft Excel",
         "SOFTWARE\\Microsoft\\Excel\\7.0\\Microsoft Excel",
     };
     return keys;

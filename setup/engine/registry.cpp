@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/settings.h"
 #include "setup/core/exceptions.h"
 
 namespace quelstat::setup {
@@ -215,62 +216,64 @@ bool MemoryRegistryStore::parse(Hive hive, const std::string& text)
     return true;
 }
 
-FileRegistryStore::FileRegistryStore(std::string folder) : folder_(std::move(folder))
+namespace {
+
+platform::Hive toPlatform(Hive hive)
 {
-    reload();
+    return hive == Hive::LocalMachine ? platform::Hive::LocalMachine : platform::Hive::CurrentUser;
 }
 
-void FileRegistryStore::reload()
+}  // namespace
+
+std::optional<RegValue> PlatformRegistryStore::get(Hive hive, const std::string& key, const std::string& name) const
 {
-    for (Hive hive : {Hive::LocalMachine, Hive::CurrentUser}) {
-        std::ifstream in(folder_ + (hive == Hive::LocalMachine ? "/machine.reg" : "/user.reg"), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        parse(hive, text.str());
+    auto v = platform::registry::Get(toPlatform(hive), key, name);
+    if (!v)
+        return std::nullopt;
+    if (v->type == platform::ValueType::Dword && v->data.size() == 4)
+        return RegValue::dword(static_cast<std::uint32_t>(v->data[0]) | static_cast<std::uint32_t>(v->data[1]) << 8 |
+                               static_cast<std::uint32_t>(v->data[2]) << 16 |
+                               static_cast<std::uint32_t>(v->data[3]) << 24);
+    return RegValue::string(v->Text());
+}
+
+void PlatformRegistryStore::set(Hive hive, const std::string& key, const std::string& name, const RegValue& value)
+{
+    platform::SettingsValue v;
+    if (value.type == RegValue::Type::Number) {
+        v.type = platform::ValueType::Dword;
+        for (int i = 0; i < 4; ++i)
+            v.data.push_back(static_cast<std::uint8_t>(value.number >> (8 * i)));
+    } else {
+        v.type = platform::ValueType::Text;
+        v.data.assign(value.text.begin(), value.text.end());
     }
+    platform::registry::Set(toPlatform(hive), key, name, v);
 }
 
-void FileRegistryStore::save(Hive hive)
+void PlatformRegistryStore::deleteValue(Hive hive, const std::string& key, const std::string& name)
 {
-    std::string path = folder_ + (hive == Hive::LocalMachine ? "/machine.reg" : "/user.reg");
-    ::mkdir(folder_.c_str(), 0700);
-    std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out << serialise(hive);
-        if (!out.flush())
-            throw systemException(IDS_ERR_OPEN_FILE, {tmp, lastErrorText()});
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0)
-        throw systemException(IDS_ERR_OPEN_FILE, {path, lastErrorText()});
+    platform::registry::Delete(toPlatform(hive), key, name);
 }
 
-void FileRegistryStore::set(Hive hive, const std::string& key, const std::string& name, const RegValue& value)
+void PlatformRegistryStore::deleteTree(Hive hive, const std::string& key)
 {
-    MemoryRegistryStore::set(hive, key, name, value);
-    save(hive);
+    platform::registry::DeleteKey(toPlatform(hive), key);
 }
 
-void FileRegistryStore::deleteValue(Hive hive, const std::string& key, const std::string& name)
+std::vector<std::string> PlatformRegistryStore::valueNames(Hive hive, const std::string& key) const
 {
-    MemoryRegistryStore::deleteValue(hive, key, name);
-    save(hive);
+    return platform::registry::ValueNames(toPlatform(hive), key);
 }
 
-void FileRegistryStore::deleteTree(Hive hive, const std::string& key)
+bool PlatformRegistryStore::keyExists(Hive hive, const std::string& key) const
 {
-    MemoryRegistryStore::deleteTree(hive, key);
-    save(hive);
+    return platform::registry::KeyExists(toPlatform(hive), key);
 }
 
 std::string settingsFolder()
 {
-    if (const char* home = std::getenv("QUELSTAT_HOME"); home && *home)
-        return home;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        return std::string(xdg) + "/quelstat";
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.config/quelstat";
+    return platform::SettingsFolder().string();
 }
 
 }  // namespace quelstat::setup

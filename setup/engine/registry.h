@@ -77,21 +77,16 @@ private:
     Root machine_, user_;
 };
 
-// The two roots kept as files "machine.reg" and "user.reg" in a settings folder. Every change
-// is written through at once (to a temporary file, then renamed over the old one).
-class FileRegistryStore : public MemoryRegistryStore {
+// The program's settings store (platform/settings.h): the two roots as files in the settings
+// folder, shared with the spreadsheet host and the add-in.
+class PlatformRegistryStore : public RegistryStore {
 public:
-    explicit FileRegistryStore(std::string folder);
+    std::optional<RegValue> get(Hive hive, const std::string& key, const std::string& name) const override;
     void set(Hive hive, const std::string& key, const std::string& name, const RegValue& value) override;
     void deleteValue(Hive hive, const std::string& key, const std::string& name) override;
     void deleteTree(Hive hive, const std::string& key) override;
-
-    // Re-reads both files (after another program changed them).
-    void reload();
-
-private:
-    void save(Hive hive);
-    std::string folder_;
+    std::vector<std::string> valueNames(Hive hive, const std::string& key) const override;
+    bool keyExists(Hive hive, const std::string& key) const override;
 };
 
 // The settings folder: $QUELSTAT_HOME, else $XDG_CONFIG_HOME/quelstat, else ~/.config/quelstat.

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/windows.h"
 #include "setup/engine/ini_file.h"
 
 extern char** environ;
@@ -35,6 +36,11 @@ std::string folderOf(const std::string& path)
 
 bool hostRunning()
 {
+    // The spreadsheet's main window, as Excel's "XLMAIN" window is looked for on Windows.
+    for (platform::WindowHandle w : platform::EnumWindows())
+        if (platform::GetClassName(w) == "XLMAIN")
+            return true;
+    // A host that has not (yet) published a window still counts.
     DIR* proc = ::opendir("/proc");
     if (!proc)
         return false;

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "platform/settings.h"
 #include "setup/core/exceptions.h"
 #include "setup/engine/file_groups.h"
 #include "setup/engine/ini_file.h"
@@ -461,24 +462,25 @@ TEST(Wizard, SilentRunWithHostRunningDoesNothing)
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kAppKey));
 }
 
-TEST(Registry, FileStoreKeepsValuesAcrossInstancesAndIgnoresCase)
+// The installer's values are the ones the host and the add-in read through the settings store.
+TEST(Registry, PlatformStoreIsWhatTheSettingsKeysSee)
 {
     TempFolder home;
-    {
-        FileRegistryStore reg(home.str());
-        reg.setString(Hive::LocalMachine, kAppKey, "Path", "C:\\Quoted \"x\"\\");
-        reg.setNumber(Hive::LocalMachine, kAppKey, "Modules", 3);
-        reg.setString(Hive::CurrentUser, kOptions9, "OPEN", "/R \"/q/quelstat.xll\"");
-    }
-    FileRegistryStore again(home.str());
-    EXPECT_EQ(*again.getString(Hive::LocalMachine, "software\\quelstat\\QUELSTAT FOR EXCEL\\1.0", "path"),
-              "C:\\Quoted \"x\"\\");
-    EXPECT_EQ(*again.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 3u);
-    EXPECT_EQ(*again.getString(Hive::CurrentUser, kOptions9, "OPEN"), "/R \"/q/quelstat.xll\"");
-    again.deleteTree(Hive::LocalMachine, "SOFTWARE\\Quelstat");
-    FileRegistryStore third(home.str());
-    EXPECT_FALSE(third.keyExists(Hive::LocalMachine, kAppKey));
-    EXPECT_TRUE(third.get(Hive::CurrentUser, kOptions9, "OPEN"));
+    ::setenv("QUELSTAT_HOME", home.str().c_str(), 1);
+    PlatformRegistryStore reg;
+    reg.setString(Hive::LocalMachine, kAppKey, "Path", "/opt/Quoted \"x\"/");
+    reg.setNumber(Hive::LocalMachine, kAppKey, "Modules", 3);
+    updateStartupList(reg, kOptions9, "quelstat.xll", "/q/quelstat.xll", true);
+    platform::SettingsKey machine(platform::Hive::LocalMachine, "software\\quelstat\\QUELSTAT FOR EXCEL\\1.0");
+    EXPECT_EQ(machine.ReadString("", "path"), "/opt/Quoted \"x\"/");
+    EXPECT_EQ(machine.ReadDword("", "Modules"), 3u);
+    platform::SettingsKey excel(platform::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Office\\9.0\\Excel");
+    EXPECT_EQ(excel.ReadString("Options", "OPEN"), "/R \"/q/quelstat.xll\"");
+    EXPECT_EQ(*reg.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 3u);
+    reg.deleteTree(Hive::LocalMachine, kVendorKey);
+    EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kAppKey));
+    EXPECT_TRUE(reg.get(Hive::CurrentUser, kOptions9, "OPEN"));
+    ::unsetenv("QUELSTAT_HOME");
 }
 
 TEST(FileGroups, NamesMatchWithoutCaseAndInThisPlatformsFormats)

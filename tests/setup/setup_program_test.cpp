@@ -1,5 +1,6 @@
 // The setup program end to end: silent install from a media folder, a second install while a
 // host runs, files in use, and removal, with the settings folder in a temporary folder.
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -15,6 +16,9 @@
 #include "setup/engine/installer.h"
 #include "setup/engine/registry.h"
 #include "tests/setup/test_util.h"
+#ifdef HAVE_HOST_STARTUP_LIST
+#include "sheets/xlm/startup.h"
+#endif
 
 extern char** environ;
 
@@ -94,6 +98,8 @@ struct Machine {
     {
         return "QUELSTAT_HOME='" + home.string() + "' XDG_DATA_HOME='" + (temp.path() / "data").string() + "' ";
     }
+    // This process reads the same settings folder as the programs it starts.
+    void useSettings() const { ::setenv("QUELSTAT_HOME", home.c_str(), 1); }
     fs::path shortcut(const std::string& name) const { return temp.path() / "data" / "applications" / name; }
 };
 
@@ -110,8 +116,9 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
 {
     Machine m;
     m.ini("[Options]\nUI=0\nAutoLoad=1\nDirectory=" + m.folder.string() + "\n");
+    m.useSettings();
     {
-        FileRegistryStore seed(m.home.string());
+        PlatformRegistryStore seed;
         seed.setString(Hive::CurrentUser, kOptions9, "OPEN", "/R \"/opt/a.xla\"");
         seed.setString(Hive::CurrentUser, kOptions9, "OPEN1", "/R \"/opt/b.xla\"");
     }
@@ -135,7 +142,8 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
     EXPECT_TRUE(fs::exists(m.shortcut("quelstat.desktop")));
     EXPECT_TRUE(fs::exists(m.shortcut("quelstat-setup.desktop")));
 
-    FileRegistryStore reg(m.home.string());
+    m.useSettings();
+    PlatformRegistryStore reg;
     std::string path = m.installed();
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kAppKey, "Path"), path);
     EXPECT_EQ(*reg.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 3u);
@@ -145,6 +153,18 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
                                                                       "/R \"" + path + "quelstat.xll\""}));
     for (const auto& key : excelOptionKeys())
         EXPECT_EQ(startupList(reg, key).back(), "/R \"" + path + "quelstat.xll\"");
+#ifdef HAVE_HOST_STARTUP_LIST
+    // The spreadsheet host reads the same lists: every Excel version it can stand for finds the
+    // add-in to open at start and in its Add-in Manager.
+    for (int version : {7, 8, 9}) {
+        auto list = xlm::ReadStartupList(version);
+        ASSERT_FALSE(list.empty()) << version;
+        EXPECT_EQ(list.back().path, path + "quelstat.xll") << version;
+        EXPECT_EQ(list.back().options, "/R") << version;
+        auto manager = xlm::AddInManagerList(version);
+        EXPECT_NE(std::find(manager.begin(), manager.end(), path + "quelstat.xll"), manager.end()) << version;
+    }
+#endif
 
     // A second silent install while a host runs does nothing and says why.
     fs::path host = m.temp.path() / "quelstat";
@@ -158,7 +178,6 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
         EXPECT_EQ(err, "setup: Microsoft Excel is currently running.  You must quit Excel to continue installation "
                        "of Quelstat.\n");
         EXPECT_FALSE(fs::exists(m.temp.path() / "second"));
-        reg.reload();
         EXPECT_EQ(*reg.getString(Hive::LocalMachine, kAppKey, "Path"), path);
     }
 
@@ -167,7 +186,6 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
     ASSERT_EQ(m.setup((m.folder / "System" / "setup").string(), "/u", &err), 0) << err;
     EXPECT_TRUE(waitUntilGone(m.folder)) << "installation folder left behind";
     EXPECT_FALSE(fs::exists(m.shortcut("quelstat.desktop")));
-    reg.reload();
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kVendorKey));
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kUninstallKey));
     EXPECT_EQ(startupList(reg, kOptions9), (std::vector<std::string>{"/R \"/opt/a.xla\"", "/R \"/opt/b.xla\""}));
@@ -217,7 +235,8 @@ TEST(SetupProgram, ConsoleWizardAnsweredFromSetupIni)
     ASSERT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("This wizard installs Quelstat for Microsoft Excel on your computer."), std::string::npos);
     EXPECT_NE(out.find("You have successfully installed Quelstat."), std::string::npos);
-    FileRegistryStore reg(m.home.string());
+    m.useSettings();
+    PlatformRegistryStore reg;
     EXPECT_EQ(startupList(reg, kOptions9), (std::vector<std::string>{"/R \"" + m.installed() + "quelstat.xll\""}));
 }
 
@@ -237,7 +256,8 @@ TEST(SetupProgram, ChangeOfModulesRunsFromTheInstalledProgram)
     ASSERT_EQ(run(m.environment() + "'" + (m.folder / "System" / "setup").string() + "' /c </dev/null 2>&1", &out), 0)
         << out;
     EXPECT_NE(out.find("Which modules do you want to install ?"), std::string::npos);
-    FileRegistryStore reg(m.home.string());
+    m.useSettings();
+    PlatformRegistryStore reg;
     EXPECT_EQ(*reg.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 1u);
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kAppKey, "Path"), m.installed());
     EXPECT_TRUE(readAll(m.folder / "System" / "setup") == readAll(SETUP_PATH));
