@@ -131,6 +131,15 @@ int CabinetResourceHandler::close()
     return 0;
 }
 
+std::int64_t CabinetResourceHandler::read(void* buffer, std::size_t count)
+{
+    if (closed_) {
+        errno = EBADF;
+        return -1;
+    }
+    return CabinetMemoryHandler::read(buffer, count);
+}
+
 std::int64_t CabinetSinkHandler::write(const void* buffer, std::size_t count)
 {
     if (keep_) {

@@ -66,6 +66,7 @@ public:
     // Returns null when the program holds no such resource.
     static std::unique_ptr<CabinetResourceHandler> open(const std::string& name);
     int close() override;
+    std::int64_t read(void* buffer, std::size_t count) override;
 
 private:
     using CabinetMemoryHandler::CabinetMemoryHandler;

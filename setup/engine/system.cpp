@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
@@ -36,34 +35,13 @@ std::string folderOf(const std::string& path)
 
 bool hostRunning()
 {
-    // The spreadsheet's main window, as Excel's "XLMAIN" window is looked for on Windows.
+    // The spreadsheet's main window, as Excel's "XLMAIN" window is looked for on Windows. Hosts
+    // publish their windows in the settings folder's run folder, so only hosts sharing these
+    // settings (the ones whose start-up list this installer writes) count.
     for (platform::WindowHandle w : platform::EnumWindows())
         if (platform::GetClassName(w) == "XLMAIN")
             return true;
-    // A host that has not (yet) published a window still counts.
-    DIR* proc = ::opendir("/proc");
-    if (!proc)
-        return false;
-    bool found = false;
-    while (dirent* e = ::readdir(proc)) {
-        if (e->d_name[0] < '1' || e->d_name[0] > '9')
-            continue;
-        std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
-        std::string line;
-        if (!std::getline(stat, line))
-            continue;
-        // "pid (comm) state ...": a zombie (state Z) is no longer running.
-        auto open = line.find('(');
-        auto close = line.rfind(')');
-        if (open == std::string::npos || close == std::string::npos || close + 2 >= line.size())
-            continue;
-        if (line.compare(open + 1, close - open - 1, "quelstat") == 0 && line[close + 2] != 'Z') {
-            found = true;
-            break;
-        }
-    }
-    ::closedir(proc);
-    return found;
+    return false;
 }
 
 bool copyFile(const std::string& from, const std::string& to)

@@ -13,8 +13,8 @@ std::string programPath();
 // The folder part of a path, with its trailing '/'.
 std::string folderOf(const std::string& path);
 
-// True while a spreadsheet host runs on this computer (a window of class "XLMAIN", or a process
-// named "quelstat"): the add-in's files and start-up list must not change under it.
+// True while a spreadsheet host runs (a window of class "XLMAIN"): the add-in's files and
+// start-up list must not change under it.
 bool hostRunning();
 
 // Copies a file; returns false with errno set on failure.

@@ -463,6 +463,34 @@ TEST(Wizard, SilentRunWithHostRunningDoesNothing)
 }
 
 // The installer's values are the ones the host and the add-in read through the settings store.
+// With a person to ask, a running host holds the wizard at its welcome page until it goes.
+TEST(Wizard, WelcomePageWaitsForTheHostToQuit)
+{
+    REQUIRE_GCAB();
+    Media media("[Options]\nUI=1\n");
+    MemoryRegistryStore reg;
+    int checks = 0;
+    Installer::Services s;
+    s.registry = &reg;
+    s.hostRunning = [&checks] { return ++checks < 5; };
+    s.programPath = media.program.string();
+    s.settingsFolder = media.home.string();
+    s.cabinet = media.cabinet.string();
+    Installer inst(s);
+    inst.readSettings();
+    std::string iniPath = (media.temp.path() / "answers.ini").string();
+    write(iniPath, "[Wizard]\nLicence=0\nFolder=" + (media.temp.path() / "w").string() + "\n");
+    std::istringstream in;
+    std::ostringstream out, err;
+    Answers answers(IniFile::load(iniPath), in, out, false);
+    SetupWizard wizard(inst, answers, out, err);
+    EXPECT_EQ(wizard.run(), 0) << err.str();
+    EXPECT_GE(checks, 5);
+    EXPECT_NE(out.str().find("Microsoft Excel is currently running."), std::string::npos);
+    EXPECT_NE(out.str().find("[115]"), std::string::npos);
+    EXPECT_TRUE(fs::exists(media.temp.path() / "w" / "quelstat.xll"));
+}
+
 TEST(Registry, PlatformStoreIsWhatTheSettingsKeysSee)
 {
     TempFolder home;
