@@ -42,11 +42,16 @@ int list(const std::string& cabinet)
         throw ExceptionX(describe(error));
     std::printf("%10s  %-19s  %-4s  %6s  %s\n", "Size", "Time", "Attr", "Folder", "Name");
     for (const CabinetFile& f : dir.files) {
+        // Shown as extraction names them: '/' between folders.
+        std::string name = f.name;
+        for (char& c : name)
+            if (c == '\\')
+                c = '/';
         std::time_t t = dosToUnixTime(f.date, f.time);
         char when[32];
         std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
         std::printf("%10u  %-19s  %-4s  %6u  %s\n", f.size, when, attributeLetters(f.attributes).c_str(),
-                    static_cast<unsigned>(f.folder), f.name.empty() ? "(invalid name)" : f.name.c_str());
+                    static_cast<unsigned>(f.folder), name.empty() ? "(invalid name)" : name.c_str());
     }
     std::printf("%zu member(s) in %zu folder(s)\n", dir.files.size(), dir.folders.size());
     return 0;

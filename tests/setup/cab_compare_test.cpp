@@ -25,6 +25,9 @@ std::vector<std::string> makeMembers(const fs::path& folder, int count, std::siz
     for (int i = 0; i < count; ++i) {
         std::size_t size = i == 0 ? largest : i == 1 ? 0 : rng() % (1 + largest / (1 + i % 7));
         std::string name = "member" + std::to_string(i) + (i % 3 == 0 ? ".bin" : ".txt");
+        if (i % 4 == 3)
+            name = "sub" + std::to_string(i % 3) + "/" + name;  // stored with a folder
+        fs::create_directories((folder / name).parent_path());
         std::ofstream out(folder / name, std::ios::binary);
         std::string chunk;
         while (chunk.size() < size) {

@@ -83,6 +83,43 @@ TEST(HostileCabinets, RefusedWithExactMessageAndNothingOutsideFolder)
     }
 }
 
+// Failures of the file system on the way out end with their own messages, naming the cause.
+TEST(ExtractionFailures, FolderOpenAndWriteErrorsGiveTheirMessages)
+{
+    const std::string cabinet = (kData / "good" / "reserve-multifolder-unordered.cab").string();
+    auto messageOf = [&](const fs::path& out) {
+        try {
+            setup::extractCabinetToFolder(cabinet, out.string());
+        } catch (const setup::ExceptionX& e) {
+            return std::make_pair(e.id(), std::string(e.what()));
+        }
+        return std::make_pair(0, std::string());
+    };
+    {
+        TempFolder top;  // "docs" is a file, so folder "docs" cannot be made
+        std::ofstream(top.path() / "docs") << "x";
+        auto [id, text] = messageOf(top.path());
+        EXPECT_EQ(id, 2004);
+        EXPECT_EQ(text, "Unable to create directory '" + (top.path() / "docs").string() + "'.");
+    }
+    {
+        TempFolder top;  // a folder where the member's file should be
+        fs::create_directories(top.path() / "docs" / "a.txt");
+        auto [id, text] = messageOf(top.path());
+        EXPECT_EQ(id, 2005);
+        EXPECT_EQ(text, "Unable to open file '" + (top.path() / "docs" / "a.txt").string() + "'. Is a directory.");
+    }
+    if (fs::exists("/dev/full")) {
+        TempFolder top;  // a full disk
+        fs::create_directories(top.path() / "docs");
+        fs::create_symlink("/dev/full", top.path() / "docs" / "a.txt");
+        auto [id, text] = messageOf(top.path());
+        EXPECT_EQ(id, 2006);
+        EXPECT_EQ(text, "An error occured writing a file to disk.  Please check you have enough disk-space "
+                        "available. No space left on device");
+    }
+}
+
 TEST(HostileCabinets, MissingCabinetGivesNotFoundMessage)
 {
     TempFolder top;
