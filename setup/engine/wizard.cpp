@@ -52,6 +52,23 @@ private:
 
 const char* const kAnswerCancel = "cancel";
 
+// A control's text as shown: "&&" is an ampersand, a single "&" marks the accelerator key.
+std::string plainText(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&') {
+            if (i + 1 < text.size() && text[i + 1] == '&') {
+                out.push_back('&');
+                ++i;
+            }
+            continue;
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
 }  // namespace
 
 Answers::Answers(IniFile ini, std::istream& in, std::ostream& out, bool interactive)
@@ -87,7 +104,7 @@ int Answers::choice(const std::string& key, const std::string& prompt, const std
 {
     if (interactive_ && !ini_.get("Wizard", key))
         for (std::size_t i = 0; i < options.size(); ++i)
-            out_ << "    " << i << "  " << options[i] << '\n';
+            out_ << "    " << i << "  " << plainText(options[i]) << '\n';
     std::string a = text(key, prompt, std::to_string(fallback));
     char* end = nullptr;
     long n = std::strtol(a.c_str(), &end, 10);
@@ -274,9 +291,8 @@ bool SetupWizard::licence()
           "organisation. You may not sell, rent or lend it, nor remove its notices. It comes",
           "without warranty of any kind; its makers are not liable for any loss arising from its",
           "use. Results of statistical tests should be checked by a qualified person before",
-          "decisions are based on them.", "",
-          "  0  I accept the agreement", "  1  I don't accept the agreement"});
-    int c = answers_.choice("Licence", "Your choice", {"I accept the agreement", "I don't accept the agreement"}, 1);
+          "decisions are based on them."});
+    int c = answers_.choice("Licence", "Your choice", {"I &accept the agreement", "I &don't accept the agreement"}, 1);
     if (c == 0)
         return true;
     message("The licence agreement was not accepted; Quelstat was not installed.");
