@@ -347,7 +347,8 @@ void Installer::copyProgramAndSettings()
         ini.set("Options", "Type", "2");
         ini.set("Options", "UI", std::to_string(clientUi));
         ini.set("Options", "AutoLoad", std::to_string(clientAutoload));
-    } else {
+    } else if (action == Install) {
+        // A change of modules keeps how the installation was made (its switch forces the wizard).
         ini.set("Options", "Type", std::to_string(type));
         ini.set("Options", "UI", std::to_string(ui == 4 ? 1 : ui));
         ini.set("Options", "AutoLoad", std::to_string(autoload));

@@ -209,7 +209,7 @@ int SetupWizard::run()
             }
             Progress quiet;
             inst_.remove(quiet);
-            return 0;
+            return inst_.ui == 2 && !removalFinishing() ? 1 : 0;
         }
         DialogWizard wizard;
         wizard.add({IDD_REMOVAL_WELCOME, [this] { return welcome(true); }});

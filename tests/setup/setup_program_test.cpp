@@ -326,4 +326,6 @@ TEST(SetupProgram, ChangeOfModulesRunsFromTheInstalledProgram)
     EXPECT_EQ(*reg.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 1u);
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kAppKey, "Path"), m.installed());
     EXPECT_TRUE(readAll(m.folder / "System" / "setup") == readAll(SETUP_PATH));
+    // The installation stays a silent one: its removal shows nothing either.
+    EXPECT_EQ(IniFile::load((m.folder / "System" / "setup.ini").string()).get("Options", "UI").value_or(""), "0");
 }
