@@ -32,7 +32,6 @@ const std::map<int, std::string>& table()
         {IDS_ERR_MEMORY, "Out of memory."},
         {IDS_EXCEL_RUNNING,
          "Microsoft Excel is currently running.  You must quit Excel to continue installation of Quelstat."},
-        {IDS_SETUP_FAILED, "Setup did not complete: %1"},
         {IDS_NOT_INSTALLED, "Quelstat is not installed on this computer: no installation folder is recorded."},
     };
     return strings;

@@ -26,7 +26,6 @@ enum StringId : int {
     IDS_ERR_DIALOG = 2007,
     IDS_ERR_MEMORY = 2008,
     IDS_EXCEL_RUNNING = 2010,
-    IDS_SETUP_FAILED = 2011,
     IDS_NOT_INSTALLED = 2012,
 };
 
