@@ -454,6 +454,35 @@ int ChartTrend(ModelDocuments& d, Call& c) {
   return c.Done();
 }
 
+// SCALE(minimum, maximum, major, minor, ...) on a selected axis ("Axis 1" the X or category
+// axis, "Axis 2" the value axis): a number sets a bound, TRUE makes it automatic, missing keeps it.
+constexpr int kScale = 87 | XLBIT_COMMAND;
+
+int Scale(ModelDocuments& d, Call& c) {
+  sheets::Chart* chart = SelectedChart(d);
+  if (!chart) return c.Refuse();
+  sheets::ChartAxis* axis = platform::EqualNoCase(d.selectedItem, "Axis 1")   ? &chart->x_axis
+                            : platform::EqualNoCase(d.selectedItem, "Axis 2") ? &chart->y_axis
+                                                                               : nullptr;
+  if (!axis) return c.Refuse();
+  auto bound = [&](std::size_t i, std::optional<double>& field) {
+    const XLOPER* a = c.Arg(i);
+    if (TypeOf(a) == XLTYPE_BOOL) {
+      if (a->val.xbool) field.reset();
+    } else if (std::optional<double> n = Number(a)) {
+      field = *n;
+    }
+  };
+  sheets::AxisScale scale = axis->scale;
+  bound(0, scale.minimum);
+  bound(1, scale.maximum);
+  bound(2, scale.major_unit);
+  bound(3, scale.minor_unit);
+  if (scale.minimum && scale.maximum && *scale.minimum >= *scale.maximum) return c.Refuse();
+  axis->scale = scale;
+  return c.Done();
+}
+
 }  // namespace
 
 bool SelectObject(ModelDocuments& d, const std::string& name) {
@@ -486,6 +515,7 @@ bool SelectObject(ModelDocuments& d, const std::string& name) {
 
 int HandleEdit(ModelDocuments& d, Call& c) {
   switch (c.fn) {
+    case XLC_CLEAR:
     case XLC_EDIT_DELETE: {
       // With a chart item selected, deletes that series or trendline.
       if (sheets::Chart* chart = SelectedChart(d); chart && !d.selectedItem.empty()) {
@@ -503,8 +533,10 @@ int HandleEdit(ModelDocuments& d, Call& c) {
         d.selectedItem.clear();
         return c.Done();
       }
+      if (c.fn == XLC_CLEAR) return XLRET_INVALID_FN;  // cells: the caller clears them
       return EditCells(d, c, false);
     }
+    case kScale: return Scale(d, c);
     case XLC_INSERT: return EditCells(d, c, true);
     case XLC_SELECT_SPECIAL: return SelectSpecial(d, c);
     case XLC_OPTIONS_VIEW: return OptionsView(d, c);

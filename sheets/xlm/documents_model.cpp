@@ -994,7 +994,10 @@ int ModelDocuments::Handle(Call& c) {
     case XLC_WORKBOOK_MOVE: return WorkbookMove(*this, c);
     case XLC_HIDE: return HideWindow(*this, c, true);
     case XLC_UNHIDE: return HideWindow(*this, c, false);
-    case XLC_CLEAR: return Clear(*this, c);
+    case XLC_CLEAR: {
+      int rc = HandleEdit(*this, c);  // a selected chart item is deleted
+      return rc == XLRET_INVALID_FN ? Clear(*this, c) : rc;
+    }
     case XLC_ZOOM: return Zoom(*this, c);
     case XLC_VSCROLL: return Scroll(*this, c, true);
     case XLC_HSCROLL: return Scroll(*this, c, false);

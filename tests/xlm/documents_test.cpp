@@ -265,8 +265,19 @@ TEST_F(WorkbookFunctions, TextBoxOverAChartAndTrendlinesOfItsSeries) {
   Arg s2t1("S2T1"), badOrder(9.0);
   ASSERT_EQ(Do(XLC_SELECT, r, s2t1), XLRET_SUCCESS);
   EXPECT_NE(Do(XLC_CHART_TREND, r, poly, badOrder), XLRET_SUCCESS);
-  ASSERT_EQ(Do(XLC_EDIT_DELETE, r), XLRET_SUCCESS);  // deletes the selected trendline
+  ASSERT_EQ(Do(XLC_CLEAR, r), XLRET_SUCCESS);  // deletes the selected trendline
   EXPECT_TRUE(o.chart->series[1].trendlines.empty());
+  // Axis bounds: numbers set them, TRUE makes them automatic again, an empty range is refused.
+  Arg axis("Axis 2"), lo(-1.0), hi(5.0), automatic(true);
+  ASSERT_EQ(Do(XLC_SELECT, r, chartName), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_SELECT, r, axis), XLRET_SUCCESS);
+  ASSERT_EQ(Do(87 | XLBIT_COMMAND, r, lo, hi), XLRET_SUCCESS);
+  EXPECT_EQ(o.chart->y_axis.scale.maximum, 5.0);
+  ASSERT_EQ(Do(87 | XLBIT_COMMAND, r, automatic), XLRET_SUCCESS);
+  EXPECT_FALSE(o.chart->y_axis.scale.minimum.has_value());
+  Arg big(9.0);
+  EXPECT_NE(Do(87 | XLBIT_COMMAND, r, big, hi), XLRET_SUCCESS);
+  EXPECT_FALSE(o.chart->y_axis.scale.minimum.has_value());  // a refused change changes nothing
 }
 
 TEST_F(WorkbookFunctions, CopiedSheetKeepsCellsFormatsAndNamesUnderANewName) {
