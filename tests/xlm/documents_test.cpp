@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "sheets/xlm/documents_model.h"
+#include "sheets/xlm/host.h"
+#include "sheets/xlm/values.h"
+
+using namespace xlm;
+
+namespace {
+
+struct Arg {
+  XLOPER v{};
+  Arg() { SetMissing(&v); }
+  explicit Arg(double d) { SetNumber(&v, d); }
+  explicit Arg(const char* s) { SetText(&v, s); }
+  explicit Arg(bool b) { SetBool(&v, b); }
+  ~Arg() { FreeValue(&v); }
+  Arg(const Arg&) = delete;
+};
+
+template <typename... V>
+int Do(int fn, HostValue& result, const V&... args) {
+  XLOPER* a[] = {const_cast<XLOPER*>(&args.v)..., nullptr};
+  FreeValue(&result.v);
+  return MdCallBack(fn | XLBIT_INTL, static_cast<int>(sizeof...(args)), a, &result.v);
+}
+
+class WorkbookFunctions : public ::testing::Test {
+ protected:
+  std::filesystem::path home;
+  ModelDocuments* docs = nullptr;
+  void SetUp() override {
+    char tmpl[] = "/tmp/qsdoc.XXXXXX";
+    home = ::mkdtemp(tmpl);
+    ::setenv("QUELSTAT_HOME", home.c_str(), 1);
+    Host::Reset(HostOptions{});
+    InstallModelDocuments();
+    docs = static_cast<ModelDocuments*>(Host::Get().documents);
+    std::string error;
+    ASSERT_TRUE(docs->New(error)) << error;
+  }
+  void TearDown() override {
+    Host::Shutdown();
+    std::filesystem::remove_all(home);
+  }
+};
+
+}  // namespace
+
+TEST_F(WorkbookFunctions, SelectionReferencesAndTheirTextRoundTrip) {
+  std::string error;
+  ASSERT_TRUE(docs->Select("B2:C4", error)) << error;
+  HostValue sel, text, back, name;
+  ASSERT_EQ(Do(XLF_SELECTION, sel), XLRET_SUCCESS);
+  ASSERT_EQ(TypeOf(&sel.v), XLTYPE_REF);
+  Arg a1(true);
+  Do(XLF_REFTEXT, text, Arg(), a1);  // a missing reference is refused
+  EXPECT_EQ(TypeOf(&text.v), XLTYPE_ERR);
+  XLOPER* args[] = {&sel.v, &a1.v};
+  FreeValue(&text.v);
+  MdCallBack(XLF_REFTEXT, 2, args, &text.v);
+  EXPECT_EQ(Display(&text.v), "[Book1]Sheet1!$B$2:$C$4");
+  XLOPER* r1c1[] = {&sel.v};
+  HostValue rc;
+  MdCallBack(XLF_REFTEXT, 1, r1c1, &rc.v);
+  EXPECT_EQ(Display(&rc.v), "[Book1]Sheet1!R2C2:R4C3");
+  // TEXTREF reads it back to the same sheet and area.
+  Arg ref("[Book1]Sheet1!R2C2:R4C3");
+  Do(XLF_TEXTREF, back, ref);
+  ASSERT_EQ(TypeOf(&back.v), XLTYPE_REF);
+  EXPECT_EQ(back.v.val.mref.idSheet, sel.v.val.mref.idSheet);
+  EXPECT_EQ(back.v.val.mref.lpmref->reftbl[0].rwLast, 3);
+  EXPECT_EQ(back.v.val.mref.lpmref->reftbl[0].colLast, 2);
+  XLOPER* nm[] = {&back.v};
+  MdCallBack(xlSheetNm, 1, nm, &name.v);
+  EXPECT_EQ(Display(&name.v), "[Book1]Sheet1");
+  Arg nowhere("[Nope.xlsx]Sheet1!R1C1");
+  Do(XLF_TEXTREF, back, nowhere);
+  EXPECT_EQ(TypeOf(&back.v), XLTYPE_ERR);
+}
+
+TEST_F(WorkbookFunctions, ValuesAreWrittenAndReadThroughReferences) {
+  Arg ref("[Book1]Sheet1!R1C1:R2C2"), a1(false);
+  HostValue target, done, values, scalar, count;
+  Do(XLF_TEXTREF, target, ref, a1);
+  ASSERT_EQ(TypeOf(&target.v), XLTYPE_REF);
+  std::vector<XLOPER> cells(4);
+  SetNumber(&cells[0], 1.5);
+  SetText(&cells[1], "Glucose \xC2\xB5mol/L");
+  SetBool(&cells[2], true);
+  SetNil(&cells[3]);
+  HostValue array;
+  SetArray(&array.v, 2, 2, cells);
+  XLOPER* set[] = {&target.v, &array.v};
+  ASSERT_EQ(MdCallBack(xlSet, 2, set, &done.v), XLRET_SUCCESS);
+  XLOPER* get[] = {&target.v};
+  ASSERT_EQ(MdCallBack(xlCoerce, 1, get, &values.v), XLRET_SUCCESS);
+  ASSERT_EQ(TypeOf(&values.v), XLTYPE_MULTI);
+  EXPECT_EQ(values.v.val.array.lparray[0].val.num, 1.5);
+  EXPECT_EQ(Display(&values.v.val.array.lparray[1]), "Glucose \xC2\xB5mol/L");
+  EXPECT_EQ(TypeOf(&values.v.val.array.lparray[3]), XLTYPE_NIL);
+  XLOPER* counts[] = {&target.v};
+  MdCallBack(XLF_COUNT, 1, counts, &count.v);
+  EXPECT_EQ(count.v.val.num, 1);
+  MdCallBack(XLF_COUNTA, 1, counts, &count.v);
+  EXPECT_EQ(count.v.val.num, 3);
+  // One cell holding a number as text converts to the number; an empty one to 0.
+  HostValue one, text;
+  Arg cellRef("R3C1"), a1False(false), num(static_cast<double>(XLTYPE_NUM));
+  Do(XLF_TEXTREF, one, cellRef, a1False);
+  SetText(&text.v, "12.25");
+  XLOPER* put[] = {&one.v, &text.v};
+  MdCallBack(xlSet, 2, put, &done.v);
+  XLOPER* coerce[] = {&one.v, &num.v};
+  ASSERT_EQ(MdCallBack(xlCoerce, 2, coerce, &scalar.v), XLRET_SUCCESS);
+  EXPECT_EQ(scalar.v.val.num, 12.25);
+  Arg emptyRef("R9C9");
+  Do(XLF_TEXTREF, one, emptyRef, a1False);
+  XLOPER* coerceEmpty[] = {&one.v, &num.v};
+  FreeValue(&scalar.v);
+  ASSERT_EQ(MdCallBack(xlCoerce, 2, coerceEmpty, &scalar.v), XLRET_SUCCESS);
+  EXPECT_EQ(Display(&scalar.v), "0");
+}
+
+TEST_F(WorkbookFunctions, SheetsChangeAndHooksFollowTheActiveSheet) {
+  // The test add-in hooks the activation of every sheet.
+  std::string error;
+  ASSERT_NE(Host::Get().LoadAddIn(TEST_ADDIN, error), nullptr) << error;
+  auto hooksRun = [] {
+    HostValue v;
+    std::string e;
+    Host::Get().Evaluate("TEST.STATE(2)", &v.v, e);
+    return Display(&v.v);
+  };
+  HostValue r;
+  Do(XLC_WORKBOOK_INSERT, r, Arg(1.0));
+  EXPECT_EQ(hooksRun(), "1");
+  EXPECT_EQ(docs->ActiveSheetKey(), "[Book1]Sheet2");
+  Arg oldName("Sheet2"), newName("Data");
+  ASSERT_EQ(Do(XLC_WORKBOOK_NAME, r, oldName, newName), XLRET_SUCCESS);
+  Arg one(1.0);
+  Do(XLF_GET_WORKBOOK, r, one);
+  ASSERT_EQ(TypeOf(&r.v), XLTYPE_MULTI);
+  EXPECT_EQ(Display(&r.v.val.array.lparray[0]), "[Book1]Data");
+  EXPECT_EQ(Display(&r.v.val.array.lparray[1]), "[Book1]Sheet1");
+  Arg three(3.0);
+  Do(XLF_GET_DOCUMENT, r, three);
+  EXPECT_EQ(Display(&r.v), "1");
+
+  EXPECT_EQ(hooksRun(), "1");  // renaming is no activation
+  // A second workbook; moving a sheet there makes it active in its new place.
+  ASSERT_TRUE(docs->New(error));
+  EXPECT_EQ(hooksRun(), "2");
+  Arg sheet("[Book1]Data"), book("Book2"), position(1.0);
+  ASSERT_EQ(Do(XLC_WORKBOOK_MOVE, r, sheet, book, position), XLRET_SUCCESS);
+  EXPECT_EQ(docs->ActiveSheetKey(), "[Book2]Data");
+  Arg last("[Book1]Sheet1");
+  EXPECT_NE(Do(XLC_WORKBOOK_DELETE, r, last), XLRET_SUCCESS);  // a workbook keeps one sheet
+
+  // Closing the active workbook activates the one before it.
+  ASSERT_EQ(Do(XLC_CLOSE, r, Arg(false)), XLRET_SUCCESS);
+  EXPECT_EQ(docs->ActiveSheetKey(), "[Book1]Sheet1");
+  EXPECT_EQ(hooksRun(), "4");  // the moved sheet, then the sheet shown after closing
+  ASSERT_TRUE(docs->Close(error));
+  EXPECT_EQ(docs->ActiveSheetKey(), "");
+  Do(XLF_SELECTION, r);
+  EXPECT_EQ(Display(&r.v), "#REF!");
+}
+
+TEST_F(WorkbookFunctions, NamesAndEvaluation) {
+  std::string error;
+  ASSERT_TRUE(docs->Select("A1:A3", error));
+  HostValue sel, r;
+  Do(XLF_SELECTION, sel);
+  Arg name("Sheet1!__report");
+  XLOPER* def[] = {&name.v, &sel.v};
+  ASSERT_EQ(MdCallBack(XLF_SET_NAME, 2, def, &r.v), XLRET_SUCCESS);
+  Do(XLF_GET_NAME, r, name);
+  EXPECT_EQ(Display(&r.v), "=Sheet1!$A$1:$A$3");
+  Arg constantName("Level"), level(95.0);
+  Do(XLF_SET_NAME, r, constantName, level);
+  Arg eval("Level");
+  Do(XLF_EVALUATE, r, eval);
+  EXPECT_EQ(Display(&r.v), "95");
+  Arg evalRef("Sheet1!B2");
+  Do(XLF_EVALUATE, r, evalRef);
+  EXPECT_EQ(TypeOf(&r.v), XLTYPE_REF);
+  Arg unknown("NoSuchName");
+  Do(XLF_EVALUATE, r, unknown);
+  EXPECT_EQ(Display(&r.v), "#NAME?");
+  ASSERT_EQ(Do(XLF_SET_NAME, r, name), XLRET_SUCCESS);  // one argument deletes
+  Do(XLF_GET_NAME, r, name);
+  EXPECT_EQ(TypeOf(&r.v), XLTYPE_ERR);
+  Arg n(1234.5), fmt("#,##0.00"), pct("0.0%");
+  Do(XLF_TEXT, r, n, fmt);
+  EXPECT_EQ(Display(&r.v), "1,234.50");
+  Arg q(0.125);
+  Do(XLF_TEXT, r, q, pct);
+  EXPECT_EQ(Display(&r.v), "12.5%");
+}
+
+TEST_F(WorkbookFunctions, InsertAndDeleteShiftCellsBelowAndBeside) {
+  sheets::Sheet& s = *docs->ActiveSheet();
+  for (uint32_t r = 0; r < 5; ++r) s.SetNumber(r, 0, r + 1);  // A1:A5 = 1..5
+  s.SetText(1, 1, "beside");                                    // B2 stays where it is
+  std::string error;
+  ASSERT_TRUE(docs->Select("A2:A3", error));
+  HostValue r;
+  Arg down(2.0);
+  ASSERT_EQ(Do(XLC_INSERT, r, down), XLRET_SUCCESS);
+  EXPECT_TRUE(s.GetValue(1, 0).IsEmpty());
+  EXPECT_EQ(s.GetValue(3, 0).number, 2);  // 2 moved from A2 to A4
+  EXPECT_EQ(s.GetValue(6, 0).number, 5);
+  EXPECT_EQ(s.GetValue(1, 1).text, "beside");
+  ASSERT_EQ(Do(XLC_EDIT_DELETE, r, down), XLRET_SUCCESS);  // and back up
+  for (uint32_t row = 0; row < 5; ++row) EXPECT_EQ(s.GetValue(row, 0).number, row + 1);
+  EXPECT_TRUE(s.GetValue(5, 0).IsEmpty());
+  // The current region around a cell of the block.
+  ASSERT_TRUE(docs->Select("A3", error));
+  Arg region(5.0);
+  ASSERT_EQ(Do(XLC_SELECT_SPECIAL, r, region), XLRET_SUCCESS);
+  ASSERT_EQ(s.view().selection.size(), 1u);
+  EXPECT_EQ(sheets::RangeName(s.view().selection[0]), "A1:B5");
+}
+
+TEST_F(WorkbookFunctions, TextBoxOverAChartAndTrendlinesOfItsSeries) {
+  sheets::Sheet& s = *docs->ActiveSheet();
+  sheets::Chart chart;
+  chart.series.resize(2);
+  sheets::ObjectAnchor anchor;
+  anchor.from = {1, 1};
+  anchor.from_x = 3;
+  anchor.to = {10, 6};
+  anchor.to_y = 4.5;
+  sheets::DrawingObject& o = s.AddChart(chart, anchor);
+  HostValue r;
+  Arg one(1.0), id(static_cast<double>(o.id)), four(4.0), seven(7.0), nine(9.0);
+  Do(XLF_GET_OBJECT, r, one, id);
+  EXPECT_EQ(Display(&r.v), "5");
+  Do(XLF_GET_OBJECT, r, four, id);
+  EXPECT_EQ(Display(&r.v), "R2C2");
+  Do(XLF_GET_OBJECT, r, seven, id);
+  EXPECT_EQ(Display(&r.v), "R11C7");
+  Do(XLF_GET_OBJECT, r, nine, id);
+  EXPECT_EQ(Display(&r.v), "4.5");
+
+  Arg six(6.0), from("R2C2"), x1(3.0), y1(0.0), to("R11C7"), x2(0.0), y2(4.5), text("Too many points");
+  ASSERT_EQ(Do(XLF_CREATE_OBJECT, r, six, from, x1, y1, to, x2, y2, text), XLRET_SUCCESS);
+  ASSERT_EQ(s.drawings().size(), 2u);
+  EXPECT_EQ(s.drawings()[1]->text, "Too many points");
+  EXPECT_EQ(s.drawings()[1]->anchor, anchor);
+
+  // Select the chart, then its series 2, and give it a polynomial trendline of order 3.
+  Arg chartName(o.name.c_str()), s2("S2"), s9("S9"), poly(3.0), order(3.0);
+  ASSERT_EQ(Do(XLC_SELECT, r, chartName), XLRET_SUCCESS);
+  EXPECT_NE(Do(XLC_SELECT, r, s9), XLRET_SUCCESS);  // no such series
+  ASSERT_EQ(Do(XLC_SELECT, r, s2), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_CHART_TREND, r, poly, order), XLRET_SUCCESS);
+  ASSERT_EQ(o.chart->series[1].trendlines.size(), 1u);
+  EXPECT_EQ(o.chart->series[1].trendlines[0].type, sheets::TrendlineType::Polynomial);
+  EXPECT_EQ(o.chart->series[1].trendlines[0].order, 3);
+  Arg s2t1("S2T1"), badOrder(9.0);
+  ASSERT_EQ(Do(XLC_SELECT, r, s2t1), XLRET_SUCCESS);
+  EXPECT_NE(Do(XLC_CHART_TREND, r, poly, badOrder), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_CLEAR, r), XLRET_SUCCESS);  // deletes the selected trendline
+  EXPECT_TRUE(o.chart->series[1].trendlines.empty());
+  // Axis bounds: numbers set them, TRUE makes them automatic again, an empty range is refused.
+  Arg axis("Axis 2"), lo(-1.0), hi(5.0), automatic(true);
+  ASSERT_EQ(Do(XLC_SELECT, r, chartName), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_SELECT, r, axis), XLRET_SUCCESS);
+  ASSERT_EQ(Do(87 | XLBIT_COMMAND, r, lo, hi), XLRET_SUCCESS);
+  EXPECT_EQ(o.chart->y_axis.scale.maximum, 5.0);
+  ASSERT_EQ(Do(87 | XLBIT_COMMAND, r, automatic), XLRET_SUCCESS);
+  EXPECT_FALSE(o.chart->y_axis.scale.minimum.has_value());
+  Arg big(9.0);
+  EXPECT_NE(Do(87 | XLBIT_COMMAND, r, big, hi), XLRET_SUCCESS);
+  EXPECT_FALSE(o.chart->y_axis.scale.minimum.has_value());  // a refused change changes nothing
+}
+
+TEST_F(WorkbookFunctions, CopiedSheetKeepsCellsFormatsAndNamesUnderANewName) {
+  sheets::Sheet& s = *docs->ActiveSheet();
+  s.SetNumber(0, 0, 7);
+  sheets::CellFormat f;
+  f.number_format = "0.000";
+  s.SetFormat(0, 0, s.workbook()->formats().Intern(f));
+  s.names().Define("__sm_x", "Sheet1!$A$1", s.limits(), true);
+  HostValue r;
+  Arg name("Sheet1");
+  ASSERT_EQ(Do(XLC_WORKBOOK_COPY, r, name), XLRET_SUCCESS);
+  sheets::Sheet* copy = docs->ActiveBook()->FindSheet("Sheet1 (2)");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(docs->ActiveSheet(), copy);
+  EXPECT_EQ(copy->GetValue(0, 0).number, 7);
+  EXPECT_EQ(copy->workbook()->formats().Get(copy->Get(0, 0).format).number_format, "0.000");
+  EXPECT_NE(copy->names().Find("__sm_x"), nullptr);
+  std::string error;
+  ASSERT_TRUE(docs->Select("A1", error));
+  Arg code("0.0%");
+  ASSERT_EQ(Do(XLC_FORMAT_NUMBER, r, code), XLRET_SUCCESS);
+  EXPECT_EQ(copy->workbook()->formats().Get(copy->Get(0, 0).format).number_format, "0.0%");
+}
