@@ -27,7 +27,7 @@ const FileGroup* findGroup(const std::string& memberName);
 bool memberStandsFor(const std::string& member, const std::string& listed);
 
 // Folder names used by the layout.
-inline constexpr const char* kSystemFolder = "System";
+inline constexpr const char* kSystemFolder = "system";
 inline constexpr const char* kAddinFile = "quelstat.xll";
 inline constexpr const char* kSetupProgram = "setup";
 inline constexpr const char* kSetupIni = "setup.ini";

@@ -476,7 +476,7 @@ void Installer::remove(Progress& progress, bool startTidyUp)
         for (const auto& file : group.files)
             deleteListed(folder, file);
     }
-    for (const char* folder : {"System/Template", "System/Examples"})
+    for (const char* folder : {"system/template", "system/examples"})
         ::rmdir((path + folder).c_str());
 
     for (const auto& shortcut : shortcutPaths())
@@ -515,8 +515,8 @@ void Installer::tidyUp(const std::string& folder)
     ::unlink((folder + kSystemFolder + "/" + kSetupIni).c_str());
     ::unlink((first + ".qsnew").c_str());
     // Only emptied folders go: anything the user keeps there stays.
-    ::rmdir((folder + "System/Template").c_str());
-    ::rmdir((folder + "System/Examples").c_str());
+    ::rmdir((folder + "system/template").c_str());
+    ::rmdir((folder + "system/examples").c_str());
     ::rmdir((folder + kSystemFolder).c_str());
     ::rmdir(folder.c_str());
     std::string self = services_.programPath;

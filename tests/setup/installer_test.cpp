@@ -222,11 +222,11 @@ TEST(Install, SilentInstallLaysOutEveryGroupAndWritesTheRegistry)
             EXPECT_EQ(quelstat::testing::readAll(p).size(), ("contents of " + f + "\n").size());
         }
     }
-    EXPECT_TRUE(fs::exists(root / "System" / "setup"));
+    EXPECT_TRUE(fs::exists(root / "system" / "setup"));
     EXPECT_FALSE(fs::exists(root / "stray.txt"));
-    EXPECT_FALSE(fs::exists(root / "System" / "stray.txt"));
-    EXPECT_TRUE(fs::exists(root / "System" / "Template" / "anova1b.xlt"));
-    EXPECT_TRUE(fs::exists(root / "System" / "Examples" / "linearty.xls"));
+    EXPECT_FALSE(fs::exists(root / "system" / "stray.txt"));
+    EXPECT_TRUE(fs::exists(root / "system" / "template" / "anova1b.xlt"));
+    EXPECT_TRUE(fs::exists(root / "system" / "examples" / "linearty.xls"));
 
     // Progress by bytes: the bar ends where its range says.
     EXPECT_GT(progress.total, 0u);
@@ -239,8 +239,8 @@ TEST(Install, SilentInstallLaysOutEveryGroupAndWritesTheRegistry)
     std::string path = root.string() + "/";
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kAppKey, "Path"), path);
     EXPECT_EQ(*reg.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 2u);
-    EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "UninstallString"), path + "System/setup /u");
-    EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "ModifyPath"), path + "System/setup /c");
+    EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "UninstallString"), path + "system/setup /u");
+    EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "ModifyPath"), path + "system/setup /c");
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "DisplayIcon"), path + "quelstat.xll,-1");
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "InstallLocation"), path);
     for (const char* v : {"DisplayName", "DisplayVersion", "Publisher", "HelpLink", "HelpTelephone"})
@@ -252,7 +252,7 @@ TEST(Install, SilentInstallLaysOutEveryGroupAndWritesTheRegistry)
     for (const auto& key : excelAddinManagerKeys())
         EXPECT_EQ(*reg.getString(Hive::CurrentUser, key, path + "quelstat.xll"), "") << key;
 
-    IniFile ini = IniFile::load(path + "System/setup.ini");
+    IniFile ini = IniFile::load(path + "system/setup.ini");
     EXPECT_EQ(*ini.get("Options", "Directory"), path);
     EXPECT_EQ(*ini.get("Options", "Modules"), "2");
 
@@ -261,8 +261,8 @@ TEST(Install, SilentInstallLaysOutEveryGroupAndWritesTheRegistry)
     inst.remove(removal, false);
     EXPECT_EQ(removal.statuses.front(), "Status: Removing Program files...");
     EXPECT_FALSE(fs::exists(root / "quelstat.xll"));
-    EXPECT_FALSE(fs::exists(root / "System" / "Template"));
-    EXPECT_FALSE(fs::exists(root / "System" / "Examples" / "2INDEP.xlsx"));
+    EXPECT_FALSE(fs::exists(root / "system" / "template"));
+    EXPECT_FALSE(fs::exists(root / "system" / "examples" / "2INDEP.xlsx"));
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kVendorKey));
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kUninstallKey));
     EXPECT_EQ(startupList(reg, kOptions9), (std::vector<std::string>{"/R \"/opt/other.xla\""}));
@@ -272,7 +272,7 @@ TEST(Install, SilentInstallLaysOutEveryGroupAndWritesTheRegistry)
     // file the user keeps there.
     write(root / "my notes.txt", "mine");
     inst.tidyUp(path);
-    EXPECT_FALSE(fs::exists(root / "System"));
+    EXPECT_FALSE(fs::exists(root / "system"));
     EXPECT_TRUE(fs::exists(root / "my notes.txt"));
 }
 
@@ -286,7 +286,7 @@ TEST(Install, AfterRestartRunAndAskingLeaveTheStartupListToTheFinishingPage)
     inst.path = (media.temp.path() / "Q").string() + "/";
     Progress quiet;
     inst.install(quiet);
-    EXPECT_EQ(*reg.getString(Hive::LocalMachine, kRunOnceKey, "Quelstat"), inst.path + "System/setup /r");
+    EXPECT_EQ(*reg.getString(Hive::LocalMachine, kRunOnceKey, "Quelstat"), inst.path + "system/setup /r");
     EXPECT_TRUE(startupList(reg, kOptions9).empty());
     EXPECT_TRUE(reg.getString(Hive::CurrentUser, excelAddinManagerKeys()[0], inst.path + "quelstat.xll"));
 }
@@ -304,7 +304,7 @@ TEST(Install, NetworkServerPreparesTheShareForClients)
     inst.clientAutoload = 0;
     Progress quiet;
     inst.install(quiet);
-    IniFile shared = IniFile::load(inst.path + "System/setup.ini");
+    IniFile shared = IniFile::load(inst.path + "system/setup.ini");
     EXPECT_EQ(*shared.get("Options", "Type"), "2");
     EXPECT_EQ(*shared.get("Options", "UI"), "3");
     EXPECT_EQ(*shared.get("Options", "AutoLoad"), "0");
@@ -316,7 +316,7 @@ TEST(Install, NetworkServerPreparesTheShareForClients)
     MemoryRegistryStore clientReg;
     Installer::Services s = inst.services();
     s.registry = &clientReg;
-    s.programPath = inst.path + "System/setup";
+    s.programPath = inst.path + "system/setup";
     Installer client(s);
     client.readSettings();
     EXPECT_EQ(client.type, Installer::NetworkClient);
@@ -344,7 +344,7 @@ TEST(Install, MemberOfNoGroupIsSkippedEvenWithAHostileName)
     Progress quiet;
     EXPECT_NO_THROW(inst.install(quiet));
     EXPECT_FALSE(fs::exists(media.temp.path() / "in" / "evil.txt"));
-    EXPECT_TRUE(fs::exists(media.temp.path() / "in" / "q" / "System" / "setup"));
+    EXPECT_TRUE(fs::exists(media.temp.path() / "in" / "q" / "system" / "setup"));
 }
 
 TEST(Install, DamagedOrMissingCabinetEndsWithItsMessage)
@@ -515,12 +515,12 @@ TEST(FileGroups, NamesMatchWithoutCaseAndInThisPlatformsFormats)
 {
     ASSERT_TRUE(findGroup("QUELSTAT.XLL"));
     EXPECT_EQ(findGroup("QUELSTAT.XLL")->folder, "");
-    EXPECT_EQ(findGroup("2indep.xls")->folder, "System/Examples");
-    EXPECT_EQ(findGroup("2INDEP.xlsx")->folder, "System/Examples");
-    EXPECT_EQ(findGroup("ttesti.xltx")->folder, "System/Template");
+    EXPECT_EQ(findGroup("2indep.xls")->folder, "system/examples");
+    EXPECT_EQ(findGroup("2INDEP.xlsx")->folder, "system/examples");
+    EXPECT_EQ(findGroup("ttesti.xltx")->folder, "system/template");
     EXPECT_EQ(findGroup("tutorhost.so")->caption, 65);
     EXPECT_FALSE(findGroup("welcome.hlp"));  // only ever removed
-    EXPECT_FALSE(findGroup("System/quelstat5.xlb"));
+    EXPECT_FALSE(findGroup("system/quelstat5.xlb"));
     EXPECT_FALSE(findGroup("2INDEP.xlsxx"));
     // The build's list of installation files is the groups' list.
     std::ifstream names(fs::path(QUELSTAT_SETUP_SOURCE) / "res" / "install_files.txt");

@@ -181,9 +181,12 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
     m.ini("[Options]\nUI=0\nAutoLoad=1\nDirectory=" + m.folder.string() + "\n");
     m.useSettings();
     {
+        // Two other add-ins open at start in every Excel.
         PlatformRegistryStore seed;
-        seed.setString(Hive::CurrentUser, kOptions9, "OPEN", "/R \"/opt/a.xla\"");
-        seed.setString(Hive::CurrentUser, kOptions9, "OPEN1", "/R \"/opt/b.xla\"");
+        for (const auto& key : excelOptionKeys()) {
+            seed.setString(Hive::CurrentUser, key, "OPEN", "/R \"/opt/a.xla\"");
+            seed.setString(Hive::CurrentUser, key, "OPEN1", "/R \"/opt/b.xla\"");
+        }
     }
     std::string err;
     ASSERT_EQ(m.setup((m.media / "setup").string(), "", &err), 0) << err;
@@ -201,7 +204,7 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
         ASSERT_TRUE(fs::exists(p)) << p;
         EXPECT_EQ(fs::file_size(p), f.size) << p;
     }
-    EXPECT_TRUE(readAll(m.folder / "System" / "setup") == readAll(SETUP_PATH));
+    EXPECT_TRUE(readAll(m.folder / "system" / "setup") == readAll(SETUP_PATH));
     EXPECT_TRUE(fs::exists(m.shortcut("quelstat.desktop")));
     EXPECT_TRUE(fs::exists(m.shortcut("quelstat-setup.desktop")));
 
@@ -210,7 +213,7 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
     std::string path = m.installed();
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kAppKey, "Path"), path);
     EXPECT_EQ(*reg.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 3u);
-    EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "UninstallString"), path + "System/setup /u");
+    EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "UninstallString"), path + "system/setup /u");
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "DisplayName"), "Quelstat for Excel");
     EXPECT_EQ(startupList(reg, kOptions9), (std::vector<std::string>{"/R \"/opt/a.xla\"", "/R \"/opt/b.xla\"",
                                                                       "/R \"" + path + "quelstat.xll\""}));
@@ -230,6 +233,12 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
 #endif
 
 #ifdef QUELSTAT_EXE
+    // The host, started from anywhere, opens the installed add-in from its start-up list (the
+    // list is not empty, so the host's own default add-in is not what shows the menu).
+    std::string menus;
+    run("cd / && " + m.environment() + "QUELSTAT_NO_DESKTOP=1 '" QUELSTAT_EXE "' menu 2>&1", &menus);
+    EXPECT_NE(menus.find("&Quelstat  >"), std::string::npos) << menus;
+
     // A second silent install while a host runs does nothing and says why.
     {
         HostProcess host(m.environment());
@@ -245,19 +254,20 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
 
     // Removal with the installed program: files, keys and the entries go; the other add-ins
     // stay in their order.
-    ASSERT_EQ(m.setup((m.folder / "System" / "setup").string(), "/u", &err), 0) << err;
+    ASSERT_EQ(m.setup((m.folder / "system" / "setup").string(), "/u", &err), 0) << err;
     EXPECT_TRUE(waitUntilGone(m.folder)) << "installation folder left behind";
     EXPECT_FALSE(fs::exists(m.shortcut("quelstat.desktop")));
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kVendorKey));
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kUninstallKey));
-    EXPECT_EQ(startupList(reg, kOptions9), (std::vector<std::string>{"/R \"/opt/a.xla\"", "/R \"/opt/b.xla\""}));
-    for (const auto& key : excelOptionKeys()) {
-        if (key != kOptions9) {
-            EXPECT_TRUE(startupList(reg, key).empty());
-        }
-    }
+    for (const auto& key : excelOptionKeys())
+        EXPECT_EQ(startupList(reg, key), (std::vector<std::string>{"/R \"/opt/a.xla\"", "/R \"/opt/b.xla\""})) << key;
     for (const auto& key : excelAddinManagerKeys())
         EXPECT_TRUE(reg.valueNames(Hive::CurrentUser, key).empty());
+#ifdef QUELSTAT_EXE
+    // With the other add-ins still listed, the host opens no Quelstat any more.
+    run("cd / && " + m.environment() + "QUELSTAT_NO_DESKTOP=1 '" QUELSTAT_EXE "' menu 2>&1", &menus);
+    EXPECT_EQ(menus.find("&Quelstat  >"), std::string::npos) << menus;
+#endif
 }
 
 TEST(SetupProgram, ProgramInUseIsReplacedByTheNextRun)
@@ -268,7 +278,7 @@ TEST(SetupProgram, ProgramInUseIsReplacedByTheNextRun)
     std::string err;
     ASSERT_EQ(m.setup((m.media / "setup").string(), "", &err), 0) << err;
     // Something runs the installed program's file: it cannot be rewritten now.
-    fs::path installed = m.folder / "System" / "setup";
+    fs::path installed = m.folder / "system" / "setup";
     fs::remove(installed);
     fs::copy_file("/bin/sleep", installed);
     {
@@ -314,18 +324,18 @@ TEST(SetupProgram, ChangeOfModulesRunsFromTheInstalledProgram)
     // The change run shows the wizard (answered here from the installed setup.ini) and reads
     // the folder from where it runs.
     {
-        std::ofstream ini(m.folder / "System" / "setup.ini", std::ios::app);
+        std::ofstream ini(m.folder / "system" / "setup.ini", std::ios::app);
         ini << "[Wizard]\nClinical=no\nAutoLoad=no\n";
     }
     std::string out;
-    ASSERT_EQ(run(m.environment() + "'" + (m.folder / "System" / "setup").string() + "' /c </dev/null 2>&1", &out), 0)
+    ASSERT_EQ(run(m.environment() + "'" + (m.folder / "system" / "setup").string() + "' /c </dev/null 2>&1", &out), 0)
         << out;
     EXPECT_NE(out.find("Which modules do you want to install ?"), std::string::npos);
     m.useSettings();
     PlatformRegistryStore reg;
     EXPECT_EQ(*reg.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 1u);
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kAppKey, "Path"), m.installed());
-    EXPECT_TRUE(readAll(m.folder / "System" / "setup") == readAll(SETUP_PATH));
+    EXPECT_TRUE(readAll(m.folder / "system" / "setup") == readAll(SETUP_PATH));
     // The installation stays a silent one: its removal shows nothing either.
-    EXPECT_EQ(IniFile::load((m.folder / "System" / "setup.ini").string()).get("Options", "UI").value_or(""), "0");
+    EXPECT_EQ(IniFile::load((m.folder / "system" / "setup.ini").string()).get("Options", "UI").value_or(""), "0");
 }
