@@ -159,6 +159,13 @@ bool ReadFrame(int fd, std::string& bytes, Clock::time_point deadline, bool serv
 int ServeOne(int listenFd) {
   int c = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
   if (c < 0) return 0;
+  // Requests are answered for programs of the same user only.
+  ucred peer{};
+  socklen_t len = sizeof peer;
+  if (::getsockopt(c, SOL_SOCKET, SO_PEERCRED, &peer, &len) != 0 || peer.uid != ::getuid()) {
+    ::close(c);
+    return 0;
+  }
   const detail::EndpointHandler* handler = nullptr;
   for (auto& [name, ep] : Endpoints())
     if (ep.fd == listenFd) handler = &ep.handler;

@@ -50,6 +50,8 @@ Workbook& ModelDocuments::AddBook(std::unique_ptr<Workbook> book) {
 
 void ModelDocuments::Activate(Workbook* book, std::size_t index) {
   std::string before = ActiveSheetKey();
+  selectedObject.clear();
+  selectedItem.clear();
   active_ = book;
   if (book && index < book->sheet_count()) book->set_active_sheet(index);
   SheetChanged(before, ActiveSheetKey());
@@ -604,6 +606,11 @@ int Evaluate(ModelDocuments& d, Call& c) {
 }
 
 int SelectRef(ModelDocuments& d, Call& c) {
+  if (std::optional<std::string> name = Text(c.Arg(0)); name && c.fn == XLC_SELECT) {
+    if (SelectObject(d, *name)) return c.Done();
+    // With a chart selected, a text names its items ("S9" is a series, not a cell).
+    if (!d.selectedObject.empty()) return c.Refuse();
+  }
   std::optional<Target> t = TargetOf(d, c.Arg(0));
   if (!t) {
     if (std::optional<std::string> text = Text(c.Arg(0))) t = ResolveText(d, *text, false);
@@ -613,6 +620,8 @@ int SelectRef(ModelDocuments& d, Call& c) {
   sheets::SheetView& v = t->sheet->view();
   v.selection = t->areas;
   v.active_cell = t->areas[0].first;
+  d.selectedObject.clear();
+  d.selectedItem.clear();
   if (std::optional<Target> active = TargetOf(d, c.Arg(1)); active && !active->areas.empty())
     v.active_cell = active->areas[0].first;
   return c.Done();
@@ -985,7 +994,10 @@ int ModelDocuments::Handle(Call& c) {
     case XLC_WORKBOOK_MOVE: return WorkbookMove(*this, c);
     case XLC_HIDE: return HideWindow(*this, c, true);
     case XLC_UNHIDE: return HideWindow(*this, c, false);
-    case XLC_CLEAR: return Clear(*this, c);
+    case XLC_CLEAR: {
+      int rc = HandleEdit(*this, c);  // a selected chart item is deleted
+      return rc == XLRET_INVALID_FN ? Clear(*this, c) : rc;
+    }
     case XLC_ZOOM: return Zoom(*this, c);
     case XLC_VSCROLL: return Scroll(*this, c, true);
     case XLC_HSCROLL: return Scroll(*this, c, false);
@@ -993,7 +1005,7 @@ int ModelDocuments::Handle(Call& c) {
     case XLC_COPY: return Copy(*this, c);
     case XLC_PASTE_SPECIAL: return PasteSpecial(*this, c);
     case XLC_CANCEL_COPY: clip.active = false; return c.Done();
-    default: return XLRET_INVALID_FN;
+    default: return HandleEdit(*this, c);
   }
 }
 

@@ -311,3 +311,15 @@ TEST_F(HostRun, ScriptOpensSelectsAndSavesWorkbooks) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("none.xlsx"), std::string::npos) << missing.err;
 }
+
+TEST_F(HostRun, AddinsFailsWhenTheAddInCannotStartAndToolbarButtonsFollowTheirState) {
+  Outcome r = Quelstat({"--excel-version", "10", "addins"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("channel window is missing"), std::string::npos) << r.err;
+
+  Outcome t = Quelstat({"script", "-"}, "tool Report 4\ntool Report 3\ntool Nope 1\n");
+  EXPECT_EQ(t.status, 1);
+  EXPECT_NE(t.err.find("line 1: the toolbar \"Report\" is hidden"), std::string::npos) << t.err;
+  EXPECT_NE(t.err.find("line 2: the toolbar \"Report\" has no button at 3"), std::string::npos) << t.err;
+  EXPECT_NE(t.err.find("line 3: no toolbar \"Nope\""), std::string::npos) << t.err;
+}
