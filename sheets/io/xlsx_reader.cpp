@@ -509,6 +509,10 @@ void XlsxReader::ApplySheetView(Sheet& sheet, const XmlNode& views) {
   if (sel) {
     if (auto* ac = sel->Attr("activeCell"))
       if (auto a = ParseCellName(*ac, lim)) view.active_cell = *a;
+    // A selection of the active cell alone is what an empty selection means.
+    if (auto* sq = sel->Attr("sqref"); sq && ParseCellName(*sq, lim) == view.active_cell) sel = nullptr;
+  }
+  if (sel) {
     if (auto* sq = sel->Attr("sqref")) {
       std::string_view rest = *sq;
       while (!rest.empty() && view.selection.size() < 1000) {
@@ -659,8 +663,9 @@ void PlaceCorner(const Sheet& sheet, CellAddress origin, double dx, double dy, C
     dy -= h;
     ++cell.row;
   }
-  ox = std::max(0.0, dx);
-  oy = std::max(0.0, dy);
+  // Whole EMUs, as files store offsets, so that a save and a read give the same numbers.
+  ox = std::round(std::max(0.0, dx) * 12700) / 12700;
+  oy = std::round(std::max(0.0, dy) * 12700) / 12700;
 }
 
 void XlsxReader::ReadDrawing(Sheet& sheet, const std::string& part, SheetPreserved* keep) {
@@ -811,9 +816,11 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
   if (main_part.empty() || !Has(main_part)) throw FormatError("the package holds no workbook");
   std::string main_type = ContentType(main_part);
   FileFormat format = FileFormat::Xlsx;
-  if (main_type.find("macroEnabledTemplate") != std::string::npos) format = FileFormat::Xltm;
-  else if (main_type.find("macroEnabled") != std::string::npos) format = FileFormat::Xlsm;
-  else if (main_type.find("template") != std::string::npos) format = FileFormat::Xltx;
+  bool is_template = main_type.find("template") != std::string::npos;
+  bool macros = main_type.find("macroEnabled") != std::string::npos;
+  if (is_template && macros) format = FileFormat::Xltm;
+  else if (macros) format = FileFormat::Xlsm;
+  else if (is_template) format = FileFormat::Xltx;
   else if (main_type.find("spreadsheetml") == std::string::npos && main_type.find("sheet") == std::string::npos)
     throw FormatError("the package is not a workbook (main part of type \"" + main_type.substr(0, 80) + "\")");
 

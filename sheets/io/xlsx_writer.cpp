@@ -400,7 +400,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
       const SheetView& v = sheet.view();
       w.Start("sheetViews");
       w.Start("sheetView");
-      if (v.selected || int(index) == int(book_.active_sheet())) w.Attr("tabSelected", "1");
+      if (v.selected) w.Attr("tabSelected", "1");
       if (!v.gridlines) w.Attr("showGridLines", "0");
       if (!v.headings) w.Attr("showRowColHeaders", "0");
       if (!v.zero_values) w.Attr("showZeros", "0");
@@ -614,7 +614,7 @@ void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
     if (name == "sheetViews") {
       w.Start("sheetViews");
       w.Start("sheetView");
-      if (sheet.view().selected || index == book_.active_sheet()) w.Attr("tabSelected", "1");
+      if (sheet.view().selected) w.Attr("tabSelected", "1");
       if (sheet.view().zoom != 100) w.Attr("zoomScale", int64_t(sheet.view().zoom));
       w.Attr("workbookViewId", "0");
       w.End("sheetView");
@@ -671,10 +671,10 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
         if (!win.show_horizontal_scroll) w.Attr("showHorizontalScroll", "0");
         if (!win.show_vertical_scroll) w.Attr("showVerticalScroll", "0");
         if (!win.show_tabs) w.Attr("showSheetTabs", "0");
-        w.Attr("xWindow", int64_t(win.x));
-        w.Attr("yWindow", int64_t(win.y));
-        w.Attr("windowWidth", int64_t(win.width > 0 ? win.width : 16384));
-        w.Attr("windowHeight", int64_t(win.height > 0 ? win.height : 8192));
+        if (win.x) w.Attr("xWindow", int64_t(win.x));
+        if (win.y) w.Attr("yWindow", int64_t(win.y));
+        if (win.width > 0) w.Attr("windowWidth", int64_t(win.width));
+        if (win.height > 0) w.Attr("windowHeight", int64_t(win.height));
         if (win.tab_ratio != 600) w.Attr("tabRatio", int64_t(win.tab_ratio));
         if (win.first_visible_tab && win.first_visible_tab < book_.sheet_count()) w.Attr("firstSheet", int64_t(win.first_visible_tab));
         if (win.active_sheet && win.active_sheet < book_.sheet_count()) w.Attr("activeTab", int64_t(win.active_sheet));
