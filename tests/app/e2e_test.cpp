@@ -323,3 +323,10 @@ TEST_F(HostRun, AddinsFailsWhenTheAddInCannotStartAndToolbarButtonsFollowTheirSt
   EXPECT_NE(t.err.find("line 2: the toolbar \"Report\" has no button at 3"), std::string::npos) << t.err;
   EXPECT_NE(t.err.find("line 3: no toolbar \"Nope\""), std::string::npos) << t.err;
 }
+
+TEST_F(HostRun, GermanMenuNamesAreFoundByTheirPlace) {
+  Outcome r = Quelstat({"--language", "de", "menu"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectInOrder(r.out, {"  7. Date&n\n    ----\n" + Item("    ", "&Dataset...", 10004),
+                        "  8. &Quelstat  >", "  9. &Fenster", "  10. &?\n    Quelstat Help  >"});
+}
