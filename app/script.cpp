@@ -78,13 +78,13 @@ class LineReader {
         buffer_.clear();
         return true;
       }
-      if (!platform::WaitReadable(fd_, -1)) {
-        if (xlm::g_escSignal) {  // Ctrl-C while waiting: the script ends
-          interrupted = true;
-          return false;
-        }
-        continue;
+      // Ctrl-C while waiting (or pressed since the last action ended) ends the script; the wait is
+      // cut into short slices so that a signal landing just before it is not missed.
+      if (xlm::g_escSignal) {
+        interrupted = true;
+        return false;
       }
+      if (!platform::WaitReadable(fd_, 200)) continue;
       char chunk[4096];
       ssize_t n = ::read(fd_, chunk, sizeof chunk);
       if (n < 0 && errno == EINTR) continue;
