@@ -415,7 +415,11 @@ class SheetHandler : public XmlHandler {
           throw FormatError("cell " + CellName(cell_) + " refers to shared string " + v_.substr(0, 20) + ", which does not exist");
         std::string_view text(r_.sst_bytes_.data() + r_.sst_offsets_[idx], r_.sst_offsets_[idx + 1] - r_.sst_offsets_[idx]);
         if (!has_formula_) {
-          sheet_.SetText(cell_.row, cell_.col, text);
+          // Each shared string enters the sheet's pool once, without hashing; its cells share the id.
+          if (sst_ids_.empty()) sst_ids_.assign(r_.sst_offsets_.size() - 1, UINT32_MAX);
+          uint32_t& id = sst_ids_[size_t(idx)];
+          if (id == UINT32_MAX) id = sheet_.AppendText(text);
+          sheet_.SetTextId(cell_.row, cell_.col, id);
           Finish();
           return;
         }
@@ -492,6 +496,7 @@ class SheetHandler : public XmlHandler {
   std::string v_, f_, is_;
   int64_t shared_index_ = -1;
   std::map<int64_t, std::pair<std::string, CellAddress>> shared_;
+  std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
 };
 
 void XlsxReader::ApplySheetView(Sheet& sheet, const XmlNode& views) {

@@ -136,7 +136,8 @@ class PackageWriter {
   const PackagePreserved* keep_;
   std::set<std::string> taken_;
   std::map<std::string, std::string> overrides_;
-  StringPool sst_;
+  StringPool sst_;                       // for texts found on several sheets
+  std::vector<std::string_view> sst_list_;  // the shared strings in order (views into pools)
   uint64_t sst_count_ = 0;
   std::vector<std::vector<uint32_t>> sst_index_;  // per sheet: text id -> shared string index
   std::vector<PreservedRel> wb_rels_;
@@ -145,6 +146,12 @@ class PackageWriter {
 
 void PackageWriter::BuildSharedStrings() {
   sst_index_.resize(book_.sheet_count());
+  size_t sheets_with_text = 0;
+  for (size_t i = 0; i < book_.sheet_count(); ++i)
+    if (book_.sheet(i).IsWorksheet() && book_.sheet(i).TextPoolSize() > 0) ++sheets_with_text;
+  // Texts of one sheet are distinct by their pool ids already; only texts shared by several sheets
+  // need hashing to be written once.
+  const bool dedupe = sheets_with_text > 1;
   for (size_t i = 0; i < book_.sheet_count(); ++i) {
     const Sheet& s = book_.sheet(i);
     if (!s.IsWorksheet()) continue;
@@ -153,7 +160,15 @@ void PackageWriter::BuildSharedStrings() {
     s.ForEachCell([&](uint32_t, uint32_t, const CellView& v) {
       if (v.type != ValueType::Text || v.HasFormula()) return;
       ++sst_count_;
-      if (map[v.text_id] == UINT32_MAX) map[v.text_id] = sst_.Intern(v.text);
+      if (map[v.text_id] != UINT32_MAX) return;
+      if (dedupe) {
+        uint32_t id = sst_.Intern(v.text);
+        if (id == sst_list_.size()) sst_list_.push_back(sst_.Get(id));
+        map[v.text_id] = id;
+      } else {
+        map[v.text_id] = uint32_t(sst_list_.size());
+        sst_list_.push_back(v.text);
+      }
     });
   }
 }
@@ -825,16 +840,15 @@ void PackageWriter::Write() {
   zip_.Add("xl/styles.xml", WriteStylesXml(book_, keep_));
   Override("xl/styles.xml", kCtStyles);
   wb_rels.push_back({NewId(wb_rels, counter), std::string(opc::kRelBase) + "styles", "styles.xml", ""});
-  if (sst_.size() > 0) {
+  if (!sst_list_.empty()) {
     zip_.Begin("xl/sharedStrings.xml", 1);
     XmlWriter w([this](std::string_view chunk) { zip_.Write(chunk); });
     w.Declaration();
     w.Start("sst");
     w.Attr("xmlns", kMainNs);
     w.Attr("count", int64_t(sst_count_));
-    w.Attr("uniqueCount", int64_t(sst_.size()));
-    for (uint32_t i = 0; i < sst_.size(); ++i) {
-      std::string_view t = sst_.Get(i);
+    w.Attr("uniqueCount", int64_t(sst_list_.size()));
+    for (std::string_view t : sst_list_) {
       w.Start("si");
       w.Start("t");
       bool edge_space = !t.empty() && (t.front() == ' ' || t.back() == ' ' || t.front() == '\n' || t.back() == '\n' ||
