@@ -468,6 +468,7 @@ int GetDocument(ModelDocuments& d, Call& c) {
       SetNumber(c.result, used ? (*type == 9 ? used->last.row + 1 : used->last.col + 1) : 0);
       break;
     }
+    case 77: SetNumber(c.result, s ? s->page_setup().paper_size : 0); break;  // 0: not set
     case 87: SetNumber(c.result, s ? b->SheetIndex(s) + 1 : 0); break;
     case 88: SetText(c.result, b->name()); break;
     default: SetError(c.result, XLERR_VALUE);

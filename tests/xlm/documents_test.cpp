@@ -150,6 +150,17 @@ TEST_F(WorkbookFunctions, SheetsChangeAndHooksFollowTheActiveSheet) {
   Arg three(3.0);
   Do(XLF_GET_DOCUMENT, r, three);
   EXPECT_EQ(Display(&r.v), "1");
+  // PAGE.SETUP's twelfth argument is the paper size GET.DOCUMENT(77) gives back.
+  {
+    std::vector<Arg> setup(12);
+    SetNumber(&setup[11].v, 9);
+    XLOPER* a[12];
+    for (int i = 0; i < 12; ++i) a[i] = &setup[static_cast<std::size_t>(i)].v;
+    ASSERT_EQ(MdCallBack(XLC_PAGE_SETUP, 12, a, &r.v), XLRET_SUCCESS);
+    Arg paper(77.0);
+    Do(XLF_GET_DOCUMENT, r, paper);
+    EXPECT_EQ(Display(&r.v), "9");
+  }
 
   EXPECT_EQ(hooksRun(), "1");  // renaming is no activation
   // A second workbook; moving a sheet there makes it active in its new place.
