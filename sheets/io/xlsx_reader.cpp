@@ -5,6 +5,7 @@
 // into the cell store, and only the sheet's other elements are kept as trees.
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -934,6 +935,34 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
     if (w.active_sheet >= book_->sheet_count()) w.active_sheet = 0;
     if (w.first_visible_tab >= book_->sheet_count()) w.first_visible_tab = 0;
   }
+  // External links: "[1]Sheet1!A1" in a name refers to the first link's workbook. The link parts
+  // stay as they are (cell formulas use the same numbers); names get the workbooks' own names.
+  std::vector<std::string> links;
+  for (const auto& el : wb.children) {
+    if (el.local() != "externalReferences") continue;
+    for (auto* ref : el.ChildrenNamed("externalReference")) {
+      std::string target;
+      if (const PreservedRel* rel = FindRel(wb_rels, ref->AttrOr("id", ""))) {
+        std::string part = opc::ResolveTarget(main_part, rel->target);
+        std::string rels_part = opc::RelsPartName(part);
+        int i = zip_.Find(rels_part);
+        if (i >= 0) {
+          XmlNode root = ParseXmlTree(zip_.ReadAll(size_t(i), limits::kMaxTreePartBytes));
+          for (auto* r : root.ChildrenNamed("Relationship"))
+            if (r->AttrOr("TargetMode", "") == "External") target = r->AttrOr("Target", "");
+        }
+      }
+      links.push_back(target);
+    }
+  }
+  if (keep_) keep_->external_links = links;
+  auto resolve_links = [&](DefinedName& name) {
+    for (auto& ref : name.references) {
+      if (ref.workbook.empty() || ref.workbook.find_first_not_of("0123456789") != std::string::npos) continue;
+      size_t index = size_t(std::strtoul(ref.workbook.c_str(), nullptr, 10));
+      if (index >= 1 && index <= links.size() && !links[index - 1].empty()) ref.workbook = links[index - 1];
+    }
+  };
   if (names_node) {
     uint32_t count = 0;
     for (auto* dn : names_node->ChildrenNamed("definedName")) {
@@ -944,6 +973,7 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
       name.hidden = ToBool(dn->Attr("hidden"), false);
       name.comment = dn->AttrOr("comment", "");
       name.SetRefersTo(dn->text, book_->limits());
+      resolve_links(name);
       if (auto* local = dn->Attr("localSheetId")) {
         uint32_t idx = ToUint(local, 0, "sheet index");
         if (idx >= book_->sheet_count())
