@@ -170,7 +170,9 @@ void PrintDefinedNames(const Workbook& book, std::ostream& out) {
     out << "  " << d.name;
     if (!scope.empty()) out << " [" << scope << "]";
     if (d.hidden) out << " (hidden)";
-    out << " = " << d.refers_to << "\n";
+    // References to other workbooks show the workbook's name, not the file's link number.
+    out << " = " << (d.kind == DefinedName::Kind::References ? FormatReferenceList(d.references, RefStyle::A1) : d.refers_to)
+        << "\n";
     ++n;
   };
   for (const auto& d : book.names().entries()) one(d, "");

@@ -5,6 +5,8 @@
 // into the cell store, and only the sheet's other elements are kept as trees.
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -199,11 +201,16 @@ class SstHandler : public XmlHandler {
     else if (n == "si") {
       in_si_ = false;
       if (r_.sst_offsets_.size() > limits::kMaxSharedStrings) throw FormatError("too many shared strings");
-      std::string text = DecodeOoxmlText(cur_);
-      if (text.size() > limits::kMaxStringBytes)
+      std::string decoded;
+      const std::string* text = &cur_;
+      if (cur_.find("_x") != std::string::npos) {
+        decoded = DecodeOoxmlText(cur_);
+        text = &decoded;
+      }
+      if (text->size() > limits::kMaxStringBytes)
         throw FormatError("shared string " + std::to_string(r_.sst_offsets_.size() - 1) + " is longer than " +
                           std::to_string(limits::kMaxStringBytes) + " bytes");
-      r_.sst_bytes_ += text;
+      r_.sst_bytes_ += *text;
       r_.sst_offsets_.push_back(r_.sst_bytes_.size());
     }
   }
@@ -295,6 +302,15 @@ class SheetHandler : public XmlHandler {
   }
 
  private:
+  static uint32_t FastUint(const char* s, const char* what) {
+    size_t len = std::strlen(s);
+    uint32_t v = 0;
+    auto res = std::from_chars(s, s + len, v);
+    if (res.ec != std::errc() || res.ptr != s + len)
+      throw FormatError("invalid " + std::string(what) + " \"" + std::string(s).substr(0, 40) + "\"");
+    return v;
+  }
+
   static const char* Attr(const char** attrs, std::string_view local) {
     for (const char** a = attrs; *a; a += 2)
       if (XmlLocalName(a[0]) == local) return a[1];
@@ -304,10 +320,9 @@ class SheetHandler : public XmlHandler {
   void StartRow(const char** attrs) {
     const char* r = Attr(attrs, "r");
     if (r) {
-      std::string s(r);
-      uint32_t n = ToUint(&s, 0, "row number");
+      uint32_t n = FastUint(r, "row number");
       if (n == 0 || n > lim_.rows)
-        throw FormatError("row " + s + " is beyond the sheet limits of " + std::to_string(lim_.rows) + " rows");
+        throw FormatError("row " + std::string(r).substr(0, 20) + " is beyond the sheet limits of " + std::to_string(lim_.rows) + " rows");
       row_ = n - 1;
     } else {
       row_ = started_row_ ? row_ + 1 : 0;
@@ -368,10 +383,9 @@ class SheetHandler : public XmlHandler {
       type_ = tv == "s" ? 's' : tv == "str" ? 'f' : tv == "inlineStr" ? 'i' : tv == "b" ? 'b' : tv == "e" ? 'e' : tv == "d" ? 'd' : 'n';
     }
     if (const char* s = Attr(attrs, "s")) {
-      std::string sv(s);
-      style_ = ToUint(&sv, 0, "cell style");
+      style_ = FastUint(s, "cell style");
       if (style_ >= r_.xf_map_.size() && !(style_ == 0 && r_.xf_map_.empty()))
-        throw FormatError("cell " + CellName(cell_) + " refers to missing cell format " + sv);
+        throw FormatError("cell " + CellName(cell_) + " refers to missing cell format " + std::to_string(style_));
     }
   }
 
@@ -402,7 +416,11 @@ class SheetHandler : public XmlHandler {
           throw FormatError("cell " + CellName(cell_) + " refers to shared string " + v_.substr(0, 20) + ", which does not exist");
         std::string_view text(r_.sst_bytes_.data() + r_.sst_offsets_[idx], r_.sst_offsets_[idx + 1] - r_.sst_offsets_[idx]);
         if (!has_formula_) {
-          sheet_.SetText(cell_.row, cell_.col, text);
+          // Each shared string enters the sheet's pool once, without hashing; its cells share the id.
+          if (sst_ids_.empty()) sst_ids_.assign(r_.sst_offsets_.size() - 1, UINT32_MAX);
+          uint32_t& id = sst_ids_[size_t(idx)];
+          if (id == UINT32_MAX) id = sheet_.AppendText(text);
+          sheet_.SetTextId(cell_.row, cell_.col, id);
           Finish();
           return;
         }
@@ -479,6 +497,7 @@ class SheetHandler : public XmlHandler {
   std::string v_, f_, is_;
   int64_t shared_index_ = -1;
   std::map<int64_t, std::pair<std::string, CellAddress>> shared_;
+  std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
 };
 
 void XlsxReader::ApplySheetView(Sheet& sheet, const XmlNode& views) {
@@ -509,6 +528,10 @@ void XlsxReader::ApplySheetView(Sheet& sheet, const XmlNode& views) {
   if (sel) {
     if (auto* ac = sel->Attr("activeCell"))
       if (auto a = ParseCellName(*ac, lim)) view.active_cell = *a;
+    // A selection of the active cell alone is what an empty selection means.
+    if (auto* sq = sel->Attr("sqref"); sq && ParseCellName(*sq, lim) == view.active_cell) sel = nullptr;
+  }
+  if (sel) {
     if (auto* sq = sel->Attr("sqref")) {
       std::string_view rest = *sq;
       while (!rest.empty() && view.selection.size() < 1000) {
@@ -659,8 +682,9 @@ void PlaceCorner(const Sheet& sheet, CellAddress origin, double dx, double dy, C
     dy -= h;
     ++cell.row;
   }
-  ox = std::max(0.0, dx);
-  oy = std::max(0.0, dy);
+  // Whole EMUs, as files store offsets, so that a save and a read give the same numbers.
+  ox = std::round(std::max(0.0, dx) * 12700) / 12700;
+  oy = std::round(std::max(0.0, dy) * 12700) / 12700;
 }
 
 void XlsxReader::ReadDrawing(Sheet& sheet, const std::string& part, SheetPreserved* keep) {
@@ -811,9 +835,11 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
   if (main_part.empty() || !Has(main_part)) throw FormatError("the package holds no workbook");
   std::string main_type = ContentType(main_part);
   FileFormat format = FileFormat::Xlsx;
-  if (main_type.find("macroEnabledTemplate") != std::string::npos) format = FileFormat::Xltm;
-  else if (main_type.find("macroEnabled") != std::string::npos) format = FileFormat::Xlsm;
-  else if (main_type.find("template") != std::string::npos) format = FileFormat::Xltx;
+  bool is_template = main_type.find("template") != std::string::npos;
+  bool macros = main_type.find("macroEnabled") != std::string::npos;
+  if (is_template && macros) format = FileFormat::Xltm;
+  else if (macros) format = FileFormat::Xlsm;
+  else if (is_template) format = FileFormat::Xltx;
   else if (main_type.find("spreadsheetml") == std::string::npos && main_type.find("sheet") == std::string::npos)
     throw FormatError("the package is not a workbook (main part of type \"" + main_type.substr(0, 80) + "\")");
 
@@ -909,6 +935,34 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
     if (w.active_sheet >= book_->sheet_count()) w.active_sheet = 0;
     if (w.first_visible_tab >= book_->sheet_count()) w.first_visible_tab = 0;
   }
+  // External links: "[1]Sheet1!A1" in a name refers to the first link's workbook. The link parts
+  // stay as they are (cell formulas use the same numbers); names get the workbooks' own names.
+  std::vector<std::string> links;
+  for (const auto& el : wb.children) {
+    if (el.local() != "externalReferences") continue;
+    for (auto* ref : el.ChildrenNamed("externalReference")) {
+      std::string target;
+      if (const PreservedRel* rel = FindRel(wb_rels, ref->AttrOr("id", ""))) {
+        std::string part = opc::ResolveTarget(main_part, rel->target);
+        std::string rels_part = opc::RelsPartName(part);
+        int i = zip_.Find(rels_part);
+        if (i >= 0) {
+          XmlNode root = ParseXmlTree(zip_.ReadAll(size_t(i), limits::kMaxTreePartBytes));
+          for (auto* r : root.ChildrenNamed("Relationship"))
+            if (r->AttrOr("TargetMode", "") == "External") target = r->AttrOr("Target", "");
+        }
+      }
+      links.push_back(target);
+    }
+  }
+  if (keep_) keep_->external_links = links;
+  auto resolve_links = [&](DefinedName& name) {
+    for (auto& ref : name.references) {
+      if (ref.workbook.empty() || ref.workbook.find_first_not_of("0123456789") != std::string::npos) continue;
+      size_t index = size_t(std::strtoul(ref.workbook.c_str(), nullptr, 10));
+      if (index >= 1 && index <= links.size() && !links[index - 1].empty()) ref.workbook = links[index - 1];
+    }
+  };
   if (names_node) {
     uint32_t count = 0;
     for (auto* dn : names_node->ChildrenNamed("definedName")) {
@@ -919,6 +973,7 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
       name.hidden = ToBool(dn->Attr("hidden"), false);
       name.comment = dn->AttrOr("comment", "");
       name.SetRefersTo(dn->text, book_->limits());
+      resolve_links(name);
       if (auto* local = dn->Attr("localSheetId")) {
         uint32_t idx = ToUint(local, 0, "sheet index");
         if (idx >= book_->sheet_count())

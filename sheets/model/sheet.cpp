@@ -70,10 +70,16 @@ Sheet::Slot& Sheet::FindOrInsert(uint32_t row, uint32_t col) {
   s.row = row;
   s.type = uint8_t(ValueType::Empty);
   // A new cell takes the format of its row, else of its column, as a typed-in cell does.
-  auto r = rows_.find(row);
-  if (r != rows_.end() && r->second.format) s.format = *r->second.format;
-  else if (auto c = columns_.find(col); c != columns_.end() && c->second.format) s.format = *c->second.format;
+  if (!rows_.empty() || !columns_.empty()) {
+    auto r = rows_.find(row);
+    if (r != rows_.end() && r->second.format) s.format = *r->second.format;
+    else if (auto c = columns_.find(col); c != columns_.end() && c->second.format) s.format = *c->second.format;
+  }
   ++cell_count_;
+  if (it == v.end()) {
+    v.push_back(s);
+    return v.back();
+  }
   return *v.insert(it, s);
 }
 
@@ -156,6 +162,23 @@ void Sheet::SetText(uint32_t row, uint32_t col, std::string_view text) {
   s.type = uint8_t(ValueType::Text);
   s.small = 0;
   s.text = texts_.Intern(text);
+}
+
+uint32_t Sheet::AppendText(std::string_view text) {
+  if (text.size() > kMaxCellTextBytes)
+    throw ModelError("Text of " + std::to_string(text.size()) + " bytes is longer than the " +
+                     std::to_string(kMaxCellTextBytes) + " bytes a cell can hold");
+  return texts_.Append(text);
+}
+
+void Sheet::SetTextId(uint32_t row, uint32_t col, uint32_t text_id) {
+  CheckCell(row, col);
+  if (text_id >= texts_.size()) throw ModelError("Unknown text id");
+  Touch();
+  Slot& s = FindOrInsert(row, col);
+  s.type = uint8_t(ValueType::Text);
+  s.small = 0;
+  s.text = text_id;
 }
 
 void Sheet::SetFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached) {
