@@ -337,6 +337,7 @@ class XlsReader {
   std::vector<RawXf> xfs_;
   std::vector<uint32_t> xf_map_;
   uint64_t cells_ = 0;
+  bool date_1904_ = false;
 };
 
 void XlsReader::ReadGlobals(RecordReader& rr) {
@@ -352,6 +353,9 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
     switch (r.type) {
       case 0x000A: return;  // EOF
       case 0x002F: throw FormatError("the workbook is encrypted");
+      case 0x0022:  // DATEMODE
+        if (r.size >= 2) date_1904_ = U16(r.data) != 0;
+        break;
       case 0x0031: {  // FONT
         if (r.size < 15) throw FormatError("truncated FONT record");
         Font f;
@@ -647,6 +651,7 @@ std::unique_ptr<Workbook> XlsReader::Read() {
   ReadGlobals(rr);
   book_ = std::make_unique<Workbook>(name_, SheetLimits::Classic());
   book_->set_format(FileFormat::Xls);
+  book_->set_date_1904(date_1904_);
   // Cell formats.
   std::vector<CellFormat> formats;
   for (const auto& x : xfs_) {

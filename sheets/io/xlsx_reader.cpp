@@ -926,8 +926,12 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
       }
     } else if (n == "definedNames") {
       names_node = &el;
-    } else if (keep_) {
-      keep_->workbook_elements.push_back(el);
+    } else {
+      if (n == "workbookPr") {
+        std::string d = el.AttrOr("date1904", "0");
+        book_->set_date_1904(d == "1" || d == "true");
+      }
+      if (keep_) keep_->workbook_elements.push_back(el);
     }
   }
   if (book_->windows().empty()) book_->windows().push_back(Window{});
