@@ -337,6 +337,7 @@ class XlsReader {
   std::vector<RawXf> xfs_;
   std::vector<uint32_t> xf_map_;
   uint64_t cells_ = 0;
+  bool date_1904_ = false;
 };
 
 void XlsReader::ReadGlobals(RecordReader& rr) {
@@ -352,6 +353,9 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
     switch (r.type) {
       case 0x000A: return;  // EOF
       case 0x002F: throw FormatError("the workbook is encrypted");
+      case 0x0022:  // DATEMODE
+        if (r.size >= 2) date_1904_ = U16(r.data) != 0;
+        break;
       case 0x0031: {  // FONT
         if (r.size < 15) throw FormatError("truncated FONT record");
         Font f;
@@ -419,12 +423,19 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
   Record r;
   if (!rr.Next(r) || r.type != 0x0809) throw FormatError("sheet \"" + sheet.name() + "\" does not start with a BOF record");
   const SheetLimits lim = sheet.limits();
+  // Cells come row by row; a few out of order are taken, but not so many that inserting them into
+  // the middle of their columns could take quadratic time.
+  CellAddress last{0, 0};
+  uint32_t out_of_order = 0;
   auto cell_at = [&](const uint8_t* p) {
     uint16_t row = U16(p), col = U16(p + 2);
     if (row >= lim.rows || col >= lim.cols)
       throw FormatError("cell R" + std::to_string(row + 1) + "C" + std::to_string(col + 1) + " of sheet \"" + sheet.name() +
                         "\" is beyond the sheet limits");
-    return CellAddress{row, col};
+    CellAddress a{row, col};
+    if (a < last && ++out_of_order > 1000) throw FormatError("the cells of sheet \"" + sheet.name() + "\" are out of order");
+    last = a;
+    return a;
   };
   auto need = [&](size_t n, const char* what) {
     if (r.size < n) throw FormatError(std::string("truncated ") + what + " record");
@@ -647,6 +658,7 @@ std::unique_ptr<Workbook> XlsReader::Read() {
   ReadGlobals(rr);
   book_ = std::make_unique<Workbook>(name_, SheetLimits::Classic());
   book_->set_format(FileFormat::Xls);
+  book_->set_date_1904(date_1904_);
   // Cell formats.
   std::vector<CellFormat> formats;
   for (const auto& x : xfs_) {

@@ -854,6 +854,15 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
       XmlNode node = kept ? *kept : XmlNode{"externalReferences", {}, {}, {}};
       for (const auto& id : new_link_rids_) node.children.push_back(XmlNode{"externalReference", {{"r:id", id}}, {}, {}});
       w.Node(node);
+    } else if (name == "workbookPr") {
+      // The date system is the model's; other attributes of a kept element stay.
+      XmlNode node{"workbookPr", {}, {}, {}};
+      if (keep_)
+        for (const auto& e : keep_->workbook_elements)
+          if (e.local() == "workbookPr") node = e;
+      std::erase_if(node.attrs, [](const auto& a) { return a.first == "date1904"; });
+      if (book_.date_1904()) node.attrs.emplace_back("date1904", "1");
+      w.Node(node);
     } else if (name == "calcPr") {
       bool kept = false;
       if (keep_)
@@ -861,7 +870,7 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
       if (!kept) w.Raw("<calcPr calcId=\"0\" fullCalcOnLoad=\"1\"/>");
     }
   };
-  WriteInOrder(w, kWorkbookOrder, keep_ ? &keep_->workbook_elements : nullptr, gen, {"externalReferences"});
+  WriteInOrder(w, kWorkbookOrder, keep_ ? &keep_->workbook_elements : nullptr, gen, {"externalReferences", "workbookPr"});
   w.End("workbook");
   zip_.Add("xl/workbook.xml", w.buffer());
 }

@@ -294,6 +294,10 @@ TEST(XlsxRoundTrip, EveryModelledFeatureReadsBackAsWritten) {
     EXPECT_TRUE(back->windows()[i] == book->windows()[i]) << i;
   }
   EXPECT_EQ(back->format(), FileFormat::Xlsx);
+  EXPECT_FALSE(back->date_1904());
+  book->set_date_1904(true);
+  EXPECT_TRUE(RoundTrip(*book)->date_1904());
+  book->set_date_1904(false);
   // Written twice, the bytes are the same: nothing depends on the clock or on hash order.
   EXPECT_TRUE(WriteXlsxBytes(*book) == WriteXlsxBytes(*book));
 }
