@@ -1,0 +1,44 @@
+// The add-in's channel window: a hidden top-level window other programs find by its title and send
+// messages to. The window system itself is the platform layer's; the add-in supplies the handler.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace qs {
+
+constexpr unsigned WM_TCARD = 0x0052;
+constexpr unsigned WM_USER = 0x0400;
+
+using ChannelHandler = std::function<intptr_t(unsigned message, uintptr_t wParam, intptr_t lParam)>;
+
+class ChannelWindowService {
+public:
+    virtual ~ChannelWindowService() = default;
+    // Creates a hidden window with this title whose messages go to `handler`; false when it fails.
+    virtual bool Create(const std::string& title, ChannelHandler handler) = 0;
+    virtual void Destroy(const std::string& title) = 0;
+    // Sends a message to the window with this title (in this process or another) and returns the
+    // handler's answer; 0 with *found = false when there is no such window.
+    virtual intptr_t Send(const std::string& title, unsigned message, uintptr_t wParam, intptr_t lParam, bool* found) = 0;
+};
+
+// Windows of this process only (tests, and hosts without a window service).
+class LocalChannelWindows : public ChannelWindowService {
+public:
+    bool Create(const std::string& title, ChannelHandler handler) override;
+    void Destroy(const std::string& title) override;
+    intptr_t Send(const std::string& title, unsigned message, uintptr_t wParam, intptr_t lParam, bool* found) override;
+    bool Exists(const std::string& title) const;
+
+private:
+    std::map<std::string, ChannelHandler> m_windows;
+};
+
+ChannelWindowService& ChannelWindows();
+void SetChannelWindowService(std::shared_ptr<ChannelWindowService> service);
+
+}  // namespace qs

@@ -1,0 +1,61 @@
+#include "addin/host/test_catalogue.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "addin/host/settings.h"
+
+namespace qs {
+
+const TestModule kModuleGeneral{13, 1};
+const TestModule kModuleClinicalLaboratory{14, 2};
+
+namespace {
+const TestModule* const G = &kModuleGeneral;
+const TestModule* const C = &kModuleClinicalLaboratory;
+
+const TestCatalogueEntry kCatalogue[] = {
+    {1008, G, 1501, "dscrptv"},  {1009, G, 1502, "dscrptvn"}, {1011, G, 1501, "normalty"},
+    {1013, G, 1509, "dscrptvc"}, {1024, G, 1501, "ztest1"},   {1025, G, 1501, "ttest1"},
+    {1026, G, 1505, "ttesti"},   {1027, G, 1500, "ttestp"},   {1028, G, 1505, "ftest"},
+    {1029, G, 1513, "anova1b"},  {1030, G, 1511, "anova1w"},  {1031, G, 1515, "anova2b"},
+    {1040, G, 1502, "runs"},     {1041, G, 1512, "sign"},     {1042, G, 1512, "wilcoxon"},
+    {1043, G, 1505, "mannwht"},  {1044, G, 1513, "median"},   {1045, G, 1517, "kruskal"},
+    {1046, G, 1522, "friedman"}, {1056, G, 1507, "binomial"}, {1057, G, 1508, "fisher"},
+    {1058, G, 1508, "mcnemar"},  {1059, G, 1508, "chisq"},    {1060, G, 1510, "cochranq"},
+    {1072, G, 1500, "correlp"},  {1073, G, 1521, "correls"},  {1074, G, 1521, "correlk"},
+    {1088, G, 1518, "regressl"}, {1089, G, 1518, "regressp"}, {1200, C, 1506, "biasplot"},
+    {1201, C, 1506, "deming"},   {1202, C, 1518, "pb"},       {1216, C, 1519, "precsn"},
+    {1217, C, 1500, "precsnp"},  {1232, C, 1501, "reflimit"}, {1233, C, 1516, "roc"},
+    {1234, C, 1508, "diagscrn"}, {1235, C, 1508, "kappa"},    {1238, C, 1518, "pbm"},
+    {1239, C, 1506, "demingm"},  {1240, C, 1518, "linearm"},  {1241, C, 1518, "linearty"},
+};
+}  // namespace
+
+const TestCatalogueEntry* TestCatalogue(size_t* count) {
+    *count = sizeof kCatalogue / sizeof kCatalogue[0];
+    return kCatalogue;
+}
+
+const TestCatalogueEntry* FindTestEntry(unsigned id) {
+    for (const TestCatalogueEntry& e : kCatalogue)
+        if (e.id == id) return &e;
+    return nullptr;
+}
+
+uint32_t InstalledModules() {
+    SettingsKey machine(SettingsRoot::LocalMachine, kQuelstatKey);
+    constexpr uint32_t kAll = 0xFFFFFFFFu;
+    uint32_t v = machine.ReadNumber("", "Modules", kAll);
+    if (v != kAll) return v;
+    // A value written as text ("3") counts as well.
+    std::string text = machine.ReadText("", "Modules", "");
+    if (!text.empty()) {
+        char* end = nullptr;
+        unsigned long n = std::strtoul(text.c_str(), &end, 10);
+        if (end && *end == 0) return static_cast<uint32_t>(n);
+    }
+    return kAll;
+}
+
+}  // namespace qs

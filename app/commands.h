@@ -1,0 +1,28 @@
+// The host's actions shared by the command line and the script runner.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "app/session.h"
+
+namespace app {
+
+enum class AddinsMode { Query, Enable, Disable };
+
+// The start-up state of the add-in, read and changed through its channel window as the add-in
+// itself does it; prints the state and the start-up list. Returns an exit status.
+int AddinsCommand(Session& session, AddinsMode mode, std::ostream& out, std::ostream& err);
+// Prints the start-up list entries ("OPEN=...").
+void PrintStartupList(const xlm::Host& host, std::ostream& out);
+// Runs the menu command with this id as choosing its menu item would. False with a message.
+bool RunMenuCommand(xlm::Host& host, long id, std::string& error);
+// Clicks a toolbar button (1-based position, separators counted). False with a message.
+bool ClickTool(xlm::Host& host, const std::string& toolbar, int position, std::string& error);
+
+// Runs a script from a file ("-" = standard input). Returns an exit status.
+int RunScript(Session& session, const std::string& file, std::ostream& out, std::ostream& err);
+// The grammar, for "quelstat script --help".
+const char* ScriptHelp();
+
+}  // namespace app

@@ -1,0 +1,398 @@
+#include "sheets/model/sheet.h"
+
+#include <algorithm>
+
+#include "sheets/model/model_error.h"
+#include "sheets/model/workbook.h"
+
+namespace sheets {
+
+Value CellView::ToValue() const {
+  switch (type) {
+    case ValueType::Empty: return Value::Empty();
+    case ValueType::Number: return Value::Number(number);
+    case ValueType::Text: return Value::Text(text);
+    case ValueType::Boolean: return Value::Boolean(boolean);
+    case ValueType::Error: return Value::Error(error);
+  }
+  return {};
+}
+
+Sheet::Sheet(Workbook* owner, std::string name, SheetKind kind, SheetLimits limits)
+    : owner_(owner), name_(std::move(name)), kind_(kind), limits_(limits) {}
+
+Sheet::~Sheet() = default;
+
+void Sheet::Touch() {
+  if (owner_) owner_->set_dirty(true);
+}
+
+void Sheet::set_visibility(SheetVisibility v) {
+  visibility_ = v;
+  Touch();
+}
+
+void Sheet::CheckCell(uint32_t row, uint32_t col) const {
+  if (kind_ != SheetKind::Worksheet) throw ModelError("Sheet \"" + name_ + "\" is a chart sheet and holds no cells");
+  if (row >= limits_.rows || col >= limits_.cols)
+    throw ModelError("Cell R" + std::to_string(uint64_t(row) + 1) + "C" + std::to_string(uint64_t(col) + 1) +
+                     " is beyond the sheet's limits of " + std::to_string(limits_.rows) + " rows and " +
+                     std::to_string(limits_.cols) + " columns");
+}
+
+namespace {
+template <typename Vec>
+auto LowerBound(Vec& v, uint32_t row) {
+  // Appending in row order is the common case: check the end first.
+  if (v.empty() || v.back().row < row) return v.end();
+  return std::lower_bound(v.begin(), v.end(), row, [](const auto& s, uint32_t r) { return s.row < r; });
+}
+}  // namespace
+
+const Sheet::Slot* Sheet::Find(uint32_t row, uint32_t col) const {
+  if (col >= columns_cells_.size()) return nullptr;
+  const auto& v = columns_cells_[col];
+  auto it = LowerBound(v, row);
+  if (it == v.end() || it->row != row) return nullptr;
+  return &*it;
+}
+
+Sheet::Slot* Sheet::Find(uint32_t row, uint32_t col) {
+  return const_cast<Slot*>(static_cast<const Sheet*>(this)->Find(row, col));
+}
+
+Sheet::Slot& Sheet::FindOrInsert(uint32_t row, uint32_t col) {
+  if (col >= columns_cells_.size()) columns_cells_.resize(size_t(col) + 1);
+  auto& v = columns_cells_[col];
+  auto it = LowerBound(v, row);
+  if (it != v.end() && it->row == row) return *it;
+  Slot s{};
+  s.row = row;
+  s.type = uint8_t(ValueType::Empty);
+  // A new cell takes the format of its row, else of its column, as a typed-in cell does.
+  auto r = rows_.find(row);
+  if (r != rows_.end() && r->second.format) s.format = *r->second.format;
+  else if (auto c = columns_.find(col); c != columns_.end() && c->second.format) s.format = *c->second.format;
+  ++cell_count_;
+  return *v.insert(it, s);
+}
+
+void Sheet::EraseIfBare(uint32_t row, uint32_t col) {
+  if (col >= columns_cells_.size()) return;
+  auto& v = columns_cells_[col];
+  auto it = LowerBound(v, row);
+  if (it == v.end() || it->row != row) return;
+  if ((it->type & kTypeMask) == uint8_t(ValueType::Empty) && !(it->type & kHasFormula) && it->format == 0) {
+    v.erase(it);
+    --cell_count_;
+  }
+}
+
+void Sheet::StoreValue(Slot& s, const Value& value) {
+  uint8_t flags = s.type & ~kTypeMask;
+  s.small = 0;
+  s.number = 0;
+  switch (value.type) {
+    case ValueType::Empty: break;
+    case ValueType::Number: s.number = value.number; break;
+    case ValueType::Text: s.text = texts_.Intern(value.text); break;
+    case ValueType::Boolean: s.small = value.boolean ? 1 : 0; break;
+    case ValueType::Error: s.small = uint8_t(value.error); break;
+  }
+  s.type = uint8_t(uint8_t(value.type) | flags);
+}
+
+CellView Sheet::ViewOf(const Slot& s) const {
+  CellView v;
+  v.type = ValueType(s.type & kTypeMask);
+  v.format = s.format;
+  switch (v.type) {
+    case ValueType::Empty: break;
+    case ValueType::Number: v.number = s.number; break;
+    case ValueType::Text: v.text = texts_.Get(s.text); break;
+    case ValueType::Boolean: v.boolean = s.small != 0; break;
+    case ValueType::Error: v.error = ErrorCode(s.small); break;
+  }
+  if (s.type & kHasFormula) v.formula = formulas_.Get(s.formula);
+  return v;
+}
+
+CellView Sheet::Get(uint32_t row, uint32_t col) const {
+  CheckCell(row, col);
+  const Slot* s = Find(row, col);
+  if (!s) return {};
+  return ViewOf(*s);
+}
+
+void Sheet::SetValue(uint32_t row, uint32_t col, const Value& value) {
+  CheckCell(row, col);
+  if (value.type == ValueType::Text && value.text.size() > kMaxCellTextBytes)
+    throw ModelError("Text of " + std::to_string(value.text.size()) + " bytes is longer than the " +
+                     std::to_string(kMaxCellTextBytes) + " bytes a cell can hold");
+  Touch();
+  if (value.type == ValueType::Empty) {
+    Slot* s = Find(row, col);
+    if (!s) return;
+    s->type = uint8_t(ValueType::Empty);
+    EraseIfBare(row, col);
+    return;
+  }
+  Slot& s = FindOrInsert(row, col);
+  s.type = uint8_t(ValueType::Empty);  // drops the formula flag
+  StoreValue(s, value);
+}
+
+void Sheet::SetNumber(uint32_t row, uint32_t col, double number) { SetValue(row, col, Value::Number(number)); }
+void Sheet::SetBoolean(uint32_t row, uint32_t col, bool value) { SetValue(row, col, Value::Boolean(value)); }
+void Sheet::SetError(uint32_t row, uint32_t col, ErrorCode error) { SetValue(row, col, Value::Error(error)); }
+
+void Sheet::SetText(uint32_t row, uint32_t col, std::string_view text) {
+  CheckCell(row, col);
+  if (text.size() > kMaxCellTextBytes)
+    throw ModelError("Text of " + std::to_string(text.size()) + " bytes is longer than the " +
+                     std::to_string(kMaxCellTextBytes) + " bytes a cell can hold");
+  Touch();
+  Slot& s = FindOrInsert(row, col);
+  s.type = uint8_t(ValueType::Text);
+  s.small = 0;
+  s.text = texts_.Intern(text);
+}
+
+void Sheet::SetFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached) {
+  if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
+  if (formula.empty()) {
+    SetValue(row, col, cached);
+    return;
+  }
+  CheckCell(row, col);
+  if (formula.size() > kMaxCellTextBytes) throw ModelError("Formula is longer than a cell can hold");
+  if (cached.type == ValueType::Text && cached.text.size() > kMaxCellTextBytes)
+    throw ModelError("Text is longer than a cell can hold");
+  Touch();
+  Slot& s = FindOrInsert(row, col);
+  s.formula = formulas_.Intern(formula);
+  s.type = kHasFormula;
+  StoreValue(s, cached);
+}
+
+void Sheet::SetCachedValue(uint32_t row, uint32_t col, const Value& cached) {
+  CheckCell(row, col);
+  Slot* s = Find(row, col);
+  if (!s || !(s->type & kHasFormula)) {
+    SetValue(row, col, cached);
+    return;
+  }
+  if (cached.type == ValueType::Text && cached.text.size() > kMaxCellTextBytes)
+    throw ModelError("Text is longer than a cell can hold");
+  StoreValue(*s, cached);
+}
+
+void Sheet::SetFormat(uint32_t row, uint32_t col, uint32_t format) {
+  CheckCell(row, col);
+  Touch();
+  if (format == 0) {
+    Slot* s = Find(row, col);
+    if (!s) return;
+    s->format = 0;
+    EraseIfBare(row, col);
+    return;
+  }
+  FindOrInsert(row, col).format = format;
+}
+
+void Sheet::ClearContents(uint32_t row, uint32_t col) {
+  CheckCell(row, col);
+  Slot* s = Find(row, col);
+  if (!s) return;
+  Touch();
+  s->type = uint8_t(ValueType::Empty);
+  EraseIfBare(row, col);
+}
+
+void Sheet::ClearCell(uint32_t row, uint32_t col) {
+  CheckCell(row, col);
+  Slot* s = Find(row, col);
+  if (!s) return;
+  Touch();
+  s->type = uint8_t(ValueType::Empty);
+  s->format = 0;
+  EraseIfBare(row, col);
+}
+
+void Sheet::ClearRange(const RangeAddress& range) {
+  for (uint32_t c = range.first.col; c <= range.last.col && c < columns_cells_.size(); ++c) {
+    auto& v = columns_cells_[c];
+    auto lo = std::lower_bound(v.begin(), v.end(), range.first.row, [](const Slot& s, uint32_t r) { return s.row < r; });
+    auto hi = std::upper_bound(v.begin(), v.end(), range.last.row, [](uint32_t r, const Slot& s) { return r < s.row; });
+    if (lo != hi) {
+      cell_count_ -= size_t(hi - lo);
+      v.erase(lo, hi);
+      Touch();
+    }
+  }
+}
+
+std::optional<RangeAddress> Sheet::UsedRange() const {
+  std::optional<RangeAddress> r;
+  for (uint32_t c = 0; c < columns_cells_.size(); ++c) {
+    const auto& v = columns_cells_[c];
+    if (v.empty()) continue;
+    if (!r) {
+      r = RangeAddress{{v.front().row, c}, {v.back().row, c}};
+    } else {
+      r->first.row = std::min(r->first.row, v.front().row);
+      r->last.row = std::max(r->last.row, v.back().row);
+      r->last.col = c;
+    }
+  }
+  return r;
+}
+
+void Sheet::ForEachCell(const std::function<void(uint32_t, uint32_t, const CellView&)>& fn) const {
+  auto used = UsedRange();
+  if (used) ForEachCellIn(*used, fn);
+}
+
+void Sheet::ForEachCellIn(const RangeAddress& range,
+                          const std::function<void(uint32_t, uint32_t, const CellView&)>& fn) const {
+  // A cursor per non-empty column; each step emits the row that is smallest over all cursors.
+  struct Cursor {
+    uint32_t col;
+    const Slot* it;
+    const Slot* end;
+  };
+  std::vector<Cursor> cursors;
+  for (uint32_t c = range.first.col; c <= range.last.col && c < columns_cells_.size(); ++c) {
+    const auto& v = columns_cells_[c];
+    if (v.empty()) continue;
+    auto lo = std::lower_bound(v.begin(), v.end(), range.first.row, [](const Slot& s, uint32_t r) { return s.row < r; });
+    auto hi = std::upper_bound(v.begin(), v.end(), range.last.row, [](uint32_t r, const Slot& s) { return r < s.row; });
+    if (lo != hi) cursors.push_back({c, &*lo, v.data() + (hi - v.begin())});
+  }
+  while (!cursors.empty()) {
+    uint32_t row = UINT32_MAX;
+    for (const auto& cur : cursors) row = std::min(row, cur.it->row);
+    for (auto& cur : cursors) {
+      if (cur.it->row != row) continue;
+      fn(row, cur.col, ViewOf(*cur.it));
+      ++cur.it;
+    }
+    std::erase_if(cursors, [](const Cursor& c) { return c.it == c.end; });
+  }
+}
+
+RowInfo Sheet::GetRow(uint32_t row) const {
+  auto it = rows_.find(row);
+  return it == rows_.end() ? RowInfo{} : it->second;
+}
+
+ColumnInfo Sheet::GetColumn(uint32_t col) const {
+  auto it = columns_.find(col);
+  return it == columns_.end() ? ColumnInfo{} : it->second;
+}
+
+void Sheet::SetRow(uint32_t row, const RowInfo& info) {
+  if (row >= limits_.rows) throw ModelError("Row " + std::to_string(uint64_t(row) + 1) + " is beyond the sheet's limits");
+  if (info.outline_level > 7) throw ModelError("Outline levels go from 0 to 7");
+  Touch();
+  if (info == RowInfo{}) rows_.erase(row);
+  else rows_[row] = info;
+}
+
+void Sheet::SetColumn(uint32_t col, const ColumnInfo& info) {
+  if (col >= limits_.cols) throw ModelError("Column " + std::to_string(uint64_t(col) + 1) + " is beyond the sheet's limits");
+  if (info.outline_level > 7) throw ModelError("Outline levels go from 0 to 7");
+  Touch();
+  if (info == ColumnInfo{}) columns_.erase(col);
+  else columns_[col] = info;
+}
+
+void Sheet::SetRowOutlineLevel(uint32_t row, uint8_t level) {
+  RowInfo info = GetRow(row);
+  info.outline_level = level;
+  SetRow(row, info);
+}
+
+void Sheet::SetColumnOutlineLevel(uint32_t col, uint8_t level) {
+  ColumnInfo info = GetColumn(col);
+  info.outline_level = level;
+  SetColumn(col, info);
+}
+
+void Sheet::Merge(const RangeAddress& range) {
+  CheckCell(range.last.row, range.last.col);
+  if (range.first.row > range.last.row || range.first.col > range.last.col)
+    throw ModelError("Merged area " + RangeName(range) + " is not a valid range");
+  if (range.IsSingleCell()) throw ModelError("A merged area needs more than one cell");
+  for (const auto& m : merged_)
+    if (m.Intersects(range))
+      throw ModelError("Merged area " + RangeName(range) + " overlaps merged area " + RangeName(m));
+  Touch();
+  merged_.push_back(range);
+}
+
+size_t Sheet::Unmerge(const RangeAddress& range) {
+  size_t n = std::erase_if(merged_, [&](const RangeAddress& m) { return m.Intersects(range); });
+  if (n) Touch();
+  return n;
+}
+
+std::optional<RangeAddress> Sheet::MergedAreaAt(CellAddress cell) const {
+  for (const auto& m : merged_)
+    if (m.Contains(cell)) return m;
+  return std::nullopt;
+}
+
+namespace {
+uint32_t NextDrawingId(const std::vector<std::unique_ptr<DrawingObject>>& drawings) {
+  uint32_t id = 0;
+  for (const auto& d : drawings) id = std::max(id, d->id);
+  return id + 1;
+}
+}  // namespace
+
+DrawingObject& Sheet::AddChart(const Chart& chart, const ObjectAnchor& anchor) {
+  if (kind_ != SheetKind::Worksheet) throw ModelError("Charts are embedded in worksheets only");
+  auto d = std::make_unique<DrawingObject>();
+  d->kind = DrawingObject::Kind::Chart;
+  d->id = NextDrawingId(drawings_);
+  d->name = "Chart " + std::to_string(d->id);
+  d->anchor = anchor;
+  d->chart = std::make_shared<Chart>(chart);
+  Touch();
+  drawings_.push_back(std::move(d));
+  return *drawings_.back();
+}
+
+DrawingObject& Sheet::AddTextBox(std::string_view text, const ObjectAnchor& anchor) {
+  if (kind_ != SheetKind::Worksheet) throw ModelError("Text boxes are placed on worksheets only");
+  auto d = std::make_unique<DrawingObject>();
+  d->kind = DrawingObject::Kind::TextBox;
+  d->id = NextDrawingId(drawings_);
+  d->name = "Text Box " + std::to_string(d->id);
+  d->anchor = anchor;
+  d->text = std::string(text);
+  Touch();
+  drawings_.push_back(std::move(d));
+  return *drawings_.back();
+}
+
+DrawingObject* Sheet::FindDrawing(std::string_view name) {
+  for (auto& d : drawings_)
+    if (NamesEqual(d->name, name)) return d.get();
+  return nullptr;
+}
+
+Chart& Sheet::chart() {
+  if (kind_ != SheetKind::Chart) throw ModelError("Sheet \"" + name_ + "\" is not a chart sheet");
+  if (!chart_sheet_chart_) chart_sheet_chart_ = std::make_unique<Chart>();
+  return *chart_sheet_chart_;
+}
+
+size_t Sheet::CellMemoryUsed() const {
+  size_t n = columns_cells_.capacity() * sizeof(std::vector<Slot>);
+  for (const auto& v : columns_cells_) n += v.capacity() * sizeof(Slot);
+  return n + texts_.MemoryUsed() + formulas_.MemoryUsed();
+}
+
+}  // namespace sheets

@@ -1,0 +1,239 @@
+// A sheet of a workbook: a worksheet (cells, formats, merged areas, outline, names, drawing objects)
+// or a chart sheet (one chart).
+//
+// Cell store: one vector of 24-byte slots per column, sorted by row. Text and formula text live in
+// the sheet's string pools, so a cell never owns heap memory; reading a file in row order appends to
+// the end of each column's vector. A cell that is empty, unformatted and without formula is not
+// stored at all.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sheets/model/chart.h"
+#include "sheets/model/defined_name.h"
+#include "sheets/model/reference.h"
+#include "sheets/model/string_pool.h"
+#include "sheets/model/value.h"
+
+namespace sheets {
+
+class Workbook;
+struct SheetPreserved;  // file parts of a sheet that the model does not interpret (sheets/io)
+
+enum class SheetKind : uint8_t { Worksheet, Chart };
+enum class SheetVisibility : uint8_t { Visible, Hidden, VeryHidden };
+
+// What a window shows of this sheet.
+struct SheetView {
+  uint32_t zoom = 100;  // percent, 10..400
+  bool gridlines = true;
+  bool headings = true;
+  bool outline_symbols = true;
+  bool zero_values = true;
+  bool page_break_preview = false;
+  bool selected = false;  // the sheet's tab is selected (grouped sheets)
+  CellAddress top_left;   // scroll position: the top-left visible cell
+  uint32_t frozen_rows = 0, frozen_cols = 0;
+  CellAddress active_cell;
+  std::vector<RangeAddress> selection;  // empty: the active cell alone
+  friend bool operator==(const SheetView&, const SheetView&) = default;
+};
+
+enum class Orientation : uint8_t { Default, Portrait, Landscape };
+
+struct PageSetup {
+  uint32_t paper_size = 0;  // paper code as in the xlsx/BIFF vocabulary (1 Letter, 9 A4); 0 = not set
+  Orientation orientation = Orientation::Default;
+  uint32_t scale = 100;     // percent
+  uint32_t fit_to_width = 0, fit_to_height = 0;  // 0: not fitted
+  friend bool operator==(const PageSetup&, const PageSetup&) = default;
+};
+
+struct RowInfo {
+  double height = 0;  // points; 0 = default height
+  bool hidden = false;
+  bool collapsed = false;
+  uint8_t outline_level = 0;  // 0..7
+  std::optional<uint32_t> format;  // row format index
+  friend bool operator==(const RowInfo&, const RowInfo&) = default;
+};
+
+struct ColumnInfo {
+  double width = 0;  // characters of the default font; 0 = default width
+  bool hidden = false;
+  bool collapsed = false;
+  uint8_t outline_level = 0;
+  std::optional<uint32_t> format;
+  friend bool operator==(const ColumnInfo&, const ColumnInfo&) = default;
+};
+
+// What a cell holds, as a light view: text and formula point into the sheet's pools and stay valid
+// as long as the sheet lives.
+struct CellView {
+  ValueType type = ValueType::Empty;
+  double number = 0;
+  std::string_view text;
+  bool boolean = false;
+  ErrorCode error = ErrorCode::NA;
+  std::string_view formula;  // without '='; empty when the cell holds a constant
+  uint32_t format = 0;
+
+  bool HasFormula() const { return !formula.empty(); }
+  Value ToValue() const;
+};
+
+class Sheet {
+ public:
+  Sheet(Workbook* owner, std::string name, SheetKind kind, SheetLimits limits);
+  Sheet(const Sheet&) = delete;
+  Sheet& operator=(const Sheet&) = delete;
+  ~Sheet();
+
+  const std::string& name() const { return name_; }
+  SheetKind kind() const { return kind_; }
+  bool IsWorksheet() const { return kind_ == SheetKind::Worksheet; }
+  SheetVisibility visibility() const { return visibility_; }
+  void set_visibility(SheetVisibility v);
+  const SheetLimits& limits() const { return limits_; }
+  Workbook* workbook() const { return owner_; }
+
+  // ---- cells -------------------------------------------------------------------------------------
+  // Throws ModelError when (row, col) is beyond the sheet's limits or the text is too long
+  // (kMaxCellTextBytes). Setting a value removes any formula of the cell; the format stays.
+  CellView Get(uint32_t row, uint32_t col) const;
+  Value GetValue(uint32_t row, uint32_t col) const { return Get(row, col).ToValue(); }
+  void SetValue(uint32_t row, uint32_t col, const Value& value);
+  void SetNumber(uint32_t row, uint32_t col, double number);
+  void SetText(uint32_t row, uint32_t col, std::string_view text);
+  void SetBoolean(uint32_t row, uint32_t col, bool value);
+  void SetError(uint32_t row, uint32_t col, ErrorCode error);
+  // Formula text without '=' (a leading '=' is dropped) and the value it last gave.
+  void SetFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached = {});
+  // Replaces the cached value of a formula cell (or the value of a constant cell) keeping the formula.
+  void SetCachedValue(uint32_t row, uint32_t col, const Value& cached);
+  void SetFormat(uint32_t row, uint32_t col, uint32_t format);
+  // Removes value and formula; keeps the format.
+  void ClearContents(uint32_t row, uint32_t col);
+  // Removes everything, format included.
+  void ClearCell(uint32_t row, uint32_t col);
+  void ClearRange(const RangeAddress& range);
+
+  // Number of stored cells (with a value, a formula or a format).
+  size_t CellCount() const { return cell_count_; }
+  // The smallest range holding every stored cell; nullopt for an empty sheet.
+  std::optional<RangeAddress> UsedRange() const;
+  // Calls fn for every stored cell, row by row and left to right within a row.
+  void ForEachCell(const std::function<void(uint32_t row, uint32_t col, const CellView&)>& fn) const;
+  // Calls fn for every stored cell inside range, row by row.
+  void ForEachCellIn(const RangeAddress& range,
+                     const std::function<void(uint32_t row, uint32_t col, const CellView&)>& fn) const;
+
+  // ---- rows, columns, merges ------------------------------------------------------------------------
+  const std::map<uint32_t, RowInfo>& rows() const { return rows_; }
+  const std::map<uint32_t, ColumnInfo>& columns() const { return columns_; }
+  RowInfo GetRow(uint32_t row) const;
+  ColumnInfo GetColumn(uint32_t col) const;
+  void SetRow(uint32_t row, const RowInfo& info);        // a default RowInfo removes the entry
+  void SetColumn(uint32_t col, const ColumnInfo& info);
+  // Outline level 0..7; throws ModelError beyond.
+  void SetRowOutlineLevel(uint32_t row, uint8_t level);
+  void SetColumnOutlineLevel(uint32_t col, uint8_t level);
+
+  const std::vector<RangeAddress>& merged() const { return merged_; }
+  // Throws ModelError when the range overlaps a merged area already there or is a single cell.
+  void Merge(const RangeAddress& range);
+  // Removes every merged area that intersects range; returns how many.
+  size_t Unmerge(const RangeAddress& range);
+  // The merged area holding the cell, if any.
+  std::optional<RangeAddress> MergedAreaAt(CellAddress cell) const;
+
+  // ---- names, view, page setup, drawings -----------------------------------------------------------
+  NameTable& names() { return names_; }
+  const NameTable& names() const { return names_; }
+  SheetView& view() { return view_; }
+  const SheetView& view() const { return view_; }
+  PageSetup& page_setup() { return page_setup_; }
+  const PageSetup& page_setup() const { return page_setup_; }
+
+  // Drawing objects in z-order (first is at the back). Objects are held by pointer so that a reference
+  // to one stays valid while others are added or removed.
+  std::vector<std::unique_ptr<DrawingObject>>& drawings() { return drawings_; }
+  const std::vector<std::unique_ptr<DrawingObject>>& drawings() const { return drawings_; }
+  // Adds an embedded chart; the object gets the next free id and the name "Chart <id>".
+  DrawingObject& AddChart(const Chart& chart, const ObjectAnchor& anchor);
+  DrawingObject& AddTextBox(std::string_view text, const ObjectAnchor& anchor);
+  DrawingObject* FindDrawing(std::string_view name);
+
+  // Chart sheets: their one chart (created on demand); throws ModelError on a worksheet.
+  Chart& chart();
+  const Chart* chart_if_any() const { return chart_sheet_chart_.get(); }
+
+  // Parts of the sheet's file form that the model does not interpret; kept for saving.
+  std::shared_ptr<SheetPreserved>& preserved() { return preserved_; }
+  const std::shared_ptr<SheetPreserved>& preserved() const { return preserved_; }
+
+  // Memory held by the cell store, in bytes (benchmarks).
+  size_t CellMemoryUsed() const;
+
+  // Marks the owning workbook changed.
+  void Touch();
+
+ private:
+  friend class Workbook;
+
+  // Slot flags in Slot::type.
+  static constexpr uint8_t kTypeMask = 0x0F;
+  static constexpr uint8_t kHasFormula = 0x10;
+
+  struct Slot {
+    uint32_t row;
+    uint32_t format;
+    uint32_t formula;  // id in formulas_ when kHasFormula
+    uint8_t type;      // ValueType | flags
+    uint8_t small;     // boolean or error code
+    uint16_t unused;
+    union {
+      double number;
+      uint32_t text;   // id in texts_
+    };
+  };
+  static_assert(sizeof(Slot) == 24, "cell slot must stay 24 bytes");
+
+  void CheckCell(uint32_t row, uint32_t col) const;
+  Slot* Find(uint32_t row, uint32_t col);
+  const Slot* Find(uint32_t row, uint32_t col) const;
+  Slot& FindOrInsert(uint32_t row, uint32_t col);
+  void EraseIfBare(uint32_t row, uint32_t col);
+  void StoreValue(Slot& s, const Value& value);
+  CellView ViewOf(const Slot& s) const;
+
+  Workbook* owner_;
+  std::string name_;
+  SheetKind kind_;
+  SheetVisibility visibility_ = SheetVisibility::Visible;
+  SheetLimits limits_;
+
+  std::vector<std::vector<Slot>> columns_cells_;
+  size_t cell_count_ = 0;
+  StringPool texts_;
+  StringPool formulas_;
+
+  std::map<uint32_t, RowInfo> rows_;
+  std::map<uint32_t, ColumnInfo> columns_;
+  std::vector<RangeAddress> merged_;
+  NameTable names_;
+  SheetView view_;
+  PageSetup page_setup_;
+  std::vector<std::unique_ptr<DrawingObject>> drawings_;
+  std::unique_ptr<Chart> chart_sheet_chart_;
+  std::shared_ptr<SheetPreserved> preserved_;
+};
+
+}  // namespace sheets

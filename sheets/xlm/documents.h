@@ -1,0 +1,37 @@
+// The workbooks the host holds, as the host's function table and front ends see them. The sheet
+// engine's glue (documents_*.cpp) implements it over the workbook model.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace xlm {
+
+struct Call;
+
+class Documents {
+ public:
+  virtual ~Documents() = default;
+  // Answers a function of the workbook family (see fn_documents.cpp); XLRET_INVALID_FN when
+  // the function is not one it implements.
+  virtual int Handle(Call& c) = 0;
+
+  // Front-end actions. Each gives false with a message in `error`.
+  virtual bool Open(const std::string& path, std::string& error) = 0;
+  virtual bool New(std::string& error) = 0;
+  // Saves the active workbook (to `path` when not empty).
+  virtual bool Save(const std::string& path, std::string& error) = 0;
+  virtual bool Close(std::string& error) = 0;
+  // Selects a range "A1", "B2:C5" or "Sheet!A1" (activating that sheet) on the active workbook.
+  virtual bool Select(const std::string& ref, std::string& error) = 0;
+  virtual bool ActivateSheet(const std::string& sheet, std::string& error) = 0;
+  // "[Book]Sheet" of the active sheet; empty when no workbook is open.
+  virtual std::string ActiveSheetKey() const = 0;
+  virtual std::vector<std::string> WorkbookNames() const = 0;
+};
+
+// Runs the sheet hooks when the active sheet changes: the deactivation macros of the sheet
+// left, then the activation macros of the sheet entered (as the application does).
+void SheetChanged(const std::string& before, const std::string& after);
+
+}  // namespace xlm

@@ -1,0 +1,260 @@
+// The host and the add-in together, as a user runs them: menus, version check, start-up list and
+// two hosts on one settings folder.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/settings.h"
+
+namespace {
+
+const std::string kXll = std::filesystem::weakly_canonical(QUELSTAT_XLL).string();
+const char* kExcelKey = "SOFTWARE\\Microsoft\\Office\\8.0\\Excel";
+const char* kVersionMessage =
+    "This version of Quelstat is for Excel 95/97.  Please contact your supplier for the appropriate version.";
+const char* kOleMessage =
+    "Unable to initalise OLE automation.  If you have more than one copy of Microsoft Excel running "
+    "please close them and try again.";
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string Slurp(const std::filesystem::path& p) {
+  std::ifstream in(p);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class HostRun : public ::testing::Test {
+ protected:
+  std::filesystem::path home;
+  void SetUp() override {
+    char tmpl[] = "/tmp/qse2e.XXXXXX";
+    home = ::mkdtemp(tmpl);
+    ::setenv("QUELSTAT_HOME", home.c_str(), 1);
+    ::setenv("QUELSTAT_NO_DESKTOP", "1", 1);
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(home);
+    ::unsetenv("QUELSTAT_HOME");
+  }
+
+  // Runs quelstat with arguments and optional standard input.
+  Outcome Quelstat(std::vector<std::string> args, const std::string& input = "") {
+    std::filesystem::path in = home / "stdin", out = home / "stdout", err = home / "stderr";
+    std::ofstream(in) << input;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      int i = ::open(in.c_str(), O_RDONLY), o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+          e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(i, 0);
+      ::dup2(o, 1);
+      ::dup2(e, 2);
+      std::vector<char*> argv{const_cast<char*>(QUELSTAT_EXE)};
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(QUELSTAT_EXE, argv.data());
+      ::_exit(127);
+    }
+    Outcome r;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = Slurp(out);
+    r.err = Slurp(err);
+    return r;
+  }
+
+  platform::SettingsKey ExcelKey() { return platform::SettingsKey(platform::Hive::CurrentUser, kExcelKey); }
+  std::string Entry(const std::string& name) { return ExcelKey().ReadString("Microsoft Excel", name, "<none>"); }
+};
+
+// Checks that the lines appear in this order in the text (other lines may come between).
+void ExpectInOrder(const std::string& text, const std::vector<std::string>& lines) {
+  std::size_t at = 0;
+  for (const std::string& l : lines) {
+    std::size_t found = text.find(l, at);
+    ASSERT_NE(found, std::string::npos) << "missing after offset " << at << ": \"" << l << "\"\n" << text;
+    at = found + l.size();
+  }
+}
+
+std::string Item(const std::string& indent, const std::string& text, int id, bool enabled = true) {
+  std::string left = indent + text;
+  if (left.size() < 44) left += std::string(44 - left.size(), ' ');
+  std::string idText = std::to_string(id);
+  return left + " " + std::string(6 - idText.size(), ' ') + idText + "  " + (enabled ? "enabled" : "disabled");
+}
+
+}  // namespace
+
+TEST_F(HostRun, MenuListsTheInstalledMenusInOrder) {
+  Outcome r = Quelstat({"menu"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string s = "      ";  // items of a submenu
+  ExpectInOrder(r.out, {
+      "Menu bar 10",
+      "  7. &Data\n    ----\n" + Item("    ", "&Dataset...", 10004) + "\n" + Item("    ", "&Variable...", 10012),
+      "  8. &Quelstat  >\n    &Descriptive  >\n" + Item(s, "&Summary (continuous)...", 1008),
+      Item(s, "Summary (cate&gorical)...", 1009), Item(s, "&Comparative...", 1013),
+      "    ----\n    &Parametric  >\n" + Item(s, "One Sample &z-test...", 1024) + "\n      ----\n" +
+          Item(s, "One Sample &t-test...", 1025),
+      Item(s, "&Paired Samples t-test...", 1027), Item(s, "&Independent Samples t-test...", 1026),
+      "      ----\n" + Item(s, "&F-Test...", 1028),
+      "    &ANOVA  >", Item(s, "&1-way...", 1029), Item(s, "&2-way...", 1031),
+      "      ----\n" + Item(s, "1-way &repeated measures...", 1030),
+      "    &Non-parametric  >", Item(s, "&Runs...", 1040), Item(s, "&Sign...", 1041),
+      Item(s, "&Wilcoxon...", 1042), Item(s, "&Friedman...", 1046), Item(s, "M&edian...", 1044),
+      Item(s, "&Mann Whitney...", 1043), Item(s, "&Kruskal Wallis...", 1045),
+      "    Rates &+ Proportions  >", Item(s, "&Binomial...", 1056), Item(s, "&McNemar...", 1058),
+      Item(s, "&Cochran...", 1060), Item(s, "&Fisher Exact...", 1057), Item(s, "Chi-&Square...", 1059),
+      "    ----\n    &Correlation  >", Item(s, "&Pearson...", 1072), Item(s, "&Spearman...", 1073),
+      Item(s, "&Kendall...", 1074),
+      "    &Regression  >", Item(s, "&Linear...", 1088), Item(s, "&Polynomial...", 1089),
+      Item(s, "&Deming...", 1201), Item(s, "&Passing and Bablok...", 1202),
+      "    A&greement  >", Item(s, "&Bias Plot...", 1200), Item(s, "&Linear...", 1240),
+      Item(s, "&Deming...", 1239), Item(s, "&Passing and Bablok...", 1238), Item(s, "&Kappa...", 1235),
+      "    ----\n    Diagnostic &Testing  >", Item(s, "Reference &Interval...", 1232),
+      Item(s, "&ROC Curves...", 1233), Item(s, "&Screening...", 1234),
+      "    Pr&ecision  >", Item(s, "1 && 2 &Run...", 1216), Item(s, "&Profile...", 1217),
+      "    Linearity  >", Item(s, "NCCLS EP6-P", 1241),
+      "  9. &Window",
+      "  10. &Help\n    Quelstat Help  >\n" + Item(s, "Contents and Index...", 20117),
+      Item(s, "Getting Started...", 20116), Item(s, "Tutorials...", 20120),
+      "      ----\n" + Item(s, "Visit our Web site", 20113), Item(s, "&Check for updates...", 20127),
+      Item(s, "How to contact us...", 20118), "      ----\n" + Item(s, "About &Quelstat", 10002),
+      "Toolbar \"Report\" (hidden)",
+      Item("  1. ", "Move To Dataset Workbook", 20093, false), Item("  2. ", "Discard", 20094, false),
+      "  3. ----", Item("  4. ", "Update", 20095, false), Item("  5. ", "Update All", 28673, false),
+      "  6. ----", Item("  7. ", "Edit Test Parameters", 28674, false),
+  });
+  // Bar 3 is left alone from version 8 on.
+  std::string bar3 = r.out.substr(r.out.find("Menu bar 3"));
+  EXPECT_EQ(bar3.find("Quelstat Help"), std::string::npos) << bar3;
+}
+
+TEST_F(HostRun, UnsupportedVersionShowsItsMessageOnceAndInstallsNothing) {
+  Outcome r = Quelstat({"--excel-version", "10", "menu"});
+  EXPECT_EQ(Count(r.err, kVersionMessage), 1) << r.err;
+  EXPECT_EQ(r.out.find("Quelstat"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  8. &Window"), std::string::npos) << r.out;
+}
+
+TEST_F(HostRun, StartupListEntriesFollowEnableAndDisable) {
+  // Another add-in at OPEN, this one at OPEN1.
+  ExcelKey().WriteString("Microsoft Excel", "OPEN", "/R \"/opt/other/other.xll\"");
+  ExcelKey().WriteString("Microsoft Excel", "OPEN1", "/R \"" + kXll + "\"");
+  Outcome q = Quelstat({"addins"});
+  ASSERT_EQ(q.status, 0) << q.err;
+  EXPECT_NE(q.out.find("opened at start-up"), std::string::npos) << q.out;
+  EXPECT_EQ(q.out.find("not opened"), std::string::npos) << q.out;
+
+  Outcome off = Quelstat({"addins", "--disable"});
+  ASSERT_EQ(off.status, 0) << off.err;
+  EXPECT_NE(off.out.find("not opened at start-up"), std::string::npos) << off.out;
+  EXPECT_EQ(Entry("OPEN"), "/R \"/opt/other/other.xll\"");
+  EXPECT_EQ(Entry("OPEN1"), "<none>");
+  // The add-in stays listed in the Add-in Manager.
+  EXPECT_TRUE(ExcelKey().Exists("Add-in Manager", kXll));
+
+  Outcome on = Quelstat({"addins", "--enable"});
+  ASSERT_EQ(on.status, 0) << on.err;
+  EXPECT_EQ(Entry("OPEN"), "/R \"/opt/other/other.xll\"");
+  EXPECT_EQ(Entry("OPEN1"), "/R \"" + kXll + "\"");
+  EXPECT_NE(on.out.find("OPEN1=/R \"" + kXll + "\""), std::string::npos) << on.out;
+}
+
+TEST_F(HostRun, StaleEntriesFromAnotherFolderAreDroppedAndTheListClosesUp) {
+  ExcelKey().WriteString("Microsoft Excel", "OPEN", "/R \"/old/place/quelstat.xll\"");
+  ExcelKey().WriteString("Microsoft Excel", "OPEN1", "/R \"/opt/other/other.xll\"");
+  Outcome q = Quelstat({"addins"});
+  ASSERT_EQ(q.status, 0) << q.err;
+  EXPECT_NE(q.out.find("not opened at start-up"), std::string::npos) << q.out;
+  EXPECT_EQ(Entry("OPEN"), "/R \"/opt/other/other.xll\"");
+  EXPECT_EQ(Entry("OPEN1"), "<none>");
+}
+
+TEST_F(HostRun, SecondHostOnTheSameSettingsReportsAutomationFailureAndAddsNoMenus) {
+  // The first host runs a script fed from a pipe and stays up until its input ends.
+  int toFirst[2], fromFirst[2];
+  ASSERT_EQ(::pipe(toFirst), 0);
+  ASSERT_EQ(::pipe(fromFirst), 0);
+  pid_t first = ::fork();
+  if (first == 0) {
+    ::dup2(toFirst[0], 0);
+    ::dup2(fromFirst[1], 1);
+    ::close(toFirst[1]);
+    ::close(fromFirst[0]);
+    ::execl(QUELSTAT_EXE, QUELSTAT_EXE, "script", "-", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(toFirst[0]);
+  ::close(fromFirst[1]);
+  const char* hello = "echo ready\n";
+  ASSERT_EQ(::write(toFirst[1], hello, std::strlen(hello)), static_cast<ssize_t>(std::strlen(hello)));
+  std::string got;
+  char buf[4096];
+  pollfd p{fromFirst[0], POLLIN, 0};
+  while (got.find("ready\n") == std::string::npos && ::poll(&p, 1, 20000) > 0) {
+    ssize_t n = ::read(fromFirst[0], buf, sizeof buf);
+    if (n <= 0) break;
+    got.append(buf, static_cast<std::size_t>(n));
+  }
+  ASSERT_NE(got.find("ready\n"), std::string::npos) << got;
+
+  Outcome second = Quelstat({"menu"});
+  EXPECT_EQ(Count(second.err, kOleMessage), 1) << second.err;
+  EXPECT_EQ(second.out.find("Quelstat"), std::string::npos) << second.out;
+
+  // The first host still has its menus.
+  const char* menu = "menu\n";
+  ASSERT_EQ(::write(toFirst[1], menu, 5), 5);
+  ::close(toFirst[1]);
+  got.clear();
+  for (;;) {
+    ssize_t n = ::read(fromFirst[0], buf, sizeof buf);
+    if (n <= 0) break;
+    got.append(buf, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  ::waitpid(first, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_NE(got.find("8. &Quelstat"), std::string::npos) << got;
+  ::close(fromFirst[0]);
+}
+
+TEST_F(HostRun, ScriptRunsMenuCommandsAndReportsBadLines) {
+  Outcome help = Quelstat({"script", "--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* verb : {"open FILE", "select REF", "command ID", "menu", "save [FILE]", "quit"})
+    EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
+
+  Outcome r = Quelstat({"script", "-"}, "# about box\ncommand 10002\ncommand 20093\nfrobnicate\nquit\necho not reached\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("line 3: no menu command 20093"), std::string::npos) << r.err;  // toolbar only
+  EXPECT_NE(r.err.find("line 4: unknown action \"frobnicate\""), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("not reached"), std::string::npos);
+
+  Outcome usage = Quelstat({"--excel-version", "x", "menu"});
+  EXPECT_EQ(usage.status, 2);
+}

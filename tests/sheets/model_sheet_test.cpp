@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "sheets/model/model_error.h"
+#include "sheets/model/workbook.h"
+
+using namespace sheets;
+
+TEST(SheetCells, StoresEveryValueTypeAndFormulaWithCachedValue) {
+  Workbook book;
+  Sheet& s = book.AddSheet("Data");
+  s.SetNumber(0, 0, 2.5);
+  s.SetText(0, 1, "Glucose µmol/L");
+  s.SetBoolean(1, 0, true);
+  s.SetError(1, 1, ErrorCode::Div0);
+  s.SetFormula(2, 0, "=SUM(A1:A2)", Value::Number(3.5));
+  EXPECT_EQ(s.GetValue(0, 0), Value::Number(2.5));
+  EXPECT_EQ(s.GetValue(0, 1), Value::Text("Glucose µmol/L"));
+  EXPECT_EQ(s.GetValue(1, 0), Value::Boolean(true));
+  EXPECT_EQ(s.GetValue(1, 1), Value::Error(ErrorCode::Div0));
+  CellView f = s.Get(2, 0);
+  EXPECT_EQ(f.formula, "SUM(A1:A2)");
+  EXPECT_EQ(f.ToValue(), Value::Number(3.5));
+  s.SetCachedValue(2, 0, Value::Text("x"));
+  EXPECT_EQ(s.Get(2, 0).formula, "SUM(A1:A2)");
+  EXPECT_EQ(s.GetValue(2, 0), Value::Text("x"));
+  s.SetNumber(2, 0, 1);  // a constant replaces the formula
+  EXPECT_FALSE(s.Get(2, 0).HasFormula());
+  EXPECT_TRUE(s.Get(500, 200).type == ValueType::Empty);
+  EXPECT_EQ(s.CellCount(), 5u);
+  EXPECT_TRUE(book.dirty());
+}
+
+TEST(SheetCells, RefusesCellsBeyondTheLimitsAndOverlongText) {
+  Workbook book("Book1", SheetLimits::Classic());
+  Sheet& s = book.AddSheet("S");
+  EXPECT_NO_THROW(s.SetNumber(65535, 255, 1));
+  EXPECT_THROW(s.SetNumber(65536, 0, 1), ModelError);
+  EXPECT_THROW(s.SetNumber(0, 256, 1), ModelError);
+  EXPECT_THROW(s.Get(0, 256), ModelError);
+  std::string longest(kMaxCellTextBytes, 'a');
+  EXPECT_NO_THROW(s.SetText(0, 0, longest));
+  EXPECT_EQ(s.Get(0, 0).text.size(), kMaxCellTextBytes);
+  EXPECT_THROW(s.SetText(0, 1, longest + "a"), ModelError);
+  EXPECT_THROW(s.SetValue(0, 1, Value::Text(longest + "a")), ModelError);
+  EXPECT_EQ(s.Get(0, 1).type, ValueType::Empty);
+
+  Workbook big("Big", SheetLimits::Large());
+  EXPECT_NO_THROW(big.AddSheet("S").SetNumber(1048575, 16383, 1));
+}
+
+TEST(SheetCells, FormatsStayOnClearedCellsAndEmptyCellsAreNotStored) {
+  Workbook book;
+  Sheet& s = book.AddSheet("S");
+  CellFormat bold;
+  bold.font.bold = true;
+  uint32_t f = book.formats().Intern(bold);
+  s.SetNumber(3, 3, 1);
+  s.SetFormat(3, 3, f);
+  s.ClearContents(3, 3);
+  EXPECT_EQ(s.CellCount(), 1u);
+  EXPECT_EQ(s.Get(3, 3).format, f);
+  EXPECT_EQ(s.Get(3, 3).type, ValueType::Empty);
+  s.SetFormat(3, 3, 0);
+  EXPECT_EQ(s.CellCount(), 0u);
+  s.SetValue(4, 4, Value::Empty());
+  EXPECT_EQ(s.CellCount(), 0u);
+  EXPECT_FALSE(s.UsedRange());
+
+  // A new cell in a formatted column takes the column's format.
+  ColumnInfo col;
+  col.format = f;
+  s.SetColumn(7, col);
+  s.SetNumber(10, 7, 5);
+  EXPECT_EQ(s.Get(10, 7).format, f);
+}
+
+TEST(SheetCells, VisitsRowByRowWhateverTheOrderOfWriting) {
+  Workbook book;
+  Sheet& s = book.AddSheet("S");
+  s.SetNumber(5, 2, 3);
+  s.SetNumber(0, 9, 2);
+  s.SetNumber(5, 0, 1);
+  s.SetNumber(0, 1, 0);
+  s.SetNumber(9, 1, 4);
+  std::vector<double> seen;
+  s.ForEachCell([&](uint32_t, uint32_t, const CellView& v) { seen.push_back(v.number); });
+  EXPECT_EQ(seen, (std::vector<double>{0, 2, 1, 3, 4}));
+  EXPECT_EQ(s.UsedRange(), (RangeAddress{{0, 0}, {9, 9}}));
+  seen.clear();
+  s.ForEachCellIn({{1, 0}, {9, 2}}, [&](uint32_t, uint32_t, const CellView& v) { seen.push_back(v.number); });
+  EXPECT_EQ(seen, (std::vector<double>{1, 3, 4}));
+  s.ClearRange({{0, 0}, {5, 9}});
+  EXPECT_EQ(s.CellCount(), 1u);
+  EXPECT_EQ(s.GetValue(9, 1), Value::Number(4));
+}
+
+TEST(SheetCells, AMillionNumbersStayWellUnderTheMemoryBudget) {
+  Workbook book("B", SheetLimits::Large());
+  Sheet& s = book.AddSheet("S");
+  for (uint32_t r = 0; r < 100000; ++r)
+    for (uint32_t c = 0; c < 10; ++c) s.SetNumber(r, c, r * 10.0 + c);
+  EXPECT_EQ(s.CellCount(), 1000000u);
+  EXPECT_LT(s.CellMemoryUsed(), 1000000u * 48);
+  EXPECT_EQ(s.GetValue(54321, 7), Value::Number(543217));
+}
+
+TEST(SheetLayout, MergesOutlinesAndRowInfo) {
+  Workbook book;
+  Sheet& s = book.AddSheet("S");
+  s.Merge({{0, 0}, {0, 3}});
+  EXPECT_THROW(s.Merge({{0, 3}, {1, 4}}), ModelError);
+  EXPECT_THROW(s.Merge(RangeAddress::Cell(5, 5)), ModelError);
+  s.Merge({{1, 0}, {2, 0}});
+  EXPECT_EQ(s.MergedAreaAt({0, 2}), (RangeAddress{{0, 0}, {0, 3}}));
+  EXPECT_FALSE(s.MergedAreaAt({3, 0}));
+  EXPECT_EQ(s.Unmerge({{0, 0}, {5, 0}}), 2u);
+  EXPECT_TRUE(s.merged().empty());
+
+  s.SetRowOutlineLevel(4, 2);
+  s.SetColumnOutlineLevel(1, 7);
+  EXPECT_THROW(s.SetRowOutlineLevel(4, 8), ModelError);
+  EXPECT_EQ(s.GetRow(4).outline_level, 2);
+  EXPECT_EQ(s.GetColumn(1).outline_level, 7);
+  s.SetRowOutlineLevel(4, 0);
+  EXPECT_TRUE(s.rows().empty());
+}
+
+TEST(SheetDrawings, ChartsAndTextBoxesGetIdsAndNames) {
+  Workbook book;
+  Sheet& s = book.AddSheet("S");
+  Chart c;
+  c.type = ChartType::Scatter;
+  ChartSeries series;
+  series.name = "S1";
+  series.x_values = "S!$A$2:$A$9";
+  series.y_values = "S!$B$2:$B$9";
+  c.series.push_back(series);
+  auto& chart = s.AddChart(c, {{1, 1}, 0, 0, {10, 6}, 5, 5});
+  auto& box = s.AddTextBox("Too many points", chart.anchor);
+  EXPECT_EQ(chart.name, "Chart 1");
+  EXPECT_EQ(box.name, "Text Box 2");
+  EXPECT_EQ(s.FindDrawing("chart 1")->chart->series[0].y_values, "S!$B$2:$B$9");
+
+  Sheet& cs = book.AddSheet("Chart1", SheetKind::Chart);
+  EXPECT_THROW(cs.SetNumber(0, 0, 1), ModelError);
+  EXPECT_THROW(cs.AddChart(c, {}), ModelError);
+  cs.chart().title = "Fit";
+  EXPECT_EQ(cs.chart_if_any()->title, "Fit");
+  EXPECT_THROW(s.chart(), ModelError);
+}
