@@ -109,7 +109,7 @@ CellView Sheet::ViewOf(const Slot& s) const {
   switch (v.type) {
     case ValueType::Empty: break;
     case ValueType::Number: v.number = s.number; break;
-    case ValueType::Text: v.text = texts_.Get(s.text); break;
+    case ValueType::Text: v.text = texts_.Get(s.text); v.text_id = s.text; break;
     case ValueType::Boolean: v.boolean = s.small != 0; break;
     case ValueType::Error: v.error = ErrorCode(s.small); break;
   }

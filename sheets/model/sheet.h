@@ -84,6 +84,7 @@ struct CellView {
   ErrorCode error = ErrorCode::NA;
   std::string_view formula;  // without '='; empty when the cell holds a constant
   uint32_t format = 0;
+  uint32_t text_id = 0;  // Text: the text's id in the sheet's pool (equal ids, equal texts); for writers
 
   bool HasFormula() const { return !formula.empty(); }
   Value ToValue() const;
@@ -179,6 +180,8 @@ class Sheet {
   std::shared_ptr<SheetPreserved>& preserved() { return preserved_; }
   const std::shared_ptr<SheetPreserved>& preserved() const { return preserved_; }
 
+  // Number of distinct texts ever stored (text ids are below this).
+  size_t TextPoolSize() const { return texts_.size(); }
   // Memory held by the cell store, in bytes (benchmarks).
   size_t CellMemoryUsed() const;
 

@@ -1,0 +1,710 @@
+// Reads .xls workbooks (BIFF8 in a compound file): sheet names and visibility, cell values (numbers,
+// texts, booleans, errors, cached formula results), number formats, fonts, alignment, borders and
+// fills, merged areas, row and column outline levels and sizes, the sheet view and paper size.
+//
+// Formula text, defined names and charts of .xls files are not read: their binary forms need a
+// formula decompiler of their own. Cells keep the values the formulas last gave.
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "sheets/io/file_error.h"
+#include "sheets/io/limits.h"
+#include "sheets/io/workbook_io.h"
+#include "sheets/model/model_error.h"
+#include "sheets/numfmt/builtin_formats.h"
+
+namespace sheets {
+
+namespace {
+
+uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+double F64(const uint8_t* p) {
+  uint64_t v = uint64_t(U32(p)) | uint64_t(U32(p + 4)) << 32;
+  double d;
+  std::memcpy(&d, &v, 8);
+  return d;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) out += char(cp);
+  else if (cp < 0x800) { out += char(0xC0 | cp >> 6); out += char(0x80 | (cp & 0x3F)); }
+  else if (cp < 0x10000) { out += char(0xE0 | cp >> 12); out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F)); }
+  else { out += char(0xF0 | cp >> 18); out += char(0x80 | ((cp >> 12) & 0x3F)); out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F)); }
+}
+
+// ---- compound file ------------------------------------------------------------------------------------
+
+class CompoundFile {
+ public:
+  explicit CompoundFile(std::span<const uint8_t> data) : d_(data) {
+    if (d_.size() < 512) throw FormatError("truncated compound file header");
+    uint16_t shift = U16(&d_[30]);
+    if (shift != 9 && shift != 12) throw FormatError("compound file with an invalid sector size");
+    sector_ = size_t(1) << shift;
+    mini_shift_ = U16(&d_[32]);
+    if (mini_shift_ != 6) throw FormatError("compound file with an invalid mini sector size");
+    uint32_t fat_sectors = U32(&d_[44]);
+    uint32_t dir_start = U32(&d_[48]);
+    mini_cutoff_ = U32(&d_[56]);
+    uint32_t minifat_start = U32(&d_[60]);
+    uint32_t difat_start = U32(&d_[68]);
+    uint32_t difat_count = U32(&d_[72]);
+    sectors_ = uint32_t(std::min<uint64_t>((d_.size() - sector_ + sector_ - 1) / sector_, limits::kMaxCfbSectors));
+    if (d_.size() <= sector_) sectors_ = 0;
+    if (fat_sectors > sectors_) throw FormatError("compound file claims more FAT sectors than it has");
+    // FAT sector numbers: 109 in the header, the rest in the DIFAT chain.
+    std::vector<uint32_t> fat_sids;
+    for (int i = 0; i < 109 && fat_sids.size() < fat_sectors; ++i) fat_sids.push_back(U32(&d_[76 + 4 * i]));
+    uint32_t sid = difat_start;
+    for (uint32_t k = 0; k < difat_count && fat_sids.size() < fat_sectors; ++k) {
+      if (sid >= sectors_) throw FormatError("compound file with a damaged DIFAT chain");
+      const uint8_t* s = Sector(sid);
+      size_t per = sector_ / 4 - 1;
+      for (size_t i = 0; i < per && fat_sids.size() < fat_sectors; ++i) fat_sids.push_back(U32(s + 4 * i));
+      sid = U32(s + 4 * per);
+    }
+    if (fat_sids.size() < fat_sectors) throw FormatError("compound file with a truncated DIFAT");
+    fat_.reserve(fat_sids.size() * (sector_ / 4));
+    for (uint32_t f : fat_sids) {
+      if (f >= sectors_) throw FormatError("compound file FAT sector beyond the end of the file");
+      const uint8_t* s = Sector(f);
+      for (size_t i = 0; i < sector_ / 4; ++i) fat_.push_back(U32(s + 4 * i));
+    }
+    std::string dir = ReadChain(dir_start, fat_, false, UINT64_MAX);
+    if (dir.size() / 128 > limits::kMaxCfbDirectoryEntries) throw FormatError("compound file with too many directory entries");
+    for (size_t off = 0; off + 128 <= dir.size(); off += 128) {
+      const uint8_t* e = reinterpret_cast<const uint8_t*>(dir.data()) + off;
+      Entry en;
+      uint16_t name_len = std::min<uint16_t>(U16(e + 64), 64);
+      for (size_t i = 0; i + 1 < name_len; i += 2) {
+        uint16_t ch = U16(e + i);
+        if (ch) AppendUtf8(en.name, ch);
+      }
+      en.type = e[66];
+      en.start = U32(e + 116);
+      en.size = U32(e + 120);
+      entries_.push_back(std::move(en));
+    }
+    if (entries_.empty() || entries_[0].type != 5) throw FormatError("compound file without a root entry");
+    if (minifat_start < sectors_) {
+      std::string mf = ReadChain(minifat_start, fat_, false, UINT64_MAX);
+      for (size_t i = 0; i + 4 <= mf.size(); i += 4) minifat_.push_back(U32(reinterpret_cast<const uint8_t*>(mf.data()) + i));
+      mini_stream_ = ReadChain(entries_[0].start, fat_, false, uint64_t(entries_[0].size));
+    }
+  }
+
+  // The stream's bytes, or nullopt when there is no stream of that name (ASCII case-insensitive).
+  std::optional<std::string> Stream(std::string_view name) {
+    for (const auto& e : entries_) {
+      if (e.type != 2 || e.name.size() != name.size()) continue;
+      bool same = true;
+      for (size_t i = 0; i < name.size(); ++i)
+        if ((e.name[i] | 0x20) != (name[i] | 0x20)) same = false;
+      if (!same) continue;
+      if (e.size > d_.size()) throw FormatError("compound file stream \"" + e.name + "\" is larger than the file");
+      if (e.size < mini_cutoff_) return ReadChain(e.start, minifat_, true, e.size);
+      return ReadChain(e.start, fat_, false, e.size);
+    }
+    return std::nullopt;
+  }
+
+ private:
+  struct Entry {
+    std::string name;
+    uint8_t type = 0;
+    uint32_t start = 0;
+    uint32_t size = 0;
+  };
+
+  const uint8_t* Sector(uint32_t sid) const { return d_.data() + (size_t(sid) + 1) * sector_; }
+
+  std::string ReadChain(uint32_t sid, const std::vector<uint32_t>& fat, bool mini, uint64_t size) {
+    std::string out;
+    size_t unit = mini ? (size_t(1) << mini_shift_) : sector_;
+    uint64_t count = 0;
+    uint64_t max_links = mini ? mini_stream_.size() / unit + 1 : sectors_ + 1;
+    while (sid != 0xFFFFFFFE && out.size() < size) {
+      if (sid >= fat.size() || ++count > max_links) throw FormatError("compound file with a damaged sector chain");
+      if (mini) {
+        size_t off = size_t(sid) * unit;
+        if (off + unit > mini_stream_.size()) throw FormatError("compound file mini sector beyond the mini stream");
+        out.append(mini_stream_, off, unit);
+      } else {
+        if (sid >= sectors_) throw FormatError("compound file sector beyond the end of the file");
+        size_t avail = std::min<size_t>(unit, d_.size() - (size_t(sid) + 1) * sector_);
+        out.append(reinterpret_cast<const char*>(Sector(sid)), avail);
+      }
+      sid = fat[sid];
+    }
+    if (size != UINT64_MAX) {
+      if (out.size() < size) throw FormatError("compound file stream is truncated");
+      out.resize(size_t(size));
+    }
+    return out;
+  }
+
+  std::span<const uint8_t> d_;
+  size_t sector_ = 512;
+  uint32_t mini_shift_ = 6;
+  uint32_t mini_cutoff_ = 4096;
+  uint32_t sectors_ = 0;
+  std::vector<uint32_t> fat_, minifat_;
+  std::string mini_stream_;
+  std::vector<Entry> entries_;
+};
+
+// ---- BIFF records -----------------------------------------------------------------------------------
+
+struct Record {
+  uint16_t type;
+  const uint8_t* data;
+  uint16_t size;
+};
+
+class RecordReader {
+ public:
+  explicit RecordReader(std::string_view s) : s_(s) {}
+  void Seek(size_t pos) { pos_ = pos; }
+  size_t Position() const { return pos_; }
+  bool Next(Record& r) {
+    if (pos_ >= s_.size()) return false;
+    if (pos_ + 4 > s_.size()) throw FormatError("truncated BIFF record header");
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(s_.data()) + pos_;
+    r.type = U16(p);
+    r.size = U16(p + 2);
+    if (r.size > limits::kMaxBiffRecordBytes)
+      throw FormatError("BIFF record of " + std::to_string(r.size) + " bytes, more than the limit of " +
+                        std::to_string(limits::kMaxBiffRecordBytes));
+    if (pos_ + 4 + r.size > s_.size()) throw FormatError("truncated BIFF record");
+    r.data = p + 4;
+    pos_ += 4 + size_t(r.size);
+    return true;
+  }
+  // The CONTINUE records that follow the current one.
+  std::vector<std::string_view> Continues() {
+    std::vector<std::string_view> out;
+    Record r;
+    size_t save = pos_;
+    while (Next(r) && r.type == 0x003C) {
+      out.emplace_back(reinterpret_cast<const char*>(r.data), r.size);
+      save = pos_;
+    }
+    pos_ = save;
+    return out;
+  }
+
+ private:
+  std::string_view s_;
+  size_t pos_ = 0;
+};
+
+// Reads across a record and its CONTINUE records; character data that cross a boundary restart with
+// a new flags byte, as BIFF8 stores them.
+class Segments {
+ public:
+  explicit Segments(std::vector<std::string_view> segs) : segs_(std::move(segs)) {}
+  bool AtEnd() {
+    while (seg_ < segs_.size() && pos_ >= segs_[seg_].size()) { ++seg_; pos_ = 0; }
+    return seg_ >= segs_.size();
+  }
+  uint8_t U8() {
+    if (AtEnd()) throw FormatError("truncated string data");
+    return uint8_t(segs_[seg_][pos_++]);
+  }
+  uint16_t U16v() { uint16_t a = U8(); return uint16_t(a | U8() << 8); }
+  uint32_t U32v() { uint32_t a = U16v(); return a | uint32_t(U16v()) << 16; }
+  void Skip(uint64_t n) {
+    while (n > 0) {
+      if (AtEnd()) throw FormatError("truncated string data");
+      uint64_t take = std::min<uint64_t>(n, segs_[seg_].size() - pos_);
+      pos_ += size_t(take);
+      n -= take;
+    }
+  }
+  std::string Chars(uint32_t count, bool high) {
+    std::string out;
+    uint32_t pending_high = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (seg_ < segs_.size() && pos_ >= segs_[seg_].size() && i > 0) {
+        if (AtEnd()) throw FormatError("truncated string data");
+        high = (U8() & 1) != 0;  // a new flags byte at the start of the CONTINUE record
+      }
+      uint32_t ch = high ? U16v() : U8();
+      if (ch >= 0xD800 && ch < 0xDC00) { pending_high = ch; continue; }
+      if (ch >= 0xDC00 && ch < 0xE000 && pending_high) {
+        AppendUtf8(out, 0x10000 + ((pending_high - 0xD800) << 10) + (ch - 0xDC00));
+        pending_high = 0;
+        continue;
+      }
+      AppendUtf8(out, ch);
+    }
+    return out;
+  }
+  // XLUnicodeRichExtendedString.
+  std::string RichString() {
+    uint16_t cch = U16v();
+    uint8_t flags = U8();
+    uint16_t runs = (flags & 8) ? U16v() : 0;
+    uint32_t ext = (flags & 4) ? U32v() : 0;
+    std::string s = Chars(cch, flags & 1);
+    Skip(uint64_t(runs) * 4);
+    Skip(ext);
+    return s;
+  }
+
+ private:
+  std::vector<std::string_view> segs_;
+  size_t seg_ = 0, pos_ = 0;
+};
+
+std::string ShortString(const uint8_t* p, size_t avail, bool count16) {
+  size_t head = count16 ? 3 : 2;
+  if (avail < head) throw FormatError("truncated string in a BIFF record");
+  uint32_t cch = count16 ? U16(p) : p[0];
+  bool high = (p[count16 ? 2 : 1] & 1) != 0;
+  size_t need = head + size_t(cch) * (high ? 2 : 1);
+  if (need > avail) throw FormatError("truncated string in a BIFF record");
+  Segments s({std::string_view(reinterpret_cast<const char*>(p + head), need - head)});
+  return s.Chars(cch, high);
+}
+
+double RkValue(uint32_t rk) {
+  double v;
+  if (rk & 2) {
+    v = double(int32_t(rk) >> 2);
+  } else {
+    uint64_t bits = uint64_t(rk & 0xFFFFFFFCu) << 32;
+    std::memcpy(&v, &bits, 8);
+  }
+  if (rk & 1) v /= 100;
+  return v;
+}
+
+ErrorCode BiffError(uint8_t e) {
+  switch (e) {
+    case 0x00: return ErrorCode::Null;
+    case 0x07: return ErrorCode::Div0;
+    case 0x0F: return ErrorCode::Value;
+    case 0x17: return ErrorCode::Ref;
+    case 0x1D: return ErrorCode::Name;
+    case 0x24: return ErrorCode::Num;
+    default: return ErrorCode::NA;
+  }
+}
+
+struct SheetInfo {
+  std::string name;
+  uint32_t offset;
+  uint8_t state, kind;
+};
+
+class XlsReader {
+ public:
+  XlsReader(std::span<const uint8_t> bytes, const std::string& name) : bytes_(bytes), name_(name) {}
+  std::unique_ptr<Workbook> Read();
+
+ private:
+  void ReadGlobals(RecordReader& rr);
+  void ReadSheet(RecordReader& rr, Sheet& sheet);
+  Color IndexColor(uint32_t icv) const {
+    if (icv >= 64) return Color::Auto();
+    if (icv >= 8 && palette_.count(icv)) return Color::Rgb(palette_.at(icv));
+    return Color::Indexed(icv);
+  }
+  uint32_t FormatOf(uint16_t ixfe) const { return ixfe < xf_map_.size() ? xf_map_[ixfe] : 0; }
+  void CountCell() {
+    if (++cells_ > limits::kMaxCells) throw FormatError("the workbook holds more than " + std::to_string(limits::kMaxCells) + " cells");
+  }
+
+  std::span<const uint8_t> bytes_;
+  std::string name_;
+  std::unique_ptr<Workbook> book_;
+  std::vector<SheetInfo> sheets_;
+  std::vector<std::string> sst_;
+  std::vector<Font> fonts_;
+  std::map<uint16_t, std::string> formats_;
+  std::map<uint32_t, uint32_t> palette_;
+  struct RawXf { uint16_t font, fmt; uint8_t align, rot, indent; uint32_t b1, b2; uint16_t colors; };
+  std::vector<RawXf> xfs_;
+  std::vector<uint32_t> xf_map_;
+  uint64_t cells_ = 0;
+};
+
+void XlsReader::ReadGlobals(RecordReader& rr) {
+  Record r;
+  bool first = true;
+  while (rr.Next(r)) {
+    if (first) {
+      if (r.type != 0x0809 || r.size < 4) throw FormatError("the workbook stream does not start with a BOF record");
+      if (U16(r.data) != 0x0600) throw FormatError("only BIFF8 .xls files (Excel 97 and later) are supported");
+      first = false;
+      continue;
+    }
+    switch (r.type) {
+      case 0x000A: return;  // EOF
+      case 0x002F: throw FormatError("the workbook is encrypted");
+      case 0x0031: {  // FONT
+        if (r.size < 15) throw FormatError("truncated FONT record");
+        Font f;
+        f.size = U16(r.data) / 20.0;
+        uint16_t opts = U16(r.data + 2);
+        f.italic = opts & 2;
+        f.strike = opts & 8;
+        f.color = IndexColor(U16(r.data + 4));
+        f.bold = U16(r.data + 6) >= 700;
+        uint8_t u = r.data[10];
+        f.underline = u == 1 ? Underline::Single : u == 2 ? Underline::Double : u == 0x21 ? Underline::SingleAccounting
+                      : u == 0x22 ? Underline::DoubleAccounting : Underline::None;
+        f.name = ShortString(r.data + 14, r.size - 14, false);
+        if (fonts_.size() < 65536) fonts_.push_back(std::move(f));
+        break;
+      }
+      case 0x041E: {  // FORMAT
+        if (r.size < 5) throw FormatError("truncated FORMAT record");
+        formats_[U16(r.data)] = ShortString(r.data + 2, r.size - 2, true);
+        break;
+      }
+      case 0x0092: {  // PALETTE
+        if (r.size < 2) break;
+        uint16_t n = U16(r.data);
+        for (uint16_t i = 0; i < n && 2 + 4 * size_t(i) + 4 <= r.size; ++i) {
+          const uint8_t* c = r.data + 2 + 4 * i;
+          palette_[8 + i] = 0xFF000000u | uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2];
+        }
+        break;
+      }
+      case 0x00E0: {  // XF
+        if (r.size < 20) throw FormatError("truncated XF record");
+        if (xfs_.size() >= limits::kMaxCellFormats) throw FormatError("too many cell formats");
+        xfs_.push_back({U16(r.data), U16(r.data + 2), r.data[6], r.data[7], r.data[8], U32(r.data + 10), U32(r.data + 14), U16(r.data + 18)});
+        break;
+      }
+      case 0x0085: {  // BOUNDSHEET8
+        if (r.size < 8) throw FormatError("truncated BOUNDSHEET record");
+        if (sheets_.size() >= limits::kMaxSheets) throw FormatError("too many sheets");
+        sheets_.push_back({ShortString(r.data + 6, r.size - 6, false), U32(r.data), uint8_t(r.data[4] & 3), r.data[5]});
+        break;
+      }
+      case 0x00FC: {  // SST
+        std::vector<std::string_view> segs{std::string_view(reinterpret_cast<const char*>(r.data), r.size)};
+        for (auto c : rr.Continues()) segs.push_back(c);
+        Segments s(std::move(segs));
+        s.U32v();
+        uint32_t unique = s.U32v();
+        if (unique > limits::kMaxSharedStrings) throw FormatError("too many shared strings");
+        // The declared count is not trusted for allocation: strings are added as they are read.
+        for (uint32_t i = 0; i < unique && !s.AtEnd(); ++i) {
+          std::string str = s.RichString();
+          if (str.size() > limits::kMaxStringBytes) throw FormatError("shared string longer than " + std::to_string(limits::kMaxStringBytes) + " bytes");
+          sst_.push_back(std::move(str));
+        }
+        break;
+      }
+      default: break;
+    }
+  }
+  throw FormatError("the workbook globals end without an EOF record");
+}
+
+void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
+  Record r;
+  if (!rr.Next(r) || r.type != 0x0809) throw FormatError("sheet \"" + sheet.name() + "\" does not start with a BOF record");
+  const SheetLimits lim = sheet.limits();
+  auto cell_at = [&](const uint8_t* p) {
+    uint16_t row = U16(p), col = U16(p + 2);
+    if (row >= lim.rows || col >= lim.cols)
+      throw FormatError("cell R" + std::to_string(row + 1) + "C" + std::to_string(col + 1) + " of sheet \"" + sheet.name() +
+                        "\" is beyond the sheet limits");
+    return CellAddress{row, col};
+  };
+  auto need = [&](size_t n, const char* what) {
+    if (r.size < n) throw FormatError(std::string("truncated ") + what + " record");
+  };
+  bool has_pending_string = false;  // a FORMULA whose text result follows in STRING
+  CellAddress pending_string{};
+  while (rr.Next(r)) {
+    switch (r.type) {
+      case 0x000A: return;
+      case 0x0203: {  // NUMBER
+        need(14, "NUMBER");
+        auto a = cell_at(r.data);
+        CountCell();
+        double d = F64(r.data + 6);
+        if (std::isfinite(d)) sheet.SetNumber(a.row, a.col, d);
+        sheet.SetFormat(a.row, a.col, FormatOf(U16(r.data + 4)));
+        break;
+      }
+      case 0x027E: {  // RK
+        need(10, "RK");
+        auto a = cell_at(r.data);
+        CountCell();
+        sheet.SetNumber(a.row, a.col, RkValue(U32(r.data + 6)));
+        sheet.SetFormat(a.row, a.col, FormatOf(U16(r.data + 4)));
+        break;
+      }
+      case 0x00BD: {  // MULRK
+        need(6, "MULRK");
+        auto a = cell_at(r.data);
+        size_t n = (r.size - 6) / 6;
+        for (size_t i = 0; i < n; ++i) {
+          if (a.col + i >= lim.cols) throw FormatError("MULRK beyond the sheet limits");
+          CountCell();
+          const uint8_t* p = r.data + 4 + 6 * i;
+          sheet.SetNumber(a.row, uint32_t(a.col + i), RkValue(U32(p + 2)));
+          sheet.SetFormat(a.row, uint32_t(a.col + i), FormatOf(U16(p)));
+        }
+        break;
+      }
+      case 0x00FD: {  // LABELSST
+        need(10, "LABELSST");
+        auto a = cell_at(r.data);
+        CountCell();
+        uint32_t idx = U32(r.data + 6);
+        if (idx >= sst_.size())
+          throw FormatError("cell " + CellName(a) + " of sheet \"" + sheet.name() + "\" refers to shared string " +
+                            std::to_string(idx) + ", which does not exist");
+        sheet.SetText(a.row, a.col, sst_[idx]);
+        sheet.SetFormat(a.row, a.col, FormatOf(U16(r.data + 4)));
+        break;
+      }
+      case 0x0204: {  // LABEL
+        need(9, "LABEL");
+        auto a = cell_at(r.data);
+        CountCell();
+        sheet.SetText(a.row, a.col, ShortString(r.data + 6, r.size - 6, true));
+        sheet.SetFormat(a.row, a.col, FormatOf(U16(r.data + 4)));
+        break;
+      }
+      case 0x0205: {  // BOOLERR
+        need(8, "BOOLERR");
+        auto a = cell_at(r.data);
+        CountCell();
+        if (r.data[7]) sheet.SetError(a.row, a.col, BiffError(r.data[6]));
+        else sheet.SetBoolean(a.row, a.col, r.data[6] != 0);
+        sheet.SetFormat(a.row, a.col, FormatOf(U16(r.data + 4)));
+        break;
+      }
+      case 0x0201: {  // BLANK
+        need(6, "BLANK");
+        auto a = cell_at(r.data);
+        sheet.SetFormat(a.row, a.col, FormatOf(U16(r.data + 4)));
+        break;
+      }
+      case 0x00BE: {  // MULBLANK
+        need(6, "MULBLANK");
+        auto a = cell_at(r.data);
+        size_t n = (r.size - 6) / 2;
+        for (size_t i = 0; i < n && a.col + i < lim.cols; ++i) sheet.SetFormat(a.row, uint32_t(a.col + i), FormatOf(U16(r.data + 4 + 2 * i)));
+        break;
+      }
+      case 0x0006: {  // FORMULA: the cached result
+        need(20, "FORMULA");
+        auto a = cell_at(r.data);
+        CountCell();
+        const uint8_t* v = r.data + 6;
+        if (U16(v + 6) == 0xFFFF) {
+          switch (v[0]) {
+            case 0: pending_string = a; has_pending_string = true; break;
+            case 1: sheet.SetBoolean(a.row, a.col, v[2] != 0); break;
+            case 2: sheet.SetError(a.row, a.col, BiffError(v[2])); break;
+            case 3: sheet.SetText(a.row, a.col, ""); break;
+          }
+        } else {
+          double d = F64(v);
+          if (std::isfinite(d)) sheet.SetNumber(a.row, a.col, d);
+        }
+        sheet.SetFormat(a.row, a.col, FormatOf(U16(r.data + 4)));
+        break;
+      }
+      case 0x0207: {  // STRING: text result of the formula before it
+        if (has_pending_string) {
+          std::vector<std::string_view> segs{std::string_view(reinterpret_cast<const char*>(r.data), r.size)};
+          for (auto c : rr.Continues()) segs.push_back(c);
+          Segments s(std::move(segs));
+          uint16_t cch = s.U16v();
+          bool high = s.U8() & 1;
+          std::string text = s.Chars(cch, high);
+          if (text.size() > limits::kMaxStringBytes) throw FormatError("formula result longer than a cell can hold");
+          sheet.SetText(pending_string.row, pending_string.col, text);
+          has_pending_string = false;
+        }
+        break;
+      }
+      case 0x00E5: {  // MERGEDCELLS
+        need(2, "MERGEDCELLS");
+        uint16_t n = U16(r.data);
+        for (uint16_t i = 0; i < n && 2 + 8 * size_t(i) + 8 <= r.size; ++i) {
+          const uint8_t* p = r.data + 2 + 8 * i;
+          uint16_t r1 = U16(p), r2 = U16(p + 2), c1 = U16(p + 4), c2 = U16(p + 6);
+          if (r2 < r1 || c2 < c1 || r2 >= lim.rows || c2 >= lim.cols) throw FormatError("invalid merged area");
+          RangeAddress m{{r1, c1}, {r2, c2}};
+          if (m.IsSingleCell()) continue;
+          if (sheet.merged().size() >= limits::kMaxMergedAreas) throw FormatError("too many merged areas");
+          sheet.Merge(m);
+        }
+        break;
+      }
+      case 0x0208: {  // ROW
+        need(16, "ROW");
+        uint16_t row = U16(r.data);
+        if (row >= lim.rows) throw FormatError("row beyond the sheet limits");
+        uint16_t height = U16(r.data + 6);
+        uint32_t flags = U32(r.data + 12);
+        RowInfo info;
+        info.outline_level = uint8_t(flags & 7);
+        info.collapsed = flags & 0x10;
+        info.hidden = flags & 0x20;
+        if (flags & 0x40) info.height = (height & 0x7FFF) / 20.0;
+        if (flags & 0x80) {
+          uint16_t ixfe = uint16_t((flags >> 16) & 0x0FFF);
+          if (ixfe < xf_map_.size() && xf_map_[ixfe] != 0) info.format = xf_map_[ixfe];
+        }
+        if (!(info == RowInfo{})) sheet.SetRow(row, info);
+        break;
+      }
+      case 0x007D: {  // COLINFO
+        need(10, "COLINFO");
+        uint16_t first = U16(r.data), last = U16(r.data + 2);
+        if (first > last || first >= lim.cols) break;
+        last = uint16_t(std::min<uint32_t>(last, lim.cols - 1));
+        ColumnInfo info;
+        info.width = U16(r.data + 4) / 256.0;
+        uint16_t ixfe = U16(r.data + 6), flags = U16(r.data + 8);
+        info.hidden = flags & 1;
+        info.outline_level = uint8_t((flags >> 8) & 7);
+        info.collapsed = flags & 0x1000;
+        if (ixfe < xf_map_.size() && xf_map_[ixfe] != 0 && ixfe != 15) info.format = xf_map_[ixfe];
+        for (uint32_t c = first; c <= last; ++c) sheet.SetColumn(c, info);
+        break;
+      }
+      case 0x023E: {  // WINDOW2
+        need(10, "WINDOW2");
+        uint16_t g = U16(r.data);
+        SheetView& v = sheet.view();
+        v.gridlines = g & 0x2;
+        v.headings = g & 0x4;
+        v.zero_values = g & 0x10;
+        v.outline_symbols = g & 0x80;
+        v.selected = g & 0x200;
+        v.page_break_preview = g & 0x800;
+        uint16_t top = U16(r.data + 2), left = U16(r.data + 4);
+        if (top < lim.rows && left < lim.cols) v.top_left = {top, left};
+        break;
+      }
+      case 0x00A0: {  // SCL
+        need(4, "SCL");
+        uint16_t num = U16(r.data), den = U16(r.data + 2);
+        if (den) sheet.view().zoom = std::clamp<uint32_t>(uint32_t(num * 100 / den), 10, 400);
+        break;
+      }
+      case 0x00A1: {  // SETUP
+        need(12, "SETUP");
+        uint16_t flags = U16(r.data + 10);
+        if (!(flags & 4)) {  // fNoPls: the printer values are not set
+          sheet.page_setup().paper_size = U16(r.data);
+          sheet.page_setup().scale = U16(r.data + 2);
+          sheet.page_setup().orientation = (flags & 2) ? Orientation::Portrait : Orientation::Landscape;
+        }
+        break;
+      }
+      case 0x001D: {  // SELECTION
+        need(9, "SELECTION");
+        uint16_t row = U16(r.data + 1), col = U16(r.data + 3);
+        if (row < lim.rows && col < lim.cols) sheet.view().active_cell = {row, col};
+        break;
+      }
+      case 0x0809: {  // an embedded substream (a chart): skip to its EOF
+        int depth = 1;
+        while (depth > 0 && rr.Next(r)) {
+          if (r.type == 0x0809) ++depth;
+          else if (r.type == 0x000A) --depth;
+        }
+        break;
+      }
+      default: break;
+    }
+  }
+  throw FormatError("sheet \"" + sheet.name() + "\" ends without an EOF record");
+}
+
+std::unique_ptr<Workbook> XlsReader::Read() {
+  CompoundFile cf(bytes_);
+  auto stream = cf.Stream("Workbook");
+  if (!stream) {
+    if (cf.Stream("Book")) throw FormatError("only BIFF8 .xls files (Excel 97 and later) are supported");
+    throw FormatError("the compound file holds no workbook stream");
+  }
+  RecordReader rr(*stream);
+  ReadGlobals(rr);
+  book_ = std::make_unique<Workbook>(name_, SheetLimits::Classic());
+  book_->set_format(FileFormat::Xls);
+  // Cell formats.
+  std::vector<CellFormat> formats;
+  for (const auto& x : xfs_) {
+    CellFormat f;
+    uint16_t fi = x.font >= 4 ? uint16_t(x.font - 1) : x.font;
+    if (fi < fonts_.size()) f.font = fonts_[fi];
+    if (auto it = formats_.find(x.fmt); it != formats_.end()) f.number_format = it->second;
+    else if (auto b = BuiltinNumberFormat(x.fmt)) f.number_format = std::string(*b);
+    f.horizontal = HorizontalAlignment(std::min<uint8_t>(x.align & 7, 7));
+    f.wrap_text = x.align & 8;
+    uint8_t vert = (x.align >> 4) & 7;
+    f.vertical = vert == 0 ? VerticalAlignment::Top : vert == 1 ? VerticalAlignment::Center : vert == 2 ? VerticalAlignment::Bottom
+                 : vert == 3 ? VerticalAlignment::Justify : VerticalAlignment::Distributed;
+    f.rotation = x.rot;
+    f.indent = x.indent & 15;
+    auto style = [](uint32_t v) { return BorderStyle(std::min<uint32_t>(v & 15, 13)); };
+    f.borders.left = {style(x.b1), IndexColor((x.b1 >> 16) & 0x7F)};
+    f.borders.right = {style(x.b1 >> 4), IndexColor((x.b1 >> 23) & 0x7F)};
+    f.borders.top = {style(x.b1 >> 8), IndexColor(x.b2 & 0x7F)};
+    f.borders.bottom = {style(x.b1 >> 12), IndexColor((x.b2 >> 7) & 0x7F)};
+    for (BorderLine* l : {&f.borders.left, &f.borders.right, &f.borders.top, &f.borders.bottom})
+      if (l->style == BorderStyle::None) l->color = Color::Auto();
+    uint32_t fls = (x.b2 >> 26) & 0x3F;
+    f.fill.pattern = FillPattern(std::min<uint32_t>(fls, 18));
+    if (f.fill.pattern != FillPattern::None) {
+      f.fill.foreground = IndexColor(x.colors & 0x7F);
+      f.fill.background = IndexColor((x.colors >> 7) & 0x7F);
+    }
+    formats.push_back(std::move(f));
+  }
+  // XF 15 is the default cell format of BIFF8 files (0-14 are cell styles).
+  if (formats.size() > 15) book_->formats() = FormatTable(formats[15]);
+  for (const auto& f : formats) xf_map_.push_back(book_->formats().Intern(f));
+  if (formats.size() > 15)
+    for (auto& m : xf_map_)
+      if (m == xf_map_[15]) m = 0;
+
+  for (const auto& info : sheets_) {
+    if (info.kind != 0 && info.kind != 1) continue;  // charts, VB modules: not read
+    Sheet* sheet;
+    try {
+      sheet = &book_->AddSheet(info.name);
+    } catch (const ModelError& e) {
+      throw FormatError(e.what());
+    }
+    sheet->set_visibility(info.state == 1 ? SheetVisibility::Hidden : info.state == 2 ? SheetVisibility::VeryHidden : SheetVisibility::Visible);
+    if (info.offset >= stream->size()) throw FormatError("sheet \"" + info.name + "\" lies beyond the workbook stream");
+    rr.Seek(info.offset);
+    try {
+      ReadSheet(rr, *sheet);
+    } catch (const ModelError& e) {
+      throw FormatError(std::string(e.what()) + " in sheet \"" + info.name + "\"");
+    }
+  }
+  if (book_->sheet_count() == 0) throw FormatError("the workbook holds no worksheet");
+  for (size_t i = 0; i < book_->sheet_count(); ++i)
+    if (book_->sheet(i).view().selected) { book_->set_active_sheet(i); break; }
+  return std::move(book_);
+}
+
+}  // namespace
+
+std::unique_ptr<Workbook> ReadXls(std::span<const uint8_t> bytes, const std::string& name) {
+  XlsReader reader(bytes, name);
+  return reader.Read();
+}
+
+}  // namespace sheets

@@ -1,0 +1,842 @@
+// Writes a workbook as an xlsx, xlsm, xltx or xltm package.
+//
+// Parts the model holds are generated; parts and elements kept from the file the workbook was read
+// from are written back as they were, each in its place in the schema's element order.
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "sheets/io/chart_xml.h"
+#include "sheets/io/file_error.h"
+#include "sheets/io/opc.h"
+#include "sheets/io/preserved.h"
+#include "sheets/io/styles_xml.h"
+#include "sheets/io/workbook_io.h"
+#include "sheets/io/zip.h"
+#include "sheets/model/string_pool.h"
+
+namespace sheets {
+
+namespace {
+
+constexpr std::string_view kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+constexpr std::string_view kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+constexpr std::string_view kCtWorksheet = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+constexpr std::string_view kCtChartsheet = "application/vnd.openxmlformats-officedocument.spreadsheetml.chartsheet+xml";
+constexpr std::string_view kCtStyles = "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
+constexpr std::string_view kCtSst = "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
+constexpr std::string_view kCtDrawing = "application/vnd.openxmlformats-officedocument.drawing+xml";
+constexpr std::string_view kCtChart = "application/vnd.openxmlformats-officedocument.drawingml.chart+xml";
+constexpr std::string_view kCtChartShapes = "application/vnd.openxmlformats-officedocument.drawingml.chartshapes+xml";
+
+std::string_view MainContentType(FileFormat f) {
+  switch (f) {
+    case FileFormat::Xltx: return "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml";
+    case FileFormat::Xlsm: return "application/vnd.ms-excel.sheet.macroEnabled.main+xml";
+    case FileFormat::Xltm: return "application/vnd.ms-excel.template.macroEnabled.main+xml";
+    default: return "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+  }
+}
+
+bool MacroEnabled(FileFormat f) { return f == FileFormat::Xlsm || f == FileFormat::Xltm; }
+
+const std::vector<std::string_view> kWorksheetOrder = {
+    "sheetPr", "dimension", "sheetViews", "sheetFormatPr", "cols", "sheetData", "sheetCalcPr", "sheetProtection",
+    "protectedRanges", "scenarios", "autoFilter", "sortState", "dataConsolidate", "customSheetViews", "mergeCells",
+    "phoneticPr", "conditionalFormatting", "dataValidations", "hyperlinks", "printOptions", "pageMargins",
+    "pageSetup", "headerFooter", "rowBreaks", "colBreaks", "customProperties", "cellWatches", "ignoredErrors",
+    "smartTags", "drawing", "legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls",
+    "webPublishItems", "tableParts", "extLst"};
+const std::vector<std::string_view> kChartsheetOrder = {
+    "sheetPr", "sheetViews", "sheetProtection", "customSheetViews", "pageMargins", "pageSetup", "headerFooter",
+    "drawing", "legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "webPublishItems", "extLst"};
+const std::vector<std::string_view> kWorkbookOrder = {
+    "fileVersion", "fileSharing", "workbookPr", "workbookProtection", "bookViews", "sheets", "functionGroups",
+    "externalReferences", "definedNames", "calcPr", "oleSize", "customWorkbookViews", "pivotCaches", "smartTagPr",
+    "smartTagTypes", "webPublishing", "fileRecoveryPr", "webPublishObjects", "extLst"};
+
+size_t OrderOf(const std::vector<std::string_view>& order, std::string_view name) {
+  for (size_t i = 0; i < order.size(); ++i)
+    if (order[i] == name) return i;
+  return order.size() - 1;  // unknown elements go just before the extension list
+}
+
+// Writes kept elements and generated ones interleaved in schema order. gen(name) writes the generated
+// element of that name, if any.
+void WriteInOrder(XmlWriter& w, const std::vector<std::string_view>& order, const std::vector<XmlNode>* kept,
+                  const std::function<void(std::string_view)>& gen, const std::set<std::string_view>& replaced) {
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (i == order.size() - 1 && kept) {  // unknown elements, then extLst
+      for (const auto& e : *kept)
+        if (OrderOf(order, e.local()) == order.size() - 1 && e.local() != order.back()) w.Node(e);
+    }
+    gen(order[i]);
+    if (kept && !replaced.count(order[i]))
+      for (const auto& e : *kept)
+        if (e.local() == order[i]) w.Node(e);
+  }
+}
+
+std::string NumberText(double d) { return FormatNumberLiteral(d); }
+
+
+class PackageWriter {
+ public:
+  PackageWriter(const Workbook& book, FileFormat format, ByteSink& sink)
+      : book_(book), format_(format), zip_(sink), keep_(book.preserved().get()) {
+    if (keep_)
+      for (const auto& [name, bytes] : keep_->parts) taken_.insert(Lower(name));
+  }
+
+  void Write();
+
+ private:
+  static std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+      if (c >= 'A' && c <= 'Z') c = char(c + 32);
+    return out;
+  }
+  // "xl/worksheets/sheet%.xml" with the first free number.
+  std::string NewPart(std::string_view prefix, std::string_view suffix) {
+    for (size_t n = 1;; ++n) {
+      std::string name = std::string(prefix) + std::to_string(n) + std::string(suffix);
+      if (taken_.insert(Lower(name)).second) return name;
+    }
+  }
+  static std::string NewId(const std::vector<PreservedRel>& rels, size_t& counter) {
+    for (;;) {
+      std::string id = "rId" + std::to_string(++counter);
+      bool clash = false;
+      for (const auto& r : rels)
+        if (r.id == id) clash = true;
+      if (!clash) return id;
+    }
+  }
+  void Override(const std::string& part, std::string_view type) { overrides_[part] = std::string(type); }
+  bool KeepRel(const PreservedRel& r) const {
+    if (!MacroEnabled(format_) && opc::TypeIs(r.type, "vbaProject")) return false;
+    return true;
+  }
+
+  void BuildSharedStrings();
+  void WriteWorksheet(size_t index, const std::string& part, std::vector<PreservedRel>& wb_rels);
+  void WriteChartsheet(size_t index, const std::string& part);
+  std::string WriteDrawing(const Sheet& sheet, const SheetPreserved* keep);  // returns the part name
+  std::string WriteChart(const Chart& chart);
+  void WriteWorkbook(const std::vector<std::string>& sheet_parts);
+  void WriteContentTypes();
+  std::optional<SeriesCache> CacheFor(const std::string& ref) const;
+
+  const Workbook& book_;
+  FileFormat format_;
+  ZipWriter zip_;
+  const PackagePreserved* keep_;
+  std::set<std::string> taken_;
+  std::map<std::string, std::string> overrides_;
+  StringPool sst_;
+  uint64_t sst_count_ = 0;
+  std::vector<std::vector<uint32_t>> sst_index_;  // per sheet: text id -> shared string index
+  std::vector<PreservedRel> wb_rels_;
+  size_t wb_rel_counter_ = 0;
+};
+
+void PackageWriter::BuildSharedStrings() {
+  sst_index_.resize(book_.sheet_count());
+  for (size_t i = 0; i < book_.sheet_count(); ++i) {
+    const Sheet& s = book_.sheet(i);
+    if (!s.IsWorksheet()) continue;
+    auto& map = sst_index_[i];
+    map.assign(s.TextPoolSize(), UINT32_MAX);
+    s.ForEachCell([&](uint32_t, uint32_t, const CellView& v) {
+      if (v.type != ValueType::Text || v.HasFormula()) return;
+      ++sst_count_;
+      if (map[v.text_id] == UINT32_MAX) map[v.text_id] = sst_.Intern(v.text);
+    });
+  }
+}
+
+std::optional<SeriesCache> PackageWriter::CacheFor(const std::string& ref_text) const {
+  auto refs = ParseReferenceList(ref_text, RefStyle::A1, {}, SheetLimits::Large());
+  if (!refs) return std::nullopt;
+  SeriesCache cache;
+  bool any_text = false, any_number = false;
+  std::vector<Value> values;
+  for (const auto& r : *refs) {
+    if (r.IsExternal() || r.sheet.empty()) return std::nullopt;
+    const Sheet* s = book_.FindSheet(r.sheet);
+    if (!s || !s->IsWorksheet()) return std::nullopt;
+    const RangeAddress& a = r.area.range;
+    if (a.CellCount() > 100000 || a.last.row >= s->limits().rows || a.last.col >= s->limits().cols) return std::nullopt;
+    for (uint32_t row = a.first.row; row <= a.last.row; ++row)
+      for (uint32_t col = a.first.col; col <= a.last.col; ++col) {
+        Value v = s->GetValue(row, col);
+        if (v.type == ValueType::Text) any_text = true;
+        if (v.type == ValueType::Number) any_number = true;
+        values.push_back(std::move(v));
+      }
+  }
+  cache.is_text = any_text && !any_number;
+  for (const auto& v : values) {
+    cache.numbers.push_back(v.type == ValueType::Number ? v.number : std::nan(""));
+    cache.texts.push_back(v.type == ValueType::Text ? v.text : v.type == ValueType::Number ? NumberText(v.number) : "");
+  }
+  return cache;
+}
+
+std::string PackageWriter::WriteChart(const Chart& chart) {
+  std::string part = NewPart("xl/charts/chart", ".xml");
+  std::string us_rid;
+  if (!chart.text_boxes.empty()) {
+    std::string shapes = NewPart("xl/drawings/drawing", ".xml");
+    zip_.Add(shapes, WriteUserShapesXml(chart));
+    Override(shapes, kCtChartShapes);
+    us_rid = "rId1";
+    zip_.Add(opc::RelsPartName(part), opc::WriteRels({{us_rid, std::string(opc::kRelBase) + "chartUserShapes", "/" + shapes, ""}}));
+  }
+  // Series names that refer to a cell take that cell's text, so that the cached name is current.
+  Chart current = chart;
+  for (auto& s : current.series)
+    if (!s.name_ref.empty())
+      if (auto c = CacheFor(s.name_ref); c && !c->texts.empty()) s.name = c->texts[0];
+  zip_.Add(part, WriteChartXml(current, us_rid, [this](const std::string& r) { return CacheFor(r); }));
+  Override(part, kCtChart);
+  return part;
+}
+
+namespace {
+int64_t Emu(double points) { return int64_t(std::llround(points * 12700.0)); }
+
+void Corner(XmlWriter& w, std::string_view name, CellAddress c, double dx, double dy) {
+  w.Start(name);
+  w.TextElement("xdr:col", std::to_string(c.col));
+  w.TextElement("xdr:colOff", std::to_string(Emu(dx)));
+  w.TextElement("xdr:row", std::to_string(c.row));
+  w.TextElement("xdr:rowOff", std::to_string(Emu(dy)));
+  w.End(name);
+}
+
+uint32_t MaxShapeId(const XmlNode& n) {
+  uint32_t m = 0;
+  if (n.local() == "cNvPr")
+    if (auto* id = n.Attr("id")) m = uint32_t(std::strtoul(id->c_str(), nullptr, 10));
+  for (const auto& c : n.children) m = std::max(m, MaxShapeId(c));
+  return m;
+}
+
+void RgbFill(XmlWriter& w, const Color& c) {
+  char buf[7];
+  static const char* hex = "0123456789ABCDEF";
+  for (int i = 0; i < 6; ++i) buf[i] = hex[(c.value >> (20 - 4 * i)) & 15];
+  buf[6] = 0;
+  w.Start("a:solidFill");
+  w.Start("a:srgbClr");
+  w.Attr("val", buf);
+  w.End("a:srgbClr");
+  w.End("a:solidFill");
+}
+
+void ChartFrame(XmlWriter& w, uint32_t id, const std::string& name, bool hidden, const std::string& rid) {
+  w.Start("xdr:graphicFrame");
+  w.Attr("macro", "");
+  w.Start("xdr:nvGraphicFramePr");
+  w.Start("xdr:cNvPr");
+  w.Attr("id", int64_t(id));
+  w.Attr("name", name);
+  if (hidden) w.Attr("hidden", "1");
+  w.End("xdr:cNvPr");
+  w.Start("xdr:cNvGraphicFramePr");
+  w.End("xdr:cNvGraphicFramePr");
+  w.End("xdr:nvGraphicFramePr");
+  w.Raw("<xdr:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"0\" cy=\"0\"/></xdr:xfrm>");
+  w.Raw("<a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/chart\">");
+  w.Start("c:chart");
+  w.Attr("xmlns:c", "http://schemas.openxmlformats.org/drawingml/2006/chart");
+  w.Attr("xmlns:r", kRelNs);
+  w.Attr("r:id", rid);
+  w.End("c:chart");
+  w.Raw("</a:graphicData></a:graphic>");
+  w.End("xdr:graphicFrame");
+}
+}  // namespace
+
+std::string PackageWriter::WriteDrawing(const Sheet& sheet, const SheetPreserved* keep) {
+  std::string part = NewPart("xl/drawings/drawing", ".xml");
+  std::vector<PreservedRel> rels;
+  if (keep) rels = keep->drawing_rels;
+  size_t counter = 0;
+  uint32_t next_id = 1;
+  if (keep)
+    for (const auto& a : keep->drawing_anchors) next_id = std::max(next_id, MaxShapeId(a));
+  ++next_id;
+  XmlWriter w;
+  w.Declaration();
+  w.Start("xdr:wsDr");
+  std::set<std::string> declared;
+  if (keep)
+    for (const auto& [k, v] : keep->drawing_root_attrs) {
+      w.Attr(k, v);
+      declared.insert(k);
+    }
+  if (!declared.count("xmlns:xdr")) w.Attr("xmlns:xdr", "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing");
+  if (!declared.count("xmlns:a")) w.Attr("xmlns:a", "http://schemas.openxmlformats.org/drawingml/2006/main");
+  if (sheet.IsWorksheet()) {
+    for (const auto& d : sheet.drawings()) {
+      w.Start("xdr:twoCellAnchor");
+      if (d->kind == DrawingObject::Kind::Chart) w.Attr("editAs", "oneCell");
+      Corner(w, "xdr:from", d->anchor.from, d->anchor.from_x, d->anchor.from_y);
+      Corner(w, "xdr:to", d->anchor.to, d->anchor.to_x, d->anchor.to_y);
+      if (d->kind == DrawingObject::Kind::Chart && d->chart) {
+        std::string chart_part = WriteChart(*d->chart);
+        std::string rid = NewId(rels, counter);
+        rels.push_back({rid, std::string(opc::kRelBase) + "chart", "/" + chart_part, ""});
+        ChartFrame(w, next_id++, d->name, !d->visible, rid);
+      } else {
+        w.Start("xdr:sp");
+        w.Attr("macro", "");
+        w.Attr("textlink", "");
+        w.Start("xdr:nvSpPr");
+        w.Start("xdr:cNvPr");
+        w.Attr("id", int64_t(next_id++));
+        w.Attr("name", d->name);
+        if (!d->visible) w.Attr("hidden", "1");
+        w.End("xdr:cNvPr");
+        w.Start("xdr:cNvSpPr");
+        w.Attr("txBox", "1");
+        w.End("xdr:cNvSpPr");
+        w.End("xdr:nvSpPr");
+        w.Start("xdr:spPr");
+        w.Raw("<a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"0\" cy=\"0\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom>");
+        if (d->fill.pattern != FillPattern::None && d->fill.foreground.kind == Color::Kind::Rgb) RgbFill(w, d->fill.foreground);
+        else w.Raw("<a:solidFill><a:srgbClr val=\"FFFFFF\"/></a:solidFill>");
+        w.Start("a:ln");
+        if (d->line_color.kind == Color::Kind::Rgb) RgbFill(w, d->line_color);
+        else w.Raw("<a:noFill/>");
+        w.End("a:ln");
+        w.End("xdr:spPr");
+        w.Start("xdr:txBody");
+        w.Raw("<a:bodyPr vertOverflow=\"clip\" wrap=\"square\" rtlCol=\"0\" anchor=\"t\"/><a:lstStyle/>");
+        size_t start = 0;
+        for (;;) {
+          size_t nl = d->text.find('\n', start);
+          w.Start("a:p");
+          w.Start("a:r");
+          w.Raw("<a:rPr lang=\"en-US\" sz=\"1000\"/>");
+          w.TextElement("a:t", std::string_view(d->text).substr(start, nl == std::string::npos ? std::string::npos : nl - start));
+          w.End("a:r");
+          w.End("a:p");
+          if (nl == std::string::npos) break;
+          start = nl + 1;
+        }
+        w.End("xdr:txBody");
+        w.End("xdr:sp");
+      }
+      w.Start("xdr:clientData");
+      w.End("xdr:clientData");
+      w.End("xdr:twoCellAnchor");
+    }
+  } else if (const Chart* chart = sheet.chart_if_any()) {
+    std::string chart_part = WriteChart(*chart);
+    std::string rid = NewId(rels, counter);
+    rels.push_back({rid, std::string(opc::kRelBase) + "chart", "/" + chart_part, ""});
+    w.Start("xdr:absoluteAnchor");
+    w.Raw("<xdr:pos x=\"0\" y=\"0\"/><xdr:ext cx=\"8666667\" cy=\"6293556\"/>");
+    ChartFrame(w, next_id++, "Chart 1", false, rid);
+    w.Start("xdr:clientData");
+    w.End("xdr:clientData");
+    w.End("xdr:absoluteAnchor");
+  }
+  if (keep)
+    for (const auto& a : keep->drawing_anchors) w.Node(a);
+  w.End("xdr:wsDr");
+  zip_.Add(part, w.buffer());
+  Override(part, kCtDrawing);
+  if (!rels.empty()) zip_.Add(opc::RelsPartName(part), opc::WriteRels(rels));
+  return part;
+}
+
+void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::vector<PreservedRel>&) {
+  const Sheet& sheet = book_.sheet(index);
+  const SheetPreserved* keep = sheet.preserved().get();
+  std::vector<PreservedRel> rels;
+  if (keep)
+    for (const auto& r : keep->rels)
+      if (KeepRel(r)) rels.push_back(r);
+  size_t counter = 0;
+  std::string drawing_rid;
+  bool has_drawing = !sheet.drawings().empty() || (keep && !keep->drawing_anchors.empty());
+  if (has_drawing) {
+    std::string drawing = WriteDrawing(sheet, keep);
+    drawing_rid = NewId(rels, counter);
+    rels.push_back({drawing_rid, std::string(opc::kRelBase) + "drawing", "/" + drawing, ""});
+  }
+
+  zip_.Begin(part, 6);
+  XmlWriter w([this](std::string_view chunk) { zip_.Write(chunk); });
+  w.Declaration();
+  w.Start("worksheet");
+  std::set<std::string> declared;
+  if (keep)
+    for (const auto& [k, v] : keep->root_attrs) {
+      w.Attr(k, v);
+      declared.insert(k);
+    }
+  if (!declared.count("xmlns")) w.Attr("xmlns", kMainNs);
+  if (!declared.count("xmlns:r")) w.Attr("xmlns:r", kRelNs);
+
+  uint8_t max_row_level = 0, max_col_level = 0;
+  for (const auto& [r, info] : sheet.rows()) max_row_level = std::max(max_row_level, info.outline_level);
+  for (const auto& [c, info] : sheet.columns()) max_col_level = std::max(max_col_level, info.outline_level);
+  const auto& map = sst_index_[index];
+
+  auto gen = [&](std::string_view name) {
+    if (name == "dimension") {
+      auto used = sheet.UsedRange();
+      w.Start("dimension");
+      w.Attr("ref", used ? RangeName(*used) : "A1");
+      w.End("dimension");
+    } else if (name == "sheetViews") {
+      const SheetView& v = sheet.view();
+      w.Start("sheetViews");
+      w.Start("sheetView");
+      if (v.selected || int(index) == int(book_.active_sheet())) w.Attr("tabSelected", "1");
+      if (!v.gridlines) w.Attr("showGridLines", "0");
+      if (!v.headings) w.Attr("showRowColHeaders", "0");
+      if (!v.zero_values) w.Attr("showZeros", "0");
+      if (!v.outline_symbols) w.Attr("showOutlineSymbols", "0");
+      if (v.page_break_preview) w.Attr("view", "pageBreakPreview");
+      if (v.top_left != CellAddress{}) w.Attr("topLeftCell", CellName(v.top_left));
+      if (v.zoom != 100) w.Attr("zoomScale", int64_t(v.zoom));
+      if (v.page_break_preview && v.zoom != 100) w.Attr("zoomScaleSheetLayoutView", int64_t(v.zoom));
+      w.Attr("workbookViewId", "0");
+      std::string pane;
+      if (v.frozen_rows || v.frozen_cols) {
+        pane = v.frozen_rows && v.frozen_cols ? "bottomRight" : v.frozen_rows ? "bottomLeft" : "topRight";
+        w.Start("pane");
+        if (v.frozen_cols) w.Attr("xSplit", int64_t(v.frozen_cols));
+        if (v.frozen_rows) w.Attr("ySplit", int64_t(v.frozen_rows));
+        w.Attr("topLeftCell", CellName({v.frozen_rows, v.frozen_cols}));
+        w.Attr("activePane", pane);
+        w.Attr("state", "frozen");
+        w.End("pane");
+      }
+      w.Start("selection");
+      if (!pane.empty()) w.Attr("pane", pane);
+      w.Attr("activeCell", CellName(v.active_cell));
+      std::string sqref;
+      for (const auto& r : v.selection) {
+        if (!sqref.empty()) sqref += ' ';
+        sqref += RangeName(r);
+      }
+      w.Attr("sqref", sqref.empty() ? CellName(v.active_cell) : sqref);
+      w.End("selection");
+      w.End("sheetView");
+      w.End("sheetViews");
+    } else if (name == "sheetFormatPr") {
+      const XmlNode* kept = nullptr;
+      if (keep)
+        for (const auto& e : keep->elements)
+          if (e.local() == "sheetFormatPr") kept = &e;
+      XmlNode node;
+      if (kept) node = *kept;
+      else node = XmlNode{"sheetFormatPr", {{"defaultRowHeight", "12.75"}}, {}, {}};
+      std::erase_if(node.attrs, [](const auto& a) { return a.first == "outlineLevelRow" || a.first == "outlineLevelCol"; });
+      if (max_row_level) node.attrs.emplace_back("outlineLevelRow", std::to_string(max_row_level));
+      if (max_col_level) node.attrs.emplace_back("outlineLevelCol", std::to_string(max_col_level));
+      w.Node(node);
+    } else if (name == "cols" && !sheet.columns().empty()) {
+      w.Start("cols");
+      auto it = sheet.columns().begin();
+      while (it != sheet.columns().end()) {
+        uint32_t first = it->first, last = first;
+        const ColumnInfo& info = it->second;
+        auto next = std::next(it);
+        while (next != sheet.columns().end() && next->first == last + 1 && next->second == info) {
+          last = next->first;
+          ++next;
+        }
+        w.Start("col");
+        w.Attr("min", int64_t(first) + 1);
+        w.Attr("max", int64_t(last) + 1);
+        w.AttrNum("width", info.width > 0 ? info.width : 9.140625);
+        if (info.format) w.Attr("style", int64_t(*info.format));
+        if (info.hidden) w.Attr("hidden", "1");
+        if (info.width > 0) w.Attr("customWidth", "1");
+        if (info.outline_level) w.Attr("outlineLevel", int64_t(info.outline_level));
+        if (info.collapsed) w.Attr("collapsed", "1");
+        w.End("col");
+        it = next;
+      }
+      w.End("cols");
+    } else if (name == "sheetData") {
+      w.Start("sheetData");
+      auto row_it = sheet.rows().begin();
+      int64_t open_row = -1;
+      auto open = [&](uint32_t r) {
+        w.Start("row");
+        w.Attr("r", int64_t(r) + 1);
+        auto found = sheet.rows().find(r);
+        if (found != sheet.rows().end()) {
+          const RowInfo& info = found->second;
+          if (info.format) {
+            w.Attr("s", int64_t(*info.format));
+            w.Attr("customFormat", "1");
+          }
+          if (info.height > 0) {
+            w.AttrNum("ht", info.height);
+            w.Attr("customHeight", "1");
+          }
+          if (info.hidden) w.Attr("hidden", "1");
+          if (info.outline_level) w.Attr("outlineLevel", int64_t(info.outline_level));
+          if (info.collapsed) w.Attr("collapsed", "1");
+        }
+      };
+      auto flush_rows_before = [&](uint32_t r) {
+        while (row_it != sheet.rows().end() && row_it->first < r) {
+          if (int64_t(row_it->first) != open_row) {
+            open(row_it->first);
+            w.End("row");
+          }
+          ++row_it;
+        }
+      };
+      std::string cell_ref;
+      sheet.ForEachCell([&](uint32_t r, uint32_t c, const CellView& v) {
+        if (int64_t(r) != open_row) {
+          if (open_row >= 0) w.End("row");
+          flush_rows_before(r);
+          open(r);
+          open_row = r;
+          if (row_it != sheet.rows().end() && row_it->first == r) ++row_it;
+        }
+        w.Start("c");
+        cell_ref = ColumnLetters(c);
+        cell_ref += std::to_string(r + 1);
+        w.Attr("r", cell_ref);
+        if (v.format) w.Attr("s", int64_t(v.format));
+        bool formula = v.HasFormula();
+        switch (v.type) {
+          case ValueType::Text: w.Attr("t", formula ? "str" : "s"); break;
+          case ValueType::Boolean: w.Attr("t", "b"); break;
+          case ValueType::Error: w.Attr("t", "e"); break;
+          default: break;
+        }
+        if (formula) w.TextElement("f", v.formula);
+        switch (v.type) {
+          case ValueType::Empty: break;
+          case ValueType::Number: w.TextElement("v", NumberText(v.number)); break;
+          case ValueType::Text:
+            if (formula) w.TextElement("v", EncodeOoxmlText(v.text));
+            else w.TextElement("v", std::to_string(map[v.text_id]));
+            break;
+          case ValueType::Boolean: w.TextElement("v", v.boolean ? "1" : "0"); break;
+          case ValueType::Error: w.TextElement("v", ErrorText(v.error)); break;
+        }
+        w.End("c");
+      });
+      if (open_row >= 0) w.End("row");
+      flush_rows_before(UINT32_MAX);
+      w.End("sheetData");
+    } else if (name == "mergeCells" && !sheet.merged().empty()) {
+      w.Start("mergeCells");
+      w.Attr("count", int64_t(sheet.merged().size()));
+      for (const auto& m : sheet.merged()) {
+        w.Start("mergeCell");
+        w.Attr("ref", RangeName(m));
+        w.End("mergeCell");
+      }
+      w.End("mergeCells");
+    } else if (name == "pageMargins") {
+      bool kept = false;
+      if (keep)
+        for (const auto& e : keep->elements) kept = kept || e.local() == "pageMargins";
+      if (!kept) w.Raw("<pageMargins left=\"0.75\" right=\"0.75\" top=\"1\" bottom=\"1\" header=\"0.5\" footer=\"0.5\"/>");
+    } else if (name == "pageSetup") {
+      XmlNode node{"pageSetup", {}, {}, {}};
+      if (keep)
+        for (const auto& e : keep->elements)
+          if (e.local() == "pageSetup") node = e;
+      const PageSetup& p = sheet.page_setup();
+      std::erase_if(node.attrs, [](const auto& a) {
+        return a.first == "paperSize" || a.first == "orientation" || a.first == "scale" || a.first == "fitToWidth" ||
+               a.first == "fitToHeight";
+      });
+      std::vector<std::pair<std::string, std::string>> attrs;
+      if (p.paper_size) attrs.emplace_back("paperSize", std::to_string(p.paper_size));
+      if (p.scale != 100) attrs.emplace_back("scale", std::to_string(p.scale));
+      if (p.fit_to_width) attrs.emplace_back("fitToWidth", std::to_string(p.fit_to_width));
+      if (p.fit_to_height) attrs.emplace_back("fitToHeight", std::to_string(p.fit_to_height));
+      if (p.orientation != Orientation::Default)
+        attrs.emplace_back("orientation", p.orientation == Orientation::Portrait ? "portrait" : "landscape");
+      node.attrs.insert(node.attrs.begin(), attrs.begin(), attrs.end());
+      // r:id of printer settings must come after the others; it already does, as kept attributes follow.
+      if (!node.attrs.empty()) w.Node(node);
+    } else if (name == "drawing" && !drawing_rid.empty()) {
+      w.Start("drawing");
+      w.Attr("r:id", drawing_rid);
+      w.End("drawing");
+    }
+  };
+  std::set<std::string_view> replaced = {"sheetFormatPr", "pageSetup", "drawing", "dimension", "sheetViews", "cols", "mergeCells"};
+  WriteInOrder(w, kWorksheetOrder, keep ? &keep->elements : nullptr, gen, replaced);
+  w.End("worksheet");
+  w.Flush();
+  zip_.End();
+  Override(part, kCtWorksheet);
+  if (!rels.empty()) zip_.Add(opc::RelsPartName(part), opc::WriteRels(rels));
+}
+
+void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
+  const Sheet& sheet = book_.sheet(index);
+  const SheetPreserved* keep = sheet.preserved().get();
+  std::vector<PreservedRel> rels;
+  if (keep) rels = keep->rels;
+  size_t counter = 0;
+  std::string drawing_rid;
+  if (sheet.chart_if_any() || (keep && !keep->drawing_anchors.empty())) {
+    std::string drawing = WriteDrawing(sheet, keep);
+    drawing_rid = NewId(rels, counter);
+    rels.push_back({drawing_rid, std::string(opc::kRelBase) + "drawing", "/" + drawing, ""});
+  }
+  XmlWriter w;
+  w.Declaration();
+  w.Start("chartsheet");
+  std::set<std::string> declared;
+  if (keep)
+    for (const auto& [k, v] : keep->root_attrs) {
+      w.Attr(k, v);
+      declared.insert(k);
+    }
+  if (!declared.count("xmlns")) w.Attr("xmlns", kMainNs);
+  if (!declared.count("xmlns:r")) w.Attr("xmlns:r", kRelNs);
+  auto gen = [&](std::string_view name) {
+    if (name == "sheetViews") {
+      w.Start("sheetViews");
+      w.Start("sheetView");
+      if (sheet.view().selected || index == book_.active_sheet()) w.Attr("tabSelected", "1");
+      if (sheet.view().zoom != 100) w.Attr("zoomScale", int64_t(sheet.view().zoom));
+      w.Attr("workbookViewId", "0");
+      w.End("sheetView");
+      w.End("sheetViews");
+    } else if (name == "pageMargins") {
+      bool kept = false;
+      if (keep)
+        for (const auto& e : keep->elements) kept = kept || e.local() == "pageMargins";
+      if (!kept) w.Raw("<pageMargins left=\"0.75\" right=\"0.75\" top=\"1\" bottom=\"1\" header=\"0.5\" footer=\"0.5\"/>");
+    } else if (name == "pageSetup") {
+      XmlNode node{"pageSetup", {}, {}, {}};
+      if (keep)
+        for (const auto& e : keep->elements)
+          if (e.local() == "pageSetup") node = e;
+      std::erase_if(node.attrs, [](const auto& a) { return a.first == "paperSize" || a.first == "orientation"; });
+      const PageSetup& p = sheet.page_setup();
+      if (p.orientation != Orientation::Default)
+        node.attrs.insert(node.attrs.begin(), {"orientation", p.orientation == Orientation::Portrait ? "portrait" : "landscape"});
+      if (p.paper_size) node.attrs.insert(node.attrs.begin(), {"paperSize", std::to_string(p.paper_size)});
+      if (!node.attrs.empty()) w.Node(node);
+    } else if (name == "drawing" && !drawing_rid.empty()) {
+      w.Start("drawing");
+      w.Attr("r:id", drawing_rid);
+      w.End("drawing");
+    }
+  };
+  WriteInOrder(w, kChartsheetOrder, keep ? &keep->elements : nullptr, gen, {"sheetViews", "pageSetup", "drawing"});
+  w.End("chartsheet");
+  zip_.Add(part, w.buffer());
+  Override(part, kCtChartsheet);
+  if (!rels.empty()) zip_.Add(opc::RelsPartName(part), opc::WriteRels(rels));
+}
+
+void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
+  XmlWriter w;
+  w.Declaration();
+  w.Start("workbook");
+  std::set<std::string> declared;
+  if (keep_)
+    for (const auto& [k, v] : keep_->workbook_root_attrs) {
+      w.Attr(k, v);
+      declared.insert(k);
+    }
+  if (!declared.count("xmlns")) w.Attr("xmlns", kMainNs);
+  if (!declared.count("xmlns:r")) w.Attr("xmlns:r", kRelNs);
+  auto gen = [&](std::string_view name) {
+    if (name == "bookViews") {
+      w.Start("bookViews");
+      std::vector<Window> windows = book_.windows();
+      if (windows.empty()) windows.push_back(Window{});
+      for (const auto& win : windows) {
+        w.Start("workbookView");
+        if (win.hidden) w.Attr("visibility", "hidden");
+        if (!win.show_horizontal_scroll) w.Attr("showHorizontalScroll", "0");
+        if (!win.show_vertical_scroll) w.Attr("showVerticalScroll", "0");
+        if (!win.show_tabs) w.Attr("showSheetTabs", "0");
+        w.Attr("xWindow", int64_t(win.x));
+        w.Attr("yWindow", int64_t(win.y));
+        w.Attr("windowWidth", int64_t(win.width > 0 ? win.width : 16384));
+        w.Attr("windowHeight", int64_t(win.height > 0 ? win.height : 8192));
+        if (win.tab_ratio != 600) w.Attr("tabRatio", int64_t(win.tab_ratio));
+        if (win.first_visible_tab && win.first_visible_tab < book_.sheet_count()) w.Attr("firstSheet", int64_t(win.first_visible_tab));
+        if (win.active_sheet && win.active_sheet < book_.sheet_count()) w.Attr("activeTab", int64_t(win.active_sheet));
+        w.End("workbookView");
+      }
+      w.End("bookViews");
+    } else if (name == "sheets") {
+      w.Start("sheets");
+      for (size_t i = 0; i < book_.sheet_count(); ++i) {
+        const Sheet& s = book_.sheet(i);
+        w.Start("sheet");
+        w.Attr("name", s.name());
+        w.Attr("sheetId", int64_t(i + 1));
+        if (s.visibility() == SheetVisibility::Hidden) w.Attr("state", "hidden");
+        if (s.visibility() == SheetVisibility::VeryHidden) w.Attr("state", "veryHidden");
+        w.Attr("r:id", sheet_ids[i]);
+        w.End("sheet");
+      }
+      w.End("sheets");
+    } else if (name == "definedNames") {
+      bool any = book_.names().size() > 0;
+      for (size_t i = 0; i < book_.sheet_count(); ++i) any = any || book_.sheet(i).names().size() > 0;
+      if (!any) return;
+      w.Start("definedNames");
+      auto one = [&](const DefinedName& n, int64_t local) {
+        w.Start("definedName");
+        w.Attr("name", n.name);
+        if (!n.comment.empty()) w.Attr("comment", n.comment);
+        if (local >= 0) w.Attr("localSheetId", local);
+        if (n.hidden) w.Attr("hidden", "1");
+        w.Text(n.refers_to);
+        w.End("definedName");
+      };
+      for (const auto& n : book_.names().entries()) one(n, -1);
+      for (size_t i = 0; i < book_.sheet_count(); ++i)
+        for (const auto& n : book_.sheet(i).names().entries()) one(n, int64_t(i));
+      w.End("definedNames");
+    } else if (name == "calcPr") {
+      bool kept = false;
+      if (keep_)
+        for (const auto& e : keep_->workbook_elements) kept = kept || e.local() == "calcPr";
+      if (!kept) w.Raw("<calcPr calcId=\"0\" fullCalcOnLoad=\"1\"/>");
+    }
+  };
+  WriteInOrder(w, kWorkbookOrder, keep_ ? &keep_->workbook_elements : nullptr, gen, {});
+  w.End("workbook");
+  zip_.Add("xl/workbook.xml", w.buffer());
+}
+
+void PackageWriter::WriteContentTypes() {
+  XmlWriter w;
+  w.Declaration();
+  w.Start("Types");
+  w.Attr("xmlns", "http://schemas.openxmlformats.org/package/2006/content-types");
+  std::map<std::string, std::string> defaults = {{"rels", "application/vnd.openxmlformats-package.relationships+xml"},
+                                                 {"xml", "application/xml"}};
+  if (keep_)
+    for (const auto& [ext, type] : keep_->content_defaults)
+      if (ext != "rels" && ext != "xml") defaults[ext] = type;
+  for (const auto& [ext, type] : defaults) {
+    w.Start("Default");
+    w.Attr("Extension", ext);
+    w.Attr("ContentType", type);
+    w.End("Default");
+  }
+  for (const auto& [part, type] : overrides_) {
+    w.Start("Override");
+    w.Attr("PartName", "/" + part);
+    w.Attr("ContentType", type);
+    w.End("Override");
+  }
+  w.End("Types");
+  zip_.Add("[Content_Types].xml", w.buffer());
+}
+
+void PackageWriter::Write() {
+  taken_.insert("xl/workbook.xml");
+  taken_.insert("xl/styles.xml");
+  taken_.insert("xl/sharedstrings.xml");
+  taken_.insert("[content_types].xml");
+  taken_.insert("_rels/.rels");
+  taken_.insert("xl/_rels/workbook.xml.rels");
+  if (book_.sheet_count() == 0) throw std::runtime_error("a workbook needs at least one sheet to be saved");
+
+  std::vector<PreservedRel> wb_rels;
+  if (keep_)
+    for (const auto& r : keep_->workbook_rels)
+      if (KeepRel(r)) wb_rels.push_back(r);
+  size_t counter = 0;
+  std::vector<std::string> sheet_ids;
+  BuildSharedStrings();
+  for (size_t i = 0; i < book_.sheet_count(); ++i) {
+    const Sheet& s = book_.sheet(i);
+    std::string part = s.IsWorksheet() ? NewPart("xl/worksheets/sheet", ".xml") : NewPart("xl/chartsheets/sheet", ".xml");
+    if (s.IsWorksheet()) WriteWorksheet(i, part, wb_rels);
+    else WriteChartsheet(i, part);
+    std::string id = NewId(wb_rels, counter);
+    wb_rels.push_back({id, std::string(opc::kRelBase) + (s.IsWorksheet() ? "worksheet" : "chartsheet"), "/" + part, ""});
+    sheet_ids.push_back(id);
+  }
+  zip_.Add("xl/styles.xml", WriteStylesXml(book_, keep_));
+  Override("xl/styles.xml", kCtStyles);
+  wb_rels.push_back({NewId(wb_rels, counter), std::string(opc::kRelBase) + "styles", "styles.xml", ""});
+  if (sst_.size() > 0) {
+    zip_.Begin("xl/sharedStrings.xml", 6);
+    XmlWriter w([this](std::string_view chunk) { zip_.Write(chunk); });
+    w.Declaration();
+    w.Start("sst");
+    w.Attr("xmlns", kMainNs);
+    w.Attr("count", int64_t(sst_count_));
+    w.Attr("uniqueCount", int64_t(sst_.size()));
+    for (uint32_t i = 0; i < sst_.size(); ++i) {
+      std::string_view t = sst_.Get(i);
+      w.Start("si");
+      w.Start("t");
+      bool edge_space = !t.empty() && (t.front() == ' ' || t.back() == ' ' || t.front() == '\n' || t.back() == '\n' ||
+                                       t.front() == '\t' || t.back() == '\t');
+      if (edge_space) w.Attr("xml:space", "preserve");
+      w.Text(EncodeOoxmlText(t));
+      w.End("t");
+      w.End("si");
+    }
+    w.End("sst");
+    w.Flush();
+    zip_.End();
+    Override("xl/sharedStrings.xml", kCtSst);
+    wb_rels.push_back({NewId(wb_rels, counter), std::string(opc::kRelBase) + "sharedStrings", "sharedStrings.xml", ""});
+  }
+  WriteWorkbook(sheet_ids);
+  Override("xl/workbook.xml", MainContentType(format_));
+  zip_.Add("xl/_rels/workbook.xml.rels", opc::WriteRels(wb_rels));
+
+  std::vector<PreservedRel> pkg_rels;
+  if (keep_) pkg_rels = keep_->package_rels;
+  size_t pkg_counter = 0;
+  pkg_rels.insert(pkg_rels.begin(), {NewId(pkg_rels, pkg_counter), std::string(opc::kRelBase) + "officeDocument", "xl/workbook.xml", ""});
+  zip_.Add("_rels/.rels", opc::WriteRels(pkg_rels));
+
+  if (keep_) {
+    for (const auto& [name, bytes] : keep_->parts) {
+      std::string lower = Lower(name);
+      if (!MacroEnabled(format_) && lower.find("vbaproject") != std::string::npos) continue;
+      zip_.Add(name, bytes);
+      auto ov = keep_->content_overrides.find(name);
+      if (ov != keep_->content_overrides.end()) Override(name, ov->second);
+    }
+  }
+  WriteContentTypes();
+  zip_.Finish();
+}
+
+}  // namespace
+
+void WriteXlsxPackage(const Workbook& book, FileFormat format, ByteSink& sink) {
+  PackageWriter writer(book, format, sink);
+  writer.Write();
+}
+
+std::string WriteXlsxBytes(const Workbook& book, FileFormat format) {
+  MemorySink sink;
+  WriteXlsxPackage(book, format, sink);
+  return sink.bytes();
+}
+
+}  // namespace sheets

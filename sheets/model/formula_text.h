@@ -1,0 +1,19 @@
+// Small operations on formula text that need no full parser.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "sheets/model/reference.h"
+
+namespace sheets {
+
+// Moves the relative parts of every A1 cell reference in formula by (rows, cols), as copying the
+// formula to another cell does; absolute parts ($A$1) stay. Text in double quotes, names and function
+// names are left alone. A reference moved off the sheet becomes #REF!.
+std::string ShiftFormulaReferences(std::string_view formula, int64_t rows, int64_t cols,
+                                   const SheetLimits& limits);
+
+}  // namespace sheets

@@ -1,0 +1,28 @@
+// The show command: prints a workbook's sheet as an aligned text table, and optionally its defined
+// names and its charts with their series references.
+//
+//   show FILE [--sheet NAME] [--names] [--charts]
+//
+// args are the words after "show". Returns the exit status: 0 shown, 1 the file could not be read
+// (message on err), 2 usage error.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sheets/model/workbook.h"
+
+namespace sheets {
+
+int RunShowCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The pieces, for hosts that already hold a workbook.
+void PrintSheetTable(const Sheet& sheet, const FormatTable& formats, std::ostream& out);
+void PrintDefinedNames(const Workbook& book, std::ostream& out);
+void PrintCharts(const Workbook& book, std::ostream& out);
+
+// The text a cell shows: its value through its number format.
+std::string CellDisplayText(const CellView& cell, const FormatTable& formats);
+
+}  // namespace sheets

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Makes the fixtures written by LibreOffice from the openpyxl ones:
+#   libreoffice-features.xlsx  the features workbook as LibreOffice writes xlsx
+#   libreoffice-features.xls   the same as BIFF8, for the .xls reader
+# Needs libreoffice-calc-nogui (not a build dependency). Run from anywhere.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$here/openpyxl-features.xlsx" "$work/libreoffice-features.xlsx"
+cd "$work"
+soffice --headless -env:UserInstallation=file://$work/profile --convert-to xlsx:"Calc MS Excel 2007 XML" --outdir out libreoffice-features.xlsx >/dev/null
+soffice --headless -env:UserInstallation=file://$work/profile --convert-to xls:"MS Excel 97" --outdir out libreoffice-features.xlsx >/dev/null
+cp out/libreoffice-features.xlsx out/libreoffice-features.xls "$here/"

@@ -1,0 +1,144 @@
+#!/usr/bin/python3
+"""Makes the workbook fixtures written by openpyxl (run with Debian's python3-openpyxl).
+
+    /usr/bin/python3 tests/data/sheets/make_openpyxl_fixtures.py
+
+openpyxl-features.xlsx covers what the engine models: values of every type, formulas, styles,
+merged areas, outline levels, defined names of both scopes with constants, arrays and external
+references, sheet views, page setup, charts of each kind with trendlines and axis scales, and a
+chart sheet. openpyxl-keep.xlsx adds what the engine keeps without modelling: an image, a comment, a
+conditional format and a data validation.
+"""
+import io
+import os
+
+import openpyxl
+from openpyxl.chart import AreaChart, BarChart, LineChart, Reference, ScatterChart, Series
+from openpyxl.chart.trendline import Trendline
+from openpyxl.comments import Comment
+from openpyxl.formatting.rule import CellIsRule
+from openpyxl.styles import Alignment, Border, Font, PatternFill, Side
+from openpyxl.workbook.defined_name import DefinedName
+from openpyxl.worksheet.datavalidation import DataValidation
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def features():
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Data"
+    ws.append(["Dose", "Response", "Group", "Flag"])
+    rows = [(1, 2.1, "A", True), (2, 3.9, "A", False), (3, 6.2, "B", True), (4, 8.1, "B", False),
+            (5, 9.8, "Glucose µmol/L", True), (6, 12.3, "C", False)]
+    for r in rows:
+        ws.append(list(r))
+    ws["E1"] = "Total"
+    ws["E2"] = "=SUM(B2:B7)"
+    ws["E3"] = "#N/A"
+    ws["E4"] = 0.25
+    ws["E4"].number_format = "0.0%"
+    ws["E5"] = 43831
+    ws["E5"].number_format = "d-mmm-yy"
+    ws["E6"] = 1234567.891
+    ws["E6"].number_format = "#,##0.00"
+    ws["E7"] = 2.5
+    ws["E7"].number_format = '"kg" 0.0'
+    ws["A1"].font = Font(name="Arial", size=12, bold=True, italic=True, color="FF0000FF")
+    ws["B1"].alignment = Alignment(horizontal="centerContinuous")
+    ws["C1"].alignment = Alignment(horizontal="right", vertical="top", wrap_text=True)
+    ws["B2"].border = Border(left=Side(style="thin", color="FFFF0000"), bottom=Side(style="double", color="FF00FF00"))
+    ws["B3"].fill = PatternFill("solid", fgColor="FFFFFF00")
+    ws["B4"].fill = PatternFill("darkGrid", fgColor="FF112233", bgColor="FF445566")
+    ws.merge_cells("G1:H2")
+    ws["G1"] = "Merged"
+    for r in (3, 4, 5):
+        ws.row_dimensions[r].outline_level = 1
+    ws.column_dimensions.group("C", "D", outline_level=2)
+    ws.sheet_view.zoomScale = 80
+    ws.sheet_view.showGridLines = False
+    ws.sheet_view.showRowColHeaders = False
+    ws.sheet_view.showZeros = False
+    ws.page_setup.paperSize = 9
+    ws.page_setup.orientation = "landscape"
+
+    wb.defined_names.append(DefinedName("Total", attr_text="Data!$B$2:$B$7"))
+    wb.defined_names.append(DefinedName("Alpha", attr_text="0.05"))
+    wb.defined_names.append(DefinedName("Ids", attr_text='{1;1026;"text"}'))
+    wb.defined_names.append(DefinedName("Ext", attr_text="'C:\\data\\[Other.xlsx]Sheet1'!$A$1"))
+    wb.defined_names.append(DefinedName("__sm_TV_0", attr_text="1", localSheetId=0, hidden=True))
+
+    scatter = ScatterChart()
+    scatter.title = "Dose response"
+    scatter.x_axis.title = "Dose"
+    scatter.y_axis.title = "Response"
+    scatter.x_axis.scaling.min = 0
+    scatter.x_axis.scaling.max = 7
+    scatter.x_axis.majorUnit = 1
+    xs = Reference(ws, min_col=1, min_row=2, max_row=7)
+    ys = Reference(ws, min_col=2, min_row=1, max_row=7)
+    s = Series(ys, xs, title_from_data=True)
+    s.trendline = Trendline(trendlineType="linear", dispEq=True, dispRSqr=True)
+    scatter.series.append(s)
+    ws.add_chart(scatter, "J2")
+
+    line = LineChart()
+    line.title = "Line"
+    line.add_data(Reference(ws, min_col=2, min_row=1, max_row=7), titles_from_data=True)
+    line.set_categories(Reference(ws, min_col=1, min_row=2, max_row=7))
+    ws.add_chart(line, "J20")
+
+    bar = BarChart()
+    bar.type = "bar"
+    bar.title = "Bar"
+    bar.add_data(Reference(ws, min_col=2, min_row=1, max_row=7), titles_from_data=True)
+    ws.add_chart(bar, "R2")
+
+    col = BarChart()
+    col.type = "col"
+    col.grouping = "stacked"
+    col.overlap = 100
+    col.add_data(Reference(ws, min_col=1, min_row=1, max_col=2, max_row=7), titles_from_data=True)
+    ws.add_chart(col, "R20")
+
+    area = AreaChart()
+    area.add_data(Reference(ws, min_col=2, min_row=1, max_row=7), titles_from_data=True)
+    ws.add_chart(area, "Z2")
+
+    ws2 = wb.create_sheet("Second")
+    ws2["A1"] = "second sheet"
+    ws2.sheet_view.view = "pageBreakPreview"
+    ws2.sheet_state = "hidden"
+
+    cs = wb.create_chartsheet("Chart1")
+    sc2 = ScatterChart()
+    sc2.title = "On its own sheet"
+    sc2.series.append(Series(Reference(ws, min_col=2, min_row=2, max_row=7), Reference(ws, min_col=1, min_row=2, max_row=7)))
+    cs.add_chart(sc2)
+    wb.save(os.path.join(HERE, "openpyxl-features.xlsx"))
+
+
+def keep():
+    from PIL import Image as PilImage
+    from openpyxl.drawing.image import Image
+
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Data"
+    for i in range(1, 11):
+        ws.cell(i, 1, i)
+    ws["B1"].comment = Comment("A comment that must survive", "Quelstat")
+    ws.conditional_formatting.add("A1:A10", CellIsRule(operator="greaterThan", formula=["5"], fill=PatternFill("solid", fgColor="FFFFC7CE")))
+    dv = DataValidation(type="whole", operator="between", formula1="1", formula2="10")
+    ws.add_data_validation(dv)
+    dv.add("C1:C10")
+    buf = io.BytesIO()
+    PilImage.new("RGB", (8, 8), (200, 30, 30)).save(buf, format="PNG")
+    buf.seek(0)
+    ws.add_image(Image(buf), "E2")
+    wb.save(os.path.join(HERE, "openpyxl-keep.xlsx"))
+
+
+if __name__ == "__main__":
+    features()
+    keep()
