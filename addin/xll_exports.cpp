@@ -6,6 +6,7 @@
 #include <string>
 
 #include "addin/host/exports.h"
+#include "addin/host/platform_bridge.h"
 #include "addin/host/quelstat_app.h"
 #include "addin/host/worksheet_functions.h"
 
@@ -20,8 +21,12 @@ std::string OwnPath() {
     return {};
 }
 
-// Application load.
-std::unique_ptr<qs::XllQuelstat> g_app = std::make_unique<qs::XllQuelstat>(OwnPath());
+// Application load: the machine's services first (the counters are read from its settings store).
+std::unique_ptr<qs::XllQuelstat> MakeApplication() {
+    qs::UsePlatformServices();
+    return std::make_unique<qs::XllQuelstat>(OwnPath());
+}
+std::unique_ptr<qs::XllQuelstat> g_app = MakeApplication();
 }  // namespace
 
 QS_EXPORT int xlAutoOpen(void) { return qs::ExportAutoOpen(); }

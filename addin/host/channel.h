@@ -24,6 +24,13 @@ public:
     // Sends a message to the window with this title (in this process or another) and returns the
     // handler's answer; 0 with *found = false when there is no such window.
     virtual intptr_t Send(const std::string& title, unsigned message, uintptr_t wParam, intptr_t lParam, bool* found) = 0;
+    // The first top-level window of class `className` whose handle has these low 16 bits; 0 when
+    // there is none (or no window system).
+    virtual uint64_t FindByClassAndLowBits(const std::string& className, uint16_t lowBits) {
+        (void)className;
+        (void)lowBits;
+        return 0;
+    }
 };
 
 // Windows of this process only (tests, and hosts without a window service).

@@ -158,6 +158,7 @@ void XlCommandSet::Walk(Mode mode) {
     const res::MenuResource* r = res::FindMenu(m_resourceId);
     if (!r) return;
     LookUpMenuNames();
+    BeginWalk();
     const res::MenuNode* end = r->nodes + r->count;
     for (const res::MenuNode* bar = r->nodes; bar < end; bar += bar->size) {
         if (bar->kind != 1) continue;
@@ -255,8 +256,14 @@ void XlCommandSet::SetEnabled(bool enabled) {
 bool CommandsQuelstat::IsCommandAvailable(int id) const {
     const TestCatalogueEntry* e = FindTestEntry(static_cast<unsigned>(id));
     if (!e) return true;
-    return (InstalledModules() & e->module->bit) != 0;
+    if (!m_modulesRead) {
+        m_modules = InstalledModules();
+        m_modulesRead = true;
+    }
+    return (m_modules & e->module->bit) != 0;
 }
+
+void CommandsQuelstat::BeginWalk() { m_modulesRead = false; }
 
 // ---- report toolbar ---------------------------------------------------------------------------------
 

@@ -72,6 +72,12 @@ public:
 
     void Walk(Mode mode);
 
+protected:
+    // Called at the start of every walk (a set may refresh what availability depends on).
+    virtual void BeginWalk() {}
+
+public:
+
     // The help file path used in help references of items.
     static void SetHelpFile(const std::string& path);
     static const std::string& HelpFile();
@@ -91,6 +97,13 @@ class CommandsQuelstat : public XlCommandSet {
 public:
     CommandsQuelstat() : XlCommandSet(122) {}
     bool IsCommandAvailable(int id) const override;
+
+protected:
+    void BeginWalk() override;  // reads the "Modules" setting once per walk
+
+private:
+    mutable bool m_modulesRead = false;
+    mutable uint32_t m_modules = 0;
 };
 
 // A report the add-in shows commands for. The report objects of the report layer derive from it.

@@ -20,6 +20,13 @@ FourierComponent ComputeFourierComponent(const std::vector<double>& t, const std
         c += x[i] * std::cos(omega * t[i]);
         s += x[i] * std::sin(omega * t[i]);
     }
+    // Sums whose size is within round-off of the terms they came from are zero: sin(pi) is not
+    // exactly 0 in floating point, and a phase of 359.9999999999999 for a pure cosine would be wrong.
+    double scale = 0;
+    for (size_t i = 0; i < n; ++i) scale += std::fabs(x[i]);
+    double noise = 64 * std::numeric_limits<double>::epsilon() * scale;
+    if (std::fabs(c) < noise) c = 0;
+    if (std::fabs(s) < noise) s = 0;
     double a = 2 * s / static_cast<double>(n);
     if (k == 0 || k == std::floor(static_cast<double>(n) / 2)) a = 0;
     double b = 2 * c / static_cast<double>(n);
@@ -48,7 +55,8 @@ void SetResult(XlValue& slot, double d) {
 
 XLOPER* LuFunction(LuResult which, XLOPER* timePoints, XLOPER* k, XLOPER* values) {
     static XlValue single;
-    static XlValue pair = XlValue::Array(1, 2);
+    static XlValue cells[2];
+    static XlValue pair;
     FourierComponent c{};
     uint16_t error = XLERR_NA;
     bool ok = Framed(
@@ -72,7 +80,11 @@ XLOPER* LuFunction(LuResult which, XLOPER* timePoints, XLOPER* k, XLOPER* values
         case LuResult::Phase: SetResult(single, c.phase); return &single;
         case LuResult::Both:
         default:
-            pair.xltype = XLTYPE_MULTI;  // static: the host must not free it
+            // Static elements, no free flag: neither the host nor the add-in frees them.
+            pair.xltype = XLTYPE_MULTI;
+            pair.val.array.lparray = cells;
+            pair.val.array.rows = 1;
+            pair.val.array.columns = 2;
             SetResult(pair.At(0, 0), c.power);
             SetResult(pair.At(0, 1), c.phase);
             return &pair;

@@ -73,6 +73,16 @@ const std::string& XLL::ModulePath() {
     return m_modulePath;
 }
 
+uint64_t XLL::MainWindow() {
+    if (m_mainWindow == 0) {
+        XlValue h = XlCallResult(xlGetHwnd);
+        // An integer (16 bits, possibly negative) or a number.
+        long low = h.Is(XLTYPE_INT) ? h.val.w : h.Is(XLTYPE_NUM) ? static_cast<long>(h.Number()) : 0;
+        m_mainWindow = ChannelWindows().FindByClassAndLowBits("XLMAIN", static_cast<uint16_t>(low & 0xFFFF));
+    }
+    return m_mainWindow;
+}
+
 // ---- frame ------------------------------------------------------------------------------------------
 
 void XLL::PrepareHost() {

@@ -66,6 +66,10 @@ public:
     XlFunctionEntry* FindEntry(const char* procedure);
     double RegisterIdOf(const char* procedure);
     bool HooksInstalled() const { return m_hooksInstalled; }
+    // The host's main window: the host gives only the low 16 bits of its handle (xlGetHwnd); the
+    // window is the first top-level window of class "XLMAIN" with those bits. Found once; 0 when
+    // there is none.
+    uint64_t MainWindow();
 
     // Stored command id between xlPreExecuteCommand and xlExecuteCommand.
     int StoredCommand() const { return m_storedCommand; }
@@ -108,6 +112,7 @@ private:
     bool m_channel = false;
     int m_storedCommand = 0;
     bool m_oleReached = false;
+    uint64_t m_mainWindow = 0;
 };
 
 // The standard registration table of the add-in (ten rows and an empty one).
