@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "sheets/xlm/documents.h"
+#include "sheets/xlm/documents_model.h"
 #include "sheets/xlm/startup.h"
 
 namespace app {
@@ -32,6 +33,10 @@ Session::Session(const SessionOptions& options) {
   // The application publishes itself as the running instance when it starts; a second host on
   // the same settings folder finds the first one already there.
   xlm::Host::Get().PublishRunningInstance();
+  xlm::InstallModelDocuments();
+  // The application starts with an empty workbook, as a spreadsheet program does.
+  std::string error;
+  if (!xlm::Host::Get().documents->New(error)) xlm::Host::Get().report(error);
   std::signal(SIGINT, OnInterrupt);  // Ctrl-C is the ESC key: the running command may stop
   if (options.loadStartupList) OpenStartupList();
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/windows.h"
+#include "sheets/xlm/documents.h"
 #include "xll/xlcall.h"
 
 namespace xlm {
@@ -180,6 +181,7 @@ class Host {
 
   // -- workbooks (installed by the sheet engine's glue) --
   Documents* documents = nullptr;
+  std::unique_ptr<Documents> ownedDocuments;  // closed after the add-ins
 
  private:
   HostOptions options_;

@@ -1,0 +1,64 @@
+// The workbooks of the host over the sheet engine's workbook model.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "sheets/model/model.h"
+#include "sheets/xlm/documents.h"
+#include "xll/xlcall.h"
+
+namespace xlm {
+
+class ModelDocuments : public Documents {
+ public:
+  explicit ModelDocuments(sheets::SheetLimits limits);
+  ~ModelDocuments() override;
+
+  int Handle(Call& c) override;
+  bool Open(const std::string& path, std::string& error) override;
+  bool New(std::string& error) override;
+  bool Save(const std::string& path, std::string& error) override;
+  bool Close(std::string& error) override;
+  bool Select(const std::string& ref, std::string& error) override;
+  bool ActivateSheet(const std::string& sheet, std::string& error) override;
+  std::string ActiveSheetKey() const override;
+  std::vector<std::string> WorkbookNames() const override;
+
+  // ---- for the function handlers ----
+  sheets::Workbook* ActiveBook() const;
+  sheets::Sheet* ActiveSheet() const;
+  sheets::Workbook* FindBook(const std::string& name) const;
+  sheets::Workbook& AddBook(std::unique_ptr<sheets::Workbook> book);
+  // Makes book and its sheet `index` active, running the sheet hooks when the sheet changes.
+  void Activate(sheets::Workbook* book, std::size_t index);
+  void CloseBook(sheets::Workbook* book);
+  XL_SHEET_ID IdOf(const sheets::Sheet* sheet);
+  sheets::Sheet* SheetOf(XL_SHEET_ID id) const;
+  static std::string KeyOf(const sheets::Sheet* sheet);  // "[Book]Sheet"
+  // The sheet named "[Book]Sheet", "Sheet" (active workbook) or "" (active sheet).
+  sheets::Sheet* FindSheet(const std::string& key) const;
+  const sheets::SheetLimits& Limits() const { return limits_; }
+  std::string NextBookName();
+
+  // A copied range waiting for PASTE.SPECIAL.
+  struct Clip {
+    XL_SHEET_ID sheet = 0;
+    sheets::RangeAddress range;
+    bool active = false;
+  } clip;
+
+ private:
+  sheets::SheetLimits limits_;
+  std::vector<std::unique_ptr<sheets::Workbook>> books_;  // in order of opening
+  sheets::Workbook* active_ = nullptr;
+  std::map<const sheets::Sheet*, XL_SHEET_ID> ids_;
+  XL_SHEET_ID nextId_ = 1;
+  int untitled_ = 0;
+};
+
+// Installs the model's workbooks into the host (replacing any).
+void InstallModelDocuments();
+
+}  // namespace xlm
