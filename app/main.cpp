@@ -42,7 +42,8 @@ const char* kUsage =
     "  script FILE|-                run host actions from FILE or standard input\n"
     "                               (quelstat script --help lists them)\n"
 #ifdef QUELSTAT_HAVE_SHOW
-    "  show FILE [--sheet NAME]     print a sheet of a workbook as text\n"
+    "  show FILE [--sheet NAME] [--names] [--charts]\n"
+    "                               print a sheet of a workbook as text\n"
 #endif
     "  --version                    print the program version\n"
     "\n"
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
     return status;
   }
 #ifdef QUELSTAT_HAVE_SHOW
-  if (command == "show") return sheets::ShowCommand(rest, std::cout, std::cerr);
+  if (command == "show") return sheets::RunShowCommand(rest, std::cout, std::cerr);
 #endif
   return Usage("unknown command " + command);
 }

@@ -4,12 +4,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <deque>
+#include <optional>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "app/commands.h"
+#include "platform/fileutil.h"
+#include "platform/msgbox.h"
 #include "platform/windows.h"
 #include "sheets/xlm/documents.h"
 #include "sheets/xlm/values.h"
@@ -30,19 +35,24 @@ const char* ScriptHelp() {
          "  select REF           select a cell or range: A1, B2:C9, Sheet1!A1\n"
          "  command ID           run the menu command with this id, as choosing its item\n"
          "  tool TOOLBAR N       click button N of a toolbar (separators count)\n"
-         "  macro TEXT           evaluate a macro call, e.g. QUELSTAT.COMMAND(1026)\n"
+         "  macro TEXT           run a macro as a menu item does, e.g. QUELSTAT.COMMAND(1026)\n"
+         "  evaluate TEXT        print the value of a call of a registered function\n"
          "  menu                 print the menu bars and toolbars as installed\n"
          "  status               print the status bar text\n"
          "  addins [--enable|--disable]\n"
          "                       show or change whether the add-in opens at start-up\n"
          "  save [FILE]          save the active workbook (to FILE)\n"
          "  close                close the active workbook\n"
+         "  answer BUTTON        answer the next message box with BUTTON (ok, cancel, yes,\n"
+         "                       no, retry, abort, ignore); unanswered boxes take their\n"
+         "                       first button\n"
          "  echo TEXT            print TEXT\n"
          "  wait MS              answer other programs for MS milliseconds\n"
          "  quit                 end the script (and the host)\n"
          "\n"
-         "A failing action prints \"quelstat: line N: ...\" on standard error and the script\n"
-         "goes on; the exit status is then 1.\n";
+         "Message boxes are printed on standard error as \"CAPTION: TEXT\". A failing action\n"
+         "prints \"quelstat: line N: ...\" on standard error and the script goes on; the exit\n"
+         "status is then 1 (130 when Ctrl-C ended it).\n";
 }
 
 namespace {
@@ -51,6 +61,7 @@ namespace {
 class LineReader {
  public:
   explicit LineReader(int fd) : fd_(fd) {}
+  bool interrupted = false;
   bool Next(std::string& line) {
     for (;;) {
       std::size_t nl = buffer_.find('\n');
@@ -66,7 +77,13 @@ class LineReader {
         buffer_.clear();
         return true;
       }
-      platform::WaitReadable(fd_, -1);
+      if (!platform::WaitReadable(fd_, -1)) {
+        if (xlm::g_escSignal) {  // Ctrl-C while waiting: the script ends
+          interrupted = true;
+          return false;
+        }
+        continue;
+      }
       char chunk[4096];
       ssize_t n = ::read(fd_, chunk, sizeof chunk);
       if (n < 0 && errno == EINTR) continue;
@@ -83,6 +100,34 @@ class LineReader {
   std::string buffer_;
   bool eof_ = false;
 };
+
+// Answers queued by "answer", taken by the message boxes in order.
+struct Answers {
+  std::deque<int> queue;
+  platform::MessageBoxHandler previous;
+};
+
+std::optional<int> ButtonOf(const std::string& word) {
+  static const std::pair<const char*, int> names[] = {
+      {"ok", platform::IDOK},       {"cancel", platform::IDCANCEL}, {"yes", platform::IDYES},
+      {"no", platform::IDNO},       {"retry", platform::IDRETRY},   {"abort", platform::IDABORT},
+      {"ignore", platform::IDIGNORE}};
+  for (const auto& [name, id] : names)
+    if (platform::EqualNoCase(word, name)) return id;
+  return std::nullopt;
+}
+
+// The buttons a message box style offers.
+std::vector<int> ButtonsOf(unsigned style) {
+  switch (style & platform::MB_TYPEMASK) {
+    case platform::MB_OKCANCEL: return {platform::IDOK, platform::IDCANCEL};
+    case platform::MB_ABORTRETRYIGNORE: return {platform::IDABORT, platform::IDRETRY, platform::IDIGNORE};
+    case platform::MB_YESNOCANCEL: return {platform::IDYES, platform::IDNO, platform::IDCANCEL};
+    case platform::MB_YESNO: return {platform::IDYES, platform::IDNO};
+    case platform::MB_RETRYCANCEL: return {platform::IDRETRY, platform::IDCANCEL};
+    default: return {platform::IDOK};
+  }
+}
 
 std::string Trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t");
@@ -103,6 +148,21 @@ int RunScript(Session& session, const std::string& file, std::ostream& out, std:
   }
   LineReader reader(fd);
   xlm::Host& host = session.Host();
+  Answers answers;
+  answers.previous = platform::SetMessageBoxHandler(
+      [&answers, &err](const std::string& caption, const std::string& text, unsigned style, unsigned) {
+        err << caption << ": " << text << "\n";
+        err.flush();
+        std::vector<int> buttons = ButtonsOf(style);
+        if (answers.queue.empty()) return buttons.front();
+        int answer = answers.queue.front();
+        answers.queue.pop_front();
+        if (std::find(buttons.begin(), buttons.end(), answer) == buttons.end()) {
+          err << "quelstat: the message box has no such button; answered with its first\n";
+          return buttons.front();
+        }
+        return answer;
+      });
   int status = 0;
   int lineNo = 0;
   std::string line;
@@ -126,6 +186,13 @@ int RunScript(Session& session, const std::string& file, std::ostream& out, std:
       host.PrintMenus(out);
     } else if (verb == "status") {
       out << (host.statusShown ? host.statusText : std::string()) << "\n";
+    } else if (verb == "answer") {
+      if (std::optional<int> b = ButtonOf(rest)) {
+        answers.queue.push_back(*b);
+      } else {
+        error = "answer takes ok, cancel, yes, no, retry, abort or ignore";
+        ok = false;
+      }
     } else if (verb == "echo") {
       out << rest << "\n";
     } else if (verb == "wait") {
@@ -151,6 +218,8 @@ int RunScript(Session& session, const std::string& file, std::ostream& out, std:
         ok = ClickTool(host, Trim(rest.substr(0, space)), std::atoi(rest.c_str() + space + 1), error);
       }
     } else if (verb == "macro") {
+      ok = host.RunMacro(rest, error);
+    } else if (verb == "evaluate") {
       xlm::HostValue v;
       ok = host.Evaluate(rest, &v.v, error);
       if (ok) out << xlm::Display(&v.v) << "\n";
@@ -192,6 +261,11 @@ int RunScript(Session& session, const std::string& file, std::ostream& out, std:
     }
   }
   if (fd != 0) ::close(fd);
+  platform::SetMessageBoxHandler(answers.previous);
+  if (reader.interrupted) {
+    xlm::g_escSignal = 0;
+    return 130;
+  }
   return status;
 }
 

@@ -21,7 +21,9 @@ std::filesystem::path SettingsFolder() {
 std::filesystem::path RunFolder() {
   std::filesystem::path run = SettingsFolder() / "run";
   std::error_code ec;
-  std::filesystem::create_directories(run, ec);
+  if (std::filesystem::create_directories(run, ec))
+    // Only this user's programs may reach the windows and objects published here.
+    std::filesystem::permissions(run, std::filesystem::perms::owner_all, ec);
   return run;
 }
 

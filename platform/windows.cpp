@@ -159,6 +159,13 @@ bool ReadFrame(int fd, std::string& bytes, Clock::time_point deadline, bool serv
 int ServeOne(int listenFd) {
   int c = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
   if (c < 0) return 0;
+  // Requests are answered for programs of the same user only.
+  ucred peer{};
+  socklen_t len = sizeof peer;
+  if (::getsockopt(c, SOL_SOCKET, SO_PEERCRED, &peer, &len) != 0 || peer.uid != ::getuid()) {
+    ::close(c);
+    return 0;
+  }
   const detail::EndpointHandler* handler = nullptr;
   for (auto& [name, ep] : Endpoints())
     if (ep.fd == listenFd) handler = &ep.handler;
@@ -480,7 +487,17 @@ int PumpMessages(int timeoutMs) {
 bool WaitReadable(int fd, int timeoutMs) {
   auto deadline = timeoutMs < 0 ? Clock::time_point::max()
                                 : Clock::now() + std::chrono::milliseconds(timeoutMs);
-  return WaitServing(fd, POLLIN, deadline);
+  for (;;) {
+    std::vector<pollfd> fds;
+    fds.push_back(pollfd{fd, POLLIN, 0});
+    for (auto& [name, ep] : Endpoints()) fds.push_back(pollfd{ep.fd, POLLIN, 0});
+    int timeout = deadline == Clock::time_point::max() ? -1 : Remaining(deadline);
+    int n = ::poll(fds.data(), fds.size(), timeout);
+    if (n <= 0) return false;  // timed out, or interrupted by a signal
+    for (std::size_t i = 1; i < fds.size(); ++i)
+      if (fds[i].revents & POLLIN) ServeOne(fds[i].fd);
+    if (fds[0].revents) return true;
+  }
 }
 
 }  // namespace platform

@@ -54,7 +54,8 @@ std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t
 // (0: do not wait). Returns how many were answered.
 int PumpMessages(int timeoutMs);
 // Waits until fd is readable (or timeoutMs passes, -1 = forever), answering messages from other
-// processes meanwhile. Returns true when fd is readable.
+// processes meanwhile. Returns true when fd is readable; false on timeout or when a signal
+// interrupted the wait.
 bool WaitReadable(int fd, int timeoutMs = -1);
 
 // ---- services used by the automation layer (platform/automation.cpp) ----

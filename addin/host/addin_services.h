@@ -27,6 +27,9 @@ struct AddinServices {
     std::function<void(int id, ActiveReport& report)> reportCommand;
     // Help-card and tutorial actions (400 Getting Started, 500 tutorials, step numbers).
     std::function<void(int id)> tutorial;
+    // The tutorial's step window: whether it is open, and closing it.
+    std::function<bool()> tutorialStepWindowOpen;
+    std::function<void()> closeTutorialStepWindow;
     // Load and save the remembered values of the parameter descriptors.
     std::function<void()> loadParameters;
     std::function<void()> saveParameters;

@@ -27,7 +27,8 @@ public:
 };
 
 // Finds the running application object of the given version (the one registered as running in this
-// settings folder), or null when none is registered.
+// settings folder), or null when none is registered. Without a connector set, the application that
+// loaded the add-in is reached through its own macro evaluation (EVALUATE) in this process.
 using AutomationConnector = std::unique_ptr<AutomationApp> (*)(int excelVersion);
 AutomationConnector SetAutomationConnector(AutomationConnector connector);
 std::unique_ptr<AutomationApp> ConnectRunningApplication(int excelVersion);

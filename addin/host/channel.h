@@ -26,6 +26,13 @@ public:
     virtual intptr_t Send(const std::string& title, unsigned message, uintptr_t wParam, intptr_t lParam, bool* found) = 0;
     // The first top-level window of class `className` whose handle has these low 16 bits; 0 when
     // there is none (or no window system).
+    // Makes `window` ignore (swallow) or again receive its non-client paint messages, which keeps
+    // the menu bar from flickering while the screen is not updated. False when not possible.
+    virtual bool SetNcPaintSwallowed(uint64_t window, bool swallow) {
+        (void)window;
+        (void)swallow;
+        return false;
+    }
     virtual uint64_t FindByClassAndLowBits(const std::string& className, uint16_t lowBits) {
         (void)className;
         (void)lowBits;

@@ -109,6 +109,26 @@ public:
         return w ? platform::SendMessage(w, message, wParam, lParam) : 0;
     }
 
+    bool SetNcPaintSwallowed(uint64_t window, bool swallow) override {
+        auto it = m_savedProcs.find(window);
+        if (swallow) {
+            if (it != m_savedProcs.end()) return true;  // already swallowing
+            platform::WindowProc old;
+            platform::WindowProc filter = [this, window](platform::WindowHandle h, std::uint32_t m, std::uintptr_t wp,
+                                                         std::intptr_t lp) -> std::intptr_t {
+                if (m == platform::WM_NCPAINT) return 0;
+                auto saved = m_savedProcs.find(window);
+                return saved != m_savedProcs.end() && saved->second ? saved->second(h, m, wp, lp) : 0;
+            };
+            old = platform::SetWindowProc(window, filter);
+            m_savedProcs[window] = old;
+            return true;
+        }
+        if (it == m_savedProcs.end()) return false;
+        platform::SetWindowProc(window, it->second);
+        m_savedProcs.erase(it);
+        return true;
+    }
     uint64_t FindByClassAndLowBits(const std::string& className, uint16_t lowBits) override {
         for (platform::WindowHandle w : platform::EnumWindows())
             if ((w & 0xFFFF) == lowBits && platform::GetClassName(w) == className) return w;
@@ -117,6 +137,7 @@ public:
 
 private:
     std::map<std::string, platform::WindowHandle> m_windows;
+    std::map<uint64_t, platform::WindowProc> m_savedProcs;
 };
 
 AutoVariant FromVariant(const platform::Variant& v) {

@@ -143,7 +143,15 @@ void XllQuelstat::TCard(int id) {
         Services().tutorial(id);
         return;
     }
-    NotAvailable(id == 500 ? "Tutorials" : "Getting Started");
+    NotAvailable(id == 400 ? "Getting Started" : id == 500 ? "Tutorials" : "The tutorial");
+}
+
+bool XllQuelstat::TutorialStepWindowOpen() const {
+    return Services().tutorialStepWindowOpen && Services().tutorialStepWindowOpen();
+}
+
+void XllQuelstat::CloseTutorialStepWindow() {
+    if (Services().closeTutorialStepWindow) Services().closeTutorialStepWindow();
 }
 
 void XllQuelstat::SheetActivated() {

@@ -26,6 +26,8 @@ public:
     void TCard(int id) override;
     void SheetActivated() override;
     void SheetDeactivated() override;
+    bool TutorialStepWindowOpen() const override;
+    void CloseTutorialStepWindow() override;
 
     const std::string& ProgramFolder() const { return m_programFolder; }
     const std::string& SystemFolder() const { return m_systemFolder; }

@@ -97,6 +97,7 @@ void XLL::PrepareHost() {
         m_version = std::atoi(text.c_str());
         m_lastRow = m_version < 8 ? 0x3FFF : 0xFFFF;
         HostInfo().version = m_version;
+        if (m_version == 7) Guarded([&] { HostInfo().mainWindow = MainWindow(); });
         if (m_version < 7 || m_version > 9) {
             ShowMessage(57499, MB_OK | MB_ICONERROR, "%s", "95/97");
             ThrowMessage(57499, "%s", "95/97");
@@ -132,7 +133,7 @@ bool RunFramed(void (*op)(void*), void* context, uint16_t* error) {
 
 // ---- registration -----------------------------------------------------------------------------------
 
-void XLL::RegisterRow(XlFunctionEntry& row) {
+XlValue XLL::RegisterRow(XlFunctionEntry& row) {
     std::vector<XlValue> args;
     args.emplace_back(ModulePath());
     args.emplace_back(row.procedure);
@@ -156,6 +157,9 @@ void XLL::RegisterRow(XlFunctionEntry& row) {
     XlValue result;
     XlCallV(XLF_REGISTER, &result, static_cast<int>(ptrs.size()), ptrs.data());
     row.registerId = result.Is(XLTYPE_NUM) ? result.Number() : 0;
+    XlValue copy;
+    copy.CopyFrom(result, false);
+    return copy;
 }
 
 XlFunctionEntry* XLL::FindEntry(const char* procedure) {
@@ -177,8 +181,7 @@ XlValue XLL::AutoRegister(const std::string& name) {
         if (!t) continue;
         for (XlFunctionEntry* r = t; r->procedure; ++r) {
             if (!SameNoCase(r->procedure, name)) continue;
-            RegisterRow(*r);
-            result = XlValue(r->registerId);
+            result = RegisterRow(*r);
             break;
         }
         if (!result.Is(XLTYPE_ERR)) break;

@@ -79,7 +79,8 @@ public:
     void SetOleReached() { m_oleReached = true; }
 
     // ---- pieces of the life cycle ----------------------------------------------------------------
-    void RegisterRow(XlFunctionEntry& row);
+    // Registers one row and stores its register id; gives REGISTER's result.
+    XlValue RegisterRow(XlFunctionEntry& row);
     void UnregisterAll();
     void InstallSheetHooks(bool install);
     bool CreateChannel();

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "addin/host/automation.h"
+#include "addin/host/channel.h"
 #include "addin/host/exceptions.h"
 #include "addin/host/messages.h"
 #include "addin/host/xlcalls.h"
@@ -64,6 +65,11 @@ void XlStateScope::Apply() const {
         // The chart command bar follows screen updating (it would otherwise flash while charts are
         // written). A host without automation has no such bar to switch.
         XlHostInfo& host = HostInfo();
+        if (host.version == 7 && host.mainWindow) {
+            // Version 7 repaints its menu bar while the screen is off; its main window ignores
+            // non-client paints meanwhile.
+            ChannelWindows().SetNcPaintSwallowed(host.mainWindow, !m_screenUpdating);
+        }
         if (host.version >= 8 && host.automation) {
             try {
                 SetCommandBarEnabled(*host.automation, "Chart", m_screenUpdating);

@@ -13,6 +13,7 @@ class AutomationApp;
 struct XlHostInfo {
     int version = 0;                     // major version; 0 until read
     AutomationApp* automation = nullptr;  // connected automation object, if any
+    uint64_t mainWindow = 0;             // the host's main window, once found
 };
 XlHostInfo& HostInfo();
 

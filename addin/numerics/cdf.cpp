@@ -9,12 +9,17 @@
 // 1e-8 relative. Ranges: t in [-1e300, 1e300]; df of t in [1e-300, 1e10]; chi-square x and F f
 // in [0, 1e300]; other dfs in [1e-300, 1e300]; binomial s in [0, xn], xn in [1e-300, 1e300],
 // pr by the zero finder on [0, 1].
-// This version: the searched function is scaled by 1 / min(p, q) (search_scale); cumt forms
-// df / t^2 without overflow for |t| >= 1e150 and evaluates the tail from its logarithm when
-// that ratio underflows (the published t * t overflows beyond 1.3e154 and gives a zero tail,
-// wrong for df below about 2); an infinite chi-square argument gives the limit (the published gratio
-// would form inf - inf); which = 1 of cdfchi reports status 10 when gratio flags an error; cdfbin
-// which = 4 refines the smaller of pr and 1 - pr (see refine_small_probability).
+// This version:
+// - the searched function is scaled by 1 / min(p, q) (search_scale), so targets near 1e-300
+//   do not push the zero finder into subnormal arithmetic;
+// - cumt forms df / t^2 without overflow for |t| >= 1e150 and takes the tail from its logarithm
+//   when that ratio underflows (the published t * t overflows beyond 1.3e154 and gives a zero
+//   tail, wrong for df below about 2);
+// - an infinite chi-square argument gives the limit (the published gratio forms inf - inf);
+// - which = 1 of cdfchi reports status 10 when gratio flags an error;
+// - cdfbin which = 4 refines the smaller of pr and 1 - pr (refine_small_probability);
+// - cdfbin which = 2 starts at min(5, xn): the published start of 5 lies outside the range
+//   [0, xn] for fewer than 5 trials, and the search would reject it instead of answering.
 #include "addin/numerics/cdf.h"
 
 #include <algorithm>
@@ -123,7 +128,9 @@ void cumt(double t, double df, double& cum, double& ccum) {
         if (xx < 1e-300) {
             const double a = 0.5 * df;
             const double lnx = std::log(df) - 2.0 * std::log(std::fabs(t));
-            const double tail = 0.5 * std::exp(a * lnx - std::log(a) - detail::betaln(a, 0.5));
+            // a B(a, 1/2) >= 1, so the exponent is at most a ln x: below -746 exp gives 0 anyway.
+            const double tail =
+                (a * lnx < -746.0) ? 0.0 : 0.5 * std::exp(a * lnx - std::log(a) - detail::betaln(a, 0.5));
             if (t <= 0.0) {
                 cum = tail;
                 ccum = 1.0 - tail;
@@ -530,7 +537,7 @@ void cdfbin(int& which, double& p, double& q, double& s, double& xn, double& pr,
     if (which == 1) {
         cumbin(s, xn, pr, ompr, p, q);
     } else if (which == 2) {
-        s = 5.0;
+        s = std::min(5.0, xn);  // the usual start of 5 would lie outside [0, xn] for xn < 5
         const auto o = detail::dinvr(range(0.0, xn), s, [&](double v) {
             double cum, ccum;
             cumbin(v, xn, pr, ompr, cum, ccum);

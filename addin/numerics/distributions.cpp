@@ -241,7 +241,11 @@ double BinomialProportionBound(double p, double n, double s, Tail tail) {
 Interval BinomialProportionCI(double alpha, double n, double proportion, Tail tail) {
     if (!valid_tail(tail)) return {alpha, kNaN, kNaN};
     if (any_nan(alpha, n, proportion)) return {alpha, kNaN, kNaN};
-    const double s = n * proportion;
+    // s is a count: n x (s / n) misses the integer by a rounding (24354 * (1 / 156346) * ...),
+    // and a count of 24353.999999999996 would move the discrete tail by a whole term. Products
+    // within 1e-9 of an integer are that integer.
+    double s = n * proportion;
+    if (std::fabs(s - std::round(s)) <= 1e-9 * std::fmax(1.0, std::fabs(s))) s = std::round(s);
     const double a = (tail == kTwoSided) ? alpha / 2.0 : alpha;
     double attained = 0.0;
     double lower = 0.0;

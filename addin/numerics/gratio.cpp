@@ -9,7 +9,8 @@
 // This version: for a >= 20, 1 - x/a and x/a - 1 - ln(x/a) are formed from (x - a) / a rather
 // than from the rounded ratio x/a, whose rounding error is multiplied by a in Temme's
 // exponent (a relative 4e-12 at a = 5e6 otherwise). ans = 2 signals the published error returns (negative arguments, both zero,
-// or an indeterminate result for a above about 6.6e28 with x close to a).
+// or an indeterminate result for a above about 6.6e28 with x close to a). Series and fractions
+// stop after 1e5 terms, a safety stop that no usable argument reaches.
 #include <algorithm>
 #include <cmath>
 
@@ -26,6 +27,7 @@ constexpr double kAlog10 = 2.30258509299405;           // ln 10
 constexpr double kRt2PiInv = 0.398942280401433;        // 1 / sqrt(2 pi)
 constexpr double kRtPi = 1.77245385090552;             // sqrt(pi)
 constexpr double kThird = 0.333333333333333;
+constexpr double kMaxIterations = 1.0e5;  // terms of any series or fraction (a safety stop)
 
 // Coefficients of Temme's expansion: c_k(z) = sum d_k[j] z^j (constant term listed first).
 constexpr double kD0[] = {0.833333333333333e-01, -0.148148148148148e-01, 0.115740740740741e-02,
@@ -136,7 +138,7 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
             a2n = a2nm1 + cma * a2n;
             b2n = b2nm1 + cma * b2n;
             an0 = a2n / b2n;
-        } while (std::fabs(an0 - am0) >= tol * an0);
+        } while (std::fabs(an0 - am0) >= tol * an0 && c < kMaxIterations);
         from_q(r * an0);
     };
 
@@ -159,7 +161,7 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
                 c = -(c * (x / an));
                 t = c / (a + an);
                 sum += t;
-            } while (std::fabs(t) > tol);
+            } while (std::fabs(t) > tol && an < kMaxIterations);
             const double j = a * x * ((sum / 6.0 - 0.5 / (a + 2.0)) * x + 1.0 / (a + 1.0));
             const double z = a * std::log(x);
             const double h = gam1(a);
@@ -308,7 +310,7 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
         }
         if (n > 20) n = 20;
         double sum = t;
-        while (std::fabs(t) > acc) {
+        while (std::fabs(t) > acc && amn > -kMaxIterations) {
             amn -= 1.0;
             t *= amn / x;
             sum += t;
@@ -336,7 +338,7 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
         apn += 1.0;
         t *= x / apn;
         sum += t;
-    } while (t > tol);
+    } while (t > tol && apn < a + kMaxIterations);
     // Add the stored leading terms, smallest first.
     for (int m = n - 1; m >= 1; --m) sum += wk[m - 1];
     from_p((r / a) * (1.0 + sum));

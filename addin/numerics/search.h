@@ -138,7 +138,23 @@ SearchOutcome dzror(double xxlo, double xxhi, double abstol, double reltol, doub
 // Solves f(x) = 0 for monotone f, starting from x. Raises "error in iterative routine" when
 // small <= x <= big does not hold.
 template <class F>
-SearchOutcome dinvr(const SearchRange& r, double& x, F&& f) {
+SearchOutcome dinvr(const SearchRange& r, double& x, F&& function) {
+    // The zero finder starts by evaluating both ends of the bracket the stepping search has
+    // just evaluated; remembering the last few values saves those repeats (same values, same
+    // iterates).
+    struct Remembered {
+        double x, fx;
+    } memo[3];
+    int stored = 0, next = 0;
+    auto f = [&](double v) {
+        for (int i = 0; i < stored; ++i)
+            if (memo[i].x == v) return memo[i].fx;
+        const double fv = function(v);
+        memo[next] = {v, fv};
+        next = (next + 1) % 3;
+        if (stored < 3) ++stored;
+        return fv;
+    };
     SearchOutcome out;
     if (!(r.small <= x && x <= r.big)) RaiseIterativeRoutineError();
     const double xsave = x;
@@ -146,10 +162,11 @@ SearchOutcome dinvr(const SearchRange& r, double& x, F&& f) {
     const double fbig = f(r.big);
     const bool qincr = fbig > fsmall;
     if (qincr) {
-        if (fsmall > 0.0) { out.status = -1; out.qleft = true; out.qhi = true; x = r.small; return out; }
+        // x is left at big, the last point evaluated, as the published routine leaves it.
+        if (fsmall > 0.0) { out.status = -1; out.qleft = true; out.qhi = true; x = r.big; return out; }
         if (fbig < 0.0) { out.status = -1; out.qleft = false; out.qhi = false; x = r.big; return out; }
     } else {
-        if (fsmall < 0.0) { out.status = -1; out.qleft = true; out.qhi = false; x = r.small; return out; }
+        if (fsmall < 0.0) { out.status = -1; out.qleft = true; out.qhi = false; x = r.big; return out; }
         if (fbig > 0.0) { out.status = -1; out.qleft = false; out.qhi = true; x = r.big; return out; }
     }
     x = xsave;

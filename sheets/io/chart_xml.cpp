@@ -164,9 +164,11 @@ std::optional<Chart> ParseChartXml(const XmlNode& space, std::string* user_shape
     s.y_values = DataRef(ser->Child(chart.type == ChartType::Scatter ? "yVal" : "val"));
     if (auto* m = ser->Child("marker"))
       if (auto* sym = m->Child("symbol")) s.marker = MarkerStyle(IndexOf(kMarkers, sym->AttrOr("val", "auto"), 0));
-    if (auto* sp = ser->Child("spPr"))
-      if (auto* ln = sp->Child("ln"))
-        if (ln->Child("noFill")) s.line = false;
+    // Only scatter and line series are lines; the outline of bars and areas is another matter.
+    if (chart.type == ChartType::Scatter || chart.type == ChartType::Line)
+      if (auto* sp = ser->Child("spPr"))
+        if (auto* ln = sp->Child("ln"))
+          if (ln->Child("noFill")) s.line = false;
     s.smooth = BoolVal(ser->Child("smooth"), false);
     for (auto* t : ser->ChildrenNamed("trendline")) {
       Trendline tr;

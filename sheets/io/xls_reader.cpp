@@ -123,10 +123,11 @@ class CompoundFile {
   std::string ReadChain(uint32_t sid, const std::vector<uint32_t>& fat, bool mini, uint64_t size) {
     std::string out;
     size_t unit = mini ? (size_t(1) << mini_shift_) : sector_;
-    uint64_t count = 0;
-    uint64_t max_links = mini ? mini_stream_.size() / unit + 1 : sectors_ + 1;
+    std::vector<bool> visited(fat.size(), false);
     while (sid != 0xFFFFFFFE && out.size() < size) {
-      if (sid >= fat.size() || ++count > max_links) throw FormatError("compound file with a damaged sector chain");
+      // A sector met twice means the chain loops.
+      if (sid >= fat.size() || visited[sid]) throw FormatError("compound file with a damaged sector chain");
+      visited[sid] = true;
       if (mini) {
         size_t off = size_t(sid) * unit;
         if (off + unit > mini_stream_.size()) throw FormatError("compound file mini sector beyond the mini stream");

@@ -5,6 +5,7 @@
 // into the cell store, and only the sheet's other elements are kept as trees.
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -199,11 +200,16 @@ class SstHandler : public XmlHandler {
     else if (n == "si") {
       in_si_ = false;
       if (r_.sst_offsets_.size() > limits::kMaxSharedStrings) throw FormatError("too many shared strings");
-      std::string text = DecodeOoxmlText(cur_);
-      if (text.size() > limits::kMaxStringBytes)
+      std::string decoded;
+      const std::string* text = &cur_;
+      if (cur_.find("_x") != std::string::npos) {
+        decoded = DecodeOoxmlText(cur_);
+        text = &decoded;
+      }
+      if (text->size() > limits::kMaxStringBytes)
         throw FormatError("shared string " + std::to_string(r_.sst_offsets_.size() - 1) + " is longer than " +
                           std::to_string(limits::kMaxStringBytes) + " bytes");
-      r_.sst_bytes_ += text;
+      r_.sst_bytes_ += *text;
       r_.sst_offsets_.push_back(r_.sst_bytes_.size());
     }
   }
@@ -295,6 +301,15 @@ class SheetHandler : public XmlHandler {
   }
 
  private:
+  static uint32_t FastUint(const char* s, const char* what) {
+    size_t len = std::strlen(s);
+    uint32_t v = 0;
+    auto res = std::from_chars(s, s + len, v);
+    if (res.ec != std::errc() || res.ptr != s + len)
+      throw FormatError("invalid " + std::string(what) + " \"" + std::string(s).substr(0, 40) + "\"");
+    return v;
+  }
+
   static const char* Attr(const char** attrs, std::string_view local) {
     for (const char** a = attrs; *a; a += 2)
       if (XmlLocalName(a[0]) == local) return a[1];
@@ -304,10 +319,9 @@ class SheetHandler : public XmlHandler {
   void StartRow(const char** attrs) {
     const char* r = Attr(attrs, "r");
     if (r) {
-      std::string s(r);
-      uint32_t n = ToUint(&s, 0, "row number");
+      uint32_t n = FastUint(r, "row number");
       if (n == 0 || n > lim_.rows)
-        throw FormatError("row " + s + " is beyond the sheet limits of " + std::to_string(lim_.rows) + " rows");
+        throw FormatError("row " + std::string(r).substr(0, 20) + " is beyond the sheet limits of " + std::to_string(lim_.rows) + " rows");
       row_ = n - 1;
     } else {
       row_ = started_row_ ? row_ + 1 : 0;
@@ -368,10 +382,9 @@ class SheetHandler : public XmlHandler {
       type_ = tv == "s" ? 's' : tv == "str" ? 'f' : tv == "inlineStr" ? 'i' : tv == "b" ? 'b' : tv == "e" ? 'e' : tv == "d" ? 'd' : 'n';
     }
     if (const char* s = Attr(attrs, "s")) {
-      std::string sv(s);
-      style_ = ToUint(&sv, 0, "cell style");
+      style_ = FastUint(s, "cell style");
       if (style_ >= r_.xf_map_.size() && !(style_ == 0 && r_.xf_map_.empty()))
-        throw FormatError("cell " + CellName(cell_) + " refers to missing cell format " + sv);
+        throw FormatError("cell " + CellName(cell_) + " refers to missing cell format " + std::to_string(style_));
     }
   }
 
@@ -509,6 +522,10 @@ void XlsxReader::ApplySheetView(Sheet& sheet, const XmlNode& views) {
   if (sel) {
     if (auto* ac = sel->Attr("activeCell"))
       if (auto a = ParseCellName(*ac, lim)) view.active_cell = *a;
+    // A selection of the active cell alone is what an empty selection means.
+    if (auto* sq = sel->Attr("sqref"); sq && ParseCellName(*sq, lim) == view.active_cell) sel = nullptr;
+  }
+  if (sel) {
     if (auto* sq = sel->Attr("sqref")) {
       std::string_view rest = *sq;
       while (!rest.empty() && view.selection.size() < 1000) {
@@ -659,8 +676,9 @@ void PlaceCorner(const Sheet& sheet, CellAddress origin, double dx, double dy, C
     dy -= h;
     ++cell.row;
   }
-  ox = std::max(0.0, dx);
-  oy = std::max(0.0, dy);
+  // Whole EMUs, as files store offsets, so that a save and a read give the same numbers.
+  ox = std::round(std::max(0.0, dx) * 12700) / 12700;
+  oy = std::round(std::max(0.0, dy) * 12700) / 12700;
 }
 
 void XlsxReader::ReadDrawing(Sheet& sheet, const std::string& part, SheetPreserved* keep) {
@@ -811,9 +829,11 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
   if (main_part.empty() || !Has(main_part)) throw FormatError("the package holds no workbook");
   std::string main_type = ContentType(main_part);
   FileFormat format = FileFormat::Xlsx;
-  if (main_type.find("macroEnabledTemplate") != std::string::npos) format = FileFormat::Xltm;
-  else if (main_type.find("macroEnabled") != std::string::npos) format = FileFormat::Xlsm;
-  else if (main_type.find("template") != std::string::npos) format = FileFormat::Xltx;
+  bool is_template = main_type.find("template") != std::string::npos;
+  bool macros = main_type.find("macroEnabled") != std::string::npos;
+  if (is_template && macros) format = FileFormat::Xltm;
+  else if (macros) format = FileFormat::Xlsm;
+  else if (is_template) format = FileFormat::Xltx;
   else if (main_type.find("spreadsheetml") == std::string::npos && main_type.find("sheet") == std::string::npos)
     throw FormatError("the package is not a workbook (main part of type \"" + main_type.substr(0, 80) + "\")");
 

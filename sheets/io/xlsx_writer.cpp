@@ -3,6 +3,7 @@
 // Parts the model holds are generated; parts and elements kept from the file the workbook was read
 // from are written back as they were, each in its place in the schema's element order.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <map>
 #include <set>
@@ -372,7 +373,8 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
     rels.push_back({drawing_rid, std::string(opc::kRelBase) + "drawing", "/" + drawing, ""});
   }
 
-  zip_.Begin(part, 6);
+  // Large parts are deflated at the fastest level: sheet XML compresses well at any level.
+  zip_.Begin(part, 1);
   XmlWriter w([this](std::string_view chunk) { zip_.Write(chunk); });
   w.Declaration();
   w.Start("worksheet");
@@ -400,7 +402,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
       const SheetView& v = sheet.view();
       w.Start("sheetViews");
       w.Start("sheetView");
-      if (v.selected || int(index) == int(book_.active_sheet())) w.Attr("tabSelected", "1");
+      if (v.selected) w.Attr("tabSelected", "1");
       if (!v.gridlines) w.Attr("showGridLines", "0");
       if (!v.headings) w.Attr("showRowColHeaders", "0");
       if (!v.zero_values) w.Attr("showZeros", "0");
@@ -501,7 +503,13 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
           ++row_it;
         }
       };
-      std::string cell_ref;
+      std::vector<std::string> letters;  // column letters, made once per column
+      std::string row_text;
+      char num[40];
+      auto append_uint = [&](std::string& out, uint64_t v) {
+        auto res = std::to_chars(num, num + sizeof num, v);
+        out.append(num, size_t(res.ptr - num));
+      };
       sheet.ForEachCell([&](uint32_t r, uint32_t c, const CellView& v) {
         if (int64_t(r) != open_row) {
           if (open_row >= 0) w.End("row");
@@ -509,31 +517,70 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
           open(r);
           open_row = r;
           if (row_it != sheet.rows().end() && row_it->first == r) ++row_it;
+          row_text.clear();
+          append_uint(row_text, uint64_t(r) + 1);
+          w.Raw("");  // closes the row's start tag
         }
-        w.Start("c");
-        cell_ref = ColumnLetters(c);
-        cell_ref += std::to_string(r + 1);
-        w.Attr("r", cell_ref);
-        if (v.format) w.Attr("s", int64_t(v.format));
+        if (c >= letters.size()) letters.resize(size_t(c) + 1);
+        if (letters[c].empty()) letters[c] = ColumnLetters(c);
+        // The hot path writes the cell directly: <c r="B7" s="3" t="s"><f>..</f><v>..</v></c>
+        std::string& out = w.buffer();
+        out += "<c r=\"";
+        out += letters[c];
+        out += row_text;
+        out += '"';
+        if (v.format) {
+          out += " s=\"";
+          append_uint(out, v.format);
+          out += '"';
+        }
         bool formula = v.HasFormula();
         switch (v.type) {
-          case ValueType::Text: w.Attr("t", formula ? "str" : "s"); break;
-          case ValueType::Boolean: w.Attr("t", "b"); break;
-          case ValueType::Error: w.Attr("t", "e"); break;
+          case ValueType::Text: out += formula ? " t=\"str\"" : " t=\"s\""; break;
+          case ValueType::Boolean: out += " t=\"b\""; break;
+          case ValueType::Error: out += " t=\"e\""; break;
           default: break;
         }
-        if (formula) w.TextElement("f", v.formula);
-        switch (v.type) {
-          case ValueType::Empty: break;
-          case ValueType::Number: w.TextElement("v", NumberText(v.number)); break;
-          case ValueType::Text:
-            if (formula) w.TextElement("v", EncodeOoxmlText(v.text));
-            else w.TextElement("v", std::to_string(map[v.text_id]));
-            break;
-          case ValueType::Boolean: w.TextElement("v", v.boolean ? "1" : "0"); break;
-          case ValueType::Error: w.TextElement("v", ErrorText(v.error)); break;
+        if (v.type == ValueType::Empty && !formula) {
+          out += "/>";
+        } else {
+          out += '>';
+          if (formula) {
+            out += "<f>";
+            XmlEscape(v.formula, out, false);
+            out += "</f>";
+          }
+          switch (v.type) {
+            case ValueType::Empty: break;
+            case ValueType::Number: {
+              out += "<v>";
+              if (v.number == 0) {
+                out += '0';
+              } else {
+                auto res = std::to_chars(num, num + sizeof num, v.number);
+                for (char* q = num; q < res.ptr; ++q)
+                  if (*q == 'e') *q = 'E';
+                out.append(num, size_t(res.ptr - num));
+              }
+              out += "</v>";
+              break;
+            }
+            case ValueType::Text:
+              out += "<v>";
+              if (formula) XmlEscape(NeedsOoxmlEncoding(v.text) ? EncodeOoxmlText(v.text) : std::string(v.text), out, false);
+              else append_uint(out, map[v.text_id]);
+              out += "</v>";
+              break;
+            case ValueType::Boolean: out += v.boolean ? "<v>1</v>" : "<v>0</v>"; break;
+            case ValueType::Error:
+              out += "<v>";
+              XmlEscape(ErrorText(v.error), out, false);
+              out += "</v>";
+              break;
+          }
+          out += "</c>";
         }
-        w.End("c");
+        if (out.size() > (1 << 16)) w.Flush();
       });
       if (open_row >= 0) w.End("row");
       flush_rows_before(UINT32_MAX);
@@ -614,7 +661,7 @@ void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
     if (name == "sheetViews") {
       w.Start("sheetViews");
       w.Start("sheetView");
-      if (sheet.view().selected || index == book_.active_sheet()) w.Attr("tabSelected", "1");
+      if (sheet.view().selected) w.Attr("tabSelected", "1");
       if (sheet.view().zoom != 100) w.Attr("zoomScale", int64_t(sheet.view().zoom));
       w.Attr("workbookViewId", "0");
       w.End("sheetView");
@@ -671,10 +718,10 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
         if (!win.show_horizontal_scroll) w.Attr("showHorizontalScroll", "0");
         if (!win.show_vertical_scroll) w.Attr("showVerticalScroll", "0");
         if (!win.show_tabs) w.Attr("showSheetTabs", "0");
-        w.Attr("xWindow", int64_t(win.x));
-        w.Attr("yWindow", int64_t(win.y));
-        w.Attr("windowWidth", int64_t(win.width > 0 ? win.width : 16384));
-        w.Attr("windowHeight", int64_t(win.height > 0 ? win.height : 8192));
+        if (win.x) w.Attr("xWindow", int64_t(win.x));
+        if (win.y) w.Attr("yWindow", int64_t(win.y));
+        if (win.width > 0) w.Attr("windowWidth", int64_t(win.width));
+        if (win.height > 0) w.Attr("windowHeight", int64_t(win.height));
         if (win.tab_ratio != 600) w.Attr("tabRatio", int64_t(win.tab_ratio));
         if (win.first_visible_tab && win.first_visible_tab < book_.sheet_count()) w.Attr("firstSheet", int64_t(win.first_visible_tab));
         if (win.active_sheet && win.active_sheet < book_.sheet_count()) w.Attr("activeTab", int64_t(win.active_sheet));
@@ -779,7 +826,7 @@ void PackageWriter::Write() {
   Override("xl/styles.xml", kCtStyles);
   wb_rels.push_back({NewId(wb_rels, counter), std::string(opc::kRelBase) + "styles", "styles.xml", ""});
   if (sst_.size() > 0) {
-    zip_.Begin("xl/sharedStrings.xml", 6);
+    zip_.Begin("xl/sharedStrings.xml", 1);
     XmlWriter w([this](std::string_view chunk) { zip_.Write(chunk); });
     w.Declaration();
     w.Start("sst");
@@ -793,7 +840,8 @@ void PackageWriter::Write() {
       bool edge_space = !t.empty() && (t.front() == ' ' || t.back() == ' ' || t.front() == '\n' || t.back() == '\n' ||
                                        t.front() == '\t' || t.back() == '\t');
       if (edge_space) w.Attr("xml:space", "preserve");
-      w.Text(EncodeOoxmlText(t));
+      if (NeedsOoxmlEncoding(t)) w.Text(EncodeOoxmlText(t));
+      else w.Text(t);
       w.End("t");
       w.End("si");
     }

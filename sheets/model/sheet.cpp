@@ -70,10 +70,16 @@ Sheet::Slot& Sheet::FindOrInsert(uint32_t row, uint32_t col) {
   s.row = row;
   s.type = uint8_t(ValueType::Empty);
   // A new cell takes the format of its row, else of its column, as a typed-in cell does.
-  auto r = rows_.find(row);
-  if (r != rows_.end() && r->second.format) s.format = *r->second.format;
-  else if (auto c = columns_.find(col); c != columns_.end() && c->second.format) s.format = *c->second.format;
+  if (!rows_.empty() || !columns_.empty()) {
+    auto r = rows_.find(row);
+    if (r != rows_.end() && r->second.format) s.format = *r->second.format;
+    else if (auto c = columns_.find(col); c != columns_.end() && c->second.format) s.format = *c->second.format;
+  }
   ++cell_count_;
+  if (it == v.end()) {
+    v.push_back(s);
+    return v.back();
+  }
   return *v.insert(it, s);
 }
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <ostream>
 
 namespace sheets {
 
@@ -81,6 +82,12 @@ std::string FormatConstant(const Value& value) {
     }
   }
   return {};
+}
+
+std::ostream& operator<<(std::ostream& out, const Value& value) {
+  if (value.type == ValueType::Empty) return out << "<empty>";
+  if (value.type == ValueType::Number) return out << FormatNumberLiteral(value.number);
+  return out << FormatConstant(value);
 }
 
 std::string_view TruncateUtf8(std::string_view text, size_t max_bytes) {

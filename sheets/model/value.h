@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,9 @@ std::string FormatNumberLiteral(double number);
 
 // A constant as written in a formula: 1.5, "a ""quoted"" text", TRUE, #N/A. Empty gives "".
 std::string FormatConstant(const Value& value);
+
+// Writes the value as a constant would be written (an empty value as "<empty>"), for messages and tests.
+std::ostream& operator<<(std::ostream& out, const Value& value);
 
 // Maximum bytes of UTF-8 text in one cell.
 inline constexpr size_t kMaxCellTextBytes = 32767;

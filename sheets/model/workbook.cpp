@@ -81,9 +81,11 @@ Sheet& Workbook::AddSheet(std::string_view name, SheetKind kind, size_t position
   auto sheet = std::make_unique<Sheet>(this, std::string(name), kind, limits_);
   if (position > sheets_.size()) position = sheets_.size();
   Sheet& ref = *sheet;
+  size_t old_count = sheets_.size();
   sheets_.insert(sheets_.begin() + std::ptrdiff_t(position), std::move(sheet));
+  // A sheet inserted before the active one moves it right; one added at the end does not.
   for (auto& w : windows_)
-    if (sheets_.size() > 1 && w.active_sheet >= position) ++w.active_sheet;
+    if (position < old_count && w.active_sheet >= position) ++w.active_sheet;
   dirty_ = true;
   return ref;
 }
@@ -147,9 +149,11 @@ Sheet& Workbook::AdoptSheet(std::unique_ptr<Sheet> sheet, const FormatTable& sou
   // The sheet keeps its own limits, so no cell is lost on the way.
   if (position > sheets_.size()) position = sheets_.size();
   Sheet& ref = *sheet;
+  size_t old_count = sheets_.size();
   sheets_.insert(sheets_.begin() + std::ptrdiff_t(position), std::move(sheet));
+  // A sheet inserted before the active one moves it right; one added at the end does not.
   for (auto& w : windows_)
-    if (sheets_.size() > 1 && w.active_sheet >= position) ++w.active_sheet;
+    if (position < old_count && w.active_sheet >= position) ++w.active_sheet;
   dirty_ = true;
   return ref;
 }

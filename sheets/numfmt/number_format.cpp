@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "sheets/model/constant.h"
@@ -242,6 +243,50 @@ std::string Group(const std::string& digits) {
   return out;
 }
 
+// Rounds a >= 0 to frac_digits decimals the way a spreadsheet does: on the 15 significant digits it
+// shows, half away from zero (so 1.005 gives 1.01 and 2.5 gives 3, where binary rounding would not).
+void RoundDecimal(double a, int frac_digits, std::string& int_part, std::string& frac_part) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.14e", a);
+  std::string digits;
+  const char* p = buf;
+  for (; *p && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9') digits += *p;
+  int exp = std::atoi(p + 1);
+  if (a == 0) exp = 0;
+  // digits[0] is the 10^exp digit; keep the digits down to 10^-frac_digits.
+  int keep = exp + 1 + frac_digits;
+  std::string kept;
+  if (keep <= 0) {
+    bool up = keep == 0 && digits[0] >= '5';
+    kept = up ? "1" : "0";
+    exp = up ? -frac_digits : exp;
+    if (!up) { int_part = "0"; frac_part = std::string(size_t(frac_digits), '0'); return; }
+    keep = 1;
+  } else if (keep >= int(digits.size())) {
+    kept = digits + std::string(size_t(keep) - digits.size(), '0');
+  } else {
+    kept = digits.substr(0, size_t(keep));
+    if (digits[size_t(keep)] >= '5') {
+      int i = keep - 1;
+      while (i >= 0 && kept[size_t(i)] == '9') kept[size_t(i--)] = '0';
+      if (i < 0) { kept.insert(kept.begin(), '1'); ++exp; }
+      else ++kept[size_t(i)];
+    }
+  }
+  // kept holds the digits from 10^exp down to 10^-frac_digits.
+  int int_len = int(kept.size()) - frac_digits;
+  if (int_len <= 0) {
+    int_part = "0";
+    frac_part = std::string(size_t(-int_len), '0') + kept;
+  } else {
+    int_part = kept.substr(0, size_t(int_len));
+    frac_part = kept.substr(size_t(int_len));
+  }
+  size_t nz = int_part.find_first_not_of('0');
+  int_part = nz == std::string::npos ? "0" : int_part.substr(nz);
+}
+
 struct NumberPattern {
   std::string prefix, suffix;  // literal text around the number
   int int_zeros = 0, int_hashes = 0, int_qs = 0;
@@ -357,11 +402,8 @@ std::string FormatWithPattern(double v, std::string_view s) {
     double r = std::round(a * std::pow(10.0, frac_digits)) / std::pow(10.0, frac_digits);
     if (r >= std::pow(10.0, int_digits)) { a /= std::pow(10.0, int_digits); exponent += int_digits; }
   }
-  char buf[400];
-  std::snprintf(buf, sizeof buf, "%.*f", frac_digits, a);
-  std::string num(buf);
-  std::string int_part = num.substr(0, num.find('.'));
-  std::string frac_part = num.find('.') == std::string::npos ? "" : num.substr(num.find('.') + 1);
+  std::string int_part, frac_part;
+  RoundDecimal(a, frac_digits, int_part, frac_part);
   // Optional decimals (#) drop trailing zeros; ? turns them into spaces.
   int keep = int(frac_part.size());
   while (keep > p.frac_zeros && frac_part[size_t(keep) - 1] == '0') --keep;

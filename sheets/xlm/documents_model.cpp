@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/fileutil.h"
+#include "sheets/io/workbook_io.h"
 #include "sheets/xlm/functions.h"
 
 namespace xlm {
@@ -49,6 +50,8 @@ Workbook& ModelDocuments::AddBook(std::unique_ptr<Workbook> book) {
 
 void ModelDocuments::Activate(Workbook* book, std::size_t index) {
   std::string before = ActiveSheetKey();
+  selectedObject.clear();
+  selectedItem.clear();
   active_ = book;
   if (book && index < book->sheet_count()) book->set_active_sheet(index);
   SheetChanged(before, ActiveSheetKey());
@@ -122,8 +125,38 @@ bool ModelDocuments::New(std::string& error) {
 }
 
 bool ModelDocuments::Open(const std::string& path, std::string& error) {
-  error = "cannot open " + path + ": this build reads no workbook files yet";
-  return false;
+  return OpenFile(path, false, error);
+}
+
+bool ModelDocuments::OpenFile(const std::string& path, bool editTemplate, std::string& error) {
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(path), ec);
+  if (ec) full = path;
+  // A workbook that is open already is shown again, not read a second time.
+  for (const auto& b : books_)
+    if (!b->path().empty() && std::filesystem::equivalent(b->path(), full, ec)) {
+      Activate(b.get(), b->active_sheet());
+      return true;
+    }
+  std::string ext = full.extension().string();
+  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  bool isTemplate = ext == ".xltx" || ext == ".xltm" || ext == ".xlt";
+  sheets::ReadOptions options;
+  options.text_limits = limits_;
+  try {
+    std::unique_ptr<Workbook> book =
+        isTemplate && !editTemplate ? sheets::NewWorkbookFromTemplate(full.string(), NextBookName(), options)
+                                    : sheets::ReadWorkbook(full.string(), options);
+    if (book->sheet_count() == 0) {
+      error = "cannot open " + path + ": it holds no sheet";
+      return false;
+    }
+    AddBook(std::move(book));
+    return true;
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  }
 }
 
 bool ModelDocuments::Save(const std::string& path, std::string& error) {
@@ -131,8 +164,18 @@ bool ModelDocuments::Save(const std::string& path, std::string& error) {
     error = "no workbook is open";
     return false;
   }
-  error = "cannot save " + (path.empty() ? active_->name() : path) + ": this build writes no workbook files yet";
-  return false;
+  std::string target = path.empty() ? active_->path() : path;
+  if (target.empty()) {
+    error = active_->name() + " has never been saved: give a file name";
+    return false;
+  }
+  try {
+    sheets::SaveWorkbook(*active_, target);
+    return true;
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  }
 }
 
 bool ModelDocuments::Close(std::string& error) {
@@ -191,6 +234,12 @@ RangeAddress FromXlRef(const XLREF& x) {
 }
 
 void MakeRef(ModelDocuments& d, XLOPER* out, Sheet* sheet, const std::vector<RangeAddress>& areas) {
+  // An area table holds 16-bit rows and 8-bit columns: cells beyond them cannot be referred to.
+  for (const RangeAddress& r : areas)
+    if (r.last.row > 0xFFFF || r.last.col > 0xFF) {
+      SetError(out, XLERR_REF);
+      return;
+    }
   std::vector<XLREF> refs;
   for (const RangeAddress& r : areas) refs.push_back(ToXlRef(r));
   SetRef(out, d.IdOf(sheet), refs);
@@ -557,6 +606,11 @@ int Evaluate(ModelDocuments& d, Call& c) {
 }
 
 int SelectRef(ModelDocuments& d, Call& c) {
+  if (std::optional<std::string> name = Text(c.Arg(0)); name && c.fn == XLC_SELECT) {
+    if (SelectObject(d, *name)) return c.Done();
+    // With a chart selected, a text names its items ("S9" is a series, not a cell).
+    if (!d.selectedObject.empty()) return c.Refuse();
+  }
   std::optional<Target> t = TargetOf(d, c.Arg(0));
   if (!t) {
     if (std::optional<std::string> text = Text(c.Arg(0))) t = ResolveText(d, *text, false);
@@ -566,6 +620,8 @@ int SelectRef(ModelDocuments& d, Call& c) {
   sheets::SheetView& v = t->sheet->view();
   v.selection = t->areas;
   v.active_cell = t->areas[0].first;
+  d.selectedObject.clear();
+  d.selectedItem.clear();
   if (std::optional<Target> active = TargetOf(d, c.Arg(1)); active && !active->areas.empty())
     v.active_cell = active->areas[0].first;
   return c.Done();
@@ -863,8 +919,10 @@ int ModelDocuments::Handle(Call& c) {
       return c.Done();
     }
     case XLC_OPEN: {
+      // OPEN(file, update_links, read_only, format, ..., editable = the 11th): a template opens
+      // as a new workbook made from it unless it is opened for editing.
       std::string error;
-      if (Open(Display(c.Arg(0)), error)) return c.Done();
+      if (OpenFile(Display(c.Arg(0)), Bool(c.Arg(10)).value_or(false), error)) return c.Done();
       c.host.report(error);
       return c.Refuse();
     }
@@ -936,7 +994,10 @@ int ModelDocuments::Handle(Call& c) {
     case XLC_WORKBOOK_MOVE: return WorkbookMove(*this, c);
     case XLC_HIDE: return HideWindow(*this, c, true);
     case XLC_UNHIDE: return HideWindow(*this, c, false);
-    case XLC_CLEAR: return Clear(*this, c);
+    case XLC_CLEAR: {
+      int rc = HandleEdit(*this, c);  // a selected chart item is deleted
+      return rc == XLRET_INVALID_FN ? Clear(*this, c) : rc;
+    }
     case XLC_ZOOM: return Zoom(*this, c);
     case XLC_VSCROLL: return Scroll(*this, c, true);
     case XLC_HSCROLL: return Scroll(*this, c, false);
@@ -944,7 +1005,7 @@ int ModelDocuments::Handle(Call& c) {
     case XLC_COPY: return Copy(*this, c);
     case XLC_PASTE_SPECIAL: return PasteSpecial(*this, c);
     case XLC_CANCEL_COPY: clip.active = false; return c.Done();
-    default: return XLRET_INVALID_FN;
+    default: return HandleEdit(*this, c);
   }
 }
 

@@ -26,6 +26,9 @@ class ModelDocuments : public Documents {
   std::string ActiveSheetKey() const override;
   std::vector<std::string> WorkbookNames() const override;
 
+  // Opens a workbook file; a template becomes a new untitled workbook unless editTemplate.
+  bool OpenFile(const std::string& path, bool editTemplate, std::string& error);
+
   // ---- for the function handlers ----
   sheets::Workbook* ActiveBook() const;
   sheets::Sheet* ActiveSheet() const;
@@ -42,6 +45,11 @@ class ModelDocuments : public Documents {
   const sheets::SheetLimits& Limits() const { return limits_; }
   std::string NextBookName();
 
+  // The drawing object selected on the active sheet ("Chart 1"), and the item of its chart that
+  // is selected ("S1", "S1T1", "Axis 1", "Plot"); empty when cells are selected.
+  std::string selectedObject;
+  std::string selectedItem;
+
   // A copied range waiting for PASTE.SPECIAL.
   struct Clip {
     XL_SHEET_ID sheet = 0;
@@ -57,6 +65,11 @@ class ModelDocuments : public Documents {
   XL_SHEET_ID nextId_ = 1;
   int untitled_ = 0;
 };
+
+// Editing, object and chart functions (documents_edit.cpp); XLRET_INVALID_FN for others.
+int HandleEdit(ModelDocuments& d, Call& c);
+// SELECT of a drawing object or chart item by name; false when the text names none.
+bool SelectObject(ModelDocuments& d, const std::string& name);
 
 // Installs the model's workbooks into the host (replacing any).
 void InstallModelDocuments();

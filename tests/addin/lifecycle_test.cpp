@@ -223,6 +223,22 @@ TEST_F(Lifecycle, ChannelWindowMessages) {
     auto evals = fake::host().CallsOf(XLF_EVALUATE);
     ASSERT_EQ(evals.size(), 1u);
     EXPECT_EQ(evals[0].args[0], "\"QUELSTAT.TCARD(30021)\"");
+
+    // With a tutorial step open, a later step closes it and runs directly.
+    bool open = true;
+    std::vector<int> ran;
+    Services().tutorialStepWindowOpen = [&] { return open; };
+    Services().closeTutorialStepWindow = [&] { open = false; };
+    Services().tutorial = [&](int id) { ran.push_back(id); };
+    fake::host().calls.clear();
+    windows->Send("QuelstatChannel", WM_TCARD, 30021, 0, &found);
+    EXPECT_FALSE(open);
+    EXPECT_EQ(ran, std::vector<int>{30021});
+    EXPECT_TRUE(fake::host().CallsOf(XLF_EVALUATE).empty());
+    open = true;
+    windows->Send("QuelstatChannel", WM_TCARD, 30019, 0, &found);  // not above 30019: through the host
+    EXPECT_TRUE(open);
+    EXPECT_EQ(fake::host().CallsOf(XLF_EVALUATE).size(), 1u);
 }
 
 TEST_F(Lifecycle, TestCommandDispatch) {
@@ -332,4 +348,31 @@ TEST_F(Lifecycle, MainWindowFromTheLowBitsOfItsHandle) {
     EXPECT_EQ(app->MainWindow(), 0x1234BEEFull);
     app->MainWindow();
     EXPECT_EQ(fake::host().CallsOf(xlGetHwnd).size(), 1u) << "found once";
+}
+
+TEST_F(Lifecycle, AutoRegisterGivesRegistersResultAndSearchesTheExtraTable) {
+    static XlFunctionEntry extra[] = {{"xlExtraProc", "A", 0, 0, 0, 0, 0}, {nullptr, nullptr, 0, 0, 0, 0, 0}};
+    struct WithExtra : XLL {
+        WithExtra() : XLL(1, 2, extra) {}
+    };
+    app.reset();
+    WithExtra withExtra;
+    fake::host().answers[XLF_REGISTER] = [](int, int, XLOPER** args, XLOPER* r) {
+        std::string proc(reinterpret_cast<char*>(args[1]->val.str + 1), args[1]->val.str[0]);
+        if (proc == "xlOnWindow") fake::SetError(r, XLERR_NUM);
+        else fake::SetNumber(r, 555);
+        return XLRET_SUCCESS;
+    };
+    EXPECT_EQ(withExtra.AutoRegister("XLONWINDOW").Type(), XLTYPE_ERR) << "REGISTER's own answer";
+    EXPECT_EQ(withExtra.AutoRegister("xlextraproc").Number(), 555);
+    EXPECT_EQ(withExtra.FindEntry("xlExtraProc")->registerId, 555);
+}
+
+TEST(AutoFree, ReleasesAnAddinOwnedArrayAndItsTexts) {
+    auto* v = new XlValue(XlValue::Array(2, 1));
+    v->At(0, 0).SetText("kept until the host is done");
+    v->At(1, 0).SetNumber(2);
+    ExportAutoFree(v);
+    EXPECT_TRUE(v->IsNil());
+    delete v;  // the sanitizer build checks that nothing leaked or was freed twice
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "addin/host/channel.h"
 #include "addin/host/exceptions.h"
 #include "addin/host/messages.h"
 #include "addin/host/shared.h"
@@ -197,4 +198,30 @@ TEST(DiagnosticLog, EntriesAreScrambledAndAppended) {
     LogEntry("lost");  // no folder: dropped without a failure
     unsetenv("QUELSTAT_HOME");
     std::filesystem::remove_all(dir);
+}
+
+namespace {
+struct PaintRecorder : LocalChannelWindows {
+    std::vector<std::pair<uint64_t, bool>> calls;
+    bool SetNcPaintSwallowed(uint64_t w, bool swallow) override {
+        calls.emplace_back(w, swallow);
+        return true;
+    }
+};
+}  // namespace
+
+TEST_F(Scopes, VersionSevenMainWindowIgnoresPaintWhileScreenIsOff) {
+    auto windows = std::make_shared<PaintRecorder>();
+    SetChannelWindowService(windows);
+    HostInfo().version = 7;
+    HostInfo().mainWindow = 77;
+    {
+        XlStateScope off(0, 0, false);
+        ASSERT_EQ(windows->calls.size(), 1u);
+        EXPECT_EQ(windows->calls[0], std::make_pair(uint64_t{77}, true));
+        { XlStateScope stillOff(false); }
+        EXPECT_EQ(windows->calls.size(), 1u) << "no change of screen updating, no change of the window";
+    }
+    HostInfo() = XlHostInfo();
+    SetChannelWindowService(nullptr);
 }

@@ -249,12 +249,77 @@ TEST_F(HostRun, ScriptRunsMenuCommandsAndReportsBadLines) {
   for (const char* verb : {"open FILE", "select REF", "command ID", "menu", "save [FILE]", "quit"})
     EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
 
-  Outcome r = Quelstat({"script", "-"}, "# about box\ncommand 10002\ncommand 20093\nfrobnicate\nquit\necho not reached\n");
+  Outcome r = Quelstat({"script", "-"}, "# about box\nanswer ok\ncommand 10002\ncommand 20093\nfrobnicate\n"
+                                         "answer maybe\nquit\necho not reached\n");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("line 3: no menu command 20093"), std::string::npos) << r.err;  // toolbar only
-  EXPECT_NE(r.err.find("line 4: unknown action \"frobnicate\""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Quelstat: Quelstat 1.61"), std::string::npos) << r.err;  // the About box
+  EXPECT_NE(r.err.find("line 6: answer takes"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("line 4: no menu command 20093"), std::string::npos) << r.err;  // toolbar only
+  EXPECT_NE(r.err.find("line 5: unknown action \"frobnicate\""), std::string::npos) << r.err;
   EXPECT_EQ(r.out.find("not reached"), std::string::npos);
 
   Outcome usage = Quelstat({"--excel-version", "x", "menu"});
   EXPECT_EQ(usage.status, 2);
+}
+
+TEST_F(HostRun, CtrlCEndsAWaitingScriptWithStatus130) {
+  int toHost[2];
+  ASSERT_EQ(::pipe(toHost), 0);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(toHost[0], 0);
+    ::close(toHost[1]);
+    int devnull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devnull, 1);
+    ::dup2(devnull, 2);
+    ::execl(QUELSTAT_EXE, QUELSTAT_EXE, "script", "-", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(toHost[0]);
+  // Wait until the host is up: its channel window is published in the run folder.
+  for (int i = 0; i < 200; ++i) {
+    bool up = false;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(home / "run", ec))
+      up = up || e.path().filename().string().find("QuelstatChannel") != std::string::npos;
+    if (up) break;
+    ::usleep(50000);
+  }
+  ::usleep(100000);
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(toHost[1]);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+}
+
+TEST_F(HostRun, ScriptOpensSelectsAndSavesWorkbooks) {
+  const std::string fixture = std::string(QUELSTAT_SOURCE) + "/tests/data/sheets/libreoffice-features.xlsx";
+  const std::string saved = (home / "copy.xlsx").string();
+  Outcome r = Quelstat({"script", "-"}, "open " + fixture + "\nselect Data!B2:B6\nsave " + saved +
+                                            "\nnew\nsave\nselect Nowhere!A1\nquit\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("line 5: Book"), std::string::npos) << r.err;  // never saved: needs a name
+  EXPECT_NE(r.err.find("line 6: \"Nowhere!A1\" is not a reference"), std::string::npos) << r.err;
+  Outcome shown = Quelstat({"show", saved});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("Glucose \xC2\xB5mol/L"), std::string::npos) << shown.out;
+  // The input was read, not written.
+  EXPECT_TRUE(std::filesystem::exists(fixture));
+  Outcome missing = Quelstat({"script", "-"}, "open " + (home / "none.xlsx").string() + "\n");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("none.xlsx"), std::string::npos) << missing.err;
+}
+
+TEST_F(HostRun, AddinsFailsWhenTheAddInCannotStartAndToolbarButtonsFollowTheirState) {
+  Outcome r = Quelstat({"--excel-version", "10", "addins"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("channel window is missing"), std::string::npos) << r.err;
+
+  Outcome t = Quelstat({"script", "-"}, "tool Report 4\ntool Report 3\ntool Nope 1\n");
+  EXPECT_EQ(t.status, 1);
+  EXPECT_NE(t.err.find("line 1: the toolbar \"Report\" is hidden"), std::string::npos) << t.err;
+  EXPECT_NE(t.err.find("line 2: the toolbar \"Report\" has no button at 3"), std::string::npos) << t.err;
+  EXPECT_NE(t.err.find("line 3: no toolbar \"Nope\""), std::string::npos) << t.err;
 }

@@ -35,7 +35,7 @@ TEST(Console, ErrorsStayOnTheirLine) {
     EXPECT_EQ(EvaluateConsoleLine("TP 1 x 0"), "error: not a number: 'x'");
     EXPECT_EQ(EvaluateConsoleLine("TP 1 2"), "error: TP takes 3 arguments, got 2");
     EXPECT_EQ(EvaluateConsoleLine("TP 1 2 0.5"), "error: TP: argument 3 must be an integer");
-    EXPECT_EQ(EvaluateConsoleLine("cdfbin 2 0.5 0.5 0 3 0.5 0.5"), "error: error in iterative routine");
+    EXPECT_EQ(EvaluateConsoleLine("cdfbin 2 0.5 0.5 0 nan 0.5 0.5"), "error: error in iterative routine");
     EXPECT_EQ(EvaluateConsoleLine(""), "");
     EXPECT_EQ(EvaluateConsoleLine("   # a comment"), "");
 }

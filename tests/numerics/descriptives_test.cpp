@@ -163,6 +163,15 @@ TEST(Percentiles, MeanAndMedianIntervals) {
     EXPECT_EQ(median.lower, 2.0);
     EXPECT_EQ(median.upper, 9.0);
     EXPECT_TRUE(std::isnan(Descriptives({1, 2, 3}).MedianCI(95).lower));
+    // Fewer than 5 values still have an interval where the confidence allows one: for three
+    // values at 50%, the smallest and the largest, attained alpha 2/8.
+    const Interval three = Descriptives({7, 3, 5}).MedianCI(50);
+    EXPECT_EQ(three.lower, 3.0);
+    EXPECT_EQ(three.upper, 7.0);
+    EXPECT_NEAR(three.alpha, 0.25, 1e-12);
+    const Interval four = Descriptives({4, 1, 3, 2}).PercentileCI(60, 40, 0);
+    EXPECT_EQ(four.lower, 2.0);  // qbinom(0.3, 4, 0.6) = 2
+    EXPECT_EQ(four.upper, 4.0);  // qbinom(0.7, 4, 0.6) + 1 = 4
 }
 
 TEST(Percentiles, PartitionedOrderStatisticsEqualTheSortedOnes) {

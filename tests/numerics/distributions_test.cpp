@@ -9,6 +9,7 @@
 #include "addin/numerics/cdf.h"
 #include "addin/numerics/distributions.h"
 #include "addin/numerics/numerics_error.h"
+#include "addin/numerics/search.h"
 
 namespace qs::numerics {
 namespace {
@@ -132,13 +133,36 @@ TEST(Binomial, ExactPValues) {
 }
 
 TEST(Binomial, QuantileMapsEveryFailureToNaN) {
-    // The search starts at 5, so fewer than 5 trials put the start outside its range.
-    EXPECT_TRUE(std::isnan(BinomialQuantile(0.05, 4, 0.5, kLowerTail)));
     EXPECT_TRUE(std::isnan(BinomialQuantile(1.5, 20, 0.5, kLowerTail)));
+    // Below P[X <= 0] = 1/16 the solution lies below the range [0, n].
+    EXPECT_TRUE(std::isnan(BinomialQuantile(0.05, 4, 0.5, kLowerTail)));
     const double s = BinomialQuantile(0.05, 20, 0.5, kLowerTail);
     EXPECT_GT(s, 5.0);
     EXPECT_LT(s, 6.0);  // qbinom(0.05, 20, 0.5) = 6
     EXPECT_NEAR(BinomialP(20, std::floor(s), 0.5, kLowerTail), 0.020694732666015625, 1e-12);
+}
+
+TEST(Binomial, QuantileWithFewerTrialsThanTheUsualStart) {
+    // n = 4, pr = 0.5: P[X <= k] = 1/16, 5/16, 11/16, 15/16, 1 for k = 0..4.
+    const double s = BinomialQuantile(0.5, 4, 0.5, kLowerTail);
+    EXPECT_GT(s, 1.0);
+    EXPECT_LT(s, 2.0);  // qbinom(0.5, 4, 0.5) = 2
+    int which = 1, status = 0;
+    double p = 0, q = 0, x = s, n = 4, pr = 0.5, ompr = 0.5, bound = 0;
+    cdfbin(which, p, q, x, n, pr, ompr, status, bound);
+    EXPECT_NEAR(p, 0.5, 1e-7);  // the continuous P[X <= s] solved
+    // n = 1: P[X <= s] runs from 1 - pr at s = 0 to 1 at s = 1.
+    const double one = BinomialQuantile(0.9, 1, 0.2, kLowerTail);
+    EXPECT_GT(one, 0.0);
+    EXPECT_LT(one, 1.0);
+    EXPECT_TRUE(std::isnan(BinomialQuantile(0.7, 1, 0.2, kLowerTail)));  // below P[X <= 0]
+    // Upper and two-sided tails hand the core 1 - alpha and alpha / 2.
+    EXPECT_GT(BinomialQuantile(0.1, 3, 0.5, kUpperTail), 2.0);  // P[X <= 2] = 7/8 < 0.9
+    EXPECT_LT(BinomialQuantile(0.5, 3, 0.5, kTwoSided), 1.0);   // 1/8 <= 0.25 < 1/2
+    // Non-integer n below 5 is searched on its own range as well.
+    const double frac = BinomialQuantile(0.5, 2.5, 0.5, kLowerTail);
+    EXPECT_GE(frac, 0.0);
+    EXPECT_LE(frac, 2.5);
 }
 
 TEST(Binomial, ProportionIntervalsAtTheEdges) {
@@ -171,6 +195,12 @@ TEST(Binomial, RankIntervalsCountFromZero) {
     const Interval few = BinomialRankCI(0.05, 5, 0.5, kTwoSided);
     EXPECT_EQ(few.alpha, 0.05);
     EXPECT_TRUE(std::isnan(few.lower) && std::isnan(few.upper));
+    // Fewer than 5 values at a confidence they can give: ranks 0 and 3 of 4, the whole sample,
+    // attained alpha P[X <= 0] + P[X >= 4] = 2/16.
+    const Interval four = BinomialRankCI(0.5, 4, 0.5, kTwoSided);
+    EXPECT_EQ(four.lower, 0);
+    EXPECT_EQ(four.upper, 3);
+    EXPECT_NEAR(four.alpha, 0.125, 1e-12);
 }
 
 TEST(Hypergeometric, FaultsAndTrivialTables) {
@@ -201,6 +231,12 @@ TEST(Hypergeometric, LargeTablesUseTheNormalApproximation) {
     EXPECT_DOUBLE_EQ(HypergeometricP(false, 1000, 510, 10000, 5000, fault), cum);
     EXPECT_NEAR(HypergeometricP(true, 1000, 500, 10000, 5000, fault), 1 / (sig * 2.5066282), 1e-15);
     EXPECT_EQ(fault, 0);
+}
+
+TEST(NormalDensity, AgreesWithTheGaussianDensity) {
+    // dnorm(1.5, 1, 2) and dnorm(0); the root of 2 pi carries 13 digits.
+    EXPECT_NEAR(NormalDensity(1.5, 1, 2), 0.19333405840142465, 1e-12 * 0.19);
+    EXPECT_NEAR(NormalDensity(0, 0, 1), 0.3989422804014327, 1e-12 * 0.4);
 }
 
 TEST(Factorials, TableStirlingAndCoefficients) {
@@ -240,6 +276,16 @@ TEST(BadArguments, InfiniteStatisticsGiveTheLimits) {
     EXPECT_EQ(ChiSquareP(kInf, 3, kUpperTail), 0.0);
     EXPECT_EQ(ChiSquareP(kInf, 300, kLowerTail), 1.0);
     EXPECT_EQ(FP(kInf, 2, 3, kLowerTail), 1.0);
+}
+
+TEST(BadArguments, ArgumentsNearTheOverflowLimitStillReturn) {
+    // The continued fraction of the beta ratio once looped for ever here.
+    const double f = FQuantile(0.05, 5e307, 10.183382805905564, kLowerTail);
+    EXPECT_TRUE(std::isnan(f) || f >= 0.0);
+    const double p = FP(1.3, 5e307, 10, kUpperTail);
+    EXPECT_TRUE(std::isnan(p) || (p >= 0.0 && p <= 1.0));
+    const double t = TQuantile(0.05, 1e300, kTwoSided);
+    EXPECT_NEAR(t, -1.959963984540054, 1e-7);
 }
 
 TEST(Core, StatusCodesAsPublished) {
@@ -326,8 +372,13 @@ TEST(Core, InvertsForEveryParameter) {
 }
 
 TEST(Core, BrokenSearchBracketRaisesTheIterativeRoutineError) {
+    // A start outside the range searched.
+    double x = 6;
+    EXPECT_THROW(detail::dinvr({0, 3, 0.5, 0.5, 5, 1e-50, 1e-8}, x, [](double v) { return v - 1; }),
+                 NumericsError);
+    // A range end that is not a number holds no start.
     int which = 2, status = 0;
-    double p = 0.5, q = 0.5, s = 0, n = 3, pr = 0.5, ompr = 0.5, bound = 0;
+    double p = 0.5, q = 0.5, s = 0, n = kNaN, pr = 0.5, ompr = 0.5, bound = 0;
     try {
         cdfbin(which, p, q, s, n, pr, ompr, status, bound);
         FAIL() << "no error raised";

@@ -201,3 +201,104 @@ TEST_F(WorkbookFunctions, NamesAndEvaluation) {
   Do(XLF_TEXT, r, q, pct);
   EXPECT_EQ(Display(&r.v), "12.5%");
 }
+
+TEST_F(WorkbookFunctions, InsertAndDeleteShiftCellsBelowAndBeside) {
+  sheets::Sheet& s = *docs->ActiveSheet();
+  for (uint32_t r = 0; r < 5; ++r) s.SetNumber(r, 0, r + 1);  // A1:A5 = 1..5
+  s.SetText(1, 1, "beside");                                    // B2 stays where it is
+  std::string error;
+  ASSERT_TRUE(docs->Select("A2:A3", error));
+  HostValue r;
+  Arg down(2.0);
+  ASSERT_EQ(Do(XLC_INSERT, r, down), XLRET_SUCCESS);
+  EXPECT_TRUE(s.GetValue(1, 0).IsEmpty());
+  EXPECT_EQ(s.GetValue(3, 0).number, 2);  // 2 moved from A2 to A4
+  EXPECT_EQ(s.GetValue(6, 0).number, 5);
+  EXPECT_EQ(s.GetValue(1, 1).text, "beside");
+  ASSERT_EQ(Do(XLC_EDIT_DELETE, r, down), XLRET_SUCCESS);  // and back up
+  for (uint32_t row = 0; row < 5; ++row) EXPECT_EQ(s.GetValue(row, 0).number, row + 1);
+  EXPECT_TRUE(s.GetValue(5, 0).IsEmpty());
+  // The current region around a cell of the block.
+  ASSERT_TRUE(docs->Select("A3", error));
+  Arg region(5.0);
+  ASSERT_EQ(Do(XLC_SELECT_SPECIAL, r, region), XLRET_SUCCESS);
+  ASSERT_EQ(s.view().selection.size(), 1u);
+  EXPECT_EQ(sheets::RangeName(s.view().selection[0]), "A1:B5");
+}
+
+TEST_F(WorkbookFunctions, TextBoxOverAChartAndTrendlinesOfItsSeries) {
+  sheets::Sheet& s = *docs->ActiveSheet();
+  sheets::Chart chart;
+  chart.series.resize(2);
+  sheets::ObjectAnchor anchor;
+  anchor.from = {1, 1};
+  anchor.from_x = 3;
+  anchor.to = {10, 6};
+  anchor.to_y = 4.5;
+  sheets::DrawingObject& o = s.AddChart(chart, anchor);
+  HostValue r;
+  Arg one(1.0), id(static_cast<double>(o.id)), four(4.0), seven(7.0), nine(9.0);
+  Do(XLF_GET_OBJECT, r, one, id);
+  EXPECT_EQ(Display(&r.v), "5");
+  Do(XLF_GET_OBJECT, r, four, id);
+  EXPECT_EQ(Display(&r.v), "R2C2");
+  Do(XLF_GET_OBJECT, r, seven, id);
+  EXPECT_EQ(Display(&r.v), "R11C7");
+  Do(XLF_GET_OBJECT, r, nine, id);
+  EXPECT_EQ(Display(&r.v), "4.5");
+
+  Arg six(6.0), from("R2C2"), x1(3.0), y1(0.0), to("R11C7"), x2(0.0), y2(4.5), text("Too many points");
+  ASSERT_EQ(Do(XLF_CREATE_OBJECT, r, six, from, x1, y1, to, x2, y2, text), XLRET_SUCCESS);
+  ASSERT_EQ(s.drawings().size(), 2u);
+  EXPECT_EQ(s.drawings()[1]->text, "Too many points");
+  EXPECT_EQ(s.drawings()[1]->anchor, anchor);
+
+  // Select the chart, then its series 2, and give it a polynomial trendline of order 3.
+  Arg chartName(o.name.c_str()), s2("S2"), s9("S9"), poly(3.0), order(3.0);
+  ASSERT_EQ(Do(XLC_SELECT, r, chartName), XLRET_SUCCESS);
+  EXPECT_NE(Do(XLC_SELECT, r, s9), XLRET_SUCCESS);  // no such series
+  ASSERT_EQ(Do(XLC_SELECT, r, s2), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_CHART_TREND, r, poly, order), XLRET_SUCCESS);
+  ASSERT_EQ(o.chart->series[1].trendlines.size(), 1u);
+  EXPECT_EQ(o.chart->series[1].trendlines[0].type, sheets::TrendlineType::Polynomial);
+  EXPECT_EQ(o.chart->series[1].trendlines[0].order, 3);
+  Arg s2t1("S2T1"), badOrder(9.0);
+  ASSERT_EQ(Do(XLC_SELECT, r, s2t1), XLRET_SUCCESS);
+  EXPECT_NE(Do(XLC_CHART_TREND, r, poly, badOrder), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_CLEAR, r), XLRET_SUCCESS);  // deletes the selected trendline
+  EXPECT_TRUE(o.chart->series[1].trendlines.empty());
+  // Axis bounds: numbers set them, TRUE makes them automatic again, an empty range is refused.
+  Arg axis("Axis 2"), lo(-1.0), hi(5.0), automatic(true);
+  ASSERT_EQ(Do(XLC_SELECT, r, chartName), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_SELECT, r, axis), XLRET_SUCCESS);
+  ASSERT_EQ(Do(87 | XLBIT_COMMAND, r, lo, hi), XLRET_SUCCESS);
+  EXPECT_EQ(o.chart->y_axis.scale.maximum, 5.0);
+  ASSERT_EQ(Do(87 | XLBIT_COMMAND, r, automatic), XLRET_SUCCESS);
+  EXPECT_FALSE(o.chart->y_axis.scale.minimum.has_value());
+  Arg big(9.0);
+  EXPECT_NE(Do(87 | XLBIT_COMMAND, r, big, hi), XLRET_SUCCESS);
+  EXPECT_FALSE(o.chart->y_axis.scale.minimum.has_value());  // a refused change changes nothing
+}
+
+TEST_F(WorkbookFunctions, CopiedSheetKeepsCellsFormatsAndNamesUnderANewName) {
+  sheets::Sheet& s = *docs->ActiveSheet();
+  s.SetNumber(0, 0, 7);
+  sheets::CellFormat f;
+  f.number_format = "0.000";
+  s.SetFormat(0, 0, s.workbook()->formats().Intern(f));
+  s.names().Define("__sm_x", "Sheet1!$A$1", s.limits(), true);
+  HostValue r;
+  Arg name("Sheet1");
+  ASSERT_EQ(Do(XLC_WORKBOOK_COPY, r, name), XLRET_SUCCESS);
+  sheets::Sheet* copy = docs->ActiveBook()->FindSheet("Sheet1 (2)");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(docs->ActiveSheet(), copy);
+  EXPECT_EQ(copy->GetValue(0, 0).number, 7);
+  EXPECT_EQ(copy->workbook()->formats().Get(copy->Get(0, 0).format).number_format, "0.000");
+  EXPECT_NE(copy->names().Find("__sm_x"), nullptr);
+  std::string error;
+  ASSERT_TRUE(docs->Select("A1", error));
+  Arg code("0.0%");
+  ASSERT_EQ(Do(XLC_FORMAT_NUMBER, r, code), XLRET_SUCCESS);
+  EXPECT_EQ(copy->workbook()->formats().Get(copy->Get(0, 0).format).number_format, "0.0%");
+}

@@ -263,3 +263,48 @@ TEST_F(HostTest, StartupListReadsUpToTheFirstGap) {
   EXPECT_EQ(ApplicationKey(10), "SOFTWARE\\Microsoft\\Office\\9.0\\Excel");
   EXPECT_EQ(StartupSubkey(10), "Options");
 }
+
+TEST_F(HostTest, RefusesWhatCannotBeDone) {
+  HostValue r;
+  Host::Get().report = [](const std::string&) {};
+  // REGISTER outside an add-in, and of a procedure the add-in does not export.
+  Value module(TEST_ADDIN), proc("tstNoSuchExport"), type("A");
+  EXPECT_NE(HostCall(XLF_REGISTER, r, module, proc, type), XLRET_SUCCESS);
+  std::string error;
+  ASSERT_NE(Host::Get().LoadAddIn(TEST_ADDIN, error), nullptr) << error;
+  AddIn* addin = Host::Get().AddIns().back().get();
+  {
+    CallerScope scope(Host::Get(), addin);
+    EXPECT_NE(HostCall(XLF_REGISTER, r, module, proc, type), XLRET_SUCCESS);
+    Value state("tstState"), odd("BRR");  // a double result is not a type this host calls
+    ASSERT_EQ(HostCall(XLF_REGISTER, r, module, state, odd), XLRET_SUCCESS);
+    const Registered* reg = Host::Get().FindRegisteredId(r.v.val.num);
+    ASSERT_NE(reg, nullptr);
+    HostValue out;
+    EXPECT_FALSE(Host::Get().CallRegistered(*reg, {}, &out.v, error));
+    EXPECT_NE(error.find("not supported"), std::string::npos);
+  }
+  // xlGetName needs a calling add-in.
+  EXPECT_NE(MdCallBack(xlGetName, 0, nullptr, &r.v), XLRET_SUCCESS);
+  // Not an add-in at all.
+  std::filesystem::path notXll = home / "plain.xll";
+  std::ofstream(notXll) << "not a shared library";
+  EXPECT_EQ(Host::Get().LoadAddIn(notXll.string(), error), nullptr);
+  EXPECT_NE(error.find("cannot load"), std::string::npos) << error;
+}
+
+TEST_F(HostTest, EscKeyIsReportedUntilCleared) {
+  HostValue r;
+  EXPECT_EQ(MdCallBack(xlAbort, 0, nullptr, &r.v), XLRET_SUCCESS);
+  EXPECT_EQ(Str(r), "FALSE");
+  g_escSignal = 1;  // as the Ctrl-C handler does
+  MdCallBack(xlAbort, 0, nullptr, &r.v);
+  EXPECT_EQ(Str(r), "TRUE");
+  MdCallBack(xlAbort, 0, nullptr, &r.v);  // still pending: nobody cleared it
+  EXPECT_EQ(Str(r), "TRUE");
+  Value keep(false);
+  HostCall(xlAbort, r, keep);
+  EXPECT_EQ(Str(r), "TRUE");
+  MdCallBack(xlAbort, 0, nullptr, &r.v);
+  EXPECT_EQ(Str(r), "FALSE");
+}

@@ -144,6 +144,15 @@ d <- expand.grid(p = c(1e-10, 0.001, 0.025, 0.05, 0.2, 0.5, 0.8, 0.95, 0.975), n
                  pr = c(0.01, 0.2, 0.5, 0.8))
 d$q <- qbinom(d$p, d$n, d$pr)
 d$region <- ifelse(d$n <= 100, "small-n", "large-n")
+# Fewer than 5 trials: the whole range [0, n] is shorter than the search's usual start of 5.
+# Probabilities at a cumulative value P[X <= k] are left out (the continuous solution is then
+# the integer k itself, which the test cannot tell from its neighbours).
+tiny <- expand.grid(p = c(0.001, 0.01, 0.05, 0.1, 0.2, 0.3, 0.4, 0.6, 0.7, 0.9, 0.95, 0.99, 0.999),
+                    n = 1:4, pr = c(0.01, 0.2, 0.5, 0.8, 0.99))
+tiny$q <- qbinom(tiny$p, tiny$n, tiny$pr)
+tiny$region <- "tiny-n"
+at_step <- mapply(function(p, n, pr) any(abs(pbinom(0:n, n, pr) - p) < 1e-9), tiny$p, tiny$n, tiny$pr)
+d <- rbind(d, tiny[!at_step, ])
 write_table("qbinom.txt", c("region", "p", "n", "pr", "q"), d[c("region", "p", "n", "pr", "q")],
             "qbinom(p, n, pr): smallest integer q with P[X <= q] >= p")
 
@@ -260,12 +269,15 @@ close(con)
 # ---------------------------------------------------------------- order-statistic intervals
 # For the data 1..n the confidence limits of the P-th percentile are the 1-based positions
 # qbinom(a, n, P) and qbinom(1 - a, n, P) + 1, a = alpha / 2; attained alpha as below.
-d <- expand.grid(n = c(10, 20, 50, 101, 1000), P = c(50, 25, 90), conf = c(90, 95, 99))
+d <- rbind(expand.grid(n = c(10, 20, 50, 101, 1000), P = c(50, 25, 90), conf = c(90, 95, 99)),
+           expand.grid(n = 2:4, P = c(25, 40, 50, 60, 75), conf = c(40, 50, 60, 75)))  # fewer than 5 values
 a <- (1 - d$conf / 100) / 2
 d$lower <- qbinom(a, d$n, d$P / 100)
 d$upper <- qbinom(1 - a, d$n, d$P / 100) + 1
 d$attained <- pbinom(d$lower - 1, d$n, d$P / 100) + pbinom(d$upper - 1, d$n, d$P / 100, lower.tail = FALSE)
-d <- d[d$lower >= 1 & d$upper <= d$n, ]
+tie <- mapply(function(n, P, a) any(abs(pbinom(0:n, n, P / 100) - a) < 1e-9 |
+                                    abs(pbinom(0:n, n, P / 100) - (1 - a)) < 1e-9), d$n, d$P, a)
+d <- d[d$lower >= 1 & d$upper <= d$n & !tie, ]
 d$region <- paste0("n", d$n)
 write_table("percentile_ci.txt", c("region", "n", "P", "conf", "lower", "upper", "attained"),
             d[c("region", "n", "P", "conf", "lower", "upper", "attained")],

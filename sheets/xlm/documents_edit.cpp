@@ -1,0 +1,555 @@
+// Editing functions over the workbook model: inserting and deleting cells, special selections,
+// view options, number formats, copying sheets; drawing objects (text boxes over charts) and the
+// items of a selected chart (series, trendlines, axes).
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "platform/fileutil.h"
+#include "sheets/xlm/documents_model.h"
+#include "sheets/xlm/functions.h"
+
+namespace xlm {
+
+using sheets::CellAddress;
+using sheets::RangeAddress;
+using sheets::Sheet;
+using sheets::Workbook;
+
+namespace {
+
+std::vector<RangeAddress> Selection(const Sheet& s) {
+  std::vector<RangeAddress> sel = s.view().selection;
+  if (sel.empty()) sel.push_back(RangeAddress::Cell(s.view().active_cell.row, s.view().active_cell.col));
+  return sel;
+}
+
+// One stored cell, to be written elsewhere.
+struct Moved {
+  uint32_t row, col;
+  sheets::Value value;
+  std::string formula;
+  uint32_t format;
+};
+
+std::vector<Moved> Take(Sheet& s, const RangeAddress& r) {
+  std::vector<Moved> cells;
+  s.ForEachCellIn(r, [&](uint32_t row, uint32_t col, const sheets::CellView& v) {
+    cells.push_back({row, col, v.ToValue(), std::string(v.formula), v.format});
+  });
+  s.ClearRange(r);
+  return cells;
+}
+
+void Put(Sheet& s, const std::vector<Moved>& cells, int64_t dRow, int64_t dCol) {
+  for (const Moved& m : cells) {
+    int64_t row = m.row + dRow, col = m.col + dCol;
+    if (row < 0 || col < 0 || row >= s.limits().rows || col >= s.limits().cols) continue;  // pushed off the grid
+    auto r = static_cast<uint32_t>(row), c = static_cast<uint32_t>(col);
+    if (!m.formula.empty()) s.SetFormula(r, c, m.formula, m.value);
+    else if (!m.value.IsEmpty()) s.SetValue(r, c, m.value);
+    s.SetFormat(r, c, m.format);
+  }
+}
+
+// Shifts: 1 left/right, 2 up/down, 3 whole rows, 4 whole columns (as EDIT.DELETE and INSERT).
+// Cell values, formulas and formats move; formulas are not rewritten.
+bool ShiftCells(Sheet& s, const RangeAddress& area, int shift, bool insert) {
+  const uint32_t maxRow = s.limits().rows - 1, maxCol = s.limits().cols - 1;
+  RangeAddress a = area;
+  if (shift == 3) {
+    a.first.col = 0;
+    a.last.col = maxCol;
+  } else if (shift == 4) {
+    a.first.row = 0;
+    a.last.row = maxRow;
+  }
+  bool vertical = shift == 2 || shift == 3;
+  if (vertical) {
+    RangeAddress below{{a.first.row, a.first.col}, {maxRow, a.last.col}};
+    if (insert) {
+      std::vector<Moved> cells = Take(s, below);
+      Put(s, cells, a.Rows(), 0);
+    } else {
+      s.ClearRange(a);
+      if (a.last.row < maxRow) {
+        std::vector<Moved> cells = Take(s, RangeAddress{{a.last.row + 1, a.first.col}, {maxRow, a.last.col}});
+        Put(s, cells, -static_cast<int64_t>(a.Rows()), 0);
+      }
+    }
+    if (shift == 3) {  // row heights and outline levels move with their rows
+      std::map<uint32_t, sheets::RowInfo> rows = s.rows();
+      for (auto& [row, info] : rows)
+        if (row >= a.first.row) s.SetRow(row, sheets::RowInfo{});
+      for (auto& [row, info] : rows) {
+        if (row < a.first.row) continue;
+        if (insert) {
+          if (row + a.Rows() <= maxRow) s.SetRow(row + a.Rows(), info);
+        } else if (row > a.last.row) {
+          s.SetRow(row - a.Rows(), info);
+        }
+      }
+    }
+  } else {
+    RangeAddress right{{a.first.row, a.first.col}, {a.last.row, maxCol}};
+    if (insert) {
+      std::vector<Moved> cells = Take(s, right);
+      Put(s, cells, 0, a.Cols());
+    } else {
+      s.ClearRange(a);
+      if (a.last.col < maxCol) {
+        std::vector<Moved> cells = Take(s, RangeAddress{{a.first.row, a.last.col + 1}, {a.last.row, maxCol}});
+        Put(s, cells, 0, -static_cast<int64_t>(a.Cols()));
+      }
+    }
+  }
+  return true;
+}
+
+int EditCells(ModelDocuments& d, Call& c, bool insert) {
+  Sheet* s = d.ActiveSheet();
+  if (!s || !s->IsWorksheet()) return c.Refuse();
+  std::vector<RangeAddress> sel = Selection(*s);
+  if (sel.size() != 1) return c.Refuse();  // one area at a time
+  // Without a shift argument: whole rows or columns when selected as such, else up (delete) or
+  // down (insert).
+  int shift = static_cast<int>(Number(c.Arg(0)).value_or(0));
+  const RangeAddress& a = sel[0];
+  if (shift == 0) {
+    if (a.first.col == 0 && a.last.col == s->limits().cols - 1) shift = 3;
+    else if (a.first.row == 0 && a.last.row == s->limits().rows - 1) shift = 4;
+    else shift = 2;
+  }
+  if (shift < 1 || shift > 4) return c.Refuse();
+  ShiftCells(*s, a, shift, insert);
+  return c.Done();
+}
+
+// SELECT.SPECIAL(type): 2 constants, 3 formulas, 4 blanks (within the selection), 5 the current
+// region around the active cell, 11 the last cell.
+int SelectSpecial(ModelDocuments& d, Call& c) {
+  Sheet* s = d.ActiveSheet();
+  std::optional<double> type = Number(c.Arg(0));
+  if (!s || !type) return c.Refuse();
+  sheets::SheetView& v = s->view();
+  switch (static_cast<int>(*type)) {
+    case 5: {
+      // Grow a rectangle from the active cell while a non-empty cell touches it.
+      RangeAddress r = RangeAddress::Cell(v.active_cell.row, v.active_cell.col);
+      auto filled = [&](uint32_t row, uint32_t col) {
+        return s->Get(row, col).type != sheets::ValueType::Empty;
+      };
+      for (bool grew = true; grew;) {
+        grew = false;
+        auto edge = [&](uint32_t r0, uint32_t c0, uint32_t r1, uint32_t c1) {
+          for (uint32_t row = r0; row <= r1; ++row)
+            for (uint32_t col = c0; col <= c1; ++col)
+              if (filled(row, col)) return true;
+          return false;
+        };
+        uint32_t top = r.first.row ? r.first.row - 1 : 0, left = r.first.col ? r.first.col - 1 : 0;
+        uint32_t bottom = std::min(r.last.row + 1, s->limits().rows - 1);
+        uint32_t right = std::min(r.last.col + 1, s->limits().cols - 1);
+        if (r.first.row > 0 && edge(top, left, top, right)) { r.first.row = top; grew = true; }
+        if (r.last.row < bottom && edge(bottom, left, bottom, right)) { r.last.row = bottom; grew = true; }
+        if (r.first.col > 0 && edge(top, left, bottom, left)) { r.first.col = left; grew = true; }
+        if (r.last.col < right && edge(top, right, bottom, right)) { r.last.col = right; grew = true; }
+      }
+      v.selection = {r};
+      return c.Done();
+    }
+    case 11: {
+      std::optional<RangeAddress> used = s->UsedRange();
+      CellAddress last = used ? used->last : CellAddress{};
+      v.selection = {RangeAddress::Cell(last.row, last.col)};
+      v.active_cell = last;
+      return c.Done();
+    }
+    case 2:
+    case 3:
+    case 4: {
+      std::vector<RangeAddress> found;
+      for (const RangeAddress& r : Selection(*s)) {
+        if (r.CellCount() > 1'000'000) return c.Refuse();
+        for (uint32_t row = r.first.row; row <= r.last.row; ++row)
+          for (uint32_t col = r.first.col; col <= r.last.col; ++col) {
+            sheets::CellView cell = s->Get(row, col);
+            bool hit = *type == 4 ? cell.type == sheets::ValueType::Empty && !cell.HasFormula()
+                       : *type == 3 ? cell.HasFormula()
+                                    : cell.type != sheets::ValueType::Empty && !cell.HasFormula();
+            if (hit) found.push_back(RangeAddress::Cell(row, col));
+          }
+      }
+      if (found.empty()) return c.Refuse();  // "No cells were found."
+      v.selection = found;
+      v.active_cell = found[0].first;
+      return c.Done();
+    }
+    default: return c.Refuse();
+  }
+}
+
+// OPTIONS.VIEW(formula, status, notes, info, objects, page_breaks, formulas, gridlines, color,
+// headers, outline, zeros, horizontal scroll, vertical scroll, sheet tabs): missing arguments keep
+// their state.
+int OptionsView(ModelDocuments& d, Call& c) {
+  Sheet* s = d.ActiveSheet();
+  if (!s) return c.Refuse();
+  sheets::SheetView& v = s->view();
+  auto set = [&](std::size_t i, bool& field) {
+    if (std::optional<bool> b = Bool(c.Arg(i))) field = *b;
+  };
+  set(5, v.page_break_preview);
+  set(7, v.gridlines);
+  set(9, v.headings);
+  set(10, v.outline_symbols);
+  set(11, v.zero_values);
+  if (!s->workbook()->windows().empty()) {
+    sheets::Window& w = s->workbook()->windows()[0];
+    set(12, w.show_horizontal_scroll);
+    set(13, w.show_vertical_scroll);
+    set(14, w.show_tabs);
+  }
+  return c.Done();
+}
+
+// FORMAT.NUMBER(format): the number format of the selected cells. Asked with its dialog and
+// without a format, the format is kept (the console has no dialog to show).
+int FormatNumberCmd(ModelDocuments& d, Call& c) {
+  Sheet* s = d.ActiveSheet();
+  if (!s) return c.Refuse();
+  std::optional<std::string> code = Text(c.Arg(0));
+  if (!code) return c.prompt ? c.Done(false) : c.Refuse();
+  sheets::FormatTable& formats = s->workbook()->formats();
+  for (const RangeAddress& r : Selection(*s)) {
+    if (r.CellCount() > 1'000'000) return c.Refuse();
+    for (uint32_t row = r.first.row; row <= r.last.row; ++row)
+      for (uint32_t col = r.first.col; col <= r.last.col; ++col) {
+        sheets::CellFormat f = formats.Get(s->Get(row, col).format);
+        f.number_format = *code;
+        s->SetFormat(row, col, formats.Intern(f));
+      }
+  }
+  return c.Done();
+}
+
+// WORKBOOK.COPY(sheet, book, position): a copy of a sheet, named as a copy ("Data (2)").
+int WorkbookCopy(ModelDocuments& d, Call& c) {
+  Sheet* src = c.Has(0) ? d.FindSheet(Display(c.Arg(0))) : d.ActiveSheet();
+  Workbook* to = c.Has(1) ? d.FindBook(Display(c.Arg(1))) : (src ? src->workbook() : nullptr);
+  if (!src || !to) return c.Refuse();
+  std::string name = src->name();
+  for (int n = 2; to->FindSheet(name); ++n) name = src->name() + " (" + std::to_string(n) + ")";
+  std::size_t position = static_cast<std::size_t>(std::max(1.0, Number(c.Arg(2)).value_or(1e9))) - 1;
+  position = std::min(position, to->sheet_count());
+  try {
+    Sheet& copy = to->AddSheet(name, src->kind(), position);
+    const sheets::FormatTable& from = src->workbook()->formats();
+    sheets::FormatTable& into = to->formats();
+    src->ForEachCell([&](uint32_t row, uint32_t col, const sheets::CellView& v) {
+      if (v.HasFormula()) copy.SetFormula(row, col, v.formula, v.ToValue());
+      else if (v.type != sheets::ValueType::Empty) copy.SetValue(row, col, v.ToValue());
+      copy.SetFormat(row, col, into.Intern(from.Get(v.format)));
+    });
+    for (const auto& [row, info] : src->rows()) {
+      sheets::RowInfo r = info;
+      if (r.format) r.format = into.Intern(from.Get(*r.format));
+      copy.SetRow(row, r);
+    }
+    for (const auto& [col, info] : src->columns()) {
+      sheets::ColumnInfo k = info;
+      if (k.format) k.format = into.Intern(from.Get(*k.format));
+      copy.SetColumn(col, k);
+    }
+    for (const RangeAddress& m : src->merged()) copy.Merge(m);
+    for (const sheets::DefinedName& n : src->names().entries()) copy.names().Put(n);
+    copy.view() = src->view();
+    copy.page_setup() = src->page_setup();
+    for (const auto& obj : src->drawings()) {
+      auto dup = std::make_unique<sheets::DrawingObject>(*obj);
+      if (dup->chart) dup->chart = std::make_shared<sheets::Chart>(*dup->chart);
+      copy.drawings().push_back(std::move(dup));
+    }
+    if (!src->IsWorksheet() && src->chart_if_any()) copy.chart() = *src->chart_if_any();
+    d.Activate(to, static_cast<std::size_t>(to->SheetIndex(&copy)));
+  } catch (const std::exception&) {
+    return c.Refuse();
+  }
+  return c.Done();
+}
+
+// ---- drawing objects ----
+
+sheets::DrawingObject* FindObject(Sheet& s, const std::string& name) {
+  if (sheets::DrawingObject* o = s.FindDrawing(name)) return o;
+  // An object number, as text or number: the object with that id.
+  char* end = nullptr;
+  long id = std::strtol(name.c_str(), &end, 10);
+  if (!name.empty() && end && *end == '\0')
+    for (auto& o : s.drawings())
+      if (o->id == static_cast<uint32_t>(id)) return o.get();
+  return nullptr;
+}
+
+sheets::DrawingObject* Selected(ModelDocuments& d) {
+  Sheet* s = d.ActiveSheet();
+  return s && !d.selectedObject.empty() ? s->FindDrawing(d.selectedObject) : nullptr;
+}
+
+// A cell given as a reference value or as text ("R5C3" or "E5").
+std::optional<CellAddress> CellArg(ModelDocuments& d, const Call& c, std::size_t i) {
+  Sheet* s = d.ActiveSheet();
+  if (!s) return std::nullopt;
+  const XLOPER* v = c.Arg(i);
+  if (TypeOf(v) == XLTYPE_SREF) return CellAddress{v->val.sref.ref.rwFirst, v->val.sref.ref.colFirst};
+  if (TypeOf(v) == XLTYPE_REF && v->val.mref.lpmref && v->val.mref.lpmref->count)
+    return CellAddress{v->val.mref.lpmref->reftbl[0].rwFirst, v->val.mref.lpmref->reftbl[0].colFirst};
+  if (std::optional<std::string> t = Text(v)) {
+    for (sheets::RefStyle style : {sheets::RefStyle::R1C1, sheets::RefStyle::A1})
+      if (auto r = sheets::ParseReference(*t, style, s->view().active_cell, s->limits())) return r->area.range.first;
+  }
+  return std::nullopt;
+}
+
+// GET.OBJECT(type, object): 1 the kind (5 chart, 6 text box), 3 visible, 4 the top-left cell
+// ("R1C1"), 5 and 6 its offsets, 7 the bottom-right cell, 8 and 9 its offsets, 14 the name.
+int GetObject(ModelDocuments& d, Call& c) {
+  Sheet* s = d.ActiveSheet();
+  std::optional<double> type = Number(c.Arg(0));
+  if (!s || !type) return c.Fail();
+  sheets::DrawingObject* o = c.Has(1) ? FindObject(*s, Display(c.Arg(1))) : Selected(d);
+  if (!o) return c.Fail(XLERR_VALUE);
+  auto cellText = [](CellAddress a) { return "R" + std::to_string(a.row + 1) + "C" + std::to_string(a.col + 1); };
+  switch (static_cast<int>(*type)) {
+    case 1: SetNumber(c.result, o->kind == sheets::DrawingObject::Kind::Chart ? 5 : 6); break;
+    case 3: SetBool(c.result, o->visible); break;
+    case 4: SetText(c.result, cellText(o->anchor.from)); break;
+    case 5: SetNumber(c.result, o->anchor.from_x); break;
+    case 6: SetNumber(c.result, o->anchor.from_y); break;
+    case 7: SetText(c.result, cellText(o->anchor.to)); break;
+    case 8: SetNumber(c.result, o->anchor.to_x); break;
+    case 9: SetNumber(c.result, o->anchor.to_y); break;
+    case 14: SetText(c.result, o->name); break;
+    default: SetError(c.result, XLERR_VALUE);
+  }
+  return XLRET_SUCCESS;
+}
+
+// CREATE.OBJECT(6, ref1, x1, y1, ref2, x2, y2, text): a text box between two cells; it becomes
+// the selected object. Other object kinds are not made by this host.
+int CreateObject(ModelDocuments& d, Call& c) {
+  Sheet* s = d.ActiveSheet();
+  std::optional<double> kind = Number(c.Arg(0));
+  std::optional<CellAddress> from = CellArg(d, c, 1), to = CellArg(d, c, 4);
+  if (!s || !s->IsWorksheet() || kind != 6.0 || !from || !to) return c.Refuse();
+  sheets::ObjectAnchor a;
+  a.from = *from;
+  a.from_x = Number(c.Arg(2)).value_or(0);
+  a.from_y = Number(c.Arg(3)).value_or(0);
+  a.to = *to;
+  a.to_x = Number(c.Arg(5)).value_or(0);
+  a.to_y = Number(c.Arg(6)).value_or(0);
+  sheets::DrawingObject& o = s->AddTextBox(Text(c.Arg(7)).value_or(std::string()), a);
+  d.selectedObject = o.name;
+  d.selectedItem.clear();
+  SetText(c.result, o.name);
+  return XLRET_SUCCESS;
+}
+
+// FORMAT.MOVE(x, y): moves the selected object so that its top-left offsets are x, y within its
+// anchor cell (points), keeping its size in cells.
+int FormatMove(ModelDocuments& d, Call& c) {
+  sheets::DrawingObject* o = Selected(d);
+  std::optional<double> x = Number(c.Arg(0)), y = Number(c.Arg(1));
+  if (!o || !x || !y || !d.selectedItem.empty()) return c.Refuse();
+  double dx = *x - o->anchor.from_x, dy = *y - o->anchor.from_y;
+  o->anchor.from_x = *x;
+  o->anchor.from_y = *y;
+  o->anchor.to_x += dx;
+  o->anchor.to_y += dy;
+  return c.Done();
+}
+
+// PATTERNS(auto_border, border_style, border_color, border_weight, shadow, auto_area, pattern,
+// fore, back) on the selected text box: border and area colours (palette indexes).
+int Patterns(ModelDocuments& d, Call& c) {
+  sheets::DrawingObject* o = Selected(d);
+  if (!o) return c.Refuse();
+  if (!d.selectedItem.empty() || o->kind != sheets::DrawingObject::Kind::TextBox) return c.Done();
+  if (std::optional<double> border = Number(c.Arg(2))) o->line_color = sheets::Color::Indexed(static_cast<uint32_t>(*border));
+  if (Bool(c.Arg(0)).value_or(false)) o->line_color = sheets::Color::Auto();
+  std::optional<double> pattern = Number(c.Arg(6));
+  if (pattern) o->fill.pattern = *pattern == 0 ? sheets::FillPattern::None : sheets::FillPattern::Solid;
+  if (std::optional<double> fore = Number(c.Arg(7))) o->fill.foreground = sheets::Color::Indexed(static_cast<uint32_t>(*fore));
+  if (std::optional<double> back = Number(c.Arg(8))) o->fill.background = sheets::Color::Indexed(static_cast<uint32_t>(*back));
+  return c.Done();
+}
+
+// FORMAT.TEXT(...): alignment of the selected text box's text; the box keeps its text.
+int FormatText(ModelDocuments& d, Call& c) {
+  return Selected(d) ? c.Done() : c.Refuse();
+}
+
+// ---- items of a selected chart ----
+
+sheets::Chart* SelectedChart(ModelDocuments& d) {
+  sheets::DrawingObject* o = Selected(d);
+  if (o && o->chart) return o->chart.get();
+  Sheet* s = d.ActiveSheet();
+  if (s && !s->IsWorksheet()) return &s->chart();
+  return nullptr;
+}
+
+// "S3" -> 3, "S1T1" -> series 1 trendline 1.
+bool ParseSeriesItem(const std::string& item, int& series, int& trend) {
+  series = trend = 0;
+  if (item.size() < 2 || (item[0] != 'S' && item[0] != 's')) return false;
+  std::size_t i = 1;
+  while (i < item.size() && std::isdigit(static_cast<unsigned char>(item[i]))) series = series * 10 + (item[i++] - '0');
+  if (series == 0) return false;
+  if (i == item.size()) return true;
+  if (item[i] != 'T' && item[i] != 't') return false;
+  ++i;
+  while (i < item.size() && std::isdigit(static_cast<unsigned char>(item[i]))) trend = trend * 10 + (item[i++] - '0');
+  return i == item.size() && trend > 0;
+}
+
+// CHART.TREND(type, order_or_period, forward, backward, intercept, equation, r_squared, name) on
+// the selected series (adds a trendline) or trendline (changes it). Types: 1 linear,
+// 2 logarithmic, 3 polynomial, 4 power, 5 exponential, 6 moving average.
+int ChartTrend(ModelDocuments& d, Call& c) {
+  sheets::Chart* chart = SelectedChart(d);
+  int series = 0, trend = 0;
+  if (!chart || !ParseSeriesItem(d.selectedItem, series, trend) || series > static_cast<int>(chart->series.size()))
+    return c.Refuse();
+  sheets::ChartSeries& s = chart->series[static_cast<std::size_t>(series - 1)];
+  if (trend > static_cast<int>(s.trendlines.size())) return c.Refuse();
+  sheets::Trendline t = trend ? s.trendlines[static_cast<std::size_t>(trend - 1)] : sheets::Trendline{};
+  static const sheets::TrendlineType kinds[] = {
+      sheets::TrendlineType::Linear, sheets::TrendlineType::Logarithmic, sheets::TrendlineType::Polynomial,
+      sheets::TrendlineType::Power, sheets::TrendlineType::Exponential, sheets::TrendlineType::MovingAverage};
+  int type = static_cast<int>(Number(c.Arg(0)).value_or(1));
+  if (type < 1 || type > 6) return c.Refuse();
+  t.type = kinds[type - 1];
+  if (std::optional<double> n = Number(c.Arg(1))) {
+    if (t.type == sheets::TrendlineType::Polynomial) {
+      if (*n < 2 || *n > 6) return c.Refuse();
+      t.order = static_cast<int>(*n);
+    } else if (t.type == sheets::TrendlineType::MovingAverage) {
+      if (*n < 2 || *n > 255) return c.Refuse();
+      t.period = static_cast<int>(*n);
+    }
+  }
+  auto optional = [&](std::size_t i, std::optional<double>& field) {
+    if (std::optional<double> v = Number(c.Arg(i))) field = *v;
+  };
+  optional(2, t.forward);
+  optional(3, t.backward);
+  optional(4, t.intercept);
+  if (std::optional<bool> b = Bool(c.Arg(5))) t.display_equation = *b;
+  if (std::optional<bool> b = Bool(c.Arg(6))) t.display_r_squared = *b;
+  if (std::optional<std::string> name = Text(c.Arg(7))) t.name = *name;
+  if (trend) s.trendlines[static_cast<std::size_t>(trend - 1)] = t;
+  else s.trendlines.push_back(t);
+  return c.Done();
+}
+
+// SCALE(minimum, maximum, major, minor, ...) on a selected axis ("Axis 1" the X or category
+// axis, "Axis 2" the value axis): a number sets a bound, TRUE makes it automatic, missing keeps it.
+constexpr int kScale = 87 | XLBIT_COMMAND;
+
+int Scale(ModelDocuments& d, Call& c) {
+  sheets::Chart* chart = SelectedChart(d);
+  if (!chart) return c.Refuse();
+  sheets::ChartAxis* axis = platform::EqualNoCase(d.selectedItem, "Axis 1")   ? &chart->x_axis
+                            : platform::EqualNoCase(d.selectedItem, "Axis 2") ? &chart->y_axis
+                                                                               : nullptr;
+  if (!axis) return c.Refuse();
+  auto bound = [&](std::size_t i, std::optional<double>& field) {
+    const XLOPER* a = c.Arg(i);
+    if (TypeOf(a) == XLTYPE_BOOL) {
+      if (a->val.xbool) field.reset();
+    } else if (std::optional<double> n = Number(a)) {
+      field = *n;
+    }
+  };
+  sheets::AxisScale scale = axis->scale;
+  bound(0, scale.minimum);
+  bound(1, scale.maximum);
+  bound(2, scale.major_unit);
+  bound(3, scale.minor_unit);
+  if (scale.minimum && scale.maximum && *scale.minimum >= *scale.maximum) return c.Refuse();
+  axis->scale = scale;
+  return c.Done();
+}
+
+}  // namespace
+
+bool SelectObject(ModelDocuments& d, const std::string& name) {
+  Sheet* s = d.ActiveSheet();
+  if (!s) return false;
+  if (sheets::DrawingObject* o = s->FindDrawing(name)) {
+    d.selectedObject = o->name;
+    d.selectedItem.clear();
+    return true;
+  }
+  // An item of the selected chart: a series or trendline that exists, an axis, the plot area,
+  // or a label.
+  sheets::Chart* chart = SelectedChart(d);
+  if (!chart) return false;
+  int series = 0, trend = 0;
+  bool exists = false;
+  if (ParseSeriesItem(name, series, trend)) {
+    exists = series <= static_cast<int>(chart->series.size()) &&
+             trend <= static_cast<int>(chart->series[static_cast<std::size_t>(series - 1)].trendlines.size());
+  } else {
+    exists = platform::EqualNoCase(name, "Plot") || platform::EqualNoCase(name, "Axis 1") ||
+             platform::EqualNoCase(name, "Axis 2") || platform::EqualNoCase(name, "Legend") ||
+             (platform::EqualNoCase(name, "Title") && !chart->title.empty()) ||
+             (name.size() > 5 && platform::EqualNoCase(name.substr(0, 5), "Text "));
+  }
+  if (!exists) return false;
+  d.selectedItem = name;
+  return true;
+}
+
+int HandleEdit(ModelDocuments& d, Call& c) {
+  switch (c.fn) {
+    case XLC_CLEAR:
+    case XLC_EDIT_DELETE: {
+      // With a chart item selected, deletes that series or trendline.
+      if (sheets::Chart* chart = SelectedChart(d); chart && !d.selectedItem.empty()) {
+        int series = 0, trend = 0;
+        if (!ParseSeriesItem(d.selectedItem, series, trend) || series > static_cast<int>(chart->series.size()))
+          return c.Refuse();
+        auto& list = chart->series;
+        if (trend) {
+          auto& lines = list[static_cast<std::size_t>(series - 1)].trendlines;
+          if (trend > static_cast<int>(lines.size())) return c.Refuse();
+          lines.erase(lines.begin() + (trend - 1));
+        } else {
+          list.erase(list.begin() + (series - 1));
+        }
+        d.selectedItem.clear();
+        return c.Done();
+      }
+      if (c.fn == XLC_CLEAR) return XLRET_INVALID_FN;  // cells: the caller clears them
+      return EditCells(d, c, false);
+    }
+    case kScale: return Scale(d, c);
+    case XLC_INSERT: return EditCells(d, c, true);
+    case XLC_SELECT_SPECIAL: return SelectSpecial(d, c);
+    case XLC_OPTIONS_VIEW: return OptionsView(d, c);
+    case XLC_FORMAT_NUMBER: return FormatNumberCmd(d, c);
+    case XLC_WORKBOOK_COPY: return WorkbookCopy(d, c);
+    case XLF_GET_OBJECT: return GetObject(d, c);
+    case XLF_CREATE_OBJECT: return CreateObject(d, c);
+    case XLC_FORMAT_MOVE: return FormatMove(d, c);
+    case XLC_PATTERNS: return Patterns(d, c);
+    case XLC_FORMAT_TEXT: return FormatText(d, c);
+    case XLC_CHART_TREND: return ChartTrend(d, c);
+    default: return XLRET_INVALID_FN;
+  }
+}
+
+}  // namespace xlm
