@@ -557,7 +557,9 @@ int FormatFont(Call& c) {
 int Patterns(Call& c) {
   ModelDocuments* d = Docs(c);
   Sheet* s = d ? d->ActiveSheet() : nullptr;
-  if (!s || !s->IsWorksheet()) return g_previousPatterns ? g_previousPatterns(c) : c.Refuse();
+  // A selected drawing object takes the pattern itself.
+  if (!s || !s->IsWorksheet() || !d->selectedObject.empty())
+    return g_previousPatterns ? g_previousPatterns(c) : c.Refuse();
   std::optional<double> pattern = Number(c.Arg(0));
   std::optional<double> fore = Number(c.Arg(1)), back = Number(c.Arg(2));
   if (pattern && (*pattern < 0 || *pattern > 18)) return c.Refuse();
