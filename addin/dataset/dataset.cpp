@@ -22,7 +22,7 @@ const char* const kPrefix = "__sm_";
 
 int LastRow() { return HostInfo().version > 0 && HostInfo().version <= 7 ? 16383 : 65535; }
 
-XlValue CellValue(const CellRange& cell) { return XlCallResultNA(xlCoerce, {cell.Value()}); }
+XlValue CellValue(const CellRange& cell) { return XlCallResult(xlCoerce, {cell.Value()}); }
 
 XlValue GetCell(int type, const CellRange& cell) { return XlCallResultNA(XLF_GET_CELL, {type, cell.Value()}); }
 
@@ -242,7 +242,7 @@ const ValueVector& VariableSourceExcel::Values() {
   if (isFactor || values.Empty()) return VariableSource::Values();
   ValueVector v;
   v.type = type;
-  XlValue cells = CellValue(values);
+  XlValue cells = XlCallResult(xlCoerce, {values.Value()});
   auto at = [&](int r, int c) -> const XlValue& {
     if (cells.Is(XLTYPE_MULTI)) return cells.At(static_cast<uint16_t>(r), static_cast<uint16_t>(c));
     return cells;
@@ -663,8 +663,10 @@ void DatasetSourceExcel::MakeReplicates() {
         candidate = base + buf;
       } while (nameTaken(candidate));
       v->name = candidate;
-      v->replicateOf = first;
-      ++first->replicates;
+      if (v != first) {
+        v->replicateOf = first;
+        ++first->replicates;
+      }
     }
   }
 }

@@ -40,7 +40,7 @@ std::string SheetKeyOf(XL_SHEET_ID sheet) {
   return XlCallText(xlSheetNm, {ref}).str();
 }
 
-XlValue CellValue(const CellRange& cell) { return XlCallResultNA(xlCoerce, {cell.Value()}); }
+XlValue CellValue(const CellRange& cell) { return XlCallResult(xlCoerce, {cell.Value()}); }
 
 // The current region around a cell; the selection is put back afterwards.
 CellRange CurrentRegion(const CellRange& cell) {

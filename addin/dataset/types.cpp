@@ -203,7 +203,11 @@ void Categories::SetValue(Category* category, double value) {
   for (size_t i = 1; i < m_order.size(); ++i) {
     const Category* other = m_order[i].get();
     if (other == category) continue;
-    if (!other->HasValue() || other->value == value) ThrowDatasetMessage(98, {category->Description(), shown});
+    // An ordinal list keeps every category valued; a list still being given values only keeps
+    // them unique.
+    bool ordinal = SameType(type, kTypeOrdinal);
+    if ((ordinal && !other->HasValue()) || (other->HasValue() && other->value == value))
+      ThrowDatasetMessage(98, {category->Description(), shown});
   }
   category->kind = Category::kNumeric;
   category->value = value;

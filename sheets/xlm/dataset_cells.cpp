@@ -146,8 +146,10 @@ int GetCell(Call& c) {
   return XLRET_SUCCESS;
 }
 
+// A formula counts even when the file kept no value for it.
 bool Filled(const Sheet& s, uint32_t row, uint32_t col) {
-  return s.Get(row, col).type != sheets::ValueType::Empty;
+  sheets::CellView v = s.Get(row, col);
+  return v.type != sheets::ValueType::Empty || v.HasFormula();
 }
 
 bool RowHasCell(const Sheet& s, uint32_t row, uint32_t c0, uint32_t c1) {

@@ -40,7 +40,13 @@ void HostTest::Select(const std::string& ref) {
 
 qs::CRef<qs::DatasetSourceExcel> HostTest::Find(const std::string& ref) {
   Select(ref);
-  return qs::FindDataset(qs::ActiveCell(), qs::kLayoutDetect, -1, -1, true, true);
+  try {
+    return qs::FindDataset(qs::ActiveCell(), qs::kLayoutDetect, -1, -1, true, true);
+  } catch (qs::CException* e) {
+    std::string text = ExceptionText(e);
+    ADD_FAILURE() << "finding the dataset at " << ref << " failed: " << text;
+    throw new qs::CStdException(qs::CSharedString(text), 0);
+  }
 }
 
 qs::VariableSource* HostTest::Var(qs::DatasetSourceExcel& s, const std::string& name) {

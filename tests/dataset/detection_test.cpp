@@ -168,7 +168,8 @@ TEST_F(Detection, NoDatasetAroundALoneCellAndNoDataUnderHeaders) {
   Open("single_cells.xlsx");
   EXPECT_FALSE(Find("C3"));
   EXPECT_FALSE(Find("H20"));
-  std::string text = MessageOf([&] { Find("B6"); });
+  Select("B6");
+  std::string text = MessageOf([&] { qs::FindDataset(qs::ActiveCell(), qs::kLayoutDetect, -1, -1, true, true); });
   EXPECT_EQ(text, qs::DatasetString(36));
   EXPECT_NE(text.find("contains no data"), std::string::npos);
 }

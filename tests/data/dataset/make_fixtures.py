@@ -158,7 +158,7 @@ def title_and_outline():
     save(wb, "title_formula_row.xlsx")
     ws2 = wb.create_sheet("Busy")
     ws2["A1"] = "Blood pressure study"
-    ws2["C2"] = "draft"
+    ws2["C1"] = "draft"
     header(ws2, 3, ["Systolic", "Diastolic"])
     body(ws2, 4, [[120, 135, 128, 142], [80, 88, 84, 90]])
     save(wb, "title_formula_row.xlsx")
@@ -172,12 +172,12 @@ def stored_edited():
     ws.title = "Trial"
     header(ws, 1, ["Dose", "Response", "Age"])
     body(ws, 2, [[1, 2, 3, 1, 2, 3], [3, 5, 8, 2, 6, 9], [30, 41, 52, 33, 45, 50]])
+    local_name(wb, ws, "__sm_DR_dead", "Trial!#REF!")
+    local_name(wb, ws, "__sm_DV_dead", '{1;2;"Gone";FALSE}')
     local_name(wb, ws, "__sm_DR_1f2e3d", "Trial!$A$1:$B$1")
     local_name(wb, ws, "__sm_DV_1f2e3d", '{1;2;"Dose trial";FALSE}')
     local_name(wb, ws, "__sm_VR_a1", "Trial!$A$1")
     local_name(wb, ws, "__sm_VV_a1", '{1;33554946;"1";2;1;"2";2;2;"3";2;3}')
-    local_name(wb, ws, "__sm_DR_dead", "Trial!#REF!")
-    local_name(wb, ws, "__sm_DV_dead", '{1;2;"Gone";FALSE}')
     save(wb, "stored_edited.xlsx")
 
 
