@@ -30,6 +30,10 @@ int DetectCommand(const SessionOptions& options, const std::vector<std::string>&
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     bool takesValue = a == "--layout" || a == "--factors" || a == "--name";
+    if (a == "--help" || a == "-h") {
+      out << kDetectUsage;
+      return 0;
+    }
     if (a == "--cell" && i + 1 < args.size()) {
       cell = args[++i];
     } else if (a == "--save") {

@@ -180,7 +180,9 @@ XlValue VariablePropertiesArray(const VariableSource& v) {
       if (c->first || c->number < 0 || !(c->flags & Category::kKeptInWorkbook)) continue;
       column.emplace_back(c->name);
       column.emplace_back(static_cast<double>(c->kind));
-      column.emplace_back(c->kind == Category::kNumeric ? c->value : MissingValue());
+      // A boolean category keeps its 0 or 1 as well: without it the category could not be matched
+      // to its cells again after a reload.
+      column.emplace_back(c->HasValue() ? c->value : MissingValue());
     }
   return MakeArray(column);
 }

@@ -285,5 +285,41 @@ TEST_F(Detection, HeaderCellsWithoutANameAreRefusedWithTheCellSelected) {
   EXPECT_EQ(text, qs::DatasetString(200));
 }
 
+
+TEST_F(Detection, BooleanCategoriesSurviveASaveAndReload) {
+  NewBook();
+  sheets::Sheet& sh = Sheet();
+  sh.SetText(0, 0, "Done");
+  sh.SetText(0, 1, "X");
+  for (uint32_t r = 1; r <= 4; ++r) {
+    sh.SetBoolean(r, 0, r % 2 == 0);
+    sh.SetNumber(r, 1, r);
+  }
+  auto s = Find("B2");
+  ASSERT_TRUE(s);
+  qs::ConfirmDataset(*s, qs::CurrentProperties(*s));
+  qs::VariableSource* done = Var(*s, "Done");
+  done->SetType(qs::kTypeNominal);
+  ASSERT_EQ(done->Values().Size(), 4u);
+  s->SaveProperties();
+  std::string saved = (home / "bool.xlsx").string(), error;
+  ASSERT_TRUE(docs->Save(saved, error)) << error;
+  xlm::Host::Shutdown();
+  xlm::Host::Reset(xlm::HostOptions{});
+  xlm::InstallModelDocuments();
+  docs = static_cast<xlm::ModelDocuments*>(xlm::Host::Get().documents);
+  Open(saved);
+  auto again = Find("A3");
+  ASSERT_TRUE(again);
+  qs::VariableSource* d2 = Var(*again, "Done");
+  ASSERT_NE(d2, nullptr);
+  EXPECT_EQ(d2->type, kTypeNominal);
+  EXPECT_EQ(CategoryNames(*d2), (std::vector<std::string>{"FALSE", "TRUE"}));
+  EXPECT_EQ(d2->categories->FindName("TRUE")->kind, qs::Category::kBoolean);
+  // The cells find their stored categories: no new ones, no clash.
+  EXPECT_EQ(MessageOf([&] { d2->Values(); }), "");
+  EXPECT_EQ(d2->categories->Count(), 3u);
+}
+
 }  // namespace
 }  // namespace dstest
