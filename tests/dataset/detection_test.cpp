@@ -321,5 +321,31 @@ TEST_F(Detection, BooleanCategoriesSurviveASaveAndReload) {
   EXPECT_EQ(d2->categories->Count(), 3u);
 }
 
+
+TEST_F(Detection, OutlineLevelOrFormulaUnderTheFirstRowKeepsOneHeaderRow) {
+  NewBook();
+  sheets::Sheet& sh = Sheet();
+  sheets::CellFormat under;
+  under.font.bold = true;
+  under.borders.bottom.style = sheets::BorderStyle::Thin;
+  uint32_t fmt = sh.workbook()->formats().Intern(under);
+  for (uint32_t c = 0; c < 3; ++c) {
+    sh.SetText(0, c, std::string(1, static_cast<char>('A' + c)));
+    sh.SetText(1, c, std::string(1, static_cast<char>('x' + c)));
+    sh.SetFormat(1, c, fmt);
+    for (uint32_t r = 2; r < 8; ++r) sh.SetNumber(r, c, r * 10.0 + c);
+  }
+  // A bordered, bold second row over numbers reads as a second header row ...
+  auto s = Find("B5");
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->headerBand.count, 2);
+  // ... unless it sits one outline level below the first: then it is data.
+  sh.SetRowOutlineLevel(1, 1);
+  EXPECT_EQ(Find("B5")->headerBand.count, 1);
+  sh.SetRowOutlineLevel(1, 0);
+  sh.SetFormula(1, 1, "\"y\"", sheets::Value::Text("y"));
+  EXPECT_EQ(Find("B5")->headerBand.count, 1);
+}
+
 }  // namespace
 }  // namespace dstest
