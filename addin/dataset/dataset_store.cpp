@@ -14,7 +14,7 @@ constexpr int kFnNames = 122;
 constexpr int kFnDefineName = 61 | XLBIT_COMMAND;
 constexpr int kFnDeleteName = 110 | XLBIT_COMMAND;
 constexpr int kFnAlignment = 43 | XLBIT_COMMAND;
-constexpr int kFnBorder = 42 | XLBIT_COMMAND;
+constexpr int kFnBorder = 45 | XLBIT_COMMAND;
 constexpr int kFnFormatFont = 150 | XLBIT_COMMAND;
 const char* const kPrefix = "__sm_";
 

@@ -28,7 +28,7 @@ constexpr int kNames = 122;
 constexpr int kDefineName = 61 | XLBIT_COMMAND;
 constexpr int kDeleteName = 110 | XLBIT_COMMAND;
 constexpr int kAlignment = 43 | XLBIT_COMMAND;
-constexpr int kBorder = 42 | XLBIT_COMMAND;
+constexpr int kBorder = 45 | XLBIT_COMMAND;
 constexpr int kFormatFont = 150 | XLBIT_COMMAND;
 // GET.CELL type number of this host: TRUE when the cell belongs to a merged area of more than one
 // cell.
@@ -590,12 +590,11 @@ void AddDatasetFunctions(FunctionTable& t) {
   if (g_previousText) t[XLF_TEXT] = TextFn;
   t[XLC_SELECT_SPECIAL] = SelectSpecial;
   t[XLC_PATTERNS] = Patterns;
-  t[kNames] = Names;
-  t[kDefineName] = DefineName;
-  t[kDeleteName] = DeleteName;
-  t[kAlignment] = Alignment;
-  t[kBorder] = Border;
-  t[kFormatFont] = FormatFont;
+  // Functions no other family answers yet; a family that answers one later keeps its own.
+  for (auto [fn, handler] : {std::pair<int, Handler>{kNames, Names}, {kDefineName, DefineName},
+                             {kDeleteName, DeleteName}, {kAlignment, Alignment}, {kBorder, Border},
+                             {kFormatFont, FormatFont}})
+    t.emplace(fn, handler);
 }
 
 }  // namespace xlm

@@ -39,7 +39,7 @@ class HostFunctions : public HostTest {
 };
 
 constexpr int kNames = 122, kDefineName = 61 | XLBIT_COMMAND, kDeleteName = 110 | XLBIT_COMMAND;
-constexpr int kAlignment = 43 | XLBIT_COMMAND, kBorder = 42 | XLBIT_COMMAND, kFont = 150 | XLBIT_COMMAND;
+constexpr int kAlignment = 43 | XLBIT_COMMAND, kBorder = 45 | XLBIT_COMMAND, kFont = 150 | XLBIT_COMMAND;
 
 TEST_F(HostFunctions, SheetNamesWithWildcardsArraysAndDeletion) {
   HostValue r, ref, arr;
