@@ -54,6 +54,7 @@ const char* kUsage =
     "  --excel-version N            the spreadsheet version the host reports (default 8)\n"
     "  --screen WxH                 the screen size in pixels (default 1280x1024)\n"
     "  --user NAME                  the user name the host reports\n"
+    "  --language en|de             the language of the host's own menu names (default en)\n"
     "\n"
     "Settings live in $QUELSTAT_HOME (default $XDG_CONFIG_HOME/quelstat).\n";
 
@@ -90,6 +91,10 @@ int main(int argc, char** argv) {
       if (x == std::string::npos || !ParseInt(s.substr(0, x).c_str(), options.host.screenWidth) ||
           !ParseInt(s.substr(x + 1).c_str(), options.host.screenHeight))
         return Usage("--screen takes WIDTHxHEIGHT");
+    } else if (a == "--language" && i + 1 < argc) {
+      options.host.language = argv[++i];
+      if (options.host.language != "en" && options.host.language != "de")
+        return Usage("--language takes en or de");
     } else if (a == "--user" && i + 1 < argc) {
       options.host.userName = argv[++i];
     } else if (a == "--version") {

@@ -33,6 +33,7 @@ const char* ScriptHelp() {
          "  new                  make a new workbook\n"
          "  activate SHEET       activate a sheet of the active workbook\n"
          "  select REF           select a cell or range: A1, B2:C9, Sheet1!A1\n"
+         "  enter VALUE          type a number, TRUE/FALSE or text into the active cell\n"
          "  command ID           run the menu command with this id, as choosing its item\n"
          "  tool TOOLBAR N       click button N of a toolbar (separators count)\n"
          "  macro TEXT           run a macro as a menu item does, e.g. QUELSTAT.COMMAND(1026)\n"
@@ -77,13 +78,13 @@ class LineReader {
         buffer_.clear();
         return true;
       }
-      if (!platform::WaitReadable(fd_, -1)) {
-        if (xlm::g_escSignal) {  // Ctrl-C while waiting: the script ends
-          interrupted = true;
-          return false;
-        }
-        continue;
+      // Ctrl-C while waiting (or pressed since the last action ended) ends the script; the wait is
+      // cut into short slices so that a signal landing just before it is not missed.
+      if (xlm::g_escSignal) {
+        interrupted = true;
+        return false;
       }
+      if (!platform::WaitReadable(fd_, 200)) continue;
       char chunk[4096];
       ssize_t n = ::read(fd_, chunk, sizeof chunk);
       if (n < 0 && errno == EINTR) continue;
@@ -243,6 +244,8 @@ int RunScript(Session& session, const std::string& file, std::ostream& out, std:
       ok = needDocs() && docs->New(error);
     } else if (verb == "select") {
       ok = needDocs() && docs->Select(rest, error);
+    } else if (verb == "enter") {
+      ok = needDocs() && docs->Enter(rest, error);
     } else if (verb == "activate") {
       ok = needDocs() && docs->ActivateSheet(rest, error);
     } else if (verb == "save") {

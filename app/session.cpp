@@ -46,6 +46,10 @@ Session::~Session() { End(); }
 void Session::End() {
   if (ended_) return;
   ended_ = true;
+  // Nothing is dropped without a word: name the workbooks whose changes were not saved.
+  if (auto* docs = dynamic_cast<xlm::ModelDocuments*>(xlm::Host::Get().documents))
+    for (const std::string& name : docs->UnsavedWorkbooks())
+      xlm::Host::Get().report("the changes to " + name + " were not saved");
   xlm::Host::Shutdown();  // closes the add-ins, withdraws the registration
   std::signal(SIGINT, SIG_DFL);
 }

@@ -103,12 +103,15 @@ void PrintChart(const Chart& c, const std::string& indent, std::ostream& out) {
 
 }  // namespace
 
-std::string CellDisplayText(const CellView& cell, const FormatTable& formats) {
+std::string CellDisplayText(const CellView& cell, const FormatTable& formats, bool date_1904) {
   const std::string& code = cell.format < formats.size() ? formats.Get(cell.format).number_format : formats.Default().number_format;
-  return FormatValue(cell.ToValue(), code);
+  Value v = cell.ToValue();
+  // 1904-01-01 is serial 1462 of the 1900 system.
+  if (date_1904 && v.type == ValueType::Number && IsDateFormat(code)) v.number += 1462;
+  return FormatValue(v, code);
 }
 
-void PrintSheetTable(const Sheet& sheet, const FormatTable& formats, std::ostream& out) {
+void PrintSheetTable(const Sheet& sheet, const FormatTable& formats, std::ostream& out, bool date_1904) {
   if (!sheet.IsWorksheet()) {
     out << "(chart sheet)\n";
     if (const Chart* c = sheet.chart_if_any()) PrintChart(*c, "  ", out);
@@ -124,7 +127,7 @@ void PrintSheetTable(const Sheet& sheet, const FormatTable& formats, std::ostrea
   std::vector<std::pair<uint32_t, std::vector<std::tuple<uint32_t, std::string, bool>>>> rows;
   sheet.ForEachCell([&](uint32_t r, uint32_t c, const CellView& v) {
     if (v.type == ValueType::Empty) return;
-    std::string text = Clip(CellDisplayText(v, formats), kMaxColumnWidth);
+    std::string text = Clip(CellDisplayText(v, formats, date_1904), kMaxColumnWidth);
     HorizontalAlignment h = c < UINT32_MAX && v.format < formats.size() ? formats.Get(v.format).horizontal : HorizontalAlignment::General;
     bool right = h == HorizontalAlignment::Right ||
                  (h == HorizontalAlignment::General && (v.type == ValueType::Number || v.type == ValueType::Boolean || v.type == ValueType::Error));
@@ -142,9 +145,10 @@ void PrintSheetTable(const Sheet& sheet, const FormatTable& formats, std::ostrea
     cols.push_back(c);
   }
   size_t label = std::to_string(rows.back().first + 1).size();
-  out << std::string(label, ' ');
-  for (uint32_t c : cols) out << "  " << Pad(ColumnLetters(c), widths[c], false);
-  out << "\n";
+  std::string header(label, ' ');
+  for (uint32_t c : cols) header += "  " + Pad(ColumnLetters(c), widths[c], false);
+  while (!header.empty() && header.back() == ' ') header.pop_back();
+  out << header << "\n";
   for (const auto& [r, cells] : rows) {
     std::string line = Pad(std::to_string(r + 1), label, true);
     size_t k = 0;
@@ -170,7 +174,9 @@ void PrintDefinedNames(const Workbook& book, std::ostream& out) {
     out << "  " << d.name;
     if (!scope.empty()) out << " [" << scope << "]";
     if (d.hidden) out << " (hidden)";
-    out << " = " << d.refers_to << "\n";
+    // References to other workbooks show the workbook's name, not the file's link number.
+    out << " = " << (d.kind == DefinedName::Kind::References ? FormatReferenceList(d.references, RefStyle::A1) : d.refers_to)
+        << "\n";
     ++n;
   };
   for (const auto& d : book.names().entries()) one(d, "");
@@ -266,7 +272,7 @@ int RunShowCommand(const std::vector<std::string>& args, std::ostream& out, std:
     sheet = &book->sheet(book->active_sheet());
   }
   out << "Sheet \"" << sheet->name() << "\"\n";
-  PrintSheetTable(*sheet, book->formats(), out);
+  PrintSheetTable(*sheet, book->formats(), out, book->date_1904());
   if (names) {
     out << "\n";
     PrintDefinedNames(*book, out);

@@ -18,11 +18,12 @@ namespace sheets {
 int RunShowCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The pieces, for hosts that already hold a workbook.
-void PrintSheetTable(const Sheet& sheet, const FormatTable& formats, std::ostream& out);
+void PrintSheetTable(const Sheet& sheet, const FormatTable& formats, std::ostream& out, bool date_1904 = false);
 void PrintDefinedNames(const Workbook& book, std::ostream& out);
 void PrintCharts(const Workbook& book, std::ostream& out);
 
-// The text a cell shows: its value through its number format.
-std::string CellDisplayText(const CellView& cell, const FormatTable& formats);
+// The text a cell shows: its value through its number format (dates of 1904-system workbooks
+// moved to the 1900 system first).
+std::string CellDisplayText(const CellView& cell, const FormatTable& formats, bool date_1904 = false);
 
 }  // namespace sheets

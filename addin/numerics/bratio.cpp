@@ -8,7 +8,9 @@
 // This version runs with eps = max(machine epsilon, 1e-15) as published, and passes the
 // published tolerances 15 eps (BFRAC, BGRAT) and 100 eps (BASYM). Every series and continued
 // fraction stops after 10000 terms: far beyond what any usable argument needs, but arguments
-// near the overflow limit (df about 1e307) would otherwise loop for ever.
+// near the overflow limit (df about 1e307) would otherwise loop for ever. A BetaShapeMemo, when
+// given, keeps the constants that depend on the shape parameters alone (in bpser, brcmp and
+// bgrat) between the calls of one search; each is computed by the same expression either way.
 #include <algorithm>
 #include <cmath>
 
@@ -21,9 +23,37 @@ namespace {
 constexpr double kRt2PiInv = 0.398942280401433;  // 1 / sqrt(2 pi)
 constexpr int kMaxIterations = 10000;  // of any series or continued fraction below
 
+// Which routine's constants a BetaShapeMemo entry holds.
+enum ShapeKind { kBpserShape = 1, kBrcmpShape, kBgratShape };
+
+// The shape constants of routine `kind` at (a, b): from the memo when it holds them, otherwise
+// computed by fill, into the memo when there is one with room, else into local. The callers
+// compute every constant with the expression they used before, so a remembered value is the
+// value they would compute.
+template <class Fill>
+const double* shape_constants(BetaShapeMemo* memo, ShapeKind kind, double a, double b,
+                              double* local, Fill fill) {
+    if (memo != nullptr) {
+        for (int i = 0; i < memo->used; ++i) {
+            const BetaShapeMemo::Entry& e = memo->entries[i];
+            if (e.kind == kind && e.a == a && e.b == b) return e.v;
+        }
+        if (memo->used < BetaShapeMemo::kEntries) {
+            BetaShapeMemo::Entry& e = memo->entries[memo->used++];
+            e.kind = kind;
+            e.a = a;
+            e.b = b;
+            fill(e.v);
+            return e.v;
+        }
+    }
+    fill(local);
+    return local;
+}
+
 // x^a y^b / Beta(a, b), and the same times exp(mu) (brcmp1). The two share all but the final
 // exponential, so one routine computes exp(mu + z) through esum.
-double brcmp(int mu, double a, double b, double x, double y) {
+double brcmp(int mu, double a, double b, double x, double y, BetaShapeMemo* memo) {
     const double a0 = std::min(a, b);
     if (a0 < 8.0) {
         double lnx, lny;
@@ -38,39 +68,53 @@ double brcmp(int mu, double a, double b, double x, double y) {
             lny = std::log(y);
         }
         double z = a * lnx + b * lny;
+        double local[4];
         if (a0 >= 1.0) {
-            z -= betaln(a, b);
+            const double* k = shape_constants(memo, kBrcmpShape, a, b, local,
+                                              [&](double* v) { v[0] = betaln(a, b); });
+            z -= k[0];
             return esum(mu, z);
         }
-        double b0 = std::max(a, b);
+        const double b0 = std::max(a, b);
         if (b0 >= 8.0) {
-            const double u = gamln1(a0) + algdiv(a0, b0);
-            return a0 * esum(mu, z - u);
+            const double* k = shape_constants(memo, kBrcmpShape, a, b, local, [&](double* v) {
+                v[0] = gamln1(a0) + algdiv(a0, b0);
+            });
+            return a0 * esum(mu, z - k[0]);
         }
         if (b0 <= 1.0) {
             const double e = esum(mu, z);
             if (e == 0.0) return e;
-            const double apb = a + b;
-            const double zz = (apb > 1.0) ? (1.0 + gam1((a + b) - 1.0)) / apb : 1.0 + gam1(apb);
-            const double c = (1.0 + gam1(a)) * (1.0 + gam1(b)) / zz;
-            return e * (a0 * c) / (1.0 + a0 / b0);
+            const double* k = shape_constants(memo, kBrcmpShape, a, b, local, [&](double* v) {
+                const double apb = a + b;
+                const double zz = (apb > 1.0) ? (1.0 + gam1((a + b) - 1.0)) / apb : 1.0 + gam1(apb);
+                const double c = (1.0 + gam1(a)) * (1.0 + gam1(b)) / zz;
+                v[0] = a0 * c;
+                v[1] = 1.0 + a0 / b0;
+            });
+            return e * k[0] / k[1];
         }
         // 1 < b0 < 8
-        double u = gamln1(a0);
-        const int n = static_cast<int>(b0 - 1.0);
-        if (n >= 1) {
-            double c = 1.0;
-            for (int i = 1; i <= n; ++i) {
-                b0 -= 1.0;
-                c *= b0 / (a0 + b0);
+        const double* k = shape_constants(memo, kBrcmpShape, a, b, local, [&](double* v) {
+            double bb = b0;
+            double u = gamln1(a0);
+            const int n = static_cast<int>(bb - 1.0);
+            if (n >= 1) {
+                double c = 1.0;
+                for (int i = 1; i <= n; ++i) {
+                    bb -= 1.0;
+                    c *= bb / (a0 + bb);
+                }
+                u = std::log(c) + u;
             }
-            u = std::log(c) + u;
-        }
-        z -= u;
-        b0 -= 1.0;
-        const double apb = a0 + b0;
-        const double t = (apb > 1.0) ? (1.0 + gam1((a0 + b0) - 1.0)) / apb : 1.0 + gam1(apb);
-        return a0 * esum(mu, z) * (1.0 + gam1(b0)) / t;
+            bb -= 1.0;
+            const double apb = a0 + bb;
+            v[0] = u;
+            v[1] = 1.0 + gam1(bb);
+            v[2] = (apb > 1.0) ? (1.0 + gam1((a0 + bb) - 1.0)) / apb : 1.0 + gam1(apb);
+        });
+        z -= k[0];
+        return a0 * esum(mu, z) * k[1] / k[2];
     }
     // a >= 8 and b >= 8
     double h, x0, y0, lambda;
@@ -93,48 +137,62 @@ double brcmp(int mu, double a, double b, double x, double y) {
     return kRt2PiInv * std::sqrt(b * x0) * z * std::exp(-bcorr(a, b));
 }
 
-double brcomp(double a, double b, double x, double y) {
+double brcomp(double a, double b, double x, double y, BetaShapeMemo* memo) {
     if (x == 0.0 || y == 0.0) return 0.0;
-    return brcmp(0, a, b, x, y);
+    return brcmp(0, a, b, x, y, memo);
 }
 
 // Power series for I_x(a, b); used when b <= 1 or b x <= 0.7.
-double bpser(double a, double b, double x, double eps) {
+double bpser(double a, double b, double x, double eps, BetaShapeMemo* memo) {
     if (x == 0.0) return 0.0;
     double result;
+    double local[4];
     const double a0 = std::min(a, b);
     if (a0 >= 1.0) {
-        const double z = a * std::log(x) - betaln(a, b);
+        const double* k = shape_constants(memo, kBpserShape, a, b, local,
+                                          [&](double* v) { v[0] = betaln(a, b); });
+        const double z = a * std::log(x) - k[0];
         result = std::exp(z) / a;
     } else {
-        double b0 = std::max(a, b);
+        const double b0 = std::max(a, b);
         if (b0 >= 8.0) {
-            const double u = gamln1(a0) + algdiv(a0, b0);
-            const double z = a * std::log(x) - u;
+            const double* k = shape_constants(memo, kBpserShape, a, b, local, [&](double* v) {
+                v[0] = gamln1(a0) + algdiv(a0, b0);
+            });
+            const double z = a * std::log(x) - k[0];
             result = (a0 / a) * std::exp(z);
         } else if (b0 <= 1.0) {
             result = std::pow(x, a);
             if (result == 0.0) return result;
-            const double apb = a + b;
-            const double z = (apb > 1.0) ? (1.0 + gam1((a + b) - 1.0)) / apb : 1.0 + gam1(apb);
-            const double c = (1.0 + gam1(a)) * (1.0 + gam1(b)) / z;
-            result *= c * (b / apb);
+            const double* k = shape_constants(memo, kBpserShape, a, b, local, [&](double* v) {
+                const double apb = a + b;
+                const double z = (apb > 1.0) ? (1.0 + gam1((a + b) - 1.0)) / apb : 1.0 + gam1(apb);
+                const double c = (1.0 + gam1(a)) * (1.0 + gam1(b)) / z;
+                v[0] = c * (b / apb);
+            });
+            result *= k[0];
         } else {
-            double u = gamln1(a0);
-            const int m = static_cast<int>(b0 - 1.0);
-            if (m >= 1) {
-                double c = 1.0;
-                for (int i = 1; i <= m; ++i) {
-                    b0 -= 1.0;
-                    c *= b0 / (a0 + b0);
+            const double* k = shape_constants(memo, kBpserShape, a, b, local, [&](double* v) {
+                double bb = b0;
+                double u = gamln1(a0);
+                const int m = static_cast<int>(bb - 1.0);
+                if (m >= 1) {
+                    double c = 1.0;
+                    for (int i = 1; i <= m; ++i) {
+                        bb -= 1.0;
+                        c *= bb / (a0 + bb);
+                    }
+                    u = std::log(c) + u;
                 }
-                u = std::log(c) + u;
-            }
-            const double z = a * std::log(x) - u;
-            b0 -= 1.0;
-            const double apb = a0 + b0;
-            const double t = (apb > 1.0) ? (1.0 + gam1((a0 + b0) - 1.0)) / apb : 1.0 + gam1(apb);
-            result = std::exp(z) * (a0 / a) * (1.0 + gam1(b0)) / t;
+                bb -= 1.0;
+                const double apb = a0 + bb;
+                v[0] = u;
+                v[1] = a0 / a;
+                v[2] = 1.0 + gam1(bb);
+                v[3] = (apb > 1.0) ? (1.0 + gam1((a0 + bb) - 1.0)) / apb : 1.0 + gam1(apb);
+            });
+            const double z = a * std::log(x) - k[0];
+            result = std::exp(z) * k[1] * k[2] / k[3];
         }
     }
     if (result == 0.0 || a <= 0.1 * eps) return result;
@@ -153,7 +211,7 @@ double bpser(double a, double b, double x, double eps) {
 }
 
 // I_x(a, b) - I_x(a + n, b), n a positive integer.
-double bup(double a, double b, double x, double y, int n, double eps) {
+double bup(double a, double b, double x, double y, int n, double eps, BetaShapeMemo* memo) {
     const double apb = a + b;
     const double ap1 = a + 1.0;
     int mu = 0;
@@ -164,7 +222,7 @@ double bup(double a, double b, double x, double y, int n, double eps) {
         if (k < mu) mu = k;
         d = std::exp(-static_cast<double>(mu));
     }
-    double result = brcmp(mu, a, b, x, y) / a;
+    double result = brcmp(mu, a, b, x, y, memo) / a;
     if (n == 1 || result == 0.0) return result;
     const int nm1 = n - 1;
     double w = d;
@@ -195,8 +253,9 @@ double bup(double a, double b, double x, double y, int n, double eps) {
 }
 
 // Continued fraction for I_x(a, b), a > 1 and b > 1; lambda = (a + b) y - b.
-double bfrac(double a, double b, double x, double y, double lambda, double eps) {
-    const double front = brcomp(a, b, x, y);
+double bfrac(double a, double b, double x, double y, double lambda, double eps,
+             BetaShapeMemo* memo) {
+    const double front = brcomp(a, b, x, y, memo);
     if (front == 0.0) return 0.0;
     const double c = 1.0 + lambda;
     const double c0 = b / a;
@@ -318,8 +377,8 @@ void grat1(double a, double x, double r, double& p, double& q, double eps) {
 
 // Asymptotic expansion for I_x(a, b) when a is larger than b; the result is added to w.
 // Needs a >= 15 and b <= 1. ierr = 1 when the expansion cannot be used.
-void bgrat(double a, double b, double x, double y, double& w, double eps, int& ierr) {
-    double c[30], d[30];
+void bgrat(double a, double b, double x, double y, double& w, double eps, int& ierr,
+           BetaShapeMemo* memo) {
     const double bm1 = (b - 0.5) - 0.5;
     const double nu = a + 0.5 * bm1;
     const double lnx = (y > 0.375) ? std::log(x) : alnrel(-y);
@@ -328,11 +387,15 @@ void bgrat(double a, double b, double x, double y, double& w, double eps, int& i
         ierr = 1;
         return;
     }
+    double local[4];
+    const double* k = shape_constants(memo, kBgratShape, a, b, local, [&](double* v) {
+        v[0] = b * (1.0 + gam1(b));
+        v[1] = std::exp(-(algdiv(b, a) + b * std::log(nu)));
+    });
     // r = exp(-z) z^b / Gamma(b)
-    double r = b * (1.0 + gam1(b)) * std::exp(b * std::log(z));
+    double r = k[0] * std::exp(b * std::log(z));
     r *= std::exp(a * lnx) * std::exp(0.5 * bm1 * lnx);
-    double u = algdiv(b, a) + b * std::log(nu);
-    u = r * std::exp(-u);
+    const double u = r * k[1];
     if (u == 0.0) {
         ierr = 1;
         return;
@@ -345,24 +408,42 @@ void bgrat(double a, double b, double x, double y, double& w, double eps, int& i
     double j = q / r;
     double sum = j;
     double t = 1.0;
-    double cn = 1.0;
     double n2 = 0.0;
+    // The coefficients c_n and d_n of the series depend on n and b alone: the memo keeps those
+    // already formed for this b.
+    double local_c[30], local_d[30];
+    int local_count = 0;
+    double* c = local_c;
+    double* d = local_d;
+    int* count = &local_count;
+    if (memo != nullptr) {
+        if (!(memo->bgrat_b == b)) {
+            memo->bgrat_b = b;
+            memo->bgrat_count = 0;
+        }
+        c = memo->bgrat_c;
+        d = memo->bgrat_d;
+        count = &memo->bgrat_count;
+    }
     for (int n = 1; n <= 30; ++n) {
         const double bp2n = b + n2;
         j = (bp2n * (bp2n + 1.0) * j + (z + bp2n + 1.0) * t) * v;
         n2 += 2.0;
         t *= t2;
-        cn /= n2 * (n2 + 1.0);
-        c[n - 1] = cn;
-        double s = 0.0;
-        if (n != 1) {
-            double coef = b - n;
-            for (int i = 1; i <= n - 1; ++i) {
-                s += coef * c[i - 1] * d[n - i - 1];
-                coef += b;
+        if (*count < n) {  // then *count == n - 1: the terms are formed in order
+            const double cn = (n == 1 ? 1.0 : c[n - 2]) / (n2 * (n2 + 1.0));
+            c[n - 1] = cn;
+            double s = 0.0;
+            if (n != 1) {
+                double coef = b - n;
+                for (int i = 1; i <= n - 1; ++i) {
+                    s += coef * c[i - 1] * d[n - i - 1];
+                    coef += b;
+                }
             }
+            d[n - 1] = bm1 * cn + s / n;
+            *count = n;
         }
-        d[n - 1] = bm1 * cn + s / n;
         const double dj = d[n - 1] * j;
         sum += dj;
         if (sum <= 0.0) {
@@ -500,7 +581,8 @@ double fpser(double a, double b, double x, double eps) {
 
 }  // namespace
 
-void bratio(double a, double b, double x, double y, double& w, double& w1, int& ierr) {
+void bratio(double a, double b, double x, double y, double& w, double& w1, int& ierr,
+            BetaShapeMemo* memo) {
     w = 0.0;
     w1 = 0.0;
     if (a < 0.0 || b < 0.0) { ierr = 1; return; }
@@ -558,21 +640,21 @@ void bratio(double a, double b, double x, double y, double& w, double& w1, int& 
                 else if (x0 < 0.1 && std::pow(x0 * b0, a0) <= 0.7) use_bpser = true;
             }
             if (use_bpser) {
-                w = bpser(a0, b0, x0, eps);
+                w = bpser(a0, b0, x0, eps, memo);
                 got = Got::W;
             } else if (use_bpser_swapped) {
-                w1 = bpser(b0, a0, y0, eps);
+                w1 = bpser(b0, a0, y0, eps, memo);
                 got = Got::W1;
             } else {
                 // bgrat on (b0 + n, a0), after bup when b0 is small
                 if (std::max(a0, b0) <= 1.0 || b0 <= 15.0) {
                     constexpr int n = 20;
-                    w1 = bup(b0, a0, y0, x0, n, eps);
+                    w1 = bup(b0, a0, y0, x0, n, eps, memo);
                     b0 += n;
                 } else {
                     w1 = 0.0;
                 }
-                bgrat(b0, a0, y0, x0, w1, 15.0 * eps, ierr1);
+                bgrat(b0, a0, y0, x0, w1, 15.0 * eps, ierr1, memo);
                 got = Got::W1;
             }
         }
@@ -585,7 +667,7 @@ void bratio(double a, double b, double x, double y, double& w, double& w1, int& 
             lambda = std::fabs(lambda);
         }
         if (b0 < 40.0 && b0 * x0 <= 0.7) {
-            w = bpser(a0, b0, x0, eps);
+            w = bpser(a0, b0, x0, eps, memo);
             got = Got::W;
         } else if (b0 < 40.0) {
             int n = static_cast<int>(b0);
@@ -594,23 +676,23 @@ void bratio(double a, double b, double x, double y, double& w, double& w1, int& 
                 n -= 1;
                 b0 = 1.0;
             }
-            w = bup(b0, a0, y0, x0, n, eps);
+            w = bup(b0, a0, y0, x0, n, eps, memo);
             if (x0 <= 0.7) {
-                w += bpser(a0, b0, x0, eps);
+                w += bpser(a0, b0, x0, eps, memo);
             } else {
                 if (a0 <= 15.0) {
                     constexpr int m = 20;
-                    w += bup(a0, b0, x0, y0, m, eps);
+                    w += bup(a0, b0, x0, y0, m, eps, memo);
                     a0 += m;
                 }
-                bgrat(a0, b0, x0, y0, w, 15.0 * eps, ierr1);
+                bgrat(a0, b0, x0, y0, w, 15.0 * eps, ierr1, memo);
             }
             got = Got::W;
         } else {
             bool use_bfrac;
             if (a0 > b0) use_bfrac = (b0 <= 100.0 || lambda > 0.03 * b0);
             else use_bfrac = (a0 <= 100.0 || lambda > 0.03 * a0);
-            if (use_bfrac) w = bfrac(a0, b0, x0, y0, lambda, 15.0 * eps);
+            if (use_bfrac) w = bfrac(a0, b0, x0, y0, lambda, 15.0 * eps, memo);
             else w = basym(a0, b0, lambda, 100.0 * eps);
             got = Got::W;
         }

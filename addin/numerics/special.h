@@ -32,8 +32,30 @@ double psi(double x);                  // digamma
 double erf_fn(double x);               // error function
 double erfc1(int ind, double x);       // erfc(x), times exp(x*x) when ind != 0
 
-// Incomplete beta ratio I_x(a, b) and its complement (TOMS 708). ierr as published.
-void bratio(double a, double b, double x, double y, double& w, double& w1, int& ierr);
+// Constants of bratio's series and expansions that depend on the shape parameters alone
+// (logarithms of beta and gamma functions, the coefficients of the asymptotic expansion). A
+// search that evaluates I_x(a, b) at many x for the same a and b passes one of these to every
+// call, so that they are computed once; the results are the same, bit for bit, as without it.
+// Only for one search at a time: it is neither shared nor thread-safe.
+struct BetaShapeMemo {
+    struct Entry {
+        int kind;
+        double a, b;
+        double v[4];
+    };
+    static constexpr int kEntries = 8;
+    Entry entries[kEntries];
+    int used = 0;
+    // bgrat's coefficients c_n and d_n for the second shape parameter bgrat_b.
+    double bgrat_b = 0.0;
+    int bgrat_count = 0;
+    double bgrat_c[30], bgrat_d[30];
+};
+
+// Incomplete beta ratio I_x(a, b) and its complement (TOMS 708). ierr as published. memo, when
+// given, holds the shape constants between calls with the same a and b.
+void bratio(double a, double b, double x, double y, double& w, double& w1, int& ierr,
+            BetaShapeMemo* memo = nullptr);
 // Incomplete gamma ratio P(a, x), Q(a, x) (TOMS 654); ind selects the accuracy (0 = highest).
 // ans = 2 flags an argument error or an indeterminate result.
 void gratio(double a, double x, double& ans, double& qans, int ind);

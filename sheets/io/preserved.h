@@ -32,6 +32,9 @@ struct PackagePreserved {
   std::vector<std::pair<std::string, std::string>> workbook_root_attrs;  // xmlns..., mc:Ignorable
   std::vector<XmlNode> workbook_elements;  // unmodelled children of <workbook>
   std::vector<XmlNode> style_elements;     // dxfs, colors, cellStyles, cellStyleXfs, tableStyles, extLst
+  // Targets of the external links, in the order of <externalReferences> ("[1]" is the first); the
+  // link parts themselves are kept in parts.
+  std::vector<std::string> external_links;
   std::vector<std::pair<std::string, std::string>> styles_root_attrs;
 };
 

@@ -51,15 +51,20 @@ class CompoundFile {
     uint32_t minifat_start = U32(&d_[60]);
     uint32_t difat_start = U32(&d_[68]);
     uint32_t difat_count = U32(&d_[72]);
-    sectors_ = uint32_t(std::min<uint64_t>((d_.size() - sector_ + sector_ - 1) / sector_, limits::kMaxCfbSectors));
-    if (d_.size() <= sector_) sectors_ = 0;
+    // Sectors after the header; the last may be cut short (chains read what is there), but FAT and
+    // DIFAT sectors must be whole.
+    // The header fills the first sector-sized block.
+    if (d_.size() > sector_) {
+      sectors_ = uint32_t(std::min<uint64_t>((d_.size() - sector_ + sector_ - 1) / sector_, limits::kMaxCfbSectors));
+      whole_sectors_ = uint32_t(std::min<uint64_t>((d_.size() - sector_) / sector_, limits::kMaxCfbSectors));
+    }
     if (fat_sectors > sectors_) throw FormatError("compound file claims more FAT sectors than it has");
     // FAT sector numbers: 109 in the header, the rest in the DIFAT chain.
     std::vector<uint32_t> fat_sids;
     for (int i = 0; i < 109 && fat_sids.size() < fat_sectors; ++i) fat_sids.push_back(U32(&d_[76 + 4 * i]));
     uint32_t sid = difat_start;
     for (uint32_t k = 0; k < difat_count && fat_sids.size() < fat_sectors; ++k) {
-      if (sid >= sectors_) throw FormatError("compound file with a damaged DIFAT chain");
+      if (sid >= whole_sectors_) throw FormatError("compound file with a damaged DIFAT chain");
       const uint8_t* s = Sector(sid);
       size_t per = sector_ / 4 - 1;
       for (size_t i = 0; i < per && fat_sids.size() < fat_sectors; ++i) fat_sids.push_back(U32(s + 4 * i));
@@ -68,7 +73,7 @@ class CompoundFile {
     if (fat_sids.size() < fat_sectors) throw FormatError("compound file with a truncated DIFAT");
     fat_.reserve(fat_sids.size() * (sector_ / 4));
     for (uint32_t f : fat_sids) {
-      if (f >= sectors_) throw FormatError("compound file FAT sector beyond the end of the file");
+      if (f >= whole_sectors_) throw FormatError("compound file FAT sector beyond the end of the file");
       const uint8_t* s = Sector(f);
       for (size_t i = 0; i < sector_ / 4; ++i) fat_.push_back(U32(s + 4 * i));
     }
@@ -118,6 +123,7 @@ class CompoundFile {
     uint32_t size = 0;
   };
 
+  // Sector sid starts after the header, which fills the first sector-sized block of the file.
   const uint8_t* Sector(uint32_t sid) const { return d_.data() + (size_t(sid) + 1) * sector_; }
 
   std::string ReadChain(uint32_t sid, const std::vector<uint32_t>& fat, bool mini, uint64_t size) {
@@ -150,7 +156,7 @@ class CompoundFile {
   size_t sector_ = 512;
   uint32_t mini_shift_ = 6;
   uint32_t mini_cutoff_ = 4096;
-  uint32_t sectors_ = 0;
+  uint32_t sectors_ = 0, whole_sectors_ = 0;
   std::vector<uint32_t> fat_, minifat_;
   std::string mini_stream_;
   std::vector<Entry> entries_;
@@ -331,6 +337,7 @@ class XlsReader {
   std::vector<RawXf> xfs_;
   std::vector<uint32_t> xf_map_;
   uint64_t cells_ = 0;
+  bool date_1904_ = false;
 };
 
 void XlsReader::ReadGlobals(RecordReader& rr) {
@@ -346,6 +353,9 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
     switch (r.type) {
       case 0x000A: return;  // EOF
       case 0x002F: throw FormatError("the workbook is encrypted");
+      case 0x0022:  // DATEMODE
+        if (r.size >= 2) date_1904_ = U16(r.data) != 0;
+        break;
       case 0x0031: {  // FONT
         if (r.size < 15) throw FormatError("truncated FONT record");
         Font f;
@@ -641,6 +651,7 @@ std::unique_ptr<Workbook> XlsReader::Read() {
   ReadGlobals(rr);
   book_ = std::make_unique<Workbook>(name_, SheetLimits::Classic());
   book_->set_format(FileFormat::Xls);
+  book_->set_date_1904(date_1904_);
   // Cell formats.
   std::vector<CellFormat> formats;
   for (const auto& x : xfs_) {

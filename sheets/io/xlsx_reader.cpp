@@ -5,6 +5,7 @@
 // into the cell store, and only the sheet's other elements are kept as trees.
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -415,7 +416,11 @@ class SheetHandler : public XmlHandler {
           throw FormatError("cell " + CellName(cell_) + " refers to shared string " + v_.substr(0, 20) + ", which does not exist");
         std::string_view text(r_.sst_bytes_.data() + r_.sst_offsets_[idx], r_.sst_offsets_[idx + 1] - r_.sst_offsets_[idx]);
         if (!has_formula_) {
-          sheet_.SetText(cell_.row, cell_.col, text);
+          // Each shared string enters the sheet's pool once, without hashing; its cells share the id.
+          if (sst_ids_.empty()) sst_ids_.assign(r_.sst_offsets_.size() - 1, UINT32_MAX);
+          uint32_t& id = sst_ids_[size_t(idx)];
+          if (id == UINT32_MAX) id = sheet_.AppendText(text);
+          sheet_.SetTextId(cell_.row, cell_.col, id);
           Finish();
           return;
         }
@@ -492,6 +497,7 @@ class SheetHandler : public XmlHandler {
   std::string v_, f_, is_;
   int64_t shared_index_ = -1;
   std::map<int64_t, std::pair<std::string, CellAddress>> shared_;
+  std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
 };
 
 void XlsxReader::ApplySheetView(Sheet& sheet, const XmlNode& views) {
@@ -920,8 +926,12 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
       }
     } else if (n == "definedNames") {
       names_node = &el;
-    } else if (keep_) {
-      keep_->workbook_elements.push_back(el);
+    } else {
+      if (n == "workbookPr") {
+        std::string d = el.AttrOr("date1904", "0");
+        book_->set_date_1904(d == "1" || d == "true");
+      }
+      if (keep_) keep_->workbook_elements.push_back(el);
     }
   }
   if (book_->windows().empty()) book_->windows().push_back(Window{});
@@ -929,6 +939,34 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
     if (w.active_sheet >= book_->sheet_count()) w.active_sheet = 0;
     if (w.first_visible_tab >= book_->sheet_count()) w.first_visible_tab = 0;
   }
+  // External links: "[1]Sheet1!A1" in a name refers to the first link's workbook. The link parts
+  // stay as they are (cell formulas use the same numbers); names get the workbooks' own names.
+  std::vector<std::string> links;
+  for (const auto& el : wb.children) {
+    if (el.local() != "externalReferences") continue;
+    for (auto* ref : el.ChildrenNamed("externalReference")) {
+      std::string target;
+      if (const PreservedRel* rel = FindRel(wb_rels, ref->AttrOr("id", ""))) {
+        std::string part = opc::ResolveTarget(main_part, rel->target);
+        std::string rels_part = opc::RelsPartName(part);
+        int i = zip_.Find(rels_part);
+        if (i >= 0) {
+          XmlNode root = ParseXmlTree(zip_.ReadAll(size_t(i), limits::kMaxTreePartBytes));
+          for (auto* r : root.ChildrenNamed("Relationship"))
+            if (r->AttrOr("TargetMode", "") == "External") target = r->AttrOr("Target", "");
+        }
+      }
+      links.push_back(target);
+    }
+  }
+  if (keep_) keep_->external_links = links;
+  auto resolve_links = [&](DefinedName& name) {
+    for (auto& ref : name.references) {
+      if (ref.workbook.empty() || ref.workbook.find_first_not_of("0123456789") != std::string::npos) continue;
+      size_t index = size_t(std::strtoul(ref.workbook.c_str(), nullptr, 10));
+      if (index >= 1 && index <= links.size() && !links[index - 1].empty()) ref.workbook = links[index - 1];
+    }
+  };
   if (names_node) {
     uint32_t count = 0;
     for (auto* dn : names_node->ChildrenNamed("definedName")) {
@@ -939,6 +977,7 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
       name.hidden = ToBool(dn->Attr("hidden"), false);
       name.comment = dn->AttrOr("comment", "");
       name.SetRefersTo(dn->text, book_->limits());
+      resolve_links(name);
       if (auto* local = dn->Attr("localSheetId")) {
         uint32_t idx = ToUint(local, 0, "sheet index");
         if (idx >= book_->sheet_count())

@@ -126,6 +126,7 @@ class PackageWriter {
   void WriteChartsheet(size_t index, const std::string& part);
   std::string WriteDrawing(const Sheet& sheet, const SheetPreserved* keep);  // returns the part name
   std::string WriteChart(const Chart& chart);
+  void PrepareExternalLinks(std::vector<PreservedRel>& wb_rels, size_t& counter);
   void WriteWorkbook(const std::vector<std::string>& sheet_parts);
   void WriteContentTypes();
   std::optional<SeriesCache> CacheFor(const std::string& ref) const;
@@ -136,15 +137,22 @@ class PackageWriter {
   const PackagePreserved* keep_;
   std::set<std::string> taken_;
   std::map<std::string, std::string> overrides_;
-  StringPool sst_;
+  StringPool sst_;                       // for texts found on several sheets
+  std::vector<std::string_view> sst_list_;  // the shared strings in order (views into pools)
   uint64_t sst_count_ = 0;
   std::vector<std::vector<uint32_t>> sst_index_;  // per sheet: text id -> shared string index
-  std::vector<PreservedRel> wb_rels_;
-  size_t wb_rel_counter_ = 0;
+  std::map<const DefinedName*, std::string> name_texts_;  // refers-to text with external links numbered
+  std::vector<std::string> new_link_rids_;               // externalReference ids of links made here
 };
 
 void PackageWriter::BuildSharedStrings() {
   sst_index_.resize(book_.sheet_count());
+  size_t sheets_with_text = 0;
+  for (size_t i = 0; i < book_.sheet_count(); ++i)
+    if (book_.sheet(i).IsWorksheet() && book_.sheet(i).TextPoolSize() > 0) ++sheets_with_text;
+  // Texts of one sheet are distinct by their pool ids already; only texts shared by several sheets
+  // need hashing to be written once.
+  const bool dedupe = sheets_with_text > 1;
   for (size_t i = 0; i < book_.sheet_count(); ++i) {
     const Sheet& s = book_.sheet(i);
     if (!s.IsWorksheet()) continue;
@@ -153,7 +161,15 @@ void PackageWriter::BuildSharedStrings() {
     s.ForEachCell([&](uint32_t, uint32_t, const CellView& v) {
       if (v.type != ValueType::Text || v.HasFormula()) return;
       ++sst_count_;
-      if (map[v.text_id] == UINT32_MAX) map[v.text_id] = sst_.Intern(v.text);
+      if (map[v.text_id] != UINT32_MAX) return;
+      if (dedupe) {
+        uint32_t id = sst_.Intern(v.text);
+        if (id == sst_list_.size()) sst_list_.push_back(sst_.Get(id));
+        map[v.text_id] = id;
+      } else {
+        map[v.text_id] = uint32_t(sst_list_.size());
+        sst_list_.push_back(v.text);
+      }
     });
   }
 }
@@ -695,6 +711,72 @@ void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
   if (!rels.empty()) zip_.Add(opc::RelsPartName(part), opc::WriteRels(rels));
 }
 
+// A defined name's reference to another workbook is written the way files hold it: "[n]Sheet!A1",
+// n numbering the workbook's external links. Links kept from the file read keep their numbers (cell
+// formulas use them); workbooks not linked yet get a new link part each.
+void PackageWriter::PrepareExternalLinks(std::vector<PreservedRel>& wb_rels, size_t& counter) {
+  std::vector<std::string> links;
+  if (keep_) links = keep_->external_links;
+  const size_t kept = links.size();
+  std::vector<std::vector<std::string>> sheets_of_new;  // sheet names referred to, per new link
+  auto number_of = [&](const Reference& ref) {
+    for (size_t i = 0; i < links.size(); ++i)
+      if (links[i] == ref.workbook) {
+        if (i >= kept) {
+          auto& sheets = sheets_of_new[i - kept];
+          if (!ref.sheet.empty() && std::find(sheets.begin(), sheets.end(), ref.sheet) == sheets.end()) sheets.push_back(ref.sheet);
+        }
+        return i + 1;
+      }
+    links.push_back(ref.workbook);
+    sheets_of_new.push_back(ref.sheet.empty() ? std::vector<std::string>{} : std::vector<std::string>{ref.sheet});
+    return links.size();
+  };
+  auto prepare = [&](const DefinedName& n) {
+    if (n.kind != DefinedName::Kind::References) return;
+    bool external = false;
+    for (const auto& r : n.references)
+      if (r.IsExternal() && r.workbook.find_first_not_of("0123456789") != std::string::npos) external = true;
+    if (!external) return;
+    ReferenceList refs = n.references;
+    for (auto& r : refs)
+      if (r.IsExternal() && r.workbook.find_first_not_of("0123456789") != std::string::npos) r.workbook = std::to_string(number_of(r));
+    name_texts_[&n] = FormatReferenceList(refs, RefStyle::A1);
+  };
+  for (const auto& n : book_.names().entries()) prepare(n);
+  for (size_t i = 0; i < book_.sheet_count(); ++i)
+    for (const auto& n : book_.sheet(i).names().entries()) prepare(n);
+  for (size_t k = kept; k < links.size(); ++k) {
+    std::string part = NewPart("xl/externalLinks/externalLink", ".xml");
+    XmlWriter w;
+    w.Declaration();
+    w.Start("externalLink");
+    w.Attr("xmlns", kMainNs);
+    w.Attr("xmlns:r", kRelNs);
+    w.Start("externalBook");
+    w.Attr("r:id", "rId1");
+    const auto& sheets = sheets_of_new[k - kept];
+    if (!sheets.empty()) {
+      w.Start("sheetNames");
+      for (const auto& sn : sheets) {
+        w.Start("sheetName");
+        w.Attr("val", sn);
+        w.End("sheetName");
+      }
+      w.End("sheetNames");
+    }
+    w.End("externalBook");
+    w.End("externalLink");
+    zip_.Add(part, w.buffer());
+    Override(part, "application/vnd.openxmlformats-officedocument.spreadsheetml.externalLink+xml");
+    zip_.Add(opc::RelsPartName(part),
+             opc::WriteRels({{"rId1", std::string(opc::kRelBase) + "externalLinkPath", links[k], "External"}}));
+    std::string id = NewId(wb_rels, counter);
+    wb_rels.push_back({id, std::string(opc::kRelBase) + "externalLink", "/" + part, ""});
+    new_link_rids_.push_back(id);
+  }
+}
+
 void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
   XmlWriter w;
   w.Declaration();
@@ -752,13 +834,35 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
         if (!n.comment.empty()) w.Attr("comment", n.comment);
         if (local >= 0) w.Attr("localSheetId", local);
         if (n.hidden) w.Attr("hidden", "1");
-        w.Text(n.refers_to);
+        auto text = name_texts_.find(&n);
+        w.Text(text != name_texts_.end() ? text->second : n.refers_to);
         w.End("definedName");
       };
       for (const auto& n : book_.names().entries()) one(n, -1);
       for (size_t i = 0; i < book_.sheet_count(); ++i)
         for (const auto& n : book_.sheet(i).names().entries()) one(n, int64_t(i));
       w.End("definedNames");
+    } else if (name == "externalReferences") {
+      const XmlNode* kept = nullptr;
+      if (keep_)
+        for (const auto& e : keep_->workbook_elements)
+          if (e.local() == "externalReferences") kept = &e;
+      if (new_link_rids_.empty()) {
+        if (kept) w.Node(*kept);
+        return;
+      }
+      XmlNode node = kept ? *kept : XmlNode{"externalReferences", {}, {}, {}};
+      for (const auto& id : new_link_rids_) node.children.push_back(XmlNode{"externalReference", {{"r:id", id}}, {}, {}});
+      w.Node(node);
+    } else if (name == "workbookPr") {
+      // The date system is the model's; other attributes of a kept element stay.
+      XmlNode node{"workbookPr", {}, {}, {}};
+      if (keep_)
+        for (const auto& e : keep_->workbook_elements)
+          if (e.local() == "workbookPr") node = e;
+      std::erase_if(node.attrs, [](const auto& a) { return a.first == "date1904"; });
+      if (book_.date_1904()) node.attrs.emplace_back("date1904", "1");
+      w.Node(node);
     } else if (name == "calcPr") {
       bool kept = false;
       if (keep_)
@@ -766,7 +870,7 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
       if (!kept) w.Raw("<calcPr calcId=\"0\" fullCalcOnLoad=\"1\"/>");
     }
   };
-  WriteInOrder(w, kWorkbookOrder, keep_ ? &keep_->workbook_elements : nullptr, gen, {});
+  WriteInOrder(w, kWorkbookOrder, keep_ ? &keep_->workbook_elements : nullptr, gen, {"externalReferences", "workbookPr"});
   w.End("workbook");
   zip_.Add("xl/workbook.xml", w.buffer());
 }
@@ -825,16 +929,15 @@ void PackageWriter::Write() {
   zip_.Add("xl/styles.xml", WriteStylesXml(book_, keep_));
   Override("xl/styles.xml", kCtStyles);
   wb_rels.push_back({NewId(wb_rels, counter), std::string(opc::kRelBase) + "styles", "styles.xml", ""});
-  if (sst_.size() > 0) {
+  if (!sst_list_.empty()) {
     zip_.Begin("xl/sharedStrings.xml", 1);
     XmlWriter w([this](std::string_view chunk) { zip_.Write(chunk); });
     w.Declaration();
     w.Start("sst");
     w.Attr("xmlns", kMainNs);
     w.Attr("count", int64_t(sst_count_));
-    w.Attr("uniqueCount", int64_t(sst_.size()));
-    for (uint32_t i = 0; i < sst_.size(); ++i) {
-      std::string_view t = sst_.Get(i);
+    w.Attr("uniqueCount", int64_t(sst_list_.size()));
+    for (std::string_view t : sst_list_) {
       w.Start("si");
       w.Start("t");
       bool edge_space = !t.empty() && (t.front() == ' ' || t.back() == ' ' || t.front() == '\n' || t.back() == '\n' ||
@@ -851,6 +954,7 @@ void PackageWriter::Write() {
     Override("xl/sharedStrings.xml", kCtSst);
     wb_rels.push_back({NewId(wb_rels, counter), std::string(opc::kRelBase) + "sharedStrings", "sharedStrings.xml", ""});
   }
+  PrepareExternalLinks(wb_rels, counter);
   WriteWorkbook(sheet_ids);
   Override("xl/workbook.xml", MainContentType(format_));
   zip_.Add("xl/_rels/workbook.xml.rels", opc::WriteRels(wb_rels));

@@ -71,7 +71,7 @@ ZipReader::ZipReader(std::span<const uint8_t> archive) : data_(archive) {
   if (count == 0xFFFF || cd_offset == 0xFFFFFFFF || cd_size == 0xFFFFFFFF)
     throw FormatError("ZIP64 archives are not supported");
   if (disk != 0 || cd_disk != 0 || count_here != count) throw FormatError("multi-volume zip archives are not supported");
-  if (count > limits::kMaxZipEntries) throw FormatError("too many zip entries");
+  if (uint32_t(count) > limits::kMaxZipEntries) throw FormatError("too many zip entries");
   if (uint64_t(cd_offset) + cd_size > end) throw FormatError("truncated zip archive (central directory beyond the end)");
 
   uint64_t total_declared = 0;

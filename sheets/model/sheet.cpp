@@ -164,6 +164,23 @@ void Sheet::SetText(uint32_t row, uint32_t col, std::string_view text) {
   s.text = texts_.Intern(text);
 }
 
+uint32_t Sheet::AppendText(std::string_view text) {
+  if (text.size() > kMaxCellTextBytes)
+    throw ModelError("Text of " + std::to_string(text.size()) + " bytes is longer than the " +
+                     std::to_string(kMaxCellTextBytes) + " bytes a cell can hold");
+  return texts_.Append(text);
+}
+
+void Sheet::SetTextId(uint32_t row, uint32_t col, uint32_t text_id) {
+  CheckCell(row, col);
+  if (text_id >= texts_.size()) throw ModelError("Unknown text id");
+  Touch();
+  Slot& s = FindOrInsert(row, col);
+  s.type = uint8_t(ValueType::Text);
+  s.small = 0;
+  s.text = text_id;
+}
+
 void Sheet::SetFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached) {
   if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
   if (formula.empty()) {

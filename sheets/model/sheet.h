@@ -180,7 +180,12 @@ class Sheet {
   std::shared_ptr<SheetPreserved>& preserved() { return preserved_; }
   const std::shared_ptr<SheetPreserved>& preserved() const { return preserved_; }
 
-  // Number of distinct texts ever stored (text ids are below this).
+  // For file readers: adds a text to the sheet's pool without searching for it, and stores a cell
+  // holding a text by its id. Checks as SetText does.
+  uint32_t AppendText(std::string_view text);
+  void SetTextId(uint32_t row, uint32_t col, uint32_t text_id);
+
+  // Number of texts in the sheet's pool (text ids are below this).
   size_t TextPoolSize() const { return texts_.size(); }
   // Memory held by the cell store, in bytes (benchmarks).
   size_t CellMemoryUsed() const;

@@ -1,7 +1,7 @@
 // Interned UTF-8 strings for cell texts and formulas.
 //
-// Strings live in large chunks, so one string costs its bytes plus a 12-byte entry and a slot of the
-// hash index, never a heap allocation of its own. Views handed out stay valid for the life of the
+// Strings live in large chunks, so one string costs its bytes plus a 12-byte entry and two to four
+// 8-byte slots of the hash index, never a heap allocation of its own. Views handed out stay valid for the life of the
 // pool: chunks are never moved or freed.
 #pragma once
 
@@ -22,6 +22,9 @@ class StringPool {
 
   // Returns the id of text, adding it when it is new. Ids are dense, from 0.
   uint32_t Intern(std::string_view text);
+  // Adds text without looking for it first (a file reader that knows its texts are distinct). The
+  // index is rebuilt on the next Intern; an equal text added twice keeps two ids.
+  uint32_t Append(std::string_view text);
   std::string_view Get(uint32_t id) const {
     const Entry& e = entries_[id];
     return {chunks_[e.chunk].get() + e.offset, e.size};
@@ -38,13 +41,17 @@ class StringPool {
   };
   static uint64_t Hash(std::string_view s);
   void Rehash(size_t new_capacity);
+  uint32_t Store(std::string_view text);
 
   static constexpr size_t kChunkSize = 256 * 1024;
   std::vector<std::unique_ptr<char[]>> chunks_;
   std::vector<size_t> chunk_sizes_;
   size_t used_in_last_ = 0;
   std::vector<Entry> entries_;
-  std::vector<uint32_t> index_;  // open addressing; 0 = free, else id + 1
+  // Open addressing: 0 = free, else (hash high 32 bits << 32) | (id + 1). Keeping part of the hash
+  // in the slot skips most look-ups of strings that do not match.
+  std::vector<uint64_t> index_;
+  bool unindexed_ = false;  // Append added entries the index does not hold
 };
 
 }  // namespace sheets

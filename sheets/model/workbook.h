@@ -71,6 +71,9 @@ class Workbook {
   bool dirty() const { return dirty_; }
   void set_dirty(bool d) { dirty_ = d; }
   const SheetLimits& limits() const { return limits_; }
+  // Dates count from 1904-01-01 (serial 0) instead of the 1900 system; files made on old Macs use it.
+  bool date_1904() const { return date_1904_; }
+  void set_date_1904(bool d) { date_1904_ = d; }
 
   // ---- sheets ------------------------------------------------------------------------------------------
   size_t sheet_count() const { return sheets_.size(); }
@@ -115,6 +118,7 @@ class Workbook {
   std::string path_;
   FileFormat format_ = FileFormat::None;
   bool dirty_ = false;
+  bool date_1904_ = false;
   SheetLimits limits_;
   std::vector<std::unique_ptr<Sheet>> sheets_;
   NameTable names_;

@@ -25,6 +25,8 @@ class Documents {
   // Selects a range "A1", "B2:C5" or "Sheet!A1" (activating that sheet) on the active workbook.
   virtual bool Select(const std::string& ref, std::string& error) = 0;
   virtual bool ActivateSheet(const std::string& sheet, std::string& error) = 0;
+  // Types a value into the active cell: a number, TRUE or FALSE, or text.
+  virtual bool Enter(const std::string& text, std::string& error) = 0;
   // "[Book]Sheet" of the active sheet; empty when no workbook is open.
   virtual std::string ActiveSheetKey() const = 0;
   virtual std::vector<std::string> WorkbookNames() const = 0;

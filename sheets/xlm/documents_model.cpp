@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cctype>
 #include <ctime>
 #include <filesystem>
 
 #include "platform/fileutil.h"
+#include "platform/msgbox.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/xlm/functions.h"
 
@@ -116,6 +118,7 @@ bool ModelDocuments::New(std::string& error) {
   try {
     auto book = std::make_unique<Workbook>(NextBookName(), limits_);
     book->AddSheet("Sheet1");
+    book->set_dirty(false);  // a new workbook has nothing to save yet
     AddBook(std::move(book));
     return true;
   } catch (const std::exception& e) {
@@ -183,8 +186,41 @@ bool ModelDocuments::Close(std::string& error) {
     error = "no workbook is open";
     return false;
   }
-  CloseBook(active_);
+  return CloseAsking(active_, error);
+}
+
+bool ModelDocuments::CloseAsking(Workbook* book, std::string& error) {
+  if (book->dirty()) {
+    // As a spreadsheet program does: changes are saved, dropped or the close is cancelled.
+    int answer = platform::MessageBox("Microsoft Excel",
+                                      "Do you want to save the changes you made to '" + book->name() + "'?",
+                                      platform::MB_YESNOCANCEL | platform::MB_ICONWARNING);
+    if (answer == platform::IDCANCEL) {
+      error = "closing " + book->name() + " was cancelled";
+      return false;
+    }
+    if (answer == platform::IDYES) {
+      if (book->path().empty()) {
+        error = book->name() + " has never been saved: save it with a file name first";
+        return false;
+      }
+      try {
+        sheets::SaveWorkbook(*book, book->path());
+      } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+      }
+    }
+  }
+  CloseBook(book);
   return true;
+}
+
+std::vector<std::string> ModelDocuments::UnsavedWorkbooks() const {
+  std::vector<std::string> out;
+  for (const auto& b : books_)
+    if (b->dirty()) out.push_back(b->name());
+  return out;
 }
 
 namespace {
@@ -432,6 +468,7 @@ int GetDocument(ModelDocuments& d, Call& c) {
       SetNumber(c.result, used ? (*type == 9 ? used->last.row + 1 : used->last.col + 1) : 0);
       break;
     }
+    case 77: SetNumber(c.result, s ? s->page_setup().paper_size : 0); break;  // 0: not set
     case 87: SetNumber(c.result, s ? b->SheetIndex(s) + 1 : 0); break;
     case 88: SetText(c.result, b->name()); break;
     default: SetError(c.result, XLERR_VALUE);
@@ -907,6 +944,32 @@ bool ModelDocuments::ActivateSheet(const std::string& sheet, std::string& error)
   return true;
 }
 
+bool ModelDocuments::Enter(const std::string& text, std::string& error) {
+  Sheet* s = ActiveSheet();
+  if (!s || !s->IsWorksheet()) {
+    error = "no worksheet is active";
+    return false;
+  }
+  if (!text.empty() && text[0] == '=') {
+    error = "this host does not calculate formulas; enter a value";
+    return false;
+  }
+  CellAddress at = s->view().active_cell;
+  char* end = nullptr;
+  double n = std::strtod(text.c_str(), &end);
+  try {
+    if (text.empty()) s->ClearContents(at.row, at.col);
+    else if (end && *end == '\0' && !std::isspace(static_cast<unsigned char>(text[0]))) s->SetNumber(at.row, at.col, n);
+    else if (platform::EqualNoCase(text, "TRUE") || platform::EqualNoCase(text, "FALSE"))
+      s->SetBoolean(at.row, at.col, platform::EqualNoCase(text, "TRUE"));
+    else s->SetText(at.row, at.col, text);
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  }
+  return true;
+}
+
 int ModelDocuments::Handle(Call& c) {
   switch (c.fn) {
     case XLC_NEW: {
@@ -914,8 +977,26 @@ int ModelDocuments::Handle(Call& c) {
       return New(error) ? c.Done() : c.Refuse();
     }
     case XLC_CLOSE: {
+      // CLOSE(save): TRUE saves, FALSE drops the changes, missing asks.
       if (!active_) return c.Refuse();
-      CloseBook(active_);
+      if (std::optional<bool> save = Bool(c.Arg(0))) {
+        if (*save && active_->dirty()) {
+          if (active_->path().empty()) return c.Refuse();
+          try {
+            sheets::SaveWorkbook(*active_, active_->path());
+          } catch (const std::exception& e) {
+            c.host.report(e.what());
+            return c.Refuse();
+          }
+        }
+        CloseBook(active_);
+        return c.Done();
+      }
+      std::string error;
+      if (!CloseAsking(active_, error)) {
+        c.host.report(error);
+        return c.Refuse();
+      }
       return c.Done();
     }
     case XLC_OPEN: {

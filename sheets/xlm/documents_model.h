@@ -23,9 +23,14 @@ class ModelDocuments : public Documents {
   bool Close(std::string& error) override;
   bool Select(const std::string& ref, std::string& error) override;
   bool ActivateSheet(const std::string& sheet, std::string& error) override;
+  bool Enter(const std::string& text, std::string& error) override;
   std::string ActiveSheetKey() const override;
   std::vector<std::string> WorkbookNames() const override;
 
+  // Closes a workbook; one with unsaved changes asks first (save, drop, or keep it open).
+  bool CloseAsking(sheets::Workbook* book, std::string& error);
+  // Names of the open workbooks with unsaved changes.
+  std::vector<std::string> UnsavedWorkbooks() const;
   // Opens a workbook file; a template becomes a new untitled workbook unless editTemplate.
   bool OpenFile(const std::string& path, bool editTemplate, std::string& error);
 

@@ -81,11 +81,14 @@ Host::Host(const HostOptions& options) : options_(options) {
   report = [](const std::string& text) { std::cerr << "quelstat: " << text << std::endl; };
   // The worksheet menu bar and the bar shown when no workbook is open, with the application's
   // own menus; add-ins add theirs among them.
+  // A German installation names them in German (its Help menu is "?").
+  bool german = options_.language == "de";
   MenuBar worksheet{10, "Worksheet Menu Bar", {}};
-  for (const char* m : {"&File", "&Edit", "&View", "&Insert", "F&ormat", "&Tools", "&Data", "&Window", "&Help"})
-    worksheet.menus.push_back(BuiltinMenu(m));
+  std::vector<const char*> names = {"&File", "&Edit", "&View", "&Insert", "F&ormat", "&Tools", "&Data", "&Window", "&Help"};
+  if (german) names = {"&Datei", "&Bearbeiten", "&Ansicht", "&Einf\xC3\xBCgen", "F&ormat", "E&xtras", "Date&n", "&Fenster", "&?"};
+  for (const char* m : names) worksheet.menus.push_back(BuiltinMenu(m));
   MenuBar noDocument{3, "No Documents Open", {}};
-  for (const char* m : {"&File", "&Help"}) noDocument.menus.push_back(BuiltinMenu(m));
+  for (const char* m : {names[0], names[8]}) noDocument.menus.push_back(BuiltinMenu(m));
   bars_.push_back(std::move(worksheet));
   bars_.push_back(std::move(noDocument));
   for (const char* t : {"Standard", "Formatting", "Chart"}) {

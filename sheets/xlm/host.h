@@ -89,6 +89,7 @@ struct Registered {
 struct HostOptions {
   int excelVersion = 8;
   std::string userName;       // empty: the login name
+  std::string language = "en";  // names of the application's own menus: "en" or "de"
   int screenWidth = 1280;
   int screenHeight = 1024;
 };

@@ -323,3 +323,23 @@ TEST_F(HostRun, AddinsFailsWhenTheAddInCannotStartAndToolbarButtonsFollowTheirSt
   EXPECT_NE(t.err.find("line 2: the toolbar \"Report\" has no button at 3"), std::string::npos) << t.err;
   EXPECT_NE(t.err.find("line 3: no toolbar \"Nope\""), std::string::npos) << t.err;
 }
+
+TEST_F(HostRun, GermanMenuNamesAreFoundByTheirPlace) {
+  Outcome r = Quelstat({"--language", "de", "menu"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectInOrder(r.out, {"  7. Date&n\n    ----\n" + Item("    ", "&Dataset...", 10004),
+                        "  8. &Quelstat  >", "  9. &Fenster", "  10. &?\n    Quelstat Help  >"});
+}
+
+TEST_F(HostRun, ClosingAChangedWorkbookAsksAndNothingIsDroppedSilently) {
+  const std::string file = (home / "book.xlsx").string();
+  // Saved once, changed, then closed: Cancel keeps it open, Yes saves it.
+  Outcome r = Quelstat({"script", "-"}, "select B3\nenter 42.5\nsave " + file + "\nenter Glucose\n"
+                                            "answer cancel\nclose\nanswer yes\nclose\nnew\nenter lost?\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Count(r.err, "Do you want to save the changes you made to 'book.xlsx'?"), 2) << r.err;
+  EXPECT_NE(r.err.find("line 6: closing book.xlsx was cancelled"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the changes to Book"), std::string::npos) << r.err;  // the new one, at the end
+  Outcome shown = Quelstat({"show", file});
+  EXPECT_NE(shown.out.find("Glucose"), std::string::npos) << shown.out;
+}

@@ -10,6 +10,7 @@
 #include "addin/numerics/distributions.h"
 #include "addin/numerics/numerics_error.h"
 #include "addin/numerics/search.h"
+#include "addin/numerics/special.h"
 
 namespace qs::numerics {
 namespace {
@@ -369,6 +370,38 @@ TEST(Core, InvertsForEveryParameter) {
     mean = 0;
     cdfnor(which, p, q, xn, mean, sd, status, bound);
     EXPECT_NEAR(sd, 1.96 / 1.959963984540054, 1e-13);
+}
+
+// The shape-constant memo only saves work: every path of the incomplete beta gives the same
+// bits with it as without, whether the memo is fresh, already holds the shape, holds other
+// shapes (t, F and binomial shapes share one memo below, more than it has room for) or has
+// its expansion coefficients formed for another b.
+TEST(Core, BetaShapeMemoChangesNoResult) {
+    detail::BetaShapeMemo shared;
+    const double shapes[][2] = {{0.5, 0.5}, {2.5, 0.5}, {15, 0.5}, {100, 0.5}, {0.5, 3},
+                                {0.3, 0.7}, {0.05, 0.5}, {3, 7}, {5, 30}, {0.5, 20},
+                                {12, 9}, {60, 45}, {200, 150}, {1e-17, 2}, {2, 1e-17}};
+    const double xs[] = {1e-12, 1e-4, 0.004, 0.03, 0.09, 0.2, 0.35, 0.5, 0.65, 0.8, 0.97, 0.9999};
+    int compared = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto& ab : shapes) {
+            detail::BetaShapeMemo own;
+            for (double x : xs) {
+                double w0, w10, w, w1;
+                int e0, e;
+                detail::bratio(ab[0], ab[1], x, 1 - x, w0, w10, e0);
+                for (detail::BetaShapeMemo* memo : {&own, &shared}) {
+                    detail::bratio(ab[0], ab[1], x, 1 - x, w, w1, e, memo);
+                    EXPECT_EQ(e, e0);
+                    EXPECT_EQ(w, w0) << ab[0] << ' ' << ab[1] << ' ' << x;
+                    EXPECT_EQ(w1, w10) << ab[0] << ' ' << ab[1] << ' ' << x;
+                    ++compared;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(shared.used, detail::BetaShapeMemo::kEntries);  // full: later shapes compute afresh
+    EXPECT_EQ(compared, 2 * 2 * 15 * 12);
 }
 
 TEST(Core, BrokenSearchBracketRaisesTheIterativeRoutineError) {

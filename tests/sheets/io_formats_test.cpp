@@ -95,6 +95,17 @@ TEST(Xls, LibreOfficeFixtureReadsValuesAndFormats) {
   s.ForEachCell([&](uint32_t r, uint32_t c, const CellView& v) { EXPECT_EQ(back->sheet(0).GetValue(r, c), v.ToValue()); });
 }
 
+TEST(Show, DatesOfThe1904SystemShowTheirOwnDay) {
+  Workbook book;
+  Sheet& s = book.AddSheet("S");
+  CellFormat f;
+  f.number_format = "yyyy-mm-dd";
+  s.SetNumber(0, 0, 0);
+  s.SetFormat(0, 0, book.formats().Intern(f));
+  EXPECT_EQ(CellDisplayText(s.Get(0, 0), book.formats(), true), "1904-01-01");
+  EXPECT_EQ(CellDisplayText(s.Get(0, 0), book.formats(), false), "1900-01-00");
+}
+
 TEST(Zip, WriterAndReaderAgreeAndEntriesAreFoundWithoutCase) {
   MemorySink sink;
   ZipWriter w(sink);

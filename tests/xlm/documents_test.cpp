@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/msgbox.h"
 #include "sheets/xlm/documents_model.h"
 #include "sheets/xlm/host.h"
 #include "sheets/xlm/values.h"
@@ -149,6 +150,17 @@ TEST_F(WorkbookFunctions, SheetsChangeAndHooksFollowTheActiveSheet) {
   Arg three(3.0);
   Do(XLF_GET_DOCUMENT, r, three);
   EXPECT_EQ(Display(&r.v), "1");
+  // PAGE.SETUP's twelfth argument is the paper size GET.DOCUMENT(77) gives back.
+  {
+    std::vector<Arg> setup(12);
+    SetNumber(&setup[11].v, 9);
+    XLOPER* a[12];
+    for (int i = 0; i < 12; ++i) a[i] = &setup[static_cast<std::size_t>(i)].v;
+    ASSERT_EQ(MdCallBack(XLC_PAGE_SETUP, 12, a, &r.v), XLRET_SUCCESS);
+    Arg paper(77.0);
+    Do(XLF_GET_DOCUMENT, r, paper);
+    EXPECT_EQ(Display(&r.v), "9");
+  }
 
   EXPECT_EQ(hooksRun(), "1");  // renaming is no activation
   // A second workbook; moving a sheet there makes it active in its new place.
@@ -164,7 +176,19 @@ TEST_F(WorkbookFunctions, SheetsChangeAndHooksFollowTheActiveSheet) {
   ASSERT_EQ(Do(XLC_CLOSE, r, Arg(false)), XLRET_SUCCESS);
   EXPECT_EQ(docs->ActiveSheetKey(), "[Book1]Sheet1");
   EXPECT_EQ(hooksRun(), "4");  // the moved sheet, then the sheet shown after closing
-  ASSERT_TRUE(docs->Close(error));
+  // Book1 changed and was never saved: closing asks; "Yes" cannot save it without a name, so it
+  // stays open; "No" drops the changes.
+  std::vector<int> answers = {platform::IDYES, platform::IDNO};
+  int asked = 0;
+  auto old = platform::SetMessageBoxHandler([&](const std::string&, const std::string&, unsigned, unsigned) {
+    return answers[static_cast<std::size_t>(asked++)];
+  });
+  EXPECT_FALSE(docs->Close(error));
+  EXPECT_NE(error.find("never been saved"), std::string::npos) << error;
+  EXPECT_EQ(docs->ActiveSheetKey(), "[Book1]Sheet1");
+  ASSERT_TRUE(docs->Close(error)) << error;
+  platform::SetMessageBoxHandler(old);
+  EXPECT_EQ(asked, 2);
   EXPECT_EQ(docs->ActiveSheetKey(), "");
   Do(XLF_SELECTION, r);
   EXPECT_EQ(Display(&r.v), "#REF!");

@@ -45,6 +45,7 @@ struct Result {
 template <typename... V>
 int HostCall(int fn, HostValue& result, V&... args) {
   XLOPER* a[] = {&args.v..., nullptr};
+  FreeValue(&result.v);  // the previous result goes back first, as an add-in does
   return MdCallBack(fn | XLBIT_INTL, static_cast<int>(sizeof...(args)), a, &result.v);
 }
 

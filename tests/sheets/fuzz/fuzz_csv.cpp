@@ -1,0 +1,7 @@
+// libFuzzer target: the csv reader (and, for what it reads, the writer and a second read).
+#include "tests/sheets/fuzz/fuzz_entries.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  sheets::fuzz::CsvOne(data, size);
+  return 0;
+}
