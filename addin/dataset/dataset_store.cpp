@@ -223,6 +223,7 @@ void DatasetSourceExcel::RestoreVariableProperties() {
       XlValue props = Evaluate(v->stored.Qualified(v->stored.ValueName()));
       if (props.Is(XLTYPE_MULTI) && props.Rows() >= 2 && props.Columns() == 1 && props.At(1, 0).Is(XLTYPE_NUM)) {
         TypeCode code = static_cast<TypeCode>(props.At(1, 0).val.num);
+        CRef<Categories> old = v->categories;
         v->type = code;
         v->detectionMode = 0;
         v->categories = CRef<Categories>();
@@ -239,6 +240,26 @@ void DatasetSourceExcel::RestoreVariableProperties() {
             if (c->kind == Category::kBoolean && !value.Is(XLTYPE_NUM)) c->kind = Category::kNoValue;
             c->flags |= Category::kKeptInWorkbook;
             cats->Add(c.get(), true);
+          }
+          // A factor built from header cells already holds category numbers: carry them over to
+          // the restored list by name (a header met since saving joins the list).
+          if (v->isFactor && old) {
+            std::vector<uint16_t> to(old->Count() + 1, 0);
+            for (const CRef<Category>& c : old->Order()) {
+              if (c->first || c->number < 0) continue;
+              Category* n = cats->FindName(c->name);
+              if (!n) {
+                CRef<Category> added(new Category);
+                added->name = c->name;
+                cats->Add(added.get(), true);
+                n = added.get();
+              }
+              n->flags |= c->flags;
+              if (static_cast<size_t>(c->number) >= to.size()) to.resize(static_cast<size_t>(c->number) + 1, 0);
+              to[static_cast<size_t>(c->number)] = static_cast<uint16_t>(n->number);
+            }
+            for (uint16_t& x : v->factorValues) x = x < to.size() ? to[x] : 0;
+            for (int& g : v->grouping) g = static_cast<size_t>(g) < to.size() ? to[static_cast<size_t>(g)] : 0;
           }
           v->categories = cats;
         }

@@ -2,6 +2,7 @@
 // properties.
 #include <algorithm>
 
+#include "addin/dataset/criteria.h"
 #include "addin/dataset/dataset_strings.h"
 #include "tests/dataset/dataset_harness.h"
 
@@ -345,6 +346,26 @@ TEST_F(Detection, OutlineLevelOrFormulaUnderTheFirstRowKeepsOneHeaderRow) {
   sh.SetRowOutlineLevel(1, 0);
   sh.SetFormula(1, 1, "\"y\"", sheets::Value::Text("y"));
   EXPECT_EQ(Find("B5")->headerBand.count, 1);
+}
+
+
+TEST_F(Detection, RestoredFactorCategoriesKeepTheirCellsAfterAHeaderEdit) {
+  Open("groups_by_title.xlsx");
+  auto s = Find("B4");
+  ASSERT_TRUE(s);
+  qs::ConfirmDataset(*s, qs::CurrentProperties(*s));
+  Sheet().SetText(1, 1, "Mid");  // the group renamed after its properties were stored
+  auto again = Find("B4");
+  ASSERT_TRUE(again);
+  qs::VariableSource& diet = *again->dataset->variables[1];
+  const qs::ValueVector& f = diet.Values();
+  ASSERT_EQ(f.Size(), 16u);
+  EXPECT_EQ(diet.categories->ByNumber(f.categories[0])->name, "Low");
+  EXPECT_EQ(diet.categories->ByNumber(f.categories[5])->name, "Mid");
+  EXPECT_EQ(diet.categories->ByNumber(f.categories[15])->name, "High");
+  qs::SplitBy split(diet);
+  ASSERT_EQ(split.GroupCount(), 3);
+  EXPECT_EQ(split.GroupName(1), "Mid");  // header order
 }
 
 }  // namespace
