@@ -24,6 +24,7 @@ double NumberAt(VariableSource& v, const ValueVector& values, size_t i) {
     }
     case kTypeIntegralCount: return values.counts[i];
     case kTypeInformation: return MissingValue();
+    case kTypeFloat: return values.floats[i];
     default: return values.numbers[i];
   }
 }
@@ -51,6 +52,9 @@ struct SortKeys {
           break;
         case kTypeIntegralCount:
           if (x.counts[a] != x.counts[b]) return x.counts[a] < x.counts[b];
+          break;
+        case kTypeFloat:
+          if (x.floats[a] != x.floats[b]) return x.floats[a] < x.floats[b];
           break;
         default:
           if (x.numbers[a] != x.numbers[b]) return x.numbers[a] < x.numbers[b];

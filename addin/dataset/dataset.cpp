@@ -172,6 +172,7 @@ size_t ValueVector::Size() const {
     case kTypeOrdinal: return categories.size();
     case kTypeIntegralCount: return counts.size();
     case kTypeInformation: return texts.size();
+    case kTypeFloat: return floats.size();
     default: return numbers.size();
   }
 }
@@ -182,6 +183,7 @@ bool ValueVector::IsMissing(size_t i) const {
     case kTypeOrdinal: return categories[i] == 0;
     case kTypeIntegralCount:
     case kTypeInformation: return false;
+    case kTypeFloat: return std::isnan(floats[i]);
     default: return !std::isfinite(numbers[i]);
   }
 }
@@ -189,6 +191,7 @@ bool ValueVector::IsMissing(size_t i) const {
 bool ValueVector::IsZero(size_t i) const {
   switch (TypeKey(type)) {
     case kTypeIntegralCount: return counts[i] == 0;
+    case kTypeFloat: return floats[i] == 0;
     case kTypeContinuous: {
       uint64_t bits;
       std::memcpy(&bits, &numbers[i], sizeof bits);
@@ -235,6 +238,25 @@ const ValueVector& VariableSource::Values() {
     if (isFactor) m_cache->categories = factorValues;
   }
   return *m_cache;
+}
+
+void VariableSource::SetComputedValues(ValueVector values) {
+  type = values.type;
+  detectionMode = 0;
+  m_cache = std::move(values);
+  ++m_stamp;
+}
+
+CRef<VariableSource> MakeComputedVariable(const std::string& name, ValueVector values) {
+  CRef<DatasetSource> own(new DatasetSource);
+  own->dataset = new Dataset;
+  own->dataset->source = own.get();
+  CRef<VariableSource> v(new VariableSource);
+  v->owner = own.get();
+  v->computedOwner = own;  // the variable keeps its own source; the source holds no variable back
+  v->name = name;
+  v->SetComputedValues(std::move(values));
+  return v;
 }
 
 const ValueVector& VariableSourceExcel::Values() {

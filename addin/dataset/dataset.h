@@ -63,6 +63,7 @@ struct ValueVector {
   std::vector<double> numbers;       // continuous
   std::vector<uint32_t> counts;      // integral count
   std::vector<std::string> texts;    // information
+  std::vector<float> floats;         // float (computed values such as ranks)
   size_t Size() const;
   bool IsMissing(size_t i) const;
   bool IsZero(size_t i) const;
@@ -85,6 +86,8 @@ class VariableSource : public CRefCounted {
   bool isFactor = false;
   // Groups of a factor built from a header band: the categories in header order.
   std::vector<int> grouping;
+  // A computed variable's dataset source of its own.
+  CRef<DatasetSource> computedOwner;
 
   // The display name (a repeat shows its group's name).
   std::string DisplayName() const;
@@ -92,6 +95,8 @@ class VariableSource : public CRefCounted {
   // The value vector, loaded on first use and after a type change.
   virtual const ValueVector& Values();
   uint32_t Stamp() const { return m_stamp; }
+  // Values computed by a test (not backed by cells); the type is taken from the vector.
+  void SetComputedValues(ValueVector values);
 
  protected:
   void Invalidate();
@@ -202,6 +207,9 @@ struct DatasetProperties {
 void ConfirmDataset(DatasetSourceExcel& source, const DatasetProperties& properties);
 // The dialog's values for the dataset as it stands (what the dialog shows first).
 DatasetProperties CurrentProperties(const DatasetSourceExcel& source);
+
+// A variable of a test's own for computed values, in a dataset source of its own.
+CRef<VariableSource> MakeComputedVariable(const std::string& name, ValueVector values);
 
 // A variable's properties array (format version, type code, category triples).
 XlValue VariablePropertiesArray(const VariableSource& source);

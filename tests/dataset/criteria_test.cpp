@@ -174,5 +174,23 @@ TEST_F(HostTest, ContingencyTableDatasetAddsItsCounts) {
   EXPECT_DOUBLE_EQ(t.rowTotals[1], 30);
 }
 
+
+TEST_F(Filters, ComputedVariablesTakePartLikeCellVariables) {
+  qs::ValueVector ranks;
+  ranks.type = qs::kTypeFloat;
+  ranks.floats = {3, 0, 2, std::nanf(""), 5, 1, 4, 6};
+  qs::CRef<qs::VariableSource> r = qs::MakeComputedVariable("Ranks of X", ranks);
+  ASSERT_NE(r->owner, nullptr);
+  EXPECT_EQ(r->Values().Size(), 8u);
+  qs::PairWith pair;
+  pair.entries = {{V("X"), true, false}, {r.get(), true, true}};
+  std::vector<qs::VariableSource*> by = {r.get()};
+  auto c = qs::MakeCriteria(&by, nullptr, &pair, nullptr);
+  c->Update();
+  EXPECT_EQ(c->excludedMissing, 1u);
+  EXPECT_EQ(c->excludedZero, 1u);
+  EXPECT_EQ(qs::ObservationValues(*V("X"), c.get()), (std::vector<double>{2, 8, 5, 7, 9, 4}));
+}
+
 }  // namespace
 }  // namespace dstest
