@@ -423,12 +423,19 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
   Record r;
   if (!rr.Next(r) || r.type != 0x0809) throw FormatError("sheet \"" + sheet.name() + "\" does not start with a BOF record");
   const SheetLimits lim = sheet.limits();
+  // Cells come row by row; a few out of order are taken, but not so many that inserting them into
+  // the middle of their columns could take quadratic time.
+  CellAddress last{0, 0};
+  uint32_t out_of_order = 0;
   auto cell_at = [&](const uint8_t* p) {
     uint16_t row = U16(p), col = U16(p + 2);
     if (row >= lim.rows || col >= lim.cols)
       throw FormatError("cell R" + std::to_string(row + 1) + "C" + std::to_string(col + 1) + " of sheet \"" + sheet.name() +
                         "\" is beyond the sheet limits");
-    return CellAddress{row, col};
+    CellAddress a{row, col};
+    if (a < last && ++out_of_order > 1000) throw FormatError("the cells of sheet \"" + sheet.name() + "\" are out of order");
+    last = a;
+    return a;
   };
   auto need = [&](size_t n, const char* what) {
     if (r.size < n) throw FormatError(std::string("truncated ") + what + " record");

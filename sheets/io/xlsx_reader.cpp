@@ -328,8 +328,14 @@ class SheetHandler : public XmlHandler {
       row_ = started_row_ ? row_ + 1 : 0;
       if (row_ >= lim_.rows) throw FormatError("too many rows");
     }
+    // Rows come in ascending order, as the format requires; taking them in any order would let a
+    // hostile file make every cell an insertion in the middle of its column (quadratic time).
+    if (last_row_ >= 0 && int64_t(row_) <= last_row_)
+      throw FormatError("row " + std::to_string(row_ + 1) + " comes after row " + std::to_string(last_row_ + 1));
+    last_row_ = row_;
     started_row_ = true;
     next_col_ = 0;
+    last_col_ = -1;
     RowInfo info;
     bool any = false;
     for (const char** a = attrs; *a; a += 2) {
@@ -377,6 +383,9 @@ class SheetHandler : public XmlHandler {
       if (next_col_ >= lim_.cols) throw FormatError("too many cells in row " + std::to_string(row_ + 1));
       cell_ = {row_, next_col_};
     }
+    if (last_col_ >= 0 && int64_t(cell_.col) <= last_col_)
+      throw FormatError("cell " + CellName(cell_) + " comes after cell " + CellName({cell_.row, uint32_t(last_col_)}));
+    last_col_ = cell_.col;
     next_col_ = cell_.col + 1;
     if (const char* t = Attr(attrs, "t")) {
       std::string_view tv(t);
@@ -490,6 +499,7 @@ class SheetHandler : public XmlHandler {
   bool in_data_ = false, in_cell_ = false, in_v_ = false, in_f_ = false, in_is_ = false, in_t_ = false;
   int in_phonetic_ = 0;
   bool row_has_format_ = false;
+  int64_t last_row_ = -1, last_col_ = -1;
   bool started_row_ = false, custom_height_ = false, custom_format_ = false, has_formula_ = false;
   uint32_t row_ = 0, next_col_ = 0, row_style_ = 0, style_ = 0;
   char type_ = 'n';

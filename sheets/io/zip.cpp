@@ -156,7 +156,7 @@ void ZipReader::Read(size_t index, const std::function<void(std::string_view)>& 
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) throw FormatError("cannot start inflating");
     struct Guard { z_stream* z; ~Guard() { inflateEnd(z); } } guard{&z};
-    std::vector<unsigned char> out(1 << 16);
+    std::vector<unsigned char> out(1 << 18);
     uint64_t produced = 0;
     uint64_t remaining = e.compressed_size;
     z.next_in = const_cast<Bytef*>(src);

@@ -142,6 +142,8 @@ def cell_attacks():
     write_zip("shared-string-index-negative.xlsx", package(sheet('<row r="1"><c r="A1" t="s"><v>-1</v></c></row>'), sst=["one"]))
     write_zip("inline-string-too-long.xlsx", package(sheet('<row r="1"><c r="A1" t="inlineStr"><is><t>' + "x" * 40000 + "</t></is></c></row>")))
     write_zip("shared-string-too-long.xlsx", package(sheet('<row r="1"><c r="A1" t="s"><v>0</v></c></row>'), sst=["y" * 40000]))
+    write_zip("rows-out-of-order.xlsx", package(sheet('<row r="9"><c r="A9"><v>1</v></c></row><row r="5"><c r="A5"><v>2</v></c></row>')))
+    write_zip("cells-out-of-order.xlsx", package(sheet('<row r="1"><c r="C1"><v>1</v></c><c r="B1"><v>2</v></c></row>')))
     write_zip("number-invalid.xlsx", package(sheet('<row r="1"><c r="A1"><v>12abc</v></c></row>')))
     write_zip("style-index-missing.xlsx", package(sheet('<row r="1"><c r="A1" s="7"><v>1</v></c></row>')))
     write_zip("merged-areas-overlap.xlsx", package(SHEET_HEAD + '<sheetData/><mergeCells count="2"><mergeCell ref="A1:B2"/><mergeCell ref="B2:C3"/></mergeCells></worksheet>'))

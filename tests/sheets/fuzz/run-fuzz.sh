@@ -21,6 +21,7 @@ for target in xlsx xls csv; do
   $cxx $flags $srcs "$top/tests/sheets/fuzz/fuzz_entries.cpp" "$top/tests/sheets/fuzz/fuzz_$target.cpp" \
     -lz -lexpat -o "$out/fuzz_$target"
   corpus="$out/corpus-$target"
+  rm -rf "$out/crashes-$target"
   mkdir -p "$corpus" "$out/crashes-$target"
   case $target in
     xlsx) cp "$top"/tests/data/sheets/*.xlsx "$top"/tests/data/sheets/hostile/*.xlsx "$corpus"/ ;;
