@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/detect.h"
 #include "app/session.h"
 #include "platform/automation.h"
 #include "platform/msgbox.h"
@@ -39,6 +40,8 @@ const char* kUsage =
     "Commands:\n"
     "  menu                         start, load the start-up add-ins, print the menus\n"
     "  addins [--enable|--disable]  show or change whether the add-in opens at start-up\n"
+    "  detect WORKBOOK --cell REF   the dataset around a cell (--json; --layout, --name ... --save\n"
+    "                               confirm it; quelstat detect --help)\n"
     "  script FILE|-                run host actions from FILE or standard input\n"
     "                               (quelstat script --help lists them)\n"
 #ifdef QUELSTAT_HAVE_SHOW
@@ -132,6 +135,7 @@ int main(int argc, char** argv) {
     session.End();
     return status;
   }
+  if (command == "detect") return app::DetectCommand(options, rest, std::cout, std::cerr);
   if (command == "script") {
     if (rest.size() == 1 && (rest[0] == "--help" || rest[0] == "-h")) {
       std::cout << app::ScriptHelp();

@@ -12,6 +12,7 @@ const FunctionTable& Functions() {
     AddMenuFunctions(t);
     AddRegisterFunctions(t);
     AddDocumentFunctions(t);
+    AddDatasetFunctions(t);
     return t;
   }();
   return table;

@@ -47,6 +47,7 @@ void AddWorkspaceFunctions(FunctionTable& table);
 void AddMenuFunctions(FunctionTable& table);
 void AddRegisterFunctions(FunctionTable& table);
 void AddDocumentFunctions(FunctionTable& table);
+void AddDatasetFunctions(FunctionTable& table);  // after the document family: extends it
 
 const FunctionTable& Functions();
 
