@@ -402,8 +402,19 @@ class SheetHandler : public XmlHandler {
     in_f_ = true;
     has_formula_ = true;
     shared_index_ = -1;
+    array_ref_.reset();
     const char* t = Attr(attrs, "t");
-    if (t && std::string_view(t) == "shared") {
+    if (t && std::string_view(t) == "array") {
+      const char* ref = Attr(attrs, "ref");
+      std::string rv = ref ? std::string(ref) : CellName(cell_);  // a missing ref means the cell alone
+      array_ref_ = ParseRangeName(rv, lim_);
+      if (!array_ref_)
+        throw FormatError("cell " + CellName(cell_) + " holds an array formula over an invalid range \"" +
+                          rv.substr(0, 40) + "\"");
+      if (array_ref_->first != cell_)
+        throw FormatError("cell " + CellName(cell_) + " holds an array formula over " + RangeName(*array_ref_) +
+                          ", which does not start at the cell");
+    } else if (t && std::string_view(t) == "shared") {
       if (const char* si = Attr(attrs, "si")) {
         std::string s(si);
         shared_index_ = int64_t(ToUint(&s, 0, "shared formula index"));
@@ -477,7 +488,8 @@ class SheetHandler : public XmlHandler {
         }
       }
       if (formula.size() > limits::kMaxStringBytes) throw FormatError("cell " + CellName(cell_) + " holds too long a formula");
-      if (!formula.empty()) sheet_.SetFormula(cell_.row, cell_.col, formula, value);
+      if (array_ref_ && !formula.empty()) sheet_.SetArrayFormula(*array_ref_, formula, value);
+      else if (!formula.empty()) sheet_.SetFormula(cell_.row, cell_.col, formula, value);
       else sheet_.SetValue(cell_.row, cell_.col, value);
     } else if (value.type != ValueType::Empty) {
       sheet_.SetValue(cell_.row, cell_.col, value);
@@ -506,6 +518,7 @@ class SheetHandler : public XmlHandler {
   CellAddress cell_;
   std::string v_, f_, is_;
   int64_t shared_index_ = -1;
+  std::optional<RangeAddress> array_ref_;  // the range of the cell's array formula
   std::map<int64_t, std::pair<std::string, CellAddress>> shared_;
   std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
 };
