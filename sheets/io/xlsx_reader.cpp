@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <queue>
 #include <set>
 
 #include "sheets/io/chart_xml.h"
@@ -488,13 +489,40 @@ class SheetHandler : public XmlHandler {
         }
       }
       if (formula.size() > limits::kMaxStringBytes) throw FormatError("cell " + CellName(cell_) + " holds too long a formula");
-      if (array_ref_ && !formula.empty()) sheet_.SetArrayFormula(*array_ref_, formula, value);
-      else if (!formula.empty()) sheet_.SetFormula(cell_.row, cell_.col, formula, value);
+      if (!formula.empty()) {
+        CheckAgainstArrays();
+        if (array_ref_) sheet_.AppendArrayFormula(*array_ref_, formula, value);
+        else sheet_.AppendFormula(cell_.row, cell_.col, formula, value);
+      }
       else sheet_.SetValue(cell_.row, cell_.col, value);
     } else if (value.type != ValueType::Empty) {
       sheet_.SetValue(cell_.row, cell_.col, value);
     }
     Finish();
+  }
+
+  // Array formulas whose rows reach the current cell's row, by first column (their columns do not
+  // overlap); as cells come in row order, each formula cell is checked in logarithmic time.
+  void CheckAgainstArrays() {
+    while (!array_ends_.empty() && array_ends_.top().first < cell_.row) {
+      live_arrays_.erase(array_ends_.top().second);
+      array_ends_.pop();
+    }
+    RangeAddress mine = array_ref_ ? *array_ref_ : RangeAddress::Cell(cell_.row, cell_.col);
+    auto it = live_arrays_.upper_bound(mine.last.col);
+    if (it != live_arrays_.begin()) {
+      const RangeAddress& other = std::prev(it)->second;
+      if (other.last.col >= mine.first.col) {
+        if (other.Contains(cell_))
+          throw FormatError("cell " + CellName(cell_) + " lies inside the array formula in " + RangeName(other) +
+                            " and holds a formula of its own");
+        throw FormatError("the array formula in " + RangeName(mine) + " overlaps the one in " + RangeName(other));
+      }
+    }
+    if (array_ref_) {
+      live_arrays_[mine.first.col] = mine;
+      array_ends_.push({mine.last.row, mine.first.col});
+    }
   }
 
   void Finish() {
@@ -519,6 +547,9 @@ class SheetHandler : public XmlHandler {
   std::string v_, f_, is_;
   int64_t shared_index_ = -1;
   std::optional<RangeAddress> array_ref_;  // the range of the cell's array formula
+  std::map<uint32_t, RangeAddress> live_arrays_;
+  std::priority_queue<std::pair<uint32_t, uint32_t>, std::vector<std::pair<uint32_t, uint32_t>>, std::greater<>>
+      array_ends_;  // (last row, first column) of each live array, soonest ending first
   std::map<int64_t, std::pair<std::string, CellAddress>> shared_;
   std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
 };

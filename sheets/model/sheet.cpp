@@ -185,6 +185,14 @@ void Sheet::SetTextId(uint32_t row, uint32_t col, uint32_t text_id) {
 }
 
 void Sheet::SetFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached) {
+  StoreFormula(row, col, formula, cached, true);
+}
+
+void Sheet::AppendFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached) {
+  StoreFormula(row, col, formula, cached, false);
+}
+
+void Sheet::StoreFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached, bool check_arrays) {
   if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
   if (formula.empty()) {
     SetValue(row, col, cached);
@@ -195,7 +203,7 @@ void Sheet::SetFormula(uint32_t row, uint32_t col, std::string_view formula, con
   if (cached.type == ValueType::Text && cached.text.size() > kMaxCellTextBytes)
     throw ModelError("Text is longer than a cell can hold");
   if (!arrays_.empty()) {
-    auto array = ArrayFormulaAt({row, col});
+    auto array = check_arrays ? ArrayFormulaAt({row, col}) : std::nullopt;
     if (array && array->first != CellAddress{row, col})
       throw ModelError("Cell " + CellName({row, col}) + " is part of the array formula in " + RangeName(*array) +
                        " and cannot hold a formula of its own");
@@ -279,13 +287,25 @@ void Sheet::DropArrayAt(uint32_t row, uint32_t col) {
   if (!arrays_.empty()) arrays_.erase(CellAddress{row, col});
 }
 
-void Sheet::SetArrayFormula(const RangeAddress& range, std::string_view formula, const Value& cached) {
-  if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
+void Sheet::CheckArrayRange(const RangeAddress& range, std::string_view formula) const {
   if (formula.empty()) throw ModelError("An array formula needs formula text");
   if (range.first.row > range.last.row || range.first.col > range.last.col)
     throw ModelError("Array formula range " + RangeName(range) + " is not top-left to bottom-right");
   CheckCell(range.first.row, range.first.col);
   CheckCell(range.last.row, range.last.col);
+}
+
+void Sheet::AppendArrayFormula(const RangeAddress& range, std::string_view formula, const Value& cached) {
+  if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
+  CheckArrayRange(range, formula);
+  StoreFormula(range.first.row, range.first.col, formula, cached, false);
+  arrays_[range.first] = range;
+  array_max_rows_ = std::max(array_max_rows_, range.Rows());
+}
+
+void Sheet::SetArrayFormula(const RangeAddress& range, std::string_view formula, const Value& cached) {
+  if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
+  CheckArrayRange(range, formula);
   if (!arrays_.empty()) {
     // Arrays never overlap, so one reaching into range has its first cell within the tallest height above.
     uint32_t top = range.first.row >= array_max_rows_ ? range.first.row - array_max_rows_ + 1 : 0;
