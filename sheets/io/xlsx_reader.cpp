@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <queue>
 #include <set>
 
 #include "sheets/io/chart_xml.h"
@@ -402,8 +403,19 @@ class SheetHandler : public XmlHandler {
     in_f_ = true;
     has_formula_ = true;
     shared_index_ = -1;
+    array_ref_.reset();
     const char* t = Attr(attrs, "t");
-    if (t && std::string_view(t) == "shared") {
+    if (t && std::string_view(t) == "array") {
+      const char* ref = Attr(attrs, "ref");
+      std::string rv = ref ? std::string(ref) : CellName(cell_);  // a missing ref means the cell alone
+      array_ref_ = ParseRangeName(rv, lim_);
+      if (!array_ref_)
+        throw FormatError("cell " + CellName(cell_) + " holds an array formula over an invalid range \"" +
+                          rv.substr(0, 40) + "\"");
+      if (array_ref_->first != cell_)
+        throw FormatError("cell " + CellName(cell_) + " holds an array formula over " + RangeName(*array_ref_) +
+                          ", which does not start at the cell");
+    } else if (t && std::string_view(t) == "shared") {
       if (const char* si = Attr(attrs, "si")) {
         std::string s(si);
         shared_index_ = int64_t(ToUint(&s, 0, "shared formula index"));
@@ -477,12 +489,40 @@ class SheetHandler : public XmlHandler {
         }
       }
       if (formula.size() > limits::kMaxStringBytes) throw FormatError("cell " + CellName(cell_) + " holds too long a formula");
-      if (!formula.empty()) sheet_.SetFormula(cell_.row, cell_.col, formula, value);
+      if (!formula.empty()) {
+        CheckAgainstArrays();
+        if (array_ref_) sheet_.AppendArrayFormula(*array_ref_, formula, value);
+        else sheet_.AppendFormula(cell_.row, cell_.col, formula, value);
+      }
       else sheet_.SetValue(cell_.row, cell_.col, value);
     } else if (value.type != ValueType::Empty) {
       sheet_.SetValue(cell_.row, cell_.col, value);
     }
     Finish();
+  }
+
+  // Array formulas whose rows reach the current cell's row, by first column (their columns do not
+  // overlap); as cells come in row order, each formula cell is checked in logarithmic time.
+  void CheckAgainstArrays() {
+    while (!array_ends_.empty() && array_ends_.top().first < cell_.row) {
+      live_arrays_.erase(array_ends_.top().second);
+      array_ends_.pop();
+    }
+    RangeAddress mine = array_ref_ ? *array_ref_ : RangeAddress::Cell(cell_.row, cell_.col);
+    auto it = live_arrays_.upper_bound(mine.last.col);
+    if (it != live_arrays_.begin()) {
+      const RangeAddress& other = std::prev(it)->second;
+      if (other.last.col >= mine.first.col) {
+        if (other.Contains(cell_))
+          throw FormatError("cell " + CellName(cell_) + " lies inside the array formula in " + RangeName(other) +
+                            " and holds a formula of its own");
+        throw FormatError("the array formula in " + RangeName(mine) + " overlaps the one in " + RangeName(other));
+      }
+    }
+    if (array_ref_) {
+      live_arrays_[mine.first.col] = mine;
+      array_ends_.push({mine.last.row, mine.first.col});
+    }
   }
 
   void Finish() {
@@ -506,6 +546,10 @@ class SheetHandler : public XmlHandler {
   CellAddress cell_;
   std::string v_, f_, is_;
   int64_t shared_index_ = -1;
+  std::optional<RangeAddress> array_ref_;  // the range of the cell's array formula
+  std::map<uint32_t, RangeAddress> live_arrays_;
+  std::priority_queue<std::pair<uint32_t, uint32_t>, std::vector<std::pair<uint32_t, uint32_t>>, std::greater<>>
+      array_ends_;  // (last row, first column) of each live array, soonest ending first
   std::map<int64_t, std::pair<std::string, CellAddress>> shared_;
   std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
 };

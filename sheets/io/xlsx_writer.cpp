@@ -526,6 +526,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
         auto res = std::to_chars(num, num + sizeof num, v);
         out.append(num, size_t(res.ptr - num));
       };
+      const auto& arrays = sheet.array_formulas();
       sheet.ForEachCell([&](uint32_t r, uint32_t c, const CellView& v) {
         if (int64_t(r) != open_row) {
           if (open_row >= 0) w.End("row");
@@ -562,7 +563,14 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
         } else {
           out += '>';
           if (formula) {
-            out += "<f>";
+            auto array = arrays.empty() ? arrays.end() : arrays.find(CellAddress{r, c});
+            if (array != arrays.end()) {
+              out += "<f t=\"array\" ref=\"";
+              out += RangeName(array->second);
+              out += "\">";
+            } else {
+              out += "<f>";
+            }
             XmlEscape(v.formula, out, false);
             out += "</f>";
           }

@@ -136,6 +136,7 @@ void Sheet::SetValue(uint32_t row, uint32_t col, const Value& value) {
     throw ModelError("Text of " + std::to_string(value.text.size()) + " bytes is longer than the " +
                      std::to_string(kMaxCellTextBytes) + " bytes a cell can hold");
   Touch();
+  DropArrayAt(row, col);
   if (value.type == ValueType::Empty) {
     Slot* s = Find(row, col);
     if (!s) return;
@@ -158,6 +159,7 @@ void Sheet::SetText(uint32_t row, uint32_t col, std::string_view text) {
     throw ModelError("Text of " + std::to_string(text.size()) + " bytes is longer than the " +
                      std::to_string(kMaxCellTextBytes) + " bytes a cell can hold");
   Touch();
+  DropArrayAt(row, col);
   Slot& s = FindOrInsert(row, col);
   s.type = uint8_t(ValueType::Text);
   s.small = 0;
@@ -175,6 +177,7 @@ void Sheet::SetTextId(uint32_t row, uint32_t col, uint32_t text_id) {
   CheckCell(row, col);
   if (text_id >= texts_.size()) throw ModelError("Unknown text id");
   Touch();
+  DropArrayAt(row, col);
   Slot& s = FindOrInsert(row, col);
   s.type = uint8_t(ValueType::Text);
   s.small = 0;
@@ -182,6 +185,14 @@ void Sheet::SetTextId(uint32_t row, uint32_t col, uint32_t text_id) {
 }
 
 void Sheet::SetFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached) {
+  StoreFormula(row, col, formula, cached, true);
+}
+
+void Sheet::AppendFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached) {
+  StoreFormula(row, col, formula, cached, false);
+}
+
+void Sheet::StoreFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached, bool check_arrays) {
   if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
   if (formula.empty()) {
     SetValue(row, col, cached);
@@ -191,6 +202,13 @@ void Sheet::SetFormula(uint32_t row, uint32_t col, std::string_view formula, con
   if (formula.size() > kMaxCellTextBytes) throw ModelError("Formula is longer than a cell can hold");
   if (cached.type == ValueType::Text && cached.text.size() > kMaxCellTextBytes)
     throw ModelError("Text is longer than a cell can hold");
+  if (!arrays_.empty()) {
+    auto array = check_arrays ? ArrayFormulaAt({row, col}) : std::nullopt;
+    if (array && array->first != CellAddress{row, col})
+      throw ModelError("Cell " + CellName({row, col}) + " is part of the array formula in " + RangeName(*array) +
+                       " and cannot hold a formula of its own");
+    DropArrayAt(row, col);
+  }
   Touch();
   Slot& s = FindOrInsert(row, col);
   s.formula = formulas_.Intern(formula);
@@ -228,6 +246,7 @@ void Sheet::ClearContents(uint32_t row, uint32_t col) {
   Slot* s = Find(row, col);
   if (!s) return;
   Touch();
+  DropArrayAt(row, col);
   s->type = uint8_t(ValueType::Empty);
   EraseIfBare(row, col);
 }
@@ -237,12 +256,21 @@ void Sheet::ClearCell(uint32_t row, uint32_t col) {
   Slot* s = Find(row, col);
   if (!s) return;
   Touch();
+  DropArrayAt(row, col);
   s->type = uint8_t(ValueType::Empty);
   s->format = 0;
   EraseIfBare(row, col);
 }
 
 void Sheet::ClearRange(const RangeAddress& range) {
+  for (auto it = arrays_.begin(); it != arrays_.end();) {
+    if (range.Contains(it->first)) {
+      it = arrays_.erase(it);
+      Touch();
+    } else {
+      ++it;
+    }
+  }
   for (uint32_t c = range.first.col; c <= range.last.col && c < columns_cells_.size(); ++c) {
     auto& v = columns_cells_[c];
     auto lo = std::lower_bound(v.begin(), v.end(), range.first.row, [](const Slot& s, uint32_t r) { return s.row < r; });
@@ -253,6 +281,75 @@ void Sheet::ClearRange(const RangeAddress& range) {
       Touch();
     }
   }
+}
+
+void Sheet::DropArrayAt(uint32_t row, uint32_t col) {
+  if (!arrays_.empty()) arrays_.erase(CellAddress{row, col});
+}
+
+void Sheet::CheckArrayRange(const RangeAddress& range, std::string_view formula) const {
+  if (formula.empty()) throw ModelError("An array formula needs formula text");
+  if (range.first.row > range.last.row || range.first.col > range.last.col)
+    throw ModelError("Array formula range " + RangeName(range) + " is not top-left to bottom-right");
+  CheckCell(range.first.row, range.first.col);
+  CheckCell(range.last.row, range.last.col);
+}
+
+void Sheet::AppendArrayFormula(const RangeAddress& range, std::string_view formula, const Value& cached) {
+  if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
+  CheckArrayRange(range, formula);
+  StoreFormula(range.first.row, range.first.col, formula, cached, false);
+  arrays_[range.first] = range;
+  array_max_rows_ = std::max(array_max_rows_, range.Rows());
+}
+
+void Sheet::SetArrayFormula(const RangeAddress& range, std::string_view formula, const Value& cached) {
+  if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
+  CheckArrayRange(range, formula);
+  if (!arrays_.empty()) {
+    // Arrays never overlap, so one reaching into range has its first cell within the tallest height above.
+    uint32_t top = range.first.row >= array_max_rows_ ? range.first.row - array_max_rows_ + 1 : 0;
+    for (auto it = arrays_.lower_bound({top, 0}); it != arrays_.end() && it->first.row <= range.last.row; ++it)
+      if (it->second.Intersects(range) && it->first != range.first)
+        throw ModelError("Array formula range " + RangeName(range) + " overlaps the array formula in " +
+                         RangeName(it->second));
+  }
+  SetFormula(range.first.row, range.first.col, formula, cached);  // ends an array formula starting here
+  // The other cells of the range lose what they held; formats stay.
+  for (uint32_t c = range.first.col; c <= range.last.col && c < columns_cells_.size(); ++c) {
+    auto& v = columns_cells_[c];
+    auto lo = std::lower_bound(v.begin(), v.end(), range.first.row, [](const Slot& s, uint32_t r) { return s.row < r; });
+    auto hi = std::upper_bound(lo, v.end(), range.last.row, [](uint32_t r, const Slot& s) { return r < s.row; });
+    for (auto it = lo; it != hi; ++it)
+      if (!(it->row == range.first.row && c == range.first.col)) it->type = uint8_t(ValueType::Empty);
+    auto kept = std::remove_if(lo, hi, [](const Slot& s) { return s.type == uint8_t(ValueType::Empty) && s.format == 0; });
+    cell_count_ -= size_t(hi - kept);
+    v.erase(kept, hi);
+  }
+  arrays_[range.first] = range;
+  array_max_rows_ = std::max(array_max_rows_, range.Rows());
+}
+
+std::optional<RangeAddress> Sheet::ArrayFormulaAt(CellAddress cell) const {
+  if (arrays_.empty()) return std::nullopt;
+  // Candidates start at most array_max_rows_ - 1 rows above; in each row only the last one to the
+  // left can reach the cell, as arrays sharing a row do not overlap.
+  uint32_t top = cell.row >= array_max_rows_ ? cell.row - array_max_rows_ + 1 : 0;
+  uint32_t r = cell.row;
+  for (;;) {
+    auto it = arrays_.upper_bound(CellAddress{r, cell.col});
+    if (it == arrays_.begin()) break;
+    --it;  // the last first cell at or before (r, column of cell)
+    if (it->first.row < top) break;
+    if (it->first.row < r) {
+      r = it->first.row;
+      continue;
+    }
+    if (it->second.Contains(cell)) return it->second;
+    if (r == 0) break;
+    --r;
+  }
+  return std::nullopt;
 }
 
 std::optional<RangeAddress> Sheet::UsedRange() const {

@@ -126,6 +126,21 @@ class Sheet {
   void ClearCell(uint32_t row, uint32_t col);
   void ClearRange(const RangeAddress& range);
 
+  // ---- array formulas ------------------------------------------------------------------------------
+  // An array formula computes one result over a whole range. Its text is the formula of the range's
+  // first (top-left) cell, which Get shows as any formula; the other cells of the range hold only the
+  // values it last gave, set with SetValue/SetCachedValue. Entering one clears the other cells of its
+  // range; it throws ModelError when the range leaves the sheet or meets another array formula.
+  // Giving the first cell a value or an ordinary formula, or clearing it, ends the array formula;
+  // an ordinary formula in another cell of the range throws ModelError.
+  void SetArrayFormula(const RangeAddress& range, std::string_view formula, const Value& cached = {});
+  // The range of the array formula holding the cell, if any. Looks at the array formulas starting
+  // at most the tallest one's height above the cell (one per row); so do SetArrayFormula and
+  // SetFormula when the sheet has array formulas. File readers use AppendFormula/AppendArrayFormula.
+  std::optional<RangeAddress> ArrayFormulaAt(CellAddress cell) const;
+  // Every array formula's range, keyed by its first cell.
+  const std::map<CellAddress, RangeAddress>& array_formulas() const { return arrays_; }
+
   // Number of stored cells (with a value, a formula or a format).
   size_t CellCount() const { return cell_count_; }
   // The smallest range holding every stored cell; nullopt for an empty sheet.
@@ -184,6 +199,12 @@ class Sheet {
   // holding a text by its id. Checks as SetText does.
   uint32_t AppendText(std::string_view text);
   void SetTextId(uint32_t row, uint32_t col, uint32_t text_id);
+  // For file readers that store cells in row order and check array formula ranges themselves: a
+  // formula stored without asking whether its cell lies inside an array formula, and an array
+  // formula entered without looking for overlaps or clearing its range (none of its other cells has
+  // been read yet). Checks cells and lengths as SetFormula does.
+  void AppendFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached);
+  void AppendArrayFormula(const RangeAddress& range, std::string_view formula, const Value& cached);
 
   // Number of texts in the sheet's pool (text ids are below this).
   size_t TextPoolSize() const { return texts_.size(); }
@@ -220,6 +241,9 @@ class Sheet {
   Slot& FindOrInsert(uint32_t row, uint32_t col);
   void EraseIfBare(uint32_t row, uint32_t col);
   void StoreValue(Slot& s, const Value& value);
+  void DropArrayAt(uint32_t row, uint32_t col);
+  void StoreFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached, bool check_arrays);
+  void CheckArrayRange(const RangeAddress& range, std::string_view formula) const;  // ends the array formula whose first cell this is
   CellView ViewOf(const Slot& s) const;
 
   Workbook* owner_;
@@ -236,6 +260,8 @@ class Sheet {
   std::map<uint32_t, RowInfo> rows_;
   std::map<uint32_t, ColumnInfo> columns_;
   std::vector<RangeAddress> merged_;
+  std::map<CellAddress, RangeAddress> arrays_;  // array formulas by first cell; never overlapping
+  uint32_t array_max_rows_ = 0;                 // height of the tallest array formula ever entered
   NameTable names_;
   SheetView view_;
   PageSetup page_setup_;

@@ -150,3 +150,128 @@ TEST(SheetDrawings, ChartsAndTextBoxesGetIdsAndNames) {
   EXPECT_EQ(cs.chart_if_any()->title, "Fit");
   EXPECT_THROW(s.chart(), ModelError);
 }
+
+// ---- array formulas -------------------------------------------------------------------------------
+
+TEST(SheetArrayFormulas, FirstCellHoldsTheTextOtherCellsTheirCachedValues) {
+  Workbook book;
+  Sheet& s = book.AddSheet("Data");
+  s.SetText(2, 2, "old");                          // C3: inside the range, loses its content
+  s.SetFormula(1, 3, "A1", Value::Number(1));      // D2: ordinary formula inside, goes too
+  s.SetNumber(1, 2, 5);
+  s.SetFormat(1, 2, 3);                            // C2: keeps its format
+  s.SetNumber(3, 1, 9);                            // B4: outside, untouched
+  const RangeAddress range{{0, 1}, {2, 3}};        // B1:D3
+  s.SetArrayFormula(range, "=A1:A3*{1,2,3}", Value::Number(10));
+  EXPECT_EQ(s.Get(0, 1).formula, "A1:A3*{1,2,3}");
+  EXPECT_EQ(s.GetValue(0, 1), Value::Number(10));
+  EXPECT_EQ(s.Get(2, 2).type, ValueType::Empty);
+  EXPECT_FALSE(s.Get(1, 3).HasFormula());
+  EXPECT_EQ(s.Get(1, 3).type, ValueType::Empty);
+  EXPECT_EQ(s.Get(1, 2).type, ValueType::Empty);
+  EXPECT_EQ(s.Get(1, 2).format, 3u);
+  EXPECT_EQ(s.GetValue(3, 1), Value::Number(9));
+  EXPECT_EQ(s.CellCount(), 3u);  // B1, C2 (format), B4
+
+  // Cached values of the other cells are set as values; the array stays.
+  s.SetNumber(0, 2, 20);
+  s.SetText(2, 3, "x");
+  s.SetCachedValue(0, 1, Value::Number(11));
+  ASSERT_EQ(s.array_formulas().size(), 1u);
+  EXPECT_EQ(s.array_formulas().begin()->second, range);
+  EXPECT_EQ(s.GetValue(0, 2), Value::Number(20));
+  EXPECT_FALSE(s.Get(0, 2).HasFormula());
+  for (uint32_t r = 0; r < 5; ++r)
+    for (uint32_t c = 0; c < 5; ++c) {
+      auto expected = range.Contains({r, c}) ? std::optional<RangeAddress>(range) : std::nullopt;
+      EXPECT_EQ(s.ArrayFormulaAt({r, c}), expected) << CellName({r, c});
+    }
+}
+
+TEST(SheetArrayFormulas, RefusesOverlapsAndFormulasOfTheirOwnInside) {
+  Workbook book;
+  Sheet& s = book.AddSheet("Data");
+  s.SetArrayFormula({{1, 1}, {3, 2}}, "A1:B3");  // B2:C4
+  EXPECT_THROW(s.SetArrayFormula({{3, 2}, {4, 4}}, "X"), ModelError);  // shares C4
+  EXPECT_THROW(s.SetArrayFormula({{0, 0}, {1, 1}}, "X"), ModelError);  // shares B2
+  EXPECT_THROW(s.SetFormula(2, 2, "1+1"), ModelError);
+  EXPECT_THROW(s.SetArrayFormula({{0, 0}, {0, 0}}, ""), ModelError);
+  EXPECT_THROW(s.SetArrayFormula({{2, 2}, {1, 1}}, "X"), ModelError);
+  EXPECT_THROW(s.SetArrayFormula({{0, 0}, {0, s.limits().cols}}, "X"), ModelError);
+  EXPECT_EQ(s.array_formulas().size(), 1u);
+  // Entering a new one at the same first cell replaces it, here with a smaller range.
+  s.SetArrayFormula({{1, 1}, {1, 1}}, "SUM(A1:A3*B1:B3)");
+  ASSERT_EQ(s.array_formulas().size(), 1u);
+  EXPECT_EQ(*s.ArrayFormulaAt({1, 1}), (RangeAddress{{1, 1}, {1, 1}}));
+  EXPECT_FALSE(s.ArrayFormulaAt({2, 2}));
+  s.SetFormula(2, 2, "1+1");  // no longer inside
+  EXPECT_EQ(s.Get(2, 2).formula, "1+1");
+}
+
+TEST(SheetArrayFormulas, EndWhenTheirFirstCellChangesOrIsCleared) {
+  Workbook book;
+  Sheet& s = book.AddSheet("Data");
+  const RangeAddress a{{0, 0}, {1, 1}};
+  auto fresh = [&] { s.SetArrayFormula(a, "B5:C6"); s.SetNumber(1, 1, 4); };
+
+  fresh();
+  s.SetNumber(0, 0, 1);
+  EXPECT_TRUE(s.array_formulas().empty());
+  EXPECT_FALSE(s.Get(0, 0).HasFormula());
+
+  fresh();
+  s.SetFormula(0, 0, "B5");
+  EXPECT_TRUE(s.array_formulas().empty());
+  EXPECT_EQ(s.Get(0, 0).formula, "B5");
+
+  fresh();
+  s.SetText(0, 0, "t");
+  EXPECT_TRUE(s.array_formulas().empty());
+
+  fresh();
+  s.ClearContents(0, 0);
+  EXPECT_TRUE(s.array_formulas().empty());
+
+  fresh();
+  s.ClearCell(0, 0);
+  EXPECT_TRUE(s.array_formulas().empty());
+
+  fresh();
+  s.ClearRange({{1, 0}, {5, 5}});  // other cells only: the array stays, its cached value goes
+  EXPECT_EQ(s.array_formulas().size(), 1u);
+  EXPECT_EQ(s.Get(1, 1).type, ValueType::Empty);
+  s.ClearRange({{0, 0}, {0, 0}});
+  EXPECT_TRUE(s.array_formulas().empty());
+
+  fresh();
+  s.SetValue(0, 0, Value::Empty());
+  EXPECT_TRUE(s.array_formulas().empty());
+}
+
+TEST(SheetArrayFormulas, LookupAgreesWithAPlainSearchAmongManyShapes) {
+  // Tall, wide and single-cell arrays packed next to each other; every cell of the area is asked.
+  Workbook book;
+  Sheet& s = book.AddSheet("Data");
+  std::vector<RangeAddress> placed;
+  uint32_t seed = 12345;
+  auto next = [&] { seed = seed * 1103515245u + 12345u; return (seed >> 16) % 7; };
+  for (uint32_t r = 0; r < 60; ++r)
+    for (uint32_t c = 0; c < 30; ++c) {
+      RangeAddress want{{r, c}, {r + next() % 5, c + next() % 4}};
+      if (next() == 0) want.last.row = r + 20;  // some tall ones
+      bool free = true;
+      for (const auto& p : placed) free = free && !p.Intersects(want);
+      if (!free || next() < 3) continue;
+      s.SetArrayFormula(want, "1");
+      placed.push_back(want);
+    }
+  ASSERT_GT(placed.size(), 50u);
+  EXPECT_EQ(s.array_formulas().size(), placed.size());
+  for (uint32_t r = 0; r < 90; ++r)
+    for (uint32_t c = 0; c < 40; ++c) {
+      std::optional<RangeAddress> expected;
+      for (const auto& p : placed)
+        if (p.Contains({r, c})) expected = p;
+      EXPECT_EQ(s.ArrayFormulaAt({r, c}), expected) << CellName({r, c});
+    }
+}

@@ -1,13 +1,14 @@
 #!/usr/bin/python3
 """Makes the workbook fixtures written by openpyxl (run with Debian's python3-openpyxl).
 
-    /usr/bin/python3 tests/data/sheets/make_openpyxl_fixtures.py
+    /usr/bin/python3 tests/data/sheets/make_openpyxl_fixtures.py [features|keep|array ...]
 
 openpyxl-features.xlsx covers what the engine models: values of every type, formulas, styles,
 merged areas, outline levels, defined names of both scopes with constants, arrays and external
 references, sheet views, page setup, charts of each kind with trendlines and axis scales, and a
 chart sheet. openpyxl-keep.xlsx adds what the engine keeps without modelling: an image, a comment, a
-conditional format and a data validation.
+conditional format and a data validation. openpyxl-array.xlsx holds array formulas over ranges and
+over one cell next to ordinary formulas that look alike.
 """
 import io
 import os
@@ -139,6 +140,29 @@ def keep():
     wb.save(os.path.join(HERE, "openpyxl-keep.xlsx"))
 
 
+def array():
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Data"
+    for i in range(1, 5):
+        ws.cell(i, 1, i)
+        ws.cell(i, 2, i * 10)
+    arrays = [("D1", "D1:D4", "=A1:A4*B1:B4"), ("E1", "E1", "=SUM(A1:A4*B1:B4)"),
+              ("F1", "F1:G2", "=MMULT(A1:B2,A3:B4)")]
+    try:
+        from openpyxl.worksheet.formula import ArrayFormula  # openpyxl 3.1
+        for cell, ref, text in arrays:
+            ws[cell] = ArrayFormula(ref, text)
+    except ImportError:  # openpyxl 3.0 (Debian 12)
+        for cell, ref, text in arrays:
+            ws[cell] = text
+            ws.formula_attributes[cell] = {"t": "array", "ref": ref}
+    ws["E2"] = "=SUM(A1:A4*B1:B4)"
+    wb.save(os.path.join(HERE, "openpyxl-array.xlsx"))
+
+
 if __name__ == "__main__":
-    features()
-    keep()
+    import sys
+    wanted = sys.argv[1:] or ["features", "keep", "array"]
+    for name in wanted:
+        {"features": features, "keep": keep, "array": array}[name]()
