@@ -1,5 +1,4 @@
-// Texts of the dataset model: the add-in's string table, with the model's own entries for ids the
-// table does not hold yet.
+// Texts and messages of the dataset model, from the add-in's string table.
 #pragma once
 
 #include <initializer_list>
@@ -9,7 +8,7 @@
 
 namespace qs {
 
-// The string with this id (the add-in's table first).
+// The string with this id; empty when the table has none.
 std::string DatasetString(unsigned id);
 // The message with %1, %2 ... replaced by `args`.
 std::string DatasetMessage(unsigned id, std::initializer_list<std::string> args = {});
