@@ -243,6 +243,16 @@ size_t XlUtf8CutLength(const char* text, size_t len, size_t limit);
 #define XLC_WORKBOOK_NAME   (386 | XLBIT_COMMAND) /* 0x8182 */
 #define XLC_ON_SHEET        (471 | XLBIT_COMMAND) /* 0x81D7 */
 #define XLC_FORMAT_NUMBER   (42 | XLBIT_COMMAND)  /* 0x802A; with XLBIT_PROMPT 0x902A shows its dialog */
+/* Names and cell formatting used by the dataset model's stored names and AutoFormat. */
+#define XLF_NAMES           122
+#define XLC_DEFINE_NAME     (61 | XLBIT_COMMAND)  /* 0x803D */
+#define XLC_DELETE_NAME     (110 | XLBIT_COMMAND) /* 0x806E */
+#define XLC_ALIGNMENT       (43 | XLBIT_COMMAND)  /* 0x802B */
+#define XLC_BORDER          (45 | XLBIT_COMMAND)  /* 0x802D */
+#define XLC_FORMAT_FONT     (150 | XLBIT_COMMAND) /* 0x8096 */
+/* GET.CELL information type of this host: TRUE when the cell belongs to a merged area of more than
+   one cell. */
+#define XL_GETCELL_MERGED   100
 
 /* ---- The call ------------------------------------------------------------------------------- */
 

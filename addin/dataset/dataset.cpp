@@ -15,8 +15,6 @@ namespace qs {
 
 namespace {
 
-constexpr int kFnDeleteName = 110 | XLBIT_COMMAND;
-constexpr int kGetCellMerged = 100;
 constexpr int kLastColumn = 255;
 const char* const kPrefix = "__sm_";
 
@@ -62,7 +60,7 @@ bool NameExists(const std::string& qualified) {
 
 void DeleteName(const std::string& qualified) {
   try {
-    XlCall(kFnDeleteName, {qualified});
+    XlCall(XLC_DELETE_NAME, {qualified});
   } catch (CException* e) {
     e->Delete();
   }
@@ -371,7 +369,7 @@ CellLook Look(const CellRange& cell, bool rows, bool merged) {
   l.empty = IsEmptyValue(v);
   l.text = v.Is(XLTYPE_STR) && !l.empty;
   l.align = static_cast<int>(GetCellNumber(8, cell));
-  if (merged && GetCellNumber(kGetCellMerged, cell) != 0) l.align = 7;
+  if (merged && GetCellNumber(XL_GETCELL_MERGED, cell) != 0) l.align = 7;
   XlValue font = GetCell(18, cell);
   l.fontName = font.Is(XLTYPE_STR) ? font.Text() : std::string();
   l.fontSize = GetCellNumber(19, cell);
@@ -508,10 +506,10 @@ namespace {
 CellRange CoveringCell(const CellRange& cell, int firstCol) {
   XlValue v = CellValue(cell);
   if (!IsEmptyValue(v)) return cell;
-  if (GetCellNumber(kGetCellMerged, cell) != 0) {
+  if (GetCellNumber(XL_GETCELL_MERGED, cell) != 0) {
     for (int c = cell.firstCol - 1; c >= firstCol; --c) {
       CellRange left = cell.Offset(0, c - cell.firstCol);
-      if (GetCellNumber(kGetCellMerged, left) == 0) break;
+      if (GetCellNumber(XL_GETCELL_MERGED, left) == 0) break;
       if (!IsEmptyValue(CellValue(left))) return left;
     }
     return cell;
@@ -616,9 +614,9 @@ void DatasetSourceExcel::BuildFactor(bool headerRowBand, VariableSourceExcel* da
       int end = p + 1;
       int spanEnd = length;
       if (headerRowBand) {
-        if (GetCellNumber(kGetCellMerged, first) != 0) {
+        if (GetCellNumber(XL_GETCELL_MERGED, first) != 0) {
           spanEnd = p + 1;
-          while (spanEnd < length && GetCellNumber(kGetCellMerged, cellAt(spanEnd)) != 0 &&
+          while (spanEnd < length && GetCellNumber(XL_GETCELL_MERGED, cellAt(spanEnd)) != 0 &&
                  IsEmptyValue(CellValue(cellAt(spanEnd))))
             ++spanEnd;
         } else if (GetCellNumber(8, first) == 7) {

@@ -10,17 +10,11 @@ namespace qs {
 
 namespace {
 
-constexpr int kFnNames = 122;
-constexpr int kFnDefineName = 61 | XLBIT_COMMAND;
-constexpr int kFnDeleteName = 110 | XLBIT_COMMAND;
-constexpr int kFnAlignment = 43 | XLBIT_COMMAND;
-constexpr int kFnBorder = 45 | XLBIT_COMMAND;
-constexpr int kFnFormatFont = 150 | XLBIT_COMMAND;
 const char* const kPrefix = "__sm_";
 
 std::vector<std::string> NamesMatching(const std::string& sheetKey, char kind) {
   std::string pattern = std::string(kPrefix) + kind + "R*";
-  XlValue list = XlCallResultNA(kFnNames, {sheetKey, 3, pattern});
+  XlValue list = XlCallResultNA(XLF_NAMES, {sheetKey, 3, pattern});
   std::vector<std::string> out;
   if (!list.Is(XLTYPE_MULTI)) return out;
   for (uint16_t r = 0; r < list.Rows(); ++r)
@@ -32,7 +26,7 @@ std::vector<std::string> NamesMatching(const std::string& sheetKey, char kind) {
 XlValue Evaluate(const std::string& qualified) { return XlCallResultNA(XLF_EVALUATE, {qualified}); }
 
 void Define(const std::string& qualified, const XlValue& refersTo) {
-  XlCall(kFnDefineName, {qualified, refersTo, nullptr, nullptr, false, nullptr, true});
+  XlCall(XLC_DEFINE_NAME, {qualified, refersTo, nullptr, nullptr, false, nullptr, true});
 }
 
 std::string SheetKeyOf(XL_SHEET_ID sheet) {
@@ -344,9 +338,9 @@ void DatasetSourceExcel::AutoFormat() {
   XlValue before = XlCallResultNA(XLF_SELECTION);
   auto select = [](const CellRange& r) { XlCall(XLC_SELECT, {r.Value()}); };
   select(region);
-  XlCall(kFnFormatFont, {"Arial", 10.0});
+  XlCall(XLC_FORMAT_FONT, {"Arial", 10.0});
   select(dataBody);
-  XlCall(kFnBorder, {1});
+  XlCall(XLC_BORDER, {1});
   XlCall(XLC_PATTERNS, {0});
   const bool merge = HostInfo().version == 0 || HostInfo().version > 7;
   auto formatLine = [&](const CellRange& line) {
@@ -358,10 +352,10 @@ void DatasetSourceExcel::AutoFormat() {
       CellRange run = line.Offset(0, c, 1, end - c);
       select(run);
       if (end - c > 1) {
-        if (merge) XlCall(kFnAlignment, {7, nullptr, nullptr, nullptr, nullptr, nullptr, true});
-        else XlCall(kFnAlignment, {7});
+        if (merge) XlCall(XLC_ALIGNMENT, {7, nullptr, nullptr, nullptr, nullptr, nullptr, true});
+        else XlCall(XLC_ALIGNMENT, {7});
       } else {
-        XlCall(kFnAlignment, {3});
+        XlCall(XLC_ALIGNMENT, {3});
       }
       c = end;
     }

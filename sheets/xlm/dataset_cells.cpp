@@ -24,15 +24,6 @@ using sheets::CellAddress;
 using sheets::RangeAddress;
 using sheets::Sheet;
 
-constexpr int kNames = 122;
-constexpr int kDefineName = 61 | XLBIT_COMMAND;
-constexpr int kDeleteName = 110 | XLBIT_COMMAND;
-constexpr int kAlignment = 43 | XLBIT_COMMAND;
-constexpr int kBorder = 45 | XLBIT_COMMAND;
-constexpr int kFormatFont = 150 | XLBIT_COMMAND;
-// GET.CELL type number of this host: TRUE when the cell belongs to a merged area of more than one
-// cell.
-constexpr int kGetCellMerged = 100;
 
 Handler g_previousGetCell = nullptr;
 Handler g_previousEvaluate = nullptr;
@@ -136,7 +127,7 @@ int GetCell(Call& c) {
                                                                                   : f.fill.background));
       break;
     case 64: SetNumber(c.result, ColorNumber(f.fill.foreground)); break;
-    case kGetCellMerged: {
+    case XL_GETCELL_MERGED: {
       std::optional<RangeAddress> m = s.MergedAreaAt(at);
       SetBool(c.result, m && !m->IsSingleCell());
       break;
@@ -591,9 +582,9 @@ void AddDatasetFunctions(FunctionTable& t) {
   t[XLC_SELECT_SPECIAL] = SelectSpecial;
   t[XLC_PATTERNS] = Patterns;
   // Functions no other family answers yet; a family that answers one later keeps its own.
-  for (auto [fn, handler] : {std::pair<int, Handler>{kNames, Names}, {kDefineName, DefineName},
-                             {kDeleteName, DeleteName}, {kAlignment, Alignment}, {kBorder, Border},
-                             {kFormatFont, FormatFont}})
+  for (auto [fn, handler] : {std::pair<int, Handler>{XLF_NAMES, Names}, {XLC_DEFINE_NAME, DefineName},
+                             {XLC_DELETE_NAME, DeleteName}, {XLC_ALIGNMENT, Alignment}, {XLC_BORDER, Border},
+                             {XLC_FORMAT_FONT, FormatFont}})
     t.emplace(fn, handler);
 }
 
