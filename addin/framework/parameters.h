@@ -1,0 +1,205 @@
+// A test's parameters: the shared parameter descriptors (label, descriptor word, default, choices,
+// remembered value), the items of one test's exchange with their current values, the exchange passes
+// (load, update, check) through which a test declares and validates its parameters, and the checks
+// with their messages.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "addin/dataset/dataset.h"
+#include "addin/dataset/types.h"
+#include "addin/host/shared.h"
+#include "addin/host/xlvalue.h"
+#include "addin/numerics/distributions.h"
+
+namespace qs {
+
+class Test;
+
+// Descriptor word bits.
+enum : uint16_t {
+    kParamKindShift = 8,
+    kParamKindMask = 0x0700,
+    kParamSubKindMask = 0x0003,   // numbers: 2 percentage, 3 fraction
+    kParamGroupsOfOne = 0x1000,   // variables: groups from one variable
+    kParamSeveral = 0x2000,       // variables: several allowed
+    kParamRemember = 0x4000,      // the confirmed value becomes the next run's default
+};
+enum ParameterKind : int {
+    kKindNumber = 1, kKindChoice = 2, kKindHypothesis = 3, kKindVariable = 4, kKindCheckBox = 5,
+};
+
+// Type tags of parameter values.
+constexpr TypeCode kValueNumber = 0x08000404;  // NaN: empty
+constexpr TypeCode kValueWhole = 0x04000003;   // an option index
+constexpr TypeCode kValueBoolean = 0x01000007;
+constexpr TypeCode kValueVariables = 16;
+constexpr TypeCode kValueNothing = 15;
+
+// A static descriptor shared by every test that declares the parameter.
+class ParameterDescriptor : public CRefCounted {
+public:
+    ParameterDescriptor(unsigned label, uint16_t word);
+    bool IsStatic() const override { return true; }
+    unsigned label;  // string id
+    uint16_t word;
+    int Kind() const { return (word & kParamKindMask) >> kParamKindShift; }
+    // Remembered value (16 bytes), offered by the loading pass; kept in the settings "Parameters"
+    // subkey under SettingName().
+    unsigned char remembered[16] = {};
+    bool hasRemembered = false;
+    virtual std::string SettingName() const;  // "%d" with the label id
+    // Every descriptor, in construction order.
+    static const std::vector<ParameterDescriptor*>& All();
+};
+
+class NumberDescriptor : public ParameterDescriptor {  // kinds 1 (number) and 5 (check box)
+public:
+    NumberDescriptor(unsigned label, uint16_t word, double defaultValue);
+    double defaultValue;  // quiet NaN: none
+};
+
+class ChoiceDescriptor : public ParameterDescriptor {  // kind 2
+public:
+    ChoiceDescriptor(unsigned label, uint16_t word, unsigned firstChoice, int count, int defaultIndex,
+                     uint32_t allowedMask);
+    unsigned firstChoice;  // string id of the first option text
+    int count;
+    int defaultIndex;
+    uint32_t allowedMask;  // bit i allows option i
+    std::string SettingName() const override;  // "%d_%ld_%d"
+    // bits 0-14 first option id, 15-19 count, 20-31 one enable bit per option
+    uint32_t OptionWord() const;
+};
+
+class HypothesisDescriptor : public ParameterDescriptor {  // kind 3
+public:
+    HypothesisDescriptor(unsigned label, uint16_t word) : ParameterDescriptor(label, word) {}
+};
+
+class VariableDescriptor : public ParameterDescriptor {  // kind 4; low byte: TypeRequirement
+public:
+    VariableDescriptor(unsigned label, uint16_t word) : ParameterDescriptor(label, word) {}
+    TypeRequirement Requirement() const { return static_cast<TypeRequirement>(word & 0xFF); }
+};
+
+// The descriptors (named after their labels; a suffix tells descriptor words apart).
+namespace params {
+extern NumberDescriptor ConfidenceInterval;      // 5025, 0x4102, 95
+extern NumberDescriptor ReferenceInterval;       // 5200, 0x4102, 95
+extern NumberDescriptor Coverage;                // 5033, 0x4102, 90
+extern NumberDescriptor HypothesisedMean;        // 5104, 0x100
+extern NumberDescriptor PopulationSD;            // 5105, 0x101
+extern NumberDescriptor HypothesisedProportion;  // 5107, 0x103
+extern NumberDescriptor UnequalVariances;        // 5106, 0x500
+extern HypothesisDescriptor AlternativeHypothesis;  // 5024, 0x300
+extern VariableDescriptor Variable403, Variable404, Variable406;      // 5008
+extern VariableDescriptor Variables2403, Variables2406, Variables2404;  // 5015
+extern VariableDescriptor VariableGroups2406, VariableGroups2404;     // 5022
+// ... and the other descriptors of the catalogue's tests (declared as they are used).
+}  // namespace params
+
+// One variable as the dialog's list shows it: a variable of the dataset, or one group of a data
+// variable (the data variable with the factor and category that select the group). `name` joins the
+// levels with " - " ("Weight - Before", "Weight - A").
+struct VariableChoice {
+    CRef<VariableSource> variable;
+    CRef<VariableSource> factor;  // groups only
+    int category = 0;             // groups only: category number in the factor
+    std::string name;
+    int typeIndex = 0;  // of the variable (0 nominal ... 4 count)
+    unsigned mask = 0;  // bit typeIndex, bit 7 categorical, 64 continuous and flagged by its dataset
+    bool IsGroup() const { return factor.get() != nullptr; }
+    std::string Parent() const;  // the name up to the last " - " (empty when none)
+    friend bool operator==(const VariableChoice& a, const VariableChoice& b) {
+        return a.variable.get() == b.variable.get() && a.factor.get() == b.factor.get() && a.category == b.category;
+    }
+};
+// The dataset's variables as the dialog lists them, tree order.
+std::vector<VariableChoice> ListVariables(DatasetSourceExcel& dataset);
+// The entry named `name` (the full " - " path, or its last level when unambiguous); null when none.
+const VariableChoice* FindVariableChoice(const std::vector<VariableChoice>& list, const std::string& name);
+
+// The current value of one item.
+struct ParameterValue {
+    TypeCode type = kValueNothing;
+    double number = numerics::MissingValue();  // kValueNumber; kValueWhole and kValueBoolean too
+    std::vector<VariableChoice> variables;     // kValueVariables
+    bool Given() const;  // a number with not all exponent bits set, or any other non-empty value
+};
+
+struct ParameterItem {
+    ParameterDescriptor* descriptor = nullptr;
+    ParameterValue value;
+    std::string label;          // label text as shown
+    uint32_t optionWord = 0;    // choices: as ChoiceDescriptor::OptionWord, with the enable bits in force
+    std::string hypothesisLeft, hypothesisRight;  // hypothesis: the texts either side of the sign
+    bool changed = true;
+    bool hidden = false;
+};
+
+class Parameters : public CRefCounted {
+public:
+    enum Mode : int { kLoad = 0, kUpdate = 1, kUpdateHypothesis = 2, kCheck = 3 };
+
+    Parameters(Test& test, DatasetSourceExcel* dataset);
+    ~Parameters() override;
+
+    Test& test;
+    CRef<DatasetSourceExcel> dataset;
+    std::vector<ParameterItem> items;  // declaration order
+    Mode mode = kLoad;
+    bool layoutChanged = false;  // items appeared or disappeared during the last pass
+
+    // Runs one pass: this object becomes the current exchange while the test's ExchangeParameters
+    // declares its parameters. The checking pass raises the first failing check's message.
+    void Run(Mode mode);
+    static Parameters* Current();
+    ParameterItem* Find(unsigned label);
+    ParameterItem* FindByLabel(const std::string& labelText);
+
+    // Exchange operations, called from a test's ExchangeParameters in declaration order. Each
+    // declares its item (in the loading pass: value from the remembered value or the default), and
+    // moves the value between the item and the test's member: the member receives the item's value.
+    void Number(NumberDescriptor& d, double& member);
+    void Percentage(NumberDescriptor& d, double& member);  // checks 50 < v < 100 (confidence levels)
+    void Proportion(NumberDescriptor& d, double& member);  // checks 0 < v < 1
+    void Choice(ChoiceDescriptor& d, int& member);
+    void CheckBox(NumberDescriptor& d, bool& member);
+    void Hypothesis(HypothesisDescriptor& d, numerics::Tail& member, const std::string& left,
+                    const std::string& right);
+    void Variables(VariableDescriptor& d, std::vector<VariableChoice>& member);
+    void Hide(bool hidden);  // hides the item declared last
+
+    // Checks on the item declared last; they act in the checking pass only.
+    void CheckRequired();
+    void CheckRange(double a, double b);  // integers a..b (b infinite: at least a)
+    void CheckPositive();
+    void CheckVariableTypes();
+    void CheckVariableCount(int count);  // message 6002 with 6011..6014
+    void CheckObservations(int n);       // every selected variable has at least n observations
+    void CheckSameObservations();        // 6035, 6036
+    void CheckSameType();                // 6037
+    void CheckGroupsFromOneVariable();   // 8005
+    void CheckRepeatsFromOneVariable();  // 8006
+
+    // After a confirmed dialog: remember the values of the items with kParamRemember.
+    void RememberDefaults();
+
+    // Stored form of item i for a report record: type tag, kind word (masked with 0xBFFF), value.
+    XlValue StoredValue(size_t i) const;
+    // Puts a stored value back into item i; false when it does not fit (type, kind, missing variable).
+    bool RestoreValue(size_t i, const XlValue& stored);
+
+private:
+    ParameterItem& Declare(ParameterDescriptor& d);
+    size_t m_next = 0;  // the next item a pass declares
+};
+
+// Reads and writes the remembered values of every descriptor (settings subkey "Parameters").
+void LoadRememberedParameters();
+void SaveRememberedParameters();
+
+}  // namespace qs
