@@ -220,7 +220,9 @@ bool DialogRunTest::Refresh(bool all) {
     for (size_t i = 0; i < m_slots.size(); ++i) {
         ParameterItem& item = parameters.items[i];
         Slot& s = m_slots[i];
-        if (item.hidden || (!all && !item.changed)) continue;
+        // Variables whose groups come from one variable are checked against each other every time.
+        const bool groupsOfOne = s.kind == kKindVariable && (item.descriptor->word & kParamGroupsOfOne);
+        if (item.hidden || (!all && !item.changed && !groupsOfOne)) continue;
         Control* c = Find(s.id);
         if (!c) continue;
         const ParameterValue& v = item.value;
@@ -261,14 +263,21 @@ bool DialogRunTest::Refresh(bool all) {
                 const uint16_t word = item.descriptor->word;
                 const unsigned mask = static_cast<const VariableDescriptor*>(item.descriptor)->Requirement();
                 if (auto* box = dynamic_cast<ControlDropdownList*>(c)) {
+                    // With groups from one variable, the entry must sit under the parent of the one
+                    // chosen in an earlier such item.
+                    const std::string* parent = (word & kParamGroupsOfOne) ? ParentChosenBefore(i) : nullptr;
+                    auto fits = [&](int r) {
+                        return (m_allVariables.RowMask(r) & mask) && (!parent || m_allVariables.entries[r].Parent() == *parent);
+                    };
                     int row = -1;
                     if (v.type == kValueVariables && !v.variables.empty()) row = m_allVariables.IndexOf(v.variables[0]);
-                    if (row < 0 || !(m_allVariables.RowMask(row) & mask)) {
-                        // Nothing chosen (or gone): the last listed variable that suits the item.
+                    if (row < 0 || !fits(row)) {
+                        // Nothing chosen, gone or refused: the last listed variable that suits the item.
+                        bool had = row >= 0;
                         row = -1;
                         for (int r = m_allVariables.Rows() - 1; r >= 0 && row < 0; --r)
-                            if (m_allVariables.RowMask(r) & mask) row = r;
-                        if (row >= 0) again = true;
+                            if (fits(r)) row = r;
+                        if (row >= 0 || had) again = true;
                     }
                     box->selectedRow = row;
                 } else if (auto* list = dynamic_cast<ControlList*>(c)) {
@@ -371,6 +380,19 @@ void DialogRunTest::Update(Parameters::Mode mode) {
             Refresh(false);
         }
     }
+}
+
+const std::string* DialogRunTest::ParentChosenBefore(size_t item) const {
+    for (size_t k = item; k-- > 0;) {
+        const ParameterItem& before = parameters.items[k];
+        if (before.hidden || before.descriptor->Kind() != kKindVariable || !(before.descriptor->word & kParamGroupsOfOne))
+            continue;
+        if (before.value.type == kValueVariables && !before.value.variables.empty()) {
+            m_parent = before.value.variables[0].Parent();
+            return &m_parent;
+        }
+    }
+    return nullptr;
 }
 
 void DialogRunTest::OnChange(Control& c, bool) {

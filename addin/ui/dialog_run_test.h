@@ -71,11 +71,14 @@ private:
     void ReadControls();  // control values into the items
     void Update(Parameters::Mode mode);
     void SaveHelpCards() const;
+    // The parent entry of the variable chosen in the nearest earlier visible variable item whose
+    // groups come from one variable (null when none).
+    const std::string* ParentChosenBefore(size_t item) const;
 
     std::vector<VariableChoice> m_variables;  // the dataset's variables, tree order
     VariableList m_allVariables;
     std::vector<Slot> m_slots;  // one per item
-    std::vector<int> m_itemControls;
+    mutable std::string m_parent;
 };
 
 // Shows the dialog for a test's parameters; true when confirmed (the checking pass has passed and

@@ -262,5 +262,49 @@ TEST_F(VariableChooser, OKRefusesTheWrongNumberOfVariables) {
     EXPECT_NE(g_box.find("Variable - Groups"), std::string::npos) << g_box;
 }
 
+TEST_F(VariableChooser, GroupsFromOneVariableRefuseAnEntryUnderAnotherParent) {
+    Open("list_one_header.xlsx");
+    auto source = Find("A3");
+    Var(*source, "Sex")->SetType(qs::kTypeNominal);
+    std::vector<qs::VariableChoice> x, y;
+    auto p = Bound(
+        [&](qs::Parameters& e) {
+            e.Variables(params::VariableX1404, x);
+            e.Variables(params::VariableY1404, y);
+        },
+        source.get());
+    qs::DialogRunTest d(*p->parameters, {});
+    const int xId = d.ItemControl(0)->id, yId = d.ItemControl(1)->id;
+    auto choose = [&](int id, const std::string& name) {
+        platform::DialogControl c = d.Find(id)->Describe();
+        auto at = std::find(c.items.begin(), c.items.end(), name);
+        ASSERT_NE(at, c.items.end()) << name;
+        EXPECT_TRUE(d.Choose(id, static_cast<int>(at - c.items.begin())));
+    };
+    choose(xId, "Weight - F");
+    choose(yId, "Weight - M");
+    ASSERT_EQ(y.size(), 1u);
+    EXPECT_EQ(y[0].name, "Weight - M");
+    choose(yId, "Height - M");  // another variable's group: refused
+    EXPECT_EQ(y[0].Parent(), "Weight");
+    EXPECT_EQ(d.Find(yId)->Describe().value, y[0].name);
+    // A new first choice takes the second along to its own variable.
+    choose(xId, "Height - F");
+    EXPECT_EQ(x[0].name, "Height - F");
+    EXPECT_EQ(y[0].Parent(), "Height");
+}
+
+TEST_F(RunTestDialog, EscDuringTheCheckShowsInterruptedAndStaysOpen) {
+    double mean = 0;
+    auto p = Bound([&](qs::Parameters& x) {
+        x.Number(params::HypothesisedMean, mean);
+        if (x.mode == qs::Parameters::kCheck) throw qs::CancelKeyException::Instance();
+    });
+    qs::DialogRunTest d(*p->parameters, {});
+    d.Click(qs::kIdOK);
+    EXPECT_FALSE(d.Closed());
+    EXPECT_EQ(g_box, qs::LoadString(307).str());
+}
+
 }  // namespace
 }  // namespace uitest
