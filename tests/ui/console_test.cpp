@@ -66,14 +66,15 @@ TEST(ConsoleFrontEnd, AnswersByLabelThroughTheControls) {
     EXPECT_GT(form.changes, 6);  // every keystroke and choice was a change
     std::string shown = trace.str();
     EXPECT_NE(shown.find("dialog \"Independent samples t-test\""), std::string::npos);
-    EXPECT_NE(shown.find("field \"Confidence interval:\" = \"90\""), std::string::npos);
-    EXPECT_NE(shown.find("\"Hidden option\" = \"0\" hidden"), std::string::npos);
+    EXPECT_NE(shown.find("[11] field \"Confidence interval:\" = \"90\" enabled visible\n"), std::string::npos);
+    EXPECT_NE(shown.find("[16] check box \"Hidden option\" = \"0\" enabled hidden\n"), std::string::npos);
 }
 
 TEST(ConsoleFrontEnd, ReportsWhatItCouldNotAnswer) {
     Form form;
     app::DialogAnswers a;
-    a.set = {{"Confidence level", "90"},          // no such control
+    a.set = {{"Confidence interval", "90"},
+             {"Confidence level", "90"},          // no such control
              {"Hidden option", "yes"},            // not visible
              {"Hypothesised mean", "1e5"},        // "e" is not typed
              {"Variable - Groups", "B"},          // Weight - B or Height - B
