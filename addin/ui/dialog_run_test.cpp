@@ -92,6 +92,7 @@ void DialogRunTest::Build() {
         s.descriptor = item.descriptor;
         s.kind = item.descriptor->Kind();
         s.id = static_cast<int>(item.descriptor->label);
+        while (Find(s.id)) s.id += 40000;  // two items with one label keep their controls apart
         const std::string caption = item.label + ":";
         const uint16_t word = item.descriptor->word;
         switch (s.kind) {
@@ -402,7 +403,21 @@ void DialogRunTest::OnChange(Control& c, bool) {
 
 void DialogRunTest::OnOK() {
     ReadControls();
-    parameters.Run(Parameters::kCheck);  // raises the first failing check's message
+    try {
+        parameters.Run(Parameters::kCheck);  // raises the first failing check's message
+    } catch (CException* e) {
+        // The focus goes to the control of the item the message names (checks name their item).
+        char text[kMessageLimit + 1];
+        if (e->GetErrorMessage(text, sizeof text))
+            for (size_t i = 0; i < m_slots.size(); ++i) {
+                const ParameterItem& item = parameters.items[i];
+                if (!item.hidden && !item.label.empty() && std::string(text).find(item.label) != std::string::npos) {
+                    SetFocus(m_slots[i].id);
+                    break;
+                }
+            }
+        throw;
+    }
     parameters.RememberDefaults();
     SaveHelpCards();
     End(kIdOK);

@@ -181,6 +181,28 @@ TEST_F(PropertyDialogs, ScaleChangesShowTheGridAndCancelTakesThemBack) {
     EXPECT_TRUE(qs::SameType(height->type, qs::kTypeContinuous));
 }
 
+TEST_F(PropertyDialogs, TooManyCategoriesPutTheScaleBack) {
+    NewBook();
+    sheets::Sheet& sh = Sheet();
+    sh.SetText(0, 0, "Code");
+    sh.SetText(0, 1, "Value");
+    for (uint32_t r = 1; r <= 300; ++r) {
+        sh.SetText(r, 0, "C" + std::to_string(r));
+        sh.SetNumber(r, 1, r);
+    }
+    auto source = Find("A5");
+    qs::VariableSourceExcel* code = qs::FindVariableForCommand(*source);
+    qs::DialogVariable d(*source, *code);
+    EXPECT_TRUE(d.FindAs<qs::ControlRadio>(qs::DialogVariable::kInformation)->checked);
+    EXPECT_TRUE(d.Click(qs::DialogVariable::kNominal));
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0], qs::DatasetMessage(100, {"Code"}));
+    EXPECT_TRUE(d.FindAs<qs::ControlRadio>(qs::DialogVariable::kInformation)->checked);
+    EXPECT_FALSE(d.FindAs<qs::ControlRadio>(qs::DialogVariable::kNominal)->checked);
+    EXPECT_FALSE(d.Find(qs::DialogVariable::kCategories)->visible);
+    EXPECT_TRUE(qs::SameType(code->type, qs::kTypeInformation));
+}
+
 TEST_F(PropertyDialogs, TheDataMenuCommandsFindTheirDatasetAndVariable) {
     qs::InstallUserInterface();
     ASSERT_TRUE(qs::Services().variableProperties);

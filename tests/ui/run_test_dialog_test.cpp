@@ -162,15 +162,20 @@ TEST_F(RunTestDialog, EveryKeystrokeRunsAnUpdatePassAndTheHypothesisBoxRunsMode2
 }
 
 TEST_F(RunTestDialog, OKWithABadValueShowsTheMessageAndStaysOpen) {
-    double level = 0;
-    auto p = Bound([&](qs::Parameters& x) { x.Percentage(params::ConfidenceInterval, level); });
+    double level = 0, mean = 0;
+    auto p = Bound([&](qs::Parameters& x) {
+        x.Number(params::HypothesisedMean, mean);
+        x.Percentage(params::ConfidenceInterval, level);
+    });
     qs::DialogRunTest d(*p->parameters, {});
-    const int id = d.ItemControl(0)->id;
+    const int id = d.ItemControl(1)->id;
+    EXPECT_EQ(d.Focus(), d.ItemControl(0)->id);
     EXPECT_EQ(d.FindAs<qs::ControlField>(id)->Text(), "95");
     EXPECT_EQ(platform::TypeText(d, id, "100"), 1);  // the third digit is not typed
     EXPECT_TRUE(d.Click(qs::kIdOK));
     EXPECT_FALSE(d.Closed());
     EXPECT_EQ(g_box, "Confidence interval must be a percentage between 50% and 100%");
+    EXPECT_EQ(d.Focus(), id);  // on the item the message is about
     EXPECT_EQ(d.FindAs<qs::ControlField>(id)->Text(), "10");  // the user's input stays
     platform::TypeText(d, id, "90.5");
     EXPECT_TRUE(d.Click(qs::kIdOK));
