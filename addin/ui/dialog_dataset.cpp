@@ -106,12 +106,30 @@ void DialogDataset::OnChange(Control& c, bool) {
 }
 
 void DialogDataset::Reset() {
-    // Forget what was stored for this dataset and its variables, then detect it again from the cell
-    // it was first found from.
+    // Forget every stored dataset and variable whose cells lie in the dataset's region widened by
+    // one cell, then detect the dataset again from the cell it was first found from.
     CellRange from = source->activeCell;
-    if (!source->stored.Empty()) source->stored.Delete();
-    for (size_t i = 0; i < source->sources.size(); ++i)
-        if (!source->Excel(i)->stored.Empty()) source->Excel(i)->stored.Delete();
+    const CellRange around = source->region.Widened(1);
+    for (const char* pattern : {"__sm_DR*", "__sm_VR*"}) {
+        XlValue names = XlCallResultNA(XLF_NAMES, {source->sheetKey, 3, std::string(pattern)});
+        if (!names.Is(XLTYPE_MULTI)) continue;
+        for (uint16_t r = 0; r < names.Rows(); ++r)
+            for (uint16_t c = 0; c < names.Columns(); ++c) {
+                if (!names.At(r, c).Is(XLTYPE_STR)) continue;
+                StoredName stored;
+                stored.sheetKey = source->sheetKey;
+                stored.name = names.At(r, c).Text();
+                XlValue ref = XlCallResultNA(XLF_EVALUATE, {stored.Qualified(stored.name)});
+                std::vector<XLREF> areas = ref.Areas();
+                bool inside = !areas.empty();
+                for (const XLREF& a : areas) {
+                    CellRange cells = CellRange::Of(around.sheet, a);
+                    inside = inside && cells.firstRow >= around.firstRow && cells.lastRow <= around.lastRow &&
+                             cells.firstCol >= around.firstCol && cells.lastCol <= around.lastCol;
+                }
+                if (inside) stored.Delete();
+            }
+    }
     CRef<DatasetSourceExcel> found = FindDataset(from, kLayoutDetect, -1, -1, false, true);
     if (found) source = found;
     Fill();

@@ -90,15 +90,51 @@ TEST_F(PropertyDialogs, DatasetOKStoresNameAndLayoutAndResetForgetsThem) {
     EXPECT_FALSE(again->dataset->isNew);
     EXPECT_FALSE(again->stored.Empty());
 
+    auto storedNames = [&] {
+        qs::XlValue names = qs::XlCallResultNA(XLF_NAMES, {again->sheetKey, 3, std::string("__sm_*")});
+        return names.Is(XLTYPE_MULTI) ? names.Rows() * names.Columns() : 0;
+    };
+    EXPECT_EQ(storedNames(), 8);  // the dataset and its three variables, each a pair of names
     qs::DialogDataset d(*again);
     EXPECT_EQ(d.FindAs<qs::ControlField>(qs::DialogDataset::kName)->Text(), "Clinic");
     EXPECT_TRUE(d.Click(qs::DialogDataset::kReset));
+    EXPECT_EQ(storedNames(), 0);
     EXPECT_NE(d.FindAs<qs::ControlField>(qs::DialogDataset::kName)->Text(), "Clinic");
     EXPECT_TRUE(d.Click(qs::kIdCancel));
     // The stored names are gone: the dataset is new again.
     auto fresh = Find("A5");
     EXPECT_TRUE(fresh->dataset->isNew);
     EXPECT_NE(fresh->dataset->name, "Clinic");
+}
+
+TEST_F(PropertyDialogs, ResetKeepsTheStoredDatasetsElsewhereOnTheSheet) {
+    NewBook();
+    sheets::Sheet& sh = Sheet();
+    for (uint32_t col : {0u, 5u}) {
+        sh.SetText(0, col, col ? "X" : "A");
+        sh.SetText(0, col + 1, col ? "Y" : "B");
+        for (uint32_t r = 1; r <= 4; ++r) {
+            sh.SetNumber(r, col, r);
+            sh.SetNumber(r, col + 1, r * 3.0);
+        }
+    }
+    app::DialogAnswers a;
+    app::DialogProblems problems;
+    for (const char* cell : {"A3", "F3"}) {
+        qs::DialogDataset d(*Find(cell));
+        app::AnswerDialog(d, a, nullptr, problems);
+    }
+    const std::string key = Find("A3")->sheetKey;
+    auto names = [&](const char* pattern) {
+        qs::XlValue v = qs::XlCallResultNA(XLF_NAMES, {key, 3, std::string(pattern)});
+        return v.Is(XLTYPE_MULTI) ? v.Rows() * v.Columns() : 0;
+    };
+    EXPECT_EQ(names("__sm_*"), 12);
+    qs::DialogDataset d(*Find("B2"));
+    d.Click(qs::DialogDataset::kReset);
+    EXPECT_EQ(names("__sm_*"), 6);
+    EXPECT_FALSE(Find("F2")->dataset->isNew);
+    EXPECT_TRUE(Find("B2")->dataset->isNew);
 }
 
 TEST_F(PropertyDialogs, ConsoleAnswersTheDatasetDialog) {
