@@ -219,6 +219,7 @@ bool DialogRunTest::Refresh(bool all) {
     bool again = false;
     m_refreshing = true;
     for (size_t i = 0; i < m_slots.size(); ++i) {
+        if (!Bound(i)) continue;
         ParameterItem& item = parameters.items[i];
         Slot& s = m_slots[i];
         // Variables whose groups come from one variable are checked against each other every time.
@@ -316,8 +317,13 @@ bool DialogRunTest::Refresh(bool all) {
     return again;
 }
 
+bool DialogRunTest::Bound(size_t i) const {
+    return i < m_slots.size() && i < parameters.items.size() && parameters.items[i].descriptor == m_slots[i].descriptor;
+}
+
 void DialogRunTest::ReadControls() {
     for (size_t i = 0; i < m_slots.size(); ++i) {
+        if (!Bound(i)) continue;
         ParameterItem& item = parameters.items[i];
         Slot& s = m_slots[i];
         Control* c = Find(s.id);
@@ -410,12 +416,29 @@ void DialogRunTest::OnOK() {
         char text[kMessageLimit + 1];
         if (e->GetErrorMessage(text, sizeof text))
             for (size_t i = 0; i < m_slots.size(); ++i) {
+                if (!Bound(i)) continue;
                 const ParameterItem& item = parameters.items[i];
                 if (!item.hidden && !item.label.empty() && std::string(text).find(item.label) != std::string::npos) {
                     SetFocus(m_slots[i].id);
                     break;
                 }
             }
+        // A pass cut short may have left items it had begun to declare: settle them before the
+        // user goes on.
+        bool aligned = parameters.items.size() == m_slots.size();
+        for (size_t i = 0; aligned && i < m_slots.size(); ++i) aligned = Bound(i);
+        if (!aligned) {
+            int focus = Focus();
+            try {
+                parameters.Run(Parameters::kUpdate);
+            } catch (CException* again) {
+                again->Delete();
+            }
+            Build();
+            Layout();
+            Refresh(true);
+            if (Find(focus)) SetFocus(focus);
+        }
         throw;
     }
     parameters.RememberDefaults();

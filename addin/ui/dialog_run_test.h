@@ -69,6 +69,7 @@ private:
     // could not show its item's value as it is and the parameters must hear of it again.
     bool Refresh(bool all);
     void ReadControls();  // control values into the items
+    bool Bound(size_t slot) const;  // the slot's control stands for item `slot` as it is now
     void Update(Parameters::Mode mode);
     void SaveHelpCards() const;
     // The parent entry of the variable chosen in the nearest earlier visible variable item whose

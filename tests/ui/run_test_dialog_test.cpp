@@ -299,6 +299,23 @@ TEST_F(VariableChooser, GroupsFromOneVariableRefuseAnEntryUnderAnotherParent) {
     EXPECT_EQ(y[0].Parent(), "Height");
 }
 
+TEST_F(RunTestDialog, ACheckCutShortAfterDeclaringANewItemLeavesTheDialogUsable) {
+    double mean = 0, sd = 0;
+    auto p = Bound([&](qs::Parameters& x) {
+        if (x.mode == qs::Parameters::kCheck) x.Number(params::PopulationSD, sd);  // declared first
+        x.Number(params::HypothesisedMean, mean);
+        if (x.mode == qs::Parameters::kCheck) x.CheckRequired();
+    });
+    qs::DialogRunTest d(*p->parameters, {});
+    d.Click(qs::kIdOK);
+    EXPECT_FALSE(d.Closed());
+    EXPECT_NE(g_box.find("Hypothesised mean"), std::string::npos) << g_box;
+    ASSERT_EQ(p->parameters->items.size(), 1u);
+    EXPECT_EQ(d.Focus(), d.ItemControl(0)->id);
+    EXPECT_EQ(platform::TypeText(d, d.ItemControl(0)->id, "3"), 0);
+    EXPECT_EQ(mean, 3);
+}
+
 TEST_F(RunTestDialog, EscDuringTheCheckShowsInterruptedAndStaysOpen) {
     double mean = 0;
     auto p = Bound([&](qs::Parameters& x) {
