@@ -70,6 +70,19 @@ TEST(ConsoleFrontEnd, AnswersByLabelThroughTheControls) {
     EXPECT_NE(shown.find("[16] check box \"Hidden option\" = \"0\" enabled hidden\n"), std::string::npos);
 }
 
+TEST(ConsoleFrontEnd, NumbersAreTypedAsTheFieldTakesThem) {
+    Form form;
+    form.Add<qs::ControlFieldNumeric>(20, "Hypothesised proportion", 0, 6);
+    app::DialogAnswers a;
+    a.set = {{"Confidence interval", "095.50"}, {"Hypothesised proportion", "0.250"}, {"Hypothesised mean", "+7"}};
+    app::DialogProblems problems;
+    EXPECT_EQ(app::AnswerDialog(form, a, nullptr, problems), qs::kIdOK);
+    EXPECT_TRUE(problems.refused.empty()) << problems.refused[0];
+    EXPECT_EQ(form.FindAs<qs::ControlField>(11)->Text(), "95.5");
+    EXPECT_EQ(form.FindAs<qs::ControlField>(20)->Text(), ".25");
+    EXPECT_EQ(form.FindAs<qs::ControlField>(10)->Text(), "7");
+}
+
 TEST(ConsoleFrontEnd, ReportsWhatItCouldNotAnswer) {
     Form form;
     app::DialogAnswers a;
