@@ -28,14 +28,12 @@ DialogDataset::DialogDataset(DatasetSourceExcel& s)
     Add<ControlCheckBox>(kRepeatMeasures, "repeat measures").rect = {50, 58, 120, 10};
     Add<ControlStatic>(kWithLabel, "with ").rect = {50, 59, 18, 8};
     Add<ControlFieldNumeric>(kFactors, "classifying factors", 1, 0).rect = {70, 57, 20, 12};
-    Add<ControlBitmapButton>(kFactorsSpin, "", 0).rect = {90, 57, 10, 12};
+    Add<ControlBitmapButton>(kFactorsSpin, "spin", 0).rect = {90, 57, 10, 12};
     Add<ControlStatic>(kFactorsLabel, "classifying factors").rect = {104, 59, 80, 8};
     Add<ControlCheckBox>(kIdentifierLabel, "First column contains identifier &label").rect = {50, 76, 190, 10};
     Add<ControlCheckBox>(kAutoFormat, "&Apply AutoFormat").rect = {50, 92, 190, 10};
     Add<ControlButton>(kIdOK, "OK").rect = {136, 128, 50, 14};
     Add<ControlButton>(kIdCancel, "Cancel").rect = {190, 128, 50, 14};
-    // The spin button beside the factor field is drawn by the host's look; the field is typed.
-    FindAs<ControlBitmapButton>(kFactorsSpin)->visible = false;
     Fill();
 }
 
@@ -71,7 +69,7 @@ void DialogDataset::ReadControls() {
 void DialogDataset::ShowLayoutControls() {
     bool list = properties.layoutIndex == 0;
     Find(kRepeatMeasures)->visible = list;
-    for (int id : {kWithLabel, kFactors, kFactorsLabel}) Find(id)->visible = !list;
+    for (int id : {kWithLabel, kFactors, kFactorsSpin, kFactorsLabel}) Find(id)->visible = !list;
     Find(kIdentifierLabel)->enabled = list;
 }
 
@@ -95,6 +93,11 @@ void DialogDataset::OnChange(Control& c, bool) {
     if (c.id == kReset) {
         Reset();
         return;
+    }
+    if (c.id == kFactorsSpin) {
+        // The spin button steps the count within 1 to 2: either arrow moves it to the other value.
+        auto* field = FindAs<ControlFieldNumeric>(kFactors);
+        field->SetValue(field->GetValue() == 2 ? 1 : 2);
     }
     int layout = properties.layoutIndex, factors = properties.factors;
     bool repeats = properties.repeatMeasures;

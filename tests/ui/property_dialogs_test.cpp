@@ -61,7 +61,8 @@ TEST_F(PropertyDialogs, DatasetLayoutShowsItsControlsAndSelectsTheHeaderArea) {
     EXPECT_FALSE(d.Click(qs::DialogDataset::kIdentifierLabel));
     EXPECT_EQ(platform::TypeText(d, qs::DialogDataset::kFactors, "2"), 0);
     EXPECT_EQ(platform::TypeText(d, qs::DialogDataset::kFactors, "12"), 1);  // one digit
-    platform::TypeText(d, qs::DialogDataset::kFactors, "2");
+    EXPECT_TRUE(d.Click(qs::DialogDataset::kFactorsSpin));
+    EXPECT_EQ(d.FindAs<qs::ControlField>(qs::DialogDataset::kFactors)->Text(), "2");
     sel = Selected();
     ASSERT_EQ(sel.size(), 2u);  // the header row and the first column
     EXPECT_EQ(sel[1].colFirst, 0);
@@ -71,6 +72,7 @@ TEST_F(PropertyDialogs, DatasetLayoutShowsItsControlsAndSelectsTheHeaderArea) {
     EXPECT_TRUE(d.Choose(qs::DialogDataset::kLayout, 0));
     EXPECT_TRUE(d.Find(qs::DialogDataset::kRepeatMeasures)->visible);
     EXPECT_FALSE(d.Find(qs::DialogDataset::kFactors)->visible);
+    EXPECT_FALSE(d.Find(qs::DialogDataset::kFactorsSpin)->visible);
     EXPECT_EQ(Selected().size(), 1u);
 }
 
