@@ -54,6 +54,7 @@ TEST(Results, JsonNestsBlocksMergesTransparentLevelsAndSpellsSpecialNumbers) {
   a.group = "Low \"diet\"";
   a.n = 5;
   a.mean = 61.4;
+  r.hidden = 0.1 + 0.2;  // hidden: not in the JSON
   b.group = "High";
   b.n = 7;
   b.mean = std::nan("");
@@ -66,7 +67,7 @@ TEST(Results, JsonNestsBlocksMergesTransparentLevelsAndSpellsSpecialNumbers) {
   r.limits.upper = {3, INFINITY};
   EXPECT_EQ(qs::ResultsJson(r),
             "{\"n\":12,"
-            "\"Descriptive\":[{\"Group\":\"Low \\\"diet\\\"\",\"n\":5,\"Mean\":61.399999999999999},"
+            "\"Descriptive\":[{\"Group\":\"Low \\\"diet\\\"\",\"n\":5,\"Mean\":61.4},"
             "{\"Group\":\"High\",\"n\":7,\"Mean\":null}],"
             "\"Difference between means\":{\"value\":-0.5,\"CI\":[\"-inf\",2.25]},"
             "\"p\":0.03125,"
@@ -82,6 +83,8 @@ TEST(Results, SmallBlocksShareOneTablePerClass) {
   EXPECT_TRUE(one.GetFields()[1].flags & qs::kFieldTransparent);
   two.ci.Set({0.05, 1, 2});
   EXPECT_EQ(qs::ResultsJson(two), "{\"value\":null,\"CI\":[1,2]}");
+  two.value = 0.1 + 0.2;  // needs all 17 digits to read back
+  EXPECT_EQ(qs::ResultsJson(two), "{\"value\":0.30000000000000004,\"CI\":[1,2]}");
 }
 
 TEST(Results, PDescriptionNamesTailMethodAndFlags) {
