@@ -144,6 +144,28 @@ TEST(Checks, ChoiceMustBeAllowedByTheMask) {
   EXPECT_NE(CheckMessage(*p), "");
 }
 
+TEST(Checks, ChoiceFilledAtRunTime) {
+  int group = -1;
+  std::vector<std::string> options = {"Placebo", "Low", "High"};
+  auto p = Bound([&](qs::Parameters& x) { x.Choice(params::ControlGroup, group, options); });
+  qs::ParameterItem& item = p->parameters->items[0];
+  EXPECT_EQ(group, 0);
+  EXPECT_EQ(item.options, options);
+  EXPECT_EQ((item.optionWord >> 15) & 0x1F, 3u);
+  EXPECT_EQ(item.optionWord >> 20, 7u);
+  item.value.number = 2;
+  p->parameters->Run(qs::Parameters::kUpdate);
+  EXPECT_EQ(group, 2);
+  EXPECT_FALSE(item.changed);
+  // Fewer options than the value needs: back to the first.
+  options.pop_back();
+  p->parameters->Run(qs::Parameters::kUpdate);
+  EXPECT_EQ(group, 0);
+  EXPECT_TRUE(p->parameters->items[0].changed);
+  options.clear();
+  EXPECT_EQ(CheckMessage(*p), "Control group value must be specified.");
+}
+
 TEST(Passes, LayoutChangesAndChangedFlags) {
   bool unequal = false;
   double level = 0;

@@ -165,6 +165,12 @@ TEST_F(Selection, RepeatsFromOneVariableAndSameObservations) {
   EXPECT_EQ(check(), "Repeat-measures must be selected from the same variable.");
   v = {list[2], list[3]};
   EXPECT_EQ(check(), "Variable B - y must have 4 observations for this test");
+  p->exchange = [&](qs::Parameters& x) {
+    x.Variables(params::Variables2404, vars);
+    x.CheckSameObservations();
+  };
+  v = {list[2], list[4], list[3]};
+  EXPECT_EQ(check(), "All variables must have the same number of observations for this test");
 }
 
 }  // namespace
