@@ -392,6 +392,10 @@ std::vector<VariableChoice> Parameters::DefaultVariables(const VariableDescripto
     if (group)
         for (const VariableChoice& c : list)
             if (!c.IsGroup() && c.variable->group == group && fits(c)) out.push_back(c);
+    // Otherwise every variable that fits (columns side by side).
+    if (out.empty())
+        for (const VariableChoice& c : list)
+            if (!c.IsGroup() && fits(c)) out.push_back(c);
     return out;
 }
 

@@ -243,7 +243,8 @@ public:
     // The variables the loading pass offers to a variable item: for one variable, the variable at
     // the dataset's active cell when it fits, else the last listed one that fits; for several, the
     // groups of the variable at the active cell (or of the first variable with groups), else the
-    // repeats of the repeat-measures variable at the active cell (or of the first one).
+    // repeats of the repeat-measures variable at the active cell (or of the first one), else every
+    // variable that fits.
     std::vector<VariableChoice> DefaultVariables(const VariableDescriptor& d) const;
 
 private:

@@ -128,6 +128,21 @@ TEST_F(Selection, VariableChecksAndDefaults) {
   EXPECT_EQ(p->VariablesText(), "Weight - Low, Weight - Medium, Weight - Low");
 }
 
+TEST_F(Selection, ColumnsSideBySideAreTheDefaultForSeveralVariables) {
+  Open("list_one_header.xlsx");
+  auto source = Find("A3");
+  std::vector<qs::VariableChoice> vars, groups;
+  qs::CRef<Probe> p(new Probe);
+  p->exchange = [&](qs::Parameters& x) {
+    x.Variables(params::Variables2404, vars);
+    x.Variables(params::VariableGroups2404, groups);
+  };
+  p->Bind(source.get());
+  // Sex holds texts (information): neither list offers it; no categorical variable, so no groups.
+  EXPECT_EQ(Names(vars), (std::vector<std::string>{"Weight", "Height"}));
+  EXPECT_EQ(Names(groups), (std::vector<std::string>{"Weight", "Height"}));
+}
+
 TEST_F(Selection, RepeatsFromOneVariableAndSameObservations) {
   NewBook();
   sheets::Sheet& sh = Sheet();
