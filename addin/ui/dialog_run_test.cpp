@@ -25,6 +25,27 @@ std::vector<VariableChoice> DatasetVariables(Parameters& p) {
 int OptionCount(uint32_t word) { return static_cast<int>((word >> 15) & 0x1F); }
 bool OptionEnabled(uint32_t word, int i) { return (word >> (20 + i)) & 1; }
 
+// The options a choice lists (its enabled options) with the option index of each. Options filled at
+// run time are all offered.
+std::vector<std::string> OfferedOptions(const ParameterItem& item, std::vector<int>* indexes) {
+    std::vector<std::string> texts;
+    if (indexes) indexes->clear();
+    if (!item.options.empty()) {
+        for (size_t k = 0; k < item.options.size(); ++k) {
+            texts.push_back(item.options[k]);
+            if (indexes) indexes->push_back(static_cast<int>(k));
+        }
+        return texts;
+    }
+    unsigned first = item.optionWord & 0x7FFF;
+    for (int k = 0; k < OptionCount(item.optionWord); ++k)
+        if (OptionEnabled(item.optionWord, k)) {
+            texts.push_back(LoadString(first + static_cast<unsigned>(k)).str());
+            if (indexes) indexes->push_back(k);
+        }
+    return texts;
+}
+
 SettingsKey UserKey() { return SettingsKey(SettingsRoot::CurrentUser, kQuelstatKey); }
 }  // namespace
 
@@ -153,9 +174,7 @@ void DialogRunTest::Layout() {
             case kKindChoice: {
                 labelColumn = std::max(labelColumn, TextWidth(item.label + ":") + 4);
                 int widest = 0;
-                for (int k = 0; k < OptionCount(item.optionWord); ++k)
-                    if (OptionEnabled(item.optionWord, k))
-                        widest = std::max(widest, TextWidth(LoadString((item.optionWord & 0x7FFF) + k).str()));
+                for (const std::string& text : OfferedOptions(item, nullptr)) widest = std::max(widest, TextWidth(text));
                 controlColumn = std::max(controlColumn, widest + 22);
                 break;
             }
@@ -235,22 +254,17 @@ bool DialogRunTest::Refresh(bool all) {
             case kKindChoice: {
                 // The list holds the enabled options; a value counts every option before it.
                 auto* data = static_cast<StringListData*>(s.data.get());
-                data->texts.clear();
-                s.options.clear();
-                unsigned first = item.optionWord & 0x7FFF;
-                for (int k = 0; k < OptionCount(item.optionWord); ++k)
-                    if (OptionEnabled(item.optionWord, k)) {
-                        data->texts.push_back(LoadString(first + static_cast<unsigned>(k)).str());
-                        s.options.push_back(k);
-                    }
+                data->texts = OfferedOptions(item, &s.options);
                 auto* box = static_cast<ControlDropdownList*>(c);
                 box->selectedRow = -1;
                 if (v.type == kValueWhole && std::isfinite(v.number)) {
+                    // The value counts every option; the list only the offered ones.
                     int value = static_cast<int>(v.number), disabledBefore = 0;
-                    for (int k = 0; k < value && k < 32; ++k)
-                        if (!OptionEnabled(item.optionWord, k)) ++disabledBefore;
+                    if (item.options.empty())
+                        for (int k = 0; k < value && k < 12; ++k)
+                            if (!OptionEnabled(item.optionWord, k)) ++disabledBefore;
                     int row = value - disabledBefore;
-                    if (row >= 0 && row < data->Rows()) box->selectedRow = row;
+                    if (row >= 0 && row < data->Rows() && s.options[row] == value) box->selectedRow = row;
                 }
                 break;
             }
@@ -370,10 +384,8 @@ void DialogRunTest::Update(Parameters::Mode mode) {
     ReadControls();
     parameters.Run(mode);
     bool rebuilt = parameters.layoutChanged;
-    if (rebuilt) {
-        Build();
-        Layout();
-    }
+    if (rebuilt) Build();
+    Layout();  // options filled at run time may have changed the widest text
     // A control that could not show its item's value (a variable that is not offered, a group of
     // another variable) has changed the selection: the parameters hear of it once more.
     if (Refresh(rebuilt)) {

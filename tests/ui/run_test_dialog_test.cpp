@@ -80,6 +80,34 @@ TEST_F(RunTestDialog, ChoiceListsEnabledOptionsAndCountsDisabledOnesInTheValue) 
     EXPECT_EQ(d.controlColumn, qs::DialogRunTest::TextWidth("Bonferroni") + 22);
 }
 
+TEST_F(RunTestDialog, ChoicesFilledAtRunTimeFollowTheirOptions) {
+    bool many = false;
+    int group = -1;
+    auto p = Bound([&](qs::Parameters& x) {
+        x.CheckBox(params::UnequalVariances, many);
+        std::vector<std::string> options{"Placebo", "Low dose"};
+        if (many) options.push_back("High dose (twice daily)");
+        x.Choice(params::ControlGroup, group, options);
+    });
+    qs::DialogRunTest d(*p->parameters, {});
+    const int id = d.ItemControl(1)->id;
+    EXPECT_EQ(d.Find(id)->Describe().items, (std::vector<std::string>{"Placebo", "Low dose"}));
+    EXPECT_TRUE(d.Choose(id, 1));
+    EXPECT_EQ(group, 1);
+    const int narrow = d.controlColumn;
+    EXPECT_TRUE(d.Click(d.ItemControl(0)->id));
+    platform::DialogControl c = d.Find(id)->Describe();
+    EXPECT_EQ(c.items.size(), 3u);
+    EXPECT_EQ(c.value, "Low dose");
+    EXPECT_EQ(d.controlColumn, qs::DialogRunTest::TextWidth("High dose (twice daily)") + 22);
+    EXPECT_GT(d.controlColumn, narrow);
+    EXPECT_TRUE(d.Choose(id, 2));
+    EXPECT_EQ(group, 2);
+    EXPECT_TRUE(d.Click(d.ItemControl(0)->id));  // the chosen option goes away: back to the first
+    EXPECT_EQ(d.Find(id)->Describe().value, "Placebo");
+    EXPECT_EQ(group, 0);
+}
+
 TEST_F(RunTestDialog, HiddenItemsTakeNoRoomAndAreNotRefreshed) {
     double mean = 0, sd = 0;
     bool known = false;
