@@ -42,6 +42,10 @@ void DialogDataset::Fill() {
     properties = CurrentProperties(*source);
     properties.name = source->dataset->name;
     properties.autoFormat = true;
+    // The identifier label holds when its first variable is still information.
+    const Dataset& d = *source->dataset;
+    properties.identifierLabel = properties.layoutIndex == 0 && d.IdentifierLabel() && !d.variables.empty() &&
+                                 SameType(d.variables[0]->type, kTypeInformation);
     regionAddress = SheetName(source->sheetKey) + "!" + source->region.Address();
     FindAs<ControlField>(kName)->SetText(*properties.name);
     Find(kRegion)->label = regionAddress;

@@ -139,6 +139,14 @@ TEST_F(PropertyDialogs, ResetKeepsTheStoredDatasetsElsewhereOnTheSheet) {
     EXPECT_TRUE(Find("B2")->dataset->isNew);
 }
 
+TEST_F(PropertyDialogs, IdentifierLabelShownWhileTheFirstVariableIsInformation) {
+    Open("list_identifier_label.xlsx");
+    auto source = Find("B3");
+    EXPECT_TRUE(qs::DialogDataset(*source).FindAs<qs::ControlCheckBox>(qs::DialogDataset::kIdentifierLabel)->checked);
+    source->dataset->variables[0]->SetType(qs::kTypeNominal);
+    EXPECT_FALSE(qs::DialogDataset(*source).FindAs<qs::ControlCheckBox>(qs::DialogDataset::kIdentifierLabel)->checked);
+}
+
 TEST_F(PropertyDialogs, ConsoleAnswersTheDatasetDialog) {
     Open("tabular_two_factors.xlsx");
     auto source = Find("C4");
