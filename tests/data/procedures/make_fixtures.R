@@ -145,3 +145,40 @@ for (k in seq_len(datasets)) {
 }
 write_data("paired_data.csv", pdata)
 writeLines(c(results_header, pres), "ttestp_results.csv")
+
+# ---------------------------------------------------------------- the dataset fixture workbooks
+# Results for whole runs of the tests on workbooks of tests/data/dataset (their values as
+# tests/data/dataset/make_fixtures.py writes them). Datasets:
+#   1 Z test, Score of list_identifier_label.xlsx, mu 12, sigma 2
+#   2 one sample t, the same Score, mu 12
+#   3 independent t pooled, Low v Medium of groups_by_title.xlsx ("Weight by Diet")
+#   4 the same with unequal variances
+#   5 paired t, Day 1 v Day 2 of list_repeat_measures.xlsx ("Glucose")
+#   6 F test, Low v High of groups_by_title.xlsx
+score <- c(12.5, 14.0, 9.5, 16.5, 11.0, 13.5)
+low <- c(60, 62, 59, 65, 61); medium <- c(66, 68, 70, 64, 69, 71, 67); high <- c(75, 78, 74, 80)
+day1 <- c(5.1, 5.4, 6.0, 4.9, 5.5, 5.8, 6.2, 5.0); day2 <- c(5.3, 5.2, 6.1, 5.0, 5.9, 5.7, 6.0, 5.1)
+wres <- c()
+for (a in 0:2) for (lv in c(90, 95)) {
+  alt <- alternatives[a + 1]; cl <- lv / 100; alpha <- 1 - cl
+  se <- 2 / sqrt(6); d <- mean(score) - 12; z <- d / se
+  q <- qnorm(1 - c(alpha / 2, alpha, alpha)[a + 1])
+  ci <- list(c(d - q * se, d + q * se), c(-Inf, d + q * se), c(d - q * se, Inf))[[a + 1]]
+  p <- c(2 * pnorm(-abs(z)), pnorm(z), pnorm(z, lower.tail = FALSE))[a + 1]
+  wres <- c(wres, result_line(1, a, lv, 12, 2, NA, d, z, NA, NA, p, ci[1], ci[2]))
+  r <- t.test(score, mu = 12, alternative = alt, conf.level = cl)
+  wres <- c(wres, result_line(2, a, lv, 12, NA, NA, mean(score) - 12, r$statistic, r$parameter, NA,
+                              r$p.value, r$conf.int[1] - 12, r$conf.int[2] - 12))
+  for (unequal in 0:1) {
+    r <- t.test(low, medium, var.equal = unequal == 0, alternative = alt, conf.level = cl)
+    wres <- c(wres, result_line(3 + unequal, a, lv, NA, NA, unequal, mean(low) - mean(medium),
+                                r$statistic, r$parameter, NA, r$p.value, r$conf.int[1], r$conf.int[2]))
+  }
+  r <- t.test(day1, day2, paired = TRUE, alternative = alt, conf.level = cl)
+  wres <- c(wres, result_line(5, a, lv, NA, NA, NA, r$estimate, r$statistic, r$parameter, NA,
+                              r$p.value, r$conf.int[1], r$conf.int[2]))
+  r <- var.test(low, high, alternative = alt, conf.level = cl)
+  wres <- c(wres, result_line(6, a, lv, NA, NA, NA, r$estimate, r$statistic, r$parameter[1],
+                              r$parameter[2], r$p.value, r$conf.int[1], r$conf.int[2]))
+}
+writeLines(c(results_header, wres), "workbook_results.csv")
