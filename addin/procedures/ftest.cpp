@@ -37,8 +37,9 @@ public:
     }
 
     void Compute() override {
-        const std::vector<double> firstValues = ChoiceValues(m_variables.at(0));
-        const std::vector<double> secondValues = ChoiceValues(m_variables.at(1));
+        RequireVariables(m_variables, 2, params::VariableGroups2404);
+        const std::vector<double> firstValues = ChoiceValues(m_variables[0]);
+        const std::vector<double> secondValues = ChoiceValues(m_variables[1]);
         // The second variance divides: a group whose values are all equal cannot be tested.
         CheckNotAllEqual(secondValues, m_variables[1].name);
         const numerics::Descriptives first(firstValues), second(secondValues);

@@ -78,6 +78,11 @@ std::string JoinChoiceNames(const std::vector<VariableChoice>& choices, const ch
     return text;
 }
 
+void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d) {
+    if (variables.size() == count) return;
+    ThrowMessage(6002, "%s%s", LoadString(d.label).c_str(), FormatMessage(6011, "%d", static_cast<int>(count)).c_str());
+}
+
 std::string HypothesisNumber(double value) {
     if (!std::isfinite(value)) return {};
     char buffer[32];

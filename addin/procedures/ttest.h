@@ -82,6 +82,9 @@ protected:
 
 // The names of the selected variables joined as the report header shows them.
 std::string JoinChoiceNames(const std::vector<VariableChoice>& choices, const char* separator);
+// Compute's own guard for a selection that did not pass through the checks (message 6002 with
+// the parameter's label): `count` variables must be selected in `variables`.
+void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d);
 // A number as the hypothesis control shows it (empty when not given).
 std::string HypothesisNumber(double value);
 

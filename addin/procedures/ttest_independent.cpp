@@ -23,8 +23,9 @@ public:
     }
 
     void Compute() override {
-        const numerics::Descriptives first(ChoiceValues(m_variables.at(0)));
-        const numerics::Descriptives second(ChoiceValues(m_variables.at(1)));
+        RequireVariables(m_variables, 2, params::VariableGroups2404);
+        const numerics::Descriptives first(ChoiceValues(m_variables[0]));
+        const numerics::Descriptives second(ChoiceValues(m_variables[1]));
         m_n = first.N() + second.N();
         m_descriptive.assign(2, {});
         m_descriptive[0].Set(m_variables[0].name, first);

@@ -23,9 +23,10 @@ public:
     }
 
     void Compute() override {
+        RequireVariables(m_variables, 2, params::Variables2404);
         // Only the observations where both measures are present take part, in every row of the
         // table, so that the mean difference is the difference of the means shown.
-        const PairedValues pairs = PairedChoiceValues(m_variables.at(0), m_variables.at(1));
+        const PairedValues pairs = PairedChoiceValues(m_variables[0], m_variables[1]);
         if (pairs.first.size() < 2)  // each measure has two values, but fewer complete pairs
             ThrowMessage(6030, "%s%s", LoadString(params::Variables2404.label).c_str(),
                          FormatMessage(8192, "%d", 2).c_str());

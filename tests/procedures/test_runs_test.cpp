@@ -74,11 +74,11 @@ std::string Text(const qs::Results& block, unsigned label) {
 }
 
 // The labels of a block's fields as a report shows them, transparent levels flattened.
-std::vector<unsigned> Labels(const qs::Results& block) {
+std::vector<unsigned> FieldLabels(const qs::Results& block) {
     std::vector<unsigned> out;
     for (const qs::Field& f : block.GetFields()) {
         if ((f.flags & qs::kFieldTransparent) && f.kind == qs::FieldKind::Block) {
-            for (unsigned l : Labels(*f.block(block))) out.push_back(l);
+            for (unsigned l : FieldLabels(*f.block(block))) out.push_back(l);
         } else {
             out.push_back(f.label);
         }
@@ -107,7 +107,11 @@ protected:
         item.value.variables.clear();
         for (const auto& name : names) {
             const qs::VariableChoice* c = qs::FindVariableChoice(list, name);
-            ASSERT_TRUE(c) << "no variable " << name;
+            ASSERT_TRUE(c) << "no variable " << name << " among " << [&] {
+                std::string all;
+                for (const auto& e : list) all += "'" + e.name + "' ";
+                return all;
+            }();
             item.value.variables.push_back(*c);
         }
     }
@@ -135,7 +139,7 @@ protected:
         test->parameters->Run(qs::Parameters::kUpdate);
         return MessageOf([&] { test->parameters->Run(qs::Parameters::kCheck); });
     }
-    std::vector<std::string> Labels() const {
+    std::vector<std::string> ItemLabels() const {
         std::vector<std::string> out;
         for (const auto& item : test->parameters->items) out.push_back(item.label);
         return out;
@@ -170,7 +174,7 @@ protected:
 
 TEST_F(TestRuns, ZTestOnOneVariable) {
     Start(qs::ZTest1info, "list_identifier_label.xlsx", "C3");
-    EXPECT_EQ(Labels(), (std::vector<std::string>{"Variable", "Hypothesised mean", "Population SD",
+    EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable", "Hypothesised mean", "Population SD",
                                                   "Alternative hypothesis", "Confidence interval"}));
     SetVariables("Variable", {"Score"});
     SetNumber("Hypothesised mean", 12);
@@ -180,7 +184,7 @@ TEST_F(TestRuns, ZTestOnOneVariable) {
         Compute();
         ExpectLocation(r, 2117);
     }
-    EXPECT_EQ(Labels(*test), (std::vector<unsigned>{2017, 2016, 2099, 2100, 2050, 2064, 2117, 2113}));
+    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2099, 2100, 2050, 2064, 2117, 2113}));
     EXPECT_EQ(Number(*test, 2017), 6);
     EXPECT_EQ(Number(*test, 2099), 12);
     EXPECT_EQ(Number(*test, 2100), 2);
@@ -211,7 +215,7 @@ TEST_F(TestRuns, ZTestParameterChecks) {
 
 TEST_F(TestRuns, OneSampleT) {
     Start(qs::TTest1info, "list_identifier_label.xlsx", "C3");
-    EXPECT_EQ(Labels(), (std::vector<std::string>{"Variable", "Hypothesised mean", "Alternative hypothesis",
+    EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable", "Hypothesised mean", "Alternative hypothesis",
                                                   "Confidence interval"}));
     SetVariables("Variable", {"Score"});
     SetNumber("Hypothesised mean", 12);
@@ -220,12 +224,12 @@ TEST_F(TestRuns, OneSampleT) {
         Compute();
         ExpectLocation(r, 2115);
     }
-    EXPECT_EQ(Labels(*test), (std::vector<unsigned>{2017, 2016, 2050, 2064, 2115, 2038, 2113}));
+    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2050, 2064, 2115, 2038, 2113}));
 }
 
 TEST_F(TestRuns, IndependentSamplesPooledAndWelch) {
     Start(qs::TTestIndependentinfo, "groups_by_title.xlsx", "A3");
-    EXPECT_EQ(Labels(), (std::vector<std::string>{"Variable - Groups", "Unequal variances",
+    EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable - Groups", "Unequal variances",
                                                   "Alternative hypothesis", "Confidence interval"}));
     // Every group of the data variable is offered at first: the test takes two.
     EXPECT_NE(CheckMessage(), "");
@@ -257,9 +261,11 @@ TEST_F(TestRuns, IndependentSamplesPooledAndWelch) {
 
 TEST_F(TestRuns, PairedSamples) {
     Start(qs::TTestPairedinfo, "list_repeat_measures.xlsx", "B3");
-    EXPECT_EQ(Labels(), (std::vector<std::string>{"Variables", "Alternative hypothesis", "Confidence interval"}));
+    EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variables", "Alternative hypothesis", "Confidence interval"}));
     SetVariables("Variables", {"Day 1"});
-    EXPECT_NE(CheckMessage(), "");
+    EXPECT_EQ(CheckMessage(), "Variables must contain 2 variables.");
+    // Compute guards a selection that did not pass the checks in the same words.
+    EXPECT_EQ(MessageOf([&] { qs::ComputeTest(*test); }), "Variables must contain 2 variables.");
     SetVariables("Variables", {"Day 1", "Day 2"});
     for (const Reference& r : References(5)) {
         SetTailAndLevel(r.tail, r.level);
@@ -275,7 +281,7 @@ TEST_F(TestRuns, PairedSamples) {
 
 TEST_F(TestRuns, VarianceRatio) {
     Start(qs::FTestinfo, "groups_by_title.xlsx", "A3");
-    EXPECT_EQ(Labels(), (std::vector<std::string>{"Variable - Groups", "Alternative hypothesis",
+    EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable - Groups", "Alternative hypothesis",
                                                   "Confidence interval"}));
     SetVariables("Variable - Groups", {"Low", "High"});
     for (const Reference& r : References(6)) {
@@ -291,7 +297,7 @@ TEST_F(TestRuns, VarianceRatio) {
         ExpectNear("lower", ci.first, r.lower, 1e-7, r);
         ExpectNear("upper", ci.second, r.upper, 1e-7, r);
     }
-    EXPECT_EQ(Labels(*test), (std::vector<unsigned>{2016, 2017, 2116, 2038, 2113, 2064}));
+    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2016, 2017, 2116, 2038, 2113, 2064}));
     const auto rows = Rows(*test, 2016);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_NEAR(Number(*rows[0], 2032) / Number(*rows[1], 2032), Number(*test, 2116), 1e-14);
@@ -312,6 +318,7 @@ protected:
         }
         source = Find("A2");
         Var(*source, "Group")->SetType(qs::kTypeNominal);
+        Var(*source, "Value")->SetType(qs::kTypeContinuous);
         test = info.Create();
         test->Bind(source.get());
     }
@@ -337,6 +344,30 @@ TEST_F(ConstantGroup, AConstantGroupIsNoErrorForTheTTest) {
     // One variance is zero: Welch's df is the other group's n - 1.
     EXPECT_NEAR(Number(*test, 2038), 3.0, 1e-12);
     EXPECT_TRUE(std::isfinite(Number(*test, 2113)));
+}
+
+}  // namespace
+}  // namespace dstest
+
+namespace dstest {
+namespace {
+
+TEST_F(TestRuns, PairedTestNeedsTwoCompletePairs) {
+    // Each column has two values, but only one row has both.
+    NewBook();
+    sheets::Sheet& sh = Sheet();
+    sh.SetText(0, 0, "Before");
+    sh.SetText(0, 1, "After");
+    sh.SetNumber(1, 0, 1);
+    sh.SetNumber(2, 0, 3);
+    sh.SetNumber(2, 1, 4);
+    sh.SetNumber(3, 1, 6);
+    source = Find("A2");
+    test = qs::TTestPairedinfo.Create();
+    test->Bind(source.get());
+    SetVariables("Variables", {"Before", "After"});
+    test->parameters->Run(qs::Parameters::kUpdate);
+    EXPECT_EQ(MessageOf([&] { qs::ComputeTest(*test); }), "Variables must contain at least 2 observations.");
 }
 
 }  // namespace
