@@ -11,7 +11,6 @@ class FTest : public Test {
 public:
     const Info& GetInfo() const override { return FTestinfo; }
     size_t Size() const override { return sizeof(*this); }
-    std::string VariablesText() const override { return JoinChoiceNames(m_variables, ", "); }
 
     const FieldTable& GetFields() const override {
         static const FieldTable table = FieldTableOf<FTest>()

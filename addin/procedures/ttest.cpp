@@ -54,8 +54,6 @@ const FieldTable& TTest::GetFields() const {
     return table;
 }
 
-std::string TTest::VariablesText() const { return JoinChoiceNames(m_variables, ", "); }
-
 void TTest::ExchangeLevel() {
     Parameters::Current()->Percentage(params::ConfidenceInterval, m_level);
 }
@@ -67,15 +65,6 @@ void TTest::SetResult(const procedures::LocationResult& r, unsigned method) {
     m_t = r.statistic;
     m_ci.Set(r.ci);
     m_p.Set(r.p, m_tail, method);
-}
-
-std::string JoinChoiceNames(const std::vector<VariableChoice>& choices, const char* separator) {
-    std::string text;
-    for (const VariableChoice& c : choices) {
-        if (!text.empty()) text += separator;
-        text += c.name;
-    }
-    return text;
 }
 
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d) {

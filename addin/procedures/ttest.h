@@ -55,7 +55,6 @@ class TTest : public Test {
 public:
     const FieldTable& GetFields() const override;  // n, Descriptive, Difference between means, CI, t, DF, p
     size_t Size() const override { return sizeof(*this); }
-    std::string VariablesText() const override;
 
 protected:
     // Declares the confidence level after the hypothesis (every test ends with it).
@@ -80,8 +79,6 @@ protected:
     P m_p;
 };
 
-// The names of the selected variables joined as the report header shows them.
-std::string JoinChoiceNames(const std::vector<VariableChoice>& choices, const char* separator);
 // Compute's own guard for a selection that did not pass through the checks (message 6002 with
 // the parameter's label): `count` variables must be selected in `variables`.
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d);

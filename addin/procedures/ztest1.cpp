@@ -13,7 +13,6 @@ class ZTest1 : public Test {
 public:
     const Info& GetInfo() const override { return ZTest1info; }
     size_t Size() const override { return sizeof(*this); }
-    std::string VariablesText() const override { return JoinChoiceNames(m_variables, ", "); }
 
     const FieldTable& GetFields() const override {
         static const FieldTable table = FieldTableOf<ZTest1>()

@@ -346,12 +346,6 @@ TEST_F(ConstantGroup, AConstantGroupIsNoErrorForTheTTest) {
     EXPECT_TRUE(std::isfinite(Number(*test, 2113)));
 }
 
-}  // namespace
-}  // namespace dstest
-
-namespace dstest {
-namespace {
-
 TEST_F(TestRuns, PairedTestNeedsTwoCompletePairs) {
     // Each column has two values, but only one row has both.
     NewBook();
