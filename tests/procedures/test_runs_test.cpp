@@ -225,6 +225,10 @@ TEST_F(TestRuns, OneSampleT) {
         ExpectLocation(r, 2115);
     }
     EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2050, 2064, 2115, 2038, 2113}));
+    // As --json prints it: the last run was one-sided "greater than", its interval open above.
+    const std::string json = qs::ResultsJson(*test);
+    EXPECT_EQ(json.rfind("{\"n\":6,\"Descriptive\":[{\"Group\":\"Score\",\"n\":6,\"Mean\":", 0), 0u) << json;
+    EXPECT_NE(json.find(",\"inf\"],\"t\":"), std::string::npos) << json;
 }
 
 TEST_F(TestRuns, IndependentSamplesPooledAndWelch) {
