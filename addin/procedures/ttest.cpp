@@ -1,5 +1,6 @@
 #include "addin/procedures/ttest.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -65,6 +66,16 @@ void TTest::SetResult(const procedures::LocationResult& r, unsigned method) {
     m_t = r.statistic;
     m_ci.Set(r.ci);
     m_p.Set(r.p, m_tail, method);
+}
+
+void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset) {
+    if (!dataset || variables.size() < 2) return;
+    const std::vector<VariableChoice> list = ListVariables(*dataset);
+    auto position = [&](const VariableChoice& v) {
+        return static_cast<size_t>(std::find(list.begin(), list.end(), v) - list.begin());
+    };
+    std::stable_sort(variables.begin(), variables.end(),
+                     [&](const VariableChoice& a, const VariableChoice& b) { return position(a) < position(b); });
 }
 
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d) {

@@ -79,6 +79,9 @@ protected:
     P m_p;
 };
 
+// Puts selected variables in the order the dataset lists them, so that the first group (and so
+// the sign of a difference, the side of a ratio) does not depend on the order of selection.
+void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset);
 // Compute's own guard for a selection that did not pass through the checks (message 6002 with
 // the parameter's label): `count` variables must be selected in `variables`.
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d);

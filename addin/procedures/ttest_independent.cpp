@@ -13,6 +13,7 @@ public:
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
         p.Variables(params::VariableGroups2404, m_variables);
+        InDatasetOrder(m_variables, dataset.get());
         p.CheckVariableCount(2);
         p.CheckVariableTypes();
         p.CheckGroupsFromOneVariable();

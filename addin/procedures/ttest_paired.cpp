@@ -14,6 +14,7 @@ public:
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
         p.Variables(params::Variables2404, m_variables);
+        InDatasetOrder(m_variables, dataset.get());
         p.CheckVariableCount(2);
         p.CheckVariableTypes();
         p.CheckRepeatsFromOneVariable();
