@@ -40,7 +40,9 @@ public:
         RequireVariables(m_variables, 2, params::VariableGroups2404);
         const std::vector<double> firstValues = ChoiceValues(m_variables[0]);
         const std::vector<double> secondValues = ChoiceValues(m_variables[1]);
-        // The second variance divides: a group whose values are all equal cannot be tested.
+        // A group whose values are all equal has no variance: the ratio would be 0 or infinite
+        // depending only on which group comes first, so neither side may be constant.
+        CheckNotAllEqual(firstValues, m_variables[0].name);
         CheckNotAllEqual(secondValues, m_variables[1].name);
         const numerics::Descriptives first(firstValues), second(secondValues);
         m_n = first.N() + second.N();

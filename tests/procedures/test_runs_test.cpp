@@ -316,7 +316,9 @@ TEST_F(TestRuns, VarianceRatio) {
 // A list dataset built in the test: values with a grouping column, one group constant.
 class ConstantGroup : public TestRuns {
 protected:
-    void Build(const qs::Test::Info& info) {
+    // Groups "Spread" (5, 7, 6, 9) and "Tied" (4, 4, 4, 4), in that order; when tiedFirst they
+    // are named "B" and "A", so that the constant group comes first in the dataset's order.
+    void Build(const qs::Test::Info& info, bool tiedFirst = false) {
         NewBook();
         sheets::Sheet& sh = Sheet();
         sh.SetText(0, 0, "Value");
@@ -324,7 +326,7 @@ protected:
         const double values[] = {5, 7, 6, 9, 4, 4, 4, 4};
         for (uint32_t r = 0; r < 8; ++r) {
             sh.SetNumber(r + 1, 0, values[r]);
-            sh.SetText(r + 1, 1, r < 4 ? "Spread" : "Tied");
+            sh.SetText(r + 1, 1, r < 4 ? (tiedFirst ? "B" : "Spread") : (tiedFirst ? "A" : "Tied"));
         }
         source = Find("A2");
         Var(*source, "Group")->SetType(qs::kTypeNominal);
@@ -340,6 +342,11 @@ TEST_F(ConstantGroup, DividingByAConstantGroupsVarianceIsRefused) {
     EXPECT_EQ(CheckMessage(), "");
     const std::string message = MessageOf([&] { qs::ComputeTest(*test); });
     EXPECT_EQ(message, "Test cannot be computed.  All observations in 'Value - Tied' are the same.");
+    // The same when the constant group is the numerator's.
+    Build(qs::FTestinfo, true);
+    SetVariables("Variable - Groups", {"A", "B"});
+    EXPECT_EQ(MessageOf([&] { qs::ComputeTest(*test); }),
+              "Test cannot be computed.  All observations in 'Value - A' are the same.");
 }
 
 TEST_F(ConstantGroup, AConstantGroupIsNoErrorForTheTTest) {
