@@ -32,7 +32,7 @@ public:
         p.CheckVariableTypes();
         p.CheckGroupsFromOneVariable();
         p.CheckObservations(2);
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, Name(0), Name(1));
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
         p.Percentage(params::ConfidenceInterval, m_level);
     }
 
@@ -58,8 +58,6 @@ public:
     }
 
 private:
-    std::string Name(size_t i) const { return i < m_variables.size() ? m_variables[i].name : std::string(); }
-
     // Parameters.
     std::vector<VariableChoice> m_variables;
     numerics::Tail m_tail = numerics::kTwoSided;

@@ -83,6 +83,10 @@ void RequireVariables(const std::vector<VariableChoice>& variables, size_t count
     ThrowMessage(6002, "%s%s", LoadString(d.label).c_str(), FormatMessage(6011, "%d", static_cast<int>(count)).c_str());
 }
 
+std::string NameAt(const std::vector<VariableChoice>& variables, size_t i) {
+    return i < variables.size() ? variables[i].name : std::string();
+}
+
 std::string HypothesisNumber(double value) {
     if (!std::isfinite(value)) return {};
     char buffer[32];

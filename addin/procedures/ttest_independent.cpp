@@ -19,7 +19,7 @@ public:
         p.CheckGroupsFromOneVariable();
         p.CheckObservations(2);
         p.CheckBox(params::UnequalVariances, m_unequal);
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, Name(0), Name(1));
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
         ExchangeLevel();
     }
 
@@ -36,7 +36,6 @@ public:
 
 private:
     static constexpr unsigned kWelch = 5;  // "Welch's approximation for unequal variances"
-    std::string Name(size_t i) const { return i < m_variables.size() ? m_variables[i].name : std::string(); }
     bool m_unequal = false;
 };
 

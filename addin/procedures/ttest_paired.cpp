@@ -19,7 +19,7 @@ public:
         p.CheckVariableTypes();
         p.CheckRepeatsFromOneVariable();
         p.CheckObservations(2);
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, Name(0), Name(1));
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
         ExchangeLevel();
     }
 
@@ -41,8 +41,6 @@ public:
         SetResult(procedures::PairedT(differences, Alpha(), m_tail));
     }
 
-private:
-    std::string Name(size_t i) const { return i < m_variables.size() ? m_variables[i].name : std::string(); }
 };
 
 }  // namespace
