@@ -273,6 +273,11 @@ CRef<ReportExcel> Run(const RunRequest& request) {
 }
 
 void RunTest(int id, const XlValue& selection) {
+    if (!FindTest(static_cast<unsigned>(id))) {
+        // A catalogue entry whose computation is not part of this build.
+        ShowMessage(57600, MB_OK | MB_ICONINFORMATION, "%s", LoadString(static_cast<unsigned>(id)).c_str());
+        return;
+    }
     CRef<DatasetSourceExcel> dataset = FindDatasetForCommand();
     RunRequest request;
     request.testId = static_cast<unsigned>(id);

@@ -4,7 +4,6 @@ test 1026 "Independent samples t-test"
 paper 9
 orientation portrait
 fit 1 0
-view gridlines=off
 
 width A 26
 width B 16
