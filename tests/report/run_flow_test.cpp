@@ -102,11 +102,11 @@ bool ConfirmAsShown(qs::DatasetSourceExcel& s) {
 
 // Writes the small test's template: header slots, a table row, content below it, an interval and
 // an array at the bottom.
-void WriteTemplate(const std::filesystem::path& folder, unsigned recordId) {
+void WriteTemplate(const std::filesystem::path& folder, unsigned recordId, const std::string& sheetName = "t-test") {
     sheets::Workbook book("template");
-    sheets::Sheet& s = book.AddSheet("t-test");
+    sheets::Sheet& s = book.AddSheet(sheetName);
     auto slot = [&](const std::string& name, const std::string& ref) {
-        s.names().Define(name, "'t-test'!" + ref, book.limits());
+        s.names().Define(name, "'" + sheetName + "'!" + ref, book.limits());
     };
     s.SetText(0, 0, "Tiny report");
     slot("__sm_RR__7d0_7d1", "$B$3");
@@ -249,6 +249,19 @@ TEST_F(RunFlow, RunningTwiceNumbersTheSheetsOneAfterTheOther) {
     long first = std::stol(reports->sheet(0).name().substr(7));
     EXPECT_EQ(reports->sheet(1).name(), "t-test " + std::to_string(first + 1));
     EXPECT_EQ(docs->WorkbookNames().size(), 2u);
+}
+
+TEST_F(RunFlow, ALongTemplateSheetNameIsCutToLeaveRoomForTheNumber) {
+    const std::string stem = "Comparison of two group means X";  // 31 characters
+    WriteTemplate(templates, kTinyId, stem);
+    DataBook();
+    RunTiny();
+    ASSERT_TRUE(g_messages.empty()) << g_messages.front();
+    const std::string name = Reports()->sheet(0).name();
+    EXPECT_EQ(name.size(), 31u) << name;
+    EXPECT_EQ(name.rfind("Comparison of two group mea", 0), 0u) << name;
+    EXPECT_GT(std::stol(name.substr(name.rfind(' ') + 1)), 0) << name;  // "... <n>"
+    EXPECT_EQ(Reports()->sheet(0).GetValue(8, 1).number, 6);
 }
 
 TEST_F(RunFlow, ArrayRowsAreInsertedAndContentBelowMoves) {
