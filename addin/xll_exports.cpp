@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "addin/framework/run.h"
 #include "addin/host/exports.h"
 #include "addin/host/platform_bridge.h"
 #include "addin/host/quelstat_app.h"
@@ -25,7 +24,6 @@ std::string OwnPath() {
 // Application load: the machine's services first (the counters are read from its settings store).
 std::unique_ptr<qs::XllQuelstat> MakeApplication() {
     qs::UsePlatformServices();
-    qs::InstallRunServices();
     return std::make_unique<qs::XllQuelstat>(OwnPath());
 }
 std::unique_ptr<qs::XllQuelstat> g_app = MakeApplication();
