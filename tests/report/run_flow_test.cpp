@@ -102,7 +102,8 @@ bool ConfirmAsShown(qs::DatasetSourceExcel& s) {
 
 // Writes the small test's template: header slots, a table row, content below it, an interval and
 // an array at the bottom.
-void WriteTemplate(const std::filesystem::path& folder, unsigned recordId, const std::string& sheetName = "t-test") {
+void WriteTemplate(const std::filesystem::path& folder, unsigned recordId, const std::string& sheetName = "t-test",
+                   bool valuesAtTop = false) {
     sheets::Workbook book("template");
     sheets::Sheet& s = book.AddSheet(sheetName);
     auto slot = [&](const std::string& name, const std::string& ref) {
@@ -118,6 +119,7 @@ void WriteTemplate(const std::filesystem::path& folder, unsigned recordId, const
     slot("__sm_RR_0_7e1", "$B$9");
     s.SetText(10, 0, "Descriptive");
     slot("__sm_SR_0_7e0_880", "$B$11");
+    if (valuesAtTop) slot("__sm_RR_0_812", "$F$3");  // between two slots of the table's row
     slot("__sm_SR_0_7e0_7e1", "$C$11");
     slot("__sm_SR_0_7e0_7e5", "$D$11");
     s.SetText(11, 0, "after table");
@@ -125,7 +127,7 @@ void WriteTemplate(const std::filesystem::path& folder, unsigned recordId, const
     slot("__sm_RR_0_810", "$B$14:$C$14");
     s.SetText(15, 0, "values");
     slot("__sm_RR_0_842", "$B$16");  // 0x842 (2114) names no field: left alone
-    slot("__sm_RR_0_812", "$C$16");
+    if (!valuesAtTop) slot("__sm_RR_0_812", "$C$16");
     s.SetText(16, 0, "end");
     sheets::ArrayConstant record;
     record.rows = 3;
@@ -278,6 +280,24 @@ TEST_F(RunFlow, ArrayRowsAreInsertedAndContentBelowMoves) {
     EXPECT_EQ(NumberAt(s, 16, 1), 95);  // the interval moved down with its slot
     EXPECT_EQ(NumberAt(s, 18, 2), 60);
     EXPECT_EQ(TextAt(s, 24, 0), "end");
+}
+
+// An array above a table, named between the table's own slots: each still gets its rows once.
+TEST_F(RunFlow, ArraysGrowOnceWhateverTheOrderOfTheSlotNames) {
+    WriteTemplate(templates, kTinyId, "t-test", true);
+    DataBook();
+    TinyTest::rowsWanted = 3;
+    RunTiny();
+    ASSERT_TRUE(g_messages.empty()) << g_messages.front();
+    const sheets::Sheet& s = Reports()->sheet(0);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(NumberAt(s, 2 + i, 5), 60 + 2.5 * i);
+    EXPECT_EQ(TextAt(s, 15, 0), "Descriptive");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(TextAt(s, 15 + i, 1), "G" + std::to_string(i + 1));
+        EXPECT_EQ(NumberAt(s, 15 + i, 2), i + 1);
+    }
+    EXPECT_EQ(TextAt(s, 18, 0), "after table");
+    EXPECT_EQ(TextAt(s, 23, 0), "end");
 }
 
 TEST_F(RunFlow, ForeignTemplateGives137AndLeavesNoWorkbook) {
