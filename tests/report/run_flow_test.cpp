@@ -38,6 +38,8 @@ public:
     static int rowsWanted;
     static bool fail;
     static bool pressEscape;
+    static std::string statusComputing, statusOutputting;
+    static bool screenWhileComputing;
 
     std::vector<qs::VariableChoice> variables;
     double level = 95;
@@ -68,7 +70,10 @@ public:
         ci.lower = level;
         ci.upper = INFINITY;
         if (pressEscape) xlm::Host::Get().escPending = true;
+        statusComputing = xlm::Host::Get().statusText;
+        screenWhileComputing = xlm::Host::Get().screenUpdating;
     }
+    void AfterOutput(qs::ReportExcel&) override { statusOutputting = xlm::Host::Get().statusText; }
     const qs::FieldTable& GetFields() const override {
         static const qs::FieldTable table = qs::FieldTableOf<TinyTest>()
                                                 .Nested(2017, &TinyTest::count, qs::kFieldTransparent)
@@ -83,6 +88,8 @@ public:
 int TinyTest::rowsWanted = 1;
 bool TinyTest::fail = false;
 bool TinyTest::pressEscape = false;
+std::string TinyTest::statusComputing, TinyTest::statusOutputting;
+bool TinyTest::screenWhileComputing = true;
 
 // Catalogue entry 1008 (template "dscrptv"), which no test of this build claims.
 constexpr unsigned kTinyId = 1008;
@@ -237,6 +244,11 @@ TEST_F(RunFlow, ReportLandsInUnfiledReportsWithSlotsFilledAndRecordsKept) {
     EXPECT_TRUE(qs::IsReportSheet("[" + reports->name() + "]" + s.name()));
     ASSERT_NE(qs::LastCompletedTest(), nullptr);
     EXPECT_EQ(qs::LastCompletedTest()->GetInfo().id, kTinyId);
+
+    // What the status bar said, and the screen kept still meanwhile.
+    EXPECT_EQ(TinyTest::statusComputing, "Updating report: calculating...  (ESC to cancel)");
+    EXPECT_EQ(TinyTest::statusOutputting, "Updating report: outputting...  (ESC to cancel)");
+    EXPECT_FALSE(TinyTest::screenWhileComputing);
 }
 
 TEST_F(RunFlow, RunningTwiceNumbersTheSheetsOneAfterTheOther) {
