@@ -3,7 +3,6 @@ sheet "F-test"
 test 1028 "F test"
 paper 9
 orientation portrait
-fit 1 0
 
 width A 26
 width B 16

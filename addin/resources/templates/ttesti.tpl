@@ -3,7 +3,6 @@ sheet "t-test"
 test 1026 "Independent samples t-test"
 paper 9
 orientation portrait
-fit 1 0
 
 width A 26
 width B 16

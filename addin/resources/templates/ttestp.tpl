@@ -3,7 +3,6 @@ sheet "t-test"
 test 1027 "Paired samples t-test"
 paper 9
 orientation portrait
-fit 1 0
 
 width A 26
 width B 16

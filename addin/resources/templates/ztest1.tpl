@@ -3,7 +3,6 @@ sheet "z-test"
 test 1024 "One sample Z-test"
 paper 9
 orientation portrait
-fit 1 0
 
 width A 26
 width B 16
