@@ -229,7 +229,14 @@ CRef<ReportExcel> Run(const RunRequest& request) {
 
         // The report template opens as a new workbook with its window hidden.
         std::string path = TemplateFolder() + info->templateName + ".XLT";
-        XlCall(XLC_OPEN, {path, nullptr, nullptr, nullptr, ""});
+        try {
+            XlCall(XLC_OPEN, {path, nullptr, nullptr, nullptr, ""});
+        } catch (CException* e) {
+            // A missing or unreadable template is as good as a corrupt one: no test record at all.
+            if (e == CancelKeyException::Instance()) throw;
+            e->Delete();
+            ThrowMessage(137, "%d%d%d", 0, -1, static_cast<int>(request.testId));
+        }
         made.templateBook = XlCallText(XLF_GET_DOCUMENT, {88}).str();
         XlCall(XLC_HIDE);
         std::string firstKey = XlCallResult(XLF_GET_WORKBOOK, {1, made.templateBook}).At(0, 0).Text();

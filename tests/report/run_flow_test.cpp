@@ -312,6 +312,20 @@ TEST_F(RunFlow, ArraysGrowOnceWhateverTheOrderOfTheSlotNames) {
     EXPECT_EQ(TextAt(s, 23, 0), "end");
 }
 
+// A table never passes row 16384: longer arrays are cut there.
+TEST_F(RunFlow, ArraysStopAtRow16384) {
+    DataBook();
+    TinyTest::rowsWanted = 16500;
+    RunTiny();
+    ASSERT_TRUE(g_messages.empty()) << g_messages.front();
+    const sheets::Sheet& s = Reports()->sheet(0);
+    EXPECT_EQ(TextAt(s, 16383, 1), "G16374");  // the table starts on row 11
+    EXPECT_EQ(NumberAt(s, 16383, 3), 10.5 + 16373);
+    EXPECT_EQ(s.Get(16383, 3).format, s.Get(10, 3).format);
+    EXPECT_EQ(s.GetValue(16384, 1).type, sheets::ValueType::Empty);
+    EXPECT_EQ(TextAt(s, 16384, 0), "after table");  // pushed down below the full table
+}
+
 TEST_F(RunFlow, ForeignTemplateGives137AndLeavesNoWorkbook) {
     WriteTemplate(templates, 1009);
     DataBook();
@@ -320,6 +334,16 @@ TEST_F(RunFlow, ForeignTemplateGives137AndLeavesNoWorkbook) {
     EXPECT_EQ(g_messages[0],
               "The Quelstat report template for this test is corrupt (n=1, id=1009, rid=1008). Please re-install "
               "Quelstat to repair the corrupted template file.");
+    EXPECT_EQ(docs->WorkbookNames(), std::vector<std::string>{"Book1"});
+}
+
+TEST_F(RunFlow, MissingTemplateGives137) {
+    std::filesystem::remove(templates / "dscrptv.xlt");
+    DataBook();
+    RunTiny();
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0].substr(0, 77),
+              "The Quelstat report template for this test is corrupt (n=0, id=-1, rid=1008).");
     EXPECT_EQ(docs->WorkbookNames(), std::vector<std::string>{"Book1"});
 }
 
