@@ -107,7 +107,10 @@ void PlaceNewReport(Made& made) {
     std::string sheetKey = made.report->SheetKey();
     XlCall(XLC_WORKBOOK_MOVE, {sheetKey, book, count + 1});
     made.sheetPlaced = true;
-    made.templateBook.clear();  // the template workbook closed with its only sheet gone
+    // The template workbook closes with its only sheet gone; any other sheets it had go with it.
+    XlValue left = XlCallResultNA(XLF_GET_WORKBOOK, {4, made.templateBook});
+    if (left.Is(XLTYPE_NUM)) made.CloseBook(made.templateBook);
+    made.templateBook.clear();
     if (!made.createdBook.empty()) {
         // The new workbook's own first sheet gives its paper size and goes.
         std::string first = "[" + book + "]" + SheetPart(XlCallResult(XLF_GET_WORKBOOK, {1, book}).At(0, 0).Text());
