@@ -66,7 +66,7 @@ range B15:C15 format="0" align=right
 slot B15:C15 __sm_RR_0_7f6
 cell D15 "(numerator, denominator)" italic
 cell A16 "p" style=caption
-cell B16 format="0.0000" align=right
+cell B16 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B16 __sm_RR_0_841
 cell A17 "CI" style=caption
 range B17:C17 style=number

@@ -75,5 +75,5 @@ cell A19 "DF" style=caption
 cell B19 format="General" align=right
 slot B19 __sm_RR_0_7f6
 cell A20 "p" style=caption
-cell B20 format="0.0000" align=right
+cell B20 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B20 __sm_RR_0_841

@@ -78,5 +78,5 @@ cell A19 "Z" style=caption
 cell B19 style=number
 slot B19 __sm_RR_0_845
 cell A20 "p" style=caption
-cell B20 format="0.0000" align=right
+cell B20 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B20 __sm_RR_0_841
