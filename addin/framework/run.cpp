@@ -125,6 +125,9 @@ void PlaceNewReport(Made& made) {
 // Compute and output of a report holding exactly one test record.
 void ComputeAndOutput(ReportExcel& report, Test& test) {
     if (report.tests.size() != 1) return;
+    // The test's usage counter counts runs that reach the computation.
+    if (auto* app = dynamic_cast<XllQuelstat*>(XLL::Instance()))
+        app->CountTestRun(static_cast<int>(test.GetInfo().id));
     // The view to come back to.
     std::string viewSheet;
     int topRow = 0, leftCol = 0;

@@ -243,7 +243,6 @@ void XllQuelstat::DatasetCommand(int id) {
             return;
         }
         Services().runTest(id, selection);
-        CountTestRun(id);
         SheetDeactivated();
         SheetActivated();
     }

@@ -267,7 +267,9 @@ TEST_F(Lifecycle, TestCommandDispatch) {
     uint32_t before = app->Usage()[1026 - 993];
     app->ExecuteCommand(1026);
     EXPECT_EQ(ran, 1026);
-    EXPECT_EQ(app->Usage()[1026 - 993], before + 1);
+    // The counter belongs to the run flow, which counts runs that reach the computation; a run the
+    // dispatcher hands over may still be cancelled.
+    EXPECT_EQ(app->Usage()[1026 - 993], before);
 
     // A failure inside the command is shown and ends it.
     Services().runTest = [](int, const XlValue&) { ThrowMessage(64); };
