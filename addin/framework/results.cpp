@@ -18,7 +18,12 @@ const FieldTable& N::GetFields() const {
 }
 
 const FieldTable& P::GetFields() const {
-    static const FieldTable table = FieldTableOf<P>().Number(2113, &P::p).Build();
+    // The p-value, and beside it how it was obtained ("2-tailed, Welch's approximation ...").
+    static const FieldTable table = [] {
+        Field method(2068, FieldKind::Text);
+        method.text = [](const Results& r) { return static_cast<const P&>(r).Description(); };
+        return FieldTableOf<P>().Number(2113, &P::p).Add(std::move(method)).Build();
+    }();
     return table;
 }
 

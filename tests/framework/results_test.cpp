@@ -70,7 +70,7 @@ TEST(Results, JsonNestsBlocksMergesTransparentLevelsAndSpellsSpecialNumbers) {
             "\"Descriptive\":[{\"Group\":\"Low \\\"diet\\\"\",\"n\":5,\"Mean\":61.4},"
             "{\"Group\":\"High\",\"n\":7,\"Mean\":null}],"
             "\"Difference between means\":{\"value\":-0.5,\"CI\":[\"-inf\",2.25]},"
-            "\"p\":0.03125,"
+            "\"p\":0.03125,\"Method\":\"2-tailed, t approximation\","
             "\"CI\":{\"Lower\":[1,2],\"Upper\":[3,\"inf\"]}}");
 }
 

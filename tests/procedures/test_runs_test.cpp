@@ -184,7 +184,7 @@ TEST_F(TestRuns, ZTestOnOneVariable) {
         Compute();
         ExpectLocation(r, 2117);
     }
-    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2099, 2100, 2050, 2064, 2117, 2113}));
+    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2099, 2100, 2050, 2064, 2117, 2113, 2068}));
     EXPECT_EQ(Number(*test, 2017), 6);
     EXPECT_EQ(Number(*test, 2099), 12);
     EXPECT_EQ(Number(*test, 2100), 2);
@@ -224,7 +224,7 @@ TEST_F(TestRuns, OneSampleT) {
         Compute();
         ExpectLocation(r, 2115);
     }
-    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2050, 2064, 2115, 2038, 2113}));
+    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2050, 2064, 2115, 2038, 2113, 2068}));
     // As --json prints it: the last run was one-sided "greater than", its interval open above.
     const std::string json = qs::ResultsJson(*test);
     EXPECT_EQ(json.rfind("{\"n\":6,\"Descriptive\":[{\"Group\":\"Score\",\"n\":6,\"Mean\":", 0), 0u) << json;
@@ -267,6 +267,9 @@ TEST_F(TestRuns, IndependentSamplesPooledAndWelch) {
     }());
     ASSERT_TRUE(p);
     EXPECT_EQ(p->Method(), 5u);
+    // ... and the report says so beside the p-value.
+    EXPECT_EQ(Text(*p, 2068), std::string(p->TailCode() == 0 ? "2-tailed" : "1-tailed") +
+                                  ", Welch's approximation for unequal variances");
 }
 
 TEST_F(TestRuns, PairedSamples) {
@@ -307,7 +310,7 @@ TEST_F(TestRuns, VarianceRatio) {
         ExpectNear("lower", ci.first, r.lower, 1e-7, r);
         ExpectNear("upper", ci.second, r.upper, 1e-7, r);
     }
-    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2016, 2017, 2116, 2038, 2113, 2064}));
+    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2016, 2017, 2116, 2038, 2113, 2068, 2064}));
     const auto rows = Rows(*test, 2016);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_NEAR(Number(*rows[0], 2032) / Number(*rows[1], 2032), Number(*test, 2116), 1e-14);

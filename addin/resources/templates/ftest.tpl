@@ -74,3 +74,5 @@ cell A17 "CI" style=caption
 range B17:C17 style=number
 slot B17:C17 __sm_RR_0_810
 cell D17 "(lower, upper)" italic
+cell C16 italic align=left
+slot C16 __sm_RR_0_814

@@ -81,3 +81,5 @@ slot B19 __sm_RR_0_7f6
 cell A20 "p" style=caption
 cell B20 style=pvalue
 slot B20 __sm_RR_0_841
+cell C20 italic align=left
+slot C20 __sm_RR_0_814
