@@ -1,6 +1,9 @@
 // Workspace, status bar, title, macro error checking, ESC key, sheet hooks and the special
 // functions of the C interface (xlFree, xlAbort, xlGetHwnd, xlGetName, messages on and off).
+#include <time.h>
+
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/fileutil.h"
 #include "platform/windows.h"
@@ -93,8 +96,23 @@ int Free(Call& c) {
   return XLRET_SUCCESS;
 }
 
+// Milliseconds each ESC check waits, from QUELSTAT_SLOW_ESC_MS (0 when unset): a test setting that
+// makes a computation slow enough for Ctrl-C to land inside it.
+long SlowEscMilliseconds() {
+  static const long ms = [] {
+    const char* text = std::getenv("QUELSTAT_SLOW_ESC_MS");
+    long v = text ? std::strtol(text, nullptr, 10) : 0;
+    return v > 0 && v <= 60000 ? v : 0L;
+  }();
+  return ms;
+}
+
 // xlAbort(retain): whether ESC was pressed since the last check; FALSE as argument clears it.
 int Abort(Call& c) {
+  if (long ms = SlowEscMilliseconds()) {
+    struct timespec wait{ms / 1000, (ms % 1000) * 1000000L};
+    ::nanosleep(&wait, nullptr);  // a signal ends the wait early; the check below sees it
+  }
   if (g_escSignal) {
     g_escSignal = 0;
     c.host.escPending = true;

@@ -1,0 +1,192 @@
+#include "app/run_support.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+
+#include "sheets/io/workbook_io.h"
+#include "sheets/xlm/documents_model.h"
+#include "sheets/xlm/host.h"
+
+#if __has_include("app/dialog_console.h")
+#include <iostream>
+
+#include "app/dialog_console.h"
+#define QUELSTAT_HAVE_CONSOLE_DIALOGS 1
+#endif
+
+namespace app {
+
+namespace {
+
+// The add-in's exports for the command line (addin/framework/cli_exports.cpp).
+using TextEntry = int (*)(char** output);
+using LastTestEntry = int (*)(const void** identity, char** json);
+using ArgsEntry = int (*)(int argc, const char* const* argv, char** output);
+
+const char* kReportsTitle = "Unfiled reports";
+
+SessionOptions Quiet(SessionOptions options) {
+  options.loadStartupList = false;  // only the add-in of this build, nothing else the user set up
+  return options;
+}
+
+std::string Take(char* text) {
+  std::string s = text ? text : "";
+  std::free(text);
+  return s;
+}
+
+}  // namespace
+
+AddInSession::AddInSession(const SessionOptions& options) : session_(Quiet(options)) {}
+
+AddInSession::~AddInSession() { session_.End(); }
+
+bool AddInSession::Start(std::ostream& err) {
+  std::string error;
+  if (!session_.LoadAddIn(Session::DefaultAddIn(), error)) {
+    err << "quelstat: " << error << "\n";
+    return false;
+  }
+  xlm::AddIn* addin = Host().FindAddIn(CanonicalPath(Session::DefaultAddIn()));
+  handle_ = addin ? addin->handle : nullptr;
+  if (!handle_) {
+    err << "quelstat: the add-in did not load\n";
+    return false;
+  }
+  if (!Docs()) {
+    err << "quelstat: this build has no workbook engine\n";
+    return false;
+  }
+  return true;
+}
+
+xlm::ModelDocuments* AddInSession::Docs() const {
+  return dynamic_cast<xlm::ModelDocuments*>(xlm::Host::Get().documents);
+}
+
+void* AddInSession::Export(const char* name) { return handle_ ? dlsym(handle_, name) : nullptr; }
+
+bool AddInSession::Catalogue(std::vector<CatalogueEntry>& out, std::ostream& err) {
+  auto entry = reinterpret_cast<TextEntry>(Export("QuelstatTestCatalogue"));
+  if (!entry) {
+    err << "quelstat: the add-in has no test catalogue (QuelstatTestCatalogue)\n";
+    return false;
+  }
+  char* text = nullptr;
+  xlm::CallerScope scope(Host(), Host().FindAddIn(CanonicalPath(Session::DefaultAddIn())));
+  entry(&text);
+  out = ParseCatalogue(Take(text));
+  return true;
+}
+
+const void* AddInSession::LastTest(std::string* json) {
+  auto entry = reinterpret_cast<LastTestEntry>(Export("QuelstatLastTest"));
+  if (!entry) return nullptr;
+  const void* identity = nullptr;
+  char* text = nullptr;
+  xlm::CallerScope scope(Host(), Host().FindAddIn(CanonicalPath(Session::DefaultAddIn())));
+  entry(&identity, json ? &text : nullptr);
+  if (json) *json = Take(text);
+  return identity;
+}
+
+int AddInSession::CallTextExport(const char* name, const std::vector<std::string>& args, std::string& output) {
+  auto entry = reinterpret_cast<ArgsEntry>(Export(name));
+  if (!entry) {
+    output = std::string("the add-in has no ") + name;
+    return -1;
+  }
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  char* text = nullptr;
+  int status;
+  {
+    xlm::CallerScope scope(Host(), Host().FindAddIn(CanonicalPath(Session::DefaultAddIn())));
+    status = entry(static_cast<int>(argv.size()), argv.data(), &text);
+  }
+  output = Take(text);
+  return status;
+}
+
+bool AddInSession::OpenAndSelect(const std::string& workbook, const std::string& cell, std::ostream& err) {
+  std::string error;
+  if (!Docs()->Open(workbook, error) || !Docs()->Select(cell, error)) {
+    err << "quelstat: " << error << "\n";
+    return false;
+  }
+  return true;
+}
+
+sheets::Workbook* AddInSession::ReportsBook() const {
+  for (const std::string& name : Docs()->WorkbookNames()) {
+    sheets::Workbook* book = Docs()->FindBook(name);
+    if (!book) continue;
+    for (const sheets::Window& w : book->windows())
+      if (w.title == kReportsTitle) return book;
+  }
+  return nullptr;
+}
+
+bool AddInSession::SaveBook(sheets::Workbook& book, const std::string& path, std::ostream& err) {
+  try {
+    sheets::SaveWorkbook(book, path);
+    return true;
+  } catch (const std::exception& e) {
+    err << "quelstat: " << e.what() << "\n";
+    return false;
+  }
+}
+
+void AddInSession::Discard(sheets::Workbook* input) {
+  // What the command line did not save was not meant to be saved: no "not saved" notes at the end.
+  if (input) input->set_dirty(false);
+  if (sheets::Workbook* reports = ReportsBook()) reports->set_dirty(false);
+}
+
+#ifdef QUELSTAT_HAVE_CONSOLE_DIALOGS
+
+bool DialogScript::Install(std::ostream&) {
+  DialogAnswers a;
+  a.set = set;
+  a.layout = layout;
+  a.factors = factors;
+  a.repeatMeasures = repeatMeasures;
+  a.idLabel = idLabel;
+  a.autoformat = autoformat;
+  a.name = name;
+  a.categoryValues = categoryValues;
+  a.type = type;
+  a.trace = trace;
+  InstallConsoleDialogs(a, std::cerr);
+  installed_ = true;
+  return true;
+}
+
+std::vector<std::string> DialogScript::Unmatched() const { return installed_ ? UnmatchedAnswers() : std::vector<std::string>{}; }
+
+void DialogScript::Remove() {
+  if (installed_) RemoveConsoleDialogs();
+  installed_ = false;
+}
+
+#else
+
+// Without the console front end the add-in's dialogs are confirmed as they stand: only a run that
+// needs no answers can go ahead.
+bool DialogScript::Install(std::ostream& err) {
+  if (set.empty() && !layout && !name && !type && !factors && !repeatMeasures && !idLabel && !autoformat &&
+      categoryValues.empty() && !trace)
+    return true;
+  err << "quelstat: this build cannot answer dialogs from the command line\n";
+  return false;
+}
+
+std::vector<std::string> DialogScript::Unmatched() const { return {}; }
+
+void DialogScript::Remove() {}
+
+#endif
+
+}  // namespace app
