@@ -1,10 +1,12 @@
 #include "app/run.h"
 
 #include <dlfcn.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -60,6 +62,16 @@ volatile std::sig_atomic_t g_interrupted = 0;
 void OnRunInterrupt(int) {
   g_interrupted = 1;
   xlm::g_escSignal = 1;
+}
+
+// With QUELSTAT_TIMING set, the run's phases are stamped on standard error with a monotonic clock
+// reading, as the host stamps the status bar's texts (a benchmark splits the run with them).
+void Stamp(const char* what) {
+  if (!std::getenv("QUELSTAT_TIMING")) return;
+  struct timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  std::fprintf(stderr, "quelstat-timing: %.1f ms %s\n", now.tv_sec * 1e3 + now.tv_nsec / 1e6, what);
+  std::fflush(stderr);
 }
 
 }  // namespace
@@ -204,6 +216,8 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     return 0;
   }
   AddInSession s(options);
+  g_interrupted = 0;
+  std::signal(SIGINT, OnRunInterrupt);  // the session's own handler, which also notes it for the exit status
   if (!s.Start(err)) return 1;
   std::vector<CatalogueEntry> catalogue;
   if (!s.Catalogue(catalogue, err)) return 1;
@@ -216,8 +230,10 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     err << "quelstat: run: " << test->name << " is not available in this build\n";
     return 1;
   }
+  Stamp("open");
   if (!s.OpenAndSelect(run.workbook, run.cell, err)) return 1;
   sheets::Workbook* input = s.Docs()->ActiveBook();
+  Stamp("opened");
 
   DialogScript answers;
   answers.set = run.set;
@@ -236,15 +252,21 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     for (std::size_t i = 0; i < reports->sheet_count(); ++i) before.insert(reports->sheet(i).name());
   const void* lastBefore = s.LastTest(nullptr);
 
-  g_interrupted = 0;
-  xlm::g_escSignal = 0;
-  std::signal(SIGINT, OnRunInterrupt);
+  if (g_interrupted) {  // Ctrl-C before the test started: nothing was made
+    answers.Remove();
+    s.Discard(input);
+    err << "quelstat: run: interrupted\n";
+    return 130;
+  }
+  Stamp("command");
   bool ran = RunMenuCommand(s.Host(), test->id, error);
+  Stamp("command ended");
   std::vector<std::string> unmatched = answers.Unmatched();
   answers.Remove();
   if (!ran) {
     err << "quelstat: run: " << error << "\n";
-    return 1;
+    s.Discard(input);
+    return g_interrupted ? 130 : 1;
   }
 
   sheets::Workbook* reports = s.ReportsBook();
@@ -280,10 +302,12 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   }
   out.flush();
 
+  Stamp("save");
   int status = 0;
   std::string reportsPath = run.reports.empty() ? DefaultReportsPath(run.workbook) : run.reports;
   if (!s.SaveBook(*reports, reportsPath, err)) status = 1;
   if (run.save && input && !s.SaveBook(*input, input->path(), err)) status = 1;
+  Stamp("saved");
   if (status == 0) err << "quelstat: report \"" << report->name() << "\" saved in " << reportsPath << "\n";
   s.Discard(input);
   return status;
