@@ -98,7 +98,48 @@ extern HypothesisDescriptor AlternativeHypothesis;  // 5024, 0x300
 extern VariableDescriptor Variable403, Variable404, Variable406;      // 5008
 extern VariableDescriptor Variables2403, Variables2406, Variables2404;  // 5015
 extern VariableDescriptor VariableGroups2406, VariableGroups2404;     // 5022
-// ... and the other descriptors of the catalogue's tests (declared as they are used).
+// The other number fields and check boxes.
+extern NumberDescriptor PolynomialOrder;        // 5110, 0x101, 1
+extern NumberDescriptor ImprecisionSDX;         // 5204, 0x101, 1
+extern NumberDescriptor ImprecisionSDY;         // 5205, 0x101, 1
+extern NumberDescriptor PreliminarySD;          // 5203, 0x101
+extern NumberDescriptor WithinRunSD;            // 5208, 0x101
+extern NumberDescriptor TotalSD;                // 5209, 0x101
+extern NumberDescriptor AnalyteConcentration;   // 5202, 0x100
+extern NumberDescriptor Prevalence;             // 5210, 0x103
+extern NumberDescriptor SameScale;              // 5220, 0x500, 1
+extern NumberDescriptor NoIntercept;            // 5227, 0x500, 0
+extern NumberDescriptor WeightedKappa;          // 5226, 0x500, 0
+// Choice lists (a suffix gives the number of choices or the allowed mask where two differ).
+extern ChoiceDescriptor PointEstimate3, PointEstimate2;        // 5108: 6096.. 3 or 2 choices
+extern ChoiceDescriptor PercentilePlot;                         // 5109: 7041.. 5, default 95%
+extern ChoiceDescriptor NormalityTest4, NormalityTest3;        // 5206: 7012.. with or without None
+extern ChoiceDescriptor Method;                                 // 5201: 7024, 7025
+extern ChoiceDescriptor Contrasts;                              // 5041: 7080..7082
+extern ChoiceDescriptor ErrorProtection30;                      // 5042: 7096..7100, mask 30
+extern ChoiceDescriptor ErrorProtection29;                      // 5044: 7096..7100, mask 29
+extern ChoiceDescriptor ControlGroup, AbnormalIndicatedBy, TrueGroup;  // 5043, 5221, 5222: run time
+extern ChoiceDescriptor AbnormalObservations;                   // 5211: 7064, 7065
+extern ChoiceDescriptor ComparisonMethod;                       // 5215: 7118, 7119
+extern ChoiceDescriptor Plot;                                   // 5214: 7112..7115
+// The other variable selectors (suffix: the descriptor word).
+extern VariableDescriptor Variable1_406, Variable1_404, Variable2_406, Variable2_404;  // 5011, 5012
+extern VariableDescriptor VariableX406, VariableX404, VariableY406, VariableY404;      // 5009, 5010
+extern VariableDescriptor VariableGroup1_406, VariableGroup1_404;                      // 5031
+extern VariableDescriptor VariableGroup2_406, VariableGroup2_404;                      // 5032
+extern VariableDescriptor VariableX2404;                                               // 5009
+extern VariableDescriptor IndependentX2404, IndependentX404;                           // 5026
+extern VariableDescriptor DependentY404;                                               // 5027
+extern VariableDescriptor VariableX1404, VariableY1404;                                // 5028, 5029
+extern VariableDescriptor DayBatch404;                                                 // 5030
+extern VariableDescriptor Runs1404;                                                    // 5017
+extern VariableDescriptor MethodA404, MethodA1404, MethodB404, MethodB1404;            // 5216, 5217
+extern VariableDescriptor AnalyteConcentration404;                                     // 5202
+extern VariableDescriptor AnalyteConcentration402;                                     // 5219
+extern VariableDescriptor FactorA403, FactorB403, Factor403, Classification403;        // 5013, 5014, 5016, 5213
+extern VariableDescriptor TestClassification407;                                       // 5212
+extern VariableDescriptor Variables5218;                                               // 5218, 0x2404
+extern VariableDescriptor ConcentrationLevel404;                                       // 5034
 }  // namespace params
 
 // One variable as the dialog's list shows it: a variable of the dataset, or one group of a data
@@ -179,6 +220,7 @@ public:
     void CheckPositive();
     void CheckVariableTypes();
     void CheckVariableCount(int count);  // message 6002 with 6011..6014
+    void CheckVariableCount(int min, int max);  // max < 0: no upper bound
     void CheckObservations(int n);       // every selected variable has at least n observations
     void CheckSameObservations();        // 6035, 6036
     void CheckSameType();                // 6037
@@ -193,9 +235,20 @@ public:
     // Puts a stored value back into item i; false when it does not fit (type, kind, missing variable).
     bool RestoreValue(size_t i, const XlValue& stored);
 
+    // The variables the loading pass offers to a variable item: for one variable, the variable at
+    // the dataset's active cell when it fits, else the last listed one that fits; for several, the
+    // groups of the variable at the active cell (or of the first variable with groups), else the
+    // repeats of the repeat-measures variable at the active cell (or of the first one).
+    std::vector<VariableChoice> DefaultVariables(const VariableDescriptor& d) const;
+
 private:
     ParameterItem& Declare(ParameterDescriptor& d);
-    size_t m_next = 0;  // the next item a pass declares
+    ParameterItem& Last();
+    bool Checking() const { return mode == kCheck; }
+    void LoadDefault(ParameterItem& item);
+    size_t m_next = 0;     // the next item a pass declares
+    bool m_fresh = false;  // the item declared last is new in this pass
+    std::vector<std::pair<ParameterDescriptor*, bool>> m_layout;  // items and hidden flags before the pass
 };
 
 // Reads and writes the remembered values of every descriptor (settings subkey "Parameters").

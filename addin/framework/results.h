@@ -36,6 +36,8 @@ enum FieldFlags : unsigned {
 
 // One entry of a block's field table. Exactly the reader that fits `kind` is set.
 struct Field {
+    Field() = default;
+    Field(unsigned l, FieldKind k, unsigned f = 0) : label(l), kind(k), flags(f) {}
     unsigned label = 0;  // string id of the field's label
     FieldKind kind = FieldKind::Number;
     unsigned flags = 0;

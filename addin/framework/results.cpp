@@ -1,0 +1,224 @@
+// The small result blocks, the p-value texts and the JSON form of a test's results.
+#include "addin/framework/results.h"
+
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+#include "addin/host/messages.h"
+
+namespace qs {
+
+// ------------------------------------------------------------------ field tables
+
+const FieldTable& N::GetFields() const {
+    static const FieldTable table = FieldTableOf<N>().Count(2017, &N::n).Build();
+    return table;
+}
+
+const FieldTable& P::GetFields() const {
+    static const FieldTable table = FieldTableOf<P>().Number(2113, &P::p).Build();
+    return table;
+}
+
+const FieldTable& PointEstimate::GetFields() const {
+    static const FieldTable table = FieldTableOf<PointEstimate>().Number(2098, &PointEstimate::value).Build();
+    return table;
+}
+
+const FieldTable& CI::GetFields() const {
+    static const FieldTable table = FieldTableOf<CI>().Pair(2064, &CI::lower, &CI::upper).Build();
+    return table;
+}
+
+const FieldTable& VCI::GetFields() const {
+    // The interval's level adds nothing: its pair shows as the CI field of the enclosing block.
+    static const FieldTable table =
+        FieldTableOf<VCI>().Number(2041, &VCI::value).Nested(2064, &VCI::ci, kFieldTransparent).Build();
+    return table;
+}
+
+const FieldTable& ARRAY_CI::GetFields() const {
+    static const FieldTable table =
+        FieldTableOf<ARRAY_CI>().Numbers(2066, &ARRAY_CI::lower).Numbers(2067, &ARRAY_CI::upper).Build();
+    return table;
+}
+
+// ------------------------------------------------------------------ p-value texts
+
+std::string P::Description() const {
+    std::vector<std::string> parts;
+    switch (TailCode()) {
+        case 0: parts.push_back(LoadString(2150).str()); break;
+        case 1:
+        case 2: parts.push_back(LoadString(2151).str()); break;
+        default: break;  // no tail shown
+    }
+    unsigned method = Method();
+    if (method == 1 && tiesPercent != 0 && std::isfinite(tiesPercent))
+        parts.push_back(FormatMessage(2161, "%ld", std::lround(tiesPercent)).str());
+    else if (method >= 1 && method <= 6)
+        parts.push_back(LoadString(2151 + method).str());
+    if (flags & kCorrectedForTies) parts.push_back(LoadString(2158).str());
+    if (flags & kDouble1TailedP) parts.push_back(LoadString(2159).str());
+    if (flags & kCorrectedForContinuity) parts.push_back(LoadString(2160).str());
+    std::string out;
+    for (const std::string& s : parts) {
+        if (s.empty()) continue;
+        if (!out.empty()) out += ", ";
+        out += s;
+    }
+    return out;
+}
+
+// ------------------------------------------------------------------ JSON
+
+namespace {
+
+void AppendString(std::string& out, std::string_view s) {
+    out += '"';
+    for (char ch : s) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += ch;
+                }
+        }
+    }
+    out += '"';
+}
+
+void AppendNumber(std::string& out, double v, bool whole) {
+    if (std::isnan(v)) {
+        out += "null";
+    } else if (std::isinf(v)) {
+        out += v > 0 ? "\"inf\"" : "\"-inf\"";
+    } else {
+        char buf[40];
+        if (whole && std::fabs(v) < 9e15 && v == std::floor(v)) std::snprintf(buf, sizeof buf, "%.0f", v);
+        else std::snprintf(buf, sizeof buf, "%.17g", v);
+        out += buf;
+    }
+}
+
+class JsonWriter {
+public:
+    std::string out;
+
+    void Object(const Results& block) {
+        out += '{';
+        std::set<std::string> keys;
+        bool first = true;
+        Members(block, keys, first);
+        out += '}';
+    }
+
+private:
+    // The fields of `block` as members of the object being written; transparent levels add their
+    // fields to it.
+    void Members(const Results& block, std::set<std::string>& keys, bool& first) {
+        const std::string suffix = block.Suffix();
+        for (const Field& f : block.GetFields()) {
+            if (f.flags & kFieldHidden) continue;
+            if (f.kind == FieldKind::Block && (f.flags & kFieldTransparent)) {
+                const Results* nested = f.block ? f.block(block) : nullptr;
+                if (nested) Members(*nested, keys, first);
+                continue;
+            }
+            if (f.kind == FieldKind::Block) {
+                const Results* nested = f.block ? f.block(block) : nullptr;
+                if (!nested) continue;  // an indirect block that is absent
+                Key(f.label, suffix, keys, first);
+                Object(*nested);
+                continue;
+            }
+            Key(f.label, suffix, keys, first);
+            Value(f, block);
+        }
+    }
+
+    void Key(unsigned label, const std::string& suffix, std::set<std::string>& keys, bool& first) {
+        std::string key = LoadString(label).str();
+        if (key.empty()) key = std::to_string(label);
+        key += suffix;
+        // A label met twice in one object keeps both values: the later one is numbered.
+        std::string unique = key;
+        for (int n = 2; !keys.insert(unique).second; ++n) unique = key + " (" + std::to_string(n) + ")";
+        if (!first) out += ',';
+        first = false;
+        AppendString(out, unique);
+        out += ':';
+    }
+
+    void Value(const Field& f, const Results& block) {
+        switch (f.kind) {
+            case FieldKind::Number: AppendNumber(out, f.number(block), false); break;
+            case FieldKind::Count: AppendNumber(out, f.number(block), true); break;
+            case FieldKind::Text: AppendString(out, f.text(block)); break;
+            case FieldKind::Pair: {
+                std::pair<double, double> p = f.pair(block);
+                out += '[';
+                AppendNumber(out, p.first, false);
+                out += ',';
+                AppendNumber(out, p.second, false);
+                out += ']';
+                break;
+            }
+            case FieldKind::NumberArray: {
+                out += '[';
+                bool first = true;
+                for (double v : f.numbers(block)) {
+                    if (!first) out += ',';
+                    first = false;
+                    AppendNumber(out, v, false);
+                }
+                out += ']';
+                break;
+            }
+            case FieldKind::TextArray: {
+                out += '[';
+                bool first = true;
+                for (const std::string& s : f.texts(block)) {
+                    if (!first) out += ',';
+                    first = false;
+                    AppendString(out, s);
+                }
+                out += ']';
+                break;
+            }
+            case FieldKind::BlockArray: {
+                out += '[';
+                bool first = true;
+                for (const Results* row : f.blocks(block)) {
+                    if (!row) continue;
+                    if (!first) out += ',';
+                    first = false;
+                    Object(*row);
+                }
+                out += ']';
+                break;
+            }
+            case FieldKind::Block: break;  // written by Members
+        }
+    }
+};
+
+}  // namespace
+
+std::string ResultsJson(const Results& root) {
+    JsonWriter w;
+    w.Object(root);
+    return w.out;
+}
+
+}  // namespace qs

@@ -1,0 +1,88 @@
+#include "addin/procedures/ttest.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "addin/host/messages.h"
+
+namespace qs {
+
+using namespace result_labels;
+
+void DescriptiveRow::Set(const std::string& name, const numerics::Descriptives& d) {
+    group = name;
+    n = d.N();
+    mean = d.Mean();
+    sd = d.SD();
+    se = d.SE();
+}
+
+const FieldTable& DescriptiveRow::GetFields() const {
+    static const FieldTable table = FieldTableOf<DescriptiveRow>()
+                                        .Text(kLabelGroup, &DescriptiveRow::group)
+                                        .Count(kLabelN, &DescriptiveRow::n)
+                                        .Number(kLabelMean, &DescriptiveRow::mean)
+                                        .Number(kLabelSD, &DescriptiveRow::sd)
+                                        .Number(kLabelSE, &DescriptiveRow::se)
+                                        .Build();
+    return table;
+}
+
+void VarianceRow::Set(const std::string& name, const numerics::Descriptives& d) {
+    DescriptiveRow::Set(name, d);
+    variance = d.Variance();
+}
+
+const FieldTable& VarianceRow::GetFields() const {
+    static const FieldTable table = FieldTableOf<VarianceRow>()
+                                        .Include(DescriptiveRow::GetFields())
+                                        .Number(kLabelVariance, &VarianceRow::variance)
+                                        .Build();
+    return table;
+}
+
+const FieldTable& TTest::GetFields() const {
+    static const FieldTable table = FieldTableOf<TTest>()
+                                        .Count(kLabelN, &TTest::m_n)
+                                        .Rows(kLabelDescriptive, &TTest::m_descriptive)
+                                        .Number(kLabelDifference, &TTest::m_difference)
+                                        .Nested(kLabelCI, &TTest::m_ci, kFieldTransparent)
+                                        .Number(kLabelT, &TTest::m_t)
+                                        .Number(kLabelDF, &TTest::m_df)
+                                        .Nested(kLabelP, &TTest::m_p, kFieldTransparent)
+                                        .Build();
+    return table;
+}
+
+std::string TTest::VariablesText() const { return JoinChoiceNames(m_variables, ", "); }
+
+void TTest::ExchangeLevel() {
+    Parameters::Current()->Percentage(params::ConfidenceInterval, m_level);
+}
+
+void TTest::SetResult(const procedures::LocationResult& r, unsigned method) {
+    m_difference = r.difference;
+    m_se = r.se;
+    m_df = r.df;
+    m_t = r.statistic;
+    m_ci.Set(r.ci);
+    m_p.Set(r.p, m_tail, method);
+}
+
+std::string JoinChoiceNames(const std::vector<VariableChoice>& choices, const char* separator) {
+    std::string text;
+    for (const VariableChoice& c : choices) {
+        if (!text.empty()) text += separator;
+        text += c.name;
+    }
+    return text;
+}
+
+std::string HypothesisNumber(double value) {
+    if (!std::isfinite(value)) return {};
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.10g", value);
+    return buffer;
+}
+
+}  // namespace qs

@@ -1,0 +1,94 @@
+// The parametric tests of location and spread: the one-sample Z test, the three t tests sharing the
+// base TTest (a difference, its standard error and degrees of freedom turned into the interval, t
+// and p), and the F test of two variances. The classes live in their own units; the catalogue
+// objects are declared here.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "addin/framework/test.h"
+#include "addin/numerics/descriptives.h"
+#include "addin/procedures/location_math.h"
+
+namespace qs {
+
+// String ids of the texts these tests add to the string table.
+enum : unsigned {
+    kStringDifferenceRow = 2181,  // name of the pair-difference row of the paired test
+    kStringMeanSymbol = 2182,     // the mean's symbol on the left of the hypothesis control
+};
+
+// Label string ids of the fields of these tests.
+namespace result_labels {
+enum : unsigned {
+    kLabelDescriptive = 2016, kLabelN = 2017, kLabelMean = 2021, kLabelSD = 2029, kLabelSE = 2030,
+    kLabelVariance = 2032, kLabelDF = 2038, kLabelDifference = 2050, kLabelCI = 2064,
+    kLabelHypothesisedMean = 2099, kLabelPopulationSD = 2100, kLabelP = 2113, kLabelT = 2115,
+    kLabelF = 2116, kLabelZ = 2117, kLabelGroup = 2176,
+};
+}  // namespace result_labels
+
+// One row of a "Descriptive" table: the variable or group, its n, mean, SD and SE.
+struct DescriptiveRow : Results {
+    CSharedString group;
+    uint32_t n = 0;
+    double mean = numerics::MissingValue();
+    double sd = numerics::MissingValue();
+    double se = numerics::MissingValue();
+    void Set(const std::string& name, const numerics::Descriptives& d);
+    const FieldTable& GetFields() const override;  // Group, n, Mean, SD, SE
+    size_t Size() const override { return 32; }
+};
+
+// The same with the variance (the F test's table).
+struct VarianceRow : DescriptiveRow {
+    double variance = numerics::MissingValue();
+    void Set(const std::string& name, const numerics::Descriptives& d);
+    const FieldTable& GetFields() const override;  // Group, n, Mean, SD, SE, Variance
+    size_t Size() const override { return 40; }
+};
+
+// The base of the t tests. Derived classes declare their parameters and call SetResult from
+// Compute with the difference tested.
+class TTest : public Test {
+public:
+    const FieldTable& GetFields() const override;  // n, Descriptive, Difference between means, CI, t, DF, p
+    size_t Size() const override { return sizeof(*this); }
+    std::string VariablesText() const override;
+
+protected:
+    // Declares the confidence level after the hypothesis (every test ends with it).
+    void ExchangeLevel();
+    double Alpha() const { return 1.0 - m_level / 100.0; }
+    // Fills the difference, SE, df, t, interval and p; method is the P block's method (0: none).
+    void SetResult(const procedures::LocationResult& r, unsigned method = 0);
+
+    // Parameters.
+    std::vector<VariableChoice> m_variables;
+    numerics::Tail m_tail = numerics::kTwoSided;
+    double m_level = 95;
+
+    // Results.
+    uint32_t m_n = 0;
+    std::vector<DescriptiveRow> m_descriptive;
+    double m_difference = numerics::MissingValue();
+    double m_se = numerics::MissingValue();
+    double m_df = numerics::MissingValue();
+    double m_t = numerics::MissingValue();
+    CI m_ci;
+    P m_p;
+};
+
+// The names of the selected variables joined as the report header shows them.
+std::string JoinChoiceNames(const std::vector<VariableChoice>& choices, const char* separator);
+// A number as the hypothesis control shows it (empty when not given).
+std::string HypothesisNumber(double value);
+
+extern const Test::Info ZTest1info;            // 1024
+extern const Test::Info TTest1info;            // 1025
+extern const Test::Info TTestIndependentinfo;  // 1026
+extern const Test::Info TTestPairedinfo;       // 1027
+extern const Test::Info FTestinfo;             // 1028
+
+}  // namespace qs

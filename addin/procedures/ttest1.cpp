@@ -1,0 +1,43 @@
+// The one sample t-test: the mean of one variable against a hypothesised mean.
+#include "addin/framework/selection.h"
+#include "addin/host/messages.h"
+#include "addin/procedures/ttest.h"
+
+namespace qs {
+namespace {
+
+class TTest1 : public TTest {
+public:
+    const Info& GetInfo() const override { return TTest1info; }
+
+    void ExchangeParameters() override {
+        Parameters& p = *Parameters::Current();
+        p.Variables(params::Variable404, m_variables);
+        p.CheckVariableCount(1);
+        p.CheckVariableTypes();
+        p.CheckObservations(2);
+        p.Number(params::HypothesisedMean, m_mu);
+        p.CheckRequired();
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kStringMeanSymbol).str(),
+                     HypothesisNumber(m_mu));
+        ExchangeLevel();
+    }
+
+    void Compute() override {
+        const VariableChoice& v = m_variables.at(0);
+        const numerics::Descriptives d(ChoiceValues(v));
+        m_n = d.N();
+        m_descriptive.assign(1, {});
+        m_descriptive[0].Set(v.name, d);
+        SetResult(procedures::OneSampleT(d, m_mu, Alpha(), m_tail));
+    }
+
+private:
+    double m_mu = numerics::MissingValue();
+};
+
+}  // namespace
+
+const Test::Info TTest1info(1025, []() -> Test* { return new TTest1; });
+
+}  // namespace qs

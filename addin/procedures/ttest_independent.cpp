@@ -1,0 +1,45 @@
+// The independent samples t-test: the means of two groups of one variable, with the variances
+// pooled or, when they are not assumed equal, Welch's approximation.
+#include "addin/framework/selection.h"
+#include "addin/procedures/ttest.h"
+
+namespace qs {
+namespace {
+
+class TTestIndependent : public TTest {
+public:
+    const Info& GetInfo() const override { return TTestIndependentinfo; }
+
+    void ExchangeParameters() override {
+        Parameters& p = *Parameters::Current();
+        p.Variables(params::VariableGroups2404, m_variables);
+        p.CheckVariableCount(2);
+        p.CheckVariableTypes();
+        p.CheckGroupsFromOneVariable();
+        p.CheckObservations(2);
+        p.CheckBox(params::UnequalVariances, m_unequal);
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, Name(0), Name(1));
+        ExchangeLevel();
+    }
+
+    void Compute() override {
+        const numerics::Descriptives first(ChoiceValues(m_variables.at(0)));
+        const numerics::Descriptives second(ChoiceValues(m_variables.at(1)));
+        m_n = first.N() + second.N();
+        m_descriptive.assign(2, {});
+        m_descriptive[0].Set(m_variables[0].name, first);
+        m_descriptive[1].Set(m_variables[1].name, second);
+        SetResult(procedures::TwoSampleT(first, second, m_unequal, Alpha(), m_tail), m_unequal ? kWelch : 0);
+    }
+
+private:
+    static constexpr unsigned kWelch = 5;  // "Welch's approximation for unequal variances"
+    std::string Name(size_t i) const { return i < m_variables.size() ? m_variables[i].name : std::string(); }
+    bool m_unequal = false;
+};
+
+}  // namespace
+
+const Test::Info TTestIndependentinfo(1026, []() -> Test* { return new TTestIndependent; });
+
+}  // namespace qs

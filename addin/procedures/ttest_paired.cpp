@@ -1,0 +1,50 @@
+// The paired samples t-test: the differences of two repeat measures, taken pair by pair, against
+// zero.
+#include "addin/framework/selection.h"
+#include "addin/host/messages.h"
+#include "addin/procedures/ttest.h"
+
+namespace qs {
+namespace {
+
+class TTestPaired : public TTest {
+public:
+    const Info& GetInfo() const override { return TTestPairedinfo; }
+
+    void ExchangeParameters() override {
+        Parameters& p = *Parameters::Current();
+        p.Variables(params::Variables2404, m_variables);
+        p.CheckVariableCount(2);
+        p.CheckVariableTypes();
+        p.CheckRepeatsFromOneVariable();
+        p.CheckObservations(2);
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, Name(0), Name(1));
+        ExchangeLevel();
+    }
+
+    void Compute() override {
+        // Only the observations where both measures are present take part, in every row of the
+        // table, so that the mean difference is the difference of the means shown.
+        const PairedValues pairs = PairedChoiceValues(m_variables.at(0), m_variables.at(1));
+        if (pairs.first.size() < 2)  // each measure has two values, but fewer complete pairs
+            ThrowMessage(6030, "%s%s", LoadString(params::Variables2404.label).c_str(),
+                         FormatMessage(8192, "%d", 2).c_str());
+        const numerics::Descriptives first(pairs.first), second(pairs.second);
+        const numerics::Descriptives differences(procedures::PairDifferences(pairs.first, pairs.second));
+        m_n = differences.N();
+        m_descriptive.assign(3, {});
+        m_descriptive[0].Set(m_variables[0].name, first);
+        m_descriptive[1].Set(m_variables[1].name, second);
+        m_descriptive[2].Set(LoadString(kStringDifferenceRow).str(), differences);
+        SetResult(procedures::PairedT(differences, Alpha(), m_tail));
+    }
+
+private:
+    std::string Name(size_t i) const { return i < m_variables.size() ? m_variables[i].name : std::string(); }
+};
+
+}  // namespace
+
+const Test::Info TTestPairedinfo(1027, []() -> Test* { return new TTestPaired; });
+
+}  // namespace qs
