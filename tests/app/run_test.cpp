@@ -101,7 +101,7 @@ class RunCommand : public ::testing::Test {
 };
 
 // The number after "KEY": in a JSON text (the first occurrence after `from`), NaN when absent.
-double JsonNumber(const std::string& json, const std::string& key, std::size_t from = 0) {
+[[maybe_unused]] double JsonNumber(const std::string& json, const std::string& key, std::size_t from = 0) {
   std::size_t at = json.find("\"" + key + "\":", from);
   if (at == std::string::npos) return std::nan("");
   at += key.size() + 3;
@@ -110,7 +110,7 @@ double JsonNumber(const std::string& json, const std::string& key, std::size_t f
 }
 
 // Reference values made by R (tests/app/data/examples_reference.R): "name value" lines.
-std::map<std::string, double> Reference() {
+[[maybe_unused]] std::map<std::string, double> Reference() {
   std::map<std::string, double> ref;
   std::ifstream in(fs::path(QUELSTAT_SOURCE) / "tests/app/data/examples_reference.txt");
   std::string name;
@@ -119,7 +119,7 @@ std::map<std::string, double> Reference() {
   return ref;
 }
 
-void ExpectClose(double got, double want, double relative, const std::string& what) {
+[[maybe_unused]] void ExpectClose(double got, double want, double relative, const std::string& what) {
   EXPECT_LE(std::fabs(got - want), relative * std::fabs(want)) << what << ": got " << got << ", R gives " << want;
 }
 
@@ -141,4 +141,30 @@ TEST_F(RunCommand, UsageErrorsExitTwoAndWriteNothing) {
   EXPECT_NE(r.err.find("names the input workbook"), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(book), Slurp(kExamples / "cholesterol-diet.xlsx"));
   EXPECT_FALSE(fs::exists(work / "cholesterol-diet-reports.xlsx"));
+}
+
+TEST_F(RunCommand, TestsListsTheCatalogueWithWhatThisBuildRuns) {
+  Outcome r = Quelstat({"tests"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::string line;
+  std::map<std::string, std::string> rows;  // id -> its line
+  int count = 0;
+  while (std::getline(lines, line))
+    if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) rows[line.substr(0, 4)] = line, ++count;
+  EXPECT_EQ(count, 42);
+  for (const char* id : {"1024", "1025", "1026", "1027", "1028"}) {
+    ASSERT_TRUE(rows.count(id)) << id;
+    EXPECT_EQ(rows[id].substr(rows[id].size() - 3), "yes") << rows[id];
+  }
+  EXPECT_NE(rows["1026"].find("Independent samples t-test"), std::string::npos) << rows["1026"];
+  EXPECT_NE(rows["1026"].find("ttesti"), std::string::npos);
+  EXPECT_EQ(rows["1029"].substr(rows["1029"].size() - 2), "no") << rows["1029"];
+
+  r = Quelstat({"tests", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("{\"id\": 1027, \"name\": \"Paired samples t-test\", \"module\": \"General\", "
+                       "\"template\": \"ttestp\", \"built\": true"),
+            std::string::npos)
+      << r.out;
 }
