@@ -29,7 +29,7 @@ rng = random.Random(1000000)
 with open(sys.argv[1], "w") as f:
     f.write("Cholesterol by Diet,\nLow fat,Mediterranean\n")
     for _ in range(int(sys.argv[2])):
-        f.write("%.2f,%.2f\n" % (rng.gauss(5.42, 0.61), rng.gauss(5.03, 0.48)))
+        f.write("%.2f,%.2f\n" % (rng.gauss(5.55, 0.61), rng.gauss(4.95, 0.48)))
 PY
 printf 'open %s\nsave %s\nclose\nquit\n' "$work/big.csv" "$work/big.xlsx" |
   "$quelstat" --excel-version 12 script - >/dev/null
