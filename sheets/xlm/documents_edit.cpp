@@ -52,8 +52,95 @@ void Put(Sheet& s, const std::vector<Moved>& cells, int64_t dRow, int64_t dCol) 
   }
 }
 
+// How one area of a reference changes when `a` is inserted (or deleted) with cells moving along
+// one axis: an area whose span across the axis lies inside the moved band moves with the cells
+// beyond `a`, grows when the insertion falls inside it and shrinks when part of it is deleted; an
+// area wholly deleted is gone (nullopt). Other areas stay.
+std::optional<RangeAddress> MovedArea(RangeAddress r, const RangeAddress& a, bool vertical, bool insert,
+                                      const sheets::SheetLimits& limits) {
+  auto along = [&](RangeAddress& x) -> std::pair<uint32_t&, uint32_t&> {
+    return vertical ? std::pair<uint32_t&, uint32_t&>(x.first.row, x.last.row)
+                    : std::pair<uint32_t&, uint32_t&>(x.first.col, x.last.col);
+  };
+  uint32_t crossFirst = vertical ? r.first.col : r.first.row, crossLast = vertical ? r.last.col : r.last.row;
+  uint32_t bandFirst = vertical ? a.first.col : a.first.row, bandLast = vertical ? a.last.col : a.last.row;
+  if (crossFirst < bandFirst || crossLast > bandLast) return r;
+  RangeAddress cut = a;
+  auto [from, to] = along(cut);
+  const uint32_t n = to - from + 1;
+  const uint32_t max = (vertical ? limits.rows : limits.cols) - 1;
+  auto [first, last] = along(r);
+  if (insert) {
+    if (last < from) return r;
+    if (first >= from) {
+      if (static_cast<uint64_t>(first) + n > max) return std::nullopt;  // pushed off the sheet
+      first += n;
+    }
+    last = static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(last) + n, max));
+    return r;
+  }
+  if (last < from) return r;
+  if (first > to) {
+    first -= n;
+    last -= n;
+    return r;
+  }
+  if (first >= from && last <= to) return std::nullopt;  // wholly deleted
+  // Partly deleted: what is left before the band stays, what is left after it moves up.
+  last = last > to ? last - n : from - 1;
+  if (first > from) first = from;
+  return r;
+}
+
+// Defined names follow the cells they refer to: every name of the workbook (and of its sheets)
+// referring to this sheet is moved, grown or shrunk as its cells are; a name whose cells are all
+// deleted refers to #REF!. Merged areas move the same way.
+void MoveNames(Sheet& s, const RangeAddress& a, bool vertical, bool insert) {
+  Workbook* book = s.workbook();
+  std::vector<sheets::NameTable*> tables{&book->names()};
+  for (std::size_t i = 0; i < book->sheet_count(); ++i) tables.push_back(&book->sheet(i).names());
+  for (sheets::NameTable* table : tables) {
+    bool localHere = table == &s.names();
+    std::vector<std::pair<std::string, std::string>> changed;
+    for (const sheets::DefinedName& n : table->entries()) {
+      if (n.kind != sheets::DefinedName::Kind::References) continue;
+      sheets::ReferenceList refs = n.references;
+      bool touched = false, lost = false;
+      for (sheets::Reference& r : refs) {
+        if (r.IsExternal() || !r.last_sheet.empty()) continue;
+        bool here = r.sheet.empty() ? localHere : sheets::NamesEqual(r.sheet, s.name());
+        if (!here) continue;
+        std::optional<RangeAddress> moved = MovedArea(r.area.range, a, vertical, insert, s.limits());
+        if (!moved) {
+          lost = true;
+          continue;
+        }
+        if (*moved != r.area.range) {
+          r.area.range = *moved;
+          if (r.area.kind == sheets::AreaRef::Kind::Cell && !moved->IsSingleCell()) r.area.kind = sheets::AreaRef::Kind::Range;
+          touched = true;
+        }
+      }
+      if (lost) changed.emplace_back(n.name, "#REF!");
+      else if (touched) changed.emplace_back(n.name, sheets::FormatReferenceList(refs, sheets::RefStyle::A1));
+    }
+    for (const auto& [name, text] : changed) {
+      sheets::DefinedName* n = table->Find(name);
+      if (n) n->SetRefersTo(text, s.limits());
+    }
+  }
+  std::vector<RangeAddress> merges = s.merged();
+  for (const RangeAddress& m : merges) {
+    std::optional<RangeAddress> moved = MovedArea(m, a, vertical, insert, s.limits());
+    if (moved && *moved == m) continue;
+    s.Unmerge(m);
+    if (moved && !moved->IsSingleCell()) s.Merge(*moved);
+  }
+}
+
 // Shifts: 1 left/right, 2 up/down, 3 whole rows, 4 whole columns (as EDIT.DELETE and INSERT).
-// Cell values, formulas and formats move; formulas are not rewritten.
+// Cell values, formulas and formats move, and so do the names referring to them; formulas are
+// not rewritten.
 bool ShiftCells(Sheet& s, const RangeAddress& area, int shift, bool insert) {
   const uint32_t maxRow = s.limits().rows - 1, maxCol = s.limits().cols - 1;
   RangeAddress a = area;
@@ -65,6 +152,7 @@ bool ShiftCells(Sheet& s, const RangeAddress& area, int shift, bool insert) {
     a.last.row = maxRow;
   }
   bool vertical = shift == 2 || shift == 3;
+  MoveNames(s, a, vertical, insert);
   if (vertical) {
     RangeAddress below{{a.first.row, a.first.col}, {maxRow, a.last.col}};
     if (insert) {

@@ -41,6 +41,12 @@ Workbook* ModelDocuments::FindBook(const std::string& name) const {
   return nullptr;
 }
 
+Workbook* ModelDocuments::LastVisibleBook(const Workbook* except) const {
+  for (auto it = books_.rbegin(); it != books_.rend(); ++it)
+    if (it->get() != except && (it->get()->windows().empty() || !it->get()->windows()[0].hidden)) return it->get();
+  return nullptr;
+}
+
 std::string ModelDocuments::NextBookName() { return "Book" + std::to_string(++untitled_); }
 
 Workbook& ModelDocuments::AddBook(std::unique_ptr<Workbook> book) {
@@ -141,18 +147,33 @@ bool ModelDocuments::OpenFile(const std::string& path, bool editTemplate, std::s
       Activate(b.get(), b->active_sheet());
       return true;
     }
-  std::string ext = full.extension().string();
-  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  bool isTemplate = ext == ".xltx" || ext == ".xltm" || ext == ".xlt";
+  // File names are matched without regard to case, as the spreadsheet's home platform does: an add-in
+  // asking for "ttesti.XLT" finds "ttesti.xlt".
+  if (!std::filesystem::exists(full, ec)) {
+    std::string wanted = full.filename().string();
+    std::filesystem::path folder = full.parent_path();
+    for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec))
+      if (platform::EqualNoCase(entry.path().filename().string(), wanted)) {
+        full = entry.path();
+        break;
+      }
+  }
   sheets::ReadOptions options;
   options.text_limits = limits_;
   try {
-    std::unique_ptr<Workbook> book =
-        isTemplate && !editTemplate ? sheets::NewWorkbookFromTemplate(full.string(), NextBookName(), options)
-                                    : sheets::ReadWorkbook(full.string(), options);
+    std::unique_ptr<Workbook> book = sheets::ReadWorkbook(full.string(), options);
     if (book->sheet_count() == 0) {
       error = "cannot open " + path + ": it holds no sheet";
       return false;
+    }
+    // A template is known by its content (the package's main part), whatever the file is called:
+    // it opens as a new untitled workbook made from it, unless it is opened for editing.
+    bool isTemplate = book->format() == sheets::FileFormat::Xltx || book->format() == sheets::FileFormat::Xltm;
+    if (isTemplate && !editTemplate) {
+      book->set_path("");
+      book->set_name(NextBookName());
+      book->set_format(sheets::FileFormat::None);
+      book->set_dirty(false);
     }
     AddBook(std::move(book));
     return true;
@@ -730,13 +751,32 @@ int WorkbookName(ModelDocuments& d, Call& c) {
   std::optional<std::string> name = Text(c.Arg(1));
   if (!s || !name) return c.Refuse();
   Workbook* b = s->workbook();
-  std::string before = d.ActiveSheetKey();
+  std::string old = s->name();
   try {
     b->RenameSheet(static_cast<std::size_t>(b->SheetIndex(s)), *name);
   } catch (const std::exception&) {
     return c.Refuse();
   }
-  (void)before;  // renaming keeps the same sheet active: no hooks run
+  // Names of this workbook that refer to the sheet follow it to its new name. Renaming keeps the
+  // same sheet active: no hooks run.
+  std::vector<sheets::NameTable*> tables{&b->names()};
+  for (std::size_t i = 0; i < b->sheet_count(); ++i) tables.push_back(&b->sheet(i).names());
+  for (sheets::NameTable* table : tables) {
+    std::vector<std::pair<std::string, std::string>> changed;
+    for (const sheets::DefinedName& n : table->entries()) {
+      if (n.kind != sheets::DefinedName::Kind::References) continue;
+      sheets::ReferenceList refs = n.references;
+      bool touched = false;
+      for (sheets::Reference& r : refs)
+        if (!r.IsExternal() && sheets::NamesEqual(r.sheet, old)) {
+          r.sheet = *name;
+          touched = true;
+        }
+      if (touched) changed.emplace_back(n.name, sheets::FormatReferenceList(refs, sheets::RefStyle::A1));
+    }
+    for (const auto& [n, text] : changed)
+      if (sheets::DefinedName* entry = table->Find(n)) entry->SetRefersTo(text, b->limits());
+  }
   return c.Done();
 }
 
@@ -763,18 +803,25 @@ int WorkbookMove(ModelDocuments& d, Call& c) {
     to->MoveSheet(static_cast<std::size_t>(from->SheetIndex(s)), std::min(position, to->sheet_count() - 1));
     return c.Done();
   }
-  if (from->sheet_count() <= 1) return c.Refuse();
-  std::string before = d.ActiveSheetKey();
-  XL_SHEET_ID id = d.IdOf(s);
+  // A sheet whose name is taken in the other workbook arrives as "Name (2)", "Name (3)" ...
+  std::string name = s->name();
+  for (int n = 2; to->FindSheet(name) && n < 1000; ++n) {
+    std::string suffix = " (" + std::to_string(n) + ")";
+    name = s->name().substr(0, std::min(s->name().size(), sheets::kMaxSheetNameChars - suffix.size())) + suffix;
+  }
+  if (to->FindSheet(name)) return c.Refuse();
+  // Moving the only sheet out of a workbook closes that workbook (the sheet keeps its id).
+  bool closeSource = from->sheet_count() == 1;
   try {
-    std::unique_ptr<Sheet> detached = from->DetachSheet(static_cast<std::size_t>(from->SheetIndex(s)));
+    std::size_t index = static_cast<std::size_t>(from->SheetIndex(s));
+    if (name != s->name()) from->RenameSheet(index, name);
+    std::unique_ptr<Sheet> detached = from->DetachSheet(index);
     Sheet& moved = to->AdoptSheet(std::move(detached), from->formats(), position);
-    (void)id;
+    if (closeSource) d.CloseBook(from);
     d.Activate(to, static_cast<std::size_t>(to->SheetIndex(&moved)));
   } catch (const std::exception&) {
     return c.Refuse();
   }
-  (void)before;
   return c.Done();
 }
 
@@ -808,6 +855,9 @@ int HideWindow(ModelDocuments& d, Call& c, bool hide) {
   Workbook* b = c.Has(0) ? d.FindBook(Display(c.Arg(0))) : d.ActiveBook();
   if (!b || b->windows().empty()) return c.Refuse();
   b->windows()[0].hidden = hide;
+  // Hiding the active window activates the most recent visible one, as the spreadsheet does.
+  if (hide && b == d.ActiveBook())
+    if (Workbook* next = d.LastVisibleBook(b)) d.Activate(next, next->active_sheet());
   return c.Done();
 }
 

@@ -49,6 +49,8 @@ class ModelDocuments : public Documents {
   sheets::Sheet* FindSheet(const std::string& key) const;
   const sheets::SheetLimits& Limits() const { return limits_; }
   std::string NextBookName();
+  // The most recently opened workbook whose window is not hidden, other than `except`.
+  sheets::Workbook* LastVisibleBook(const sheets::Workbook* except) const;
 
   // The drawing object selected on the active sheet ("Chart 1"), and the item of its chart that
   // is selected ("S1", "S1T1", "Axis 1", "Plot"); empty when cells are selected.

@@ -1,0 +1,308 @@
+// The run-test flow.
+#include "addin/framework/run.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "addin/dataset/dataset_commands.h"
+#include "addin/framework/dialogs.h"
+#include "addin/host/addin_services.h"
+#include "addin/host/messages.h"
+#include "addin/host/quelstat_app.h"
+#include "addin/host/xlcalls.h"
+#include "addin/host/xlstate.h"
+
+namespace qs {
+
+namespace {
+
+// Process-wide values kept between runs.
+long g_reportCounter = 1;  // the number the next new report sheet is named with
+uint32_t g_paperSize = 0;  // paper size remembered from a removed sheet (0: none)
+CRef<Test> g_lastTest;
+CRef<ReportExcel> g_lastReport;
+std::string g_templateFolder;  // set for tests; otherwise the application's
+
+constexpr unsigned kUnfiledReports = 37;
+constexpr int kSmallScreen = 640;
+constexpr int kSmallScreenZoom = 85;
+
+std::string TemplateFolder() {
+    if (!g_templateFolder.empty()) return g_templateFolder;
+    if (auto* app = dynamic_cast<XllQuelstat*>(XLL::Instance())) return app->TemplateFolder();
+    return {};
+}
+
+// Runs `f`, swallowing a framework exception (for clean-up steps and settings a run may lack).
+template <class F>
+void Quietly(F f) {
+    try {
+        f();
+    } catch (CException* e) {
+        if (e == CancelKeyException::Instance()) throw;
+        e->Delete();
+    }
+}
+
+std::string SheetPart(const std::string& key) {
+    size_t close = key.find(']');
+    return close == std::string::npos ? key : key.substr(close + 1);
+}
+
+// What a run has made so far, so that a failure can take it all back.
+struct Made {
+    std::string templateBook;  // the template workbook while it is open
+    std::string createdBook;   // the "Unfiled reports" workbook when this run created it
+    CRef<ReportExcel> report;
+    bool sheetPlaced = false;  // the report sheet has left the template workbook
+
+    void CloseBook(std::string& name) {
+        if (name.empty()) return;
+        std::string book = name;
+        name.clear();
+        Quietly([&] {
+            XlCall(XLC_ACTIVATE, {book});
+            XlCall(XLC_CLOSE, {false});
+        });
+    }
+
+    // No half-made sheet and no stray workbook stay behind.
+    void Discard() {
+        if (sheetPlaced && report) {
+            if (!createdBook.empty()) {
+                CloseBook(createdBook);
+            } else {
+                Quietly([&] { XlCall(XLC_WORKBOOK_DELETE, {report->SheetKey()}); });
+            }
+        }
+        CloseBook(templateBook);
+        CloseBook(createdBook);
+    }
+};
+
+// Screen width in pixels: the host's workspace width (points) at 96 pixels per inch.
+int ScreenWidthPixels() {
+    XlValue points = XlCallResultNA(XLF_GET_WORKSPACE, {13});
+    if (!points.Is(XLTYPE_NUM)) return 0;
+    return static_cast<int>(std::lround(points.Number() / 0.75));
+}
+
+// Puts the report sheet into the "Unfiled reports" workbook, making that workbook when there is
+// none, and activates it.
+void PlaceNewReport(Made& made) {
+    CSharedString title = LoadString(kUnfiledReports);
+    XlValue window = XlCallResultNA(XLF_GET_WINDOW, {1, title});
+    std::string book;
+    if (window.Is(XLTYPE_STR)) {
+        book = XlCallText(XLF_GET_DOCUMENT, {88, title}).str();
+    } else {
+        XlCall(XLC_NEW, {1});
+        book = XlCallText(XLF_GET_DOCUMENT, {88}).str();
+        made.createdBook = book;
+        XlCall(XLF_WINDOW_TITLE, {title});
+    }
+    int count = XlCallInt(XLF_GET_WORKBOOK, {4, book});
+    std::string sheetKey = made.report->SheetKey();
+    XlCall(XLC_WORKBOOK_MOVE, {sheetKey, book, count + 1});
+    made.sheetPlaced = true;
+    made.templateBook.clear();  // the template workbook closed with its only sheet gone
+    if (!made.createdBook.empty()) {
+        // The new workbook's own first sheet gives its paper size and goes.
+        std::string first = "[" + book + "]" + SheetPart(XlCallResult(XLF_GET_WORKBOOK, {1, book}).At(0, 0).Text());
+        uint32_t paper = static_cast<uint32_t>(XlCallNumber(XLF_GET_DOCUMENT, {77, first}));
+        if (paper) g_paperSize = paper;
+        XlCall(XLC_WORKBOOK_DELETE, {first});
+    }
+    XlCall(XLC_ACTIVATE, {title});
+    XlCall(XLC_WORKBOOK_SELECT, {made.report->SheetKey()});
+}
+
+// Compute and output of a report holding exactly one test record.
+void ComputeAndOutput(ReportExcel& report, Test& test) {
+    if (report.tests.size() != 1) return;
+    // The view to come back to.
+    std::string viewSheet;
+    int topRow = 0, leftCol = 0;
+    Quietly([&] {
+        viewSheet = XlCallText(xlSheetNm, {XlCallResult(xlSheetId)}).str();
+        topRow = XlHighestPane(14);
+        leftCol = XlHighestPane(13);
+    });
+    {
+        XlStateScope calculating(300, 1, false);
+        report.current = CRef<Test>(&test);
+        report.FillHeader(test);
+        ComputeTest(test);
+        CheckEscape();
+
+        XlStateScope outputting(301, 1, false);
+        XlCall(XLC_WORKBOOK_SELECT, {report.SheetKey()});
+        report.Output(test);
+        CheckEscape();
+        test.AfterOutput(report);
+        report.WriteRecords(test);
+        XlCall(XLC_SELECT, {report.SheetRef()});
+        int width = ScreenWidthPixels();
+        if (width > 0 && width <= kSmallScreen) XlCall(XLC_ZOOM, {kSmallScreenZoom});
+        CheckEscape();
+    }
+    if (!viewSheet.empty()) {
+        Quietly([&] {
+            XlCall(XLC_WORKBOOK_SELECT, {viewSheet});
+            if (topRow > 0) XlCall(XLC_VSCROLL, {topRow, true});
+            if (leftCol > 0) XlCall(XLC_HSCROLL, {leftCol, true});
+        });
+    }
+}
+
+// The new report's name: the template sheet's name, a blank and the running counter; its paper
+// size and view.
+void NameNewReport(ReportExcel& report, const std::string& stem) {
+    std::string key = report.SheetKey();
+    // A name already taken (a sheet the user called so) moves on to the next number.
+    for (int tries = 0;; ++tries) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%.31s %ld", stem.c_str(), g_reportCounter);
+        try {
+            XlCall(XLC_WORKBOOK_NAME, {key, name});
+            ++g_reportCounter;
+            break;
+        } catch (CException* e) {
+            if (tries >= 1000) throw;
+            e->Delete();
+            ++g_reportCounter;
+        }
+    }
+    if (g_paperSize)
+        Quietly([] {
+            XlCall(XLC_PAGE_SETUP, {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, static_cast<double>(g_paperSize)});
+        });
+    // Page breaks off, gridlines on, row and column headers off, outline symbols on, zeros shown.
+    XlCall(XLC_OPTIONS_VIEW, {nullptr, nullptr, nullptr, nullptr, nullptr, false, nullptr, true, nullptr, false, true, true});
+}
+
+}  // namespace
+
+void SetTemplateFolder(const std::string& folder) { g_templateFolder = folder; }
+
+bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& source) {
+    if (!source.dataset) return false;
+    const Dataset& d = *source.dataset;
+    int continuous = 0, categorical = 0;
+    for (const CRef<VariableSource>& v : d.variables) {
+        if (v->isFactor || IsCategorical(v->type)) ++categorical;
+        else if (SameType(v->type, kTypeContinuous)) ++continuous;
+    }
+    bool independent = d.Layout() == kLayoutIndependent;
+    bool list = d.Layout() == kLayoutList && !d.IsContingency();
+    auto repeats = [&](size_t atLeast) {
+        for (const CRef<WithinSubject>& g : source.groups)
+            if (g->repeats.size() >= atLeast) return true;
+        return false;
+    };
+    switch (needsMessage) {
+        case 1501: return continuous > 0;                    // a continuous variable
+        case 1502: return categorical > 0;                   // a categorical variable
+        case 1505:                                           // two groups of a continuous variable
+        case 1509:
+        case 1513: return continuous > 0 && (independent || (list && categorical > 0));
+        case 1500:                                           // a variable with repeat measures
+        case 1511: return list && repeats(2);
+        case 1518: return list && continuous >= 2;           // two continuous variables
+        default: return true;                                // left to the parameter checks
+    }
+}
+
+CRef<ReportExcel> Run(const RunRequest& request) {
+    XlStateScope scope(303, 0, false);
+    CRef<DatasetSourceExcel> dataset = request.dataset;
+    const Test::Info* info = FindTest(request.testId);
+    Made made;
+    try {
+        if (!info) ThrowMessage(137, "%d%d%d", 0, -1, static_cast<int>(request.testId));
+        CRef<Test> test(info->Create());
+
+        // The report template opens as a new workbook with its window hidden.
+        std::string path = TemplateFolder() + info->templateName + ".XLT";
+        XlCall(XLC_OPEN, {path, nullptr, nullptr, nullptr, ""});
+        made.templateBook = XlCallText(XLF_GET_DOCUMENT, {88}).str();
+        XlCall(XLC_HIDE);
+        std::string firstKey = XlCallResult(XLF_GET_WORKBOOK, {1, made.templateBook}).At(0, 0).Text();
+        XL_SHEET_ID sheetId = XlCallResult(xlSheetId, {firstKey}).SheetId();
+        made.report = CRef<ReportExcel>(new ReportExcel(sheetId, true));
+        std::string stem = SheetPart(firstKey);
+
+        const auto& records = made.report->tests;
+        if (records.empty() || records.front().id != request.testId)
+            ThrowMessage(137, "%d%d%d", static_cast<int>(records.size()),
+                         records.empty() ? -1 : static_cast<int>(records.front().id), static_cast<int>(request.testId));
+
+        // The dataset's layout is set up, it can serve the test, and the user confirms the
+        // parameters; a cancel ends the run with nothing.
+        dataset = EnsureConfirmed(dataset);
+        if (!dataset) {
+            made.Discard();
+            return CRef<ReportExcel>();
+        }
+        if (!DatasetServes(info->needsMessage, *dataset)) ThrowMessage(info->needsMessage, "%s", test->Name().c_str());
+        test->Bind(dataset.get());
+        if (!ShowParameterDialog(*test->parameters, request.selection)) {
+            made.Discard();
+            return CRef<ReportExcel>();
+        }
+
+        PlaceNewReport(made);
+        ComputeAndOutput(*made.report, *test);
+        NameNewReport(*made.report, stem);
+
+        g_lastTest = test;
+        g_lastReport = made.report;
+        return made.report;
+    } catch (CException* e) {
+        made.Discard();
+        if (e == CancelKeyException::Instance()) {
+            if (request.passEscape) throw;
+            ShowMessage(307);
+        } else {
+            ShowException(e);
+            e->Delete();
+        }
+        return CRef<ReportExcel>();
+    }
+}
+
+void RunTest(int id, const XlValue& selection) {
+    CRef<DatasetSourceExcel> dataset = FindDatasetForCommand();
+    RunRequest request;
+    request.testId = static_cast<unsigned>(id);
+    request.dataset = dataset;
+    std::vector<XLREF> areas = selection.Areas();
+    XL_SHEET_ID sheet = selection.SheetId();
+    if (!sheet) sheet = XlCallResult(xlSheetId).SheetId();
+    if (!areas.empty()) request.selection = CellRange::Of(sheet, areas.front());
+    CRef<ReportExcel> report = Run(request);
+    (void)report;
+}
+
+Test* LastCompletedTest() { return g_lastTest.get(); }
+ReportExcel* LastReport() { return g_lastReport.get(); }
+
+void InstallRunServices() {
+    Services().runTest = [](int id, const XlValue& selection) { RunTest(id, selection); };
+    Services().reportForActiveSheet = []() -> ActiveReport* {
+        if (g_lastReport && g_lastReport->IsOnActiveSheet()) return g_lastReport.get();
+        std::string key;
+        try {
+            key = XlCallText(xlSheetNm, {XlCallResult(xlSheetId)}).str();
+        } catch (CException* e) {
+            e->Delete();
+            return nullptr;
+        }
+        if (!IsReportSheet(key)) return nullptr;
+        XL_SHEET_ID id = XlCallResult(xlSheetId).SheetId();
+        return new ReportExcel(id, false);
+    };
+}
+
+}  // namespace qs
