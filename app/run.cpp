@@ -261,7 +261,7 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   Stamp("command");
   bool ran = RunMenuCommand(s.Host(), test->id, error);
   Stamp("command ended");
-  std::vector<std::string> unmatched = answers.Unmatched();
+  DialogScript::Problems problems = answers.Collect();
   answers.Remove();
   if (!ran) {
     err << "quelstat: run: " << error << "\n";
@@ -278,10 +278,12 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   const void* lastAfter = s.LastTest(run.json ? &json : nullptr);
   bool made = report && lastAfter && lastAfter != lastBefore;
 
-  if (!unmatched.empty()) {
-    // An answer for no item of the dialog: the run did not do what was asked, whatever it made.
-    for (const std::string& label : unmatched)
+  // An answer no dialog item took: the run did not do what was asked, whatever it made. A dialog
+  // whose OK was refused has shown its message (the run then made nothing).
+  if (!problems.unmatched.empty() || (!problems.refused.empty() && problems.failedOK == 0)) {
+    for (const std::string& label : problems.unmatched)
       err << "quelstat: run: --set \"" << label << "=...\" matched no item of the dialog\n";
+    for (const std::string& why : problems.refused) err << "quelstat: run: --set " << why << "\n";
     s.Discard(input);
     return 2;
   }

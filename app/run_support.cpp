@@ -164,7 +164,11 @@ bool DialogScript::Install(std::ostream&) {
   return true;
 }
 
-std::vector<std::string> DialogScript::Unmatched() const { return installed_ ? UnmatchedAnswers() : std::vector<std::string>{}; }
+DialogScript::Problems DialogScript::Collect() const {
+  if (!installed_) return {};
+  const DialogProblems& p = ConsoleDialogProblems();
+  return {p.unmatched, p.refused, p.failedOK};
+}
 
 void DialogScript::Remove() {
   if (installed_) RemoveConsoleDialogs();
@@ -183,7 +187,7 @@ bool DialogScript::Install(std::ostream& err) {
   return false;
 }
 
-std::vector<std::string> DialogScript::Unmatched() const { return {}; }
+DialogScript::Problems DialogScript::Collect() const { return {}; }
 
 void DialogScript::Remove() {}
 

@@ -65,8 +65,13 @@ struct DialogScript {
   // Installs the console front end with these answers (trace on standard error). False with a
   // message when this build cannot answer dialogs and answers were given.
   bool Install(std::ostream& err);
-  // The labels of --set answers that matched no dialog item.
-  std::vector<std::string> Unmatched() const;
+  // What the dialogs could not take, since Install.
+  struct Problems {
+    std::vector<std::string> unmatched;  // labels of --set answers that matched no dialog item
+    std::vector<std::string> refused;    // "LABEL: why" for answers an item would not take
+    int failedOK = 0;                    // dialogs whose OK the add-in refused with a message
+  };
+  Problems Collect() const;
   void Remove();
 
  private:

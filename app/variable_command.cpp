@@ -86,15 +86,15 @@ int VariableCommand(const SessionOptions& options, const std::vector<std::string
   if (!answers.Install(err)) return 2;
   std::string error;
   bool ran = RunMenuCommand(s.Host(), kVariableCommand, error);
-  std::vector<std::string> unmatched = answers.Unmatched();
+  DialogScript::Problems problems = answers.Collect();
   answers.Remove();
   if (!ran) {
     err << "quelstat: variable: " << error << "\n";
     return 1;
   }
-  if (!unmatched.empty()) {
-    for (const std::string& label : unmatched)
-      err << "quelstat: variable: the category \"" << label << "\" is not one of the variable's\n";
+  if (problems.failedOK == 0 && (!problems.refused.empty() || !problems.unmatched.empty())) {
+    for (const std::string& why : problems.refused) err << "quelstat: variable: " << why << "\n";
+    for (const std::string& label : problems.unmatched) err << "quelstat: variable: no item \"" << label << "\"\n";
     s.Discard(input);
     return 2;
   }
