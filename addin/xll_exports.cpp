@@ -9,15 +9,9 @@
 #include "addin/host/platform_bridge.h"
 #include "addin/host/quelstat_app.h"
 #include "addin/host/worksheet_functions.h"
-#if __has_include("addin/framework/services.h")
 #include "addin/framework/services.h"
-#endif
-#if __has_include("addin/framework/run.h")
 #include "addin/framework/run.h"
-#endif
-#if __has_include("addin/ui/install.h")
 #include "addin/ui/install.h"
-#endif
 
 #define QS_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -34,15 +28,9 @@ std::string OwnPath() {
 std::unique_ptr<qs::XllQuelstat> MakeApplication() {
     qs::UsePlatformServices();
     // The layers built into this add-in put their services in place.
-#if __has_include("addin/framework/services.h")
     qs::InstallFrameworkServices();
-#endif
-#if __has_include("addin/framework/run.h")
     qs::InstallRunServices();
-#endif
-#if __has_include("addin/ui/install.h")
     qs::InstallUserInterface();
-#endif
     return std::make_unique<qs::XllQuelstat>(OwnPath());
 }
 std::unique_ptr<qs::XllQuelstat> g_app = MakeApplication();

@@ -12,10 +12,7 @@
 #include "app/run.h"
 #include "app/session.h"
 #include "platform/automation.h"
-#if __has_include("platform/dialog.h")
 #include "platform/dialog.h"
-#define QUELSTAT_HAVE_DIALOGS 1
-#endif
 #include "platform/msgbox.h"
 #include "platform/settings.h"
 #include "platform/shell.h"
@@ -37,9 +34,7 @@ __attribute__((used)) void* const kExported[] = {
     reinterpret_cast<void*>(&platform::SettingsFolder),
     reinterpret_cast<void*>(&platform::CreateWindow),
     reinterpret_cast<void*>(&platform::GetActiveObject),
-#ifdef QUELSTAT_HAVE_DIALOGS
     reinterpret_cast<void*>(&platform::RunDialog),
-#endif
 };
 
 const char* kUsage =

@@ -244,7 +244,7 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   answers.autoformat = run.autoformat;
   answers.name = run.name;
   answers.trace = run.trace;
-  if (!answers.Install(err)) return 2;
+  answers.Install();
 
   // The reports workbook's sheets before the run: the report is the sheet that was not there.
   std::set<std::string> before;
@@ -300,6 +300,8 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     out << json;
     if (json.empty() || json.back() != '\n') out << "\n";
   } else {
+    // As quelstat show prints a sheet.
+    out << "Sheet \"" << report->name() << "\"\n";
     sheets::PrintSheetTable(*report, reports->formats(), out, reports->date_1904());
   }
   out.flush();

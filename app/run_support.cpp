@@ -3,17 +3,13 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <iostream>
 
+#include "app/dialog_console.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/xlm/documents_model.h"
 #include "sheets/xlm/host.h"
 
-#if __has_include("app/dialog_console.h")
-#include <iostream>
-
-#include "app/dialog_console.h"
-#define QUELSTAT_HAVE_CONSOLE_DIALOGS 1
-#endif
 
 namespace app {
 
@@ -139,15 +135,23 @@ bool AddInSession::SaveBook(sheets::Workbook& book, const std::string& path, std
   }
 }
 
+std::string AddInSession::NamesSnapshot(const sheets::Workbook& book) {
+  std::string text;
+  auto add = [&text](const std::string& scope, const sheets::NameTable& names) {
+    for (const sheets::DefinedName& n : names.entries()) text += scope + "!" + n.name + "=" + n.refers_to + "\n";
+  };
+  add("", book.names());
+  for (std::size_t i = 0; i < book.sheet_count(); ++i) add(book.sheet(i).name(), book.sheet(i).names());
+  return text;
+}
+
 void AddInSession::Discard(sheets::Workbook* input) {
   // What the command line did not save was not meant to be saved: no "not saved" notes at the end.
   if (input) input->set_dirty(false);
   if (sheets::Workbook* reports = ReportsBook()) reports->set_dirty(false);
 }
 
-#ifdef QUELSTAT_HAVE_CONSOLE_DIALOGS
-
-bool DialogScript::Install(std::ostream&) {
+void DialogScript::Install() {
   DialogAnswers a;
   a.set = set;
   a.layout = layout;
@@ -161,7 +165,6 @@ bool DialogScript::Install(std::ostream&) {
   a.trace = trace;
   InstallConsoleDialogs(a, std::cerr);
   installed_ = true;
-  return true;
 }
 
 DialogScript::Problems DialogScript::Collect() const {
@@ -174,23 +177,5 @@ void DialogScript::Remove() {
   if (installed_) RemoveConsoleDialogs();
   installed_ = false;
 }
-
-#else
-
-// Without the console front end the add-in's dialogs are confirmed as they stand: only a run that
-// needs no answers can go ahead.
-bool DialogScript::Install(std::ostream& err) {
-  if (set.empty() && !layout && !name && !type && !factors && !repeatMeasures && !idLabel && !autoformat &&
-      categoryValues.empty() && !trace)
-    return true;
-  err << "quelstat: this build cannot answer dialogs from the command line\n";
-  return false;
-}
-
-DialogScript::Problems DialogScript::Collect() const { return {}; }
-
-void DialogScript::Remove() {}
-
-#endif
 
 }  // namespace app

@@ -44,6 +44,9 @@ class AddInSession {
   sheets::Workbook* ReportsBook() const;
   // Saves a workbook to path (atomically). False with a message.
   bool SaveBook(sheets::Workbook& book, const std::string& path, std::ostream& err);
+  // The workbook's defined names (its own and its sheets'), as text: where the add-in keeps the
+  // dataset and variable properties, so a change of them shows that properties were stored.
+  static std::string NamesSnapshot(const sheets::Workbook& book);
   // The input was not to be saved: its changes are dropped without a word at the end; so are the
   // reports when they were not saved.
   void Discard(sheets::Workbook* input);
@@ -62,9 +65,8 @@ struct DialogScript {
   bool repeatMeasures = false, idLabel = false, autoformat = false, trace = false;
   std::map<std::string, double> categoryValues;
 
-  // Installs the console front end with these answers (trace on standard error). False with a
-  // message when this build cannot answer dialogs and answers were given.
-  bool Install(std::ostream& err);
+  // Installs the console front end with these answers (trace on standard error).
+  void Install();
   // What the dialogs could not take, since Install.
   struct Problems {
     std::vector<std::string> unmatched;  // labels of --set answers that matched no dialog item

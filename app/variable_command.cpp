@@ -82,8 +82,8 @@ int VariableCommand(const SessionOptions& options, const std::vector<std::string
   AddInSession s(options);
   if (!s.Start(err) || !s.OpenAndSelect(workbook, cell, err)) return 1;
   sheets::Workbook* input = s.Docs()->ActiveBook();
-  input->set_dirty(false);
-  if (!answers.Install(err)) return 2;
+  std::string namesBefore = AddInSession::NamesSnapshot(*input);
+  answers.Install();
   std::string error;
   bool ran = RunMenuCommand(s.Host(), kVariableCommand, error);
   DialogScript::Problems problems = answers.Collect();
@@ -98,8 +98,10 @@ int VariableCommand(const SessionOptions& options, const std::vector<std::string
     s.Discard(input);
     return 2;
   }
-  // The dialog's OK stores the properties in the workbook; a refusal or Cancel leaves it untouched.
-  if (!input->dirty()) {
+  // The dialog's OK stores the properties in the workbook's names; a refusal (its message shown) or
+  // Cancel leaves them untouched.
+  if (AddInSession::NamesSnapshot(*input) == namesBefore) {
+    if (problems.failedOK == 0) err << "quelstat: variable: the variable's properties were not changed\n";
     s.Discard(input);
     return 1;
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "addin/framework/results.h"
+#include "addin/framework/run.h"
 #include "addin/framework/test.h"
 #include "addin/host/messages.h"
 #include "addin/host/test_catalogue.h"
@@ -46,9 +47,6 @@ extern "C" __attribute__((visibility("default"))) int QuelstatTestCatalogue(char
     return 0;
 }
 
-#if __has_include("addin/framework/run.h")
-#include "addin/framework/run.h"
-
 // The test of the last report made: *identity tells one run's test from another's (null when no
 // report has been made); with json not null, *json receives its result blocks as JSON. Returns 0,
 // or 1 when there is no such test.
@@ -58,4 +56,3 @@ extern "C" __attribute__((visibility("default"))) int QuelstatLastTest(const voi
     if (json) *json = test ? Copy(qs::ResultsJson(*test)) : nullptr;
     return test ? 0 : 1;
 }
-#endif

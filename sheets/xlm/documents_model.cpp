@@ -786,8 +786,9 @@ int WorkbookDelete(ModelDocuments& d, Call& c) {
   Workbook* b = s->workbook();
   if (b->sheet_count() <= 1) return c.Refuse();  // a workbook keeps at least one sheet
   std::string before = d.ActiveSheetKey();
+  std::string removed = ModelDocuments::KeyOf(s);  // s is gone once removed
   b->RemoveSheet(static_cast<std::size_t>(b->SheetIndex(s)));
-  SheetChanged(before == ModelDocuments::KeyOf(s) ? std::string() : before, d.ActiveSheetKey());
+  SheetChanged(before == removed ? std::string() : before, d.ActiveSheetKey());
   return c.Done();
 }
 
