@@ -78,7 +78,7 @@ cat > "$work/t.R" <<'R'
 args <- commandArgs(trailingOnly = TRUE)
 t0 <- proc.time()[["elapsed"]]
 if (requireNamespace("readxl", quietly = TRUE)) {
-  d <- readxl::read_excel(args[1], skip = 2, col_names = FALSE)
+  d <- suppressMessages(readxl::read_excel(args[1], skip = 2, col_names = FALSE))
   reader <- "readxl::read_excel"
 } else {
   if (requireNamespace("data.table", quietly = TRUE)) {
@@ -101,5 +101,6 @@ r_total=$(awk "BEGIN{print $t1 - $t0}")
 
 cat "$work/q.split"
 sed "s/\$/  total $(printf '%.3f' "$r_total") s (Rscript start-up included)/" "$work/r.out"
-grep -E "^ *t |t  " "$work/q.out" | head -3 || true
+echo "quelstat's report:"
+grep -E '^ *[0-9]+  (t|DF|p) ' "$work/q.out" || true
 printf 'ratio quelstat / R (end to end): %.3f\n' "$(awk "BEGIN{print $q_total / $r_total}")"
