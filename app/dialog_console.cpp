@@ -60,6 +60,30 @@ std::string NumberText(double v) {
   return buf;
 }
 
+// A decimal number without leading zeros before the point and trailing zeros after it; empty when
+// the text is not a plain decimal number.
+std::string PlainNumber(const std::string& text) {
+  size_t i = 0;
+  std::string sign;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+    if (text[i] == '-') sign = "-";
+    ++i;
+  }
+  std::string whole, frac;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '.' && !point) point = true;
+    else if (c >= '0' && c <= '9') (point ? frac : whole) += c;
+    else return {};
+  }
+  if (whole.empty() && frac.empty()) return {};
+  while (!whole.empty() && whole[0] == '0') whole.erase(0, 1);
+  while (!frac.empty() && frac.back() == '0') frac.pop_back();
+  if (whole.empty() && frac.empty()) return "0";
+  return sign + whole + (frac.empty() ? "" : "." + frac);
+}
+
 const platform::DialogControl* FindControl(const std::vector<platform::DialogControl>& controls,
                                            const std::string& label) {
   std::string key = LabelKey(label);
@@ -145,6 +169,10 @@ void Answer(platform::DialogModel& model, const std::string& label, const std::s
   switch (c->kind) {
     case platform::ControlKind::Field: {
       int refused = platform::TypeText(model, c->id, Trim(value));
+      // The same number written without the zeros a field may not take ("0.5" in a field with no
+      // digits before the point is typed ".5"; "95.50" in a field with one decimal "95.5").
+      std::string plain = PlainNumber(Trim(value));
+      if (refused && !plain.empty() && plain != Trim(value)) refused = platform::TypeText(model, c->id, plain);
       if (refused) {
         const platform::DialogControl* now = FindId(model.Controls(), c->id);
         Refuse(problems, label, "\"" + value + "\" cannot be typed here (the field took \"" +

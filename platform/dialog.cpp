@@ -78,8 +78,7 @@ std::string DescribeDialog(const DialogModel& model) {
                                               ? c.items[c.selected[i]] : std::string("?")) << "\"";
       if (c.selected.empty()) out << "(none)";
     }
-    if (!c.enabled) out << " disabled";
-    if (!c.visible) out << " hidden";
+    out << (c.enabled ? " enabled" : " disabled") << (c.visible ? " visible" : " hidden");
     out << "\n";
     if (c.kind == ControlKind::DropDown || c.kind == ControlKind::List || c.kind == ControlKind::Grid)
       for (const std::string& item : c.items) out << "      | " << item << "\n";

@@ -292,6 +292,28 @@ void Parameters::Choice(ChoiceDescriptor& d, int& member) {
     ThrowMessage(6017, "%s%s", item.label.c_str(), options.c_str());
 }
 
+void Parameters::Choice(ChoiceDescriptor& d, int& member, const std::vector<std::string>& options) {
+    ParameterItem& item = Declare(d);
+    if (mode == kLoad && !m_fresh) LoadDefault(item);
+    if (item.options != options) {
+        item.options = options;
+        item.changed = true;
+    }
+    const int count = static_cast<int>(options.size());
+    uint32_t enable = count >= 12 ? 0xFFFu : (1u << count) - 1u;
+    item.optionWord = (static_cast<uint32_t>(std::min(count, 31)) << 15) | (enable << 20);
+    double v = item.value.type == kValueWhole ? item.value.number : 0;
+    if (!(std::isfinite(v) && v >= 0 && v < count)) {
+        // The options changed under the value: the first one.
+        item.value.type = kValueWhole;
+        item.value.number = 0;
+        item.changed = true;
+        v = 0;
+    }
+    member = count > 0 ? static_cast<int>(v) : -1;
+    if (Checking() && count == 0) ThrowMessage(6015, "%s", item.label.c_str());
+}
+
 void Parameters::CheckBox(NumberDescriptor& d, bool& member) {
     ParameterItem& item = Declare(d);
     if (mode == kLoad && !m_fresh) LoadDefault(item);
@@ -370,13 +392,17 @@ std::vector<VariableChoice> Parameters::DefaultVariables(const VariableDescripto
     if (group)
         for (const VariableChoice& c : list)
             if (!c.IsGroup() && c.variable->group == group && fits(c)) out.push_back(c);
+    // Otherwise every variable that fits (columns side by side).
+    if (out.empty())
+        for (const VariableChoice& c : list)
+            if (!c.IsGroup() && fits(c)) out.push_back(c);
     return out;
 }
 
 // ------------------------------------------------------------------ checks
 
 void Parameters::CheckRequired() {
-    if (!Checking() || m_next == 0) return;
+    if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     ParameterItem& item = Last();
     if (item.value.Given()) return;
     if (item.value.type == kValueVariables || item.descriptor->Kind() == kKindVariable)
@@ -385,7 +411,7 @@ void Parameters::CheckRequired() {
 }
 
 void Parameters::CheckRange(double a, double b) {
-    if (!Checking() || m_next == 0) return;
+    if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     ParameterItem& item = Last();
     double v = item.value.number;
     bool ok = item.value.Given() && v == std::floor(v) && v >= a && (!std::isfinite(b) || v <= b);
@@ -399,14 +425,14 @@ void Parameters::CheckRange(double a, double b) {
 }
 
 void Parameters::CheckPositive() {
-    if (!Checking() || m_next == 0) return;
+    if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     ParameterItem& item = Last();
     if (item.value.Given() && item.value.number > 0) return;
     ThrowMustBe(item.label, LoadString(8195).str());
 }
 
 void Parameters::CheckVariableTypes() {
-    if (!Checking() || m_next == 0) return;
+    if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     ParameterItem& item = Last();
     if (item.descriptor->Kind() != kKindVariable) return;
     TypeRequirement req = static_cast<VariableDescriptor*>(item.descriptor)->Requirement();
@@ -420,7 +446,7 @@ void Parameters::CheckVariableTypes() {
 void Parameters::CheckVariableCount(int count) { CheckVariableCount(count, count); }
 
 void Parameters::CheckVariableCount(int min, int max) {
-    if (!Checking() || m_next == 0) return;
+    if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     ParameterItem& item = Last();
     int n = static_cast<int>(item.value.variables.size());
     if (n >= min && (max < 0 || n <= max)) return;
@@ -433,7 +459,7 @@ void Parameters::CheckVariableCount(int min, int max) {
 }
 
 void Parameters::CheckObservations(int n) {
-    if (!Checking() || m_next == 0) return;
+    if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     ParameterItem& item = Last();
     for (const VariableChoice& c : item.value.variables)
         if (static_cast<int>(ChoiceValues(c).size()) < n)
@@ -441,25 +467,29 @@ void Parameters::CheckObservations(int n) {
 }
 
 void Parameters::CheckSameObservations() {
-    if (!Checking() || m_next == 0) return;
+    if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     ParameterItem& item = Last();
     const std::vector<VariableChoice>& vars = item.value.variables;
     if (vars.size() < 2) return;
     size_t first = ChoiceValues(vars[0]).size();
-    for (size_t i = 1; i < vars.size(); ++i)
-        if (ChoiceValues(vars[i]).size() != first)
-            ThrowMessage(6036, "%s%ld", vars[i].name.c_str(), static_cast<long>(first));
+    for (size_t i = 1; i < vars.size(); ++i) {
+        if (ChoiceValues(vars[i]).size() == first) continue;
+        // Two variables: the second is named with the count of the first; more: all are asked for
+        // the same count.
+        if (vars.size() == 2) ThrowMessage(6036, "%s%ld", vars[i].name.c_str(), static_cast<long>(first));
+        ThrowMessage(6035, "%s%s", Last().label.c_str(), LoadString(6038).c_str());
+    }
 }
 
 void Parameters::CheckSameType() {
-    if (!Checking() || m_next == 0) return;
+    if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     const std::vector<VariableChoice>& vars = Last().value.variables;
     for (size_t i = 1; i < vars.size(); ++i)
         if (!SameType(vars[i].variable->type, vars[0].variable->type)) ThrowMessage(6037);
 }
 
 void Parameters::CheckGroupsFromOneVariable() {
-    if (!Checking() || m_next == 0) return;
+    if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     const std::vector<VariableChoice>& vars = Last().value.variables;
     // Separate variables side by side are independent samples as they stand; groups must all be
     // groups of one variable by one factor.
@@ -471,7 +501,7 @@ void Parameters::CheckGroupsFromOneVariable() {
 }
 
 void Parameters::CheckRepeatsFromOneVariable() {
-    if (!Checking() || m_next == 0) return;
+    if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     const std::vector<VariableChoice>& vars = Last().value.variables;
     // Plain variables side by side pair by row; repeats must all be repeats of one variable.
     bool anyRepeat = std::any_of(vars.begin(), vars.end(),

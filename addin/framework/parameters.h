@@ -177,6 +177,7 @@ struct ParameterItem {
     std::string label;          // label text as shown
     uint32_t optionWord = 0;    // choices: as ChoiceDescriptor::OptionWord, with the enable bits in force
     std::string hypothesisLeft, hypothesisRight;  // hypothesis: the texts either side of the sign
+    std::vector<std::string> options;  // choices filled at run time: the option texts
     bool changed = true;
     bool hidden = false;
 };
@@ -208,13 +209,17 @@ public:
     void Percentage(NumberDescriptor& d, double& member);  // checks 50 < v < 100 (confidence levels)
     void Proportion(NumberDescriptor& d, double& member);  // checks 0 < v < 1
     void Choice(ChoiceDescriptor& d, int& member);
+    // A choice whose options are filled at run time (a control group: the categories of a
+    // variable); the item keeps their texts in `options`.
+    void Choice(ChoiceDescriptor& d, int& member, const std::vector<std::string>& options);
     void CheckBox(NumberDescriptor& d, bool& member);
     void Hypothesis(HypothesisDescriptor& d, numerics::Tail& member, const std::string& left,
                     const std::string& right);
     void Variables(VariableDescriptor& d, std::vector<VariableChoice>& member);
     void Hide(bool hidden);  // hides the item declared last
 
-    // Checks on the item declared last; they act in the checking pass only.
+    // Checks on the item declared last; they act in the checking pass only, and not on a hidden
+    // item (the user could not correct it).
     void CheckRequired();
     void CheckRange(double a, double b);  // integers a..b (b infinite: at least a)
     void CheckPositive();
@@ -238,7 +243,8 @@ public:
     // The variables the loading pass offers to a variable item: for one variable, the variable at
     // the dataset's active cell when it fits, else the last listed one that fits; for several, the
     // groups of the variable at the active cell (or of the first variable with groups), else the
-    // repeats of the repeat-measures variable at the active cell (or of the first one).
+    // repeats of the repeat-measures variable at the active cell (or of the first one), else every
+    // variable that fits.
     std::vector<VariableChoice> DefaultVariables(const VariableDescriptor& d) const;
 
 private:

@@ -366,9 +366,29 @@ void ReportExcel::WriteSlot(const std::string& name, const Test& test) {
 
 void ReportExcel::Output(const Test& test) {
     m_grown.clear();
-    int visited = 0;
+    // The slots are visited from the bottom of the sheet up (left to right within a row): rows an
+    // array inserts below its slot then never move a slot still to be written, so every array is
+    // given its rows exactly once whatever the order of the names.
+    std::string key = SheetKey();
+    struct Place {
+        std::string name;
+        int row, col;
+    };
+    std::vector<Place> slots;
     for (const std::string& name : Names("__sm_*")) {
-        WriteSlot(name, test);
+        SlotName parsed;
+        if (!ParseSlotName(name, parsed)) continue;
+        XlValue ref = XlCallResultNA(XLF_EVALUATE, {key + "!" + name});
+        std::vector<XLREF> areas = ref.Areas();
+        if (areas.empty()) continue;
+        slots.push_back({name, areas.front().rwFirst, areas.front().colFirst});
+    }
+    std::stable_sort(slots.begin(), slots.end(), [](const Place& a, const Place& b) {
+        return a.row != b.row ? a.row > b.row : a.col < b.col;
+    });
+    int visited = 0;
+    for (const Place& slot : slots) {
+        WriteSlot(slot.name, test);
         if (++visited % 16 == 0) CheckEscape();
     }
     m_grown.clear();

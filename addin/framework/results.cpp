@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 
 #include "addin/host/messages.h"
@@ -105,8 +106,15 @@ void AppendNumber(std::string& out, double v, bool whole) {
         out += v > 0 ? "\"inf\"" : "\"-inf\"";
     } else {
         char buf[40];
-        if (whole && std::fabs(v) < 9e15 && v == std::floor(v)) std::snprintf(buf, sizeof buf, "%.0f", v);
-        else std::snprintf(buf, sizeof buf, "%.17g", v);
+        if (whole && std::fabs(v) < 9e15 && v == std::floor(v)) {
+            std::snprintf(buf, sizeof buf, "%.0f", v);
+        } else {
+            // The shortest of 15 to 17 significant digits that reads back as the same number.
+            for (int digits = 15; digits <= 17; ++digits) {
+                std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+                if (std::strtod(buf, nullptr) == v) break;
+            }
+        }
         out += buf;
     }
 }

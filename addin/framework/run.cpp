@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "addin/dataset/dataset_commands.h"
 #include "addin/framework/dialogs.h"
@@ -26,6 +27,7 @@ std::string g_templateFolder;  // set for tests; otherwise the application's
 constexpr unsigned kUnfiledReports = 37;
 constexpr int kSmallScreen = 640;
 constexpr int kSmallScreenZoom = 85;
+constexpr size_t kMaxSheetName = 31;
 
 std::string TemplateFolder() {
     if (!g_templateFolder.empty()) return g_templateFolder;
@@ -161,8 +163,10 @@ void NameNewReport(ReportExcel& report, const std::string& stem) {
     std::string key = report.SheetKey();
     // A name already taken (a sheet the user called so) moves on to the next number.
     for (int tries = 0;; ++tries) {
-        char name[64];
-        std::snprintf(name, sizeof name, "%.31s %ld", stem.c_str(), g_reportCounter);
+        // "%s %ld", the stem cut so that the whole name stays within a sheet name's 31 characters.
+        char number[24];
+        std::snprintf(number, sizeof number, " %ld", g_reportCounter);
+        std::string name = stem.substr(0, Utf8Cut(stem, kMaxSheetName - std::strlen(number))) + number;
         try {
             XlCall(XLC_WORKBOOK_NAME, {key, name});
             ++g_reportCounter;
@@ -273,6 +277,11 @@ CRef<ReportExcel> Run(const RunRequest& request) {
 }
 
 void RunTest(int id, const XlValue& selection) {
+    if (!FindTest(static_cast<unsigned>(id))) {
+        // A catalogue entry whose computation is not part of this build.
+        ShowMessage(57600, MB_OK | MB_ICONINFORMATION, "%s", LoadString(static_cast<unsigned>(id)).c_str());
+        return;
+    }
     CRef<DatasetSourceExcel> dataset = FindDatasetForCommand();
     RunRequest request;
     request.testId = static_cast<unsigned>(id);

@@ -11,7 +11,6 @@ class FTest : public Test {
 public:
     const Info& GetInfo() const override { return FTestinfo; }
     size_t Size() const override { return sizeof(*this); }
-    std::string VariablesText() const override { return JoinChoiceNames(m_variables, ", "); }
 
     const FieldTable& GetFields() const override {
         static const FieldTable table = FieldTableOf<FTest>()
@@ -28,18 +27,22 @@ public:
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
         p.Variables(params::VariableGroups2404, m_variables);
+        InDatasetOrder(m_variables, dataset.get());
         p.CheckVariableCount(2);
         p.CheckVariableTypes();
         p.CheckGroupsFromOneVariable();
         p.CheckObservations(2);
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, Name(0), Name(1));
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
         p.Percentage(params::ConfidenceInterval, m_level);
     }
 
     void Compute() override {
-        const std::vector<double> firstValues = ChoiceValues(m_variables.at(0));
-        const std::vector<double> secondValues = ChoiceValues(m_variables.at(1));
-        // The second variance divides: a group whose values are all equal cannot be tested.
+        RequireVariables(m_variables, 2, params::VariableGroups2404);
+        const std::vector<double> firstValues = ChoiceValues(m_variables[0]);
+        const std::vector<double> secondValues = ChoiceValues(m_variables[1]);
+        // A group whose values are all equal has no variance: the ratio would be 0 or infinite
+        // depending only on which group comes first, so neither side may be constant.
+        CheckNotAllEqual(firstValues, m_variables[0].name);
         CheckNotAllEqual(secondValues, m_variables[1].name);
         const numerics::Descriptives first(firstValues), second(secondValues);
         m_n = first.N() + second.N();
@@ -55,8 +58,6 @@ public:
     }
 
 private:
-    std::string Name(size_t i) const { return i < m_variables.size() ? m_variables[i].name : std::string(); }
-
     // Parameters.
     std::vector<VariableChoice> m_variables;
     numerics::Tail m_tail = numerics::kTwoSided;

@@ -1,5 +1,6 @@
 #include "addin/procedures/ttest.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -54,8 +55,6 @@ const FieldTable& TTest::GetFields() const {
     return table;
 }
 
-std::string TTest::VariablesText() const { return JoinChoiceNames(m_variables, ", "); }
-
 void TTest::ExchangeLevel() {
     Parameters::Current()->Percentage(params::ConfidenceInterval, m_level);
 }
@@ -69,13 +68,23 @@ void TTest::SetResult(const procedures::LocationResult& r, unsigned method) {
     m_p.Set(r.p, m_tail, method);
 }
 
-std::string JoinChoiceNames(const std::vector<VariableChoice>& choices, const char* separator) {
-    std::string text;
-    for (const VariableChoice& c : choices) {
-        if (!text.empty()) text += separator;
-        text += c.name;
-    }
-    return text;
+void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset) {
+    if (!dataset || variables.size() < 2) return;
+    const std::vector<VariableChoice> list = ListVariables(*dataset);
+    auto position = [&](const VariableChoice& v) {
+        return static_cast<size_t>(std::find(list.begin(), list.end(), v) - list.begin());
+    };
+    std::stable_sort(variables.begin(), variables.end(),
+                     [&](const VariableChoice& a, const VariableChoice& b) { return position(a) < position(b); });
+}
+
+void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d) {
+    if (variables.size() == count) return;
+    ThrowMessage(6002, "%s%s", LoadString(d.label).c_str(), FormatMessage(6011, "%d", static_cast<int>(count)).c_str());
+}
+
+std::string NameAt(const std::vector<VariableChoice>& variables, size_t i) {
+    return i < variables.size() ? variables[i].name : std::string();
 }
 
 std::string HypothesisNumber(double value) {

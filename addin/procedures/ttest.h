@@ -55,7 +55,6 @@ class TTest : public Test {
 public:
     const FieldTable& GetFields() const override;  // n, Descriptive, Difference between means, CI, t, DF, p
     size_t Size() const override { return sizeof(*this); }
-    std::string VariablesText() const override;
 
 protected:
     // Declares the confidence level after the hypothesis (every test ends with it).
@@ -80,8 +79,14 @@ protected:
     P m_p;
 };
 
-// The names of the selected variables joined as the report header shows them.
-std::string JoinChoiceNames(const std::vector<VariableChoice>& choices, const char* separator);
+// Puts selected variables in the order the dataset lists them, so that the first group (and so
+// the sign of a difference, the side of a ratio) does not depend on the order of selection.
+void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset);
+// Compute's own guard for a selection that did not pass through the checks (message 6002 with
+// the parameter's label): `count` variables must be selected in `variables`.
+void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d);
+// The name of the i-th selected variable (empty when there is none yet), for the hypothesis control.
+std::string NameAt(const std::vector<VariableChoice>& variables, size_t i);
 // A number as the hypothesis control shows it (empty when not given).
 std::string HypothesisNumber(double value);
 

@@ -24,7 +24,8 @@ public:
     }
 
     void Compute() override {
-        const VariableChoice& v = m_variables.at(0);
+        RequireVariables(m_variables, 1, params::Variable404);
+        const VariableChoice& v = m_variables[0];
         const numerics::Descriptives d(ChoiceValues(v));
         m_n = d.N();
         m_descriptive.assign(1, {});

@@ -13,18 +13,20 @@ public:
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
         p.Variables(params::VariableGroups2404, m_variables);
+        InDatasetOrder(m_variables, dataset.get());
         p.CheckVariableCount(2);
         p.CheckVariableTypes();
         p.CheckGroupsFromOneVariable();
         p.CheckObservations(2);
         p.CheckBox(params::UnequalVariances, m_unequal);
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, Name(0), Name(1));
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
         ExchangeLevel();
     }
 
     void Compute() override {
-        const numerics::Descriptives first(ChoiceValues(m_variables.at(0)));
-        const numerics::Descriptives second(ChoiceValues(m_variables.at(1)));
+        RequireVariables(m_variables, 2, params::VariableGroups2404);
+        const numerics::Descriptives first(ChoiceValues(m_variables[0]));
+        const numerics::Descriptives second(ChoiceValues(m_variables[1]));
         m_n = first.N() + second.N();
         m_descriptive.assign(2, {});
         m_descriptive[0].Set(m_variables[0].name, first);
@@ -34,7 +36,6 @@ public:
 
 private:
     static constexpr unsigned kWelch = 5;  // "Welch's approximation for unequal variances"
-    std::string Name(size_t i) const { return i < m_variables.size() ? m_variables[i].name : std::string(); }
     bool m_unequal = false;
 };
 

@@ -14,18 +14,20 @@ public:
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
         p.Variables(params::Variables2404, m_variables);
+        InDatasetOrder(m_variables, dataset.get());
         p.CheckVariableCount(2);
         p.CheckVariableTypes();
         p.CheckRepeatsFromOneVariable();
         p.CheckObservations(2);
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, Name(0), Name(1));
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
         ExchangeLevel();
     }
 
     void Compute() override {
+        RequireVariables(m_variables, 2, params::Variables2404);
         // Only the observations where both measures are present take part, in every row of the
         // table, so that the mean difference is the difference of the means shown.
-        const PairedValues pairs = PairedChoiceValues(m_variables.at(0), m_variables.at(1));
+        const PairedValues pairs = PairedChoiceValues(m_variables[0], m_variables[1]);
         if (pairs.first.size() < 2)  // each measure has two values, but fewer complete pairs
             ThrowMessage(6030, "%s%s", LoadString(params::Variables2404.label).c_str(),
                          FormatMessage(8192, "%d", 2).c_str());
@@ -39,8 +41,6 @@ public:
         SetResult(procedures::PairedT(differences, Alpha(), m_tail));
     }
 
-private:
-    std::string Name(size_t i) const { return i < m_variables.size() ? m_variables[i].name : std::string(); }
 };
 
 }  // namespace

@@ -13,7 +13,6 @@ class ZTest1 : public Test {
 public:
     const Info& GetInfo() const override { return ZTest1info; }
     size_t Size() const override { return sizeof(*this); }
-    std::string VariablesText() const override { return JoinChoiceNames(m_variables, ", "); }
 
     const FieldTable& GetFields() const override {
         static const FieldTable table = FieldTableOf<ZTest1>()
@@ -46,7 +45,8 @@ public:
     }
 
     void Compute() override {
-        const VariableChoice& v = m_variables.at(0);
+        RequireVariables(m_variables, 1, params::Variable404);
+        const VariableChoice& v = m_variables[0];
         const numerics::Descriptives d(ChoiceValues(v));
         m_n = d.N();
         m_descriptive.assign(1, {});

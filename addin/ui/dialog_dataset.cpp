@@ -28,14 +28,12 @@ DialogDataset::DialogDataset(DatasetSourceExcel& s)
     Add<ControlCheckBox>(kRepeatMeasures, "repeat measures").rect = {50, 58, 120, 10};
     Add<ControlStatic>(kWithLabel, "with ").rect = {50, 59, 18, 8};
     Add<ControlFieldNumeric>(kFactors, "classifying factors", 1, 0).rect = {70, 57, 20, 12};
-    Add<ControlBitmapButton>(kFactorsSpin, "", 0).rect = {90, 57, 10, 12};
+    Add<ControlBitmapButton>(kFactorsSpin, "spin", 0).rect = {90, 57, 10, 12};
     Add<ControlStatic>(kFactorsLabel, "classifying factors").rect = {104, 59, 80, 8};
     Add<ControlCheckBox>(kIdentifierLabel, "First column contains identifier &label").rect = {50, 76, 190, 10};
     Add<ControlCheckBox>(kAutoFormat, "&Apply AutoFormat").rect = {50, 92, 190, 10};
     Add<ControlButton>(kIdOK, "OK").rect = {136, 128, 50, 14};
     Add<ControlButton>(kIdCancel, "Cancel").rect = {190, 128, 50, 14};
-    // The spin button beside the factor field is drawn by the host's look; the field is typed.
-    FindAs<ControlBitmapButton>(kFactorsSpin)->visible = false;
     Fill();
 }
 
@@ -44,6 +42,10 @@ void DialogDataset::Fill() {
     properties = CurrentProperties(*source);
     properties.name = source->dataset->name;
     properties.autoFormat = true;
+    // The identifier label holds when its first variable is still information.
+    const Dataset& d = *source->dataset;
+    properties.identifierLabel = properties.layoutIndex == 0 && d.IdentifierLabel() && !d.variables.empty() &&
+                                 SameType(d.variables[0]->type, kTypeInformation);
     regionAddress = SheetName(source->sheetKey) + "!" + source->region.Address();
     FindAs<ControlField>(kName)->SetText(*properties.name);
     Find(kRegion)->label = regionAddress;
@@ -71,7 +73,7 @@ void DialogDataset::ReadControls() {
 void DialogDataset::ShowLayoutControls() {
     bool list = properties.layoutIndex == 0;
     Find(kRepeatMeasures)->visible = list;
-    for (int id : {kWithLabel, kFactors, kFactorsLabel}) Find(id)->visible = !list;
+    for (int id : {kWithLabel, kFactors, kFactorsSpin, kFactorsLabel}) Find(id)->visible = !list;
     Find(kIdentifierLabel)->enabled = list;
 }
 
@@ -96,6 +98,11 @@ void DialogDataset::OnChange(Control& c, bool) {
         Reset();
         return;
     }
+    if (c.id == kFactorsSpin) {
+        // The spin button steps the count within 1 to 2: either arrow moves it to the other value.
+        auto* field = FindAs<ControlFieldNumeric>(kFactors);
+        field->SetValue(field->GetValue() == 2 ? 1 : 2);
+    }
     int layout = properties.layoutIndex, factors = properties.factors;
     bool repeats = properties.repeatMeasures;
     ReadControls();
@@ -106,12 +113,30 @@ void DialogDataset::OnChange(Control& c, bool) {
 }
 
 void DialogDataset::Reset() {
-    // Forget what was stored for this dataset and its variables, then detect it again from the cell
-    // it was first found from.
+    // Forget every stored dataset and variable whose cells lie in the dataset's region widened by
+    // one cell, then detect the dataset again from the cell it was first found from.
     CellRange from = source->activeCell;
-    if (!source->stored.Empty()) source->stored.Delete();
-    for (size_t i = 0; i < source->sources.size(); ++i)
-        if (!source->Excel(i)->stored.Empty()) source->Excel(i)->stored.Delete();
+    const CellRange around = source->region.Widened(1);
+    for (const char* pattern : {"__sm_DR*", "__sm_VR*"}) {
+        XlValue names = XlCallResultNA(XLF_NAMES, {source->sheetKey, 3, std::string(pattern)});
+        if (!names.Is(XLTYPE_MULTI)) continue;
+        for (uint16_t r = 0; r < names.Rows(); ++r)
+            for (uint16_t c = 0; c < names.Columns(); ++c) {
+                if (!names.At(r, c).Is(XLTYPE_STR)) continue;
+                StoredName stored;
+                stored.sheetKey = source->sheetKey;
+                stored.name = names.At(r, c).Text();
+                XlValue ref = XlCallResultNA(XLF_EVALUATE, {stored.Qualified(stored.name)});
+                std::vector<XLREF> areas = ref.Areas();
+                bool inside = !areas.empty();
+                for (const XLREF& a : areas) {
+                    CellRange cells = CellRange::Of(around.sheet, a);
+                    inside = inside && cells.firstRow >= around.firstRow && cells.lastRow <= around.lastRow &&
+                             cells.firstCol >= around.firstCol && cells.lastCol <= around.lastCol;
+                }
+                if (inside) stored.Delete();
+            }
+    }
     CRef<DatasetSourceExcel> found = FindDataset(from, kLayoutDetect, -1, -1, false, true);
     if (found) source = found;
     Fill();

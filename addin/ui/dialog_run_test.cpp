@@ -25,6 +25,27 @@ std::vector<VariableChoice> DatasetVariables(Parameters& p) {
 int OptionCount(uint32_t word) { return static_cast<int>((word >> 15) & 0x1F); }
 bool OptionEnabled(uint32_t word, int i) { return (word >> (20 + i)) & 1; }
 
+// The options a choice lists (its enabled options) with the option index of each. Options filled at
+// run time are all offered.
+std::vector<std::string> OfferedOptions(const ParameterItem& item, std::vector<int>* indexes) {
+    std::vector<std::string> texts;
+    if (indexes) indexes->clear();
+    if (!item.options.empty()) {
+        for (size_t k = 0; k < item.options.size(); ++k) {
+            texts.push_back(item.options[k]);
+            if (indexes) indexes->push_back(static_cast<int>(k));
+        }
+        return texts;
+    }
+    unsigned first = item.optionWord & 0x7FFF;
+    for (int k = 0; k < OptionCount(item.optionWord); ++k)
+        if (OptionEnabled(item.optionWord, k)) {
+            texts.push_back(LoadString(first + static_cast<unsigned>(k)).str());
+            if (indexes) indexes->push_back(k);
+        }
+    return texts;
+}
+
 SettingsKey UserKey() { return SettingsKey(SettingsRoot::CurrentUser, kQuelstatKey); }
 }  // namespace
 
@@ -92,6 +113,7 @@ void DialogRunTest::Build() {
         s.descriptor = item.descriptor;
         s.kind = item.descriptor->Kind();
         s.id = static_cast<int>(item.descriptor->label);
+        while (Find(s.id)) s.id += 40000;  // two items with one label keep their controls apart
         const std::string caption = item.label + ":";
         const uint16_t word = item.descriptor->word;
         switch (s.kind) {
@@ -152,9 +174,7 @@ void DialogRunTest::Layout() {
             case kKindChoice: {
                 labelColumn = std::max(labelColumn, TextWidth(item.label + ":") + 4);
                 int widest = 0;
-                for (int k = 0; k < OptionCount(item.optionWord); ++k)
-                    if (OptionEnabled(item.optionWord, k))
-                        widest = std::max(widest, TextWidth(LoadString((item.optionWord & 0x7FFF) + k).str()));
+                for (const std::string& text : OfferedOptions(item, nullptr)) widest = std::max(widest, TextWidth(text));
                 controlColumn = std::max(controlColumn, widest + 22);
                 break;
             }
@@ -218,9 +238,12 @@ bool DialogRunTest::Refresh(bool all) {
     bool again = false;
     m_refreshing = true;
     for (size_t i = 0; i < m_slots.size(); ++i) {
+        if (!Bound(i)) continue;
         ParameterItem& item = parameters.items[i];
         Slot& s = m_slots[i];
-        if (item.hidden || (!all && !item.changed)) continue;
+        // Variables whose groups come from one variable are checked against each other every time.
+        const bool groupsOfOne = s.kind == kKindVariable && (item.descriptor->word & kParamGroupsOfOne);
+        if (item.hidden || (!all && !item.changed && !groupsOfOne)) continue;
         Control* c = Find(s.id);
         if (!c) continue;
         const ParameterValue& v = item.value;
@@ -231,22 +254,17 @@ bool DialogRunTest::Refresh(bool all) {
             case kKindChoice: {
                 // The list holds the enabled options; a value counts every option before it.
                 auto* data = static_cast<StringListData*>(s.data.get());
-                data->texts.clear();
-                s.options.clear();
-                unsigned first = item.optionWord & 0x7FFF;
-                for (int k = 0; k < OptionCount(item.optionWord); ++k)
-                    if (OptionEnabled(item.optionWord, k)) {
-                        data->texts.push_back(LoadString(first + static_cast<unsigned>(k)).str());
-                        s.options.push_back(k);
-                    }
+                data->texts = OfferedOptions(item, &s.options);
                 auto* box = static_cast<ControlDropdownList*>(c);
                 box->selectedRow = -1;
                 if (v.type == kValueWhole && std::isfinite(v.number)) {
+                    // The value counts every option; the list only the offered ones.
                     int value = static_cast<int>(v.number), disabledBefore = 0;
-                    for (int k = 0; k < value && k < 32; ++k)
-                        if (!OptionEnabled(item.optionWord, k)) ++disabledBefore;
+                    if (item.options.empty())
+                        for (int k = 0; k < value && k < 12; ++k)
+                            if (!OptionEnabled(item.optionWord, k)) ++disabledBefore;
                     int row = value - disabledBefore;
-                    if (row >= 0 && row < data->Rows()) box->selectedRow = row;
+                    if (row >= 0 && row < data->Rows() && s.options[row] == value) box->selectedRow = row;
                 }
                 break;
             }
@@ -261,14 +279,21 @@ bool DialogRunTest::Refresh(bool all) {
                 const uint16_t word = item.descriptor->word;
                 const unsigned mask = static_cast<const VariableDescriptor*>(item.descriptor)->Requirement();
                 if (auto* box = dynamic_cast<ControlDropdownList*>(c)) {
+                    // With groups from one variable, the entry must sit under the parent of the one
+                    // chosen in an earlier such item.
+                    const std::string* parent = (word & kParamGroupsOfOne) ? ParentChosenBefore(i) : nullptr;
+                    auto fits = [&](int r) {
+                        return (m_allVariables.RowMask(r) & mask) && (!parent || m_allVariables.entries[r].Parent() == *parent);
+                    };
                     int row = -1;
                     if (v.type == kValueVariables && !v.variables.empty()) row = m_allVariables.IndexOf(v.variables[0]);
-                    if (row < 0 || !(m_allVariables.RowMask(row) & mask)) {
-                        // Nothing chosen (or gone): the last listed variable that suits the item.
+                    if (row < 0 || !fits(row)) {
+                        // Nothing chosen, gone or refused: the last listed variable that suits the item.
+                        bool had = row >= 0;
                         row = -1;
                         for (int r = m_allVariables.Rows() - 1; r >= 0 && row < 0; --r)
-                            if (m_allVariables.RowMask(r) & mask) row = r;
-                        if (row >= 0) again = true;
+                            if (fits(r)) row = r;
+                        if (row >= 0 || had) again = true;
                     }
                     box->selectedRow = row;
                 } else if (auto* list = dynamic_cast<ControlList*>(c)) {
@@ -306,8 +331,13 @@ bool DialogRunTest::Refresh(bool all) {
     return again;
 }
 
+bool DialogRunTest::Bound(size_t i) const {
+    return i < m_slots.size() && i < parameters.items.size() && parameters.items[i].descriptor == m_slots[i].descriptor;
+}
+
 void DialogRunTest::ReadControls() {
     for (size_t i = 0; i < m_slots.size(); ++i) {
+        if (!Bound(i)) continue;
         ParameterItem& item = parameters.items[i];
         Slot& s = m_slots[i];
         Control* c = Find(s.id);
@@ -354,10 +384,8 @@ void DialogRunTest::Update(Parameters::Mode mode) {
     ReadControls();
     parameters.Run(mode);
     bool rebuilt = parameters.layoutChanged;
-    if (rebuilt) {
-        Build();
-        Layout();
-    }
+    if (rebuilt) Build();
+    Layout();  // options filled at run time may have changed the widest text
     // A control that could not show its item's value (a variable that is not offered, a group of
     // another variable) has changed the selection: the parameters hear of it once more.
     if (Refresh(rebuilt)) {
@@ -373,6 +401,19 @@ void DialogRunTest::Update(Parameters::Mode mode) {
     }
 }
 
+const std::string* DialogRunTest::ParentChosenBefore(size_t item) const {
+    for (size_t k = item; k-- > 0;) {
+        const ParameterItem& before = parameters.items[k];
+        if (before.hidden || before.descriptor->Kind() != kKindVariable || !(before.descriptor->word & kParamGroupsOfOne))
+            continue;
+        if (before.value.type == kValueVariables && !before.value.variables.empty()) {
+            m_parent = before.value.variables[0].Parent();
+            return &m_parent;
+        }
+    }
+    return nullptr;
+}
+
 void DialogRunTest::OnChange(Control& c, bool) {
     if (c.id == kIdOK || c.id == kIdCancel) return;
     Update(c.id == kHypothesisId ? Parameters::kUpdateHypothesis : Parameters::kUpdate);
@@ -380,7 +421,38 @@ void DialogRunTest::OnChange(Control& c, bool) {
 
 void DialogRunTest::OnOK() {
     ReadControls();
-    parameters.Run(Parameters::kCheck);  // raises the first failing check's message
+    try {
+        parameters.Run(Parameters::kCheck);  // raises the first failing check's message
+    } catch (CException* e) {
+        // The focus goes to the control of the item the message names (checks name their item).
+        char text[kMessageLimit + 1];
+        if (e->GetErrorMessage(text, sizeof text))
+            for (size_t i = 0; i < m_slots.size(); ++i) {
+                if (!Bound(i)) continue;
+                const ParameterItem& item = parameters.items[i];
+                if (!item.hidden && !item.label.empty() && std::string(text).find(item.label) != std::string::npos) {
+                    SetFocus(m_slots[i].id);
+                    break;
+                }
+            }
+        // A pass cut short may have left items it had begun to declare: settle them before the
+        // user goes on.
+        bool aligned = parameters.items.size() == m_slots.size();
+        for (size_t i = 0; aligned && i < m_slots.size(); ++i) aligned = Bound(i);
+        if (!aligned) {
+            int focus = Focus();
+            try {
+                parameters.Run(Parameters::kUpdate);
+            } catch (CException* again) {
+                again->Delete();
+            }
+            Build();
+            Layout();
+            Refresh(true);
+            if (Find(focus)) SetFocus(focus);
+        }
+        throw;
+    }
     parameters.RememberDefaults();
     SaveHelpCards();
     End(kIdOK);

@@ -69,13 +69,17 @@ private:
     // could not show its item's value as it is and the parameters must hear of it again.
     bool Refresh(bool all);
     void ReadControls();  // control values into the items
+    bool Bound(size_t slot) const;  // the slot's control stands for item `slot` as it is now
     void Update(Parameters::Mode mode);
     void SaveHelpCards() const;
+    // The parent entry of the variable chosen in the nearest earlier visible variable item whose
+    // groups come from one variable (null when none).
+    const std::string* ParentChosenBefore(size_t item) const;
 
     std::vector<VariableChoice> m_variables;  // the dataset's variables, tree order
     VariableList m_allVariables;
     std::vector<Slot> m_slots;  // one per item
-    std::vector<int> m_itemControls;
+    mutable std::string m_parent;
 };
 
 // Shows the dialog for a test's parameters; true when confirmed (the checking pass has passed and

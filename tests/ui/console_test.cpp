@@ -66,14 +66,28 @@ TEST(ConsoleFrontEnd, AnswersByLabelThroughTheControls) {
     EXPECT_GT(form.changes, 6);  // every keystroke and choice was a change
     std::string shown = trace.str();
     EXPECT_NE(shown.find("dialog \"Independent samples t-test\""), std::string::npos);
-    EXPECT_NE(shown.find("field \"Confidence interval:\" = \"90\""), std::string::npos);
-    EXPECT_NE(shown.find("\"Hidden option\" = \"0\" hidden"), std::string::npos);
+    EXPECT_NE(shown.find("[11] field \"Confidence interval:\" = \"90\" enabled visible\n"), std::string::npos);
+    EXPECT_NE(shown.find("[16] check box \"Hidden option\" = \"0\" enabled hidden\n"), std::string::npos);
+}
+
+TEST(ConsoleFrontEnd, NumbersAreTypedAsTheFieldTakesThem) {
+    Form form;
+    form.Add<qs::ControlFieldNumeric>(20, "Hypothesised proportion", 0, 6);
+    app::DialogAnswers a;
+    a.set = {{"Confidence interval", "095.50"}, {"Hypothesised proportion", "0.250"}, {"Hypothesised mean", "+7"}};
+    app::DialogProblems problems;
+    EXPECT_EQ(app::AnswerDialog(form, a, nullptr, problems), qs::kIdOK);
+    EXPECT_TRUE(problems.refused.empty()) << problems.refused[0];
+    EXPECT_EQ(form.FindAs<qs::ControlField>(11)->Text(), "95.5");
+    EXPECT_EQ(form.FindAs<qs::ControlField>(20)->Text(), ".25");
+    EXPECT_EQ(form.FindAs<qs::ControlField>(10)->Text(), "7");
 }
 
 TEST(ConsoleFrontEnd, ReportsWhatItCouldNotAnswer) {
     Form form;
     app::DialogAnswers a;
-    a.set = {{"Confidence level", "90"},          // no such control
+    a.set = {{"Confidence interval", "90"},
+             {"Confidence level", "90"},          // no such control
              {"Hidden option", "yes"},            // not visible
              {"Hypothesised mean", "1e5"},        // "e" is not typed
              {"Variable - Groups", "B"},          // Weight - B or Height - B

@@ -61,7 +61,8 @@ TEST_F(PropertyDialogs, DatasetLayoutShowsItsControlsAndSelectsTheHeaderArea) {
     EXPECT_FALSE(d.Click(qs::DialogDataset::kIdentifierLabel));
     EXPECT_EQ(platform::TypeText(d, qs::DialogDataset::kFactors, "2"), 0);
     EXPECT_EQ(platform::TypeText(d, qs::DialogDataset::kFactors, "12"), 1);  // one digit
-    platform::TypeText(d, qs::DialogDataset::kFactors, "2");
+    EXPECT_TRUE(d.Click(qs::DialogDataset::kFactorsSpin));
+    EXPECT_EQ(d.FindAs<qs::ControlField>(qs::DialogDataset::kFactors)->Text(), "2");
     sel = Selected();
     ASSERT_EQ(sel.size(), 2u);  // the header row and the first column
     EXPECT_EQ(sel[1].colFirst, 0);
@@ -71,6 +72,7 @@ TEST_F(PropertyDialogs, DatasetLayoutShowsItsControlsAndSelectsTheHeaderArea) {
     EXPECT_TRUE(d.Choose(qs::DialogDataset::kLayout, 0));
     EXPECT_TRUE(d.Find(qs::DialogDataset::kRepeatMeasures)->visible);
     EXPECT_FALSE(d.Find(qs::DialogDataset::kFactors)->visible);
+    EXPECT_FALSE(d.Find(qs::DialogDataset::kFactorsSpin)->visible);
     EXPECT_EQ(Selected().size(), 1u);
 }
 
@@ -90,15 +92,59 @@ TEST_F(PropertyDialogs, DatasetOKStoresNameAndLayoutAndResetForgetsThem) {
     EXPECT_FALSE(again->dataset->isNew);
     EXPECT_FALSE(again->stored.Empty());
 
+    auto storedNames = [&] {
+        qs::XlValue names = qs::XlCallResultNA(XLF_NAMES, {again->sheetKey, 3, std::string("__sm_*")});
+        return names.Is(XLTYPE_MULTI) ? names.Rows() * names.Columns() : 0;
+    };
+    EXPECT_EQ(storedNames(), 8);  // the dataset and its three variables, each a pair of names
     qs::DialogDataset d(*again);
     EXPECT_EQ(d.FindAs<qs::ControlField>(qs::DialogDataset::kName)->Text(), "Clinic");
     EXPECT_TRUE(d.Click(qs::DialogDataset::kReset));
+    EXPECT_EQ(storedNames(), 0);
     EXPECT_NE(d.FindAs<qs::ControlField>(qs::DialogDataset::kName)->Text(), "Clinic");
     EXPECT_TRUE(d.Click(qs::kIdCancel));
     // The stored names are gone: the dataset is new again.
     auto fresh = Find("A5");
     EXPECT_TRUE(fresh->dataset->isNew);
     EXPECT_NE(fresh->dataset->name, "Clinic");
+}
+
+TEST_F(PropertyDialogs, ResetKeepsTheStoredDatasetsElsewhereOnTheSheet) {
+    NewBook();
+    sheets::Sheet& sh = Sheet();
+    for (uint32_t col : {0u, 5u}) {
+        sh.SetText(0, col, col ? "X" : "A");
+        sh.SetText(0, col + 1, col ? "Y" : "B");
+        for (uint32_t r = 1; r <= 4; ++r) {
+            sh.SetNumber(r, col, r);
+            sh.SetNumber(r, col + 1, r * 3.0);
+        }
+    }
+    app::DialogAnswers a;
+    app::DialogProblems problems;
+    for (const char* cell : {"A3", "F3"}) {
+        qs::DialogDataset d(*Find(cell));
+        app::AnswerDialog(d, a, nullptr, problems);
+    }
+    const std::string key = Find("A3")->sheetKey;
+    auto names = [&](const char* pattern) {
+        qs::XlValue v = qs::XlCallResultNA(XLF_NAMES, {key, 3, std::string(pattern)});
+        return v.Is(XLTYPE_MULTI) ? v.Rows() * v.Columns() : 0;
+    };
+    EXPECT_EQ(names("__sm_*"), 12);
+    qs::DialogDataset d(*Find("B2"));
+    d.Click(qs::DialogDataset::kReset);
+    EXPECT_EQ(names("__sm_*"), 6);
+    EXPECT_FALSE(Find("F2")->dataset->isNew);
+    EXPECT_TRUE(Find("B2")->dataset->isNew);
+}
+
+TEST_F(PropertyDialogs, IdentifierLabelShownWhileTheFirstVariableIsInformation) {
+    Open("list_identifier_label.xlsx");
+    auto source = Find("B3");
+    EXPECT_TRUE(qs::DialogDataset(*source).FindAs<qs::ControlCheckBox>(qs::DialogDataset::kIdentifierLabel)->checked);
+    source->dataset->variables[0]->SetType(qs::kTypeNominal);
+    EXPECT_FALSE(qs::DialogDataset(*source).FindAs<qs::ControlCheckBox>(qs::DialogDataset::kIdentifierLabel)->checked);
 }
 
 TEST_F(PropertyDialogs, ConsoleAnswersTheDatasetDialog) {
@@ -179,6 +225,28 @@ TEST_F(PropertyDialogs, ScaleChangesShowTheGridAndCancelTakesThemBack) {
     EXPECT_EQ(static_cast<int>(d.Find(qs::DialogVariable::kCategories)->Describe().items.size()), n + 1);
     d.Click(qs::kIdCancel);
     EXPECT_TRUE(qs::SameType(height->type, qs::kTypeContinuous));
+}
+
+TEST_F(PropertyDialogs, TooManyCategoriesPutTheScaleBack) {
+    NewBook();
+    sheets::Sheet& sh = Sheet();
+    sh.SetText(0, 0, "Code");
+    sh.SetText(0, 1, "Value");
+    for (uint32_t r = 1; r <= 300; ++r) {
+        sh.SetText(r, 0, "C" + std::to_string(r));
+        sh.SetNumber(r, 1, r);
+    }
+    auto source = Find("A5");
+    qs::VariableSourceExcel* code = qs::FindVariableForCommand(*source);
+    qs::DialogVariable d(*source, *code);
+    EXPECT_TRUE(d.FindAs<qs::ControlRadio>(qs::DialogVariable::kInformation)->checked);
+    EXPECT_TRUE(d.Click(qs::DialogVariable::kNominal));
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_EQ(g_boxes[0], qs::DatasetMessage(100, {"Code"}));
+    EXPECT_TRUE(d.FindAs<qs::ControlRadio>(qs::DialogVariable::kInformation)->checked);
+    EXPECT_FALSE(d.FindAs<qs::ControlRadio>(qs::DialogVariable::kNominal)->checked);
+    EXPECT_FALSE(d.Find(qs::DialogVariable::kCategories)->visible);
+    EXPECT_TRUE(qs::SameType(code->type, qs::kTypeInformation));
 }
 
 TEST_F(PropertyDialogs, TheDataMenuCommandsFindTheirDatasetAndVariable) {

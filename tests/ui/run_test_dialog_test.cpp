@@ -80,6 +80,34 @@ TEST_F(RunTestDialog, ChoiceListsEnabledOptionsAndCountsDisabledOnesInTheValue) 
     EXPECT_EQ(d.controlColumn, qs::DialogRunTest::TextWidth("Bonferroni") + 22);
 }
 
+TEST_F(RunTestDialog, ChoicesFilledAtRunTimeFollowTheirOptions) {
+    bool many = false;
+    int group = -1;
+    auto p = Bound([&](qs::Parameters& x) {
+        x.CheckBox(params::UnequalVariances, many);
+        std::vector<std::string> options{"Placebo", "Low dose"};
+        if (many) options.push_back("High dose (twice daily)");
+        x.Choice(params::ControlGroup, group, options);
+    });
+    qs::DialogRunTest d(*p->parameters, {});
+    const int id = d.ItemControl(1)->id;
+    EXPECT_EQ(d.Find(id)->Describe().items, (std::vector<std::string>{"Placebo", "Low dose"}));
+    EXPECT_TRUE(d.Choose(id, 1));
+    EXPECT_EQ(group, 1);
+    const int narrow = d.controlColumn;
+    EXPECT_TRUE(d.Click(d.ItemControl(0)->id));
+    platform::DialogControl c = d.Find(id)->Describe();
+    EXPECT_EQ(c.items.size(), 3u);
+    EXPECT_EQ(c.value, "Low dose");
+    EXPECT_EQ(d.controlColumn, qs::DialogRunTest::TextWidth("High dose (twice daily)") + 22);
+    EXPECT_GT(d.controlColumn, narrow);
+    EXPECT_TRUE(d.Choose(id, 2));
+    EXPECT_EQ(group, 2);
+    EXPECT_TRUE(d.Click(d.ItemControl(0)->id));  // the chosen option goes away: back to the first
+    EXPECT_EQ(d.Find(id)->Describe().value, "Placebo");
+    EXPECT_EQ(group, 0);
+}
+
 TEST_F(RunTestDialog, HiddenItemsTakeNoRoomAndAreNotRefreshed) {
     double mean = 0, sd = 0;
     bool known = false;
@@ -162,15 +190,20 @@ TEST_F(RunTestDialog, EveryKeystrokeRunsAnUpdatePassAndTheHypothesisBoxRunsMode2
 }
 
 TEST_F(RunTestDialog, OKWithABadValueShowsTheMessageAndStaysOpen) {
-    double level = 0;
-    auto p = Bound([&](qs::Parameters& x) { x.Percentage(params::ConfidenceInterval, level); });
+    double level = 0, mean = 0;
+    auto p = Bound([&](qs::Parameters& x) {
+        x.Number(params::HypothesisedMean, mean);
+        x.Percentage(params::ConfidenceInterval, level);
+    });
     qs::DialogRunTest d(*p->parameters, {});
-    const int id = d.ItemControl(0)->id;
+    const int id = d.ItemControl(1)->id;
+    EXPECT_EQ(d.Focus(), d.ItemControl(0)->id);
     EXPECT_EQ(d.FindAs<qs::ControlField>(id)->Text(), "95");
     EXPECT_EQ(platform::TypeText(d, id, "100"), 1);  // the third digit is not typed
     EXPECT_TRUE(d.Click(qs::kIdOK));
     EXPECT_FALSE(d.Closed());
     EXPECT_EQ(g_box, "Confidence interval must be a percentage between 50% and 100%");
+    EXPECT_EQ(d.Focus(), id);  // on the item the message is about
     EXPECT_EQ(d.FindAs<qs::ControlField>(id)->Text(), "10");  // the user's input stays
     platform::TypeText(d, id, "90.5");
     EXPECT_TRUE(d.Click(qs::kIdOK));
@@ -260,6 +293,67 @@ TEST_F(VariableChooser, OKRefusesTheWrongNumberOfVariables) {
     d.Click(qs::kIdOK);
     EXPECT_FALSE(d.Closed());
     EXPECT_NE(g_box.find("Variable - Groups"), std::string::npos) << g_box;
+}
+
+TEST_F(VariableChooser, GroupsFromOneVariableRefuseAnEntryUnderAnotherParent) {
+    Open("list_one_header.xlsx");
+    auto source = Find("A3");
+    Var(*source, "Sex")->SetType(qs::kTypeNominal);
+    std::vector<qs::VariableChoice> x, y;
+    auto p = Bound(
+        [&](qs::Parameters& e) {
+            e.Variables(params::VariableX1404, x);
+            e.Variables(params::VariableY1404, y);
+        },
+        source.get());
+    qs::DialogRunTest d(*p->parameters, {});
+    const int xId = d.ItemControl(0)->id, yId = d.ItemControl(1)->id;
+    auto choose = [&](int id, const std::string& name) {
+        platform::DialogControl c = d.Find(id)->Describe();
+        auto at = std::find(c.items.begin(), c.items.end(), name);
+        ASSERT_NE(at, c.items.end()) << name;
+        EXPECT_TRUE(d.Choose(id, static_cast<int>(at - c.items.begin())));
+    };
+    choose(xId, "Weight - F");
+    choose(yId, "Weight - M");
+    ASSERT_EQ(y.size(), 1u);
+    EXPECT_EQ(y[0].name, "Weight - M");
+    choose(yId, "Height - M");  // another variable's group: refused
+    EXPECT_EQ(y[0].Parent(), "Weight");
+    EXPECT_EQ(d.Find(yId)->Describe().value, y[0].name);
+    // A new first choice takes the second along to its own variable.
+    choose(xId, "Height - F");
+    EXPECT_EQ(x[0].name, "Height - F");
+    EXPECT_EQ(y[0].Parent(), "Height");
+}
+
+TEST_F(RunTestDialog, ACheckCutShortAfterDeclaringANewItemLeavesTheDialogUsable) {
+    double mean = 0, sd = 0;
+    auto p = Bound([&](qs::Parameters& x) {
+        if (x.mode == qs::Parameters::kCheck) x.Number(params::PopulationSD, sd);  // declared first
+        x.Number(params::HypothesisedMean, mean);
+        if (x.mode == qs::Parameters::kCheck) x.CheckRequired();
+    });
+    qs::DialogRunTest d(*p->parameters, {});
+    d.Click(qs::kIdOK);
+    EXPECT_FALSE(d.Closed());
+    EXPECT_NE(g_box.find("Hypothesised mean"), std::string::npos) << g_box;
+    ASSERT_EQ(p->parameters->items.size(), 1u);
+    EXPECT_EQ(d.Focus(), d.ItemControl(0)->id);
+    EXPECT_EQ(platform::TypeText(d, d.ItemControl(0)->id, "3"), 0);
+    EXPECT_EQ(mean, 3);
+}
+
+TEST_F(RunTestDialog, EscDuringTheCheckShowsInterruptedAndStaysOpen) {
+    double mean = 0;
+    auto p = Bound([&](qs::Parameters& x) {
+        x.Number(params::HypothesisedMean, mean);
+        if (x.mode == qs::Parameters::kCheck) throw qs::CancelKeyException::Instance();
+    });
+    qs::DialogRunTest d(*p->parameters, {});
+    d.Click(qs::kIdOK);
+    EXPECT_FALSE(d.Closed());
+    EXPECT_EQ(g_box, qs::LoadString(307).str());
 }
 
 }  // namespace

@@ -3,8 +3,6 @@ sheet "t-test"
 test 1026 "Independent samples t-test"
 paper 9
 orientation portrait
-fit 1 0
-view gridlines=off
 
 width A 26
 width B 16
@@ -77,7 +75,7 @@ cell A18 "t" style=caption
 cell B18 style=number
 slot B18 __sm_RR_0_843
 cell A19 "DF" style=caption
-cell B19 format="0.####" align=right
+cell B19 format="General" align=right
 slot B19 __sm_RR_0_7f6
 cell A20 "p" style=caption
 cell B20 style=pvalue

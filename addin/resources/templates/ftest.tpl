@@ -1,0 +1,74 @@
+# Report template of the F test of two variances.
+sheet "F-test"
+test 1028 "F test"
+paper 9
+orientation portrait
+
+width A 26
+width B 16
+width C:G 12
+width H 16
+
+style title bold size=14
+style caption bold
+style section bold size=11 border=bottom
+style header bold align=right border=bottom
+style text align=left
+style number format="0.0000" align=right
+style count format="0" align=right
+
+# Header block
+cell A1 "F test" style=title
+cell G2 "analysed with:" italic align=right
+cell H2 style=text
+slot H2 __sm_RR__7d0_7d4
+cell A3 "Test" style=caption
+slot B3 __sm_RR__7d0_7d1
+cell A4 "Dataset" style=caption
+slot B4 __sm_RR__7d0_7d5
+cell A5 "Variables" style=caption
+slot B5 __sm_RR__7d0_7d6
+cell A6 "User" style=caption
+slot B6 __sm_RR__7d0_7d3
+cell F6 "Date" style=caption align=right
+cell G6 format="d mmm yyyy hh:mm" align=left
+slot G6 __sm_RR__7d0_7d2
+range A7:H7 border=bottom
+
+# Descriptive statistics: one row per variable, with its variance
+cell A9 "Descriptive" style=section
+cell B9 "Group" bold border=bottom
+cell C9 "n" style=header
+cell D9 "Mean" style=header
+cell E9 "SD" style=header
+cell F9 "SE" style=header
+cell G9 "Variance" style=header
+cell B10 style=text
+cell C10 style=count
+range D10:G10 style=number
+slot B10 __sm_SR_0_7e0_880
+slot C10 __sm_SR_0_7e0_7e1
+slot D10 __sm_SR_0_7e0_7e5
+slot E10 __sm_SR_0_7e0_7ed
+slot F10 __sm_SR_0_7e0_7ee
+slot G10 __sm_SR_0_7e0_7f0
+
+# The ratio of the variances
+cell A12 "Ratio of variances" style=section
+cell A13 "n" style=caption
+cell B13 style=count
+slot B13 __sm_RR_0_7e1
+cell A14 "F" style=caption
+cell B14 style=number
+slot B14 __sm_RR_0_844
+cell A15 "DF" style=caption
+range B15:C15 format="0" align=right
+slot B15:C15 __sm_RR_0_7f6
+cell D15 "(numerator, denominator)" italic
+cell A16 "p" style=caption
+cell B16 format="0.0000" align=right
+slot B16 __sm_RR_0_841
+cell A17 "CI" style=caption
+range B17:C17 style=number
+slot B17:C17 __sm_RR_0_810
+cell D17 "(lower, upper)" italic

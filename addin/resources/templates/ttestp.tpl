@@ -1,0 +1,79 @@
+# Report template of the paired samples t-test.
+sheet "t-test"
+test 1027 "Paired samples t-test"
+paper 9
+orientation portrait
+
+width A 26
+width B 16
+width C:F 12
+width G 16
+width H 16
+
+style title bold size=14
+style caption bold
+style section bold size=11 border=bottom
+style header bold align=right border=bottom
+style text align=left
+style number format="0.0000" align=right
+style count format="0" align=right
+
+# Header block
+cell A1 "Paired samples t-test" style=title
+cell G2 "analysed with:" italic align=right
+cell H2 style=text
+slot H2 __sm_RR__7d0_7d4
+cell A3 "Test" style=caption
+slot B3 __sm_RR__7d0_7d1
+cell A4 "Dataset" style=caption
+slot B4 __sm_RR__7d0_7d5
+cell A5 "Variables" style=caption
+slot B5 __sm_RR__7d0_7d6
+cell A6 "User" style=caption
+slot B6 __sm_RR__7d0_7d3
+cell F6 "Date" style=caption align=right
+cell G6 format="d mmm yyyy hh:mm" align=left
+slot G6 __sm_RR__7d0_7d2
+range A7:H7 border=bottom
+
+# Observations
+cell A9 "n" style=caption
+cell B9 style=count
+slot B9 __sm_RR_0_7e1
+
+# Descriptive statistics: the two variables and their differences
+cell A10 "Descriptive" style=section
+cell B10 "Variable" bold border=bottom
+cell C10 "n" style=header
+cell D10 "Mean" style=header
+cell E10 "SD" style=header
+cell F10 "SE" style=header
+cell B11 style=text
+cell C11 style=count
+range D11:F11 style=number
+slot B11 __sm_SR_0_7e0_880
+slot C11 __sm_SR_0_7e0_7e1
+slot D11 __sm_SR_0_7e0_7e5
+slot E11 __sm_SR_0_7e0_7ed
+slot F11 __sm_SR_0_7e0_7ee
+
+# The mean difference
+cell A13 "Comparison of means" style=section
+cell A15 "Difference between means" style=caption
+cell B15 style=number
+slot B15 __sm_RR_0_802
+cell A16 "CI" style=caption
+range B16:C16 style=number
+slot B16:C16 __sm_RR_0_810
+cell D16 "(lower, upper)" italic
+
+# The test
+cell A18 "t" style=caption
+cell B18 style=number
+slot B18 __sm_RR_0_843
+cell A19 "DF" style=caption
+cell B19 format="General" align=right
+slot B19 __sm_RR_0_7f6
+cell A20 "p" style=caption
+cell B20 format="0.0000" align=right
+slot B20 __sm_RR_0_841

@@ -1,0 +1,109 @@
+// The independent samples t-test run end to end with its installed template: the report sheet
+// "t-test N" holds the test's results in the template's cells.
+#include <cmath>
+
+#include "addin/dataset/dataset_commands.h"
+#include "addin/framework/dialogs.h"
+#include "addin/framework/run.h"
+#include "addin/host/messages.h"
+#include "addin/host/xlcalls.h"
+#include "addin/procedures/ttest.h"
+#include "tests/dataset/dataset_harness.h"
+
+namespace rptest {
+namespace {
+
+std::vector<std::string> g_shown;
+int Record(const char* text, unsigned, unsigned) {
+    g_shown.push_back(text);
+    return qs::IDOK;
+}
+bool Confirm(qs::DatasetSourceExcel& s) {
+    qs::ConfirmDataset(s, qs::CurrentProperties(s));
+    return true;
+}
+// The dialog answered as a user would: the groups Low and Medium, the rest as offered.
+bool LowAndMedium(qs::Parameters& p, const qs::CellRange&) {
+    std::vector<qs::VariableChoice> list = qs::ListVariables(*p.dataset);
+    qs::ParameterItem* item = p.FindByLabel("Variable - Groups");
+    const qs::VariableChoice* low = qs::FindVariableChoice(list, "Low");
+    const qs::VariableChoice* medium = qs::FindVariableChoice(list, "Medium");
+    if (!item || !low || !medium) return false;
+    item->value.variables = {*low, *medium};
+    p.Run(qs::Parameters::kUpdate);
+    p.Run(qs::Parameters::kCheck);
+    return true;
+}
+
+class TtestiReport : public dstest::HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        previous = qs::SetMessageBoxFrontEnd(Record);
+        qs::SetDatasetPropertiesDialog(Confirm);
+        qs::SetParameterDialog(LowAndMedium);
+        qs::SetTemplateFolder(std::string(TEMPLATE_FOLDER) + "/");
+        g_shown.clear();
+    }
+    void TearDown() override {
+        qs::SetParameterDialog(nullptr);
+        qs::SetDatasetPropertiesDialog(nullptr);
+        qs::SetMessageBoxFrontEnd(previous);
+        qs::SetTemplateFolder("");
+        HostTest::TearDown();
+    }
+    qs::MessageBoxFrontEnd previous = nullptr;
+};
+
+TEST_F(TtestiReport, ValuesLandInTheTemplatesCells) {
+    ASSERT_EQ(qs::TTestIndependentinfo.id, 1026u);
+    Open("groups_by_title.xlsx");
+    Select("A3");
+    qs::RunTest(1026, qs::XlCallResult(XLF_SELECTION));
+    ASSERT_TRUE(g_shown.size() <= 1) << g_shown.back();  // at most the new-dataset question
+    sheets::Workbook* reports = docs->FindBook("Unfiled reports");
+    ASSERT_NE(reports, nullptr);
+    const sheets::Sheet& s = reports->sheet(reports->sheet_count() - 1);
+    EXPECT_EQ(s.name().rfind("t-test ", 0), 0u) << s.name();
+    auto num = [&](const char* ref) {
+        auto r = sheets::ParseA1(ref, s.limits());
+        sheets::Value v = s.GetValue(r->area.range.first.row, r->area.range.first.col);
+        return v.type == sheets::ValueType::Number ? v.number : NAN;
+    };
+    auto text = [&](const char* ref) {
+        auto r = sheets::ParseA1(ref, s.limits());
+        return s.GetValue(r->area.range.first.row, r->area.range.first.col).text;
+    };
+    EXPECT_EQ(text("B3"), "Independent samples t-test");
+    EXPECT_EQ(text("B5"), "Weight - Low, Weight - Medium");
+    EXPECT_EQ(text("H2"), "General");
+    EXPECT_EQ(num("B9"), 12);
+    // The table took a second row: everything from row 12 on moved down by one.
+    EXPECT_EQ(text("B11"), "Weight - Low");
+    EXPECT_EQ(text("B12"), "Weight - Medium");
+    EXPECT_EQ(num("C11"), 5);
+    EXPECT_EQ(num("C12"), 7);
+    EXPECT_NEAR(num("D11"), 61.4, 1e-12);
+    EXPECT_NEAR(num("D12"), 475.0 / 7, 1e-12);
+    EXPECT_EQ(s.Get(11, 3).format, s.Get(10, 3).format);  // the new row has the slot row's formats
+    EXPECT_EQ(text("A16"), "Difference between means");
+    EXPECT_NEAR(num("B16"), 61.4 - 475.0 / 7, 1e-12);
+    EXPECT_LT(num("B17"), num("B16"));
+    EXPECT_GT(num("C17"), num("B16"));
+    EXPECT_EQ(text("A19"), "t");
+    EXPECT_EQ(num("B20"), 10);  // pooled: n1 + n2 - 2
+    EXPECT_GT(num("B21"), 0);
+    EXPECT_LT(num("B21"), 0.01);
+
+    // The sheet's values are the test's own.
+    qs::Test* test = qs::LastCompletedTest();
+    ASSERT_NE(test, nullptr);
+    qs::FieldLocation t;
+    ASSERT_TRUE(qs::LocateField(*test, {0x843}, t));
+    EXPECT_EQ(num("B19"), t.field->number(*t.owner));
+    for (const sheets::DefinedName& n : s.names().entries()) EXPECT_NE(n.name.substr(0, 7), "__sm_RR") << n.name;
+    ASSERT_NE(s.names().Find("__sm_VV_3"), nullptr);  // four parameters stored
+}
+
+}  // namespace
+}  // namespace rptest
