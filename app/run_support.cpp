@@ -108,11 +108,20 @@ int AddInSession::CallTextExport(const char* name, const std::vector<std::string
 
 bool AddInSession::OpenAndSelect(const std::string& workbook, const std::string& cell, std::ostream& err) {
   std::string error;
-  if (!Docs()->Open(workbook, error) || !Docs()->Select(cell, error)) {
+  if (!Docs()->Open(workbook, error)) {
     err << "quelstat: " << error << "\n";
     return false;
   }
-  return true;
+  if (Docs()->Select(cell, error)) return true;
+  // A sheet name with blanks needs quotes in a reference ('Diet study'!A5); a shell user seldom
+  // types them, so "Diet study!A5" is taken as meant.
+  std::size_t bang = cell.rfind('!');
+  std::string ignored;
+  if (bang != std::string::npos && bang > 0 && cell[0] != '\'' &&
+      Docs()->Select("'" + cell.substr(0, bang) + "'" + cell.substr(bang), ignored))
+    return true;
+  err << "quelstat: " << error << "\n";
+  return false;
 }
 
 sheets::Workbook* AddInSession::ReportsBook() const {

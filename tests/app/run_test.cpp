@@ -307,7 +307,8 @@ TEST_F(RunCommand, CancellingTheNewDatasetPromptLeavesNoWorkbook) {
 
 TEST_F(RunCommand, SaveKeepsTheConfirmedDatasetInTheInput) {
   fs::path book = Example("cholesterol-diet.xlsx");
-  Outcome r = Quelstat({"run", book.string(), "--cell", "B8", "--test", "Independent samples t-test", "--save",
+  // A sheet name with a blank, typed without quotes as a shell user would.
+  Outcome r = Quelstat({"run", book.string(), "--cell", "Diet study!B8", "--test", "Independent samples t-test", "--save",
                         "--name", "Diet trial", "--reports", (work / "out.xlsx").string()});
   ASSERT_EQ(r.status, 0) << r.err;
   Outcome d = Quelstat({"detect", book.string(), "--cell", "B4"});
