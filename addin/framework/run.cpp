@@ -107,7 +107,10 @@ void PlaceNewReport(Made& made) {
     std::string sheetKey = made.report->SheetKey();
     XlCall(XLC_WORKBOOK_MOVE, {sheetKey, book, count + 1});
     made.sheetPlaced = true;
-    made.templateBook.clear();  // the template workbook closed with its only sheet gone
+    // The template workbook closes with its only sheet gone; any other sheets it had go with it.
+    XlValue left = XlCallResultNA(XLF_GET_WORKBOOK, {4, made.templateBook});
+    if (left.Is(XLTYPE_NUM)) made.CloseBook(made.templateBook);
+    made.templateBook.clear();
     if (!made.createdBook.empty()) {
         // The new workbook's own first sheet gives its paper size and goes.
         std::string first = "[" + book + "]" + SheetPart(XlCallResult(XLF_GET_WORKBOOK, {1, book}).At(0, 0).Text());
@@ -229,7 +232,14 @@ CRef<ReportExcel> Run(const RunRequest& request) {
 
         // The report template opens as a new workbook with its window hidden.
         std::string path = TemplateFolder() + info->templateName + ".XLT";
-        XlCall(XLC_OPEN, {path, nullptr, nullptr, nullptr, ""});
+        try {
+            XlCall(XLC_OPEN, {path, nullptr, nullptr, nullptr, ""});
+        } catch (CException* e) {
+            // A missing or unreadable template is as good as a corrupt one: no test record at all.
+            if (e == CancelKeyException::Instance()) throw;
+            e->Delete();
+            ThrowMessage(137, "%d%d%d", 0, -1, static_cast<int>(request.testId));
+        }
         made.templateBook = XlCallText(XLF_GET_DOCUMENT, {88}).str();
         XlCall(XLC_HIDE);
         std::string firstKey = XlCallResult(XLF_GET_WORKBOOK, {1, made.templateBook}).At(0, 0).Text();

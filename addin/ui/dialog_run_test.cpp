@@ -425,16 +425,19 @@ void DialogRunTest::OnOK() {
         parameters.Run(Parameters::kCheck);  // raises the first failing check's message
     } catch (CException* e) {
         // The focus goes to the control of the item the message names (checks name their item).
+        // The longest label wins ("Variable - Groups" over "Variable").
         char text[kMessageLimit + 1];
-        if (e->GetErrorMessage(text, sizeof text))
+        if (e->GetErrorMessage(text, sizeof text)) {
+            size_t best = 0;
             for (size_t i = 0; i < m_slots.size(); ++i) {
                 if (!Bound(i)) continue;
                 const ParameterItem& item = parameters.items[i];
-                if (!item.hidden && !item.label.empty() && std::string(text).find(item.label) != std::string::npos) {
+                if (!item.hidden && item.label.size() > best && std::string(text).find(item.label) != std::string::npos) {
+                    best = item.label.size();
                     SetFocus(m_slots[i].id);
-                    break;
                 }
             }
+        }
         // A pass cut short may have left items it had begun to declare: settle them before the
         // user goes on.
         bool aligned = parameters.items.size() == m_slots.size();

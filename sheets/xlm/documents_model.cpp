@@ -42,8 +42,8 @@ Workbook* ModelDocuments::FindBook(const std::string& name) const {
 }
 
 Workbook* ModelDocuments::LastVisibleBook(const Workbook* except) const {
-  for (auto it = books_.rbegin(); it != books_.rend(); ++it)
-    if (it->get() != except && (it->get()->windows().empty() || !it->get()->windows()[0].hidden)) return it->get();
+  for (auto it = recent_.rbegin(); it != recent_.rend(); ++it)
+    if (*it != except && ((*it)->windows().empty() || !(*it)->windows()[0].hidden)) return *it;
   return nullptr;
 }
 
@@ -61,6 +61,10 @@ void ModelDocuments::Activate(Workbook* book, std::size_t index) {
   selectedObject.clear();
   selectedItem.clear();
   active_ = book;
+  if (book) {
+    std::erase(recent_, book);
+    recent_.push_back(book);
+  }
   if (book && index < book->sheet_count()) book->set_active_sheet(index);
   SheetChanged(before, ActiveSheetKey());
 }
@@ -72,7 +76,9 @@ void ModelDocuments::CloseBook(Workbook* book) {
   auto it = std::find_if(books_.begin(), books_.end(), [&](const auto& b) { return b.get() == book; });
   if (it == books_.end()) return;
   books_.erase(it);
-  if (active_ == book) active_ = books_.empty() ? nullptr : books_.back().get();
+  std::erase(recent_, book);
+  // The window used most recently before comes to the front.
+  if (active_ == book) active_ = recent_.empty() ? (books_.empty() ? nullptr : books_.back().get()) : recent_.back();
   SheetChanged(before, ActiveSheetKey());
 }
 

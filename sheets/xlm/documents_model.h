@@ -49,7 +49,7 @@ class ModelDocuments : public Documents {
   sheets::Sheet* FindSheet(const std::string& key) const;
   const sheets::SheetLimits& Limits() const { return limits_; }
   std::string NextBookName();
-  // The most recently opened workbook whose window is not hidden, other than `except`.
+  // The most recently activated workbook whose window is not hidden, other than `except`.
   sheets::Workbook* LastVisibleBook(const sheets::Workbook* except) const;
 
   // The drawing object selected on the active sheet ("Chart 1"), and the item of its chart that
@@ -68,6 +68,7 @@ class ModelDocuments : public Documents {
   sheets::SheetLimits limits_;
   std::vector<std::unique_ptr<sheets::Workbook>> books_;  // in order of opening
   sheets::Workbook* active_ = nullptr;
+  std::vector<sheets::Workbook*> recent_;  // open workbooks, the most recently activated last
   std::map<const sheets::Sheet*, XL_SHEET_ID> ids_;
   XL_SHEET_ID nextId_ = 1;
   int untitled_ = 0;

@@ -36,16 +36,19 @@ public:
     // its error is measured against the larger of the limit and the half-width.
     void AddLimit(const std::string& quantity, double got, double want, const Reference& r) {
         double e = RelativeError(got, want);
-        if (std::isfinite(want) && std::isfinite(got))
-            e = std::fabs(got - want) / std::max(std::fabs(want), std::fabs(want - r.estimate));
+        if (std::isfinite(want) && std::isfinite(got)) {
+            const double scale = std::max(std::fabs(want), std::fabs(want - r.estimate));
+            e = scale > 0 ? std::fabs(got - want) / scale : std::fabs(got - want);
+        }
         Record(quantity, e, got, want, kLimitTolerance, r);
     }
     void Record(const std::string& quantity, double e, double got, double want, double tolerance,
                 const Reference& r) {
+        if (std::isnan(e)) e = std::numeric_limits<double>::infinity();
         Entry& entry = m_entries[quantity];
         entry.tolerance = tolerance;
         ++entry.count;
-        if (!(e <= entry.worst)) {
+        if (e > entry.worst || entry.where.empty()) {
             entry.worst = e;
             std::ostringstream s;
             s.precision(17);

@@ -87,7 +87,10 @@ TEST_F(HostEdit, TemplatesOpenByContentAndFileNamesIgnoreCase) {
     qs::XlCall(XLC_OPEN, {folder + "/plain.xlsx"});
     EXPECT_EQ(docs->ActiveBook()->name(), "Book2");
 
-    // A hidden active window gives way to the last visible one.
+    // A hidden active window gives way to the one used before it, not merely the last opened.
+    NewBook();  // Book3
+    qs::XlCall(XLC_ACTIVATE, {"Book1"});
+    qs::XlCall(XLC_OPEN, {folder + "/report.xlt"});  // Book4
     qs::XlCall(XLC_HIDE);
     EXPECT_EQ(docs->ActiveBook()->name(), "Book1");
 }

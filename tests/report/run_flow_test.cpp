@@ -110,7 +110,7 @@ bool ConfirmAsShown(qs::DatasetSourceExcel& s) {
 // Writes the small test's template: header slots, a table row, content below it, an interval and
 // an array at the bottom.
 void WriteTemplate(const std::filesystem::path& folder, unsigned recordId, const std::string& sheetName = "t-test",
-                   bool valuesAtTop = false) {
+                   bool valuesAtTop = false, bool secondSheet = false) {
     sheets::Workbook book("template");
     sheets::Sheet& s = book.AddSheet(sheetName);
     auto slot = [&](const std::string& name, const std::string& ref) {
@@ -141,6 +141,7 @@ void WriteTemplate(const std::filesystem::path& folder, unsigned recordId, const
     record.cols = 1;
     record.values = {sheets::Value::Number(1), sheets::Value::Number(recordId), sheets::Value::Text("Tiny")};
     s.names().Define("__sm_TV_0", sheets::FormatArrayConstant(record), book.limits());
+    if (secondSheet) book.AddSheet("Notes").SetText(0, 0, "not part of the report");
     sheets::SaveWorkbook(book, (folder / "dscrptv.xlt").string(), sheets::FileFormat::Xltx);
 }
 
@@ -312,6 +313,29 @@ TEST_F(RunFlow, ArraysGrowOnceWhateverTheOrderOfTheSlotNames) {
     EXPECT_EQ(TextAt(s, 23, 0), "end");
 }
 
+// A table never passes row 16384: longer arrays are cut there.
+TEST_F(RunFlow, ArraysStopAtRow16384) {
+    DataBook();
+    TinyTest::rowsWanted = 16500;
+    RunTiny();
+    ASSERT_TRUE(g_messages.empty()) << g_messages.front();
+    const sheets::Sheet& s = Reports()->sheet(0);
+    EXPECT_EQ(TextAt(s, 16383, 1), "G16374");  // the table starts on row 11
+    EXPECT_EQ(NumberAt(s, 16383, 3), 10.5 + 16373);
+    EXPECT_EQ(s.Get(16383, 3).format, s.Get(10, 3).format);
+    EXPECT_EQ(s.GetValue(16384, 1).type, sheets::ValueType::Empty);
+    EXPECT_EQ(TextAt(s, 16384, 0), "after table");  // pushed down below the full table
+}
+
+TEST_F(RunFlow, ATemplatesOtherSheetsDoNotStayBehind) {
+    WriteTemplate(templates, kTinyId, "t-test", false, true);
+    DataBook();
+    RunTiny();
+    ASSERT_TRUE(g_messages.empty()) << g_messages.front();
+    EXPECT_EQ(docs->WorkbookNames().size(), 2u);
+    EXPECT_EQ(Reports()->sheet_count(), 1u);
+}
+
 TEST_F(RunFlow, ForeignTemplateGives137AndLeavesNoWorkbook) {
     WriteTemplate(templates, 1009);
     DataBook();
@@ -320,6 +344,16 @@ TEST_F(RunFlow, ForeignTemplateGives137AndLeavesNoWorkbook) {
     EXPECT_EQ(g_messages[0],
               "The Quelstat report template for this test is corrupt (n=1, id=1009, rid=1008). Please re-install "
               "Quelstat to repair the corrupted template file.");
+    EXPECT_EQ(docs->WorkbookNames(), std::vector<std::string>{"Book1"});
+}
+
+TEST_F(RunFlow, MissingTemplateGives137) {
+    std::filesystem::remove(templates / "dscrptv.xlt");
+    DataBook();
+    RunTiny();
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0].substr(0, 77),
+              "The Quelstat report template for this test is corrupt (n=0, id=-1, rid=1008).");
     EXPECT_EQ(docs->WorkbookNames(), std::vector<std::string>{"Book1"});
 }
 

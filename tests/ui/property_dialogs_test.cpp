@@ -81,12 +81,14 @@ TEST_F(PropertyDialogs, DatasetOKStoresNameAndLayoutAndResetForgetsThem) {
     auto source = Find("B3");
     app::DialogAnswers a;
     a.name = "Clinic";
+    a.autoformat = true;
     app::DialogProblems problems;
     {
         qs::DialogDataset d(*source);
         EXPECT_EQ(app::AnswerDialog(d, a, nullptr, problems), qs::kIdOK);
     }
     EXPECT_FALSE(problems.Any());
+    EXPECT_TRUE(g_boxes.empty());
     auto again = Find("A5");
     EXPECT_EQ(again->dataset->name, "Clinic");
     EXPECT_FALSE(again->dataset->isNew);
@@ -223,6 +225,14 @@ TEST_F(PropertyDialogs, ScaleChangesShowTheGridAndCancelTakesThemBack) {
     EXPECT_EQ(static_cast<int>(d.Find(qs::DialogVariable::kCategories)->Describe().items.size()), n + 2);
     EXPECT_TRUE(d.DeleteRow(qs::DialogVariable::kCategories, n));
     EXPECT_EQ(static_cast<int>(d.Find(qs::DialogVariable::kCategories)->Describe().items.size()), n + 1);
+    // Format... sets the dialog aside for the host's number-format dialog on the variable's cells.
+    EXPECT_TRUE(d.Click(qs::DialogVariable::kFormat));
+    EXPECT_FALSE(d.Closed());
+    std::vector<XLREF> sel = Selected();
+    ASSERT_EQ(sel.size(), 1u);
+    EXPECT_EQ(sel[0].colFirst, height->values.firstCol);
+    EXPECT_EQ(sel[0].rwFirst, height->values.firstRow);
+    EXPECT_EQ(sel[0].rwLast, height->values.lastRow);
     d.Click(qs::kIdCancel);
     EXPECT_TRUE(qs::SameType(height->type, qs::kTypeContinuous));
 }

@@ -280,19 +280,22 @@ TEST_F(VariableChooser, OKRefusesTheWrongNumberOfVariables) {
     auto source = Find("A3");
     Var(*source, "Sex")->SetType(qs::kTypeNominal);
     std::vector<qs::VariableChoice> groups;
+    std::vector<qs::VariableChoice> one;
     auto p = Bound(
         [&](qs::Parameters& x) {
+            x.Variables(params::Variable406, one);
             x.Variables(params::VariableGroups2406, groups);
             x.CheckVariableCount(2);
         },
         source.get());
     qs::DialogRunTest d(*p->parameters, {});
-    const int id = d.ItemControl(0)->id;
-    platform::DialogControl list = d.ItemControl(0)->Describe();
+    const int id = d.ItemControl(1)->id;
+    platform::DialogControl list = d.ItemControl(1)->Describe();
     EXPECT_TRUE(d.SelectItems(id, {list.selected[0]}));
     d.Click(qs::kIdOK);
     EXPECT_FALSE(d.Closed());
     EXPECT_NE(g_box.find("Variable - Groups"), std::string::npos) << g_box;
+    EXPECT_EQ(d.Focus(), id);  // not on "Variable", whose label the message also contains
 }
 
 TEST_F(VariableChooser, GroupsFromOneVariableRefuseAnEntryUnderAnotherParent) {
