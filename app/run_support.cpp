@@ -10,7 +10,6 @@
 #include "sheets/xlm/documents_model.h"
 #include "sheets/xlm/host.h"
 
-
 namespace app {
 
 namespace {
@@ -45,9 +44,8 @@ bool AddInSession::Start(std::ostream& err) {
     err << "quelstat: " << error << "\n";
     return false;
   }
-  xlm::AddIn* addin = Host().FindAddIn(CanonicalPath(Session::DefaultAddIn()));
-  handle_ = addin ? addin->handle : nullptr;
-  if (!handle_) {
+  addin_ = Host().FindAddIn(CanonicalPath(Session::DefaultAddIn()));
+  if (!addin_ || !addin_->handle) {
     err << "quelstat: the add-in did not load\n";
     return false;
   }
@@ -62,7 +60,7 @@ xlm::ModelDocuments* AddInSession::Docs() const {
   return dynamic_cast<xlm::ModelDocuments*>(xlm::Host::Get().documents);
 }
 
-void* AddInSession::Export(const char* name) { return handle_ ? dlsym(handle_, name) : nullptr; }
+void* AddInSession::Export(const char* name) { return addin_ ? dlsym(addin_->handle, name) : nullptr; }
 
 bool AddInSession::Catalogue(std::vector<CatalogueEntry>& out, std::ostream& err) {
   auto entry = reinterpret_cast<TextEntry>(Export("QuelstatTestCatalogue"));
@@ -71,7 +69,7 @@ bool AddInSession::Catalogue(std::vector<CatalogueEntry>& out, std::ostream& err
     return false;
   }
   char* text = nullptr;
-  xlm::CallerScope scope(Host(), Host().FindAddIn(CanonicalPath(Session::DefaultAddIn())));
+  xlm::CallerScope scope(Host(), addin_);
   entry(&text);
   out = ParseCatalogue(Take(text));
   return true;
@@ -82,7 +80,7 @@ const void* AddInSession::LastTest(std::string* json) {
   if (!entry) return nullptr;
   const void* identity = nullptr;
   char* text = nullptr;
-  xlm::CallerScope scope(Host(), Host().FindAddIn(CanonicalPath(Session::DefaultAddIn())));
+  xlm::CallerScope scope(Host(), addin_);
   entry(&identity, json ? &text : nullptr);
   if (json) *json = Take(text);
   return identity;
@@ -99,7 +97,7 @@ int AddInSession::CallTextExport(const char* name, const std::vector<std::string
   char* text = nullptr;
   int status;
   {
-    xlm::CallerScope scope(Host(), Host().FindAddIn(CanonicalPath(Session::DefaultAddIn())));
+    xlm::CallerScope scope(Host(), addin_);
     status = entry(static_cast<int>(argv.size()), argv.data(), &text);
   }
   output = Take(text);

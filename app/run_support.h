@@ -15,6 +15,7 @@
 
 namespace xlm {
 class ModelDocuments;
+struct AddIn;
 }
 
 namespace app {
@@ -54,7 +55,7 @@ class AddInSession {
  private:
   void* Export(const char* name);
   Session session_;
-  void* handle_ = nullptr;
+  xlm::AddIn* addin_ = nullptr;  // the add-in of this build, once loaded
 };
 
 // The dialog answers of the command line, handed to the console dialog front end.
