@@ -9,6 +9,9 @@
 #include "addin/host/platform_bridge.h"
 #include "addin/host/quelstat_app.h"
 #include "addin/host/worksheet_functions.h"
+#include "addin/framework/services.h"
+#include "addin/framework/run.h"
+#include "addin/ui/install.h"
 
 #define QS_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -24,6 +27,10 @@ std::string OwnPath() {
 // Application load: the machine's services first (the counters are read from its settings store).
 std::unique_ptr<qs::XllQuelstat> MakeApplication() {
     qs::UsePlatformServices();
+    // The layers built into this add-in put their services in place.
+    qs::InstallFrameworkServices();
+    qs::InstallRunServices();
+    qs::InstallUserInterface();
     return std::make_unique<qs::XllQuelstat>(OwnPath());
 }
 std::unique_ptr<qs::XllQuelstat> g_app = MakeApplication();

@@ -9,8 +9,10 @@
 
 #include "app/commands.h"
 #include "app/detect.h"
+#include "app/run.h"
 #include "app/session.h"
 #include "platform/automation.h"
+#include "platform/dialog.h"
 #include "platform/msgbox.h"
 #include "platform/settings.h"
 #include "platform/shell.h"
@@ -32,6 +34,7 @@ __attribute__((used)) void* const kExported[] = {
     reinterpret_cast<void*>(&platform::SettingsFolder),
     reinterpret_cast<void*>(&platform::CreateWindow),
     reinterpret_cast<void*>(&platform::GetActiveObject),
+    reinterpret_cast<void*>(&platform::RunDialog),
 };
 
 const char* kUsage =
@@ -42,6 +45,12 @@ const char* kUsage =
     "  addins [--enable|--disable]  show or change whether the add-in opens at start-up\n"
     "  detect WORKBOOK --cell REF   the dataset around a cell (--json; --layout, --name ... --save\n"
     "                               confirm it; quelstat detect --help)\n"
+    "  run WORKBOOK --cell REF --test TEST [--set \"LABEL=VALUE\"]...\n"
+    "                               run a test on the dataset around a cell and print the\n"
+    "                               report (quelstat run --help)\n"
+    "  tests [--json]               the tests: id, name, module, template, built or not\n"
+    "  variable WORKBOOK --cell REF --type TYPE [--value \"CATEGORY=NUMBER\"]... [--save]\n"
+    "                               set a variable's type and category values\n"
     "  script FILE|-                run host actions from FILE or standard input\n"
     "                               (quelstat script --help lists them)\n"
 #ifdef QUELSTAT_HAVE_SHOW
@@ -135,6 +144,9 @@ int main(int argc, char** argv) {
     session.End();
     return status;
   }
+  if (command == "run") return app::RunCommand(options, rest, std::cout, std::cerr);
+  if (command == "tests") return app::TestsCommand(options, rest, std::cout, std::cerr);
+  if (command == "variable") return app::VariableCommand(options, rest, std::cout, std::cerr);
   if (command == "detect") return app::DetectCommand(options, rest, std::cout, std::cerr);
   if (command == "script") {
     if (rest.size() == 1 && (rest[0] == "--help" || rest[0] == "-h")) {

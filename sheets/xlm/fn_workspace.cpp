@@ -1,6 +1,11 @@
 // Workspace, status bar, title, macro error checking, ESC key, sheet hooks and the special
 // functions of the C interface (xlFree, xlAbort, xlGetHwnd, xlGetName, messages on and off).
+#include <time.h>
+
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "platform/fileutil.h"
 #include "platform/windows.h"
@@ -11,6 +16,21 @@ namespace xlm {
 int DocumentCoerce(Call& c);  // fn_documents.cpp: values of references
 
 namespace {
+
+// With QUELSTAT_TIMING set, every change of the status bar text is written to standard error with a
+// monotonic clock reading ("quelstat-timing: 81234.5 ms status \"...\""), so that a benchmark can split
+// a command into the phases the status bar names. The command line stamps its own phases the same way.
+bool TimingTrace() {
+  static const bool on = std::getenv("QUELSTAT_TIMING") != nullptr;
+  return on;
+}
+
+void TraceTime(const std::string& what) {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  std::fprintf(stderr, "quelstat-timing: %.1f ms %s\n", now.tv_sec * 1e3 + now.tv_nsec / 1e6, what.c_str());
+  std::fflush(stderr);
+}
 
 int GetWorkspace(Call& c) {
   std::optional<double> type = Number(c.Arg(0));
@@ -57,7 +77,9 @@ int Message(Call& c) {
   std::optional<bool> show = Bool(c.Arg(0));
   if (!show) return c.Fail();
   c.host.statusShown = *show;
-  c.host.statusText = *show ? Text(c.Arg(1)).value_or(Display(c.Arg(1))) : std::string();
+  std::string text = *show ? Text(c.Arg(1)).value_or(Display(c.Arg(1))) : std::string();
+  if (TimingTrace() && text != c.host.statusText) TraceTime("status \"" + text + "\"");
+  c.host.statusText = text;
   return c.Done();
 }
 
@@ -93,8 +115,23 @@ int Free(Call& c) {
   return XLRET_SUCCESS;
 }
 
+// Milliseconds each ESC check waits, from QUELSTAT_SLOW_ESC_MS (0 when unset): a test setting that
+// makes a computation slow enough for Ctrl-C to land inside it.
+long SlowEscMilliseconds() {
+  static const long ms = [] {
+    const char* text = std::getenv("QUELSTAT_SLOW_ESC_MS");
+    long v = text ? std::strtol(text, nullptr, 10) : 0;
+    return v > 0 && v <= 60000 ? v : 0L;
+  }();
+  return ms;
+}
+
 // xlAbort(retain): whether ESC was pressed since the last check; FALSE as argument clears it.
 int Abort(Call& c) {
+  if (long ms = SlowEscMilliseconds()) {
+    struct timespec wait{ms / 1000, (ms % 1000) * 1000000L};
+    ::nanosleep(&wait, nullptr);  // a signal ends the wait early; the check below sees it
+  }
   if (g_escSignal) {
     g_escSignal = 0;
     c.host.escPending = true;

@@ -1,0 +1,188 @@
+#include "app/run_support.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "app/dialog_console.h"
+#include "sheets/io/workbook_io.h"
+#include "sheets/xlm/documents_model.h"
+#include "sheets/xlm/host.h"
+
+namespace app {
+
+namespace {
+
+// The add-in's exports for the command line (addin/framework/cli_exports.cpp).
+using TextEntry = int (*)(char** output);
+using LastTestEntry = int (*)(const void** identity, char** json);
+using ArgsEntry = int (*)(int argc, const char* const* argv, char** output);
+
+const char* kReportsTitle = "Unfiled reports";
+
+SessionOptions Quiet(SessionOptions options) {
+  options.loadStartupList = false;  // only the add-in of this build, nothing else the user set up
+  return options;
+}
+
+std::string Take(char* text) {
+  std::string s = text ? text : "";
+  std::free(text);
+  return s;
+}
+
+}  // namespace
+
+AddInSession::AddInSession(const SessionOptions& options) : session_(Quiet(options)) {}
+
+AddInSession::~AddInSession() { session_.End(); }
+
+bool AddInSession::Start(std::ostream& err) {
+  std::string error;
+  if (!session_.LoadAddIn(Session::DefaultAddIn(), error)) {
+    err << "quelstat: " << error << "\n";
+    return false;
+  }
+  addin_ = Host().FindAddIn(CanonicalPath(Session::DefaultAddIn()));
+  if (!addin_ || !addin_->handle) {
+    err << "quelstat: the add-in did not load\n";
+    return false;
+  }
+  if (!Docs()) {
+    err << "quelstat: this build has no workbook engine\n";
+    return false;
+  }
+  return true;
+}
+
+xlm::ModelDocuments* AddInSession::Docs() const {
+  return dynamic_cast<xlm::ModelDocuments*>(xlm::Host::Get().documents);
+}
+
+void* AddInSession::Export(const char* name) { return addin_ ? dlsym(addin_->handle, name) : nullptr; }
+
+bool AddInSession::Catalogue(std::vector<CatalogueEntry>& out, std::ostream& err) {
+  auto entry = reinterpret_cast<TextEntry>(Export("QuelstatTestCatalogue"));
+  if (!entry) {
+    err << "quelstat: the add-in has no test catalogue (QuelstatTestCatalogue)\n";
+    return false;
+  }
+  char* text = nullptr;
+  xlm::CallerScope scope(Host(), addin_);
+  entry(&text);
+  out = ParseCatalogue(Take(text));
+  return true;
+}
+
+const void* AddInSession::LastTest(std::string* json) {
+  auto entry = reinterpret_cast<LastTestEntry>(Export("QuelstatLastTest"));
+  if (!entry) return nullptr;
+  const void* identity = nullptr;
+  char* text = nullptr;
+  xlm::CallerScope scope(Host(), addin_);
+  entry(&identity, json ? &text : nullptr);
+  if (json) *json = Take(text);
+  return identity;
+}
+
+int AddInSession::CallTextExport(const char* name, const std::vector<std::string>& args, std::string& output) {
+  auto entry = reinterpret_cast<ArgsEntry>(Export(name));
+  if (!entry) {
+    output = std::string("the add-in has no ") + name;
+    return -1;
+  }
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  char* text = nullptr;
+  int status;
+  {
+    xlm::CallerScope scope(Host(), addin_);
+    status = entry(static_cast<int>(argv.size()), argv.data(), &text);
+  }
+  output = Take(text);
+  return status;
+}
+
+bool AddInSession::OpenAndSelect(const std::string& workbook, const std::string& cell, std::ostream& err) {
+  std::string error;
+  if (!Docs()->Open(workbook, error)) {
+    err << "quelstat: " << error << "\n";
+    return false;
+  }
+  if (Docs()->Select(cell, error)) return true;
+  // A sheet name with blanks needs quotes in a reference ('Diet study'!A5); a shell user seldom
+  // types them, so "Diet study!A5" is taken as meant.
+  std::size_t bang = cell.rfind('!');
+  std::string ignored;
+  if (bang != std::string::npos && bang > 0 && cell[0] != '\'' &&
+      Docs()->Select("'" + cell.substr(0, bang) + "'" + cell.substr(bang), ignored))
+    return true;
+  err << "quelstat: " << error << "\n";
+  return false;
+}
+
+sheets::Workbook* AddInSession::ReportsBook() const {
+  for (const std::string& name : Docs()->WorkbookNames()) {
+    sheets::Workbook* book = Docs()->FindBook(name);
+    if (!book) continue;
+    for (const sheets::Window& w : book->windows())
+      if (w.title == kReportsTitle) return book;
+  }
+  return nullptr;
+}
+
+bool AddInSession::SaveBook(sheets::Workbook& book, const std::string& path, std::ostream& err) {
+  try {
+    sheets::SaveWorkbook(book, path);
+    return true;
+  } catch (const std::exception& e) {
+    err << "quelstat: " << e.what() << "\n";
+    return false;
+  }
+}
+
+std::string AddInSession::NamesSnapshot(const sheets::Workbook& book) {
+  std::string text;
+  auto add = [&text](const std::string& scope, const sheets::NameTable& names) {
+    for (const sheets::DefinedName& n : names.entries()) text += scope + "!" + n.name + "=" + n.refers_to + "\n";
+  };
+  add("", book.names());
+  for (std::size_t i = 0; i < book.sheet_count(); ++i) add(book.sheet(i).name(), book.sheet(i).names());
+  return text;
+}
+
+void AddInSession::Discard(sheets::Workbook* input) {
+  // What the command line did not save was not meant to be saved: no "not saved" notes at the end.
+  if (input) input->set_dirty(false);
+  if (sheets::Workbook* reports = ReportsBook()) reports->set_dirty(false);
+}
+
+void DialogScript::Install() {
+  DialogAnswers a;
+  a.set = set;
+  a.layout = layout;
+  a.factors = factors;
+  a.repeatMeasures = repeatMeasures;
+  a.idLabel = idLabel;
+  a.autoformat = autoformat;
+  a.name = name;
+  a.categoryValues = categoryValues;
+  a.type = type;
+  a.trace = trace;
+  InstallConsoleDialogs(a, std::cerr);
+  installed_ = true;
+}
+
+DialogScript::Problems DialogScript::Collect() const {
+  if (!installed_) return {};
+  const DialogProblems& p = ConsoleDialogProblems();
+  return {p.unmatched, p.refused, p.failedOK};
+}
+
+void DialogScript::Remove() {
+  if (installed_) RemoveConsoleDialogs();
+  installed_ = false;
+}
+
+}  // namespace app

@@ -1,0 +1,84 @@
+// What the run, tests and variable commands share: a host session with the add-in of this build
+// loaded, the add-in's command-line exports, and the dialog answers given on the command line.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/run.h"
+#include "app/session.h"
+#include "sheets/model/workbook.h"
+
+namespace xlm {
+class ModelDocuments;
+struct AddIn;
+}
+
+namespace app {
+
+class AddInSession {
+ public:
+  explicit AddInSession(const SessionOptions& options);
+  ~AddInSession();
+
+  // Loads the add-in beside the program. False with a message.
+  bool Start(std::ostream& err);
+  xlm::Host& Host() { return session_.Host(); }
+  xlm::ModelDocuments* Docs() const;
+
+  // The add-in's test catalogue. False with a message.
+  bool Catalogue(std::vector<CatalogueEntry>& out, std::ostream& err);
+  // The test of the last report the add-in made (an identity to compare, null when none), with its
+  // results as JSON in *json when asked.
+  const void* LastTest(std::string* json);
+  // Calls an export "int NAME(int argc, const char* const* argv, char** output)" of the add-in with
+  // the add-in as caller; -1 with a message when the add-in has no such export.
+  int CallTextExport(const char* name, const std::vector<std::string>& args, std::string& output);
+
+  // Opens the workbook and selects the cell. False with a message.
+  bool OpenAndSelect(const std::string& workbook, const std::string& cell, std::ostream& err);
+  // The workbook whose window is titled "Unfiled reports", or null.
+  sheets::Workbook* ReportsBook() const;
+  // Saves a workbook to path (atomically). False with a message.
+  bool SaveBook(sheets::Workbook& book, const std::string& path, std::ostream& err);
+  // The workbook's defined names (its own and its sheets'), as text: where the add-in keeps the
+  // dataset and variable properties, so a change of them shows that properties were stored.
+  static std::string NamesSnapshot(const sheets::Workbook& book);
+  // The input was not to be saved: its changes are dropped without a word at the end; so are the
+  // reports when they were not saved.
+  void Discard(sheets::Workbook* input);
+
+ private:
+  void* Export(const char* name);
+  Session session_;
+  xlm::AddIn* addin_ = nullptr;  // the add-in of this build, once loaded
+};
+
+// The dialog answers of the command line, handed to the console dialog front end.
+struct DialogScript {
+  std::vector<std::pair<std::string, std::string>> set;
+  std::optional<std::string> layout, name, type;
+  std::optional<int> factors;
+  bool repeatMeasures = false, idLabel = false, autoformat = false, trace = false;
+  std::map<std::string, double> categoryValues;
+
+  // Installs the console front end with these answers (trace on standard error).
+  void Install();
+  // What the dialogs could not take, since Install.
+  struct Problems {
+    std::vector<std::string> unmatched;  // labels of --set answers that matched no dialog item
+    std::vector<std::string> refused;    // "LABEL: why" for answers an item would not take
+    int failedOK = 0;                    // dialogs whose OK the add-in refused with a message
+  };
+  Problems Collect() const;
+  void Remove();
+
+ private:
+  bool installed_ = false;
+};
+
+}  // namespace app

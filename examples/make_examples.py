@@ -1,0 +1,107 @@
+#!/usr/bin/python3
+"""Writes the example workbooks of this folder (run from anywhere: python3 examples/make_examples.py).
+
+Every workbook is generated from a fixed seed, so running the script again gives the same numbers; the
+.xlsx files it writes are committed beside it. Needs openpyxl (Debian: python3-openpyxl).
+"""
+import os
+import random
+
+from openpyxl import Workbook
+from openpyxl.styles import Alignment, Border, Font, Side
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+BOLD = Font(name="Arial", size=10, bold=True)
+PLAIN = Font(name="Arial", size=10)
+TITLE = Font(name="Arial", size=12, bold=True)
+THIN = Side(style="thin")
+UNDER = Border(bottom=THIN)
+
+
+def header(cell, text, under=False):
+    cell.value = text
+    cell.font = BOLD
+    cell.alignment = Alignment(horizontal="center")
+    if under:
+        cell.border = UNDER
+
+
+def number(cell, value, fmt):
+    cell.value = value
+    cell.font = PLAIN
+    cell.number_format = fmt
+
+
+def save(wb, name):
+    # openpyxl stamps the current time into docProps; a fixed time keeps the files identical run to run.
+    import datetime
+    wb.properties.created = wb.properties.modified = datetime.datetime(2026, 1, 1)
+    wb.properties.creator = "Quelstat examples"
+    path = os.path.join(HERE, name)
+    wb.save(path)
+    print("wrote", path)
+
+
+def control_material():
+    """One sample: 30 daily glucose results on one lot of control material, target 5.50 mmol/L."""
+    rng = random.Random(20260101)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "QC glucose"
+    ws["A1"] = "Glucose control, lot QC-2417 (target 5.50 mmol/L)"
+    ws["A1"].font = TITLE
+    header(ws["A3"], "Run", under=True)
+    header(ws["B3"], "Glucose (mmol/L)", under=True)
+    for i in range(30):
+        ws.cell(row=4 + i, column=1, value="QC%02d" % (i + 1)).font = PLAIN
+        # A small positive bias (+0.06) and an analytical SD of 0.12 mmol/L.
+        number(ws.cell(row=4 + i, column=2), round(rng.gauss(5.56, 0.12), 2), "0.00")
+    ws.column_dimensions["A"].width = 8
+    ws.column_dimensions["B"].width = 18
+    save(wb, "control-material.xlsx")
+
+
+def cholesterol_by_diet():
+    """Two independent groups: total cholesterol after 8 weeks on one of two diets (unequal sizes)."""
+    rng = random.Random(20260102)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Diet study"
+    header(ws["A1"], "Cholesterol by Diet")
+    ws.merge_cells("A1:B1")
+    header(ws["A2"], "Low fat", under=True)
+    header(ws["B2"], "Mediterranean", under=True)
+    groups = [(24, 5.55, 0.61), (21, 4.95, 0.48)]  # n, mean, SD in mmol/L
+    for col, (n, mean, sd) in enumerate(groups, start=1):
+        for i in range(n):
+            number(ws.cell(row=3 + i, column=col), round(rng.gauss(mean, sd), 2), "0.00")
+    ws.column_dimensions["A"].width = 14
+    ws.column_dimensions["B"].width = 16
+    save(wb, "cholesterol-diet.xlsx")
+
+
+def weight_programme():
+    """Paired samples: body weight of 20 participants before and after a 12-week programme."""
+    rng = random.Random(20260103)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Weight"
+    header(ws["B1"], "Weight (kg)")
+    ws.merge_cells("B1:C1")
+    header(ws["A2"], "Participant", under=True)
+    header(ws["B2"], "Before", under=True)
+    header(ws["C2"], "After", under=True)
+    for i in range(20):
+        before = rng.gauss(88.0, 11.0)
+        after = before - rng.gauss(2.4, 1.9)  # mean loss 2.4 kg, individual changes vary
+        ws.cell(row=3 + i, column=1, value="P%02d" % (i + 1)).font = PLAIN
+        number(ws.cell(row=3 + i, column=2), round(before, 1), "0.0")
+        number(ws.cell(row=3 + i, column=3), round(after, 1), "0.0")
+    ws.column_dimensions["A"].width = 12
+    save(wb, "weight-programme.xlsx")
+
+
+if __name__ == "__main__":
+    control_material()
+    cholesterol_by_diet()
+    weight_programme()
