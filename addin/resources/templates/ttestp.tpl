@@ -3,10 +3,10 @@ sheet "t-test"
 test 1027 "Paired samples t-test"
 paper 9
 orientation portrait
-scale 85
+scale 78
 
-width A 25
-width B 15
+width A 24
+width B 28
 width C:F 9
 width G 14
 width H 10
