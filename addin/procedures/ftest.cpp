@@ -26,12 +26,7 @@ public:
 
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
-        p.Variables(params::VariableGroups2404, m_variables);
-        InDatasetOrder(m_variables, dataset.get());
-        p.CheckVariableCount(2);
-        p.CheckVariableTypes();
-        p.CheckGroupsFromOneVariable();
-        p.CheckObservations(2);
+        ExchangeTwoGroups(p, m_variables, dataset.get());
         p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
         p.Percentage(params::ConfidenceInterval, m_level);
     }

@@ -94,4 +94,20 @@ std::string HypothesisNumber(double value) {
     return buffer;
 }
 
+void ExchangeOneVariable(Parameters& p, std::vector<VariableChoice>& variables) {
+    p.Variables(params::Variable404, variables);
+    p.CheckVariableCount(1);
+    p.CheckVariableTypes();
+    p.CheckObservations(2);
+}
+
+void ExchangeTwoGroups(Parameters& p, std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset) {
+    p.Variables(params::VariableGroups2404, variables);
+    InDatasetOrder(variables, dataset);
+    p.CheckVariableCount(2);
+    p.CheckVariableTypes();
+    p.CheckGroupsFromOneVariable();
+    p.CheckObservations(2);
+}
+
 }  // namespace qs

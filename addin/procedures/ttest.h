@@ -85,6 +85,12 @@ void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* 
 // Compute's own guard for a selection that did not pass through the checks (message 6002 with
 // the parameter's label): `count` variables must be selected in `variables`.
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d);
+// Declares the selector of one continuous variable with its checks: one variable, at least two
+// observations.
+void ExchangeOneVariable(Parameters& p, std::vector<VariableChoice>& variables);
+// Declares the selector of two groups of one variable with its checks; the groups are put in the
+// dataset's order.
+void ExchangeTwoGroups(Parameters& p, std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset);
 // The name of the i-th selected variable (empty when there is none yet), for the hypothesis control.
 std::string NameAt(const std::vector<VariableChoice>& variables, size_t i);
 // A number as the hypothesis control shows it (empty when not given).

@@ -12,10 +12,7 @@ public:
 
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
-        p.Variables(params::Variable404, m_variables);
-        p.CheckVariableCount(1);
-        p.CheckVariableTypes();
-        p.CheckObservations(2);
+        ExchangeOneVariable(p, m_variables);
         p.Number(params::HypothesisedMean, m_mu);
         p.CheckRequired();
         p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kStringMeanSymbol).str(),
