@@ -8,32 +8,11 @@
 #include "addin/dataset/dataset.h"
 #include "addin/dataset/dataset_strings.h"
 #include "addin/host/exceptions.h"
+#include "addin/host/json_text.h"
 
 namespace qs {
 
 namespace {
-
-std::string Json(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
 
 std::string JsonNumber(double v) {
   if (!std::isfinite(v)) return "null";
@@ -92,21 +71,21 @@ std::string Describe(DatasetSourceExcel& s, bool json) {
   for (const CRef<VariableSource>& v : d.variables) facts.push_back(Facts(*v));
   std::ostringstream o;
   if (json) {
-    o << "{\"region\": " << Json(s.region.Address()) << ", \"layout\": \"" << LayoutWord(d)
+    o << "{\"region\": " << JsonString(s.region.Address()) << ", \"layout\": \"" << LayoutWord(d)
       << "\", \"header_rows\": " << s.headerBand.count << ", \"label_columns\": " << s.labelBand.count
-      << ", \"id_label\": " << (d.IdentifierLabel() ? "true" : "false") << ", \"name\": " << Json(d.name)
+      << ", \"id_label\": " << (d.IdentifierLabel() ? "true" : "false") << ", \"name\": " << JsonString(d.name)
       << ", \"name_origin\": \"" << OriginWord(d.nameOrigin) << "\", \"variables\": [";
     for (size_t i = 0; i < facts.size(); ++i) {
       const VariableFacts& f = facts[i];
-      o << (i ? ", " : "") << "{\"name\": " << Json(f.name) << ", \"type\": \"" << f.type << "\", \"n\": " << f.n
+      o << (i ? ", " : "") << "{\"name\": " << JsonString(f.name) << ", \"type\": \"" << f.type << "\", \"n\": " << f.n
         << ", \"missing\": " << f.missing << ", \"categories\": [";
       for (size_t k = 0; k < f.categories.size(); ++k) {
         const Category* c = f.categories[k];
-        o << (k ? ", " : "") << "{\"name\": " << Json(c->name) << ", \"number\": " << c->number
+        o << (k ? ", " : "") << "{\"name\": " << JsonString(c->name) << ", \"number\": " << c->number
           << ", \"value\": " << (c->HasValue() ? JsonNumber(c->value) : "null") << "}";
       }
-      o << "], \"replicate_of\": " << (f.replicateOf.empty() ? "null" : Json(f.replicateOf))
-        << ", \"group\": " << (f.group.empty() ? "null" : Json(f.group)) << "}";
+      o << "], \"replicate_of\": " << (f.replicateOf.empty() ? "null" : JsonString(f.replicateOf))
+        << ", \"group\": " << (f.group.empty() ? "null" : JsonString(f.group)) << "}";
     }
     o << "]}\n";
     return o.str();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "addin/host/json_text.h"
 #include "addin/host/messages.h"
 
 namespace qs {
@@ -81,29 +82,6 @@ std::string P::Description() const {
 
 namespace {
 
-void AppendString(std::string& out, std::string_view s) {
-    out += '"';
-    for (char ch : s) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += ch;
-                }
-        }
-    }
-    out += '"';
-}
-
 void AppendNumber(std::string& out, double v, bool whole) {
     if (std::isnan(v)) {
         out += "null";
@@ -169,7 +147,7 @@ private:
         for (int n = 2; !keys.insert(unique).second; ++n) unique = key + " (" + std::to_string(n) + ")";
         if (!first) out += ',';
         first = false;
-        AppendString(out, unique);
+        AppendJsonString(out, unique);
         out += ':';
     }
 
@@ -177,7 +155,7 @@ private:
         switch (f.kind) {
             case FieldKind::Number: AppendNumber(out, f.number(block), false); break;
             case FieldKind::Count: AppendNumber(out, f.number(block), true); break;
-            case FieldKind::Text: AppendString(out, f.text(block)); break;
+            case FieldKind::Text: AppendJsonString(out, f.text(block)); break;
             case FieldKind::Pair: {
                 std::pair<double, double> p = f.pair(block);
                 out += '[';
@@ -204,7 +182,7 @@ private:
                 for (const std::string& s : f.texts(block)) {
                     if (!first) out += ',';
                     first = false;
-                    AppendString(out, s);
+                    AppendJsonString(out, s);
                 }
                 out += ']';
                 break;

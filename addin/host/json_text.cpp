@@ -1,0 +1,30 @@
+#include "addin/host/json_text.h"
+
+#include <cstdio>
+
+namespace qs {
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += ch;
+                }
+        }
+    }
+    out += '"';
+}
+
+}  // namespace qs
