@@ -3,11 +3,13 @@ sheet "F-test"
 test 1028 "F test"
 paper 9
 orientation portrait
+scale 85
 
-width A 26
-width B 16
-width C:G 12
-width H 16
+width A 25
+width B 15
+width C:F 9
+width G 14
+width H 10
 
 style title bold size=14
 style caption bold
@@ -31,7 +33,7 @@ slot B5 __sm_RR__7d0_7d6
 cell A6 "User" style=caption
 slot B6 __sm_RR__7d0_7d3
 cell F6 "Date" style=caption align=right
-cell G6 format="d mmm yyyy hh:mm" align=left
+cell G6 format="d-mmm-yy h:mm" align=left
 slot G6 __sm_RR__7d0_7d2
 range A7:H7 border=bottom
 
@@ -66,7 +68,7 @@ range B15:C15 format="0" align=right
 slot B15:C15 __sm_RR_0_7f6
 cell D15 "(numerator, denominator)" italic
 cell A16 "p" style=caption
-cell B16 format="0.0000" align=right
+cell B16 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B16 __sm_RR_0_841
 cell A17 "CI" style=caption
 range B17:C17 style=number

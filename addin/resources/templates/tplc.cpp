@@ -88,7 +88,7 @@ public:
         if (verb == "test") return Test(w);
         if (verb == "paper") return Paper(w);
         if (verb == "orientation") return Orientation(w);
-        if (verb == "fit") return Fit(w);
+        if (verb == "scale") return Scale(w);
         if (verb == "width") return Width(w);
         if (verb == "style") return Style(w);
         if (verb == "cell") return Cell(w);
@@ -158,11 +158,12 @@ private:
         else throw SourceError("orientation is portrait or landscape");
     }
 
-    // fit WIDE TALL: print on at most WIDE pages across and TALL down (0: as many as needed).
-    void Fit(const std::vector<std::string>& w) {
-        Need(w, 3, "fit WIDE TALL");
-        m_sheet->page_setup().fit_to_width = static_cast<uint32_t>(NumberOf(w[1]));
-        m_sheet->page_setup().fit_to_height = static_cast<uint32_t>(NumberOf(w[2]));
+    // scale PERCENT: printed at this size (10 to 400).
+    void Scale(const std::vector<std::string>& w) {
+        Need(w, 2, "scale PERCENT");
+        double percent = NumberOf(w[1]);
+        if (percent < 10 || percent > 400) throw SourceError("scale is a percentage from 10 to 400");
+        m_sheet->page_setup().scale = static_cast<uint32_t>(percent);
     }
 
     // width COLUMNS CHARACTERS: "width A 30", "width B:F 12".

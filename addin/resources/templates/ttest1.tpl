@@ -3,12 +3,13 @@ sheet "t-test"
 test 1025 "One sample t-test"
 paper 9
 orientation portrait
+scale 85
 
-width A 26
-width B 16
-width C:F 12
-width G 16
-width H 16
+width A 25
+width B 15
+width C:F 9
+width G 14
+width H 10
 
 style title bold size=14
 style caption bold
@@ -32,7 +33,7 @@ slot B5 __sm_RR__7d0_7d6
 cell A6 "User" style=caption
 slot B6 __sm_RR__7d0_7d3
 cell F6 "Date" style=caption align=right
-cell G6 format="d mmm yyyy hh:mm" align=left
+cell G6 format="d-mmm-yy h:mm" align=left
 slot G6 __sm_RR__7d0_7d2
 range A7:H7 border=bottom
 
@@ -75,5 +76,5 @@ cell A19 "DF" style=caption
 cell B19 format="General" align=right
 slot B19 __sm_RR_0_7f6
 cell A20 "p" style=caption
-cell B20 format="0.0000" align=right
+cell B20 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B20 __sm_RR_0_841
