@@ -38,7 +38,7 @@ const char* kRunUsage =
     "                  separated by commas; items not given keep their defaults\n"
     "  --layout ...    for a dataset not set up yet: its layout and properties (without them\n"
     "                  the detected layout is confirmed)\n"
-    "  --reports FILE  where the \"Unfiled reports\" workbook is saved\n"
+    "  --reports FILE  where the \"Unfiled reports\" workbook is saved, replacing the file\n"
     "                  (default: WORKBOOK's folder, <name>-reports.xlsx)\n"
     "  --save          also save WORKBOOK (the dataset properties are kept in it)\n"
     "  --json          print the test's results as JSON instead of the report\n"

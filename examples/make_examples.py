@@ -4,8 +4,10 @@
 Every workbook is generated from a fixed seed, so running the script again gives the same numbers; the
 .xlsx files it writes are committed beside it. Needs openpyxl (Debian: python3-openpyxl).
 """
+import datetime
 import os
 import random
+import zipfile
 
 from openpyxl import Workbook
 from openpyxl.styles import Alignment, Border, Font, Side
@@ -34,11 +36,19 @@ def number(cell, value, fmt):
 
 def save(wb, name):
     # openpyxl stamps the current time into docProps; a fixed time keeps the files identical run to run.
-    import datetime
     wb.properties.created = wb.properties.modified = datetime.datetime(2026, 1, 1)
     wb.properties.creator = "Quelstat examples"
     path = os.path.join(HERE, name)
     wb.save(path)
+    # The zip entries carry the time of writing too: rewrite them with a fixed one.
+    with zipfile.ZipFile(path) as z:
+        entries = [(info, z.read(info.filename)) for info in z.infolist()]
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for info, data in entries:
+            fixed = zipfile.ZipInfo(info.filename, date_time=(2026, 1, 1, 0, 0, 0))
+            fixed.compress_type = zipfile.ZIP_DEFLATED
+            fixed.external_attr = info.external_attr
+            z.writestr(fixed, data)
     print("wrote", path)
 
 
