@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sheets/io/xml.h"
+#include "sheets/model/chart.h"
 
 namespace sheets {
 
@@ -47,6 +48,15 @@ struct SheetPreserved {
   std::vector<std::pair<std::string, std::string>> drawing_root_attrs;
   std::vector<XmlNode> drawing_anchors;
   std::vector<PreservedRel> drawing_rels;
+};
+
+// A chart part as read: its tree, the chart the model made of it (to tell what changed since) and
+// its relationships other than the text boxes' (chart styles, colours, pictures), with targets as
+// absolute part names ("/xl/charts/style1.xml"); the parts they name are kept in the package.
+struct ChartPreserved {
+  XmlNode tree;
+  Chart as_read;
+  std::vector<PreservedRel> rels;
 };
 
 }  // namespace sheets

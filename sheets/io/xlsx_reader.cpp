@@ -694,17 +694,31 @@ std::optional<Chart> XlsxReader::ReadChartPart(const std::string& part) {
   std::string us_rid;
   auto chart = ParseChartXml(root, &us_rid);
   if (!chart) return std::nullopt;
-  // The chart is now the model's: its part, its relationships and what they point to (styles,
-  // colours, text boxes) are written anew.
+  // The chart is now the model's and its part is written anew over the part as read, which keeps
+  // what the model does not hold; the parts it relates to (styles, colours, pictures) are kept as
+  // they are, except the text boxes, which the model holds.
   consumed_.insert(Lower(part));
   std::vector<PreservedRel> rels = ReadRels(part);
   consumed_.insert(Lower(opc::RelsPartName(part)));
+  auto keep = preserve_ ? std::make_shared<ChartPreserved>() : nullptr;
   for (const auto& r : rels) {
-    if (!r.target_mode.empty()) continue;
+    if (!r.target_mode.empty()) {
+      if (keep) keep->rels.push_back(r);
+      continue;
+    }
     std::string target = opc::ResolveTarget(part, r.target);
-    if (r.id == us_rid && Has(target)) ParseUserShapesXml(ReadTree(target), *chart);
-    consumed_.insert(Lower(target));
-    consumed_.insert(Lower(opc::RelsPartName(target)));
+    if (r.id == us_rid || !keep) {
+      if (r.id == us_rid && Has(target)) ParseUserShapesXml(ReadTree(target), *chart);
+      consumed_.insert(Lower(target));
+      consumed_.insert(Lower(opc::RelsPartName(target)));
+    } else {
+      keep->rels.push_back({r.id, r.type, "/" + target, ""});
+    }
+  }
+  if (keep) {
+    keep->as_read = *chart;
+    keep->tree = std::move(root);
+    chart->origin.part = std::move(keep);
   }
   return chart;
 }

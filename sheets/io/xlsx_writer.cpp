@@ -205,19 +205,25 @@ std::optional<SeriesCache> PackageWriter::CacheFor(const std::string& ref_text) 
 std::string PackageWriter::WriteChart(const Chart& chart) {
   std::string part = NewPart("xl/charts/chart", ".xml");
   std::string us_rid;
+  const ChartPreserved* origin = chart.origin.part.get();
+  std::vector<PreservedRel> rels;
+  if (origin) rels = origin->rels;
   if (!chart.text_boxes.empty()) {
     std::string shapes = NewPart("xl/drawings/drawing", ".xml");
     zip_.Add(shapes, WriteUserShapesXml(chart));
     Override(shapes, kCtChartShapes);
-    us_rid = "rId1";
-    zip_.Add(opc::RelsPartName(part), opc::WriteRels({{us_rid, std::string(opc::kRelBase) + "chartUserShapes", "/" + shapes, ""}}));
+    size_t counter = 0;
+    us_rid = NewId(rels, counter);
+    rels.push_back({us_rid, std::string(opc::kRelBase) + "chartUserShapes", "/" + shapes, ""});
   }
+  if (!rels.empty()) zip_.Add(opc::RelsPartName(part), opc::WriteRels(rels));
   // Series names that refer to a cell take that cell's text, so that the cached name is current.
   Chart current = chart;
   for (auto& s : current.series)
     if (!s.name_ref.empty())
       if (auto c = CacheFor(s.name_ref); c && !c->texts.empty()) s.name = c->texts[0];
-  zip_.Add(part, WriteChartXml(current, us_rid, [this](const std::string& r) { return CacheFor(r); }));
+  auto cache = [this](const std::string& r) { return CacheFor(r); };
+  zip_.Add(part, origin ? WriteChartOverXml(current, *origin, us_rid, cache) : WriteChartXml(current, us_rid, cache));
   Override(part, kCtChart);
   return part;
 }

@@ -8,7 +8,8 @@ merged areas, outline levels, defined names of both scopes with constants, array
 references, sheet views, page setup, charts of each kind with trendlines and axis scales, and a
 chart sheet. openpyxl-keep.xlsx adds what the engine keeps without modelling: an image, a comment, a
 conditional format and a data validation. openpyxl-array.xlsx holds array formulas over ranges and
-over one cell next to ordinary formulas that look alike.
+over one cell next to ordinary formulas that look alike. openpyxl-styled-chart.xlsx holds charts
+with what the engine keeps without modelling: series colours, data labels, error bars and markers.
 """
 import io
 import os
@@ -161,8 +162,46 @@ def array():
     wb.save(os.path.join(HERE, "openpyxl-array.xlsx"))
 
 
+def styled_chart():
+    from openpyxl.chart.error_bar import ErrorBars
+    from openpyxl.chart.label import DataLabelList
+    from openpyxl.chart.marker import Marker
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Data"
+    ws.append(["x", "Response", "Control"])
+    for i in range(1, 7):
+        ws.append([i, i * 2.5, i * 1.5 + 1])
+
+    scatter = ScatterChart()
+    scatter.title = "Styled"
+    xs = Reference(ws, min_col=1, min_row=2, max_row=7)
+    for col, colour in ((2, "C00000"), (3, "0070C0")):
+        s = Series(Reference(ws, min_col=col, min_row=1, max_row=7), xs, title_from_data=True)
+        s.graphicalProperties.line.solidFill = colour
+        s.graphicalProperties.line.width = 28575
+        s.marker = Marker(symbol="diamond", size=9)
+        s.marker.graphicalProperties = openpyxl.chart.shapes.GraphicalProperties(solidFill=colour)
+        s.dLbls = DataLabelList()
+        s.dLbls.showVal = True
+        s.errBars = ErrorBars(errDir="y", errBarType="both", errValType="fixedVal", val=0.5)
+        scatter.series.append(s)
+    ws.add_chart(scatter, "E2")
+
+    bar = BarChart()
+    bar.type = "col"
+    bar.title = "Bars"
+    bar.add_data(Reference(ws, min_col=2, min_row=1, max_row=7), titles_from_data=True)
+    bar.set_categories(xs)
+    bar.series[0].graphicalProperties.solidFill = "70AD47"
+    bar.series[0].dLbls = DataLabelList()
+    bar.series[0].dLbls.showVal = True
+    ws.add_chart(bar, "E20")
+    wb.save(os.path.join(HERE, "openpyxl-styled-chart.xlsx"))
+
+
 if __name__ == "__main__":
     import sys
-    wanted = sys.argv[1:] or ["features", "keep", "array"]
+    wanted = sys.argv[1:] or ["features", "keep", "array", "styled_chart"]
     for name in wanted:
-        {"features": features, "keep": keep, "array": array}[name]()
+        {"features": features, "keep": keep, "array": array, "styled_chart": styled_chart}[name]()

@@ -1,0 +1,209 @@
+// Fidelity of workbooks read from other programs' files: what the model does not hold survives an
+// edit and a save, while what the model changed is written as changed.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "sheets/show.h"
+
+#include "sheets/io/chart_xml.h"
+#include "sheets/io/preserved.h"
+#include "sheets/io/workbook_io.h"
+#include "sheets/io/xml.h"
+#include "sheets/io/zip.h"
+
+using namespace sheets;
+
+namespace {
+
+std::string Fixture(const std::string& name) { return std::string(QS_SHEETS_DATA) + "/" + name; }
+
+std::unique_ptr<Workbook> ReadBytes(const std::string& bytes) {
+  return ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, "t.xlsx");
+}
+
+[[maybe_unused]] std::string Part(const std::string& bytes, const std::string& name) {
+  ZipReader zip({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+  int i = zip.Find(name);
+  return i < 0 ? std::string() : zip.ReadAll(size_t(i), 1 << 24);
+}
+
+// Occurrences, ignoring case (producers differ in the case of colour digits).
+size_t Count(std::string text, std::string what) {
+  for (auto* s : {&text, &what})
+    for (char& c : *s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// Every chart part of a saved package, in part order.
+std::vector<std::string> ChartParts(const std::string& bytes) {
+  ZipReader zip({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+  std::vector<std::string> out;
+  for (size_t i = 0; i < zip.entries().size(); ++i)
+    if (zip.entries()[i].name.starts_with("xl/charts/chart")) out.push_back(zip.ReadAll(i, 1 << 24));
+  return out;
+}
+
+std::vector<std::string> ChartPartsOf(const std::string& fixture) {
+  std::ifstream in(Fixture(fixture), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ChartParts(ss.str());
+}
+
+// The chart as the show command prints it, which names every modelled field.
+// A name taken from a cell is compared by its reference: files may hold no cached text for it.
+std::string Shown(Chart chart) {
+  for (auto& s : chart.series)
+    if (!s.name_ref.empty()) s.name.clear();
+  Workbook book("B");
+  book.AddSheet("S").AddChart(chart, {});
+  std::ostringstream out;
+  PrintCharts(book, out);
+  return out.str();
+}
+
+std::vector<const Chart*> Charts(const Workbook& book) {
+  std::vector<const Chart*> out;
+  for (size_t i = 0; i < book.sheet_count(); ++i)
+    for (const auto& d : book.sheet(i).drawings())
+      if (d->chart) out.push_back(d->chart.get());
+  return out;
+}
+
+// The scatter chart of the styled fixtures: two series with coloured lines and markers, value
+// labels and error bars; a column chart with a coloured fill and value labels.
+class StyledChart : public testing::TestWithParam<const char*> {};
+
+TEST_P(StyledChart, KeepsColoursLabelsAndErrorBarsAfterACellEditAndSave) {
+  auto book = ReadWorkbook(Fixture(GetParam()));
+  auto before = Charts(*book);
+  ASSERT_EQ(before.size(), 2u);
+  std::vector<Chart> models;
+  for (auto* c : before) models.push_back(*c);
+  book->sheet(0).SetNumber(1, 1, 1234.5);  // B2, the first point of the first series
+  std::string saved = WriteXlsxBytes(*book);
+  auto parts = ChartParts(saved);
+  ASSERT_EQ(parts.size(), 2u);
+  const std::string& scatter = parts[0].find("scatterChart") != std::string::npos ? parts[0] : parts[1];
+  const std::string& bars = &scatter == &parts[0] ? parts[1] : parts[0];
+  for (const char* colour : {"C00000", "0070C0"}) EXPECT_GE(Count(scatter, colour), 2u) << colour;
+  EXPECT_EQ(Count(scatter, "errBars>"), 4u) << "two error bar elements, each opened and closed";
+  EXPECT_GE(Count(scatter, "showVal val=\"1\""), 2u);
+  EXPECT_GE(Count(scatter, "diamond"), 2u);
+  EXPECT_EQ(Count(bars, "70AD47"), Count(ChartPartsOf(GetParam())[1], "70AD47"));
+  EXPECT_GE(Count(bars, "70AD47"), 1u);
+  EXPECT_NE(bars.find("showVal val=\"1\""), std::string::npos);
+  // The cached values follow the cell.
+  EXPECT_NE(scatter.find(">1234.5<"), std::string::npos);
+  EXPECT_NE(bars.find(">1234.5<"), std::string::npos);
+  EXPECT_NE(scatter.find(">Control<"), std::string::npos) << "series names cached from their cells";
+  // And the chart reads back as the model had it.
+  auto again = ReadBytes(saved);
+  auto after = Charts(*again);
+  ASSERT_EQ(after.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(Shown(*after[i]), Shown(models[i]));
+}
+
+TEST_P(StyledChart, ChangesOnlyWhatTheModelChanged) {
+  auto book = ReadWorkbook(Fixture(GetParam()));
+  Chart* scatter = nullptr;
+  for (const auto& d : book->sheet(0).drawings())
+    if (d->chart && d->chart->type == ChartType::Scatter) scatter = d->chart.get();
+  ASSERT_NE(scatter, nullptr);
+  ASSERT_EQ(scatter->series.size(), 2u);
+  scatter->title = "Renamed title";
+  scatter->y_axis.scale.maximum = 40;
+  scatter->x_axis.major_gridlines = !scatter->x_axis.major_gridlines;
+  scatter->series[1].y_values = "Data!$C$3:$C$7";
+  scatter->series[1].x_values = "Data!$A$3:$A$7";
+  scatter->series[0].marker = MarkerStyle::Square;
+  scatter->series[0].trendlines.push_back(Trendline{});
+  scatter->legend = LegendPosition::Bottom;
+  Chart expected = *scatter;
+  std::string saved = WriteXlsxBytes(*book);
+  std::string xml;
+  for (auto& p : ChartParts(saved))
+    if (p.find("scatterChart") != std::string::npos) xml = p;
+  ASSERT_FALSE(xml.empty());
+  // Unmodelled formatting is still there.
+  EXPECT_GE(Count(xml, "C00000"), 2u);
+  EXPECT_GE(Count(xml, "0070C0"), 2u);
+  EXPECT_EQ(Count(xml, "errBars>"), 4u) << "both series keep their error bars";
+  EXPECT_NE(xml.find("Renamed title"), std::string::npos);
+  EXPECT_EQ(xml.find(">Styled<"), std::string::npos);
+  // The part is still a well-formed chart that reads back to the edited model.
+  XmlNode tree = ParseXmlTree(xml);
+  std::string rid;
+  auto parsed = ParseChartXml(tree, &rid);
+  ASSERT_TRUE(parsed);
+  expected.text_boxes.clear();
+  EXPECT_EQ(Shown(*parsed), Shown(expected));
+  auto again = ReadBytes(saved);
+  bool found = false;
+  for (auto* c : Charts(*again))
+    if (c->type == ChartType::Scatter) {
+      EXPECT_EQ(Shown(*c), Shown(expected));
+      found = true;
+    }
+  EXPECT_TRUE(found);
+}
+
+TEST_P(StyledChart, RemovedAndAddedSeriesAndANewTypeAreWrittenSoundly) {
+  auto book = ReadWorkbook(Fixture(GetParam()));
+  Chart* scatter = nullptr;
+  for (const auto& d : book->sheet(0).drawings())
+    if (d->chart && d->chart->type == ChartType::Scatter) scatter = d->chart.get();
+  ASSERT_NE(scatter, nullptr);
+  // The first series goes: the second keeps its own colour, not the first one's.
+  scatter->series.erase(scatter->series.begin());
+  ChartSeries extra;
+  extra.name = "Extra";
+  extra.y_values = "{1,2,3}";
+  scatter->series.push_back(extra);
+  Chart expected = *scatter;
+  std::string saved = WriteXlsxBytes(*book);
+  std::string xml;
+  for (auto& p : ChartParts(saved))
+    if (p.find("scatterChart") != std::string::npos) xml = p;
+  EXPECT_EQ(xml.find("C00000"), std::string::npos);
+  EXPECT_GE(Count(xml, "0070C0"), 2u);
+  auto parsed = ParseChartXml(ParseXmlTree(xml), nullptr);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(Shown(*parsed), Shown(expected));
+  // Distinct series indexes (they pick the automatic colours).
+  XmlNode tree = ParseXmlTree(xml);
+  std::set<std::string> idx;
+  std::function<void(const XmlNode&)> walk = [&](const XmlNode& n) {
+    if (n.local() == "ser")
+      if (auto* i = n.Child("idx")) {
+        EXPECT_TRUE(idx.insert(i->AttrOr("val", "")).second);
+      }
+    for (const auto& c : n.children) walk(c);
+  };
+  walk(tree);
+  EXPECT_EQ(idx.size(), 2u);
+
+  // Another chart type is written anew: nothing of the old kind's formatting can fit it.
+  scatter->type = ChartType::Line;
+  saved = WriteXlsxBytes(*book);
+  bool line = false;
+  for (auto& p : ChartParts(saved))
+    if (p.find("lineChart") != std::string::npos) {
+      line = true;
+      EXPECT_EQ(p.find("errBars"), std::string::npos);
+    }
+  EXPECT_TRUE(line);
+}
+
+INSTANTIATE_TEST_SUITE_P(Producers, StyledChart,
+                         testing::Values("openpyxl-styled-chart.xlsx", "libreoffice-styled-chart.xlsx"),
+                         [](const auto& info) { return std::string(info.param).substr(0, std::string(info.param).find('-')); });
+
+}  // namespace
