@@ -43,6 +43,11 @@ struct SheetPreserved {
   std::vector<std::pair<std::string, std::string>> root_attrs;  // of <worksheet> / <chartsheet>
   std::vector<XmlNode> elements;    // unmodelled children
   std::vector<PreservedRel> rels;   // every relationship except the drawing's
+  // The sheet's views as read, in the order of the model's (view(), then other_views()), for what
+  // the model does not hold of them (split panes, right to left, formulas shown, page layout ...);
+  // and the other children of <sheetViews> (extLst).
+  std::vector<XmlNode> views;
+  std::vector<XmlNode> views_other;
   // The drawing: anchors the model does not hold (pictures, shapes, unsupported charts) and the
   // relationships they use.
   std::vector<std::pair<std::string, std::string>> drawing_root_attrs;

@@ -152,7 +152,8 @@ class XlsxReader {
   void ReadChartsheet(Sheet& sheet, const std::string& part);
   void ReadDrawing(Sheet& sheet, const std::string& part, SheetPreserved* keep);
   std::optional<Chart> ReadChartPart(const std::string& part);
-  void ApplySheetView(Sheet& sheet, const XmlNode& views);
+  void ApplySheetViews(Sheet& sheet, XmlNode& views, SheetPreserved* keep);
+  void ApplySheetView(Sheet& sheet, const XmlNode& sheet_view, SheetView& view);
   void ApplyPageSetup(Sheet& sheet, const XmlNode& setup);
 
   ZipReader zip_;
@@ -554,10 +555,29 @@ class SheetHandler : public XmlHandler {
   std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
 };
 
-void XlsxReader::ApplySheetView(Sheet& sheet, const XmlNode& views) {
-  const XmlNode* v = views.Child("sheetView");
-  if (!v) return;
-  SheetView& view = sheet.view();
+void XlsxReader::ApplySheetViews(Sheet& sheet, XmlNode& views, SheetPreserved* keep) {
+  bool first = true;
+  for (auto& el : views.children) {
+    if (el.local() != "sheetView") {
+      if (keep) keep->views_other.push_back(std::move(el));
+      continue;
+    }
+    if (!first && sheet.other_views().size() >= limits::kMaxSheetViews) continue;
+    SheetView& view = first ? sheet.view() : sheet.other_views().emplace_back();
+    view.window = std::min<uint32_t>(ToUint(el.Attr("workbookViewId"), 0, "window"), limits::kMaxSheetViews);
+    if (sheet.IsWorksheet()) {
+      ApplySheetView(sheet, el, view);
+    } else {
+      view.zoom = std::clamp<uint32_t>(ToUint(el.Attr("zoomScale"), 100, "zoom"), 10, 400);
+      view.selected = ToBool(el.Attr("tabSelected"), false);
+    }
+    if (keep) keep->views.push_back(std::move(el));
+    first = false;
+  }
+}
+
+void XlsxReader::ApplySheetView(Sheet& sheet, const XmlNode& sheet_view, SheetView& view) {
+  const XmlNode* v = &sheet_view;
   view.zoom = std::clamp<uint32_t>(ToUint(v->Attr("zoomScale"), 100, "zoom"), 10, 400);
   view.gridlines = ToBool(v->Attr("showGridLines"), true);
   view.headings = ToBool(v->Attr("showRowColHeaders"), true);
@@ -630,7 +650,7 @@ void XlsxReader::ReadWorksheet(Sheet& sheet, const std::string& part) {
   for (auto& el : handler.elements) {
     auto n = el.local();
     if (n == "sheetViews") {
-      ApplySheetView(sheet, el);
+      ApplySheetViews(sheet, el, keep.get());
     } else if (n == "cols") {
       for (auto* c : el.ChildrenNamed("col")) {
         uint32_t lo = ToUint(c->Attr("min"), 1, "column"), hi = ToUint(c->Attr("max"), lo, "column");
@@ -868,10 +888,7 @@ void XlsxReader::ReadChartsheet(Sheet& sheet, const std::string& part) {
   for (auto& el : root.children) {
     auto n = el.local();
     if (n == "sheetViews") {
-      if (auto* v = el.Child("sheetView")) {
-        sheet.view().zoom = std::clamp<uint32_t>(ToUint(v->Attr("zoomScale"), 100, "zoom"), 10, 400);
-        sheet.view().selected = ToBool(v->Attr("tabSelected"), false);
-      }
+      ApplySheetViews(sheet, el, keep.get());
     } else if (n == "pageSetup") {
       ApplyPageSetup(sheet, el);
       if (keep) keep->elements.push_back(std::move(el));

@@ -126,6 +126,7 @@ class PackageWriter {
   void WriteChartsheet(size_t index, const std::string& part);
   std::string WriteDrawing(const Sheet& sheet, const SheetPreserved* keep);  // returns the part name
   std::string WriteChart(const Chart& chart);
+  void WriteSheetViews(XmlWriter& w, const Sheet& sheet, const SheetPreserved* keep) const;
   void PrepareExternalLinks(std::vector<PreservedRel>& wb_rels, size_t& counter);
   void WriteWorkbook(const std::vector<std::string>& sheet_parts);
   void WriteContentTypes();
@@ -200,6 +201,88 @@ std::optional<SeriesCache> PackageWriter::CacheFor(const std::string& ref_text) 
     cache.texts.push_back(v.type == ValueType::Text ? v.text : v.type == ValueType::Number ? NumberText(v.number) : "");
   }
   return cache;
+}
+
+// Every view of the sheet whose window is written, from what the model holds, with what it does not
+// hold taken from the view as read (other attributes, a split pane and its selections, pivot
+// selections, extensions).
+void PackageWriter::WriteSheetViews(XmlWriter& w, const Sheet& sheet, const SheetPreserved* keep) const {
+  const size_t windows = std::max<size_t>(1, book_.windows().size());
+  std::vector<const SheetView*> views{&sheet.view()};
+  for (const auto& v : sheet.other_views()) views.push_back(&v);
+  const bool worksheet = sheet.IsWorksheet();
+  w.Start("sheetViews");
+  for (size_t i = 0; i < views.size(); ++i) {
+    const SheetView& v = *views[i];
+    // A view of a window that is not written would name a window the file lacks; the first view
+    // is always written, in the first window at the least.
+    if (i > 0 && v.window >= windows) continue;
+    const XmlNode* old = keep && i < keep->views.size() ? &keep->views[i] : nullptr;
+    const bool frozen = worksheet && (v.frozen_rows || v.frozen_cols);
+    w.Start("sheetView");
+    if (v.selected) w.Attr("tabSelected", "1");
+    if (worksheet) {
+      if (!v.gridlines) w.Attr("showGridLines", "0");
+      if (!v.headings) w.Attr("showRowColHeaders", "0");
+      if (!v.zero_values) w.Attr("showZeros", "0");
+      if (!v.outline_symbols) w.Attr("showOutlineSymbols", "0");
+      if (v.page_break_preview) w.Attr("view", "pageBreakPreview");
+      else if (old && old->AttrOr("view", "") == "pageLayout") w.Attr("view", "pageLayout");
+      if (v.top_left != CellAddress{}) w.Attr("topLeftCell", CellName(v.top_left));
+    }
+    if (v.zoom != 100) w.Attr("zoomScale", int64_t(v.zoom));
+    const bool layout_zoom = worksheet && v.page_break_preview && v.zoom != 100;
+    if (layout_zoom) w.Attr("zoomScaleSheetLayoutView", int64_t(v.zoom));
+    w.Attr("workbookViewId", int64_t(i == 0 && v.window >= windows ? 0 : v.window));
+    static const std::set<std::string_view> modelled = {"tabSelected", "showGridLines", "showRowColHeaders", "showZeros",
+                                                        "showOutlineSymbols", "view", "topLeftCell", "zoomScale",
+                                                        "workbookViewId"};
+    if (old)
+      for (const auto& [k, val] : old->attrs) {
+        if (modelled.count(k) || (!worksheet && k != "zoomToFit" && !k.starts_with("xmlns"))) continue;
+        if (k == "zoomScaleSheetLayoutView" && layout_zoom) continue;
+        w.Attr(k, val);
+      }
+    if (worksheet) {
+      std::string pane;
+      const XmlNode* split = nullptr;  // a split (not frozen) pane as read, which the model does not hold
+      if (old && !frozen)
+        if (const XmlNode* p = old->Child("pane"); p && p->AttrOr("state", "split") == "split") split = p;
+      if (frozen) {
+        pane = v.frozen_rows && v.frozen_cols ? "bottomRight" : v.frozen_rows ? "bottomLeft" : "topRight";
+        w.Start("pane");
+        if (v.frozen_cols) w.Attr("xSplit", int64_t(v.frozen_cols));
+        if (v.frozen_rows) w.Attr("ySplit", int64_t(v.frozen_rows));
+        w.Attr("topLeftCell", CellName({v.frozen_rows, v.frozen_cols}));
+        w.Attr("activePane", pane);
+        w.Attr("state", "frozen");
+        w.End("pane");
+      } else if (split) {
+        w.Node(*split);
+        pane = split->AttrOr("activePane", "topLeft");
+        for (auto* sel : old->ChildrenNamed("selection"))
+          if (sel->AttrOr("pane", "topLeft") != pane) w.Node(*sel);
+      }
+      w.Start("selection");
+      if (!pane.empty() && pane != "topLeft") w.Attr("pane", pane);
+      w.Attr("activeCell", CellName(v.active_cell));
+      std::string sqref;
+      for (const auto& r : v.selection) {
+        if (!sqref.empty()) sqref += ' ';
+        sqref += RangeName(r);
+      }
+      w.Attr("sqref", sqref.empty() ? CellName(v.active_cell) : sqref);
+      w.End("selection");
+      if (old)
+        for (auto* ps : old->ChildrenNamed("pivotSelection")) w.Node(*ps);
+    }
+    if (old)
+      if (const XmlNode* ext = old->Child("extLst")) w.Node(*ext);
+    w.End("sheetView");
+  }
+  if (keep)
+    for (const auto& other : keep->views_other) w.Node(other);
+  w.End("sheetViews");
 }
 
 std::string PackageWriter::WriteChart(const Chart& chart) {
@@ -421,42 +504,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
       w.Attr("ref", used ? RangeName(*used) : "A1");
       w.End("dimension");
     } else if (name == "sheetViews") {
-      const SheetView& v = sheet.view();
-      w.Start("sheetViews");
-      w.Start("sheetView");
-      if (v.selected) w.Attr("tabSelected", "1");
-      if (!v.gridlines) w.Attr("showGridLines", "0");
-      if (!v.headings) w.Attr("showRowColHeaders", "0");
-      if (!v.zero_values) w.Attr("showZeros", "0");
-      if (!v.outline_symbols) w.Attr("showOutlineSymbols", "0");
-      if (v.page_break_preview) w.Attr("view", "pageBreakPreview");
-      if (v.top_left != CellAddress{}) w.Attr("topLeftCell", CellName(v.top_left));
-      if (v.zoom != 100) w.Attr("zoomScale", int64_t(v.zoom));
-      if (v.page_break_preview && v.zoom != 100) w.Attr("zoomScaleSheetLayoutView", int64_t(v.zoom));
-      w.Attr("workbookViewId", "0");
-      std::string pane;
-      if (v.frozen_rows || v.frozen_cols) {
-        pane = v.frozen_rows && v.frozen_cols ? "bottomRight" : v.frozen_rows ? "bottomLeft" : "topRight";
-        w.Start("pane");
-        if (v.frozen_cols) w.Attr("xSplit", int64_t(v.frozen_cols));
-        if (v.frozen_rows) w.Attr("ySplit", int64_t(v.frozen_rows));
-        w.Attr("topLeftCell", CellName({v.frozen_rows, v.frozen_cols}));
-        w.Attr("activePane", pane);
-        w.Attr("state", "frozen");
-        w.End("pane");
-      }
-      w.Start("selection");
-      if (!pane.empty()) w.Attr("pane", pane);
-      w.Attr("activeCell", CellName(v.active_cell));
-      std::string sqref;
-      for (const auto& r : v.selection) {
-        if (!sqref.empty()) sqref += ' ';
-        sqref += RangeName(r);
-      }
-      w.Attr("sqref", sqref.empty() ? CellName(v.active_cell) : sqref);
-      w.End("selection");
-      w.End("sheetView");
-      w.End("sheetViews");
+      WriteSheetViews(w, sheet, keep);
     } else if (name == "sheetFormatPr") {
       const XmlNode* kept = nullptr;
       if (keep)
@@ -689,13 +737,7 @@ void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
   if (!declared.count("xmlns:r")) w.Attr("xmlns:r", kRelNs);
   auto gen = [&](std::string_view name) {
     if (name == "sheetViews") {
-      w.Start("sheetViews");
-      w.Start("sheetView");
-      if (sheet.view().selected) w.Attr("tabSelected", "1");
-      if (sheet.view().zoom != 100) w.Attr("zoomScale", int64_t(sheet.view().zoom));
-      w.Attr("workbookViewId", "0");
-      w.End("sheetView");
-      w.End("sheetViews");
+      WriteSheetViews(w, sheet, keep);
     } else if (name == "pageMargins") {
       bool kept = false;
       if (keep)

@@ -26,7 +26,7 @@ std::unique_ptr<Workbook> ReadBytes(const std::string& bytes) {
   return ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, "t.xlsx");
 }
 
-[[maybe_unused]] std::string Part(const std::string& bytes, const std::string& name) {
+std::string Part(const std::string& bytes, const std::string& name) {
   ZipReader zip({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
   int i = zip.Find(name);
   return i < 0 ? std::string() : zip.ReadAll(size_t(i), 1 << 24);
@@ -200,6 +200,107 @@ TEST_P(StyledChart, RemovedAndAddedSeriesAndANewTypeAreWrittenSoundly) {
       EXPECT_EQ(p.find("errBars"), std::string::npos);
     }
   EXPECT_TRUE(line);
+}
+
+// A saved package with one part's text changed.
+std::string WithPart(const std::string& bytes, const std::string& name, const std::function<void(std::string&)>& edit) {
+  ZipReader zip({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+  MemorySink sink;
+  ZipWriter w(sink);
+  for (size_t i = 0; i < zip.entries().size(); ++i) {
+    std::string data = zip.ReadAll(i, 1 << 24);
+    if (zip.entries()[i].name == name) edit(data);
+    w.Add(zip.entries()[i].name, data);
+  }
+  w.Finish();
+  return sink.bytes();
+}
+
+void Replace(std::string& text, const std::string& from, const std::string& to) {
+  size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << from;
+  text.replace(at, from.size(), to);
+}
+
+TEST(SheetViews, EveryViewOfEveryWindowIsWrittenAndReadBack) {
+  Workbook book("B");
+  book.windows().resize(2);
+  book.windows()[1].x = 300;
+  Sheet& s = book.AddSheet("Data");
+  s.SetNumber(0, 0, 1);
+  s.view().zoom = 150;
+  s.view().frozen_rows = 1;
+  SheetView second;
+  second.window = 1;
+  second.zoom = 75;
+  second.gridlines = false;
+  second.top_left = {40, 2};
+  second.active_cell = {41, 3};
+  second.selection = {RangeAddress{{41, 3}, {45, 4}}};
+  s.other_views().push_back(second);
+  SheetView orphan;  // of a window the workbook does not have: not written
+  orphan.window = 5;
+  s.other_views().push_back(orphan);
+  Chart chart;
+  ChartSeries series;
+  series.y_values = "{1,2}";
+  chart.series.push_back(series);
+  Sheet& cs = book.AddSheet("Plot", SheetKind::Chart);
+  cs.chart() = chart;
+  cs.view().zoom = 80;
+  SheetView chart_second;
+  chart_second.window = 1;
+  chart_second.zoom = 60;
+  cs.other_views().push_back(chart_second);
+
+  std::string saved = WriteXlsxBytes(book);
+  auto again = ReadBytes(saved);
+  const Sheet& r = again->sheet(0);
+  EXPECT_EQ(r.view(), s.view());
+  ASSERT_EQ(r.other_views().size(), 1u);
+  EXPECT_EQ(r.other_views()[0], second);
+  const Sheet& rc = again->sheet(1);
+  EXPECT_EQ(rc.view().zoom, 80u);
+  ASSERT_EQ(rc.other_views().size(), 1u);
+  EXPECT_EQ(rc.other_views()[0].zoom, 60u);
+  EXPECT_EQ(rc.other_views()[0].window, 1u);
+}
+
+TEST(SheetViews, WhatTheModelDoesNotHoldOfAViewSurvivesAnEditAndSave) {
+  Workbook book("B");
+  book.windows().resize(2);
+  book.AddSheet("Data").SetNumber(0, 0, 1);
+  book.sheet(0).other_views().push_back(SheetView{});
+  book.sheet(0).other_views()[0].window = 1;
+  std::string bytes = WithPart(WriteXlsxBytes(book), "xl/worksheets/sheet1.xml", [](std::string& xml) {
+    // The first view shows formulas right to left in page layout; the second is split in four.
+    Replace(xml, "<sheetView workbookViewId=\"0\">",
+            "<sheetView rightToLeft=\"1\" showFormulas=\"1\" view=\"pageLayout\" zoomScaleNormal=\"90\" workbookViewId=\"0\">");
+    Replace(xml, "<sheetView workbookViewId=\"1\"><selection activeCell=\"A1\" sqref=\"A1\"/>",
+            "<sheetView workbookViewId=\"1\"><pane xSplit=\"2000\" ySplit=\"1500\" topLeftCell=\"C5\" "
+            "activePane=\"bottomRight\"/><selection pane=\"topRight\" activeCell=\"D1\" sqref=\"D1\"/>"
+            "<selection pane=\"bottomRight\" activeCell=\"E7\" sqref=\"E7:F9\"/>");
+  });
+  auto read = ReadBytes(bytes);
+  Sheet& s = read->sheet(0);
+  ASSERT_EQ(s.other_views().size(), 1u);
+  EXPECT_EQ(s.other_views()[0].active_cell, (CellAddress{6, 4}));
+  s.SetNumber(3, 3, 42);
+  s.other_views()[0].zoom = 120;
+  std::string saved = WriteXlsxBytes(*read);
+  std::string xml = Part(saved, "xl/worksheets/sheet1.xml");
+  for (const char* kept : {"rightToLeft=\"1\"", "showFormulas=\"1\"", "view=\"pageLayout\"", "zoomScaleNormal=\"90\"",
+                           "xSplit=\"2000\"", "pane=\"topRight\" activeCell=\"D1\"", "zoomScale=\"120\""})
+    EXPECT_NE(xml.find(kept), std::string::npos) << kept;
+  auto again = ReadBytes(saved);
+  EXPECT_EQ(again->sheet(0).view(), s.view());
+  ASSERT_EQ(again->sheet(0).other_views().size(), 1u);
+  EXPECT_EQ(again->sheet(0).other_views()[0], s.other_views()[0]);
+  // Freezing panes replaces the split.
+  again->sheet(0).other_views()[0].frozen_rows = 2;
+  xml = Part(WriteXlsxBytes(*again), "xl/worksheets/sheet1.xml");
+  EXPECT_EQ(xml.find("xSplit=\"2000\""), std::string::npos);
+  EXPECT_NE(xml.find("state=\"frozen\""), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Producers, StyledChart,
