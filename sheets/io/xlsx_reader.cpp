@@ -285,8 +285,10 @@ class SheetHandler : public XmlHandler {
     }
     if (!in_data_) return;
     auto n = XmlLocalName(name);
-    if (n == "sheetData" && depth_ == 1) in_data_ = false;
-    else if (n == "v") in_v_ = false;
+    if (n == "sheetData" && depth_ == 1) {
+      in_data_ = false;
+      ResolveSharedLater();
+    } else if (n == "v") in_v_ = false;
     else if (n == "f") in_f_ = false;
     else if (n == "t") in_t_ = false;
     else if (n == "rPh") --in_phonetic_;
@@ -487,6 +489,9 @@ class SheetHandler : public XmlHandler {
         } else if (it != shared_.end()) {
           formula = ShiftFormulaReferences(it->second.first, int64_t(cell_.row) - it->second.second.row,
                                            int64_t(cell_.col) - it->second.second.col, lim_);
+        } else if (!array_ref_ && shared_later_.size() < 1000000) {
+          // The formula's defining cell has not come (yet): the cell keeps its value until it does.
+          shared_later_.push_back({cell_, shared_index_});
         }
       }
       if (formula.size() > limits::kMaxStringBytes) throw FormatError("cell " + CellName(cell_) + " holds too long a formula");
@@ -504,6 +509,21 @@ class SheetHandler : public XmlHandler {
 
   // Array formulas whose rows reach the current cell's row, by first column (their columns do not
   // overlap); as cells come in row order, each formula cell is checked in logarithmic time.
+  // Cells of a shared formula whose defining cell came after them (some writers put it anywhere in
+  // the formula's range) take the formula now; those whose formula no cell defines keep their value.
+  void ResolveSharedLater() {
+    for (const auto& [cell, index] : shared_later_) {
+      auto it = shared_.find(index);
+      if (it == shared_.end()) continue;
+      std::string formula = ShiftFormulaReferences(it->second.first, int64_t(cell.row) - it->second.second.row,
+                                                   int64_t(cell.col) - it->second.second.col, lim_);
+      if (formula.empty() || formula.size() > limits::kMaxStringBytes) continue;
+      if (sheet_.ArrayFormulaAt(cell)) continue;
+      sheet_.SetFormula(cell.row, cell.col, formula, sheet_.GetValue(cell.row, cell.col));
+    }
+    shared_later_.clear();
+  }
+
   void CheckAgainstArrays() {
     while (!array_ends_.empty() && array_ends_.top().first < cell_.row) {
       live_arrays_.erase(array_ends_.top().second);
@@ -552,6 +572,7 @@ class SheetHandler : public XmlHandler {
   std::priority_queue<std::pair<uint32_t, uint32_t>, std::vector<std::pair<uint32_t, uint32_t>>, std::greater<>>
       array_ends_;  // (last row, first column) of each live array, soonest ending first
   std::map<int64_t, std::pair<std::string, CellAddress>> shared_;
+  std::vector<std::pair<CellAddress, int64_t>> shared_later_;  // cells whose shared formula was not defined yet
   std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
 };
 

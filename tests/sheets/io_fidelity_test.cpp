@@ -303,6 +303,34 @@ TEST(SheetViews, WhatTheModelDoesNotHoldOfAViewSurvivesAnEditAndSave) {
   EXPECT_NE(xml.find("state=\"frozen\""), std::string::npos);
 }
 
+// A workbook file whose only sheet's cells are given as written.
+std::string WithCells(const std::string& sheet_data) {
+  Workbook book("B");
+  book.AddSheet("Data").SetNumber(0, 0, 1);
+  return WithPart(WriteXlsxBytes(book), "xl/worksheets/sheet1.xml", [&](std::string& xml) {
+    size_t a = xml.find("<sheetData");
+    size_t b = xml.find("</sheetData>") + std::string("</sheetData>").size();
+    xml.replace(a, b - a, "<sheetData>" + sheet_data + "</sheetData>");
+  });
+}
+
+TEST(SharedFormulas, CellsBeforeTheDefiningCellTakeItsFormulaAndOrphansKeepTheirValue) {
+  auto book = ReadBytes(WithCells(
+      "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f t=\"shared\" si=\"0\"/><v>10</v></c>"
+      "<c r=\"C1\"><f t=\"shared\" si=\"7\"/><v>99</v></c></row>"
+      "<row r=\"2\"><c r=\"A2\"><v>2</v></c><c r=\"B2\"><f t=\"shared\" ref=\"B1:B3\" si=\"0\">A2*10</f><v>20</v></c></row>"
+      "<row r=\"3\"><c r=\"A3\"><v>3</v></c><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>30</v></c></row>"));
+  const Sheet& s = book->sheet(0);
+  EXPECT_EQ(s.Get(0, 1).formula, "A1*10");
+  EXPECT_EQ(s.GetValue(0, 1), Value::Number(10));
+  EXPECT_EQ(s.Get(1, 1).formula, "A2*10");
+  EXPECT_EQ(s.Get(2, 1).formula, "A3*10");
+  EXPECT_EQ(s.GetValue(2, 1), Value::Number(30));
+  // No cell defines formula 7: the value is what the file says.
+  EXPECT_FALSE(s.Get(0, 2).HasFormula());
+  EXPECT_EQ(s.GetValue(0, 2), Value::Number(99));
+}
+
 INSTANTIATE_TEST_SUITE_P(Producers, StyledChart,
                          testing::Values("openpyxl-styled-chart.xlsx", "libreoffice-styled-chart.xlsx"),
                          [](const auto& info) { return std::string(info.param).substr(0, std::string(info.param).find('-')); });
