@@ -766,13 +766,37 @@ void EditAxis(XmlNode& o, const XmlNode& g, const ChartAxis& now, const ChartAxi
 }
 
 void EditSeries(XmlNode& o, const XmlNode& g, const ChartSeries& now, const ChartSeries& before, bool scatter) {
-  if (!now.name_ref.empty() || now.name != before.name || before.name_ref != now.name_ref) {
-    // A name taken from a cell is rewritten for its cached text; a literal one only when changed.
-    const XmlNode* gtx = g.Child("tx");
-    XmlNode* otx = Find(o, "tx");
-    bool same = now.name_ref == before.name_ref && now.name == before.name && otx && gtx && !HasValues(*gtx);
-    if (!same) SetFrom(o, &g, kSeriesOrder, "tx");
-  }
+  // Names and values whose reference the model did not change keep the original's element (its
+  // reference may name a sheet renamed since) with the cached values refreshed.
+  auto refresh = [&](std::string_view name, bool unchanged) {
+    const XmlNode* gs = g.Child(name);
+    XmlNode* os = Find(o, name);
+    if (!gs) {
+      Remove(o, name);
+      return;
+    }
+    if (os && unchanged) {
+      if (!HasValues(*gs)) return;  // nothing fresher to write
+      for (std::string_view kind : {"numRef", "strRef"}) {
+        XmlNode* oref = Find(*os, kind);
+        const XmlNode* gref = gs->Child(kind);
+        if (!oref || !gref) continue;
+        for (std::string_view cache : {"numCache", "strCache"})
+          if (const XmlNode* gc = gref->Child(cache)) {
+            XmlNode fresh = *gc;
+            if (const XmlNode* oc = oref->Child(cache))
+              if (const XmlNode* code = oc->Child("formatCode"))
+                if (XmlNode* fcode = Find(fresh, "formatCode")) fcode->text = code->text;
+            Set(*oref, {"f", "numCache", "strCache", "extLst"}, std::move(fresh));
+          }
+        return;
+      }
+    }
+    XmlNode copy = *gs;
+    if (os) KeepFormatCode(*os, copy);
+    Set(o, kSeriesOrder, std::move(copy));
+  };
+  refresh("tx", now.name_ref == before.name_ref && (!now.name_ref.empty() || now.name == before.name));
   if (now.line != before.line) {
     XmlNode* sp = Find(o, "spPr");
     if (!sp) {
@@ -814,20 +838,8 @@ void EditSeries(XmlNode& o, const XmlNode& g, const ChartSeries& now, const Char
       Insert(o, kSeriesOrder, same ? old_lines[k] : *fresh[k]);
     }
   }
-  auto source = [&](std::string_view name, const std::string& ref_now, const std::string& ref_before) {
-    const XmlNode* gs = g.Child(name);
-    XmlNode* os = Find(o, name);
-    if (!gs) {
-      Remove(o, name);
-      return;
-    }
-    if (os && ref_now == ref_before && !HasValues(*gs)) return;  // nothing fresher to write
-    XmlNode copy = *gs;
-    if (os) KeepFormatCode(*os, copy);
-    Set(o, kSeriesOrder, std::move(copy));
-  };
-  source(scatter ? "xVal" : "cat", now.x_values, before.x_values);
-  source(scatter ? "yVal" : "val", now.y_values, before.y_values);
+  refresh(scatter ? "xVal" : "cat", now.x_values == before.x_values);
+  refresh(scatter ? "yVal" : "val", now.y_values == before.y_values);
 }
 
 }  // namespace

@@ -40,6 +40,8 @@ struct PackagePreserved {
 };
 
 struct SheetPreserved {
+  // The sheet's name in the file: references to it in what is kept follow a rename when saving.
+  std::string name_as_read;
   std::vector<std::pair<std::string, std::string>> root_attrs;  // of <worksheet> / <chartsheet>
   std::vector<XmlNode> elements;    // unmodelled children
   std::vector<PreservedRel> rels;   // every relationship except the drawing's

@@ -667,6 +667,7 @@ void XlsxReader::ReadWorksheet(Sheet& sheet, const std::string& part) {
   consumed_.insert(Lower(opc::RelsPartName(part)));
   auto keep = preserve_ ? std::make_shared<SheetPreserved>() : nullptr;
   if (keep) keep->root_attrs = handler.root_attrs;
+  if (keep) keep->name_as_read = sheet.name();
   std::string drawing_rid;
   for (auto& el : handler.elements) {
     auto n = el.local();
@@ -905,6 +906,7 @@ void XlsxReader::ReadChartsheet(Sheet& sheet, const std::string& part) {
   consumed_.insert(Lower(opc::RelsPartName(part)));
   auto keep = preserve_ ? std::make_shared<SheetPreserved>() : nullptr;
   if (keep) keep->root_attrs = root.attrs;
+  if (keep) keep->name_as_read = sheet.name();
   std::string drawing_rid;
   for (auto& el : root.children) {
     auto n = el.local();

@@ -15,6 +15,8 @@
 #include "sheets/io/styles_xml.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/io/zip.h"
+#include "sheets/io/limits.h"
+#include "sheets/model/formula_text.h"
 #include "sheets/model/string_pool.h"
 
 namespace sheets {
@@ -88,6 +90,15 @@ class PackageWriter {
       : book_(book), format_(format), zip_(sink), keep_(book.preserved().get()) {
     if (keep_)
       for (const auto& [name, bytes] : keep_->parts) taken_.insert(Lower(name));
+    for (size_t i = 0; i < book.sheet_count(); ++i)
+      if (const SheetPreserved* k = book.sheet(i).preserved().get())
+        if (!k->name_as_read.empty() && k->name_as_read != book.sheet(i).name())
+          renames_.emplace_back(k->name_as_read, book.sheet(i).name());
+    rename_ = [this](std::string_view name) -> std::optional<std::string> {
+      for (const auto& [old, now] : renames_)
+        if (NamesEqual(name, old)) return now;
+      return std::nullopt;
+    };
   }
 
   void Write();
@@ -132,8 +143,16 @@ class PackageWriter {
   void WriteContentTypes();
   std::optional<SeriesCache> CacheFor(const std::string& ref) const;
 
+  // What a sheet keeps without modelling, with references to renamed sheets following them.
+  const SheetPreserved* KeptFor(const Sheet& sheet);
+  std::optional<std::string> RenamedPart(const std::string& name, const std::string& bytes) const;
+
   const Workbook& book_;
   FileFormat format_;
+  // Sheets renamed since the file was read (old name, new name).
+  std::vector<std::pair<std::string, std::string>> renames_;
+  SheetRenameFn rename_;
+  std::vector<std::shared_ptr<SheetPreserved>> renamed_keep_;
   ZipWriter zip_;
   const PackagePreserved* keep_;
   std::set<std::string> taken_;
@@ -285,10 +304,84 @@ void PackageWriter::WriteSheetViews(XmlWriter& w, const Sheet& sheet, const Shee
   w.End("sheetViews");
 }
 
+namespace {
+
+// References to renamed sheets in kept XML: formulas (of charts, validations, conditional formats,
+// sparklines, names), hyperlink locations and the source sheet of pivot caches. True if any changed.
+bool RenameSheetsInTree(XmlNode& n, const SheetRenameFn& rename) {
+  bool changed = false;
+  auto local = n.local();
+  if (local == "f" || local == "formula" || local == "formula1" || local == "formula2" || local == "definedName") {
+    std::string text = RenameSheetsInFormula(n.text, rename);
+    if (text != n.text) n.text = std::move(text), changed = true;
+  }
+  for (auto& [k, v] : n.attrs) {
+    auto attr = XmlLocalName(k);
+    if (local == "worksheetSource" && attr == "sheet") {
+      if (auto now = rename(v)) v = *now, changed = true;
+    } else if (local == "hyperlink" && attr == "location") {
+      std::string text = RenameSheetsInFormula(v, rename);
+      if (text != v) v = std::move(text), changed = true;
+    }
+  }
+  for (auto& c : n.children) changed = RenameSheetsInTree(c, rename) || changed;
+  return changed;
+}
+
+std::string LowerText(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = char(c + 32);
+  return out;
+}
+
+}  // namespace
+
+const SheetPreserved* PackageWriter::KeptFor(const Sheet& sheet) {
+  const SheetPreserved* keep = sheet.preserved().get();
+  if (!keep || renames_.empty()) return keep;
+  auto copy = std::make_shared<SheetPreserved>(*keep);
+  bool changed = false;
+  for (auto& e : copy->elements) changed = RenameSheetsInTree(e, rename_) || changed;
+  for (auto& e : copy->drawing_anchors) changed = RenameSheetsInTree(e, rename_) || changed;
+  if (!changed) return keep;
+  renamed_keep_.push_back(copy);
+  return copy.get();
+}
+
+// A kept part that may name sheets (pivot cache definitions, charts the model does not hold),
+// rewritten when it refers to a renamed sheet; nullopt when it stays as it is.
+std::optional<std::string> PackageWriter::RenamedPart(const std::string& name, const std::string& bytes) const {
+  if (renames_.empty()) return std::nullopt;
+  std::string lower = Lower(name);
+  if (!lower.starts_with("xl/pivotcache/pivotcachedefinition") && !lower.starts_with("xl/charts/chart")) return std::nullopt;
+  if (!lower.ends_with(".xml") || bytes.size() > limits::kMaxTreePartBytes) return std::nullopt;
+  std::string lower_bytes = LowerText(bytes);
+  bool mentioned = false;
+  for (const auto& [old, now] : renames_) mentioned = mentioned || lower_bytes.find(LowerText(old)) != std::string::npos;
+  if (!mentioned) return std::nullopt;
+  XmlNode root;
+  try {
+    root = ParseXmlTree(bytes);
+  } catch (const FormatError&) {
+    return std::nullopt;  // kept as it came
+  }
+  if (!RenameSheetsInTree(root, rename_)) return std::nullopt;
+  XmlWriter w;
+  w.Declaration();
+  w.Node(root);
+  return std::move(w.buffer());
+}
+
 std::string PackageWriter::WriteChart(const Chart& chart) {
   std::string part = NewPart("xl/charts/chart", ".xml");
   std::string us_rid;
   const ChartPreserved* origin = chart.origin.part.get();
+  std::optional<ChartPreserved> renamed;
+  if (origin && !renames_.empty()) {
+    renamed = *origin;
+    if (RenameSheetsInTree(renamed->tree, rename_)) origin = &*renamed;
+  }
   std::vector<PreservedRel> rels;
   if (origin) rels = origin->rels;
   if (!chart.text_boxes.empty()) {
@@ -464,7 +557,7 @@ std::string PackageWriter::WriteDrawing(const Sheet& sheet, const SheetPreserved
 
 void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::vector<PreservedRel>&) {
   const Sheet& sheet = book_.sheet(index);
-  const SheetPreserved* keep = sheet.preserved().get();
+  const SheetPreserved* keep = KeptFor(sheet);
   std::vector<PreservedRel> rels;
   if (keep)
     for (const auto& r : keep->rels)
@@ -714,7 +807,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
 
 void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
   const Sheet& sheet = book_.sheet(index);
-  const SheetPreserved* keep = sheet.preserved().get();
+  const SheetPreserved* keep = KeptFor(sheet);
   std::vector<PreservedRel> rels;
   if (keep) rels = keep->rels;
   size_t counter = 0;
@@ -1025,7 +1118,8 @@ void PackageWriter::Write() {
     for (const auto& [name, bytes] : keep_->parts) {
       std::string lower = Lower(name);
       if (!MacroEnabled(format_) && lower.find("vbaproject") != std::string::npos) continue;
-      zip_.Add(name, bytes);
+      if (auto renamed = RenamedPart(name, bytes)) zip_.Add(name, *renamed);
+      else zip_.Add(name, bytes);
       auto ov = keep_->content_overrides.find(name);
       if (ov != keep_->content_overrides.end()) Override(name, ov->second);
     }

@@ -331,6 +331,71 @@ TEST(SharedFormulas, CellsBeforeTheDefiningCellTakeItsFormulaAndOrphansKeepTheir
   EXPECT_EQ(s.GetValue(0, 2), Value::Number(99));
 }
 
+// A package with one more part.
+std::string WithNewPart(const std::string& bytes, const std::string& name, const std::string& data) {
+  ZipReader zip({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+  MemorySink sink;
+  ZipWriter w(sink);
+  for (size_t i = 0; i < zip.entries().size(); ++i) w.Add(zip.entries()[i].name, zip.ReadAll(i, 1 << 24));
+  w.Add(name, data);
+  w.Finish();
+  return sink.bytes();
+}
+
+TEST(SheetRename, KeptPartsAndElementsFollowARenamedSheet) {
+  Workbook book("B");
+  book.AddSheet("Data").SetNumber(0, 0, 1);
+  book.AddSheet("Other").SetNumber(0, 0, 2);
+  std::string bytes = WithPart(WriteXlsxBytes(book), "xl/worksheets/sheet2.xml", [](std::string& xml) {
+    Replace(xml, "</sheetData>",
+            "</sheetData><dataValidations count=\"1\"><dataValidation type=\"list\" sqref=\"B1\">"
+            "<formula1>Data!$A$1:$A$3</formula1></dataValidation></dataValidations>"
+            "<hyperlinks><hyperlink ref=\"C1\" location=\"'Data'!A1\" display=\"to data\"/></hyperlinks>");
+  });
+  bytes = WithNewPart(bytes, "xl/pivotCache/pivotCacheDefinition1.xml",
+                      "<pivotCacheDefinition xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                      "<cacheSource type=\"worksheet\"><worksheetSource ref=\"A1:A3\" sheet=\"Data\"/></cacheSource>"
+                      "</pivotCacheDefinition>");
+  // A 3-D chart, which the model does not hold, kept as it is but for its references.
+  bytes = WithNewPart(bytes, "xl/charts/chart7.xml",
+                      "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"><c:chart><c:view3D/>"
+                      "<c:plotArea><c:bar3DChart><c:ser><c:val><c:numRef><c:f>Data!$A$1:$A$3</c:f></c:numRef></c:val>"
+                      "</c:ser></c:bar3DChart></c:plotArea></c:chart></c:chartSpace>");
+  auto read = ReadBytes(bytes);
+  read->RenameSheet(0, "Obs 2024");
+  std::string saved = WriteXlsxBytes(*read);
+  std::string other = Part(saved, "xl/worksheets/sheet2.xml");
+  EXPECT_NE(other.find("<formula1>'Obs 2024'!$A$1:$A$3</formula1>"), std::string::npos) << other;
+  EXPECT_NE(other.find("location=\"'Obs 2024'!A1\""), std::string::npos);
+  EXPECT_NE(Part(saved, "xl/pivotCache/pivotCacheDefinition1.xml").find("sheet=\"Obs 2024\""), std::string::npos);
+  std::string chart = Part(saved, "xl/charts/chart7.xml");
+  EXPECT_NE(chart.find("<c:f>'Obs 2024'!$A$1:$A$3</c:f>"), std::string::npos) << chart;
+  EXPECT_NE(chart.find("<c:view3D/>"), std::string::npos);
+
+  // Saved again unrenamed, nothing changes; renamed back, the old names return.
+  auto again = ReadBytes(saved);
+  EXPECT_EQ(Part(WriteXlsxBytes(*again), "xl/pivotCache/pivotCacheDefinition1.xml"),
+            Part(saved, "xl/pivotCache/pivotCacheDefinition1.xml"));
+  again->RenameSheet(0, "Data");
+  EXPECT_NE(Part(WriteXlsxBytes(*again), "xl/worksheets/sheet2.xml").find("<formula1>Data!$A$1:$A$3</formula1>"),
+            std::string::npos);
+}
+
+TEST_P(StyledChart, ReferencesTheModelDoesNotHoldFollowARenamedSheet) {
+  auto book = ReadWorkbook(Fixture(GetParam()));
+  book->RenameSheet(0, "Obs");
+  std::string saved = WriteXlsxBytes(*book);
+  for (const auto& xml : ChartParts(saved)) {
+    EXPECT_EQ(Count(xml, "Data"), 0u);
+    EXPECT_GE(Count(xml, "Obs!$"), 1u);
+  }
+  // The charts read back refer to the sheet by its new name and keep their look.
+  auto again = ReadBytes(saved);
+  for (auto* c : Charts(*again))
+    for (const auto& s : c->series) EXPECT_TRUE(s.y_values.starts_with("Obs!")) << s.y_values;
+  EXPECT_GE(Count(ChartParts(saved)[0] + ChartParts(saved)[1], "c00000"), 2u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Producers, StyledChart,
                          testing::Values("openpyxl-styled-chart.xlsx", "libreoffice-styled-chart.xlsx"),
                          [](const auto& info) { return std::string(info.param).substr(0, std::string(info.param).find('-')); });
