@@ -2,6 +2,7 @@
 // edit and a save, while what the model changed is written as changed.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <set>
 #include <fstream>
@@ -394,6 +395,38 @@ TEST_P(StyledChart, ReferencesTheModelDoesNotHoldFollowARenamedSheet) {
   for (auto* c : Charts(*again))
     for (const auto& s : c->series) EXPECT_TRUE(s.y_values.starts_with("Obs!")) << s.y_values;
   EXPECT_GE(Count(ChartParts(saved)[0] + ChartParts(saved)[1], "c00000"), 2u);
+}
+
+// Formulas and names of a .xls file read as the same program's .xlsx of the same workbook gives them.
+TEST(XlsFormulas, ReadAsTheSameWorkbookSavedAsXlsx) {
+  auto xls = ReadWorkbook(Fixture("libreoffice-formulas.xls"));
+  auto xlsx = ReadWorkbook(Fixture("libreoffice-formulas.xlsx"));
+  ASSERT_EQ(xls->sheet_count(), xlsx->sheet_count());
+  size_t formulas = 0;
+  for (size_t i = 0; i < xlsx->sheet_count(); ++i) {
+    const Sheet& want = xlsx->sheet(i);
+    const Sheet& got = xls->sheet(i);
+    want.ForEachCell([&](uint32_t row, uint32_t col, const CellView& v) {
+      CellView g = got.Get(row, col);
+      // The xlsx spells the constants TRUE and FALSE as calls.
+      std::string expected(v.formula);
+      for (std::string_view call : {"TRUE()", "FALSE()"})
+        for (size_t at; (at = expected.find(call)) != std::string::npos;) expected.erase(at + call.size() - 2, 2);
+      EXPECT_EQ(g.formula, expected) << want.name() << "!" << CellName({row, col});
+      Value a = g.ToValue(), b = v.ToValue();
+      if (a.type == ValueType::Number && b.type == ValueType::Number) EXPECT_NEAR(a.number, b.number, 1e-12 * std::abs(b.number));
+      else EXPECT_EQ(a, b) << want.name() << "!" << CellName({row, col});
+      if (v.HasFormula()) ++formulas;
+    });
+  }
+  EXPECT_GE(formulas, 35u);
+  auto names = [](const NameTable& t) {
+    std::string out;
+    for (const auto& n : t.entries()) out += n.name + (n.hidden ? " (hidden)" : "") + " = " + n.refers_to + "\n";
+    return out;
+  };
+  EXPECT_EQ(names(xls->names()), names(xlsx->names()));
+  for (size_t i = 0; i < xlsx->sheet_count(); ++i) EXPECT_EQ(names(xls->sheet(i).names()), names(xlsx->sheet(i).names()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Producers, StyledChart,

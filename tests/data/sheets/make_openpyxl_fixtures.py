@@ -10,6 +10,8 @@ chart sheet. openpyxl-keep.xlsx adds what the engine keeps without modelling: an
 conditional format and a data validation. openpyxl-array.xlsx holds array formulas over ranges and
 over one cell next to ordinary formulas that look alike. openpyxl-styled-chart.xlsx holds charts
 with what the engine keeps without modelling: series colours, data labels, error bars and markers.
+openpyxl-formulas.xlsx holds formulas of the common kinds and defined names, the source of the
+LibreOffice-made .xls fixture for the formula reader of that format.
 """
 import io
 import os
@@ -200,8 +202,38 @@ def styled_chart():
     wb.save(os.path.join(HERE, "openpyxl-styled-chart.xlsx"))
 
 
+def formulas():
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Data"
+    other = wb.create_sheet("Other sheet")
+    third = wb.create_sheet("Third")
+    for r in range(1, 6):
+        ws.cell(r, 1, r * 1.5)
+        ws.cell(r, 2, 10 - r)
+        ws.cell(r, 3, "=A%d*2+B%d" % (r, r))  # filled down: one shared formula
+        other.cell(r, 1, r)
+        third.cell(r, 1, r * 100)
+    texts = [
+        "=SUM(A1:A5)", "=AVERAGE(A1:A5)*2", '=IF(A1>2,"big","small")', "=COUNT(A:A)", "=ROUND(B1/3,2)",
+        "=-A1+A2^2", '=A1&"x"', "='Other sheet'!A1+Data!B2", "=SUM('Other sheet'!A1:A3)",
+        "=STDEV(A1:A5)", "=VLOOKUP(3,A1:B5,2,FALSE)", "=ISERROR(1/0)", "=AND(A1>0,A2<10)", "=NORMSDIST(1.96)",
+        "=TTEST(A1:A5,B1:B5,2,1)", "=50%", "=(A1+A2)*A3", "=MAX(A1:A5)-MIN(A1:A5)", "=Total*2", "=Alpha",
+        "=TRUE", "=NA()", "=$A$1+A$2+$A3", "=PI()", "=CORREL(A1:A5,B1:B5)", "=MEDIAN(A1:A5)",
+        "=A1<>A2", "=SUMPRODUCT(A1:A5,B1:B5)", '=CONCATENATE("a","b")', "=LEN(\"x\"\"y\")",
+    ]
+    for i, t in enumerate(texts):
+        ws.cell(i + 1, 5, t)
+    wb.defined_names.append(DefinedName("Total", attr_text="Data!$A$1:$A$5"))
+    wb.defined_names.append(DefinedName("Alpha", attr_text="0.05"))
+    wb.defined_names.append(DefinedName("Block", attr_text="'Other sheet'!$A$1:$A$3"))
+    wb.defined_names.append(DefinedName("Local", attr_text="Third!$A$2", localSheetId=2, hidden=True))
+    wb.save(os.path.join(HERE, "openpyxl-formulas.xlsx"))
+
+
 if __name__ == "__main__":
     import sys
-    wanted = sys.argv[1:] or ["features", "keep", "array", "styled_chart"]
+    wanted = sys.argv[1:] or ["features", "keep", "array", "styled_chart", "formulas"]
+    makers = {"features": features, "keep": keep, "array": array, "styled_chart": styled_chart, "formulas": formulas}
     for name in wanted:
-        {"features": features, "keep": keep, "array": array, "styled_chart": styled_chart}[name]()
+        makers[name]()
