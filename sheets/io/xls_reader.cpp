@@ -424,9 +424,14 @@ std::optional<std::string> DecodeBiffFormula(const uint8_t* p, size_t n, CellAdd
     return FormatSheetPrefix({}, names[size_t(x.first)], x.first == x.last ? std::string_view() : names[size_t(x.last)]);
   };
   static const char* kBinary[] = {"+", "-", "*", "/", "^", "&", "<", "<=", "=", ">=", ">", "<>", " ", ",", ":"};
+  // Each token copies its operands' text: a budget on the text made keeps hostile token streams
+  // (thousands of nested parentheses) from taking quadratic time.
+  size_t made = 0;
   while (i < n) {
     uint8_t t = p[i++];
     if (stack.size() > 4096) return std::nullopt;
+    if (!stack.empty()) made += stack.back().size();
+    if (made > (size_t(1) << 20)) return std::nullopt;
     if (t >= 0x03 && t <= 0x11) {
       auto b = pop(), a = pop();
       if (!a || !b) return std::nullopt;
