@@ -377,6 +377,12 @@ std::string PackageWriter::WriteChart(const Chart& chart) {
   std::string part = NewPart("xl/charts/chart", ".xml");
   std::string us_rid;
   const ChartPreserved* origin = chart.origin.part.get();
+  // A chart that came from another package (a sheet copied across workbooks) may relate to parts
+  // this one does not keep: it is then written anew.
+  if (origin)
+    for (const auto& r : origin->rels)
+      if (r.target_mode.empty() && (!keep_ || !keep_->parts.count(r.target.substr(r.target.starts_with("/") ? 1 : 0))))
+        origin = nullptr;
   std::optional<ChartPreserved> renamed;
   if (origin && !renames_.empty()) {
     renamed = *origin;

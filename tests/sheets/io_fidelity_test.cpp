@@ -397,6 +397,36 @@ TEST_P(StyledChart, ReferencesTheModelDoesNotHoldFollowARenamedSheet) {
   EXPECT_GE(Count(ChartParts(saved)[0] + ChartParts(saved)[1], "c00000"), 2u);
 }
 
+TEST(StyledChartParts, AChartsStylePartIsKeptAndAChartMovedToAnotherBookIsWrittenAnew) {
+  std::ifstream in(Fixture("openpyxl-styled-chart.xlsx"), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  const std::string style = "<cs:chartStyle xmlns:cs=\"http://schemas.microsoft.com/office/drawing/2012/chartStyle\" id=\"201\"/>";
+  std::string bytes = WithNewPart(ss.str(), "xl/charts/style1.xml", style);
+  bytes = WithNewPart(bytes, "xl/charts/_rels/chart1.xml.rels",
+                      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                      "<Relationship Id=\"rId1\" Type=\"http://schemas.microsoft.com/office/2011/relationships/chartStyle\" "
+                      "Target=\"style1.xml\"/></Relationships>");
+  auto book = ReadBytes(bytes);
+  std::string saved = WriteXlsxBytes(*book);
+  EXPECT_EQ(Part(saved, "xl/charts/style1.xml"), style);
+  bool related = false;
+  for (int k = 1; k <= 2; ++k) {
+    std::string rels = Part(saved, "xl/charts/_rels/chart" + std::to_string(k) + ".xml.rels");
+    related = related || (rels.find("chartStyle") != std::string::npos && rels.find("/xl/charts/style1.xml") != std::string::npos);
+  }
+  EXPECT_TRUE(related);
+
+  // In a workbook without that part, the chart is written from the model alone.
+  Workbook other("Other");
+  Sheet& s = other.AddSheet("Data");
+  for (const auto& d : book->sheet(0).drawings())
+    if (d->chart) s.AddChart(*d->chart, d->anchor);
+  std::string moved = WriteXlsxBytes(other);
+  for (const auto& xml : ChartParts(moved)) EXPECT_EQ(Count(xml, "errBars"), 0u);
+  for (int k = 1; k <= 2; ++k) EXPECT_EQ(Part(moved, "xl/charts/_rels/chart" + std::to_string(k) + ".xml.rels"), "");
+}
+
 // Formulas and names of a .xls file read as the same program's .xlsx of the same workbook gives them.
 TEST(XlsFormulas, ReadAsTheSameWorkbookSavedAsXlsx) {
   auto xls = ReadWorkbook(Fixture("libreoffice-formulas.xls"));
