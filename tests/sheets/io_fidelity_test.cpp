@@ -427,6 +427,31 @@ TEST(StyledChartParts, AChartsStylePartIsKeptAndAChartMovedToAnotherBookIsWritte
   for (int k = 1; k <= 2; ++k) EXPECT_EQ(Part(moved, "xl/charts/_rels/chart" + std::to_string(k) + ".xml.rels"), "");
 }
 
+// Every index a saved styles part uses lies inside the tables it writes.
+TEST(KeptStyles, CellStyleFormatsOfAnotherProgramStayWithinTheWrittenTables) {
+  auto book = ReadWorkbook(Fixture("libreoffice-features.xlsx"));
+  XmlNode styles = ParseXmlTree(Part(WriteXlsxBytes(*book), "xl/styles.xml"));
+  auto count = [&](std::string_view table) { return styles.Child(table) ? styles.Child(table)->children.size() : 0; };
+  std::set<std::string> custom;
+  if (auto* n = styles.Child("numFmts"))
+    for (auto* f : n->ChildrenNamed("numFmt")) custom.insert(f->AttrOr("numFmtId", ""));
+  size_t checked = 0;
+  for (std::string_view list : {"cellStyleXfs", "cellXfs"}) {
+    ASSERT_NE(styles.Child(list), nullptr);
+    for (auto* xf : styles.Child(list)->ChildrenNamed("xf")) {
+      EXPECT_LT(std::stoul(xf->AttrOr("fontId", "0")), count("fonts"));
+      EXPECT_LT(std::stoul(xf->AttrOr("fillId", "0")), count("fills"));
+      EXPECT_LT(std::stoul(xf->AttrOr("borderId", "0")), count("borders"));
+      std::string num = xf->AttrOr("numFmtId", "0");
+      if (std::stoul(num) >= 164) {
+        EXPECT_TRUE(custom.count(num)) << num;
+      }
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 10u);
+}
+
 // Formulas and names of a .xls file read as the same program's .xlsx of the same workbook gives them.
 TEST(XlsFormulas, ReadAsTheSameWorkbookSavedAsXlsx) {
   auto xls = ReadWorkbook(Fixture("libreoffice-formulas.xls"));
