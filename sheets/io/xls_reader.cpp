@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "sheets/io/file_error.h"
 #include "sheets/io/limits.h"
@@ -802,9 +803,12 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
   bool has_pending_string = false;  // a FORMULA whose text result follows in STRING
   CellAddress pending_string{};
   std::string pending_formula;                 // its formula; empty when none was read
+  std::optional<RangeAddress> pending_array;   // the range when that formula is an array formula
   std::map<CellAddress, std::string> shared;   // tokens of shared formulas by their first cell
   std::optional<CellAddress> shared_master;     // a first cell whose SHRFMLA should follow
   while (rr.Next(r)) {
+    // A FORMULA that starts a shared or array formula is followed right away by its tokens' record.
+    std::optional<CellAddress> expecting = std::exchange(shared_master, std::nullopt);
     switch (r.type) {
       case 0x000A: return;
       case 0x0203: {  // NUMBER
@@ -912,6 +916,7 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
         }
         if (text_follows) {
           pending_string = a;
+          pending_array.reset();
           pending_formula = formula;
           has_pending_string = true;
         } else if (!formula.empty()) {
@@ -924,17 +929,38 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
       }
       case 0x04BC: {  // SHRFMLA: the tokens of a shared formula, after the first cell using it
         need(10, "SHRFMLA");
-        if (!shared_master || shared.size() >= 100000) break;
+        if (!expecting || shared.size() >= 100000) break;
         size_t cce = std::min<size_t>(U16(r.data + 8), r.size - 10);
         std::string tokens(reinterpret_cast<const char*>(r.data + 10), cce);
-        CellAddress master = *shared_master;
-        shared_master.reset();
+        CellAddress master = *expecting;
         shared[master] = tokens;
         // The first cell came before its tokens; its text result, if any, is still to come.
         std::string formula;
         if (!Decode(tokens, master, formula)) break;
         if (has_pending_string && pending_string == master) pending_formula = formula;
         else sheet.SetFormula(master.row, master.col, formula, sheet.GetValue(master.row, master.col));
+        break;
+      }
+      case 0x0221: {  // ARRAY: an array formula over a range, after the FORMULA of its first cell
+        need(14, "ARRAY");
+        if (!expecting) break;
+        RangeAddress range{{U16(r.data), r.data[4]}, {U16(r.data + 2), r.data[5]}};
+        if (range.first != *expecting || range.last.row < range.first.row || range.last.col < range.first.col ||
+            range.last.row >= lim.rows || range.last.col >= lim.cols)
+          break;
+        size_t cce = std::min<size_t>(U16(r.data + 12), r.size - 14);
+        std::string formula;
+        if (!Decode(std::string_view(reinterpret_cast<const char*>(r.data + 14), cce), range.first, formula)) break;
+        if (has_pending_string && pending_string == range.first) {
+          pending_formula = formula;  // a text result: set with the STRING record that follows
+          pending_array = range;
+          break;
+        }
+        try {
+          sheet.SetArrayFormula(range, formula, sheet.GetValue(range.first.row, range.first.col));
+        } catch (const ModelError&) {
+          // overlapping another array formula: the cells keep their values
+        }
         break;
       }
       case 0x0207: {  // STRING: text result of the formula before it
@@ -946,10 +972,20 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
           bool high = s.U8() & 1;
           std::string text = s.Chars(cch, high);
           if (text.size() > limits::kMaxStringBytes) throw FormatError("formula result longer than a cell can hold");
-          if (!pending_formula.empty()) sheet.SetFormula(pending_string.row, pending_string.col, pending_formula, Value::Text(text));
-          else sheet.SetText(pending_string.row, pending_string.col, text);
+          if (pending_array) {
+            try {
+              sheet.SetArrayFormula(*pending_array, pending_formula, Value::Text(text));
+            } catch (const ModelError&) {
+              sheet.SetText(pending_string.row, pending_string.col, text);
+            }
+          } else if (!pending_formula.empty()) {
+            sheet.SetFormula(pending_string.row, pending_string.col, pending_formula, Value::Text(text));
+          } else {
+            sheet.SetText(pending_string.row, pending_string.col, text);
+          }
           has_pending_string = false;
           pending_formula.clear();
+          pending_array.reset();
         }
         break;
       }

@@ -475,6 +475,8 @@ TEST(XlsFormulas, ReadAsTheSameWorkbookSavedAsXlsx) {
     });
   }
   EXPECT_GE(formulas, 35u);
+  EXPECT_EQ(xls->sheet(0).array_formulas(), xlsx->sheet(0).array_formulas());
+  EXPECT_EQ(xls->sheet(0).array_formulas().size(), 3u);
   auto names = [](const NameTable& t) {
     std::string out;
     for (const auto& n : t.entries()) out += n.name + (n.hidden ? " (hidden)" : "") + " = " + n.refers_to + "\n";

@@ -224,6 +224,15 @@ def formulas():
     ]
     for i, t in enumerate(texts):
         ws.cell(i + 1, 5, t)
+    arrays = [("G1", "G1:G3", "=A1:A3*2"), ("H1", "H1", "=SUM(A1:A5*B1:B5)"), ("I1", "I1:I2", "=IF(A1:A2>2,1,-1)")]
+    try:
+        from openpyxl.worksheet.formula import ArrayFormula  # openpyxl 3.1
+        for cell, ref, text in arrays:
+            ws[cell] = ArrayFormula(ref, text)
+    except ImportError:  # openpyxl 3.0 (Debian 12)
+        for cell, ref, text in arrays:
+            ws[cell] = text
+            ws.formula_attributes[cell] = {"t": "array", "ref": ref}
     wb.defined_names.append(DefinedName("Total", attr_text="Data!$A$1:$A$5"))
     wb.defined_names.append(DefinedName("Alpha", attr_text="0.05"))
     wb.defined_names.append(DefinedName("Block", attr_text="'Other sheet'!$A$1:$A$3"))
