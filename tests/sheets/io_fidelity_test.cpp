@@ -1,6 +1,9 @@
 // Fidelity of workbooks read from other programs' files: what the model does not hold survives an
 // edit and a save, while what the model changed is written as changed.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <cmath>
 #include <functional>
@@ -20,6 +23,20 @@
 using namespace sheets;
 
 namespace {
+
+std::string RunCommand(const std::string& command, int* status) {
+  std::string out;
+  FILE* p = ::popen(command.c_str(), "r");
+  if (!p) {
+    *status = -1;
+    return out;
+  }
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  *status = ::pclose(p);
+  return out;
+}
 
 std::string Fixture(const std::string& name) { return std::string(QS_SHEETS_DATA) + "/" + name; }
 
@@ -450,6 +467,53 @@ TEST(KeptStyles, CellStyleFormatsOfAnotherProgramStayWithinTheWrittenTables) {
     }
   }
   EXPECT_GT(checked, 10u);
+}
+
+// A second reader sees the edited charts with their formatting: openpyxl, run on the saved file.
+const char* kChartProbe = R"(
+import sys
+import openpyxl
+wb = openpyxl.load_workbook(sys.argv[1])
+for ws in wb.worksheets:
+    for ch in ws._charts:
+        title = ""
+        if ch.title is not None and ch.title.tx is not None and ch.title.tx.rich is not None:
+            title = "".join(r.t for p in ch.title.tx.rich.p for r in (p.r or []))
+        print("chart", type(ch).__name__, title)
+        for s in ch.series:
+            sp = s.spPr
+            fill = None
+            if sp is not None:
+                f = sp.ln.solidFill if sp.ln is not None and sp.ln.solidFill is not None else sp.solidFill
+                if f is not None and f.srgbClr is not None:
+                    fill = f.srgbClr if isinstance(f.srgbClr, str) else f.srgbClr.val
+            print("series", str(fill).upper(), bool(s.dLbls is not None and s.dLbls.showVal), s.errBars is not None)
+)";
+
+TEST_P(StyledChart, AnotherReaderSeesTheEditedChartWithItsFormatting) {
+  int status = 0;
+  RunCommand("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null", &status);
+  if (status != 0) GTEST_SKIP() << "openpyxl is not installed (python3-openpyxl): second-reader check skipped";
+  auto book = ReadWorkbook(Fixture(GetParam()));
+  Chart* scatter = nullptr;
+  for (const auto& d : book->sheet(0).drawings())
+    if (d->chart && d->chart->type == ChartType::Scatter) scatter = d->chart.get();
+  ASSERT_NE(scatter, nullptr);
+  scatter->title = "Edited";
+  scatter->series.erase(scatter->series.begin());
+  scatter->y_axis.scale.maximum = 30;
+  book->sheet(0).SetNumber(2, 2, 77);
+  std::string dir = testing::TempDir();
+  std::string file = dir + "/styled-" + std::to_string(::getpid()) + ".xlsx";
+  std::string script = dir + "/probe-" + std::to_string(::getpid()) + ".py";
+  SaveWorkbook(*book, file);
+  std::ofstream(script) << kChartProbe;
+  std::string out = RunCommand("/usr/bin/python3 " + script + " " + file + " 2>&1", &status);
+  std::remove(file.c_str());
+  std::remove(script.c_str());
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("chart ScatterChart Edited\nseries 0070C0 True True\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("chart BarChart Bars\nseries 70AD47 True False\n"), std::string::npos) << out;
 }
 
 // Formulas and names of a .xls file read as the same program's .xlsx of the same workbook gives them.
