@@ -516,7 +516,8 @@ TEST_P(StyledChart, AnotherReaderSeesTheEditedChartWithItsFormatting) {
   EXPECT_NE(out.find("chart BarChart Bars\nseries 70AD47 True False\n"), std::string::npos) << out;
 }
 
-// Formulas and names of a .xls file read as the same program's .xlsx of the same workbook gives them.
+// Formulas and names of a .xls file read as the same program's .xlsx of the same workbook gives them;
+// a sheet calls every built-in function the reader knows.
 TEST(XlsFormulas, ReadAsTheSameWorkbookSavedAsXlsx) {
   auto xls = ReadWorkbook(Fixture("libreoffice-formulas.xls"));
   auto xlsx = ReadWorkbook(Fixture("libreoffice-formulas.xlsx"));
@@ -532,13 +533,14 @@ TEST(XlsFormulas, ReadAsTheSameWorkbookSavedAsXlsx) {
       for (std::string_view call : {"TRUE()", "FALSE()"})
         for (size_t at; (at = expected.find(call)) != std::string::npos;) expected.erase(at + call.size() - 2, 2);
       EXPECT_EQ(g.formula, expected) << want.name() << "!" << CellName({row, col});
+      if (v.HasFormula()) ++formulas;
+      if (want.name() == "Functions") return;  // volatile and locale-dependent results: the formulas tell
       Value a = g.ToValue(), b = v.ToValue();
       if (a.type == ValueType::Number && b.type == ValueType::Number) EXPECT_NEAR(a.number, b.number, 1e-12 * std::abs(b.number));
       else EXPECT_EQ(a, b) << want.name() << "!" << CellName({row, col});
-      if (v.HasFormula()) ++formulas;
     });
   }
-  EXPECT_GE(formulas, 35u);
+  EXPECT_GE(formulas, 200u);
   EXPECT_EQ(xls->sheet(0).array_formulas(), xlsx->sheet(0).array_formulas());
   EXPECT_EQ(xls->sheet(0).array_formulas().size(), 3u);
   auto names = [](const NameTable& t) {

@@ -233,6 +233,43 @@ def formulas():
         for cell, ref, text in arrays:
             ws[cell] = text
             ws.formula_attributes[cell] = {"t": "array", "ref": ref}
+    # Every built-in function the .xls reader knows, called with references for arguments (but
+    # ERROR.TYPE and HYPGEOMDIST, which LibreOffice writes to .xls as add-in names).
+    functions = [("COUNT", 2), ("IF", 2), ("ISNA", 1), ("ISERROR", 1), ("SUM", 2), ("AVERAGE", 2),
+                 ("MIN", 2), ("MAX", 2), ("ROW", 1), ("COLUMN", 1), ("NA", 0), ("NPV", 2), ("STDEV", 2),
+                 ("SIN", 1), ("COS", 1), ("TAN", 1), ("ATAN", 1), ("PI", 0), ("SQRT", 1), ("EXP", 1),
+                 ("LN", 1), ("LOG10", 1), ("ABS", 1), ("INT", 1), ("SIGN", 1), ("ROUND", 2), ("LOOKUP", 2),
+                 ("INDEX", 2), ("REPT", 2), ("MID", 3), ("LEN", 1), ("VALUE", 1), ("AND", 2), ("OR", 2),
+                 ("NOT", 1), ("MOD", 2), ("VAR", 2), ("TEXT", 2), ("RAND", 0), ("DATE", 3), ("TIME", 3),
+                 ("DAY", 1), ("MONTH", 1), ("YEAR", 1), ("WEEKDAY", 1), ("HOUR", 1), ("MINUTE", 1),
+                 ("SECOND", 1), ("NOW", 0), ("ROWS", 1), ("COLUMNS", 1), ("OFFSET", 3), ("SEARCH", 2),
+                 ("TRANSPOSE", 1), ("TYPE", 1), ("ATAN2", 2), ("ASIN", 1), ("ACOS", 1), ("CHOOSE", 2),
+                 ("HLOOKUP", 3), ("VLOOKUP", 3), ("LOG", 1), ("CHAR", 1), ("LOWER", 1), ("UPPER", 1),
+                 ("PROPER", 1), ("LEFT", 2), ("RIGHT", 2), ("EXACT", 2), ("TRIM", 1), ("REPLACE", 4),
+                 ("SUBSTITUTE", 3), ("CODE", 1), ("FIND", 2), ("ISERR", 1), ("ISTEXT", 1), ("ISNUMBER", 1),
+                 ("ISBLANK", 1), ("T", 1), ("N", 1), ("DATEVALUE", 1), ("TIMEVALUE", 1), ("INDIRECT", 1),
+                 ("CLEAN", 1), ("MDETERM", 1), ("MINVERSE", 1), ("MMULT", 2), ("COUNTA", 2), ("PRODUCT", 2),
+                 ("FACT", 1), ("ISNONTEXT", 1), ("STDEVP", 2), ("VARP", 2), ("TRUNC", 1), ("ISLOGICAL", 1),
+                 ("ROUNDUP", 2), ("ROUNDDOWN", 2), ("RANK", 2), ("ADDRESS", 2), ("TODAY", 0), ("MEDIAN", 2),
+                 ("SUMPRODUCT", 2), ("SINH", 1), ("COSH", 1), ("TANH", 1), ("FREQUENCY", 2),
+                 ("AVEDEV", 2), ("BETADIST", 3), ("GAMMALN", 1), ("BETAINV", 3),
+                 ("BINOMDIST", 4), ("CHIDIST", 2), ("CHIINV", 2), ("COMBIN", 2), ("CONFIDENCE", 3),
+                 ("CRITBINOM", 3), ("EVEN", 1), ("EXPONDIST", 3), ("FDIST", 3), ("FINV", 3), ("FISHER", 1),
+                 ("FISHERINV", 1), ("FLOOR", 2), ("GAMMADIST", 4), ("GAMMAINV", 3), ("CEILING", 2),
+                 ("LOGNORMDIST", 3), ("LOGINV", 3), ("NEGBINOMDIST", 3), ("NORMDIST", 4),
+                 ("NORMSDIST", 1), ("NORMINV", 3), ("NORMSINV", 1), ("STANDARDIZE", 3), ("ODD", 1),
+                 ("PERMUT", 2), ("POISSON", 3), ("TDIST", 3), ("WEIBULL", 4), ("SUMXMY2", 2),
+                 ("SUMX2MY2", 2), ("SUMX2PY2", 2), ("CHITEST", 2), ("CORREL", 2), ("COVAR", 2),
+                 ("FORECAST", 3), ("FTEST", 2), ("INTERCEPT", 2), ("PEARSON", 2), ("RSQ", 2), ("STEYX", 2),
+                 ("SLOPE", 2), ("TTEST", 4), ("DEVSQ", 2), ("GEOMEAN", 2), ("HARMEAN", 2), ("SUMSQ", 2),
+                 ("KURT", 2), ("SKEW", 2), ("ZTEST", 2), ("LARGE", 2), ("SMALL", 2), ("QUARTILE", 2),
+                 ("PERCENTILE", 2), ("MODE", 2), ("TRIMMEAN", 2), ("TINV", 2), ("CONCATENATE", 2),
+                 ("POWER", 2), ("RADIANS", 1), ("DEGREES", 1), ("SUBTOTAL", 2), ("SUMIF", 2), ("COUNTIF", 2),
+                 ("COUNTBLANK", 1), ("AVERAGEA", 2), ("MAXA", 2), ("MINA", 2), ("STDEVPA", 2), ("VARPA", 2),
+                 ("STDEVA", 2), ("VARA", 2)]
+    calls = wb.create_sheet("Functions")
+    for i, (name, count) in enumerate(functions):
+        calls.cell(i + 1, 1, "=%s(%s)" % (name, ",".join(["Data!A1"] * count)))
     wb.defined_names.append(DefinedName("Total", attr_text="Data!$A$1:$A$5"))
     wb.defined_names.append(DefinedName("Alpha", attr_text="0.05"))
     wb.defined_names.append(DefinedName("Block", attr_text="'Other sheet'!$A$1:$A$3"))
