@@ -552,6 +552,16 @@ TEST(XlsFormulas, ReadAsTheSameWorkbookSavedAsXlsx) {
   for (size_t i = 0; i < xlsx->sheet_count(); ++i) EXPECT_EQ(names(xls->sheet(i).names()), names(xlsx->sheet(i).names()));
 }
 
+TEST(XlsFormulas, ReferencesAcrossSheets) {
+  auto book = ReadWorkbook(Fixture("libreoffice-3d.xls"));
+  const Sheet* total = book->FindSheet("Total");
+  ASSERT_NE(total, nullptr);
+  EXPECT_EQ(total->Get(0, 0).formula, "SUM(Jan:Feb!A1:A1)");
+  EXPECT_EQ(total->Get(0, 1).formula, "SUM('Jan:Mar 2'!$A$1:B1)");
+  EXPECT_EQ(total->Get(0, 2).formula, "Feb!B1*2");
+  EXPECT_EQ(total->GetValue(0, 1), Value::Number(66));
+}
+
 INSTANTIATE_TEST_SUITE_P(Producers, StyledChart,
                          testing::Values("openpyxl-styled-chart.xlsx", "libreoffice-styled-chart.xlsx"),
                          [](const auto& info) { return std::string(info.param).substr(0, std::string(info.param).find('-')); });
