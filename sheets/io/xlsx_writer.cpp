@@ -307,11 +307,13 @@ void PackageWriter::WriteSheetViews(XmlWriter& w, const Sheet& sheet, const Shee
 namespace {
 
 // References to renamed sheets in kept XML: formulas (of charts, validations, conditional formats,
-// sparklines, names), hyperlink locations and the source sheet of pivot caches. True if any changed.
+// sparklines, names, table columns), hyperlink locations and the source sheet of pivot caches. True
+// if any changed.
 bool RenameSheetsInTree(XmlNode& n, const SheetRenameFn& rename) {
   bool changed = false;
   auto local = n.local();
-  if (local == "f" || local == "formula" || local == "formula1" || local == "formula2" || local == "definedName") {
+  if (local == "f" || local == "formula" || local == "formula1" || local == "formula2" || local == "definedName" ||
+      local == "calculatedColumnFormula" || local == "totalsRowFormula") {
     std::string text = RenameSheetsInFormula(n.text, rename);
     if (text != n.text) n.text = std::move(text), changed = true;
   }
@@ -349,12 +351,14 @@ const SheetPreserved* PackageWriter::KeptFor(const Sheet& sheet) {
   return copy.get();
 }
 
-// A kept part that may name sheets (pivot cache definitions, charts the model does not hold),
+// A kept part that may name sheets (pivot cache definitions, charts the model does not hold, tables),
 // rewritten when it refers to a renamed sheet; nullopt when it stays as it is.
 std::optional<std::string> PackageWriter::RenamedPart(const std::string& name, const std::string& bytes) const {
   if (renames_.empty()) return std::nullopt;
   std::string lower = Lower(name);
-  if (!lower.starts_with("xl/pivotcache/pivotcachedefinition") && !lower.starts_with("xl/charts/chart")) return std::nullopt;
+  if (!lower.starts_with("xl/pivotcache/pivotcachedefinition") && !lower.starts_with("xl/charts/chart") &&
+      !lower.starts_with("xl/tables/"))
+    return std::nullopt;
   if (!lower.ends_with(".xml") || bytes.size() > limits::kMaxTreePartBytes) return std::nullopt;
   std::string lower_bytes = LowerText(bytes);
   bool mentioned = false;

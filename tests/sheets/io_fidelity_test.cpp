@@ -379,6 +379,10 @@ TEST(SheetRename, KeptPartsAndElementsFollowARenamedSheet) {
                       "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"><c:chart><c:view3D/>"
                       "<c:plotArea><c:bar3DChart><c:ser><c:val><c:numRef><c:f>Data!$A$1:$A$3</c:f></c:numRef></c:val>"
                       "</c:ser></c:bar3DChart></c:plotArea></c:chart></c:chartSpace>");
+  bytes = WithNewPart(bytes, "xl/tables/table1.xml",
+                      "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" ref=\"A1:B3\">"
+                      "<tableColumns count=\"1\"><tableColumn id=\"1\" name=\"Sum\"><calculatedColumnFormula>Data!A1*2"
+                      "</calculatedColumnFormula></tableColumn></tableColumns></table>");
   auto read = ReadBytes(bytes);
   read->RenameSheet(0, "Obs 2024");
   std::string saved = WriteXlsxBytes(*read);
@@ -389,6 +393,7 @@ TEST(SheetRename, KeptPartsAndElementsFollowARenamedSheet) {
   std::string chart = Part(saved, "xl/charts/chart7.xml");
   EXPECT_NE(chart.find("<c:f>'Obs 2024'!$A$1:$A$3</c:f>"), std::string::npos) << chart;
   EXPECT_NE(chart.find("<c:view3D/>"), std::string::npos);
+  EXPECT_NE(Part(saved, "xl/tables/table1.xml").find("'Obs 2024'!A1*2"), std::string::npos);
 
   // Saved again unrenamed, nothing changes; renamed back, the old names return.
   auto again = ReadBytes(saved);
