@@ -5,6 +5,7 @@
 
 #include "sheets/io/file_error.h"
 #include "sheets/io/limits.h"
+#include "sheets/io/preserved.h"
 #include "sheets/model/constant.h"
 
 namespace sheets {
@@ -545,6 +546,406 @@ std::string WriteUserShapesXml(const Chart& chart) {
     ++id;
   }
   w.End("c:userShapes");
+  return std::move(w.buffer());
+}
+
+}  // namespace sheets
+
+// ---- writing over the part a chart was read from ----------------------------------------------------
+
+
+namespace sheets {
+
+namespace {
+
+using Order = std::vector<std::string_view>;
+
+// Children of the elements edited here in the order charts write them; an element is inserted
+// after its last namesake, else before the first sibling that comes later in its list.
+const Order kSpaceOrder = {"date1904", "lang", "roundedCorners", "AlternateContent", "style", "clrMapOvr", "pivotSource",
+                           "protection", "chart", "spPr", "txPr", "externalData", "printSettings", "userShapes", "extLst"};
+const Order kChartOrder = {"title", "autoTitleDeleted", "pivotFmts", "view3D", "floor", "sideWall", "backWall",
+                           "plotArea", "legend", "plotVisOnly", "dispBlanksAs", "showDLblsOverMax", "extLst"};
+const Order kTypeOrder = {"barDir", "scatterStyle", "grouping", "varyColors", "ser", "dLbls", "dropLines", "gapWidth",
+                          "overlap", "serLines", "hiLowLines", "upDownBars", "marker", "firstSliceAng", "holeSize",
+                          "axId", "extLst"};
+const Order kSeriesOrder = {"idx", "order", "tx", "spPr", "invertIfNegative", "pictureOptions", "marker", "explosion",
+                            "dPt", "dLbls", "trendline", "errBars", "cat", "val", "xVal", "yVal", "shape", "smooth",
+                            "bubbleSize", "bubble3D", "extLst"};
+const Order kAxisOrder = {"axId", "scaling", "delete", "axPos", "majorGridlines", "minorGridlines", "title", "numFmt",
+                          "majorTickMark", "minorTickMark", "tickLblPos", "spPr", "txPr", "crossAx", "crosses",
+                          "crossesAt", "crossBetween", "auto", "lblAlgn", "lblOffset", "baseTimeUnit", "tickLblSkip",
+                          "tickMarkSkip", "majorUnit", "majorTimeUnit", "minorUnit", "minorTimeUnit", "noMultiLvlLbl",
+                          "dispUnits", "extLst"};
+const Order kScalingOrder = {"logBase", "orientation", "max", "min", "extLst"};
+const Order kTitleOrder = {"tx", "layout", "overlay", "spPr", "txPr", "extLst"};
+const Order kLegendOrder = {"legendPos", "legendEntry", "layout", "overlay", "spPr", "txPr", "extLst"};
+const Order kMarkerOrder = {"symbol", "size", "spPr", "extLst"};
+const Order kShapeOrder = {"xfrm", "custGeom", "prstGeom", "noFill", "solidFill", "gradFill", "blipFill", "pattFill",
+                           "grpFill", "ln", "effectLst", "effectDag", "scene3d", "sp3d", "extLst"};
+
+int Rank(const Order& order, std::string_view local) {
+  for (size_t i = 0; i < order.size(); ++i)
+    if (order[i] == local) return int(i);
+  return -1;
+}
+
+XmlNode* Find(XmlNode& parent, std::string_view local) {
+  for (auto& c : parent.children)
+    if (c.local() == local) return &c;
+  return nullptr;
+}
+
+void Remove(XmlNode& parent, std::string_view local) {
+  std::erase_if(parent.children, [&](const XmlNode& c) { return c.local() == local; });
+}
+
+XmlNode& Insert(XmlNode& parent, const Order& order, XmlNode node) {
+  auto local = node.local();
+  int rank = Rank(order, local);
+  size_t at = parent.children.size();
+  for (size_t i = parent.children.size(); i-- > 0;)
+    if (parent.children[i].local() == local)
+      return *parent.children.insert(parent.children.begin() + ptrdiff_t(i + 1), std::move(node));
+  for (size_t i = 0; i < parent.children.size(); ++i)
+    if (Rank(order, parent.children[i].local()) > rank) {
+      at = i;
+      break;
+    }
+  return *parent.children.insert(parent.children.begin() + ptrdiff_t(at), std::move(node));
+}
+
+// Replaces the first child of that name, or inserts it.
+XmlNode& Set(XmlNode& parent, const Order& order, XmlNode node) {
+  if (XmlNode* old = Find(parent, node.local())) {
+    *old = std::move(node);
+    return *old;
+  }
+  return Insert(parent, order, std::move(node));
+}
+
+// Takes the child of that name from the generated element, or removes it when that has none.
+void SetFrom(XmlNode& target, const XmlNode* generated, const Order& order, std::string_view local) {
+  const XmlNode* g = generated ? generated->Child(local) : nullptr;
+  if (g) Set(target, order, *g);
+  else Remove(target, local);
+}
+
+struct Prefixes {
+  std::string c, a, r;  // with the colon, or empty for the default namespace
+};
+
+// Renames the generated tree's "c:", "a:" and "r:" names to the prefixes of the original part.
+void Adopt(XmlNode& n, const Prefixes& px) {
+  auto rename = [&](std::string& name) {
+    if (name.starts_with("c:")) name = px.c + name.substr(2);
+    else if (name.starts_with("a:")) name = px.a + name.substr(2);
+    else if (name.starts_with("r:")) name = px.r + name.substr(2);
+  };
+  rename(n.name);
+  for (auto& [k, v] : n.attrs)
+    if (!k.starts_with("xmlns")) rename(k);
+  for (auto& c : n.children) Adopt(c, px);
+}
+
+// The prefixes the original root declares for the chart, drawing and relationship namespaces;
+// declares those that are missing.
+Prefixes RootPrefixes(XmlNode& root) {
+  static constexpr std::string_view kNs[3] = {"http://schemas.openxmlformats.org/drawingml/2006/chart",
+                                             "http://schemas.openxmlformats.org/drawingml/2006/main",
+                                             "http://schemas.openxmlformats.org/officeDocument/2006/relationships"};
+  static constexpr std::string_view kWanted[3] = {"c", "a", "r"};
+  std::string found[3];
+  bool have[3] = {false, false, false};
+  for (const auto& [k, v] : root.attrs)
+    for (int i = 0; i < 3; ++i) {
+      if (have[i] || v != kNs[i]) continue;
+      if (k == "xmlns") found[i] = "", have[i] = true;
+      else if (k.starts_with("xmlns:")) found[i] = k.substr(6) + ":", have[i] = true;
+    }
+  for (int i = 0; i < 3; ++i) {
+    if (have[i]) continue;
+    std::string prefix(kWanted[i]);
+    auto taken = [&](const std::string& p) {
+      for (const auto& [k, v] : root.attrs)
+        if (k == "xmlns:" + p) return true;
+      return false;
+    };
+    while (taken(prefix)) prefix += "q";
+    root.attrs.emplace_back("xmlns:" + prefix, std::string(kNs[i]));
+    found[i] = prefix + ":";
+  }
+  return {found[0], found[1], found[2]};
+}
+
+XmlNode* TypeNode(XmlNode& plot) {
+  for (auto& c : plot.children) {
+    auto n = c.local();
+    if (n.size() > 5 && n.substr(n.size() - 5) == "Chart") return &c;
+  }
+  return nullptr;
+}
+
+bool IsAxis(std::string_view n) { return n == "valAx" || n == "catAx" || n == "dateAx" || n == "serAx"; }
+
+// The X and Y axes of a plot area: by the ids the chart names, else in the order written.
+std::pair<XmlNode*, XmlNode*> Axes(XmlNode& plot, const XmlNode& type_node) {
+  std::vector<std::string> ids;
+  for (auto* id : type_node.ChildrenNamed("axId")) ids.push_back(id->AttrOr("val", ""));
+  std::vector<XmlNode*> axes;
+  for (auto& c : plot.children)
+    if (IsAxis(c.local())) axes.push_back(&c);
+  XmlNode *x = nullptr, *y = nullptr;
+  if (ids.size() >= 2)
+    for (XmlNode* a : axes) {
+      std::string id = a->Child("axId") ? a->Child("axId")->AttrOr("val", "") : "";
+      if (id == ids[0] && !x) x = a;
+      else if (id == ids[1] && !y) y = a;
+    }
+  if (!x && !y && axes.size() >= 2) x = axes[0], y = axes[1];
+  return {x, y};
+}
+
+bool HasValues(const XmlNode& source) {
+  for (const auto& c : source.children) {
+    auto n = c.local();
+    if (n == "numLit" || n == "strLit") return true;
+    if ((n == "numRef" || n == "strRef") && (c.Child("numCache") || c.Child("strCache"))) return true;
+  }
+  return false;
+}
+
+// A refreshed number cache keeps the original's number format (what data labels show).
+void KeepFormatCode(const XmlNode& old, XmlNode& fresh) {
+  const XmlNode* ref = old.Child("numRef");
+  const XmlNode* cache = ref ? ref->Child("numCache") : nullptr;
+  const XmlNode* code = cache ? cache->Child("formatCode") : nullptr;
+  XmlNode* fref = Find(fresh, "numRef");
+  XmlNode* fcache = fref ? Find(*fref, "numCache") : nullptr;
+  XmlNode* fcode = fcache ? Find(*fcache, "formatCode") : nullptr;
+  if (code && fcode) fcode->text = code->text;
+}
+
+// A title (of the chart or an axis) whose text changed: a new text keeps the title's layout and
+// formatting, an empty one removes it.
+void EditTitle(XmlNode& owner, const Order& order, const XmlNode* generated_owner) {
+  const XmlNode* g = generated_owner ? generated_owner->Child("title") : nullptr;
+  XmlNode* o = Find(owner, "title");
+  if (!g) {
+    Remove(owner, "title");
+  } else if (o) {
+    SetFrom(*o, g, kTitleOrder, "tx");
+  } else {
+    Insert(owner, order, *g);
+  }
+}
+
+void EditAxis(XmlNode& o, const XmlNode& g, const ChartAxis& now, const ChartAxis& before) {
+  if (now.title != before.title) EditTitle(o, kAxisOrder, &g);
+  if (now.scale != before.scale) {
+    if (XmlNode* sc = Find(o, "scaling")) {
+      const XmlNode* gsc = g.Child("scaling");
+      for (std::string_view n : {"logBase", "orientation", "max", "min"}) {
+        // An original logarithmic base (say 2) stays while the axis stays logarithmic.
+        if (n == "logBase" && now.scale.logarithmic && before.scale.logarithmic) continue;
+        SetFrom(*sc, gsc, kScalingOrder, n);
+      }
+    } else if (const XmlNode* gsc = g.Child("scaling")) {
+      Insert(o, kAxisOrder, *gsc);
+    }
+    for (std::string_view n : {"majorUnit", "minorUnit"}) SetFrom(o, &g, kAxisOrder, n);
+    if (now.scale.crosses_at != before.scale.crosses_at) {
+      SetFrom(o, &g, kAxisOrder, "crossesAt");
+      SetFrom(o, &g, kAxisOrder, "crosses");
+    }
+  }
+  if (now.visible != before.visible) SetFrom(o, &g, kAxisOrder, "delete");
+  if (now.major_gridlines != before.major_gridlines) SetFrom(o, &g, kAxisOrder, "majorGridlines");
+  if (now.minor_gridlines != before.minor_gridlines) SetFrom(o, &g, kAxisOrder, "minorGridlines");
+  if (now.number_format != before.number_format) SetFrom(o, &g, kAxisOrder, "numFmt");
+}
+
+void EditSeries(XmlNode& o, const XmlNode& g, const ChartSeries& now, const ChartSeries& before, bool scatter) {
+  // Names and values whose reference the model did not change keep the original's element (its
+  // reference may name a sheet renamed since) with the cached values refreshed.
+  auto refresh = [&](std::string_view name, bool unchanged) {
+    const XmlNode* gs = g.Child(name);
+    XmlNode* os = Find(o, name);
+    if (!gs) {
+      Remove(o, name);
+      return;
+    }
+    if (os && unchanged) {
+      if (!HasValues(*gs)) return;  // nothing fresher to write
+      for (std::string_view kind : {"numRef", "strRef"}) {
+        XmlNode* oref = Find(*os, kind);
+        const XmlNode* gref = gs->Child(kind);
+        if (!oref || !gref) continue;
+        for (std::string_view cache : {"numCache", "strCache"})
+          if (const XmlNode* gc = gref->Child(cache)) {
+            XmlNode fresh = *gc;
+            if (const XmlNode* oc = oref->Child(cache))
+              if (const XmlNode* code = oc->Child("formatCode"))
+                if (XmlNode* fcode = Find(fresh, "formatCode")) fcode->text = code->text;
+            Set(*oref, {"f", "numCache", "strCache", "extLst"}, std::move(fresh));
+          }
+        return;
+      }
+    }
+    XmlNode copy = *gs;
+    if (os) KeepFormatCode(*os, copy);
+    Set(o, kSeriesOrder, std::move(copy));
+  };
+  refresh("tx", now.name_ref == before.name_ref && (!now.name_ref.empty() || now.name == before.name));
+  if (now.line != before.line) {
+    XmlNode* sp = Find(o, "spPr");
+    if (!sp) {
+      SetFrom(o, &g, kSeriesOrder, "spPr");
+    } else if (!now.line) {
+      XmlNode* ln = Find(*sp, "ln");
+      if (!ln) {
+        if (const XmlNode* gsp = g.Child("spPr"))
+          if (const XmlNode* gln = gsp->Child("ln")) Set(*sp, kShapeOrder, *gln);
+      } else {
+        for (std::string_view n : {"solidFill", "gradFill", "pattFill", "noFill"}) Remove(*ln, n);
+        XmlNode none;
+        none.name = ln->name.substr(0, ln->name.size() - 2) + "noFill";
+        ln->children.insert(ln->children.begin(), std::move(none));
+      }
+    } else if (XmlNode* ln = Find(*sp, "ln")) {
+      Remove(*ln, "noFill");
+    }
+  }
+  if (now.marker != before.marker) {
+    const XmlNode* gm = g.Child("marker");
+    XmlNode* om = Find(o, "marker");
+    if (!om) {
+      if (gm) Insert(o, kSeriesOrder, *gm);
+    } else {
+      SetFrom(*om, gm, kMarkerOrder, "symbol");
+    }
+  }
+  if (now.smooth != before.smooth) SetFrom(o, &g, kSeriesOrder, "smooth");
+  if (now.trendlines != before.trendlines) {
+    // Trend lines that stayed as they were keep their formatting and labels.
+    std::vector<XmlNode> old_lines;
+    for (auto& c : o.children)
+      if (c.local() == "trendline") old_lines.push_back(c);
+    std::vector<const XmlNode*> fresh = g.ChildrenNamed("trendline");
+    Remove(o, "trendline");
+    for (size_t k = 0; k < fresh.size() && k < now.trendlines.size(); ++k) {
+      bool same = k < before.trendlines.size() && k < old_lines.size() && now.trendlines[k] == before.trendlines[k];
+      Insert(o, kSeriesOrder, same ? old_lines[k] : *fresh[k]);
+    }
+  }
+  refresh(scatter ? "xVal" : "cat", now.x_values == before.x_values);
+  refresh(scatter ? "yVal" : "val", now.y_values == before.y_values);
+}
+
+}  // namespace
+
+std::string WriteChartOverXml(const Chart& chart, const ChartPreserved& original, const std::string& user_shapes_rid,
+                              const SeriesCacheFn& cache) {
+  const Chart& before = original.as_read;
+  std::string fresh = WriteChartXml(chart, user_shapes_rid, cache);
+  if (chart.type != before.type || chart.grouping != before.grouping) return fresh;
+  XmlNode out = original.tree;
+  XmlNode gen = ParseXmlTree(fresh);
+  Prefixes px = RootPrefixes(out);
+  Adopt(gen, px);
+  XmlNode* oc = Find(out, "chart");
+  XmlNode* gc = Find(gen, "chart");
+  XmlNode* oplot = oc ? Find(*oc, "plotArea") : nullptr;
+  XmlNode* gplot = gc ? Find(*gc, "plotArea") : nullptr;
+  XmlNode* otype = oplot ? TypeNode(*oplot) : nullptr;
+  XmlNode* gtype = gplot ? TypeNode(*gplot) : nullptr;
+  if (!otype || !gtype) return fresh;
+
+  if (chart.title != before.title) {
+    EditTitle(*oc, kChartOrder, gc);
+    if (XmlNode* deleted = Find(*oc, "autoTitleDeleted")) {
+      if (chart.title.empty()) deleted->attrs = {{"val", "1"}};
+      else deleted->attrs = {{"val", "0"}};
+    } else if (chart.title.empty()) {
+      SetFrom(*oc, gc, kChartOrder, "autoTitleDeleted");
+    }
+  }
+
+  // Series: each of the model's takes the original series with the same values, else the one at
+  // its place; originals left over were removed, series without one were added.
+  const bool scatter = chart.type == ChartType::Scatter;
+  std::vector<XmlNode*> oser;
+  for (auto& c : otype->children)
+    if (c.local() == "ser") oser.push_back(&c);
+  std::vector<const XmlNode*> gser = gtype->ChildrenNamed("ser");
+  size_t n_before = std::min(oser.size(), before.series.size());
+  std::vector<int> match(chart.series.size(), -1);
+  std::vector<bool> used(n_before, false);
+  for (size_t i = 0; i < chart.series.size(); ++i)
+    for (size_t j = 0; j < n_before; ++j)
+      if (!used[j] && chart.series[i].y_values == before.series[j].y_values) {
+        match[i] = int(j), used[j] = true;
+        break;
+      }
+  for (size_t i = 0; i < chart.series.size(); ++i)
+    if (match[i] < 0 && i < n_before && !used[i]) match[i] = int(i), used[i] = true;
+  int64_t next_idx = 0, next_order = 0;
+  for (XmlNode* s : oser) {
+    if (auto* idx = s->Child("idx")) next_idx = std::max<int64_t>(next_idx, int64_t(NumVal(idx).value_or(0)) + 1);
+    if (auto* ord = s->Child("order")) next_order = std::max<int64_t>(next_order, int64_t(NumVal(ord).value_or(0)) + 1);
+  }
+  std::vector<XmlNode> added;
+  for (size_t i = 0; i < chart.series.size() && i < gser.size(); ++i) {
+    if (match[i] >= 0) {
+      EditSeries(*oser[size_t(match[i])], *gser[i], chart.series[i], before.series[size_t(match[i])], scatter);
+    } else {
+      XmlNode s = *gser[i];
+      if (XmlNode* idx = Find(s, "idx")) idx->attrs = {{"val", std::to_string(next_idx++)}};
+      if (XmlNode* ord = Find(s, "order")) ord->attrs = {{"val", std::to_string(next_order++)}};
+      added.push_back(std::move(s));
+    }
+  }
+  // Drop the originals no series took (pointers into otype stay valid until then).
+  {
+    std::vector<XmlNode> kept;
+    size_t j = 0;
+    for (auto& c : otype->children) {
+      if (c.local() == "ser") {
+        bool keep = j < n_before ? used[j] : false;
+        ++j;
+        if (!keep) continue;
+      }
+      kept.push_back(std::move(c));
+    }
+    otype->children = std::move(kept);
+  }
+  for (auto& s : added) Insert(*otype, kTypeOrder, std::move(s));
+
+  if (chart.type != ChartType::Pie) {
+    auto [ox, oy] = Axes(*oplot, *otype);
+    std::vector<const XmlNode*> gaxes;
+    for (const auto& c : gplot->children)
+      if (IsAxis(c.local())) gaxes.push_back(&c);
+    if (gaxes.size() >= 2) {
+      if (ox) EditAxis(*ox, *gaxes[0], chart.x_axis, before.x_axis);
+      if (oy) EditAxis(*oy, *gaxes[1], chart.y_axis, before.y_axis);
+    }
+  }
+
+  if (chart.legend != before.legend) {
+    const XmlNode* gl = gc->Child("legend");
+    XmlNode* ol = Find(*oc, "legend");
+    if (!gl) Remove(*oc, "legend");
+    else if (ol) SetFrom(*ol, gl, kLegendOrder, "legendPos");
+    else Insert(*oc, kChartOrder, *gl);
+  }
+
+  Remove(out, "userShapes");
+  if (const XmlNode* us = gen.Child("userShapes")) Insert(out, kSpaceOrder, *us);
+
+  XmlWriter w;
+  w.Declaration();
+  w.Node(out);
   return std::move(w.buffer());
 }
 

@@ -32,6 +32,14 @@ using SeriesCacheFn = std::function<std::optional<SeriesCache>(const std::string
 std::string WriteChartXml(const Chart& chart, const std::string& user_shapes_rid, const SeriesCacheFn& cache);
 std::string WriteUserShapesXml(const Chart& chart);
 
+struct ChartPreserved;
+// Writes a chart over the part it was read from: what the model changed since (series references
+// and names, titles, axis scales, gridlines, legend, markers, trendlines) is rewritten, the rest of
+// the part (colours, data labels, error bars, fonts, layout ...) stays as it was, and the cached
+// values of the series are refreshed. A change of chart type or grouping writes the chart anew.
+std::string WriteChartOverXml(const Chart& chart, const ChartPreserved& original, const std::string& user_shapes_rid,
+                              const SeriesCacheFn& cache);
+
 // Text of DrawingML paragraphs (<a:p> ... <a:t>): paragraphs joined by "\n".
 std::string DrawingText(const XmlNode& text_body);
 

@@ -71,6 +71,8 @@ inline constexpr uint32_t kMaxDefinedNames = 100000;
 // Drawing objects on one sheet, series in one chart.
 inline constexpr uint32_t kMaxDrawingObjects = 10000;
 inline constexpr uint32_t kMaxChartSeries = 1024;
+// Views of one sheet (one per workbook window) and workbook windows.
+inline constexpr uint32_t kMaxSheetViews = 1000;
 
 // Merged areas on one sheet.
 inline constexpr uint32_t kMaxMergedAreas = 1000000;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sheets/io/xml.h"
+#include "sheets/model/chart.h"
 
 namespace sheets {
 
@@ -39,14 +40,30 @@ struct PackagePreserved {
 };
 
 struct SheetPreserved {
+  // The sheet's name in the file: references to it in what is kept follow a rename when saving.
+  std::string name_as_read;
   std::vector<std::pair<std::string, std::string>> root_attrs;  // of <worksheet> / <chartsheet>
   std::vector<XmlNode> elements;    // unmodelled children
   std::vector<PreservedRel> rels;   // every relationship except the drawing's
+  // The sheet's views as read, in the order of the model's (view(), then other_views()), for what
+  // the model does not hold of them (split panes, right to left, formulas shown, page layout ...);
+  // and the other children of <sheetViews> (extLst).
+  std::vector<XmlNode> views;
+  std::vector<XmlNode> views_other;
   // The drawing: anchors the model does not hold (pictures, shapes, unsupported charts) and the
   // relationships they use.
   std::vector<std::pair<std::string, std::string>> drawing_root_attrs;
   std::vector<XmlNode> drawing_anchors;
   std::vector<PreservedRel> drawing_rels;
+};
+
+// A chart part as read: its tree, the chart the model made of it (to tell what changed since) and
+// its relationships other than the text boxes' (chart styles, colours, pictures), with targets as
+// absolute part names ("/xl/charts/style1.xml"); the parts they name are kept in the package.
+struct ChartPreserved {
+  XmlNode tree;
+  Chart as_read;
+  std::vector<PreservedRel> rels;
 };
 
 }  // namespace sheets

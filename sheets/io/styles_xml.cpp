@@ -327,7 +327,21 @@ std::string WriteStylesXml(const Workbook& book, const PackagePreserved* keep) {
       if (e.local() == "cellStyles") kept_cell_styles = &e;
     }
   if (kept_style_xfs) {
-    w.Node(*kept_style_xfs);
+    // The kept cell style formats name fonts, fills, borders and number formats by their place in
+    // the tables as read, which are written anew: a place beyond the new tables falls back to the
+    // first entry so that the file stays sound (the styles' own look is not kept).
+    XmlNode xfs = *kept_style_xfs;
+    auto custom_known = [&](uint32_t id) { return id < kFirstCustomNumberFormatId || id - kFirstCustomNumberFormatId < custom_codes.size(); };
+    for (auto& xf : xfs.children) {
+      for (auto& [k, v] : xf.attrs) {
+        if (k != "fontId" && k != "fillId" && k != "borderId" && k != "numFmtId") continue;
+        uint32_t n = ToUint(&v, 0);
+        bool bad = (k == "fontId" && n >= fonts.size()) || (k == "fillId" && n >= fills.size()) ||
+                   (k == "borderId" && n >= borders.size()) || (k == "numFmtId" && !custom_known(n));
+        if (bad) v = "0";
+      }
+    }
+    w.Node(xfs);
   } else {
     w.Raw("<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>");
   }

@@ -2,15 +2,19 @@
 // texts, booleans, errors, cached formula results), number formats, fonts, alignment, borders and
 // fills, merged areas, row and column outline levels and sizes, the sheet view and paper size.
 //
-// Formula text, defined names and charts of .xls files are not read: their binary forms need a
-// formula decompiler of their own. Cells keep the values the formulas last gave.
+// Formula text and defined names are read for the common tokens (references, areas, constants,
+// operators, calls of the usual built-in functions, shared formulas); a formula with any other token
+// leaves its cell with the value it last gave, and such a name is not read. Charts are not read.
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "sheets/io/file_error.h"
 #include "sheets/io/limits.h"
 #include "sheets/io/workbook_io.h"
+#include "sheets/model/reference.h"
+#include "sheets/model/value.h"
 #include "sheets/model/model_error.h"
 #include "sheets/numfmt/builtin_formats.h"
 
@@ -301,6 +305,306 @@ ErrorCode BiffError(uint8_t e) {
   }
 }
 
+// ---- formulas ---------------------------------------------------------------------------------------
+
+// Built-in functions by their number in BIFF formulas: name, and the argument count of a fixed-count
+// call (-1: the call carries its count).
+struct BiffFunction {
+  uint16_t id;
+  const char* name;
+  int8_t args;
+};
+constexpr BiffFunction kBiffFunctions[] = {
+    {0, "COUNT", -1}, {1, "IF", -1}, {2, "ISNA", 1}, {3, "ISERROR", 1}, {4, "SUM", -1}, {5, "AVERAGE", -1},
+    {6, "MIN", -1}, {7, "MAX", -1}, {8, "ROW", -1}, {9, "COLUMN", -1}, {10, "NA", 0}, {11, "NPV", -1},
+    {12, "STDEV", -1}, {15, "SIN", 1}, {16, "COS", 1}, {17, "TAN", 1}, {18, "ATAN", 1}, {19, "PI", 0},
+    {20, "SQRT", 1}, {21, "EXP", 1}, {22, "LN", 1}, {23, "LOG10", 1}, {24, "ABS", 1}, {25, "INT", 1},
+    {26, "SIGN", 1}, {27, "ROUND", 2}, {28, "LOOKUP", -1}, {29, "INDEX", -1}, {30, "REPT", 2}, {31, "MID", 3},
+    {32, "LEN", 1}, {33, "VALUE", 1}, {34, "TRUE", 0}, {35, "FALSE", 0}, {36, "AND", -1}, {37, "OR", -1},
+    {38, "NOT", 1}, {39, "MOD", 2}, {46, "VAR", -1}, {48, "TEXT", 2}, {63, "RAND", 0}, {65, "DATE", 3},
+    {66, "TIME", 3}, {67, "DAY", 1}, {68, "MONTH", 1}, {69, "YEAR", 1}, {70, "WEEKDAY", -1}, {71, "HOUR", 1},
+    {72, "MINUTE", 1}, {73, "SECOND", 1}, {74, "NOW", 0}, {76, "ROWS", 1}, {77, "COLUMNS", 1},
+    {78, "OFFSET", -1}, {82, "SEARCH", -1}, {83, "TRANSPOSE", 1}, {86, "TYPE", 1}, {97, "ATAN2", 2},
+    {98, "ASIN", 1}, {99, "ACOS", 1}, {100, "CHOOSE", -1}, {101, "HLOOKUP", -1}, {102, "VLOOKUP", -1},
+    {109, "LOG", -1}, {111, "CHAR", 1}, {112, "LOWER", 1}, {113, "UPPER", 1}, {114, "PROPER", 1},
+    {115, "LEFT", -1}, {116, "RIGHT", -1}, {117, "EXACT", 2}, {118, "TRIM", 1}, {119, "REPLACE", 4},
+    {120, "SUBSTITUTE", -1}, {121, "CODE", 1}, {124, "FIND", -1}, {126, "ISERR", 1}, {127, "ISTEXT", 1},
+    {128, "ISNUMBER", 1}, {129, "ISBLANK", 1}, {130, "T", 1}, {131, "N", 1}, {140, "DATEVALUE", 1},
+    {141, "TIMEVALUE", 1}, {148, "INDIRECT", -1}, {162, "CLEAN", 1}, {163, "MDETERM", 1}, {164, "MINVERSE", 1},
+    {165, "MMULT", 2}, {169, "COUNTA", -1}, {183, "PRODUCT", -1}, {184, "FACT", 1}, {190, "ISNONTEXT", 1},
+    {193, "STDEVP", -1}, {194, "VARP", -1}, {197, "TRUNC", -1}, {198, "ISLOGICAL", 1}, {212, "ROUNDUP", 2},
+    {213, "ROUNDDOWN", 2}, {216, "RANK", -1}, {219, "ADDRESS", -1}, {221, "TODAY", 0}, {227, "MEDIAN", -1},
+    {228, "SUMPRODUCT", -1}, {229, "SINH", 1}, {230, "COSH", 1}, {231, "TANH", 1}, {252, "FREQUENCY", 2},
+    {261, "ERROR.TYPE", 1}, {269, "AVEDEV", -1}, {270, "BETADIST", -1}, {271, "GAMMALN", 1}, {272, "BETAINV", -1},
+    {273, "BINOMDIST", 4}, {274, "CHIDIST", 2}, {275, "CHIINV", 2}, {276, "COMBIN", 2}, {277, "CONFIDENCE", 3},
+    {278, "CRITBINOM", 3}, {279, "EVEN", 1}, {280, "EXPONDIST", 3}, {281, "FDIST", 3}, {282, "FINV", 3},
+    {283, "FISHER", 1}, {284, "FISHERINV", 1}, {285, "FLOOR", 2}, {286, "GAMMADIST", 4}, {287, "GAMMAINV", 3},
+    {288, "CEILING", 2}, {289, "HYPGEOMDIST", 4}, {290, "LOGNORMDIST", 3}, {291, "LOGINV", 3},
+    {292, "NEGBINOMDIST", 3}, {293, "NORMDIST", 4}, {294, "NORMSDIST", 1}, {295, "NORMINV", 3},
+    {296, "NORMSINV", 1}, {297, "STANDARDIZE", 3}, {298, "ODD", 1}, {299, "PERMUT", 2}, {300, "POISSON", 3},
+    {301, "TDIST", 3}, {302, "WEIBULL", 4}, {303, "SUMXMY2", 2}, {304, "SUMX2MY2", 2}, {305, "SUMX2PY2", 2},
+    {306, "CHITEST", 2}, {307, "CORREL", 2}, {308, "COVAR", 2}, {309, "FORECAST", 3}, {310, "FTEST", 2},
+    {311, "INTERCEPT", 2}, {312, "PEARSON", 2}, {313, "RSQ", 2}, {314, "STEYX", 2}, {315, "SLOPE", 2},
+    {316, "TTEST", 4}, {318, "DEVSQ", -1}, {319, "GEOMEAN", -1}, {320, "HARMEAN", -1}, {321, "SUMSQ", -1},
+    {322, "KURT", -1}, {323, "SKEW", -1}, {324, "ZTEST", -1}, {325, "LARGE", 2}, {326, "SMALL", 2},
+    {327, "QUARTILE", 2}, {328, "PERCENTILE", 2}, {330, "MODE", -1}, {331, "TRIMMEAN", 2}, {332, "TINV", 2},
+    {336, "CONCATENATE", -1}, {337, "POWER", 2}, {342, "RADIANS", 1}, {343, "DEGREES", 1}, {344, "SUBTOTAL", -1},
+    {345, "SUMIF", -1}, {346, "COUNTIF", 2}, {347, "COUNTBLANK", 1}, {361, "AVERAGEA", -1}, {362, "MAXA", -1},
+    {363, "MINA", -1}, {364, "STDEVPA", -1}, {365, "VARPA", -1}, {366, "STDEVA", -1}, {367, "VARA", -1},
+};
+
+const BiffFunction* FindBiffFunction(uint16_t id) {
+  for (const auto& f : kBiffFunctions)
+    if (f.id == id) return &f;
+  return nullptr;
+}
+
+// Where a formula's references point: the sheet names of the workbook (by BOUNDSHEET position), the
+// EXTERNSHEET entries that 3-D references use, and the defined names by position.
+struct FormulaContext {
+  struct Xti { uint16_t book; int16_t first, last; };
+  const std::vector<std::string>* sheet_names = nullptr;
+  const std::vector<Xti>* xti = nullptr;
+  const std::vector<bool>* book_is_self = nullptr;  // per SUPBOOK: this workbook
+  const std::vector<std::string>* names = nullptr;
+};
+
+// Turns a BIFF8 token stream (reverse Polish) into formula text in A1 style, without '='. base is
+// the cell of the formula, for the relative references of shared formulas. nullopt for a token it
+// does not know (array constants, external references, add-in functions ...): the cell then keeps
+// only its value.
+std::optional<std::string> DecodeBiffFormula(const uint8_t* p, size_t n, CellAddress base, const FormulaContext& ctx) {
+  const SheetLimits lim = SheetLimits::Classic();
+  std::vector<std::string> stack;
+  size_t i = 0;
+  auto need = [&](size_t k) { return i + k <= n; };
+  auto pop = [&]() -> std::optional<std::string> {
+    if (stack.empty()) return std::nullopt;
+    std::string s = std::move(stack.back());
+    stack.pop_back();
+    return s;
+  };
+  auto cell = [&](uint16_t row, uint16_t col_field, bool relative_offsets) -> std::optional<std::string> {
+    bool col_rel = col_field & 0x4000, row_rel = col_field & 0x8000;
+    int64_t r = row, c = col_field & 0x3FFF;
+    if (relative_offsets) {
+      if (row_rel) r = int64_t(base.row) + int16_t(row);
+      if (col_rel) c = int64_t(base.col) + int8_t(col_field & 0xFF);
+    }
+    if (r < 0 || c < 0 || r >= int64_t(lim.rows) || c >= int64_t(lim.cols)) return std::nullopt;
+    std::string out;
+    if (!col_rel) out += '$';
+    out += ColumnLetters(uint32_t(c));
+    if (!row_rel) out += '$';
+    out += std::to_string(r + 1);
+    return out;
+  };
+  auto area = [&](const uint8_t* q, bool relative_offsets) -> std::optional<std::string> {
+    uint16_t r1 = U16(q), r2 = U16(q + 2), c1 = U16(q + 4), c2 = U16(q + 6);
+    // Whole columns and whole rows are written as such.
+    if (!relative_offsets && r1 == 0 && r2 == lim.rows - 1 && (c1 & 0x8000) == 0 && (c2 & 0x8000) == 0) {
+      std::string out;
+      if (!(c1 & 0x4000)) out += '$';
+      out += ColumnLetters(c1 & 0x3FFF);
+      out += ':';
+      if (!(c2 & 0x4000)) out += '$';
+      out += ColumnLetters(c2 & 0x3FFF);
+      return out;
+    }
+    auto a = cell(r1, c1, relative_offsets);
+    auto b = cell(r2, c2, relative_offsets);
+    if (!a || !b) return std::nullopt;
+    return *a + ":" + *b;
+  };
+  auto sheet_prefix = [&](uint16_t ixti) -> std::optional<std::string> {
+    if (!ctx.xti || ixti >= ctx.xti->size()) return std::nullopt;
+    const auto& x = (*ctx.xti)[ixti];
+    if (!ctx.book_is_self || x.book >= ctx.book_is_self->size() || !(*ctx.book_is_self)[x.book]) return std::nullopt;
+    const auto& names = *ctx.sheet_names;
+    if (x.first < 0 || x.last < 0 || size_t(x.first) >= names.size() || size_t(x.last) >= names.size()) return std::nullopt;
+    return FormatSheetPrefix({}, names[size_t(x.first)], x.first == x.last ? std::string_view() : names[size_t(x.last)]);
+  };
+  static const char* kBinary[] = {"+", "-", "*", "/", "^", "&", "<", "<=", "=", ">=", ">", "<>", " ", ",", ":"};
+  // Each token copies its operands' text: a budget on the text made keeps hostile token streams
+  // (thousands of nested parentheses) from taking quadratic time.
+  size_t made = 0;
+  while (i < n) {
+    uint8_t t = p[i++];
+    if (stack.size() > 4096) return std::nullopt;
+    if (!stack.empty()) made += stack.back().size();
+    if (made > (size_t(1) << 20)) return std::nullopt;
+    if (t >= 0x03 && t <= 0x11) {
+      auto b = pop(), a = pop();
+      if (!a || !b) return std::nullopt;
+      stack.push_back(*a + kBinary[t - 0x03] + *b);
+      continue;
+    }
+    switch (t) {
+      case 0x12: case 0x13: case 0x14: case 0x15: {
+        auto a = pop();
+        if (!a) return std::nullopt;
+        stack.push_back(t == 0x12 ? "+" + *a : t == 0x13 ? "-" + *a : t == 0x14 ? *a + "%" : "(" + *a + ")");
+        continue;
+      }
+      case 0x16: stack.emplace_back(); continue;  // a missing argument
+      case 0x17: {  // string
+        if (!need(2)) return std::nullopt;
+        uint8_t cch = p[i];
+        bool high = p[i + 1] & 1;
+        size_t bytes = size_t(cch) * (high ? 2 : 1);
+        if (!need(2 + bytes)) return std::nullopt;
+        std::string text = ShortString(p + i, 2 + bytes, false);
+        i += 2 + bytes;
+        std::string quoted = "\"";
+        for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        stack.push_back(quoted + "\"");
+        continue;
+      }
+      case 0x19: {  // attributes: spaces, jumps; SUM of one argument
+        if (!need(3)) return std::nullopt;
+        uint8_t flags = p[i];
+        uint16_t data = U16(p + i + 1);
+        i += 3;
+        if (flags & 0x04) {  // choose: a jump table follows
+          if (!need(size_t(data + 1) * 2)) return std::nullopt;
+          i += size_t(data + 1) * 2;
+        }
+        if (flags & 0x10) {
+          auto a = pop();
+          if (!a) return std::nullopt;
+          stack.push_back("SUM(" + *a + ")");
+        }
+        continue;
+      }
+      case 0x1C:
+        if (!need(1)) return std::nullopt;
+        stack.emplace_back(ErrorText(BiffError(p[i++])));
+        continue;
+      case 0x1D:
+        if (!need(1)) return std::nullopt;
+        stack.emplace_back(p[i++] ? "TRUE" : "FALSE");
+        continue;
+      case 0x1E:
+        if (!need(2)) return std::nullopt;
+        stack.push_back(std::to_string(U16(p + i)));
+        i += 2;
+        continue;
+      case 0x1F:
+        if (!need(8)) return std::nullopt;
+        stack.push_back(FormatNumberLiteral(F64(p + i)));
+        i += 8;
+        continue;
+      default: break;
+    }
+    if (t < 0x20 || t >= 0x80) return std::nullopt;
+    switch ((t & 0x1F) | 0x20) {  // the same token in its reference, value and array classes
+      case 0x21:
+      case 0x22: {  // function call
+        uint8_t argc = 0;
+        if ((t & 0x1F) == 0x02) {
+          if (!need(3)) return std::nullopt;
+          argc = p[i] & 0x7F;
+          ++i;
+        } else if (!need(2)) {
+          return std::nullopt;
+        }
+        uint16_t id = U16(p + i) & 0x7FFF;
+        i += 2;
+        const BiffFunction* f = FindBiffFunction(id);
+        if (!f) return std::nullopt;
+        if ((t & 0x1F) == 0x01) {
+          if (f->args < 0) return std::nullopt;
+          argc = uint8_t(f->args);
+        }
+        if (stack.size() < argc) return std::nullopt;
+        std::string call = std::string(f->name) + "(";
+        for (size_t k = stack.size() - argc; k < stack.size(); ++k) {
+          if (k > stack.size() - argc) call += ',';
+          call += stack[k];
+        }
+        stack.resize(stack.size() - argc);
+        stack.push_back(call + ")");
+        continue;
+      }
+      case 0x23: {  // defined name
+        if (!need(4)) return std::nullopt;
+        uint32_t index = U32(p + i);
+        i += 4;
+        if (!ctx.names || index == 0 || index > ctx.names->size()) return std::nullopt;
+        stack.push_back((*ctx.names)[index - 1]);
+        continue;
+      }
+      case 0x24:
+      case 0x2C: {  // cell; in shared formulas relative to the formula's cell
+        if (!need(4)) return std::nullopt;
+        auto c = cell(U16(p + i), U16(p + i + 2), (t & 0x1F) == 0x0C);
+        i += 4;
+        if (!c) return std::nullopt;
+        stack.push_back(*c);
+        continue;
+      }
+      case 0x25:
+      case 0x2D: {  // area
+        if (!need(8)) return std::nullopt;
+        auto a = area(p + i, (t & 0x1F) == 0x0D);
+        i += 8;
+        if (!a) return std::nullopt;
+        stack.push_back(*a);
+        continue;
+      }
+      case 0x26: case 0x27: case 0x28:  // the size of a sub-expression that follows
+        if (!need(6)) return std::nullopt;
+        i += 6;
+        continue;
+      case 0x29:
+        if (!need(2)) return std::nullopt;
+        i += 2;
+        continue;
+      case 0x2A:
+        if (!need(4)) return std::nullopt;
+        i += 4;
+        stack.emplace_back("#REF!");
+        continue;
+      case 0x2B:
+        if (!need(8)) return std::nullopt;
+        i += 8;
+        stack.emplace_back("#REF!");
+        continue;
+      case 0x3A: {  // cell on another sheet
+        if (!need(6)) return std::nullopt;
+        auto prefix = sheet_prefix(U16(p + i));
+        auto c = cell(U16(p + i + 2), U16(p + i + 4), false);
+        i += 6;
+        if (!prefix || !c) return std::nullopt;
+        stack.push_back(*prefix + *c);
+        continue;
+      }
+      case 0x3B: {  // area on another sheet
+        if (!need(10)) return std::nullopt;
+        auto prefix = sheet_prefix(U16(p + i));
+        auto a = area(p + i + 2, false);
+        i += 10;
+        if (!prefix || !a) return std::nullopt;
+        stack.push_back(*prefix + *a);
+        continue;
+      }
+      case 0x3C:
+      case 0x3D: {
+        size_t size = (t & 0x1F) == 0x1C ? 6 : 10;
+        if (!need(size)) return std::nullopt;
+        auto prefix = sheet_prefix(U16(p + i));
+        i += size;
+        if (!prefix) return std::nullopt;
+        stack.push_back(*prefix + "#REF!");
+        continue;
+      }
+      default: return std::nullopt;  // arrays, external names, ...
+    }
+  }
+  if (stack.size() != 1 || stack.back().empty()) return std::nullopt;
+  return stack.back();
+}
+
 struct SheetInfo {
   std::string name;
   uint32_t offset;
@@ -338,6 +642,23 @@ class XlsReader {
   std::vector<uint32_t> xf_map_;
   uint64_t cells_ = 0;
   bool date_1904_ = false;
+  // Formulas: where their references and names point.
+  struct RawName { std::string name; uint16_t sheet; bool hidden; std::string tokens; };
+  std::vector<RawName> raw_names_;
+  std::vector<std::string> name_texts_;   // every name by position, for name tokens
+  std::vector<std::string> sheet_names_;  // by BOUNDSHEET position
+  std::vector<FormulaContext::Xti> xti_;
+  std::vector<bool> book_is_self_;
+  FormulaContext Context() const { return {&sheet_names_, &xti_, &book_is_self_, &name_texts_}; }
+  // Formula text of tokens at cell; false (and out empty) when they do not decode.
+  bool Decode(std::string_view tokens, CellAddress cell, std::string& out) const {
+    out.clear();
+    auto text = DecodeBiffFormula(reinterpret_cast<const uint8_t*>(tokens.data()), tokens.size(), cell, Context());
+    if (!text || text->size() > limits::kMaxStringBytes) return false;
+    out = std::move(*text);
+    return true;
+  }
+  void ReadNames(const std::map<uint16_t, Sheet*>& by_position);
 };
 
 void XlsReader::ReadGlobals(RecordReader& rr) {
@@ -398,6 +719,45 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
         sheets_.push_back({ShortString(r.data + 6, r.size - 6, false), U32(r.data), uint8_t(r.data[4] & 3), r.data[5]});
         break;
       }
+      case 0x0017: {  // EXTERNSHEET
+        if (r.size < 2) break;
+        uint16_t n = U16(r.data);
+        for (uint16_t k = 0; k < n && 2 + 6 * size_t(k) + 6 <= r.size; ++k) {
+          const uint8_t* q = r.data + 2 + 6 * k;
+          xti_.push_back({U16(q), int16_t(U16(q + 2)), int16_t(U16(q + 4))});
+        }
+        break;
+      }
+      case 0x01AE:  // SUPBOOK: the first (usually) is this workbook itself
+        book_is_self_.push_back(r.size >= 4 && U16(r.data + 2) == 0x0401);
+        break;
+      case 0x0018: {  // NAME
+        if (r.size < 15) throw FormatError("truncated NAME record");
+        if (raw_names_.size() >= limits::kMaxDefinedNames) throw FormatError("too many defined names");
+        uint16_t flags = U16(r.data);
+        uint8_t cch = r.data[3];
+        uint16_t cce = U16(r.data + 4);
+        bool high = r.data[14] & 1;
+        size_t name_bytes = size_t(cch) * (high ? 2 : 1);
+        if (15 + name_bytes > r.size) throw FormatError("truncated NAME record");
+        RawName n;
+        n.sheet = U16(r.data + 8);
+        n.hidden = flags & 1;
+        if (flags & 0x20) {  // built-in name: a code
+          static const char* kBuiltin[] = {"Consolidate_Area", "Auto_Open", "Auto_Close", "Extract", "Database",
+                                           "Criteria", "Print_Area", "Print_Titles", "Recorder", "Data_Form",
+                                           "Auto_Activate", "Auto_Deactivate", "Sheet_Title", "_FilterDatabase"};
+          uint8_t code = cch ? r.data[15] : 0xFF;
+          n.name = code < std::size(kBuiltin) ? std::string("_xlnm.") + kBuiltin[code] : "_xlnm.Name" + std::to_string(code);
+        } else {
+          n.name = Segments({std::string_view(reinterpret_cast<const char*>(r.data + 15), name_bytes)}).Chars(cch, high);
+        }
+        size_t at = 15 + name_bytes;
+        n.tokens.assign(reinterpret_cast<const char*>(r.data + at), std::min<size_t>(cce, r.size - at));
+        name_texts_.push_back(n.name);
+        raw_names_.push_back(std::move(n));
+        break;
+      }
       case 0x00FC: {  // SST
         std::vector<std::string_view> segs{std::string_view(reinterpret_cast<const char*>(r.data), r.size)};
         for (auto c : rr.Continues()) segs.push_back(c);
@@ -442,7 +802,13 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
   };
   bool has_pending_string = false;  // a FORMULA whose text result follows in STRING
   CellAddress pending_string{};
+  std::string pending_formula;                 // its formula; empty when none was read
+  std::optional<RangeAddress> pending_array;   // the range when that formula is an array formula
+  std::map<CellAddress, std::string> shared;   // tokens of shared formulas by their first cell
+  std::optional<CellAddress> shared_master;     // a first cell whose SHRFMLA should follow
   while (rr.Next(r)) {
+    // A FORMULA that starts a shared or array formula is followed right away by its tokens' record.
+    std::optional<CellAddress> expecting = std::exchange(shared_master, std::nullopt);
     switch (r.type) {
       case 0x000A: return;
       case 0x0203: {  // NUMBER
@@ -517,23 +883,84 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
         for (size_t i = 0; i < n && a.col + i < lim.cols; ++i) sheet.SetFormat(a.row, uint32_t(a.col + i), FormatOf(U16(r.data + 4 + 2 * i)));
         break;
       }
-      case 0x0006: {  // FORMULA: the cached result
-        need(20, "FORMULA");
+      case 0x0006: {  // FORMULA: the cached result and the formula
+        need(22, "FORMULA");
         auto a = cell_at(r.data);
         CountCell();
         const uint8_t* v = r.data + 6;
+        Value value;
+        bool text_follows = false;
         if (U16(v + 6) == 0xFFFF) {
           switch (v[0]) {
-            case 0: pending_string = a; has_pending_string = true; break;
-            case 1: sheet.SetBoolean(a.row, a.col, v[2] != 0); break;
-            case 2: sheet.SetError(a.row, a.col, BiffError(v[2])); break;
-            case 3: sheet.SetText(a.row, a.col, ""); break;
+            case 0: text_follows = true; break;
+            case 1: value = Value::Boolean(v[2] != 0); break;
+            case 2: value = Value::Error(BiffError(v[2])); break;
+            case 3: value = Value::Text(""); break;
           }
         } else {
           double d = F64(v);
-          if (std::isfinite(d)) sheet.SetNumber(a.row, a.col, d);
+          if (std::isfinite(d)) value = Value::Number(d);
+        }
+        size_t cce = std::min<size_t>(U16(r.data + 20), r.size - 22);
+        const uint8_t* tokens = r.data + 22;
+        std::string formula;
+        if (cce >= 5 && tokens[0] == 0x01) {
+          // Part of a shared formula, whose tokens come in the SHRFMLA record after its first cell.
+          CellAddress master{U16(tokens + 1), U16(tokens + 3)};
+          if (auto it = shared.find(master); it != shared.end())
+            Decode(it->second, a, formula);
+          else if (a == master)
+            shared_master = a;
+        } else {
+          Decode(std::string_view(reinterpret_cast<const char*>(tokens), cce), a, formula);
+        }
+        if (text_follows) {
+          pending_string = a;
+          pending_array.reset();
+          pending_formula = formula;
+          has_pending_string = true;
+        } else if (!formula.empty()) {
+          sheet.SetFormula(a.row, a.col, formula, value);
+        } else if (value.type != ValueType::Empty) {
+          sheet.SetValue(a.row, a.col, value);
         }
         sheet.SetFormat(a.row, a.col, FormatOf(U16(r.data + 4)));
+        break;
+      }
+      case 0x04BC: {  // SHRFMLA: the tokens of a shared formula, after the first cell using it
+        need(10, "SHRFMLA");
+        if (!expecting || shared.size() >= 100000) break;
+        size_t cce = std::min<size_t>(U16(r.data + 8), r.size - 10);
+        std::string tokens(reinterpret_cast<const char*>(r.data + 10), cce);
+        CellAddress master = *expecting;
+        shared[master] = tokens;
+        // The first cell came before its tokens; its text result, if any, is still to come.
+        std::string formula;
+        if (!Decode(tokens, master, formula)) break;
+        if (has_pending_string && pending_string == master) pending_formula = formula;
+        else sheet.SetFormula(master.row, master.col, formula, sheet.GetValue(master.row, master.col));
+        break;
+      }
+      case 0x0221: {  // ARRAY: an array formula over a range, after the FORMULA of its first cell
+        need(14, "ARRAY");
+        if (!expecting) break;
+        RangeAddress range{{U16(r.data), r.data[4]}, {U16(r.data + 2), r.data[5]}};
+        if (range.first != *expecting || range.last.row < range.first.row || range.last.col < range.first.col ||
+            range.last.row >= lim.rows || range.last.col >= lim.cols)
+          break;
+        size_t cce = std::min<size_t>(U16(r.data + 12), r.size - 14);
+        std::string formula;
+        if (!Decode(std::string_view(reinterpret_cast<const char*>(r.data + 14), cce), range.first, formula)) break;
+        if (has_pending_string && pending_string == range.first) {
+          pending_formula = formula;  // a text result: set with the STRING record that follows
+          pending_array = range;
+          break;
+        }
+        try {
+          sheet.SetArrayFormula(range, formula, sheet.GetValue(range.first.row, range.first.col));
+        } catch (const ModelError&) {
+          // overlapping another array formula: the cells keep their values
+        }
         break;
       }
       case 0x0207: {  // STRING: text result of the formula before it
@@ -545,8 +972,20 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
           bool high = s.U8() & 1;
           std::string text = s.Chars(cch, high);
           if (text.size() > limits::kMaxStringBytes) throw FormatError("formula result longer than a cell can hold");
-          sheet.SetText(pending_string.row, pending_string.col, text);
+          if (pending_array) {
+            try {
+              sheet.SetArrayFormula(*pending_array, pending_formula, Value::Text(text));
+            } catch (const ModelError&) {
+              sheet.SetText(pending_string.row, pending_string.col, text);
+            }
+          } else if (!pending_formula.empty()) {
+            sheet.SetFormula(pending_string.row, pending_string.col, pending_formula, Value::Text(text));
+          } else {
+            sheet.SetText(pending_string.row, pending_string.col, text);
+          }
           has_pending_string = false;
+          pending_formula.clear();
+          pending_array.reset();
         }
         break;
       }
@@ -647,6 +1086,27 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
   throw FormatError("sheet \"" + sheet.name() + "\" ends without an EOF record");
 }
 
+// Defined names whose formulas decode; the others (external references, array constants, macro
+// functions) are left out. A name of a sheet that is not read is left out with it.
+void XlsReader::ReadNames(const std::map<uint16_t, Sheet*>& by_position) {
+  for (const auto& raw : raw_names_) {
+    if (raw.name.empty() || raw.name.size() > kMaxDefinedNameBytes) continue;
+    auto text = DecodeBiffFormula(reinterpret_cast<const uint8_t*>(raw.tokens.data()), raw.tokens.size(), {}, Context());
+    if (!text) continue;
+    NameTable* table = &book_->names();
+    if (raw.sheet != 0) {
+      auto it = by_position.find(uint16_t(raw.sheet - 1));
+      if (it == by_position.end()) continue;
+      table = &it->second->names();
+    }
+    DefinedName name;
+    name.name = raw.name;
+    name.hidden = raw.hidden;
+    name.SetRefersTo(*text, book_->limits());
+    table->Put(std::move(name));
+  }
+}
+
 std::unique_ptr<Workbook> XlsReader::Read() {
   CompoundFile cf(bytes_);
   auto stream = cf.Stream("Workbook");
@@ -696,7 +1156,10 @@ std::unique_ptr<Workbook> XlsReader::Read() {
     for (auto& m : xf_map_)
       if (m == xf_map_[15]) m = 0;
 
-  for (const auto& info : sheets_) {
+  for (const auto& info : sheets_) sheet_names_.push_back(info.name);
+  std::map<uint16_t, Sheet*> by_position;
+  for (size_t position = 0; position < sheets_.size(); ++position) {
+    const SheetInfo& info = sheets_[position];
     if (info.kind != 0 && info.kind != 1) continue;  // charts, VB modules: not read
     Sheet* sheet;
     try {
@@ -712,7 +1175,9 @@ std::unique_ptr<Workbook> XlsReader::Read() {
     } catch (const ModelError& e) {
       throw FormatError(std::string(e.what()) + " in sheet \"" + info.name + "\"");
     }
+    by_position[uint16_t(position)] = sheet;
   }
+  ReadNames(by_position);
   if (book_->sheet_count() == 0) throw FormatError("the workbook holds no worksheet");
   for (size_t i = 0; i < book_->sheet_count(); ++i)
     if (book_->sheet(i).view().selected) { book_->set_active_sheet(i); break; }

@@ -152,7 +152,8 @@ class XlsxReader {
   void ReadChartsheet(Sheet& sheet, const std::string& part);
   void ReadDrawing(Sheet& sheet, const std::string& part, SheetPreserved* keep);
   std::optional<Chart> ReadChartPart(const std::string& part);
-  void ApplySheetView(Sheet& sheet, const XmlNode& views);
+  void ApplySheetViews(Sheet& sheet, XmlNode& views, SheetPreserved* keep);
+  void ApplySheetView(Sheet& sheet, const XmlNode& sheet_view, SheetView& view);
   void ApplyPageSetup(Sheet& sheet, const XmlNode& setup);
 
   ZipReader zip_;
@@ -284,8 +285,10 @@ class SheetHandler : public XmlHandler {
     }
     if (!in_data_) return;
     auto n = XmlLocalName(name);
-    if (n == "sheetData" && depth_ == 1) in_data_ = false;
-    else if (n == "v") in_v_ = false;
+    if (n == "sheetData" && depth_ == 1) {
+      in_data_ = false;
+      ResolveSharedLater();
+    } else if (n == "v") in_v_ = false;
     else if (n == "f") in_f_ = false;
     else if (n == "t") in_t_ = false;
     else if (n == "rPh") --in_phonetic_;
@@ -486,6 +489,9 @@ class SheetHandler : public XmlHandler {
         } else if (it != shared_.end()) {
           formula = ShiftFormulaReferences(it->second.first, int64_t(cell_.row) - it->second.second.row,
                                            int64_t(cell_.col) - it->second.second.col, lim_);
+        } else if (!array_ref_ && shared_later_.size() < 1000000) {
+          // The formula's defining cell has not come (yet): the cell keeps its value until it does.
+          shared_later_.push_back({cell_, shared_index_});
         }
       }
       if (formula.size() > limits::kMaxStringBytes) throw FormatError("cell " + CellName(cell_) + " holds too long a formula");
@@ -503,6 +509,21 @@ class SheetHandler : public XmlHandler {
 
   // Array formulas whose rows reach the current cell's row, by first column (their columns do not
   // overlap); as cells come in row order, each formula cell is checked in logarithmic time.
+  // Cells of a shared formula whose defining cell came after them (some writers put it anywhere in
+  // the formula's range) take the formula now; those whose formula no cell defines keep their value.
+  void ResolveSharedLater() {
+    for (const auto& [cell, index] : shared_later_) {
+      auto it = shared_.find(index);
+      if (it == shared_.end()) continue;
+      std::string formula = ShiftFormulaReferences(it->second.first, int64_t(cell.row) - it->second.second.row,
+                                                   int64_t(cell.col) - it->second.second.col, lim_);
+      if (formula.empty() || formula.size() > limits::kMaxStringBytes) continue;
+      if (sheet_.ArrayFormulaAt(cell)) continue;
+      sheet_.SetFormula(cell.row, cell.col, formula, sheet_.GetValue(cell.row, cell.col));
+    }
+    shared_later_.clear();
+  }
+
   void CheckAgainstArrays() {
     while (!array_ends_.empty() && array_ends_.top().first < cell_.row) {
       live_arrays_.erase(array_ends_.top().second);
@@ -551,13 +572,33 @@ class SheetHandler : public XmlHandler {
   std::priority_queue<std::pair<uint32_t, uint32_t>, std::vector<std::pair<uint32_t, uint32_t>>, std::greater<>>
       array_ends_;  // (last row, first column) of each live array, soonest ending first
   std::map<int64_t, std::pair<std::string, CellAddress>> shared_;
+  std::vector<std::pair<CellAddress, int64_t>> shared_later_;  // cells whose shared formula was not defined yet
   std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
 };
 
-void XlsxReader::ApplySheetView(Sheet& sheet, const XmlNode& views) {
-  const XmlNode* v = views.Child("sheetView");
-  if (!v) return;
-  SheetView& view = sheet.view();
+void XlsxReader::ApplySheetViews(Sheet& sheet, XmlNode& views, SheetPreserved* keep) {
+  bool first = true;
+  for (auto& el : views.children) {
+    if (el.local() != "sheetView") {
+      if (keep) keep->views_other.push_back(std::move(el));
+      continue;
+    }
+    if (!first && sheet.other_views().size() >= limits::kMaxSheetViews) continue;
+    SheetView& view = first ? sheet.view() : sheet.other_views().emplace_back();
+    view.window = std::min<uint32_t>(ToUint(el.Attr("workbookViewId"), 0, "window"), limits::kMaxSheetViews);
+    if (sheet.IsWorksheet()) {
+      ApplySheetView(sheet, el, view);
+    } else {
+      view.zoom = std::clamp<uint32_t>(ToUint(el.Attr("zoomScale"), 100, "zoom"), 10, 400);
+      view.selected = ToBool(el.Attr("tabSelected"), false);
+    }
+    if (keep) keep->views.push_back(std::move(el));
+    first = false;
+  }
+}
+
+void XlsxReader::ApplySheetView(Sheet& sheet, const XmlNode& sheet_view, SheetView& view) {
+  const XmlNode* v = &sheet_view;
   view.zoom = std::clamp<uint32_t>(ToUint(v->Attr("zoomScale"), 100, "zoom"), 10, 400);
   view.gridlines = ToBool(v->Attr("showGridLines"), true);
   view.headings = ToBool(v->Attr("showRowColHeaders"), true);
@@ -626,11 +667,12 @@ void XlsxReader::ReadWorksheet(Sheet& sheet, const std::string& part) {
   consumed_.insert(Lower(opc::RelsPartName(part)));
   auto keep = preserve_ ? std::make_shared<SheetPreserved>() : nullptr;
   if (keep) keep->root_attrs = handler.root_attrs;
+  if (keep) keep->name_as_read = sheet.name();
   std::string drawing_rid;
   for (auto& el : handler.elements) {
     auto n = el.local();
     if (n == "sheetViews") {
-      ApplySheetView(sheet, el);
+      ApplySheetViews(sheet, el, keep.get());
     } else if (n == "cols") {
       for (auto* c : el.ChildrenNamed("col")) {
         uint32_t lo = ToUint(c->Attr("min"), 1, "column"), hi = ToUint(c->Attr("max"), lo, "column");
@@ -694,17 +736,31 @@ std::optional<Chart> XlsxReader::ReadChartPart(const std::string& part) {
   std::string us_rid;
   auto chart = ParseChartXml(root, &us_rid);
   if (!chart) return std::nullopt;
-  // The chart is now the model's: its part, its relationships and what they point to (styles,
-  // colours, text boxes) are written anew.
+  // The chart is now the model's and its part is written anew over the part as read, which keeps
+  // what the model does not hold; the parts it relates to (styles, colours, pictures) are kept as
+  // they are, except the text boxes, which the model holds.
   consumed_.insert(Lower(part));
   std::vector<PreservedRel> rels = ReadRels(part);
   consumed_.insert(Lower(opc::RelsPartName(part)));
+  auto keep = preserve_ ? std::make_shared<ChartPreserved>() : nullptr;
   for (const auto& r : rels) {
-    if (!r.target_mode.empty()) continue;
+    if (!r.target_mode.empty()) {
+      if (keep) keep->rels.push_back(r);
+      continue;
+    }
     std::string target = opc::ResolveTarget(part, r.target);
-    if (r.id == us_rid && Has(target)) ParseUserShapesXml(ReadTree(target), *chart);
-    consumed_.insert(Lower(target));
-    consumed_.insert(Lower(opc::RelsPartName(target)));
+    if (r.id == us_rid || !keep) {
+      if (r.id == us_rid && Has(target)) ParseUserShapesXml(ReadTree(target), *chart);
+      consumed_.insert(Lower(target));
+      consumed_.insert(Lower(opc::RelsPartName(target)));
+    } else {
+      keep->rels.push_back({r.id, r.type, "/" + target, ""});
+    }
+  }
+  if (keep) {
+    keep->as_read = *chart;
+    keep->tree = std::move(root);
+    chart->origin.part = std::move(keep);
   }
   return chart;
 }
@@ -850,14 +906,12 @@ void XlsxReader::ReadChartsheet(Sheet& sheet, const std::string& part) {
   consumed_.insert(Lower(opc::RelsPartName(part)));
   auto keep = preserve_ ? std::make_shared<SheetPreserved>() : nullptr;
   if (keep) keep->root_attrs = root.attrs;
+  if (keep) keep->name_as_read = sheet.name();
   std::string drawing_rid;
   for (auto& el : root.children) {
     auto n = el.local();
     if (n == "sheetViews") {
-      if (auto* v = el.Child("sheetView")) {
-        sheet.view().zoom = std::clamp<uint32_t>(ToUint(v->Attr("zoomScale"), 100, "zoom"), 10, 400);
-        sheet.view().selected = ToBool(v->Attr("tabSelected"), false);
-      }
+      ApplySheetViews(sheet, el, keep.get());
     } else if (n == "pageSetup") {
       ApplyPageSetup(sheet, el);
       if (keep) keep->elements.push_back(std::move(el));

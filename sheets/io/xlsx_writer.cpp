@@ -15,6 +15,8 @@
 #include "sheets/io/styles_xml.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/io/zip.h"
+#include "sheets/io/limits.h"
+#include "sheets/model/formula_text.h"
 #include "sheets/model/string_pool.h"
 
 namespace sheets {
@@ -88,6 +90,15 @@ class PackageWriter {
       : book_(book), format_(format), zip_(sink), keep_(book.preserved().get()) {
     if (keep_)
       for (const auto& [name, bytes] : keep_->parts) taken_.insert(Lower(name));
+    for (size_t i = 0; i < book.sheet_count(); ++i)
+      if (const SheetPreserved* k = book.sheet(i).preserved().get())
+        if (!k->name_as_read.empty() && k->name_as_read != book.sheet(i).name())
+          renames_.emplace_back(k->name_as_read, book.sheet(i).name());
+    rename_ = [this](std::string_view name) -> std::optional<std::string> {
+      for (const auto& [old, now] : renames_)
+        if (NamesEqual(name, old)) return now;
+      return std::nullopt;
+    };
   }
 
   void Write();
@@ -126,13 +137,22 @@ class PackageWriter {
   void WriteChartsheet(size_t index, const std::string& part);
   std::string WriteDrawing(const Sheet& sheet, const SheetPreserved* keep);  // returns the part name
   std::string WriteChart(const Chart& chart);
+  void WriteSheetViews(XmlWriter& w, const Sheet& sheet, const SheetPreserved* keep) const;
   void PrepareExternalLinks(std::vector<PreservedRel>& wb_rels, size_t& counter);
   void WriteWorkbook(const std::vector<std::string>& sheet_parts);
   void WriteContentTypes();
   std::optional<SeriesCache> CacheFor(const std::string& ref) const;
 
+  // What a sheet keeps without modelling, with references to renamed sheets following them.
+  const SheetPreserved* KeptFor(const Sheet& sheet);
+  std::optional<std::string> RenamedPart(const std::string& name, const std::string& bytes) const;
+
   const Workbook& book_;
   FileFormat format_;
+  // Sheets renamed since the file was read (old name, new name).
+  std::vector<std::pair<std::string, std::string>> renames_;
+  SheetRenameFn rename_;
+  std::vector<std::shared_ptr<SheetPreserved>> renamed_keep_;
   ZipWriter zip_;
   const PackagePreserved* keep_;
   std::set<std::string> taken_;
@@ -202,22 +222,194 @@ std::optional<SeriesCache> PackageWriter::CacheFor(const std::string& ref_text) 
   return cache;
 }
 
+// Every view of the sheet whose window is written, from what the model holds, with what it does not
+// hold taken from the view as read (other attributes, a split pane and its selections, pivot
+// selections, extensions).
+void PackageWriter::WriteSheetViews(XmlWriter& w, const Sheet& sheet, const SheetPreserved* keep) const {
+  const size_t windows = std::max<size_t>(1, book_.windows().size());
+  std::vector<const SheetView*> views{&sheet.view()};
+  for (const auto& v : sheet.other_views()) views.push_back(&v);
+  const bool worksheet = sheet.IsWorksheet();
+  w.Start("sheetViews");
+  for (size_t i = 0; i < views.size(); ++i) {
+    const SheetView& v = *views[i];
+    // A view of a window that is not written would name a window the file lacks; the first view
+    // is always written, in the first window at the least.
+    if (i > 0 && v.window >= windows) continue;
+    const XmlNode* old = keep && i < keep->views.size() ? &keep->views[i] : nullptr;
+    const bool frozen = worksheet && (v.frozen_rows || v.frozen_cols);
+    w.Start("sheetView");
+    if (v.selected) w.Attr("tabSelected", "1");
+    if (worksheet) {
+      if (!v.gridlines) w.Attr("showGridLines", "0");
+      if (!v.headings) w.Attr("showRowColHeaders", "0");
+      if (!v.zero_values) w.Attr("showZeros", "0");
+      if (!v.outline_symbols) w.Attr("showOutlineSymbols", "0");
+      if (v.page_break_preview) w.Attr("view", "pageBreakPreview");
+      else if (old && old->AttrOr("view", "") == "pageLayout") w.Attr("view", "pageLayout");
+      if (v.top_left != CellAddress{}) w.Attr("topLeftCell", CellName(v.top_left));
+    }
+    if (v.zoom != 100) w.Attr("zoomScale", int64_t(v.zoom));
+    const bool layout_zoom = worksheet && v.page_break_preview && v.zoom != 100;
+    if (layout_zoom) w.Attr("zoomScaleSheetLayoutView", int64_t(v.zoom));
+    w.Attr("workbookViewId", int64_t(i == 0 && v.window >= windows ? 0 : v.window));
+    static const std::set<std::string_view> modelled = {"tabSelected", "showGridLines", "showRowColHeaders", "showZeros",
+                                                        "showOutlineSymbols", "view", "topLeftCell", "zoomScale",
+                                                        "workbookViewId"};
+    if (old)
+      for (const auto& [k, val] : old->attrs) {
+        if (modelled.count(k) || (!worksheet && k != "zoomToFit" && !k.starts_with("xmlns"))) continue;
+        if (k == "zoomScaleSheetLayoutView" && layout_zoom) continue;
+        w.Attr(k, val);
+      }
+    if (worksheet) {
+      std::string pane;
+      const XmlNode* split = nullptr;  // a split (not frozen) pane as read, which the model does not hold
+      if (old && !frozen)
+        if (const XmlNode* p = old->Child("pane"); p && p->AttrOr("state", "split") == "split") split = p;
+      if (frozen) {
+        pane = v.frozen_rows && v.frozen_cols ? "bottomRight" : v.frozen_rows ? "bottomLeft" : "topRight";
+        w.Start("pane");
+        if (v.frozen_cols) w.Attr("xSplit", int64_t(v.frozen_cols));
+        if (v.frozen_rows) w.Attr("ySplit", int64_t(v.frozen_rows));
+        w.Attr("topLeftCell", CellName({v.frozen_rows, v.frozen_cols}));
+        w.Attr("activePane", pane);
+        w.Attr("state", "frozen");
+        w.End("pane");
+      } else if (split) {
+        w.Node(*split);
+        pane = split->AttrOr("activePane", "topLeft");
+        for (auto* sel : old->ChildrenNamed("selection"))
+          if (sel->AttrOr("pane", "topLeft") != pane) w.Node(*sel);
+      }
+      w.Start("selection");
+      if (!pane.empty() && pane != "topLeft") w.Attr("pane", pane);
+      w.Attr("activeCell", CellName(v.active_cell));
+      std::string sqref;
+      for (const auto& r : v.selection) {
+        if (!sqref.empty()) sqref += ' ';
+        sqref += RangeName(r);
+      }
+      w.Attr("sqref", sqref.empty() ? CellName(v.active_cell) : sqref);
+      w.End("selection");
+      if (old)
+        for (auto* ps : old->ChildrenNamed("pivotSelection")) w.Node(*ps);
+    }
+    if (old)
+      if (const XmlNode* ext = old->Child("extLst")) w.Node(*ext);
+    w.End("sheetView");
+  }
+  if (keep)
+    for (const auto& other : keep->views_other) w.Node(other);
+  w.End("sheetViews");
+}
+
+namespace {
+
+// References to renamed sheets in kept XML: formulas (of charts, validations, conditional formats,
+// sparklines, names, table columns), hyperlink locations and the source sheet of pivot caches. True
+// if any changed.
+bool RenameSheetsInTree(XmlNode& n, const SheetRenameFn& rename) {
+  bool changed = false;
+  auto local = n.local();
+  if (local == "f" || local == "formula" || local == "formula1" || local == "formula2" || local == "definedName" ||
+      local == "calculatedColumnFormula" || local == "totalsRowFormula") {
+    std::string text = RenameSheetsInFormula(n.text, rename);
+    if (text != n.text) n.text = std::move(text), changed = true;
+  }
+  for (auto& [k, v] : n.attrs) {
+    auto attr = XmlLocalName(k);
+    if (local == "worksheetSource" && attr == "sheet") {
+      if (auto now = rename(v)) v = *now, changed = true;
+    } else if (local == "hyperlink" && attr == "location") {
+      std::string text = RenameSheetsInFormula(v, rename);
+      if (text != v) v = std::move(text), changed = true;
+    }
+  }
+  for (auto& c : n.children) changed = RenameSheetsInTree(c, rename) || changed;
+  return changed;
+}
+
+std::string LowerText(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = char(c + 32);
+  return out;
+}
+
+}  // namespace
+
+const SheetPreserved* PackageWriter::KeptFor(const Sheet& sheet) {
+  const SheetPreserved* keep = sheet.preserved().get();
+  if (!keep || renames_.empty()) return keep;
+  auto copy = std::make_shared<SheetPreserved>(*keep);
+  bool changed = false;
+  for (auto& e : copy->elements) changed = RenameSheetsInTree(e, rename_) || changed;
+  for (auto& e : copy->drawing_anchors) changed = RenameSheetsInTree(e, rename_) || changed;
+  if (!changed) return keep;
+  renamed_keep_.push_back(copy);
+  return copy.get();
+}
+
+// A kept part that may name sheets (pivot cache definitions, charts the model does not hold, tables),
+// rewritten when it refers to a renamed sheet; nullopt when it stays as it is.
+std::optional<std::string> PackageWriter::RenamedPart(const std::string& name, const std::string& bytes) const {
+  if (renames_.empty()) return std::nullopt;
+  std::string lower = Lower(name);
+  if (!lower.starts_with("xl/pivotcache/pivotcachedefinition") && !lower.starts_with("xl/charts/chart") &&
+      !lower.starts_with("xl/tables/"))
+    return std::nullopt;
+  if (!lower.ends_with(".xml") || bytes.size() > limits::kMaxTreePartBytes) return std::nullopt;
+  std::string lower_bytes = LowerText(bytes);
+  bool mentioned = false;
+  for (const auto& [old, now] : renames_) mentioned = mentioned || lower_bytes.find(LowerText(old)) != std::string::npos;
+  if (!mentioned) return std::nullopt;
+  XmlNode root;
+  try {
+    root = ParseXmlTree(bytes);
+  } catch (const FormatError&) {
+    return std::nullopt;  // kept as it came
+  }
+  if (!RenameSheetsInTree(root, rename_)) return std::nullopt;
+  XmlWriter w;
+  w.Declaration();
+  w.Node(root);
+  return std::move(w.buffer());
+}
+
 std::string PackageWriter::WriteChart(const Chart& chart) {
   std::string part = NewPart("xl/charts/chart", ".xml");
   std::string us_rid;
+  const ChartPreserved* origin = chart.origin.part.get();
+  // A chart that came from another package (a sheet copied across workbooks) may relate to parts
+  // this one does not keep: it is then written anew.
+  if (origin)
+    for (const auto& r : origin->rels)
+      if (r.target_mode.empty() && (!keep_ || !keep_->parts.count(r.target.substr(r.target.starts_with("/") ? 1 : 0))))
+        origin = nullptr;
+  std::optional<ChartPreserved> renamed;
+  if (origin && !renames_.empty()) {
+    renamed = *origin;
+    if (RenameSheetsInTree(renamed->tree, rename_)) origin = &*renamed;
+  }
+  std::vector<PreservedRel> rels;
+  if (origin) rels = origin->rels;
   if (!chart.text_boxes.empty()) {
     std::string shapes = NewPart("xl/drawings/drawing", ".xml");
     zip_.Add(shapes, WriteUserShapesXml(chart));
     Override(shapes, kCtChartShapes);
-    us_rid = "rId1";
-    zip_.Add(opc::RelsPartName(part), opc::WriteRels({{us_rid, std::string(opc::kRelBase) + "chartUserShapes", "/" + shapes, ""}}));
+    size_t counter = 0;
+    us_rid = NewId(rels, counter);
+    rels.push_back({us_rid, std::string(opc::kRelBase) + "chartUserShapes", "/" + shapes, ""});
   }
+  if (!rels.empty()) zip_.Add(opc::RelsPartName(part), opc::WriteRels(rels));
   // Series names that refer to a cell take that cell's text, so that the cached name is current.
   Chart current = chart;
   for (auto& s : current.series)
     if (!s.name_ref.empty())
       if (auto c = CacheFor(s.name_ref); c && !c->texts.empty()) s.name = c->texts[0];
-  zip_.Add(part, WriteChartXml(current, us_rid, [this](const std::string& r) { return CacheFor(r); }));
+  auto cache = [this](const std::string& r) { return CacheFor(r); };
+  zip_.Add(part, origin ? WriteChartOverXml(current, *origin, us_rid, cache) : WriteChartXml(current, us_rid, cache));
   Override(part, kCtChart);
   return part;
 }
@@ -375,7 +567,7 @@ std::string PackageWriter::WriteDrawing(const Sheet& sheet, const SheetPreserved
 
 void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::vector<PreservedRel>&) {
   const Sheet& sheet = book_.sheet(index);
-  const SheetPreserved* keep = sheet.preserved().get();
+  const SheetPreserved* keep = KeptFor(sheet);
   std::vector<PreservedRel> rels;
   if (keep)
     for (const auto& r : keep->rels)
@@ -415,42 +607,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
       w.Attr("ref", used ? RangeName(*used) : "A1");
       w.End("dimension");
     } else if (name == "sheetViews") {
-      const SheetView& v = sheet.view();
-      w.Start("sheetViews");
-      w.Start("sheetView");
-      if (v.selected) w.Attr("tabSelected", "1");
-      if (!v.gridlines) w.Attr("showGridLines", "0");
-      if (!v.headings) w.Attr("showRowColHeaders", "0");
-      if (!v.zero_values) w.Attr("showZeros", "0");
-      if (!v.outline_symbols) w.Attr("showOutlineSymbols", "0");
-      if (v.page_break_preview) w.Attr("view", "pageBreakPreview");
-      if (v.top_left != CellAddress{}) w.Attr("topLeftCell", CellName(v.top_left));
-      if (v.zoom != 100) w.Attr("zoomScale", int64_t(v.zoom));
-      if (v.page_break_preview && v.zoom != 100) w.Attr("zoomScaleSheetLayoutView", int64_t(v.zoom));
-      w.Attr("workbookViewId", "0");
-      std::string pane;
-      if (v.frozen_rows || v.frozen_cols) {
-        pane = v.frozen_rows && v.frozen_cols ? "bottomRight" : v.frozen_rows ? "bottomLeft" : "topRight";
-        w.Start("pane");
-        if (v.frozen_cols) w.Attr("xSplit", int64_t(v.frozen_cols));
-        if (v.frozen_rows) w.Attr("ySplit", int64_t(v.frozen_rows));
-        w.Attr("topLeftCell", CellName({v.frozen_rows, v.frozen_cols}));
-        w.Attr("activePane", pane);
-        w.Attr("state", "frozen");
-        w.End("pane");
-      }
-      w.Start("selection");
-      if (!pane.empty()) w.Attr("pane", pane);
-      w.Attr("activeCell", CellName(v.active_cell));
-      std::string sqref;
-      for (const auto& r : v.selection) {
-        if (!sqref.empty()) sqref += ' ';
-        sqref += RangeName(r);
-      }
-      w.Attr("sqref", sqref.empty() ? CellName(v.active_cell) : sqref);
-      w.End("selection");
-      w.End("sheetView");
-      w.End("sheetViews");
+      WriteSheetViews(w, sheet, keep);
     } else if (name == "sheetFormatPr") {
       const XmlNode* kept = nullptr;
       if (keep)
@@ -660,7 +817,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
 
 void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
   const Sheet& sheet = book_.sheet(index);
-  const SheetPreserved* keep = sheet.preserved().get();
+  const SheetPreserved* keep = KeptFor(sheet);
   std::vector<PreservedRel> rels;
   if (keep) rels = keep->rels;
   size_t counter = 0;
@@ -683,13 +840,7 @@ void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
   if (!declared.count("xmlns:r")) w.Attr("xmlns:r", kRelNs);
   auto gen = [&](std::string_view name) {
     if (name == "sheetViews") {
-      w.Start("sheetViews");
-      w.Start("sheetView");
-      if (sheet.view().selected) w.Attr("tabSelected", "1");
-      if (sheet.view().zoom != 100) w.Attr("zoomScale", int64_t(sheet.view().zoom));
-      w.Attr("workbookViewId", "0");
-      w.End("sheetView");
-      w.End("sheetViews");
+      WriteSheetViews(w, sheet, keep);
     } else if (name == "pageMargins") {
       bool kept = false;
       if (keep)
@@ -977,7 +1128,8 @@ void PackageWriter::Write() {
     for (const auto& [name, bytes] : keep_->parts) {
       std::string lower = Lower(name);
       if (!MacroEnabled(format_) && lower.find("vbaproject") != std::string::npos) continue;
-      zip_.Add(name, bytes);
+      if (auto renamed = RenamedPart(name, bytes)) zip_.Add(name, *renamed);
+      else zip_.Add(name, bytes);
       auto ov = keep_->content_overrides.find(name);
       if (ov != keep_->content_overrides.end()) Override(name, ov->second);
     }

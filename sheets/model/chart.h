@@ -73,6 +73,16 @@ struct ChartTextBox {
 
 enum class LegendPosition : uint8_t { None, Right, Left, Top, Bottom };
 
+struct ChartPreserved;  // the chart part a chart was read from (sheets/io)
+
+// The part a chart was read from, carried along so that saving keeps what the model does not hold
+// (colours, data labels, error bars, fonts ...). It is not part of the chart's value: two charts
+// that differ only in their origin are equal.
+struct ChartOrigin {
+  std::shared_ptr<const ChartPreserved> part;
+  friend bool operator==(const ChartOrigin&, const ChartOrigin&) { return true; }
+};
+
 struct Chart {
   ChartType type = ChartType::Scatter;
   ChartGrouping grouping = ChartGrouping::Standard;
@@ -82,6 +92,7 @@ struct Chart {
   LegendPosition legend = LegendPosition::Right;
   std::vector<ChartSeries> series;
   std::vector<ChartTextBox> text_boxes;
+  ChartOrigin origin;  // empty for a chart made here
   friend bool operator==(const Chart&, const Chart&) = default;
 };
 

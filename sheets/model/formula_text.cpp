@@ -95,4 +95,83 @@ std::string ShiftFormulaReferences(std::string_view f, int64_t rows, int64_t col
   return out;
 }
 
+namespace {
+
+// A sheet prefix's names ("Data" or "Jan:Mar") renamed; nullopt when neither changes.
+std::optional<std::string> RenamedPrefix(std::string_view names, const SheetRenameFn& rename) {
+  if (names.empty() || names.front() == '[') return std::nullopt;  // another workbook's sheet
+  size_t colon = names.find(':');
+  std::string first(names.substr(0, colon));
+  std::string last(colon == std::string_view::npos ? std::string_view() : names.substr(colon + 1));
+  bool changed = false;
+  if (auto n = rename(first)) first = *n, changed = true;
+  if (!last.empty())
+    if (auto n = rename(last)) last = *n, changed = true;
+  if (!changed) return std::nullopt;
+  return FormatSheetPrefix({}, first, last);
+}
+
+}  // namespace
+
+std::string RenameSheetsInFormula(std::string_view f, const SheetRenameFn& rename) {
+  std::string out;
+  out.reserve(f.size() + 8);
+  size_t i = 0;
+  auto closing = [&](size_t start, char quote) {
+    size_t j = start + 1;
+    while (j < f.size()) {
+      if (f[j] == quote) {
+        if (j + 1 < f.size() && f[j + 1] == quote) { j += 2; continue; }
+        break;
+      }
+      ++j;
+    }
+    return j;
+  };
+  while (i < f.size()) {
+    char c = f[i];
+    if (c == '"') {
+      size_t j = closing(i, '"');
+      out.append(f.substr(i, j + 1 - i));
+      i = j + 1;
+      continue;
+    }
+    if (c == '\'') {
+      size_t j = closing(i, '\'');
+      if (j + 1 < f.size() && f[j + 1] == '!') {
+        std::string names;
+        for (size_t k = i + 1; k < j; ++k) {
+          names += f[k];
+          if (f[k] == '\'') ++k;  // '' stands for '
+        }
+        if (auto renamed = RenamedPrefix(names, rename)) {
+          out += *renamed;
+          i = j + 2;
+          continue;
+        }
+      }
+      out.append(f.substr(i, std::min(f.size(), j + 1) - i));
+      i = j + 1;
+      continue;
+    }
+    bool boundary = i == 0 || !(IsNameChar(f[i - 1]) || f[i - 1] == '$' || f[i - 1] == ']' || f[i - 1] == '\'');
+    if (IsNameChar(c)) {
+      size_t k = i;
+      while (k < f.size() && (IsNameChar(f[k]) || (f[k] == ':' && k + 1 < f.size() && IsNameChar(f[k + 1])))) ++k;
+      if (boundary && k < f.size() && f[k] == '!')
+        if (auto renamed = RenamedPrefix(f.substr(i, k - i), rename)) {
+          out += *renamed;
+          i = k + 1;
+          continue;
+        }
+      out.append(f.substr(i, k - i));
+      i = k;
+      continue;
+    }
+    out += c;
+    ++i;
+  }
+  return out;
+}
+
 }  // namespace sheets

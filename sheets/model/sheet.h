@@ -43,6 +43,7 @@ struct SheetView {
   uint32_t frozen_rows = 0, frozen_cols = 0;
   CellAddress active_cell;
   std::vector<RangeAddress> selection;  // empty: the active cell alone
+  uint32_t window = 0;  // the workbook window showing this view (index into Workbook::windows())
   friend bool operator==(const SheetView&, const SheetView&) = default;
 };
 
@@ -175,6 +176,9 @@ class Sheet {
   const NameTable& names() const { return names_; }
   SheetView& view() { return view_; }
   const SheetView& view() const { return view_; }
+  // The sheet's views in the workbook's other windows, when it has any; view() is the first one.
+  std::vector<SheetView>& other_views() { return other_views_; }
+  const std::vector<SheetView>& other_views() const { return other_views_; }
   PageSetup& page_setup() { return page_setup_; }
   const PageSetup& page_setup() const { return page_setup_; }
 
@@ -264,6 +268,7 @@ class Sheet {
   uint32_t array_max_rows_ = 0;                 // height of the tallest array formula ever entered
   NameTable names_;
   SheetView view_;
+  std::vector<SheetView> other_views_;
   PageSetup page_setup_;
   std::vector<std::unique_ptr<DrawingObject>> drawings_;
   std::unique_ptr<Chart> chart_sheet_chart_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "sheets/model/defined_name.h"
+#include "sheets/model/formula_text.h"
 #include "sheets/model/reference.h"
 
 using namespace sheets;
@@ -177,4 +179,22 @@ TEST(ReferenceList, UnionsSplitOutsideQuotes) {
   EXPECT_FALSE(ParseReferenceList("A1,", RefStyle::A1, {}, kClassic));
   EXPECT_FALSE(ParseReferenceList("A1,B", RefStyle::A1, {}, kClassic));
   EXPECT_FALSE(ParseReferenceList("'a!A1", RefStyle::A1, {}, kClassic));
+}
+
+TEST(RenameSheetsInFormula, RenamesPlainReferencesOnlyQuotingAsNeeded) {
+  SheetRenameFn rename = [](std::string_view name) -> std::optional<std::string> {
+    if (sheets::NamesEqual(name, "Data")) return std::string("My data");
+    if (sheets::NamesEqual(name, "My data")) return std::string("Data");  // a swap
+    if (sheets::NamesEqual(name, "Jan")) return std::string("Winter");
+    return std::nullopt;
+  };
+  EXPECT_EQ(RenameSheetsInFormula("SUM(Data!A1:B2)+'My data'!$C$3", rename), "SUM('My data'!A1:B2)+Data!$C$3");
+  EXPECT_EQ(RenameSheetsInFormula("data!A1", rename), "'My data'!A1");  // names match whatever their case
+  EXPECT_EQ(RenameSheetsInFormula("SUM(Jan:Mar!B1)", rename), "SUM(Winter:Mar!B1)");
+  EXPECT_EQ(RenameSheetsInFormula("Jan!A1", [](std::string_view) { return std::optional<std::string>("Q1"); }), "'Q1'!A1");
+  // Other workbooks, other sheets, text and names that only look alike stay.
+  for (const char* same : {"[1]Data!A1", "'[Book.xlsx]Data'!A1", "Other!A1", "\"Data!A1\"&Data2!A1", "MyData!A1",
+                           "Data", "IF(A1,\"it's\",'Other sheet'!B2)"})
+    EXPECT_EQ(RenameSheetsInFormula(same, rename), same) << same;
+  EXPECT_EQ(RenameSheetsInFormula("'Data'!A1&\"x\"", rename), "'My data'!A1&\"x\"");
 }
