@@ -188,6 +188,17 @@ void Sheet::SetFormula(uint32_t row, uint32_t col, std::string_view formula, con
   StoreFormula(row, col, formula, cached, true);
 }
 
+bool Sheet::ReplaceFormulaText(uint32_t row, uint32_t col, std::string_view formula) {
+  if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
+  if (formula.empty()) return false;
+  if (formula.size() > kMaxCellTextBytes) throw ModelError("Formula is longer than a cell can hold");
+  Slot* s = Find(row, col);
+  if (!s || !(s->type & kHasFormula)) return false;
+  Touch();
+  s->formula = formulas_.Intern(formula);
+  return true;
+}
+
 void Sheet::AppendFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached) {
   StoreFormula(row, col, formula, cached, false);
 }

@@ -118,6 +118,9 @@ class Sheet {
   void SetError(uint32_t row, uint32_t col, ErrorCode error);
   // Formula text without '=' (a leading '=' is dropped) and the value it last gave.
   void SetFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached = {});
+  // Replaces the text of a formula cell's formula, nothing else (its cached value, format and array
+  // formula stay); false when the cell has no formula.
+  bool ReplaceFormulaText(uint32_t row, uint32_t col, std::string_view formula);
   // Replaces the cached value of a formula cell (or the value of a constant cell) keeping the formula.
   void SetCachedValue(uint32_t row, uint32_t col, const Value& cached);
   void SetFormat(uint32_t row, uint32_t col, uint32_t format);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sheets/model/defined_name.h"
+#include "sheets/model/formula_text.h"
 #include "sheets/model/model_error.h"
 
 namespace sheets {
@@ -93,8 +95,40 @@ Sheet& Workbook::AddSheet(std::string_view name, SheetKind kind, size_t position
 void Workbook::RenameSheet(size_t index, std::string_view new_name) {
   Sheet& s = sheet(index);
   CheckNewName(new_name, &s);
+  const std::string old = s.name_;
   s.name_ = std::string(new_name);
   dirty_ = true;
+  if (old == s.name_) return;
+  // References to the sheet in formulas and chart series follow it, as they do in any spreadsheet.
+  const SheetRenameFn rename = [&](std::string_view name) -> std::optional<std::string> {
+    if (NamesEqual(name, old)) return s.name_;
+    return std::nullopt;
+  };
+  for (auto& sheet : sheets_) {
+    std::vector<std::pair<CellAddress, std::string>> changed;
+    sheet->ForEachCell([&](uint32_t row, uint32_t col, const CellView& cell) {
+      if (!cell.HasFormula()) return;
+      std::string text = RenameSheetsInFormula(cell.formula, rename);
+      if (text != cell.formula) changed.push_back({CellAddress{row, col}, std::move(text)});
+    });
+    for (const auto& [at, text] : changed) sheet->ReplaceFormulaText(at.row, at.col, text);
+    auto renamedSeries = [&](const Chart& chart) {
+      std::vector<ChartSeries> series = chart.series;
+      for (ChartSeries& one : series)
+        for (std::string* ref : {&one.name_ref, &one.x_values, &one.y_values})
+          if (!ref->empty()) *ref = RenameSheetsInFormula(*ref, rename);
+      return series;
+    };
+    for (auto& object : sheet->drawings()) {
+      if (object->kind != DrawingObject::Kind::Chart || !object->chart) continue;
+      std::vector<ChartSeries> series = renamedSeries(*object->chart);
+      if (series == object->chart->series) continue;
+      // A chart object may be shared with a copy of the sheet: the copy keeps its references.
+      object->chart = std::make_shared<Chart>(*object->chart);
+      object->chart->series = std::move(series);
+    }
+    if (sheet->chart_if_any()) sheet->chart().series = renamedSeries(sheet->chart());
+  }
 }
 
 void Workbook::MoveSheet(size_t from, size_t to) {

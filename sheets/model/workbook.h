@@ -85,6 +85,7 @@ class Workbook {
   int SheetIndex(const Sheet* sheet) const;
   // Adds a sheet at position (default: at the end). Throws ModelError for an invalid or taken name.
   Sheet& AddSheet(std::string_view name, SheetKind kind = SheetKind::Worksheet, size_t position = SIZE_MAX);
+  // Renames a sheet; cell formulas and chart series of this workbook that refer to it follow it.
   void RenameSheet(size_t index, std::string_view new_name);
   void MoveSheet(size_t from, size_t to);
   void RemoveSheet(size_t index);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "sheets/model/model_error.h"
+#include "sheets/model/chart.h"
 #include "sheets/model/workbook.h"
 
 using namespace sheets;
@@ -115,4 +116,39 @@ TEST(FormatTable, InternsEqualFormatsOnce) {
   EXPECT_NE(t.Intern(a), t.Intern(b));
   EXPECT_EQ(t.Intern(CellFormat{}), 0u);
   EXPECT_EQ(t.size(), 3u);
+}
+
+TEST(WorkbookSheets, RenamingASheetCarriesFormulasAndChartSeriesWithIt) {
+  Workbook book;
+  book.AddSheet("Data");
+  Sheet& report = book.AddSheet("Report");
+  report.SetFormula(0, 0, "SUM(Data!A1:A3)+'Data'!B1+Other!C1", Value::Number(6));
+  report.SetArrayFormula(RangeAddress{{2, 0}, {3, 0}}, "Data!A1:A2*2", Value::Number(2));
+  report.SetCachedValue(3, 0, Value::Number(4));
+  report.SetFormula(5, 0, "\"Data!A1\"&[1]Data!A1", Value::Number(0));
+  auto chart = std::make_shared<Chart>();
+  ChartSeries series;
+  series.name_ref = "Data!$B$1";
+  series.x_values = "Data!$A$1:$A$3";
+  series.y_values = "Data!$B$1:$B$3";
+  chart->series.push_back(series);
+  auto object = std::make_unique<DrawingObject>();
+  object->chart = chart;
+  report.drawings().push_back(std::move(object));
+
+  book.RenameSheet(0, "New data");
+  EXPECT_EQ(report.Get(0, 0).formula, "SUM('New data'!A1:A3)+'New data'!B1+Other!C1");
+  EXPECT_EQ(report.Get(0, 0).number, 6);
+  // The array formula keeps its range and every cached value.
+  EXPECT_EQ(report.Get(2, 0).formula, "'New data'!A1:A2*2");
+  ASSERT_TRUE(report.ArrayFormulaAt({3, 0}).has_value());
+  EXPECT_EQ(report.Get(3, 0).number, 4);
+  // Text in quotes and references into other workbooks are not the sheet.
+  EXPECT_EQ(report.Get(5, 0).formula, "\"Data!A1\"&[1]Data!A1");
+  const ChartSeries& s = report.drawings()[0]->chart->series[0];
+  EXPECT_EQ(s.name_ref, "'New data'!$B$1");
+  EXPECT_EQ(s.x_values, "'New data'!$A$1:$A$3");
+  EXPECT_EQ(s.y_values, "'New data'!$B$1:$B$3");
+  // The chart object the drawing shared before is left as it was (a copy of the sheet keeps it).
+  EXPECT_EQ(chart->series[0].y_values, "Data!$B$1:$B$3");
 }
