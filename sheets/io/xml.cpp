@@ -190,6 +190,20 @@ void XmlTreeBuilder::StartElement(std::string_view name, const char** attrs) {
   stack_.push_back(node);
 }
 
+void XmlTreeBuilder::StartElement(std::string_view name, std::span<const XmlAttr> attrs) {
+  XmlNode* node;
+  if (stack_.empty()) {
+    root_ = XmlNode();
+    node = &root_;
+  } else {
+    stack_.back()->children.emplace_back();
+    node = &stack_.back()->children.back();
+  }
+  node->name = std::string(name);
+  for (const XmlAttr& a : attrs) node->attrs.emplace_back(a.name, a.value);
+  stack_.push_back(node);
+}
+
 void XmlTreeBuilder::EndElement(std::string_view) { stack_.pop_back(); }
 
 void XmlTreeBuilder::Text(std::string_view text) {

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "sheets/io/xml_scan.h"
+
 namespace sheets {
 
 std::string_view XmlLocalName(std::string_view qualified);
@@ -62,6 +64,8 @@ class XmlParser {
 class XmlTreeBuilder : public XmlHandler {
  public:
   void StartElement(std::string_view name, const char** attrs) override;
+  // The same from the streaming parser of xml_scan.h.
+  void StartElement(std::string_view name, std::span<const XmlAttr> attrs);
   void EndElement(std::string_view name) override;
   void Text(std::string_view text) override;
   bool Building() const { return !stack_.empty(); }
