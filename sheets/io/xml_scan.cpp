@@ -467,11 +467,13 @@ const char* XmlScanner::Special(const char* p, const char* end) {
 
 const char* XmlScanner::Scan(const char* p, const char* end, bool last) {
   base_ = p;
-  if (state_ == State::kStart) {
+  if (!bom_checked_) {
+    // A byte order mark, once, at the very start.
     static const char kBom[] = "\xEF\xBB\xBF";
     size_t have = size_t(end - p);
     if (have < 3 && !last && std::memcmp(p, kBom, have) == 0) return p;
     if (have >= 3 && std::memcmp(p, kBom, 3) == 0) p += 3;
+    bom_checked_ = true;
   }
   while (p < end) {
     if (*p != '<') {

@@ -59,6 +59,7 @@ class XmlScanner {
 
   XmlEvents& events_;
   State state_ = State::kStart;
+  bool bom_checked_ = false;
   std::string carry_;            // an incomplete token from the previous chunk
   const char* base_ = nullptr;   // start of the buffer being scanned, for error lines
   uint64_t line_ = 1;            // line of base_

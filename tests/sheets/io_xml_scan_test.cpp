@@ -83,6 +83,7 @@ TEST(XmlScanner, RefusesWhatExpatRefuses) {
       "<!DOCTYPE a><a/>", "<a><!-- -- --></a>", "<?xml version=\"1.0\"?><a><?xml x?></a>", "<a", "", "<a><![CDATA[x</a>",
       "<1a/>", "<a>&amp</a>", "<a b=\"&\"/>", "<a b=\"1\"c=\"2\"/>", "<a/ >", "</a>", "<a><b></a></b>", "<a>&#xG;</a>",
       "<a>&#;</a>", " <?xml version=\"1.0\"?><a/>", "<![CDATA[x]]><a/>", "<a><!x></a>",
+      "\xEF\xBB\xBF\xEF\xBB\xBF<a/>",  // one byte order mark only, however the bytes come
   };
   for (const auto& doc : docs) {
     ASSERT_EQ(Expat(doc)[0], '!') << "expat reads " << doc;
