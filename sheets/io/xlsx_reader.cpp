@@ -379,7 +379,14 @@ class SheetHandler : public XmlEvents {
     is_.clear();
     type_ = 'n';
     style_ = 0;
-    const std::string_view* r = Attr(attrs, "r");
+    // One pass over the attributes; the first of each name counts.
+    const std::string_view *r = nullptr, *t = nullptr, *s = nullptr;
+    for (const XmlAttr& attr : attrs) {
+      std::string_view k = XmlLocalName(attr.name);
+      if (k.size() != 1) continue;
+      const std::string_view** slot = k[0] == 'r' ? &r : k[0] == 't' ? &t : k[0] == 's' ? &s : nullptr;
+      if (slot && !*slot) *slot = &attr.value;
+    }
     if (r) {
       auto a = ParseCellName(*r, lim_);
       if (!a) {
@@ -398,11 +405,11 @@ class SheetHandler : public XmlEvents {
       throw FormatError("cell " + CellName(cell_) + " comes after cell " + CellName({cell_.row, uint32_t(last_col_)}));
     last_col_ = cell_.col;
     next_col_ = cell_.col + 1;
-    if (const std::string_view* t = Attr(attrs, "t")) {
+    if (t) {
       std::string_view tv(*t);
       type_ = tv == "s" ? 's' : tv == "str" ? 'f' : tv == "inlineStr" ? 'i' : tv == "b" ? 'b' : tv == "e" ? 'e' : tv == "d" ? 'd' : 'n';
     }
-    if (const std::string_view* s = Attr(attrs, "s")) {
+    if (s) {
       style_ = FastUint(*s, "cell style");
       if (style_ >= r_.xf_map_.size() && !(style_ == 0 && r_.xf_map_.empty()))
         throw FormatError("cell " + CellName(cell_) + " refers to missing cell format " + std::to_string(style_));

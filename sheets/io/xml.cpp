@@ -11,11 +11,6 @@
 
 namespace sheets {
 
-std::string_view XmlLocalName(std::string_view qualified) {
-  size_t colon = qualified.find(':');
-  return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
-}
-
 const std::string* XmlNode::Attr(std::string_view local_name) const {
   for (const auto& [k, v] : attrs)
     if (XmlLocalName(k) == local_name && k.rfind("xmlns", 0) != 0) return &v;

@@ -17,7 +17,12 @@
 
 namespace sheets {
 
-std::string_view XmlLocalName(std::string_view qualified);
+// The name after its prefix ("c" of "x:c"). Inline: the sheet reader asks it of every element.
+inline std::string_view XmlLocalName(std::string_view qualified) {
+  for (size_t i = 0; i < qualified.size(); ++i)
+    if (qualified[i] == ':') return qualified.substr(i + 1);
+  return qualified;
+}
 
 struct XmlNode {
   std::string name;
