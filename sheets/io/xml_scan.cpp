@@ -512,8 +512,14 @@ void XmlScanner::Feed(std::string_view chunk) {
   if (!carry_.empty()) {
     // Completes the token carried over from the last chunk with as few bytes of this one as it
     // needs (a few kilobytes at first, more while it stays incomplete), then scans the rest of the
-    // chunk where it lies: the bytes are not copied.
-    size_t taken = 0, step = 4096;
+    // chunk where it lies: the bytes are not copied. A long token is tried again only once the
+    // bytes held have doubled, so that however small the chunks, its bytes are scanned a few times,
+    // not once per chunk.
+    if (carry_.size() + chunk.size() < retry_at_) {
+      carry_.append(chunk);
+      return;
+    }
+    size_t taken = 0, step = std::max<size_t>(4096, carry_.size());
     for (;;) {
       size_t old = carry_.size();
       size_t take = std::min(chunk.size() - taken, step);
@@ -525,10 +531,12 @@ void XmlScanner::Feed(std::string_view chunk) {
       if (used >= old) {
         chunk.remove_prefix(taken - (carry_.size() - used));
         carry_.clear();
+        retry_at_ = 0;
         break;
       }
       carry_.erase(0, used);
       if (taken == chunk.size()) {
+        retry_at_ = std::min(2 * carry_.size(), limits::kMaxXmlTokenBytes + 1);
         chunk = {};
         break;
       }
@@ -540,6 +548,7 @@ void XmlScanner::Feed(std::string_view chunk) {
     const char* stop = Scan(chunk.data(), chunk.data() + chunk.size(), false);
     line_ += CountLines(chunk.data(), stop);
     carry_.assign(stop, size_t(chunk.data() + chunk.size() - stop));
+    retry_at_ = 0;
   }
   base_ = nullptr;
   if (carry_.size() > limits::kMaxXmlTokenBytes) TooLong();

@@ -3,6 +3,7 @@
 // written the ways other producers write them read to the same cells.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,13 @@ TEST(XmlScanner, KeepsItsBounds) {
   for (uint32_t i = 0; i < 100; ++i) dup += " a" + std::to_string(i) + "=\"\"";
   dup += " a7=\"\"/>";
   EXPECT_EQ(Scanned(dup, 1 << 20).substr(0, 36), "!malformed XML (duplicate attribute ");
+  // Long tokens within the bound are read, in small chunks, in time linear in their length.
+  std::string long_text = "<a><b x=\"" + std::string(3 << 20, 'v') + "\"/>" + std::string(512 << 10, 't') + "<!--" +
+                          std::string(3 << 20, 'c') + "--></a>";
+  auto start = std::chrono::steady_clock::now();
+  std::string tree = Scanned(long_text, 4096);
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
+  EXPECT_EQ(tree.size(), (3u << 20) + (512u << 10) + 16) << tree.substr(0, 80);
   // A token that never ends is not held without bound.
   std::string endless = "<a><!--" + std::string(limits::kMaxXmlTokenBytes + (1 << 16), 'x');
   EXPECT_EQ(Scanned(endless, 1 << 18).substr(0, 60), "!malformed XML (a tag, comment or run of text longer than 16");
