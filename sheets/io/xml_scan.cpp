@@ -175,7 +175,7 @@ const char* Decode(const char* p, const char* e, Mode mode, std::string& out, st
   for (const char* q = p; q < e;) {
     char c = *q;
     if (c == '&' && mode != kRaw) {
-      const char* semi = static_cast<const char*>(std::memchr(q, ';', size_t(std::min<ptrdiff_t>(e - q, 12))));
+      const char* semi = static_cast<const char*>(std::memchr(q, ';', size_t(e - q)));
       if (!semi) {
         *why = "malformed reference";
         return q;

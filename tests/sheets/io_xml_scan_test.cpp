@@ -66,6 +66,7 @@ TEST(XmlScanner, BuildsTheTreesExpatBuildsInAnyChunking) {
       "<a  b = \"1\"\n c\t=\t'2' ></a >",
       "<a><b><c/></b><b>x<c>y</c>z</b></a>",
       "<a>]]</a>",
+      "<a b=\"&#x000000000041;\">&#0000000000066;</a>",
       "<_a.b-c d-e.f_=\"\"/>",
   };
   for (const auto& doc : docs) {
