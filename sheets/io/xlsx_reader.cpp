@@ -1,8 +1,9 @@
 // Reads xlsx, xlsm, xltx and xltm packages into the workbook model.
 //
 // Small parts (content types, relationships, workbook, styles, drawings, charts) are read as trees.
-// Shared strings and sheets are streamed: a sheet's cells go straight from the inflater through expat
-// into the cell store, and only the sheet's other elements are kept as trees.
+// Shared strings and sheets are streamed: a sheet's cells go straight from the inflater through the
+// streaming parser (xml_scan.h) into the cell store, and only the sheet's other elements are kept as
+// trees.
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -55,7 +56,6 @@ double ToDouble(const std::string* s, double fallback) {
   return v;
 }
 
-// "B12" -> (11, 1) within the large grid; nullopt when it is not a cell name or lies beyond.
 // Name comparison inlined for the per-cell elements (no library call for a one-letter name).
 template <size_t N>
 inline bool Is(std::string_view s, const char (&lit)[N]) {
@@ -65,6 +65,7 @@ inline bool Is(std::string_view s, const char (&lit)[N]) {
   return true;
 }
 
+// "B12" -> (11, 1) within the large grid; nullopt when it is not a cell name or lies beyond.
 std::optional<CellAddress> ParseCellName(std::string_view s, const SheetLimits& lim) {
   size_t i = 0;
   uint64_t col = 0;
