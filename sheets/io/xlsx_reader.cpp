@@ -482,8 +482,7 @@ class SheetHandler : public XmlEvents {
       default: {
         if (v_.empty()) break;
         double d = 0;
-        auto res = std::from_chars(v_.data(), v_.data() + v_.size(), d);
-        if (res.ec != std::errc() || res.ptr != v_.data() + v_.size() || !std::isfinite(d))
+        if (!ParseXmlNumber(v_, d) || !std::isfinite(d))
           throw FormatError("cell " + CellName(cell_) + " holds an invalid number \"" + v_.substr(0, 40) + "\"");
         if (!has_formula_) {
           sheet_.SetNumber(cell_.row, cell_.col, d);

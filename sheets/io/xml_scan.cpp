@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstring>
 
 #include "sheets/io/file_error.h"
@@ -100,6 +101,39 @@ bool IsXmlChar(uint32_t cp) {
 }
 
 }  // namespace
+
+bool ParseXmlNumber(std::string_view text, double& out) {
+  // Up to 15 significant digits and 22 decimals: the digits as an integer and the power of ten are
+  // both exact doubles, so one division rounds correctly (the result from_chars gives).
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const char* p = text.data();
+  const char* e = p + text.size();
+  bool negative = p < e && *p == '-';
+  if (negative) ++p;
+  uint64_t mantissa = 0;
+  int digits = 0, decimals = 0;
+  bool point = false, simple = p < e;
+  for (; p < e && simple; ++p) {
+    if (*p >= '0' && *p <= '9') {
+      mantissa = mantissa * 10 + uint64_t(*p - '0');
+      if (mantissa != 0) ++digits;  // leading zeros do not count
+      if (point) ++decimals;
+    } else if (*p == '.' && !point) {
+      point = true;
+    } else {
+      simple = false;
+    }
+  }
+  bool any_digit = text.size() > size_t(negative) + size_t(point);
+  if (simple && any_digit && digits <= 15 && decimals <= 22) {
+    double v = double(mantissa) / kPow10[decimals];
+    out = negative ? -v : v;
+    return true;
+  }
+  auto r = std::from_chars(text.data(), e, out);
+  return r.ec == std::errc() && r.ptr == e;
+}
 
 const std::string_view* FindXmlAttr(std::span<const XmlAttr> attrs, std::string_view local_name) {
   for (const XmlAttr& a : attrs)

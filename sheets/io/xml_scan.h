@@ -35,6 +35,11 @@ class XmlEvents {
 // The value of the attribute with this local name ("id" finds "r:id"), or nullptr.
 const std::string_view* FindXmlAttr(std::span<const XmlAttr> attrs, std::string_view local_name);
 
+// A number as written in a cell's <v>: what std::from_chars reads, to the same double. Plain
+// decimals ("-12.5") take a fast exact path; anything else goes to std::from_chars. False when the
+// whole text is not a number.
+bool ParseXmlNumber(std::string_view text, double& out);
+
 class XmlScanner {
  public:
   explicit XmlScanner(XmlEvents& events) : events_(events) {}

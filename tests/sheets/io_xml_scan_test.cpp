@@ -3,7 +3,9 @@
 // written the ways other producers write them read to the same cells.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -120,6 +122,35 @@ TEST(XmlScanner, KeepsItsBounds) {
   // A token that never ends is not held without bound.
   std::string endless = "<a><!--" + std::string(limits::kMaxXmlTokenBytes + (1 << 16), 'x');
   EXPECT_EQ(Scanned(endless, 1 << 18).substr(0, 60), "!malformed XML (a tag, comment or run of text longer than 16");
+}
+
+TEST(XmlNumbers, ReadToTheDoubleFromCharsGives) {
+  std::vector<std::string> texts = {"0", "-0", "1", "0.5", "-12.25", "1.", ".5", "-.5", "007", "0.1", "0.3",
+                                    "123456789012345", "1234567890123456", "12345678901234567890",
+                                    "0.0000000000000000000001", "0.00000000000000000000001", "3.141592653589793",
+                                    "9007199254740993", "1e5", "1.5E-7", "-2.5e+300", "1e400", "inf", "nan",
+                                    "", "-", ".", "1.2.3", "+1", "1a", " 1", "0x10", "99999.999999999"};
+  // And a spread of decimals of every length around the fast path's edge.
+  uint64_t x = 88172645463325252ull;
+  for (int i = 0; i < 20000; ++i) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    std::string digits = std::to_string(x % 10000000000000000ull);
+    size_t point = size_t(x >> 58) % (digits.size() + 1);
+    texts.push_back((i % 3 ? "" : "-") + digits.substr(0, point) + "." + digits.substr(point));
+  }
+  for (const auto& t : texts) {
+    double want = 0, got = 0;
+    auto r = std::from_chars(t.data(), t.data() + t.size(), want);
+    bool ok = r.ec == std::errc() && r.ptr == t.data() + t.size();
+    ASSERT_EQ(ParseXmlNumber(t, got), ok) << t;
+    if (!ok) continue;
+    if (std::isnan(want)) {
+      EXPECT_TRUE(std::isnan(got)) << t;
+    } else {
+      EXPECT_EQ(got, want) << t;
+      EXPECT_EQ(std::signbit(got), std::signbit(want)) << t;
+    }
+  }
 }
 
 // ---- sheets written as other producers write them ---------------------------------------------------
