@@ -46,6 +46,11 @@ inline constexpr uint32_t kMaxXmlAttributes = 512;
 // kMaxStringBytes). Formula text and rich text runs stay far below.
 inline constexpr size_t kMaxXmlTextBytes = size_t(1) << 20;
 
+// Longest single token (a tag with its attributes, a comment, a run of text between tags) the
+// streaming parser of sheets and shared strings holds while it waits for the token's end. A cell's
+// text and formula stay far below; only a built file comes near.
+inline constexpr size_t kMaxXmlTokenBytes = size_t(16) << 20;
+
 // Bytes of XML kept as a tree for one part that is not streamed (workbook, styles, drawings, charts,
 // preserved elements of sheets). Parts beyond this are refused rather than held in memory.
 inline constexpr uint64_t kMaxTreePartBytes = uint64_t(256) << 20;

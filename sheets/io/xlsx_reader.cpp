@@ -1,8 +1,9 @@
 // Reads xlsx, xlsm, xltx and xltm packages into the workbook model.
 //
 // Small parts (content types, relationships, workbook, styles, drawings, charts) are read as trees.
-// Shared strings and sheets are streamed: a sheet's cells go straight from the inflater through expat
-// into the cell store, and only the sheet's other elements are kept as trees.
+// Shared strings and sheets are streamed: a sheet's cells go straight from the inflater through the
+// streaming parser (xml_scan.h) into the cell store, and only the sheet's other elements are kept as
+// trees.
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -53,6 +54,15 @@ double ToDouble(const std::string* s, double fallback) {
   auto r = std::from_chars(s->data(), s->data() + s->size(), v);
   if (r.ec != std::errc()) return fallback;
   return v;
+}
+
+// Name comparison inlined for the per-cell elements (no library call for a one-letter name).
+template <size_t N>
+inline bool Is(std::string_view s, const char (&lit)[N]) {
+  if (s.size() != N - 1) return false;
+  for (size_t i = 0; i + 1 < N; ++i)
+    if (s[i] != lit[i]) return false;
+  return true;
 }
 
 // "B12" -> (11, 1) within the large grid; nullopt when it is not a cell name or lies beyond.
@@ -187,10 +197,10 @@ void XlsxReader::ReadContentTypes() {
 
 // ---- shared strings ---------------------------------------------------------------------------------
 
-class SstHandler : public XmlHandler {
+class SstHandler : public XmlEvents {
  public:
   explicit SstHandler(XlsxReader& r) : r_(r) {}
-  void StartElement(std::string_view name, const char**) override {
+  void StartElement(std::string_view name, std::span<const XmlAttr>) override {
     auto n = XmlLocalName(name);
     if (n == "si") { in_si_ = true; cur_.clear(); }
     else if (n == "rPh") ++in_phonetic_;
@@ -236,7 +246,7 @@ void XlsxReader::ReadSharedStrings(const std::string& part) {
   if (i < 0) throw FormatError("the package has no part " + part);
   consumed_.insert(Lower(part));
   SstHandler handler(*this);
-  XmlParser parser(handler);
+  XmlScanner parser(handler);
   try {
     zip_.Read(size_t(i), [&](std::string_view chunk) { parser.Feed(chunk); });
     parser.Finish();
@@ -247,33 +257,33 @@ void XlsxReader::ReadSharedStrings(const std::string& part) {
 
 // ---- worksheets -------------------------------------------------------------------------------------
 
-class SheetHandler : public XmlHandler {
+class SheetHandler : public XmlEvents {
  public:
   SheetHandler(XlsxReader& r, Sheet& sheet) : r_(r), sheet_(sheet), lim_(sheet.limits()) {}
 
   std::vector<std::pair<std::string, std::string>> root_attrs;
   std::vector<XmlNode> elements;  // children of the root other than sheetData
 
-  void StartElement(std::string_view name, const char** attrs) override {
+  void StartElement(std::string_view name, std::span<const XmlAttr> attrs) override {
     ++depth_;
     if (depth_ == 1) {
-      for (const char** a = attrs; *a; a += 2) root_attrs.emplace_back(a[0], a[1]);
+      for (const XmlAttr& a : attrs) root_attrs.emplace_back(a.name, a.value);
       return;
     }
     if (tree_.Building()) return tree_.StartElement(name, attrs);
     auto n = XmlLocalName(name);
     if (depth_ == 2) {
-      if (n == "sheetData") { in_data_ = true; return; }
+      if (Is(n, "sheetData")) { in_data_ = true; return; }
       return tree_.StartElement(name, attrs);
     }
     if (!in_data_) return;
-    if (n == "row") StartRow(attrs);
-    else if (n == "c") StartCell(attrs);
-    else if (n == "v" && in_cell_) { in_v_ = true; v_.clear(); }
-    else if (n == "f" && in_cell_) StartFormula(attrs);
-    else if (n == "is" && in_cell_) in_is_ = true;
-    else if (n == "rPh") ++in_phonetic_;
-    else if (n == "t" && in_is_ && !in_phonetic_) in_t_ = true;
+    if (Is(n, "row")) StartRow(attrs);
+    else if (Is(n, "c")) StartCell(attrs);
+    else if (Is(n, "v") && in_cell_) { in_v_ = true; v_.clear(); }
+    else if (Is(n, "f") && in_cell_) StartFormula(attrs);
+    else if (Is(n, "is") && in_cell_) in_is_ = true;
+    else if (Is(n, "rPh")) ++in_phonetic_;
+    else if (Is(n, "t") && in_is_ && !in_phonetic_) in_t_ = true;
   }
 
   void EndElement(std::string_view name) override {
@@ -285,15 +295,15 @@ class SheetHandler : public XmlHandler {
     }
     if (!in_data_) return;
     auto n = XmlLocalName(name);
-    if (n == "sheetData" && depth_ == 1) {
+    if (Is(n, "sheetData") && depth_ == 1) {
       in_data_ = false;
       ResolveSharedLater();
-    } else if (n == "v") in_v_ = false;
-    else if (n == "f") in_f_ = false;
-    else if (n == "t") in_t_ = false;
-    else if (n == "rPh") --in_phonetic_;
-    else if (n == "is") in_is_ = false;
-    else if (n == "c") EndCell();
+    } else if (Is(n, "v")) in_v_ = false;
+    else if (Is(n, "f")) in_f_ = false;
+    else if (Is(n, "t")) in_t_ = false;
+    else if (Is(n, "rPh")) --in_phonetic_;
+    else if (Is(n, "is")) in_is_ = false;
+    else if (Is(n, "c")) EndCell();
   }
 
   void Text(std::string_view text) override {
@@ -306,27 +316,27 @@ class SheetHandler : public XmlHandler {
   }
 
  private:
-  static uint32_t FastUint(const char* s, const char* what) {
-    size_t len = std::strlen(s);
+  using Attrs = std::span<const XmlAttr>;
+  static uint32_t FastUint(std::string_view s, const char* what) {
     uint32_t v = 0;
-    auto res = std::from_chars(s, s + len, v);
-    if (res.ec != std::errc() || res.ptr != s + len)
-      throw FormatError("invalid " + std::string(what) + " \"" + std::string(s).substr(0, 40) + "\"");
+    auto res = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (res.ec != std::errc() || res.ptr != s.data() + s.size())
+      throw FormatError("invalid " + std::string(what) + " \"" + std::string(s.substr(0, 40)) + "\"");
     return v;
   }
 
-  static const char* Attr(const char** attrs, std::string_view local) {
-    for (const char** a = attrs; *a; a += 2)
-      if (XmlLocalName(a[0]) == local) return a[1];
+  static const std::string_view* Attr(Attrs attrs, std::string_view local) {
+    for (const XmlAttr& a : attrs)
+      if (a.name == local || XmlLocalName(a.name) == local) return &a.value;
     return nullptr;
   }
 
-  void StartRow(const char** attrs) {
-    const char* r = Attr(attrs, "r");
+  void StartRow(Attrs attrs) {
+    const std::string_view* r = Attr(attrs, "r");
     if (r) {
-      uint32_t n = FastUint(r, "row number");
+      uint32_t n = FastUint(*r, "row number");
       if (n == 0 || n > lim_.rows)
-        throw FormatError("row " + std::string(r).substr(0, 20) + " is beyond the sheet limits of " + std::to_string(lim_.rows) + " rows");
+        throw FormatError("row " + std::string(r->substr(0, 20)) + " is beyond the sheet limits of " + std::to_string(lim_.rows) + " rows");
       row_ = n - 1;
     } else {
       row_ = started_row_ ? row_ + 1 : 0;
@@ -342,9 +352,10 @@ class SheetHandler : public XmlHandler {
     last_col_ = -1;
     RowInfo info;
     bool any = false;
-    for (const char** a = attrs; *a; a += 2) {
-      auto k = XmlLocalName(a[0]);
-      std::string v(a[1]);
+    for (const XmlAttr& a : attrs) {
+      auto k = XmlLocalName(a.name);
+      if (k == "r" || k == "spans") continue;
+      std::string v(a.value);
       if (k == "ht") info.height = ToDouble(&v, 0);
       else if (k == "customHeight") { custom_height_ = ToBool(&v, false); continue; }
       else if (k == "hidden") info.hidden = ToBool(&v, false);
@@ -364,7 +375,7 @@ class SheetHandler : public XmlHandler {
     if (any && !(info == RowInfo{})) sheet_.SetRow(row_, info);
   }
 
-  void StartCell(const char** attrs) {
+  void StartCell(Attrs attrs) {
     in_cell_ = true;
     has_formula_ = false;
     v_.clear();
@@ -372,16 +383,23 @@ class SheetHandler : public XmlHandler {
     is_.clear();
     type_ = 'n';
     style_ = 0;
-    const char* r = Attr(attrs, "r");
+    // One pass over the attributes; the first of each name counts.
+    const std::string_view *r = nullptr, *t = nullptr, *s = nullptr;
+    for (const XmlAttr& attr : attrs) {
+      std::string_view k = XmlLocalName(attr.name);
+      if (k.size() != 1) continue;
+      const std::string_view** slot = k[0] == 'r' ? &r : k[0] == 't' ? &t : k[0] == 's' ? &s : nullptr;
+      if (slot && !*slot) *slot = &attr.value;
+    }
     if (r) {
-      auto a = ParseCellName(r, lim_);
+      auto a = ParseCellName(*r, lim_);
       if (!a) {
-        if (ParseCellName(r, SheetLimits{UINT32_MAX / 2, UINT32_MAX / 2}))
-          throw FormatError(std::string("cell ") + std::string(r).substr(0, 20) + " is beyond the sheet limits of " +
+        if (ParseCellName(*r, SheetLimits{UINT32_MAX / 2, UINT32_MAX / 2}))
+          throw FormatError(std::string("cell ") + std::string(r->substr(0, 20)) + " is beyond the sheet limits of " +
                             std::to_string(lim_.rows) + " rows and " + std::to_string(lim_.cols) + " columns");
-        throw FormatError(std::string("invalid cell reference \"") + std::string(r).substr(0, 20) + "\"");
+        throw FormatError(std::string("invalid cell reference \"") + std::string(r->substr(0, 20)) + "\"");
       }
-      if (started_row_ && a->row != row_) throw FormatError("cell " + std::string(r) + " lies outside its row");
+      if (started_row_ && a->row != row_) throw FormatError("cell " + std::string(*r) + " lies outside its row");
       cell_ = *a;
     } else {
       if (next_col_ >= lim_.cols) throw FormatError("too many cells in row " + std::to_string(row_ + 1));
@@ -391,26 +409,26 @@ class SheetHandler : public XmlHandler {
       throw FormatError("cell " + CellName(cell_) + " comes after cell " + CellName({cell_.row, uint32_t(last_col_)}));
     last_col_ = cell_.col;
     next_col_ = cell_.col + 1;
-    if (const char* t = Attr(attrs, "t")) {
-      std::string_view tv(t);
+    if (t) {
+      std::string_view tv(*t);
       type_ = tv == "s" ? 's' : tv == "str" ? 'f' : tv == "inlineStr" ? 'i' : tv == "b" ? 'b' : tv == "e" ? 'e' : tv == "d" ? 'd' : 'n';
     }
-    if (const char* s = Attr(attrs, "s")) {
-      style_ = FastUint(s, "cell style");
+    if (s) {
+      style_ = FastUint(*s, "cell style");
       if (style_ >= r_.xf_map_.size() && !(style_ == 0 && r_.xf_map_.empty()))
         throw FormatError("cell " + CellName(cell_) + " refers to missing cell format " + std::to_string(style_));
     }
   }
 
-  void StartFormula(const char** attrs) {
+  void StartFormula(Attrs attrs) {
     in_f_ = true;
     has_formula_ = true;
     shared_index_ = -1;
     array_ref_.reset();
-    const char* t = Attr(attrs, "t");
-    if (t && std::string_view(t) == "array") {
-      const char* ref = Attr(attrs, "ref");
-      std::string rv = ref ? std::string(ref) : CellName(cell_);  // a missing ref means the cell alone
+    const std::string_view* t = Attr(attrs, "t");
+    if (t && *t == "array") {
+      const std::string_view* ref = Attr(attrs, "ref");
+      std::string rv = ref ? std::string(*ref) : CellName(cell_);  // a missing ref means the cell alone
       array_ref_ = ParseRangeName(rv, lim_);
       if (!array_ref_)
         throw FormatError("cell " + CellName(cell_) + " holds an array formula over an invalid range \"" +
@@ -418,9 +436,9 @@ class SheetHandler : public XmlHandler {
       if (array_ref_->first != cell_)
         throw FormatError("cell " + CellName(cell_) + " holds an array formula over " + RangeName(*array_ref_) +
                           ", which does not start at the cell");
-    } else if (t && std::string_view(t) == "shared") {
-      if (const char* si = Attr(attrs, "si")) {
-        std::string s(si);
+    } else if (t && *t == "shared") {
+      if (const std::string_view* si = Attr(attrs, "si")) {
+        std::string s(*si);
         shared_index_ = int64_t(ToUint(&s, 0, "shared formula index"));
       }
     }
@@ -467,8 +485,7 @@ class SheetHandler : public XmlHandler {
       default: {
         if (v_.empty()) break;
         double d = 0;
-        auto res = std::from_chars(v_.data(), v_.data() + v_.size(), d);
-        if (res.ec != std::errc() || res.ptr != v_.data() + v_.size() || !std::isfinite(d))
+        if (!ParseXmlNumber(v_, d) || !std::isfinite(d))
           throw FormatError("cell " + CellName(cell_) + " holds an invalid number \"" + v_.substr(0, 40) + "\"");
         if (!has_formula_) {
           sheet_.SetNumber(cell_.row, cell_.col, d);
@@ -654,7 +671,7 @@ void XlsxReader::ReadWorksheet(Sheet& sheet, const std::string& part) {
   if (i < 0) throw FormatError("the package has no part " + part);
   consumed_.insert(Lower(part));
   SheetHandler handler(*this, sheet);
-  XmlParser parser(handler);
+  XmlScanner parser(handler);
   try {
     zip_.Read(size_t(i), [&](std::string_view chunk) { parser.Feed(chunk); });
     parser.Finish();

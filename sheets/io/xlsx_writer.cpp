@@ -173,6 +173,11 @@ void PackageWriter::BuildSharedStrings() {
   // Texts of one sheet are distinct by their pool ids already; only texts shared by several sheets
   // need hashing to be written once.
   const bool dedupe = sheets_with_text > 1;
+  // At most one shared string per pooled text: reserved once, the list is never copied as it grows.
+  size_t pooled = 0;
+  for (size_t i = 0; i < book_.sheet_count(); ++i)
+    if (book_.sheet(i).IsWorksheet()) pooled += book_.sheet(i).TextPoolSize();
+  sst_list_.reserve(pooled);
   for (size_t i = 0; i < book_.sheet_count(); ++i) {
     const Sheet& s = book_.sheet(i);
     if (!s.IsWorksheet()) continue;

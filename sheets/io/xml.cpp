@@ -11,11 +11,6 @@
 
 namespace sheets {
 
-std::string_view XmlLocalName(std::string_view qualified) {
-  size_t colon = qualified.find(':');
-  return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
-}
-
 const std::string* XmlNode::Attr(std::string_view local_name) const {
   for (const auto& [k, v] : attrs)
     if (XmlLocalName(k) == local_name && k.rfind("xmlns", 0) != 0) return &v;
@@ -187,6 +182,20 @@ void XmlTreeBuilder::StartElement(std::string_view name, const char** attrs) {
   }
   node->name = std::string(name);
   for (const char** a = attrs; *a; a += 2) node->attrs.emplace_back(a[0], a[1]);
+  stack_.push_back(node);
+}
+
+void XmlTreeBuilder::StartElement(std::string_view name, std::span<const XmlAttr> attrs) {
+  XmlNode* node;
+  if (stack_.empty()) {
+    root_ = XmlNode();
+    node = &root_;
+  } else {
+    stack_.back()->children.emplace_back();
+    node = &stack_.back()->children.back();
+  }
+  node->name = std::string(name);
+  for (const XmlAttr& a : attrs) node->attrs.emplace_back(a.name, a.value);
   stack_.push_back(node);
 }
 

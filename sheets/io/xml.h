@@ -13,9 +13,16 @@
 #include <utility>
 #include <vector>
 
+#include "sheets/io/xml_scan.h"
+
 namespace sheets {
 
-std::string_view XmlLocalName(std::string_view qualified);
+// The name after its prefix ("c" of "x:c"). Inline: the sheet reader asks it of every element.
+inline std::string_view XmlLocalName(std::string_view qualified) {
+  for (size_t i = 0; i < qualified.size(); ++i)
+    if (qualified[i] == ':') return qualified.substr(i + 1);
+  return qualified;
+}
 
 struct XmlNode {
   std::string name;
@@ -62,6 +69,8 @@ class XmlParser {
 class XmlTreeBuilder : public XmlHandler {
  public:
   void StartElement(std::string_view name, const char** attrs) override;
+  // The same from the streaming parser of xml_scan.h.
+  void StartElement(std::string_view name, std::span<const XmlAttr> attrs);
   void EndElement(std::string_view name) override;
   void Text(std::string_view text) override;
   bool Building() const { return !stack_.empty(); }

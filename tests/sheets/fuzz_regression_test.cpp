@@ -26,6 +26,7 @@ bool Replay(const fs::path& p) {
   std::string ext = p.extension().string();
   if (name.rfind("xlsx-", 0) == 0 || ext == ".xlsx") return sheets::fuzz::XlsxOne(data, bytes.size());
   if (name.rfind("xls-", 0) == 0 || ext == ".xls") return sheets::fuzz::XlsOne(data, bytes.size());
+  if (name.rfind("xml-", 0) == 0 || ext == ".xml") return sheets::fuzz::XmlOne(data, bytes.size());
   return sheets::fuzz::CsvOne(data, bytes.size());
 }
 }  // namespace
@@ -52,4 +53,13 @@ TEST(FuzzRegression, SeedFixturesAreReadWrittenAndReadAgain) {
       read += Replay(e.path()) ? 1 : 0;
     }
   EXPECT_GE(read, 6u);  // the good fixtures and the hostile files that must be read
+}
+
+TEST(FuzzRegression, XmlSeedsParseAlikeInBothParsers) {
+  size_t read = 0;
+  for (const auto& e : fs::directory_iterator(fs::path(QS_SHEETS_DATA) / "xml-seeds")) {
+    SCOPED_TRACE(e.path().filename().string());
+    read += Replay(e.path()) ? 1 : 0;
+  }
+  EXPECT_GE(read, 3u);
 }

@@ -1,10 +1,14 @@
 #include "tests/sheets/fuzz/fuzz_entries.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "sheets/io/file_error.h"
 #include "sheets/io/workbook_io.h"
+#include "sheets/io/xml.h"
+#include "sheets/io/xml_scan.h"
 #include "sheets/model/model_error.h"
 #include "sheets/show.h"
 
@@ -59,6 +63,46 @@ bool XlsOne(const uint8_t* data, size_t size) {
 
 bool CsvOne(const uint8_t* data, size_t size) {
   return Try([&] { return ReadCsv({data, size}, "fuzz.csv", SheetLimits::Classic()); });
+}
+
+namespace {
+class TreeEvents : public XmlEvents {
+ public:
+  void StartElement(std::string_view name, std::span<const XmlAttr> attrs) override { tree.StartElement(name, attrs); }
+  void EndElement(std::string_view name) override { tree.EndElement(name); }
+  void Text(std::string_view text) override { tree.Text(text); }
+  XmlTreeBuilder tree;
+};
+
+// The serialized tree, or nullopt when refused.
+std::optional<std::string> Scan(std::string_view xml, size_t piece) {
+  TreeEvents events;
+  XmlScanner scanner(events);
+  try {
+    for (size_t i = 0; i < xml.size(); i += piece) scanner.Feed(xml.substr(i, piece));
+    scanner.Finish();
+  } catch (const FormatError&) {
+    return std::nullopt;
+  }
+  std::string out;
+  events.tree.Take().Serialize(out);
+  return out;
+}
+}  // namespace
+
+bool XmlOne(const uint8_t* data, size_t size) {
+  std::string_view xml(reinterpret_cast<const char*>(data), size);
+  auto whole = Scan(xml, std::max<size_t>(size, 1));
+  auto pieces = Scan(xml, 1 + (size % 13));
+  if (whole != pieces) std::abort();
+  std::string want;
+  try {
+    ParseXmlTree(xml).Serialize(want);
+  } catch (const FormatError&) {
+    return false;
+  }
+  if (!whole || *whole != want) std::abort();
+  return true;
 }
 
 }  // namespace sheets::fuzz

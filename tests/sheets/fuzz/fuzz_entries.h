@@ -14,5 +14,9 @@ bool XlsxOne(const uint8_t* data, size_t size);
 bool XlsOne(const uint8_t* data, size_t size);
 // Reads bytes as CSV.
 bool CsvOne(const uint8_t* data, size_t size);
+// Parses bytes as XML with the streaming parser of sheets (in whole and in small pieces) and with
+// the general parser: whatever the general parser reads, the streaming one must read to the same
+// tree. Returns false when the general parser refused the bytes.
+bool XmlOne(const uint8_t* data, size_t size);
 
 }  // namespace sheets::fuzz

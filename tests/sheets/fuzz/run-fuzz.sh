@@ -16,7 +16,7 @@ mkdir -p "$out"
 srcs=$(ls "$top"/sheets/model/*.cpp "$top"/sheets/numfmt/*.cpp "$top"/sheets/io/*.cpp "$top"/sheets/show.cpp)
 flags="-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$top"
 status=0
-for target in xlsx xls csv; do
+for target in xlsx xls csv xml; do
   echo "== building fuzz_$target"
   $cxx $flags $srcs "$top/tests/sheets/fuzz/fuzz_entries.cpp" "$top/tests/sheets/fuzz/fuzz_$target.cpp" \
     -lz -lexpat -o "$out/fuzz_$target"
@@ -27,6 +27,7 @@ for target in xlsx xls csv; do
     xlsx) cp "$top"/tests/data/sheets/*.xlsx "$top"/tests/data/sheets/hostile/*.xlsx "$corpus"/ ;;
     xls) cp "$top"/tests/data/sheets/*.xls "$top"/tests/data/sheets/hostile/*.xls "$corpus"/ ;;
     csv) cp "$top"/tests/data/sheets/hostile/*.csv "$corpus"/ ;;
+    xml) cp "$top"/tests/data/sheets/xml-seeds/* "$corpus"/ ;;
   esac
   # Small seeds first: the large bomb fixtures only slow the fuzzer down.
   find "$corpus" -size +200k -delete
