@@ -318,6 +318,13 @@ int AnswerDialog(platform::DialogModel& model, const DialogAnswers& answers, std
     AnswerVariable(model, answers, problems);
   }
   if (trace) *trace << "answered:\n" << platform::DescribeDialog(model);
+  // An answer meant for a control this dialog does not have is a mistake of the caller's: the
+  // dialog is cancelled, so that nothing runs and no value is remembered from it.
+  if (name == "run-test" && !problems.unmatched.empty()) {
+    if (trace) *trace << "unmatched answer; cancelled\n";
+    model.Click(2);
+    return model.Result();
+  }
   model.Click(1);
   if (!model.Closed()) {
     ++problems.failedOK;

@@ -135,6 +135,17 @@ TEST_F(RunCommand, UsageErrorsExitTwoAndWriteNothing) {
   EXPECT_NE(r.err.find("run needs --cell"), std::string::npos) << r.err;
   r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--set", "no equals sign"});
   EXPECT_EQ(r.status, 2);
+  // An answer for an item the dialog does not have cancels the dialog: nothing runs, and the answers
+  // given with it are not remembered for the next run.
+  r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--set", "Confidence interval=80",
+                "--set", "Confidence levle=80"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("\"Confidence levle=...\" matched no item"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(work / "cholesterol-diet-reports.xlsx"));
+  r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--dialog-trace"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("field \"Confidence interval:\" = \"95\""), std::string::npos) << r.err;
+  fs::remove(work / "cholesterol-diet-reports.xlsx");
   // The reports never replace the input.
   r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--reports", book.string()});
   EXPECT_EQ(r.status, 2);
