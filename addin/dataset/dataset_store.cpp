@@ -13,14 +13,7 @@ namespace {
 const char* const kPrefix = "__sm_";
 
 std::vector<std::string> NamesMatching(const std::string& sheetKey, char kind) {
-  std::string pattern = std::string(kPrefix) + kind + "R*";
-  XlValue list = XlCallResultNA(XLF_NAMES, {sheetKey, 3, pattern});
-  std::vector<std::string> out;
-  if (!list.Is(XLTYPE_MULTI)) return out;
-  for (uint16_t r = 0; r < list.Rows(); ++r)
-    for (uint16_t c = 0; c < list.Columns(); ++c)
-      if (list.At(r, c).Is(XLTYPE_STR)) out.push_back(list.At(r, c).Text());
-  return out;
+  return XlSheetNames(sheetKey, std::string(kPrefix) + kind + "R*");
 }
 
 XlValue Evaluate(const std::string& qualified) { return XlCallResultNA(XLF_EVALUATE, {qualified}); }

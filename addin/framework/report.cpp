@@ -181,13 +181,7 @@ bool ReportExcel::IsOnActiveSheet() const {
 }
 
 std::vector<std::string> ReportExcel::Names(const std::string& pattern) const {
-    XlValue list = XlCallResultNA(XLF_NAMES, {SheetKey(), 3, pattern});
-    std::vector<std::string> out;
-    if (!list.Is(XLTYPE_MULTI)) return out;
-    for (uint16_t r = 0; r < list.Rows(); ++r)
-        for (uint16_t c = 0; c < list.Columns(); ++c)
-            if (list.At(r, c).Is(XLTYPE_STR)) out.push_back(list.At(r, c).Text());
-    return out;
+    return XlSheetNames(SheetKey(), pattern);
 }
 
 void ReportExcel::DeleteNames(const std::string& pattern) const {

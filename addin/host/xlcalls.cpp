@@ -249,4 +249,14 @@ XlValue XlCoerce(const XlValue& value, int types) {
     return XlCallResult(xlCoerce, {value, typesArg});
 }
 
+std::vector<std::string> XlSheetNames(const std::string& sheetKey, const std::string& pattern) {
+    XlValue list = XlCallResultNA(XLF_NAMES, {sheetKey, 3, pattern});
+    std::vector<std::string> out;
+    if (!list.Is(XLTYPE_MULTI)) return out;
+    for (uint16_t r = 0; r < list.Rows(); ++r)
+        for (uint16_t c = 0; c < list.Columns(); ++c)
+            if (list.At(r, c).Is(XLTYPE_STR)) out.push_back(list.At(r, c).Text());
+    return out;
+}
+
 }  // namespace qs

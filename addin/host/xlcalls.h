@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "addin/host/shared.h"
 #include "addin/host/xlvalue.h"
@@ -62,6 +63,8 @@ XlValue XlCoerce(const XlValue& value, int types);
 
 // Text of a value as failure texts show it.
 std::string XlValueText(const XlValue& value);
+// The sheet-level names of a sheet ("[Book]Sheet") matching a wildcard pattern, as NAMES lists them.
+std::vector<std::string> XlSheetNames(const std::string& sheetKey, const std::string& pattern);
 // "Excel function failed: fn=N(args) rv = result" (the rv part only when result is given).
 std::string XlFailureText(int fn, int count, const XlValue* const* args, const XlValue* result);
 
