@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/settings.h"
+#include "run_program.h"
 
 namespace {
 
@@ -28,15 +29,8 @@ const char* kOleMessage =
     "Unable to initalise OLE automation.  If you have more than one copy of Microsoft Excel running "
     "please close them and try again.";
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Slurp(const std::filesystem::path& p) {
-  std::ifstream in(p);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using apptest::Outcome;
+using apptest::Slurp;
 
 int Count(const std::string& text, const std::string& what) {
   int n = 0;
@@ -60,28 +54,7 @@ class HostRun : public ::testing::Test {
 
   // Runs quelstat with arguments and optional standard input.
   Outcome Quelstat(std::vector<std::string> args, const std::string& input = "") {
-    std::filesystem::path in = home / "stdin", out = home / "stdout", err = home / "stderr";
-    std::ofstream(in) << input;
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      int i = ::open(in.c_str(), O_RDONLY), o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
-          e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(i, 0);
-      ::dup2(o, 1);
-      ::dup2(e, 2);
-      std::vector<char*> argv{const_cast<char*>(QUELSTAT_EXE)};
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(QUELSTAT_EXE, argv.data());
-      ::_exit(127);
-    }
-    Outcome r;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    return r;
+    return apptest::RunQuelstat(home, std::move(args), input);
   }
 
   platform::SettingsKey ExcelKey() { return platform::SettingsKey(platform::Hive::CurrentUser, kExcelKey); }

@@ -18,19 +18,14 @@
 #include <thread>
 #include <vector>
 
+#include "run_program.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using apptest::Outcome;
+using apptest::Slurp;
 
 const fs::path kExamples = fs::path(QUELSTAT_SOURCE) / "examples";
 
@@ -61,43 +56,7 @@ class RunCommand : public ::testing::Test {
   // Runs quelstat. With `interruptWhen`, sends SIGINT once standard error contains that text.
   Outcome Quelstat(std::vector<std::string> args, const std::string& input = "",
                    const std::string& interruptWhen = "") {
-    fs::path in = home / "stdin", out = home / "stdout", err = home / "stderr";
-    std::ofstream(in) << input;
-    std::ofstream(err).close();
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      int i = ::open(in.c_str(), O_RDONLY), o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
-          e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(i, 0);
-      ::dup2(o, 1);
-      ::dup2(e, 2);
-      std::vector<char*> argv{const_cast<char*>(QUELSTAT_EXE)};
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(QUELSTAT_EXE, argv.data());
-      ::_exit(127);
-    }
-    int status = 0;
-    if (!interruptWhen.empty()) {
-      bool sent = false;
-      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-      while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (!sent && Slurp(err).find(interruptWhen) != std::string::npos) {
-          ::kill(pid, SIGINT);
-          sent = true;
-        }
-        if (std::chrono::steady_clock::now() > deadline) ::kill(pid, SIGKILL);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
-      EXPECT_TRUE(sent) << "the run ended before \"" << interruptWhen << "\" appeared";
-    } else {
-      ::waitpid(pid, &status, 0);
-    }
-    Outcome r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(out);
-    r.err = Slurp(err);
-    return r;
+    return apptest::RunQuelstat(home, std::move(args), input, interruptWhen);
   }
 };
 

@@ -1,0 +1,61 @@
+#include "run_program.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace apptest {
+
+std::string Slurp(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+Outcome RunQuelstat(const std::filesystem::path& folder, std::vector<std::string> args, const std::string& input,
+                    const std::string& interruptWhen) {
+  std::filesystem::path in = folder / "stdin", out = folder / "stdout", err = folder / "stderr";
+  std::ofstream(in) << input;
+  std::ofstream(err).close();
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int i = ::open(in.c_str(), O_RDONLY), o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+        e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(i, 0);
+    ::dup2(o, 1);
+    ::dup2(e, 2);
+    std::vector<char*> argv{const_cast<char*>(QUELSTAT_EXE)};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(QUELSTAT_EXE, argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  if (!interruptWhen.empty()) {
+    bool sent = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (!sent && Slurp(err).find(interruptWhen) != std::string::npos) {
+        ::kill(pid, SIGINT);
+        sent = true;
+      }
+      if (std::chrono::steady_clock::now() > deadline) ::kill(pid, SIGKILL);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(sent) << "the run ended before \"" << interruptWhen << "\" appeared";
+  } else {
+    ::waitpid(pid, &status, 0);
+  }
+  Outcome r;
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = Slurp(out);
+  r.err = Slurp(err);
+  return r;
+}
+
+}  // namespace apptest

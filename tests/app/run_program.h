@@ -1,0 +1,23 @@
+// Runs the quelstat program as a shell would, with its standard streams in files of a folder.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace apptest {
+
+struct Outcome {
+  int status = -1;  // exit status, -1 when killed by a signal
+  std::string out, err;
+};
+
+std::string Slurp(const std::filesystem::path& p);
+
+// Runs QUELSTAT_EXE with `args`, `input` on standard input; the streams go through files in `folder`.
+// With `interruptWhen`, sends SIGINT once standard error contains that text (and kills the program
+// after 60 seconds); a run that ends before the text appears is a test failure.
+Outcome RunQuelstat(const std::filesystem::path& folder, std::vector<std::string> args,
+                    const std::string& input = "", const std::string& interruptWhen = "");
+
+}  // namespace apptest
