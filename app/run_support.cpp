@@ -159,25 +159,13 @@ void AddInSession::Discard(sheets::Workbook* input) {
 }
 
 void DialogScript::Install() {
-  DialogAnswers a;
-  a.set = set;
-  a.layout = layout;
-  a.factors = factors;
-  a.repeatMeasures = repeatMeasures;
-  a.idLabel = idLabel;
-  a.autoformat = autoformat;
-  a.name = name;
-  a.categoryValues = categoryValues;
-  a.type = type;
-  a.trace = trace;
-  InstallConsoleDialogs(a, std::cerr);
+  InstallConsoleDialogs(*this, std::cerr);
   installed_ = true;
 }
 
 DialogScript::Problems DialogScript::Collect() const {
   if (!installed_) return {};
-  const DialogProblems& p = ConsoleDialogProblems();
-  return {p.unmatched, p.refused, p.failedOK};
+  return ConsoleDialogProblems();
 }
 
 void DialogScript::Remove() {

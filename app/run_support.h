@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/dialog_console.h"
 #include "app/run.h"
 #include "app/session.h"
 #include "sheets/model/workbook.h"
@@ -59,21 +60,11 @@ class AddInSession {
 };
 
 // The dialog answers of the command line, handed to the console dialog front end.
-struct DialogScript {
-  std::vector<std::pair<std::string, std::string>> set;
-  std::optional<std::string> layout, name, type;
-  std::optional<int> factors;
-  bool repeatMeasures = false, idLabel = false, autoformat = false, trace = false;
-  std::map<std::string, double> categoryValues;
-
+struct DialogScript : DialogAnswers {
   // Installs the console front end with these answers (trace on standard error).
   void Install();
   // What the dialogs could not take, since Install.
-  struct Problems {
-    std::vector<std::string> unmatched;  // labels of --set answers that matched no dialog item
-    std::vector<std::string> refused;    // "LABEL: why" for answers an item would not take
-    int failedOK = 0;                    // dialogs whose OK the add-in refused with a message
-  };
+  using Problems = DialogProblems;
   Problems Collect() const;
   void Remove();
 
