@@ -2,8 +2,9 @@
 // texts, booleans, errors, cached formula results), number formats, fonts, alignment, borders and
 // fills, merged areas, row and column outline levels and sizes, the sheet view and paper size.
 //
-// Formula text and defined names are read for the common tokens (references, areas, constants,
-// operators, calls of the usual built-in functions, shared formulas); a formula with any other token
+// Formula text and defined names are read for the common tokens (references, areas, constants and
+// array constants, operators, calls of the usual built-in functions, shared formulas, references to
+// other workbooks); a formula with any other token
 // leaves its cell with the value it last gave, and such a name is not read. Charts are not read.
 #include <cmath>
 #include <cstring>
@@ -363,17 +364,116 @@ const BiffFunction* FindBiffFunction(uint16_t id) {
 // EXTERNSHEET entries that 3-D references use, and the defined names by position.
 struct FormulaContext {
   struct Xti { uint16_t book; int16_t first, last; };
+  // A SUPBOOK record: this workbook, or another one with its path and sheet names.
+  struct Book {
+    bool self = false;
+    std::string path;                 // another workbook's file name, with its folder if given
+    std::vector<std::string> sheets;  // another workbook's sheet names
+  };
   const std::vector<std::string>* sheet_names = nullptr;
   const std::vector<Xti>* xti = nullptr;
-  const std::vector<bool>* book_is_self = nullptr;  // per SUPBOOK: this workbook
+  const std::vector<Book>* books = nullptr;
   const std::vector<std::string>* names = nullptr;
+  // References to other workbooks are read in defined names only: a cell formula keeps them as link
+  // numbers in .xlsx files, which the writer makes for names alone.
+  bool other_books = false;
 };
 
-// Turns a BIFF8 token stream (reverse Polish) into formula text in A1 style, without '='. base is
-// the cell of the formula, for the relative references of shared formulas. nullopt for a token it
-// does not know (array constants, external references, add-in functions ...): the cell then keeps
-// only its value.
-std::optional<std::string> DecodeBiffFormula(const uint8_t* p, size_t n, CellAddress base, const FormulaContext& ctx) {
+// The file name of another workbook as a SUPBOOK record encodes it: a leading 0x01 marks an encoded
+// path whose control characters stand for a drive (0x01 and its letter), the root of the current
+// drive (0x02), a folder separator (0x03), the parent folder (0x04) and a long volume name (0x05 and
+// its length); other control characters (start-up and library folders) have no spelling of their own
+// and are dropped. Without the mark the name is the path as it stands.
+std::string DecodeVirtualPath(const std::string& raw) {
+  if (raw.empty() || raw[0] != '\x01') return raw;
+  std::string out;
+  for (size_t i = 1; i < raw.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(raw[i]);
+    switch (c) {
+      case 0x01:
+        if (i + 1 < raw.size()) {
+          char drive = raw[++i];
+          if (drive == '@') out += "\\\\";  // a UNC volume follows
+          else out += std::string(1, drive) + ":\\";
+        }
+        break;
+      case 0x02: case 0x03: out += '\\'; break;
+      case 0x04: out += "..\\"; break;
+      case 0x05:
+        if (i + 1 < raw.size()) {
+          size_t len = static_cast<unsigned char>(raw[++i]);
+          out += raw.substr(i + 1, len);
+          i += std::min(len, raw.size() - i - 1);
+        }
+        break;
+      default:
+        if (c >= 0x20) out += char(c);
+        break;
+    }
+  }
+  return out;
+}
+
+// An array constant's values (PtgExtraArray of the extra data after the tokens) as formula text:
+// columns separated by ',' and rows by ';'. Advances at; nullopt when the data is short or holds a
+// value a constant cannot spell.
+std::optional<std::string> DecodeArrayConstant(const uint8_t* p, size_t n, size_t& at) {
+  if (at + 3 > n) return std::nullopt;
+  size_t cols = size_t(p[at]) + 1, rows = size_t(U16(p + at + 1)) + 1;
+  at += 3;
+  // Each value takes at least 3 bytes (an empty text), which bounds the count by the data itself.
+  if (cols * rows > (n - at) / 3 + 1) return std::nullopt;
+  std::string out = "{";
+  for (size_t r = 0; r < rows; ++r) {
+    for (size_t c = 0; c < cols; ++c) {
+      if (c) out += ',';
+      if (at >= n) return std::nullopt;
+      uint8_t type = p[at++];
+      switch (type) {
+        case 0x01:
+          if (at + 8 > n) return std::nullopt;
+          out += FormatNumberLiteral(F64(p + at));
+          at += 8;
+          break;
+        case 0x02: {
+          if (at + 3 > n) return std::nullopt;
+          size_t cch = U16(p + at);
+          bool high = p[at + 2] & 1;
+          size_t bytes = cch * (high ? 2 : 1);
+          if (at + 3 + bytes > n) return std::nullopt;
+          std::string text = Segments({std::string_view(reinterpret_cast<const char*>(p + at + 3), bytes)}).Chars(cch, high);
+          at += 3 + bytes;
+          out += '"';
+          for (char ch : text) out += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+          out += '"';
+          break;
+        }
+        case 0x04:
+          if (at + 8 > n) return std::nullopt;
+          out += p[at] ? "TRUE" : "FALSE";
+          at += 8;
+          break;
+        case 0x10:
+          if (at + 8 > n) return std::nullopt;
+          out += ErrorText(BiffError(p[at]));
+          at += 8;
+          break;
+        default: return std::nullopt;  // an empty value: no constant spells it
+      }
+    }
+    if (r + 1 < rows) out += ';';
+  }
+  return out + "}";
+}
+
+// Turns a BIFF8 token stream (reverse Polish) into formula text in A1 style, without '='. The n
+// bytes of tokens are followed by extra_n bytes of extra data (the values of array constants). base
+// is the cell of the formula, for the relative references of shared formulas. nullopt for a token it
+// does not know (external names, add-in functions ...): the cell then keeps only its value.
+std::optional<std::string> DecodeBiffFormula(const uint8_t* p, size_t n, size_t extra_n, CellAddress base,
+                                             const FormulaContext& ctx) {
+  const uint8_t* extra = p + n;
+  size_t extra_at = 0;
   const SheetLimits lim = SheetLimits::Classic();
   std::vector<std::string> stack;
   size_t i = 0;
@@ -419,10 +519,13 @@ std::optional<std::string> DecodeBiffFormula(const uint8_t* p, size_t n, CellAdd
   auto sheet_prefix = [&](uint16_t ixti) -> std::optional<std::string> {
     if (!ctx.xti || ixti >= ctx.xti->size()) return std::nullopt;
     const auto& x = (*ctx.xti)[ixti];
-    if (!ctx.book_is_self || x.book >= ctx.book_is_self->size() || !(*ctx.book_is_self)[x.book]) return std::nullopt;
-    const auto& names = *ctx.sheet_names;
+    if (!ctx.books || x.book >= ctx.books->size()) return std::nullopt;
+    const FormulaContext::Book& book = (*ctx.books)[x.book];
+    if (!book.self && (book.path.empty() || !ctx.other_books)) return std::nullopt;  // add-ins, DDE, OLE links
+    const auto& names = book.self ? *ctx.sheet_names : book.sheets;
     if (x.first < 0 || x.last < 0 || size_t(x.first) >= names.size() || size_t(x.last) >= names.size()) return std::nullopt;
-    return FormatSheetPrefix({}, names[size_t(x.first)], x.first == x.last ? std::string_view() : names[size_t(x.last)]);
+    return FormatSheetPrefix(book.self ? std::string_view() : std::string_view(book.path), names[size_t(x.first)],
+                             x.first == x.last ? std::string_view() : names[size_t(x.last)]);
   };
   static const char* kBinary[] = {"+", "-", "*", "/", "^", "&", "<", "<=", "=", ">=", ">", "<>", " ", ",", ":"};
   // Each token copies its operands' text: a budget on the text made keeps hostile token streams
@@ -598,7 +701,15 @@ std::optional<std::string> DecodeBiffFormula(const uint8_t* p, size_t n, CellAdd
         stack.push_back(*prefix + "#REF!");
         continue;
       }
-      default: return std::nullopt;  // arrays, external names, ...
+      case 0x20: {  // array constant: its values are in the extra data, in the order of the tokens
+        if (!need(7)) return std::nullopt;
+        i += 7;
+        auto a = DecodeArrayConstant(extra, extra_n, extra_at);
+        if (!a) return std::nullopt;
+        stack.push_back(std::move(*a));
+        continue;
+      }
+      default: return std::nullopt;  // external names, ...
     }
   }
   if (stack.size() != 1 || stack.back().empty()) return std::nullopt;
@@ -643,17 +754,19 @@ class XlsReader {
   uint64_t cells_ = 0;
   bool date_1904_ = false;
   // Formulas: where their references and names point.
-  struct RawName { std::string name; uint16_t sheet; bool hidden; std::string tokens; };
+  struct RawName { std::string name; uint16_t sheet; bool hidden; std::string tokens; size_t cce; };
   std::vector<RawName> raw_names_;
   std::vector<std::string> name_texts_;   // every name by position, for name tokens
   std::vector<std::string> sheet_names_;  // by BOUNDSHEET position
   std::vector<FormulaContext::Xti> xti_;
-  std::vector<bool> book_is_self_;
-  FormulaContext Context() const { return {&sheet_names_, &xti_, &book_is_self_, &name_texts_}; }
-  // Formula text of tokens at cell; false (and out empty) when they do not decode.
-  bool Decode(std::string_view tokens, CellAddress cell, std::string& out) const {
+  std::vector<FormulaContext::Book> books_;
+  // Formula text at cell of a parsed formula: cce bytes of tokens, then their extra data; false (and
+  // out empty) when they do not decode. A name's formula may refer to other workbooks.
+  bool Decode(std::string_view formula, size_t cce, CellAddress cell, std::string& out, bool name = false) const {
     out.clear();
-    auto text = DecodeBiffFormula(reinterpret_cast<const uint8_t*>(tokens.data()), tokens.size(), cell, Context());
+    cce = std::min(cce, formula.size());
+    FormulaContext ctx{&sheet_names_, &xti_, &books_, &name_texts_, name};
+    auto text = DecodeBiffFormula(reinterpret_cast<const uint8_t*>(formula.data()), cce, formula.size() - cce, cell, ctx);
     if (!text || text->size() > limits::kMaxStringBytes) return false;
     out = std::move(*text);
     return true;
@@ -728,9 +841,34 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
         }
         break;
       }
-      case 0x01AE:  // SUPBOOK: the first (usually) is this workbook itself
-        book_is_self_.push_back(r.size >= 4 && U16(r.data + 2) == 0x0401);
+      case 0x01AE: {  // SUPBOOK: this workbook itself (usually the first) or another one
+        if (books_.size() >= limits::kMaxSheets) throw FormatError("too many SUPBOOK records");
+        FormulaContext::Book book;
+        if (r.size >= 4 && U16(r.data + 2) == 0x0401) {
+          book.self = true;
+        } else if (r.size >= 5 && U16(r.data + 2) >= 1 && U16(r.data + 2) <= 0xFF) {
+          // Another workbook: its encoded path, then the names of its sheets.
+          std::vector<std::string_view> segs{std::string_view(reinterpret_cast<const char*>(r.data), r.size)};
+          for (auto c : rr.Continues()) segs.push_back(c);
+          Segments seg(std::move(segs));
+          try {
+            uint16_t sheets = seg.U16v();
+            uint16_t cch = seg.U16v();
+            bool high = seg.U8() & 1;
+            book.path = DecodeVirtualPath(seg.Chars(cch, high));
+            for (uint16_t k = 0; k < sheets && k < limits::kMaxSheets; ++k) {
+              uint16_t n = seg.U16v();
+              bool h = seg.U8() & 1;
+              book.sheets.push_back(seg.Chars(n, h));
+            }
+          } catch (const FormatError&) {
+            book.path.clear();  // a damaged record: references to it are not read
+            book.sheets.clear();
+          }
+        }
+        books_.push_back(std::move(book));
         break;
+      }
       case 0x0018: {  // NAME
         if (r.size < 15) throw FormatError("truncated NAME record");
         if (raw_names_.size() >= limits::kMaxDefinedNames) throw FormatError("too many defined names");
@@ -753,7 +891,8 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
           n.name = Segments({std::string_view(reinterpret_cast<const char*>(r.data + 15), name_bytes)}).Chars(cch, high);
         }
         size_t at = 15 + name_bytes;
-        n.tokens.assign(reinterpret_cast<const char*>(r.data + at), std::min<size_t>(cce, r.size - at));
+        n.tokens.assign(reinterpret_cast<const char*>(r.data + at), r.size - at);  // tokens, then their extra data
+        n.cce = cce;
         name_texts_.push_back(n.name);
         raw_names_.push_back(std::move(n));
         break;
@@ -804,7 +943,7 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
   CellAddress pending_string{};
   std::string pending_formula;                 // its formula; empty when none was read
   std::optional<RangeAddress> pending_array;   // the range when that formula is an array formula
-  std::map<CellAddress, std::string> shared;   // tokens of shared formulas by their first cell
+  std::map<CellAddress, std::pair<std::string, size_t>> shared;  // shared formulas (tokens and extra data, cce) by first cell
   std::optional<CellAddress> shared_master;     // a first cell whose SHRFMLA should follow
   while (rr.Next(r)) {
     // A FORMULA that starts a shared or array formula is followed right away by its tokens' record.
@@ -903,16 +1042,17 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
         }
         size_t cce = std::min<size_t>(U16(r.data + 20), r.size - 22);
         const uint8_t* tokens = r.data + 22;
+        std::string_view parsed(reinterpret_cast<const char*>(tokens), r.size - 22);  // tokens and extra data
         std::string formula;
         if (cce >= 5 && tokens[0] == 0x01) {
           // Part of a shared formula, whose tokens come in the SHRFMLA record after its first cell.
           CellAddress master{U16(tokens + 1), U16(tokens + 3)};
           if (auto it = shared.find(master); it != shared.end())
-            Decode(it->second, a, formula);
+            Decode(it->second.first, it->second.second, a, formula);
           else if (a == master)
             shared_master = a;
         } else {
-          Decode(std::string_view(reinterpret_cast<const char*>(tokens), cce), a, formula);
+          Decode(parsed, cce, a, formula);
         }
         if (text_follows) {
           pending_string = a;
@@ -931,12 +1071,12 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
         need(10, "SHRFMLA");
         if (!expecting || shared.size() >= 100000) break;
         size_t cce = std::min<size_t>(U16(r.data + 8), r.size - 10);
-        std::string tokens(reinterpret_cast<const char*>(r.data + 10), cce);
+        std::string tokens(reinterpret_cast<const char*>(r.data + 10), r.size - 10);
         CellAddress master = *expecting;
-        shared[master] = tokens;
+        shared[master] = {tokens, cce};
         // The first cell came before its tokens; its text result, if any, is still to come.
         std::string formula;
-        if (!Decode(tokens, master, formula)) break;
+        if (!Decode(tokens, cce, master, formula)) break;
         if (has_pending_string && pending_string == master) pending_formula = formula;
         else sheet.SetFormula(master.row, master.col, formula, sheet.GetValue(master.row, master.col));
         break;
@@ -950,7 +1090,7 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
           break;
         size_t cce = std::min<size_t>(U16(r.data + 12), r.size - 14);
         std::string formula;
-        if (!Decode(std::string_view(reinterpret_cast<const char*>(r.data + 14), cce), range.first, formula)) break;
+        if (!Decode(std::string_view(reinterpret_cast<const char*>(r.data + 14), r.size - 14), cce, range.first, formula)) break;
         if (has_pending_string && pending_string == range.first) {
           pending_formula = formula;  // a text result: set with the STRING record that follows
           pending_array = range;
@@ -1091,8 +1231,8 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
 void XlsReader::ReadNames(const std::map<uint16_t, Sheet*>& by_position) {
   for (const auto& raw : raw_names_) {
     if (raw.name.empty() || raw.name.size() > kMaxDefinedNameBytes) continue;
-    auto text = DecodeBiffFormula(reinterpret_cast<const uint8_t*>(raw.tokens.data()), raw.tokens.size(), {}, Context());
-    if (!text) continue;
+    std::string text;
+    if (!Decode(raw.tokens, raw.cce, {}, text, true)) continue;
     NameTable* table = &book_->names();
     if (raw.sheet != 0) {
       auto it = by_position.find(uint16_t(raw.sheet - 1));
@@ -1102,7 +1242,7 @@ void XlsReader::ReadNames(const std::map<uint16_t, Sheet*>& by_position) {
     DefinedName name;
     name.name = raw.name;
     name.hidden = raw.hidden;
-    name.SetRefersTo(*text, book_->limits());
+    name.SetRefersTo(text, book_->limits());
     table->Put(std::move(name));
   }
 }

@@ -1086,11 +1086,17 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
   }
   if (keep_) keep_->external_links = links;
   auto resolve_links = [&](DefinedName& name) {
+    bool resolved = false;
     for (auto& ref : name.references) {
       if (ref.workbook.empty() || ref.workbook.find_first_not_of("0123456789") != std::string::npos) continue;
       size_t index = size_t(std::strtoul(ref.workbook.c_str(), nullptr, 10));
-      if (index >= 1 && index <= links.size() && !links[index - 1].empty()) ref.workbook = links[index - 1];
+      if (index >= 1 && index <= links.size() && !links[index - 1].empty()) {
+        ref.workbook = links[index - 1];
+        resolved = true;
+      }
     }
+    // The text shows the workbook, as the references now hold it, not the file's link number.
+    if (resolved) name.refers_to = FormatReferenceList(name.references, RefStyle::A1);
   };
   if (names_node) {
     uint32_t count = 0;

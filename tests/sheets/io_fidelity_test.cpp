@@ -567,6 +567,54 @@ TEST(XlsFormulas, ReferencesAcrossSheets) {
   EXPECT_EQ(total->GetValue(0, 1), Value::Number(66));
 }
 
+// Array constants (rows and columns; numbers, texts with quotes, truth values, errors) in cell
+// formulas and names read as the same program's .xlsx of the same workbook gives them.
+TEST(XlsFormulas, ArrayConstantsReadAsTheXlsxOfTheSameWorkbook) {
+  auto xls = ReadWorkbook(Fixture("libreoffice-constants.xls"));
+  auto xlsx = ReadWorkbook(Fixture("libreoffice-constants.xlsx"));
+  const Sheet& got = xls->sheet(0);
+  size_t formulas = 0;
+  xlsx->sheet(0).ForEachCell([&](uint32_t row, uint32_t col, const CellView& v) {
+    formulas += v.HasFormula();
+    if (row == 5) return;  // that program writes it to .xls as the constant #N/A
+    // Numbers in formula text are spelled our way ("1E+20" where that program writes "1E+020").
+    std::string want(v.formula);
+    if (size_t e = want.find("E+020"); e != std::string::npos) want.replace(e, 5, "E+20");
+    EXPECT_EQ(got.Get(row, col).formula, want) << CellName({row, col});
+  });
+  EXPECT_EQ(formulas, 9u);
+  EXPECT_EQ(got.Get(2, 0).formula, "INDEX({1,2;3,4},2,2)");
+  EXPECT_EQ(got.Get(3, 0).formula, "INDEX({\"a\",\"b\"\"c\"},1,2)");
+  ASSERT_NE(xls->names().Find("Grid"), nullptr);
+  EXPECT_EQ(xls->names().Find("Grid")->refers_to, xlsx->names().Find("Grid")->refers_to);
+  EXPECT_EQ(xls->names().Find("Grid")->array.rows, 2u);
+  EXPECT_EQ(xls->names().Find("Row")->refers_to, "{1,2,3}");
+}
+
+// References to another workbook in defined names: its path decoded from the record's encoding, its
+// sheet names. Cell formulas with such references and references through an add-in's entry are not
+// read: the cell keeps its value (an .xlsx cell formula could only hold them as link numbers), the
+// name is left out.
+TEST(XlsFormulas, ReferencesToAnotherWorkbook) {
+  auto book = ReadWorkbook(Fixture("external-references.xls"));
+  ASSERT_NE(book->names().Find("Ext"), nullptr);
+  EXPECT_EQ(book->names().Find("Ext")->refers_to, "'C:\\data\\[Other.xlsx]Sheet1'!$A$1");
+  ASSERT_EQ(book->names().Find("Ext")->references.size(), 1u);
+  EXPECT_EQ(book->names().Find("Ext")->references[0].workbook, "C:\\data\\Other.xlsx");
+  EXPECT_EQ(book->names().Find("Rates")->refers_to, "'C:\\data\\[Other.xlsx]Rates 2'!$A$1:$B$3");
+  EXPECT_EQ(book->names().Find("Here")->refers_to, "Data!$B$2");
+  EXPECT_EQ(book->names().Find("AddIn"), nullptr);
+  const Sheet& s = book->sheet(0);
+  for (uint32_t row = 0; row < 3; ++row) EXPECT_EQ(s.Get(row, 0).formula, "") << row;
+  EXPECT_EQ(s.GetValue(0, 0), Value::Number(84));
+  EXPECT_EQ(s.GetValue(1, 0), Value::Number(9.5));
+  // Saved as .xlsx and read again, the references are the same.
+  std::string bytes = WriteXlsxBytes(*book);
+  auto back = ReadBytes(bytes);
+  EXPECT_EQ(back->names().Find("Ext")->refers_to, book->names().Find("Ext")->refers_to);
+  EXPECT_EQ(back->names().Find("Rates")->refers_to, book->names().Find("Rates")->refers_to);
+}
+
 INSTANTIATE_TEST_SUITE_P(Producers, StyledChart,
                          testing::Values("openpyxl-styled-chart.xlsx", "libreoffice-styled-chart.xlsx"),
                          [](const auto& info) { return std::string(info.param).substr(0, std::string(info.param).find('-')); });

@@ -277,9 +277,27 @@ def formulas():
     wb.save(os.path.join(HERE, "openpyxl-formulas.xlsx"))
 
 
+def constants():
+    """Array constants in formulas and names: rows and columns, numbers, texts, truth values, errors."""
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "Data"
+    texts = [
+        "=SUM({1,2,3})", "=INDEX({10;20;30},2,1)", "=INDEX({1,2;3,4},2,2)", '=INDEX({"a","b""c"},1,2)',
+        "=INDEX({TRUE,FALSE},1,2)", "=ISNA(INDEX({1,#N/A},1,2))", "=SUM({-1.5,2.25E-3;1E+20,0})",
+        "=SUMPRODUCT({1,2},{3,4})", "=COUNT({1;2;3})+SUM({4})",
+    ]
+    for i, t in enumerate(texts):
+        ws.cell(i + 1, 1, t)
+    wb.defined_names.append(DefinedName("Row", attr_text="{1,2,3}"))
+    wb.defined_names.append(DefinedName("Grid", attr_text='{1,"two";TRUE,-4}'))
+    wb.save(os.path.join(HERE, "openpyxl-constants.xlsx"))
+
+
 if __name__ == "__main__":
     import sys
-    wanted = sys.argv[1:] or ["features", "keep", "array", "styled_chart", "formulas"]
-    makers = {"features": features, "keep": keep, "array": array, "styled_chart": styled_chart, "formulas": formulas}
+    wanted = sys.argv[1:] or ["features", "keep", "array", "styled_chart", "formulas", "constants"]
+    makers = {"features": features, "keep": keep, "array": array, "styled_chart": styled_chart, "formulas": formulas,
+              "constants": constants}
     for name in wanted:
         makers[name]()
