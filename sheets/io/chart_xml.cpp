@@ -291,21 +291,25 @@ void Title(XmlWriter& w, std::string_view text, bool bold) {
   w.End("c:title");
 }
 
-void DataSource(XmlWriter& w, std::string_view element, const std::string& ref, bool text, const SeriesCacheFn& cache) {
+// Categories and X values may be numbers or texts; values and Y values are numbers only: texts among
+// them are left out of the cache and of literal values, as they count for nothing in the chart.
+void DataSource(XmlWriter& w, std::string_view element, const std::string& ref, bool numbers_only, const SeriesCacheFn& cache) {
   w.Start(element);
   if (!ref.empty() && ref.front() == '{') {
     auto arr = ParseArrayConstant(ref);
-    bool numeric = arr && !text;
+    bool numeric = true;
     if (arr)
       for (const auto& v : arr->values)
         if (v.type != ValueType::Number) numeric = false;
+    if (numbers_only) numeric = true;
     w.Start(numeric ? "c:numLit" : "c:strLit");
     size_t n = arr ? arr->values.size() : 0;
     Val(w, "c:ptCount", std::to_string(n));
     for (size_t i = 0; i < n; ++i) {
+      const Value& v = arr->values[i];
+      if (numeric && v.type != ValueType::Number) continue;
       w.Start("c:pt");
       w.Attr("idx", int64_t(i));
-      const Value& v = arr->values[i];
       w.TextElement("c:v", v.type == ValueType::Number ? FormatNumberLiteral(v.number)
                            : v.type == ValueType::Text ? v.text : FormatConstant(v));
       w.End("c:pt");
@@ -313,7 +317,7 @@ void DataSource(XmlWriter& w, std::string_view element, const std::string& ref, 
     w.End(numeric ? "c:numLit" : "c:strLit");
   } else {
     std::optional<SeriesCache> values = cache ? cache(ref) : std::nullopt;
-    bool as_text = text || (values && values->is_text);
+    bool as_text = !numbers_only && values && values->is_text;
     w.Start(as_text ? "c:strRef" : "c:numRef");
     w.TextElement("c:f", ref);
     if (values) {
@@ -455,7 +459,7 @@ std::string WriteChartXml(const Chart& chart, const std::string& user_shapes_rid
       }
     }
     if (!s.x_values.empty()) DataSource(w, scatter ? "c:xVal" : "c:cat", s.x_values, false, cache);
-    DataSource(w, scatter ? "c:yVal" : "c:val", s.y_values, false, cache);
+    DataSource(w, scatter ? "c:yVal" : "c:val", s.y_values, true, cache);
     if (scatter || chart.type == ChartType::Line) Val(w, "c:smooth", s.smooth ? "1" : "0");
     w.End("c:ser");
   }
@@ -860,6 +864,13 @@ std::string WriteChartOverXml(const Chart& chart, const ChartPreserved& original
   XmlNode* otype = oplot ? TypeNode(*oplot) : nullptr;
   XmlNode* gtype = gplot ? TypeNode(*gplot) : nullptr;
   if (!otype || !gtype) return fresh;
+  // Children the chart type requires, which some producers leave out (openpyxl writes scatter
+  // charts without their style): taken from the chart written anew.
+  for (std::string_view required : {"scatterStyle", "barDir", "grouping"}) {
+    bool optional = required == "grouping" && otype->local() != "lineChart";  // bars and areas have a default
+    if (!optional && !Find(*otype, required))
+      if (const XmlNode* g = gtype->Child(required)) Insert(*otype, kTypeOrder, *g);
+  }
 
   if (chart.title != before.title) {
     EditTitle(*oc, kChartOrder, gc);
