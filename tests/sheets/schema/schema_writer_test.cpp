@@ -433,3 +433,68 @@ TEST(SchemaWriter, ChildOrderAgreesWithLibreOffice) {
                         "xl/drawings/drawing.xml", "xl/sharedStrings.xml"})
     EXPECT_TRUE(our_kinds.count(k) && their_kinds.count(k)) << k;
 }
+
+namespace {
+
+// The content type of each part, from the package's overrides.
+std::map<std::string, std::string> ContentTypes(const std::string& package) {
+  std::map<std::string, std::string> out;
+  XmlNode types = Parts(package).at("[Content_Types].xml");
+  for (const auto& c : types.children)
+    if (c.local() == "Override") out[c.AttrOr("PartName", "").substr(1)] = c.AttrOr("ContentType", "");
+  out["[Content_Types].xml"] = "application/vnd.openxmlformats-package.content-types";
+  return out;
+}
+
+struct Swap {
+  XmlNode* parent;
+  size_t at;  // children at and at + 1 change places
+  std::string key;
+};
+
+void CollectSwaps(XmlNode& n, const std::string& path, std::vector<Swap>& out, std::set<std::string>& seen) {
+  std::string here = path + "/" + n.name;
+  for (size_t i = 0; i + 1 < n.children.size(); ++i) {
+    const std::string& a = n.children[i].name;
+    const std::string& b = n.children[i + 1].name;
+    if (a == b) continue;
+    std::string key = here + ": " + a + " <-> " + b;
+    if (seen.insert(key).second) out.push_back({&n, i, key});
+  }
+  for (auto& c : n.children) CollectSwaps(c, here, out, seen);
+}
+
+}  // namespace
+
+// The table is strict where the content models are: in every part the writer makes, two neighbours
+// swapped are refused, except under the few parents whose children may come in any order.
+TEST(SchemaWriter, NeighboursSwappedInAnyWrittenPartAreRefused) {
+  std::string package = WriteXlsxBytes(*EveryFeature());
+  auto types = ContentTypes(package);
+  auto parts = Parts(package);
+  // Parents whose content model is a repeated choice.
+  const std::set<std::string> any_order = {"Types", "font", "xdr:wsDr", "c:userShapes"};
+  auto axis = [](const std::string& n) { return n.ends_with("Ax"); };
+  size_t refused = 0;
+  std::set<std::string> seen;  // each kind of swap once per part kind
+  for (auto& [name, tree] : parts) {
+    std::string kind = name;
+    kind.erase(std::remove_if(kind.begin(), kind.end(), [](char ch) { return ch >= '0' && ch <= '9'; }), kind.end());
+    std::vector<Swap> swaps;
+    CollectSwaps(tree, kind, swaps, seen);
+    for (const Swap& s : swaps) {
+      std::swap(s.parent->children[s.at], s.parent->children[s.at + 1]);
+      XmlWriter w;
+      w.Node(tree);
+      auto problems = Table().CheckPart(name, types.at(name), w.buffer());
+      std::swap(s.parent->children[s.at], s.parent->children[s.at + 1]);
+      const std::string& a = s.parent->children[s.at].name;
+      const std::string& b = s.parent->children[s.at + 1].name;
+      const bool unordered = any_order.count(s.parent->name) > 0 || (s.parent->name == "c:plotArea" && axis(a) && axis(b));
+      if (problems.empty() && !unordered) ADD_FAILURE() << "accepted: " << s.key;
+      if (!problems.empty() && unordered) ADD_FAILURE() << "refused: " << s.key << "\n" << problems[0].ToString();
+      refused += !problems.empty();
+    }
+  }
+  EXPECT_GE(refused, 100u);
+}
