@@ -865,6 +865,24 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
+constexpr std::string_view kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+// Every attribute of the relationships namespace (r:id, r:embed, ...) names a relationship of the part.
+void CheckRelIds(const sheets::XmlNode& n, std::map<std::string, std::string> prefixes, const std::string& path,
+                 const std::string& part, const std::set<std::string>& ids, std::vector<Problem>& out) {
+  for (const auto& [k, v] : n.attrs)
+    if (k.starts_with("xmlns:")) prefixes[k.substr(6)] = v;
+  std::string here = path + "/" + n.name;
+  for (const auto& [k, v] : n.attrs) {
+    size_t colon = k.find(':');
+    if (colon == std::string::npos || k.starts_with("xmlns")) continue;
+    auto it = prefixes.find(k.substr(0, colon));
+    if (it != prefixes.end() && it->second == kRelNs && !ids.count(v))
+      out.push_back({part, here, "attribute " + k + " names relationship \"" + v + "\", which the part does not have"});
+  }
+  for (const auto& c : n.children) CheckRelIds(c, prefixes, here, part, ids, out);
+}
+
 }  // namespace
 
 PackageReport CheckPackage(const Schema& schema, std::string_view package) {
@@ -887,6 +905,17 @@ PackageReport CheckPackage(const Schema& schema, std::string_view package) {
     return report;
   }
   std::map<std::string, std::string> defaults, overrides;
+  std::map<std::string, std::set<std::string>> rel_ids;  // lower-case source part -> its relationship ids
+  for (const auto& [lower, bytes] : parts) {
+    size_t r = lower.rfind("_rels/");
+    if (r == std::string::npos || !lower.ends_with(".rels")) continue;
+    std::string source = lower.substr(0, r) + lower.substr(r + 6, lower.size() - r - 6 - 5);
+    try {
+      for (const auto& rel : sheets::ParseXmlTree(bytes).children) rel_ids[source].insert(rel.AttrOr("Id", ""));
+    } catch (const std::exception&) {
+      // reported when the relationships part itself is checked
+    }
+  }
   {
     sheets::XmlNode types = sheets::ParseXmlTree(ct_it->second);
     auto p = schema.CheckTree("[Content_Types].xml", kTypesCt, types);
@@ -952,8 +981,16 @@ PackageReport CheckPackage(const Schema& schema, std::string_view package) {
       report.not_checked[name] = type;
       continue;
     }
-    auto p = schema.CheckPart(name, type, bytes);
+    sheets::XmlNode tree;
+    try {
+      tree = sheets::ParseXmlTree(bytes);
+    } catch (const std::exception& e) {
+      report.problems.push_back({name, "/", std::string("not well-formed XML: ") + e.what()});
+      continue;
+    }
+    auto p = schema.CheckTree(name, type, tree);
     report.problems.insert(report.problems.end(), p.begin(), p.end());
+    CheckRelIds(tree, {}, "", name, rel_ids[lower], report.problems);
     report.checked.push_back(name);
   }
   return report;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "schema_check.h"
+#include "sheets/io/zip.h"
 
 using schemacheck::CheckPackage;
 using schemacheck::Problem;
@@ -208,4 +209,66 @@ TEST(SchemaChecker, TableFaultsAreReportedWithTheirLine) {
   } catch (const std::runtime_error& e) {
     EXPECT_NE(std::string(e.what()).find("line 4"), std::string::npos) << e.what();
   }
+}
+
+namespace {
+
+// A package made of the given parts, in order.
+std::string Package(const std::vector<std::pair<std::string, std::string>>& parts) {
+  sheets::MemorySink sink;
+  sheets::ZipWriter zip(sink);
+  for (const auto& [name, bytes] : parts) zip.Add(name, bytes);
+  zip.Finish();
+  return sink.bytes();
+}
+
+const std::string kTypes =
+    "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+    "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+    "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+    "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+    "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+    "</Types>";
+const std::string kRootRels =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+    "Target=\"xl/workbook.xml\"/></Relationships>";
+const std::string kWorkbookRels =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+    "Target=\"worksheets/sheet1.xml\"/></Relationships>";
+std::string WorkbookXml(std::string_view rid) {
+  return "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
+         "<sheet name=\"S\" sheetId=\"1\" r:id=\"" + std::string(rid) + "\"/></sheets></workbook>";
+}
+
+}  // namespace
+
+TEST(SchemaChecker, PackagesAreCheckedAsAWhole) {
+  const std::string sheet = Sheet("<sheetData/>");
+  auto sound = CheckPackage(Table(), Package({{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels},
+                                              {"xl/workbook.xml", WorkbookXml("rId1")}, {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+                                              {"xl/worksheets/sheet1.xml", sheet}}));
+  EXPECT_TRUE(sound.problems.empty()) << sound.Summary();
+  EXPECT_EQ(sound.checked.size(), 5u);
+
+  // A relationship id the part's relationships lack.
+  auto dangling = CheckPackage(Table(), Package({{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels},
+                                                 {"xl/workbook.xml", WorkbookXml("rId7")}, {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+                                                 {"xl/worksheets/sheet1.xml", sheet}}));
+  ExpectOneProblem(dangling.problems, {"xl/workbook.xml", "sheet", "r:id names relationship \"rId7\""});
+  // A relationship to a part the package lacks, and an override for it.
+  auto missing = CheckPackage(Table(), Package({{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels},
+                                                {"xl/workbook.xml", WorkbookXml("rId1")}, {"xl/_rels/workbook.xml.rels", kWorkbookRels}}));
+  ExpectProblem(missing.problems, {"xl/_rels/workbook.xml.rels", "targets a missing part xl/worksheets/sheet1.xml"});
+  ExpectProblem(missing.problems, {"[Content_Types].xml", "override for a part the package lacks"});
+  // A part without a content type.
+  auto untyped = CheckPackage(Table(), Package({{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels},
+                                                {"xl/workbook.xml", WorkbookXml("rId1")}, {"xl/_rels/workbook.xml.rels", kWorkbookRels},
+                                                {"xl/worksheets/sheet1.xml", sheet}, {"xl/media/image1.png", "PNG"}}));
+  ExpectOneProblem(untyped.problems, {"xl/media/image1.png", "no content type"});
+  // No content types part at all.
+  auto bare = CheckPackage(Table(), Package({{"xl/workbook.xml", WorkbookXml("rId1")}}));
+  ExpectOneProblem(bare.problems, {"no content types part"});
 }
