@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -883,6 +884,198 @@ void CheckRelIds(const sheets::XmlNode& n, std::map<std::string, std::string> pr
   for (const auto& c : n.children) CheckRelIds(c, prefixes, here, part, ids, out);
 }
 
+struct ParsedPart {
+  std::string name, type;
+  sheets::XmlNode tree;
+  ParsedPart(std::string n, std::string t, sheets::XmlNode x) : name(std::move(n)), type(std::move(t)), tree(std::move(x)) {}
+};
+
+// 0-based row and column of "B7"; false when it is not a cell reference.
+bool CellOf(std::string_view ref, uint32_t& row, uint32_t& col) {
+  size_t i = 0;
+  col = 0;
+  while (i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z') col = col * 26 + uint32_t(ref[i++] - 'A' + 1);
+  if (i == 0 || i == ref.size()) return false;
+  row = 0;
+  for (; i < ref.size(); ++i) {
+    if (ref[i] < '0' || ref[i] > '9') return false;
+    row = row * 10 + uint32_t(ref[i] - '0');
+  }
+  --row, --col;
+  return true;
+}
+
+std::optional<uint64_t> Number(const sheets::XmlNode& n, std::string_view attr) {
+  const std::string* v = n.Attr(attr);
+  if (!v || v->empty() || v->find_first_not_of("0123456789") != std::string::npos || v->size() > 18) return std::nullopt;
+  return std::stoull(*v);
+}
+
+// What Excel checks across the parts of a workbook and repairs when it fails: indexes into the
+// style tables, shared strings and sheets within range, names unique, rows and cells in ascending
+// order, merged areas apart.
+void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>& out) {
+  constexpr std::string_view kMain = ".spreadsheetml.";
+  const ParsedPart *workbook = nullptr, *styles = nullptr, *sst = nullptr;
+  for (const auto& p : parts) {
+    if (p.type.find(kMain) == std::string::npos && p.type.find("ms-excel") == std::string::npos) continue;
+    if (p.tree.local() == "workbook") workbook = &p;
+    if (p.tree.local() == "styleSheet") styles = &p;
+    if (p.tree.local() == "sst") sst = &p;
+  }
+  auto count = [](const sheets::XmlNode* holder, std::string_view child) -> uint64_t {
+    return holder ? holder->ChildrenNamed(child).size() : 0;
+  };
+  const sheets::XmlNode* st = styles ? &styles->tree : nullptr;
+  const uint64_t fonts = count(st ? st->Child("fonts") : nullptr, "font");
+  const uint64_t fills = count(st ? st->Child("fills") : nullptr, "fill");
+  const uint64_t borders = count(st ? st->Child("borders") : nullptr, "border");
+  const uint64_t style_xfs = count(st ? st->Child("cellStyleXfs") : nullptr, "xf");
+  const uint64_t cell_xfs = count(st ? st->Child("cellXfs") : nullptr, "xf");
+  const uint64_t dxfs = count(st ? st->Child("dxfs") : nullptr, "dxf");
+  const uint64_t strings = sst ? count(&sst->tree, "si") : 0;
+  auto report = [&](const std::string& part, const std::string& path, const std::string& what) { out.push_back({part, path, what}); };
+
+  if (st) {
+    std::set<uint64_t> custom;
+    if (auto* nf = st->Child("numFmts"))
+      for (auto* f : nf->ChildrenNamed("numFmt"))
+        if (auto id = Number(*f, "numFmtId"); id && !custom.insert(*id).second)
+          report(styles->name, "/styleSheet/numFmts", "number format " + std::to_string(*id) + " defined twice");
+    for (std::string_view table : {"cellStyleXfs", "cellXfs"}) {
+      const sheets::XmlNode* t = st->Child(table);
+      if (!t) continue;
+      size_t k = 0;
+      for (auto* xf : t->ChildrenNamed("xf")) {
+        std::string path = "/styleSheet/" + std::string(table) + "/xf[" + std::to_string(++k) + "]";
+        auto check = [&](std::string_view attr, uint64_t size, std::string_view what) {
+          if (auto v = Number(*xf, attr); v && *v >= size)
+            report(styles->name, path, std::string(attr) + " " + std::to_string(*v) + " but " + std::to_string(size) + " " + std::string(what));
+        };
+        check("fontId", fonts, "fonts");
+        check("fillId", fills, "fills");
+        check("borderId", borders, "borders");
+        if (table == "cellXfs") check("xfId", style_xfs, "cell style formats");
+        if (auto id = Number(*xf, "numFmtId"); id && *id >= 164 && !custom.count(*id))
+          report(styles->name, path, "number format " + std::to_string(*id) + " is not defined");
+      }
+    }
+    if (auto* cs = st->Child("cellStyles")) {
+      size_t k = 0;
+      for (auto* c : cs->ChildrenNamed("cellStyle")) {
+        ++k;
+        if (auto v = Number(*c, "xfId"); v && *v >= style_xfs)
+          report(styles->name, "/styleSheet/cellStyles/cellStyle[" + std::to_string(k) + "]", "xfId " + std::to_string(*v) + " but " + std::to_string(style_xfs) + " cell style formats");
+      }
+    }
+  }
+
+  uint64_t sheet_count = 0, views = 0;
+  if (workbook) {
+    const sheets::XmlNode& wb = workbook->tree;
+    std::set<std::string> names, ids;
+    if (auto* sh = wb.Child("sheets"))
+      for (auto* s : sh->ChildrenNamed("sheet")) {
+        ++sheet_count;
+        std::string lower = Lower(s->AttrOr("name", ""));
+        if (!names.insert(lower).second) report(workbook->name, "/workbook/sheets", "sheet name \"" + s->AttrOr("name", "") + "\" used twice");
+        if (!ids.insert(s->AttrOr("sheetId", "")).second) report(workbook->name, "/workbook/sheets", "sheetId " + s->AttrOr("sheetId", "") + " used twice");
+      }
+    if (auto* bv = wb.Child("bookViews"))
+      for (auto* v : bv->ChildrenNamed("workbookView")) {
+        ++views;
+        for (std::string_view attr : {"activeTab", "firstSheet"})
+          if (auto n = Number(*v, attr); n && *n >= sheet_count)
+            report(workbook->name, "/workbook/bookViews", std::string(attr) + " " + std::to_string(*n) + " but " + std::to_string(sheet_count) + " sheets");
+      }
+    if (auto* dn = wb.Child("definedNames")) {
+      std::set<std::string> seen;
+      for (auto* d : dn->ChildrenNamed("definedName")) {
+        auto local = Number(*d, "localSheetId");
+        if (local && *local >= sheet_count)
+          report(workbook->name, "/workbook/definedNames", "name " + d->AttrOr("name", "") + " belongs to sheet " + std::to_string(*local) + " of " + std::to_string(sheet_count));
+        if (!seen.insert(Lower(d->AttrOr("name", "")) + "|" + d->AttrOr("localSheetId", "")).second)
+          report(workbook->name, "/workbook/definedNames", "name " + d->AttrOr("name", "") + " defined twice in one scope");
+      }
+    }
+  }
+
+  for (const auto& p : parts) {
+    if (p.tree.local() != "worksheet" && p.tree.local() != "chartsheet") continue;
+    const sheets::XmlNode& ws = p.tree;
+    const std::string root = "/" + ws.name;
+    if (workbook)
+      if (auto* svs = ws.Child("sheetViews"))
+        for (auto* sv : svs->ChildrenNamed("sheetView"))
+          if (auto id = Number(*sv, "workbookViewId"); id && *id >= std::max<uint64_t>(views, 1))
+            report(p.name, root + "/sheetViews", "workbookViewId " + std::to_string(*id) + " but " + std::to_string(views) + " workbook views");
+    if (auto* cols = ws.Child("cols"))
+      for (auto* c : cols->ChildrenNamed("col"))
+        if (auto s = Number(*c, "style"); s && styles && *s >= cell_xfs)
+          report(p.name, root + "/cols", "column style " + std::to_string(*s) + " but " + std::to_string(cell_xfs) + " cell formats");
+    if (const sheets::XmlNode* data = ws.Child("sheetData")) {
+      int64_t last_row = -1;
+      size_t k = 0;
+      for (auto* row : data->ChildrenNamed("row")) {
+        std::string rpath = root + "/sheetData/row[" + std::to_string(++k) + "]";
+        int64_t r = last_row + 1;
+        if (auto n = Number(*row, "r")) r = int64_t(*n) - 1;
+        if (r <= last_row) report(p.name, rpath, "row " + std::to_string(r + 1) + " does not come after row " + std::to_string(last_row + 1));
+        last_row = r;
+        if (auto s = Number(*row, "s"); s && styles && *s >= cell_xfs)
+          report(p.name, rpath, "row style " + std::to_string(*s) + " but " + std::to_string(cell_xfs) + " cell formats");
+        int64_t last_col = -1;
+        for (auto* c : row->ChildrenNamed("c")) {
+          uint32_t cr = 0, cc = uint32_t(last_col + 1);
+          if (const std::string* ref = c->Attr("r")) {
+            std::string plain;
+            for (char ch : *ref)
+              if (ch != '$') plain += ch;
+            if (CellOf(plain, cr, cc) && int64_t(cr) != r)
+              report(p.name, rpath, "cell " + *ref + " in row " + std::to_string(r + 1));
+          }
+          if (int64_t(cc) <= last_col) report(p.name, rpath, "cell " + c->AttrOr("r", "") + " does not come after the cell before it");
+          last_col = cc;
+          if (auto s = Number(*c, "s"); s && styles && *s >= cell_xfs)
+            report(p.name, rpath, "cell " + c->AttrOr("r", "") + " has format " + std::to_string(*s) + " but " + std::to_string(cell_xfs) + " cell formats");
+          if (c->AttrOr("t", "n") == "s") {
+            const sheets::XmlNode* v = c->Child("v");
+            uint64_t index = 0;
+            bool ok = v && !v->text.empty() && v->text.find_first_not_of("0123456789") == std::string::npos && v->text.size() < 18;
+            if (ok) index = std::stoull(v->text);
+            if (!ok || index >= strings)
+              report(p.name, rpath, "cell " + c->AttrOr("r", "") + " names shared string " + (v ? v->text : "") + " of " + std::to_string(strings));
+          }
+        }
+      }
+    }
+    if (auto* merges = ws.Child("mergeCells")) {
+      struct Area { uint32_t r0, c0, r1, c1; std::string ref; };
+      std::vector<Area> areas;
+      for (auto* m : merges->ChildrenNamed("mergeCell")) {
+        std::string ref = m->AttrOr("ref", "");
+        std::string plain;
+        for (char ch : ref)
+          if (ch != '$') plain += ch;
+        size_t colon = plain.find(':');
+        Area a{0, 0, 0, 0, ref};
+        if (colon == std::string::npos || !CellOf(plain.substr(0, colon), a.r0, a.c0) || !CellOf(plain.substr(colon + 1), a.r1, a.c1))
+          continue;
+        if (a.r1 < a.r0) std::swap(a.r0, a.r1);
+        if (a.c1 < a.c0) std::swap(a.c0, a.c1);
+        for (const auto& b : areas)
+          if (a.r0 <= b.r1 && b.r0 <= a.r1 && a.c0 <= b.c1 && b.c0 <= a.c1)
+            report(p.name, root + "/mergeCells", "merged areas " + b.ref + " and " + ref + " overlap");
+        areas.push_back(a);
+      }
+    }
+    for (auto* cf : ws.ChildrenNamed("conditionalFormatting"))
+      for (auto* rule : cf->ChildrenNamed("cfRule"))
+        if (auto d = Number(*rule, "dxfId"); d && styles && *d >= dxfs)
+          report(p.name, root + "/conditionalFormatting", "dxfId " + std::to_string(*d) + " but " + std::to_string(dxfs) + " differential formats");
+  }
+}
+
 }  // namespace
 
 PackageReport CheckPackage(const Schema& schema, std::string_view package) {
@@ -906,6 +1099,7 @@ PackageReport CheckPackage(const Schema& schema, std::string_view package) {
   }
   std::map<std::string, std::string> defaults, overrides;
   std::map<std::string, std::set<std::string>> rel_ids;  // lower-case source part -> its relationship ids
+  std::vector<ParsedPart> trees;                          // the parts checked, for the checks across parts
   for (const auto& [lower, bytes] : parts) {
     size_t r = lower.rfind("_rels/");
     if (r == std::string::npos || !lower.ends_with(".rels")) continue;
@@ -992,7 +1186,9 @@ PackageReport CheckPackage(const Schema& schema, std::string_view package) {
     report.problems.insert(report.problems.end(), p.begin(), p.end());
     CheckRelIds(tree, {}, "", name, rel_ids[lower], report.problems);
     report.checked.push_back(name);
+    trees.emplace_back(name, type, std::move(tree));
   }
+  CheckConsistency(trees, report.problems);
   return report;
 }
 

@@ -60,8 +60,11 @@ struct PackageReport {
 };
 
 // Checks every part of a package (zip bytes): the content types part, each relationships part (and
-// that every internal target exists), and each part whose content type the table models. Each part
-// but the content types part must have a content type.
+// that every internal target exists), and each part whose content type the table models, with every
+// relationship id it names. Each part but the content types part must have a content type. Across
+// the SpreadsheetML parts it checks what Excel repairs when it fails: indexes into the style
+// tables, the shared strings and the sheets within range, sheet and defined names unique, rows and
+// cells in ascending order, merged areas apart.
 PackageReport CheckPackage(const Schema& schema, std::string_view package);
 
 }  // namespace schemacheck

@@ -272,3 +272,92 @@ TEST(SchemaChecker, PackagesAreCheckedAsAWhole) {
   auto bare = CheckPackage(Table(), Package({{"xl/workbook.xml", WorkbookXml("rId1")}}));
   ExpectOneProblem(bare.problems, {"no content types part"});
 }
+
+namespace {
+
+// A workbook package of one sheet with styles and shared strings, from the parts' XML bodies.
+std::string Book(std::string_view sheet_body, std::string_view styles_body, std::string_view sst_body,
+                 std::string_view sheets = "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>", std::string_view names = "") {
+  const std::string ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
+  const std::string types =
+      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+      "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+      "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+      "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+      "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+      "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
+      "</Types>";
+  const std::string rels =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+      "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" Target=\"styles.xml\"/>"
+      "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/>"
+      "</Relationships>";
+  const std::string workbook = "<workbook " + ns + " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+                               "<sheets>" + std::string(sheets) + "</sheets>" + std::string(names) + "</workbook>";
+  return Package({{"[Content_Types].xml", types},
+                  {"_rels/.rels", kRootRels},
+                  {"xl/workbook.xml", workbook},
+                  {"xl/_rels/workbook.xml.rels", rels},
+                  {"xl/worksheets/sheet1.xml", Sheet(sheet_body)},
+                  {"xl/styles.xml", "<styleSheet " + ns + ">" + std::string(styles_body) + "</styleSheet>"},
+                  {"xl/sharedStrings.xml", "<sst " + ns + ">" + std::string(sst_body) + "</sst>"}});
+}
+
+const std::string kStyleSheet =
+    "<numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"0.0\"/></numFmts>"
+    "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Arial\"/></font></fonts>"
+    "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills>"
+    "<borders count=\"1\"><border/></borders>"
+    "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
+    "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+    "<xf numFmtId=\"164\" fontId=\"0\" fillId=\"1\" borderId=\"0\" xfId=\"0\"/></cellXfs>"
+    "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>";
+const std::string kStrings = "<si><t>a</t></si><si><t>b</t></si>";
+const std::string kCells = "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\" t=\"s\"><v>1</v></c><c r=\"C1\"><v>2</v></c></row>"
+                           "<row r=\"3\"><c r=\"B3\" s=\"0\"/></row></sheetData><mergeCells><mergeCell ref=\"A5:B6\"/>"
+                           "<mergeCell ref=\"C5:C6\"/></mergeCells>";
+
+std::vector<Problem> BookProblems(std::string_view sheet_body, std::string_view styles_body = kStyleSheet,
+                                  std::string_view sst_body = kStrings,
+                                  std::string_view sheets = "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>",
+                                  std::string_view names = "") {
+  return CheckPackage(Table(), Book(sheet_body, styles_body, sst_body, sheets, names)).problems;
+}
+
+std::string Replaced(std::string text, std::string_view from, std::string_view to) {
+  size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+}  // namespace
+
+// Beyond the content models: what Excel checks across parts, and repairs when it fails.
+TEST(SchemaChecker, IndexesAcrossPartsAndTheOrderOfCellsAreChecked) {
+  EXPECT_TRUE(BookProblems(kCells).empty()) << Joined(BookProblems(kCells));
+  // Cells: a format beyond the cell formats, a shared string beyond the strings, rows and cells out
+  // of order, a cell in the wrong row, merged areas overlapping.
+  ExpectOneProblem(BookProblems(Replaced(kCells, "s=\"0\"", "s=\"2\"")), {"row[2]", "cell B3 has format 2 but 2 cell formats"});
+  ExpectOneProblem(BookProblems(Replaced(kCells, "<v>1</v>", "<v>2</v>")), {"cell A1 names shared string 2 of 2"});
+  ExpectOneProblem(BookProblems(Replaced(kCells, "<row r=\"3\"><c r=\"B3\"", "<row r=\"1\"><c r=\"B1\"")), {"row 1 does not come after row 1"});
+  ExpectOneProblem(BookProblems(Replaced(kCells, "r=\"C1\"", "r=\"A1\"")), {"cell A1 does not come after"});
+  ExpectOneProblem(BookProblems(Replaced(kCells, "r=\"B3\"", "r=\"B4\"")), {"cell B4 in row 3"});
+  ExpectOneProblem(BookProblems(Replaced(kCells, "C5:C6", "B6:C7")), {"merged areas A5:B6 and B6:C7 overlap"});
+  // Styles: a font, fill or border beyond its table, a number format never defined.
+  ExpectOneProblem(BookProblems(kCells, Replaced(kStyleSheet, "fillId=\"1\"", "fillId=\"2\"")), {"xl/styles.xml", "cellXfs/xf[2]", "fillId 2 but 2 fills"});
+  ExpectOneProblem(BookProblems(kCells, Replaced(kStyleSheet, "numFmtId=\"164\" fontId", "numFmtId=\"165\" fontId")), {"number format 165 is not defined"});
+  ExpectOneProblem(BookProblems(kCells, Replaced(kStyleSheet, "xfId=\"0\" builtinId", "xfId=\"1\" builtinId")), {"cellStyle[1]", "xfId 1"});
+  // Workbook: sheet names twice (in any case), a name twice in one scope, a name of a missing sheet.
+  ExpectProblem(BookProblems(kCells, kStyleSheet, kStrings,
+                             "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"s\" sheetId=\"2\" r:id=\"rId1\"/>"),
+                {"sheet name \"s\" used twice"});
+  ExpectOneProblem(BookProblems(kCells, kStyleSheet, kStrings, "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>",
+                                "<definedNames><definedName name=\"X\">1</definedName><definedName name=\"x\">2</definedName>"
+                                "<definedName name=\"x\" localSheetId=\"0\">3</definedName></definedNames>"),
+                   {"name x defined twice in one scope"});
+  ExpectOneProblem(BookProblems(kCells, kStyleSheet, kStrings, "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>",
+                                "<definedNames><definedName name=\"X\" localSheetId=\"1\">1</definedName></definedNames>"),
+                   {"name X belongs to sheet 1 of 1"});
+}
