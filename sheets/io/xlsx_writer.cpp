@@ -973,6 +973,17 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
     }
   if (!declared.count("xmlns")) w.Attr("xmlns", kMainNs);
   if (!declared.count("xmlns:r")) w.Attr("xmlns:r", kRelNs);
+  // A workbook opens only with a sheet to show: when every sheet is hidden, the active one is written
+  // visible, and a window whose active sheet is hidden shows the first visible one.
+  const size_t count = book_.sheet_count();
+  std::vector<bool> visible(count);
+  for (size_t i = 0; i < count; ++i) visible[i] = book_.sheet(i).visibility() == SheetVisibility::Visible;
+  if (std::find(visible.begin(), visible.end(), true) == visible.end()) {
+    size_t active = book_.windows().empty() ? 0 : book_.windows()[0].active_sheet;
+    visible[active < count ? active : 0] = true;
+  }
+  const size_t first_visible = size_t(std::find(visible.begin(), visible.end(), true) - visible.begin());
+  auto shown = [&](size_t sheet) { return sheet < count && visible[sheet] ? sheet : first_visible; };
   auto gen = [&](std::string_view name) {
     if (name == "bookViews") {
       w.Start("bookViews");
@@ -990,7 +1001,7 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
         if (win.height > 0) w.Attr("windowHeight", int64_t(win.height));
         if (win.tab_ratio != 600) w.Attr("tabRatio", int64_t(std::min<uint32_t>(win.tab_ratio, 1000)));  // per mille
         if (win.first_visible_tab && win.first_visible_tab < book_.sheet_count()) w.Attr("firstSheet", int64_t(win.first_visible_tab));
-        if (win.active_sheet && win.active_sheet < book_.sheet_count()) w.Attr("activeTab", int64_t(win.active_sheet));
+        if (size_t active = shown(win.active_sheet)) w.Attr("activeTab", int64_t(active));
         w.End("workbookView");
       }
       w.End("bookViews");
@@ -1001,8 +1012,7 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
         w.Start("sheet");
         w.Attr("name", s.name());
         w.Attr("sheetId", int64_t(i + 1));
-        if (s.visibility() == SheetVisibility::Hidden) w.Attr("state", "hidden");
-        if (s.visibility() == SheetVisibility::VeryHidden) w.Attr("state", "veryHidden");
+        if (!visible[i]) w.Attr("state", s.visibility() == SheetVisibility::VeryHidden ? "veryHidden" : "hidden");
         w.Attr("r:id", sheet_ids[i]);
         w.End("sheet");
       }

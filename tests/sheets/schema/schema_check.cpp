@@ -974,9 +974,11 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
   if (workbook) {
     const sheets::XmlNode& wb = workbook->tree;
     std::set<std::string> names, ids;
+    std::vector<bool> visible;
     if (auto* sh = wb.Child("sheets"))
       for (auto* s : sh->ChildrenNamed("sheet")) {
         ++sheet_count;
+        visible.push_back(s->AttrOr("state", "visible") == "visible");
         std::string lower = Lower(s->AttrOr("name", ""));
         if (!names.insert(lower).second) report(workbook->name, "/workbook/sheets", "sheet name \"" + s->AttrOr("name", "") + "\" used twice");
         if (!ids.insert(s->AttrOr("sheetId", "")).second) report(workbook->name, "/workbook/sheets", "sheetId " + s->AttrOr("sheetId", "") + " used twice");
@@ -987,7 +989,14 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
         for (std::string_view attr : {"activeTab", "firstSheet"})
           if (auto n = Number(*v, attr); n && *n >= sheet_count)
             report(workbook->name, "/workbook/bookViews", std::string(attr) + " " + std::to_string(*n) + " but " + std::to_string(sheet_count) + " sheets");
+        uint64_t active = Number(*v, "activeTab").value_or(0);
+        if (active < visible.size() && !visible[active])
+          report(workbook->name, "/workbook/bookViews", "the active sheet " + std::to_string(active) + " is hidden");
       }
+    if (views == 0 && !visible.empty() && !visible[0])
+      report(workbook->name, "/workbook", "the active sheet 0 is hidden");
+    if (sheet_count && std::find(visible.begin(), visible.end(), true) == visible.end())
+      report(workbook->name, "/workbook/sheets", "no sheet is visible");
     if (auto* dn = wb.Child("definedNames")) {
       std::set<std::string> seen;
       for (auto* d : dn->ChildrenNamed("definedName")) {

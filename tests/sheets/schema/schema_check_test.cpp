@@ -360,4 +360,11 @@ TEST(SchemaChecker, IndexesAcrossPartsAndTheOrderOfCellsAreChecked) {
   ExpectOneProblem(BookProblems(kCells, kStyleSheet, kStrings, "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>",
                                 "<definedNames><definedName name=\"X\" localSheetId=\"1\">1</definedName></definedNames>"),
                    {"name X belongs to sheet 1 of 1"});
+  // Every sheet hidden, and a hidden sheet active.
+  ExpectProblem(BookProblems(kCells, kStyleSheet, kStrings, "<sheet name=\"S\" sheetId=\"1\" state=\"hidden\" r:id=\"rId1\"/>"),
+                {"no sheet is visible"});
+  ExpectOneProblem(BookProblems(kCells, kStyleSheet, kStrings,
+                                "<sheet name=\"S\" sheetId=\"1\" state=\"veryHidden\" r:id=\"rId1\"/><sheet name=\"T\" sheetId=\"2\" r:id=\"rId1\"/>",
+                                "<definedNames/>"),
+                   {"the active sheet 0 is hidden"});
 }

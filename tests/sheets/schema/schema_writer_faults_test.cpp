@@ -165,3 +165,24 @@ TEST(SchemaWriterFaults, NumbersOutsideTheirRangeAreBroughtIntoIt) {
   EXPECT_DOUBLE_EQ(r.text_boxes[0].x + r.text_boxes[0].width, 1.0);
   EXPECT_DOUBLE_EQ(r.text_boxes[1].x, 0.0);
 }
+
+// A workbook whose sheets were all hidden, or whose window showed a hidden sheet, was written so;
+// Excel repairs such a file. The active sheet is now written visible when no sheet is, and a window
+// shows the first visible sheet instead of a hidden one.
+TEST(SchemaWriterFaults, ThereIsAlwaysAVisibleActiveSheet) {
+  Workbook book;
+  book.AddSheet("A").set_visibility(SheetVisibility::Hidden);
+  book.AddSheet("B").set_visibility(SheetVisibility::VeryHidden);
+  book.AddSheet("C").set_visibility(SheetVisibility::Hidden);
+  book.windows()[0].active_sheet = 1;
+  auto back = WriteCheckRead(book);
+  EXPECT_EQ(back->sheet(0).visibility(), SheetVisibility::Hidden);
+  EXPECT_EQ(back->sheet(1).visibility(), SheetVisibility::Visible);
+  EXPECT_EQ(back->sheet(2).visibility(), SheetVisibility::Hidden);
+  EXPECT_EQ(back->windows()[0].active_sheet, 1u);
+
+  book.sheet(2).set_visibility(SheetVisibility::Visible);
+  back = WriteCheckRead(book);
+  EXPECT_EQ(back->sheet(1).visibility(), SheetVisibility::VeryHidden);
+  EXPECT_EQ(back->windows()[0].active_sheet, 2u);
+}
