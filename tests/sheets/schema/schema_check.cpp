@@ -518,11 +518,6 @@ bool Matches(const Particle& p, const std::string& owner_ns, const std::string& 
   return p.ns == ns && p.local == local;
 }
 
-void Names(const Particle& p, std::set<std::string>& out) {
-  if (p.kind == Particle::Kind::Element) out.insert(p.local);
-  for (const auto& c : p.children) Names(c, out);
-}
-
 const Particle* FindDecl(const Particle& p, const std::string& owner_ns, const std::string& ns, const std::string& local) {
   if (p.kind == Particle::Kind::Element || p.kind == Particle::Kind::Any)
     return Matches(p, owner_ns, ns, local) ? &p : nullptr;
@@ -733,8 +728,6 @@ void Schema::Impl::CheckElement(const sheets::XmlNode& n, const Scope& scope, co
   set[size_t(nfa.start)] = 1;
   Closure(nfa, set);
   std::map<std::string, int> counts;
-  std::set<std::string> allowed;
-  Names(c.content, allowed);
   std::string previous;
   auto expected = [&](const std::vector<char>& st) {
     std::set<std::string> names;

@@ -368,3 +368,43 @@ TEST(SchemaChecker, IndexesAcrossPartsAndTheOrderOfCellsAreChecked) {
                                 "<definedNames/>"),
                    {"the active sheet 0 is hidden"});
 }
+
+// The checker's content models on a small table of its own: nested groups, bounds, text types.
+TEST(SchemaChecker, NestedGroupsAndBoundsAreMatchedExactly) {
+  const Schema t = Schema::FromText(R"(
+ns t urn:t
+default t
+simple Small int 1..3
+simple Kind enum a b
+type Root
+  @kind Kind req
+  head Small
+  choice 1..2
+    seq
+      x Empty
+      y Empty ?
+    end
+    z Empty 2..3
+  end
+  tail Small *
+end
+type Empty
+end
+part test/root t:root Root
+)");
+  auto check = [&](std::string_view body, std::string_view attrs = " kind=\"a\"") {
+    return t.CheckPart("p", "test/root", "<root xmlns=\"urn:t\"" + std::string(attrs) + ">" + std::string(body) + "</root>");
+  };
+  EXPECT_TRUE(check("<head>2</head><x/>").empty());
+  EXPECT_TRUE(check("<head>2</head><x/><y/><z/><z/><tail>1</tail><tail>3</tail>").empty());
+  EXPECT_TRUE(check("<head>2</head><z/><z/><z/><x/>").empty());
+  ExpectOneProblem(check("<head>2</head><z/>"), {"required child missing", "expected: z"});
+  ExpectOneProblem(check("<head>2</head><x/><x/><x/>"), {"x[3]", "too many <x>"});
+  ExpectOneProblem(check("<head>2</head><y/>"), {"<y> out of order"});
+  ExpectOneProblem(check("<head>2</head><x/><head>1</head>"), {"head[2]", "out of order"});
+  ExpectOneProblem(check("<head>4</head><x/>"), {"/root/head[1]", "text: \"4\" is not a valid Small"});
+  ExpectOneProblem(check("<head>1</head><x>text</x>"), {"text not allowed in Empty"});
+  ExpectOneProblem(check("<head>1</head><x/>", ""), {"required attribute kind"});
+  ExpectOneProblem(check("<head>1</head><x/>", " kind=\"c\""), {"\"c\" is not a valid Kind (a b)"});
+  ExpectOneProblem(check("<head>1</head><x/><tail>0</tail>"), {"tail[1]", "Small"});
+}

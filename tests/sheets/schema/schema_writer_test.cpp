@@ -198,7 +198,7 @@ std::unique_ptr<Workbook> EveryFeature() {
 
   s.names().Define("Local", "'Data & notes'!$A$1:$C$4", book->limits());
   s.names().Define("Hidden", "1", book->limits(), true);
-  book->names().Define("Total", "'Data & notes'!$B$2:$B$6", book->limits());
+  book->names().Define("Total", "'Data & notes'!$B$2:$B$6", book->limits()).comment = "Sum of \"all\" <doses>";
   book->names().Define("Ext", "[Other.xlsx]Sheet1!$A$1", book->limits());
   book->names().Define("Alpha", "0.05", book->limits(), true);
   book->names().Define("Ids", "{1;1026;\"text\"}", book->limits());
