@@ -1002,6 +1002,20 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
     }
   }
 
+  // Shapes of one drawing have distinct ids.
+  for (const auto& p : parts) {
+    if (p.tree.local() != "wsDr" && p.tree.local() != "userShapes") continue;
+    std::set<std::string> ids;
+    std::vector<const sheets::XmlNode*> work{&p.tree};
+    while (!work.empty()) {
+      const sheets::XmlNode* n = work.back();
+      work.pop_back();
+      if (n->local() == "cNvPr" && !ids.insert(n->AttrOr("id", "")).second)
+        report(p.name, "/" + p.tree.name, "shape id " + n->AttrOr("id", "") + " used twice");
+      for (const auto& c : n->children) work.push_back(&c);
+    }
+  }
+
   for (const auto& p : parts) {
     if (p.tree.local() != "worksheet" && p.tree.local() != "chartsheet") continue;
     const sheets::XmlNode& ws = p.tree;
@@ -1011,10 +1025,16 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
         for (auto* sv : svs->ChildrenNamed("sheetView"))
           if (auto id = Number(*sv, "workbookViewId"); id && *id >= std::max<uint64_t>(views, 1))
             report(p.name, root + "/sheetViews", "workbookViewId " + std::to_string(*id) + " but " + std::to_string(views) + " workbook views");
-    if (auto* cols = ws.Child("cols"))
-      for (auto* c : cols->ChildrenNamed("col"))
+    uint64_t last_col_max = 0;
+    for (auto* cols : ws.ChildrenNamed("cols"))
+      for (auto* c : cols->ChildrenNamed("col")) {
         if (auto s = Number(*c, "style"); s && styles && *s >= cell_xfs)
           report(p.name, root + "/cols", "column style " + std::to_string(*s) + " but " + std::to_string(cell_xfs) + " cell formats");
+        auto lo = Number(*c, "min"), hi = Number(*c, "max");
+        if (lo && hi && (*lo > *hi || *lo <= last_col_max))
+          report(p.name, root + "/cols", "columns " + std::to_string(*lo) + ":" + std::to_string(*hi) + " overlap or go backwards");
+        if (hi) last_col_max = std::max(last_col_max, *hi);
+      }
     if (const sheets::XmlNode* data = ws.Child("sheetData")) {
       int64_t last_row = -1;
       size_t k = 0;

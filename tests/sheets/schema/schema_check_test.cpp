@@ -345,6 +345,9 @@ TEST(SchemaChecker, IndexesAcrossPartsAndTheOrderOfCellsAreChecked) {
   ExpectOneProblem(BookProblems(Replaced(kCells, "r=\"C1\"", "r=\"A1\"")), {"cell A1 does not come after"});
   ExpectOneProblem(BookProblems(Replaced(kCells, "r=\"B3\"", "r=\"B4\"")), {"cell B4 in row 3"});
   ExpectOneProblem(BookProblems(Replaced(kCells, "C5:C6", "B6:C7")), {"merged areas A5:B6 and B6:C7 overlap"});
+  EXPECT_TRUE(BookProblems("<cols><col min=\"1\" max=\"2\"/><col min=\"3\" max=\"3\"/></cols>" + kCells).empty());
+  ExpectOneProblem(BookProblems("<cols><col min=\"1\" max=\"2\"/><col min=\"2\" max=\"3\"/></cols>" + kCells),
+                   {"columns 2:3 overlap"});
   // Styles: a font, fill or border beyond its table, a number format never defined.
   ExpectOneProblem(BookProblems(kCells, Replaced(kStyleSheet, "fillId=\"1\"", "fillId=\"2\"")), {"xl/styles.xml", "cellXfs/xf[2]", "fillId 2 but 2 fills"});
   ExpectOneProblem(BookProblems(kCells, Replaced(kStyleSheet, "numFmtId=\"164\" fontId", "numFmtId=\"165\" fontId")), {"number format 165 is not defined"});
@@ -360,6 +363,26 @@ TEST(SchemaChecker, IndexesAcrossPartsAndTheOrderOfCellsAreChecked) {
   ExpectOneProblem(BookProblems(kCells, kStyleSheet, kStrings, "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>",
                                 "<definedNames><definedName name=\"X\" localSheetId=\"1\">1</definedName></definedNames>"),
                    {"name X belongs to sheet 1 of 1"});
+  // Two shapes of one drawing with the same id.
+  const std::string anchor =
+      "<xdr:twoCellAnchor><xdr:from><xdr:col>0</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>0</xdr:row><xdr:rowOff>0</xdr:rowOff>"
+      "</xdr:from><xdr:to><xdr:col>1</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>1</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to>"
+      "<xdr:sp><xdr:nvSpPr><xdr:cNvPr id=\"2\" name=\"Box\"/><xdr:cNvSpPr txBox=\"1\"/></xdr:nvSpPr><xdr:spPr/></xdr:sp>"
+      "<xdr:clientData/></xdr:twoCellAnchor>";
+  auto drawing = [&](int anchors) {
+    std::string xml = "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
+                      "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">";
+    for (int i = 0; i < anchors; ++i) xml += anchor;
+    return CheckPackage(Table(), Package({{"[Content_Types].xml", Replaced(kTypes, "</Types>",
+                                                                            "<Override PartName=\"/xl/drawings/drawing1.xml\" ContentType="
+                                                                            "\"application/vnd.openxmlformats-officedocument.drawing+xml\"/></Types>")},
+                                          {"_rels/.rels", kRootRels}, {"xl/workbook.xml", WorkbookXml("rId1")},
+                                          {"xl/_rels/workbook.xml.rels", kWorkbookRels}, {"xl/worksheets/sheet1.xml", Sheet("<sheetData/>")},
+                                          {"xl/drawings/drawing1.xml", xml + "</xdr:wsDr>"}}))
+        .problems;
+  };
+  EXPECT_TRUE(drawing(1).empty()) << Joined(drawing(1));
+  ExpectOneProblem(drawing(2), {"xl/drawings/drawing1.xml", "shape id 2 used twice"});
   // Every sheet hidden, and a hidden sheet active.
   ExpectProblem(BookProblems(kCells, kStyleSheet, kStrings, "<sheet name=\"S\" sheetId=\"1\" state=\"hidden\" r:id=\"rId1\"/>"),
                 {"no sheet is visible"});

@@ -311,7 +311,10 @@ TEST(SchemaWriter, FixturesReadEditedAndSavedAreValid) {
     // charts are rewritten over the elements they kept.
     for (size_t i = 0; i < book->sheet_count(); ++i) {
       Sheet& s = book->sheet(i);
-      if (s.IsWorksheet()) s.SetText(0, 0, "edited");
+      if (s.IsWorksheet()) {
+        s.SetText(0, 0, "edited");
+        s.AddTextBox("Added", {{40, 1}, 0, 0, {44, 4}, 0, 0});  // next to the drawings kept
+      }
       std::vector<Chart*> charts;
       for (auto& d : s.drawings())
         if (d->chart) charts.push_back(d->chart.get());
