@@ -680,6 +680,9 @@ void Schema::Impl::CheckAttributes(const sheets::XmlNode& n, const Scope& scope,
       Report(cx, path, "attribute " + k + " has an undeclared namespace prefix");
       continue;
     }
+    if (ans == kMcNs && alocal == "Ignorable")
+      for (const auto& prefix : Split(v))
+        if (!scope.prefixes.count(prefix)) Report(cx, path, "mc:Ignorable names prefix " + prefix + ", which is not declared");
     if (ans == kMcNs || scope.ignorable.count(ans)) continue;
     bool found = false;
     if (c)

@@ -110,6 +110,8 @@ TEST(SchemaChecker, AcceptsAMinimalSheetAndHonoursNamespacesAndIgnorableMarkup) 
   EXPECT_TRUE(CheckSheet("<sheetData><row r=\"1\" x14ac:dyDescent=\"0.25\"/></sheetData><x14ac:extra/>", ignorable).empty());
   ExpectOneProblem(CheckSheet("<sheetData><row r=\"1\" x14ac:dyDescent=\"0.25\"/></sheetData>", " xmlns:x14ac=\"urn:x14ac\""),
                    {"row[1]", "unknown attribute x14ac:dyDescent"});
+  ExpectOneProblem(CheckSheet("<sheetData/>", " xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" mc:Ignorable=\"x14ac\""),
+                   {"/worksheet", "prefix x14ac, which is not declared"});
   // Alternate content is checked through its fallback.
   const std::string mc = " xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\"";
   EXPECT_TRUE(CheckSheet("<mc:AlternateContent><mc:Choice Requires=\"x14\"><x14:whatever xmlns:x14=\"urn:x14\"/></mc:Choice>"
