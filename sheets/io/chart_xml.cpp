@@ -1,5 +1,6 @@
 #include "sheets/io/chart_xml.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -291,21 +292,25 @@ void Title(XmlWriter& w, std::string_view text, bool bold) {
   w.End("c:title");
 }
 
-void DataSource(XmlWriter& w, std::string_view element, const std::string& ref, bool text, const SeriesCacheFn& cache) {
+// Categories and X values may be numbers or texts; values and Y values are numbers only: texts among
+// them are left out of the cache and of literal values, as they count for nothing in the chart.
+void DataSource(XmlWriter& w, std::string_view element, const std::string& ref, bool numbers_only, const SeriesCacheFn& cache) {
   w.Start(element);
   if (!ref.empty() && ref.front() == '{') {
     auto arr = ParseArrayConstant(ref);
-    bool numeric = arr && !text;
+    bool numeric = true;
     if (arr)
       for (const auto& v : arr->values)
         if (v.type != ValueType::Number) numeric = false;
+    if (numbers_only) numeric = true;
     w.Start(numeric ? "c:numLit" : "c:strLit");
     size_t n = arr ? arr->values.size() : 0;
     Val(w, "c:ptCount", std::to_string(n));
     for (size_t i = 0; i < n; ++i) {
+      const Value& v = arr->values[i];
+      if (numeric && v.type != ValueType::Number) continue;
       w.Start("c:pt");
       w.Attr("idx", int64_t(i));
-      const Value& v = arr->values[i];
       w.TextElement("c:v", v.type == ValueType::Number ? FormatNumberLiteral(v.number)
                            : v.type == ValueType::Text ? v.text : FormatConstant(v));
       w.End("c:pt");
@@ -313,7 +318,7 @@ void DataSource(XmlWriter& w, std::string_view element, const std::string& ref, 
     w.End(numeric ? "c:numLit" : "c:strLit");
   } else {
     std::optional<SeriesCache> values = cache ? cache(ref) : std::nullopt;
-    bool as_text = text || (values && values->is_text);
+    bool as_text = !numbers_only && values && values->is_text;
     w.Start(as_text ? "c:strRef" : "c:numRef");
     w.TextElement("c:f", ref);
     if (values) {
@@ -342,8 +347,11 @@ void Axis(XmlWriter& w, bool value_axis, int id, int cross, std::string_view pos
   w.Start("c:scaling");
   if (a.scale.logarithmic) Val(w, "c:logBase", "10");
   Val(w, "c:orientation", a.scale.reversed ? "maxMin" : "minMax");
-  if (value_axis && a.scale.maximum) ValNum(w, "c:max", *a.scale.maximum);
-  if (value_axis && a.scale.minimum) ValNum(w, "c:min", *a.scale.minimum);
+  // Bounds and units that are not numbers (or units not above zero) are left to the chart's own choice.
+  auto finite = [](const std::optional<double>& v) { return v && std::isfinite(*v); };
+  auto unit = [&](const std::optional<double>& v) { return finite(v) && *v > 0; };
+  if (value_axis && finite(a.scale.maximum)) ValNum(w, "c:max", *a.scale.maximum);
+  if (value_axis && finite(a.scale.minimum)) ValNum(w, "c:min", *a.scale.minimum);
   w.End("c:scaling");
   Val(w, "c:delete", a.visible ? "0" : "1");
   Val(w, "c:axPos", pos);
@@ -358,12 +366,12 @@ void Axis(XmlWriter& w, bool value_axis, int id, int cross, std::string_view pos
   Val(w, "c:minorTickMark", "none");
   Val(w, "c:tickLblPos", "nextTo");
   Val(w, "c:crossAx", std::to_string(cross));
-  if (a.scale.crosses_at) ValNum(w, "c:crossesAt", *a.scale.crosses_at);
+  if (finite(a.scale.crosses_at)) ValNum(w, "c:crossesAt", *a.scale.crosses_at);
   else Val(w, "c:crosses", "autoZero");
   if (value_axis) {
     Val(w, "c:crossBetween", cross_between_mid ? "midCat" : "between");
-    if (a.scale.major_unit) ValNum(w, "c:majorUnit", *a.scale.major_unit);
-    if (a.scale.minor_unit) ValNum(w, "c:minorUnit", *a.scale.minor_unit);
+    if (unit(a.scale.major_unit)) ValNum(w, "c:majorUnit", *a.scale.major_unit);
+    if (unit(a.scale.minor_unit)) ValNum(w, "c:minorUnit", *a.scale.minor_unit);
   } else {
     Val(w, "c:auto", "1");
     Val(w, "c:lblAlgn", "ctr");
@@ -446,16 +454,16 @@ std::string WriteChartXml(const Chart& chart, const std::string& user_shapes_rid
         Val(w, "c:trendlineType", kTrendTypes[size_t(t.type)]);
         if (t.type == TrendlineType::Polynomial) Val(w, "c:order", std::to_string(std::clamp(t.order, 2, 6)));
         if (t.type == TrendlineType::MovingAverage) Val(w, "c:period", std::to_string(std::clamp(t.period, 2, 255)));
-        if (t.forward) ValNum(w, "c:forward", *t.forward);
-        if (t.backward) ValNum(w, "c:backward", *t.backward);
-        if (t.intercept) ValNum(w, "c:intercept", *t.intercept);
+        if (t.forward && std::isfinite(*t.forward)) ValNum(w, "c:forward", *t.forward);
+        if (t.backward && std::isfinite(*t.backward)) ValNum(w, "c:backward", *t.backward);
+        if (t.intercept && std::isfinite(*t.intercept)) ValNum(w, "c:intercept", *t.intercept);
         Val(w, "c:dispRSqr", t.display_r_squared ? "1" : "0");
         Val(w, "c:dispEq", t.display_equation ? "1" : "0");
         w.End("c:trendline");
       }
     }
     if (!s.x_values.empty()) DataSource(w, scatter ? "c:xVal" : "c:cat", s.x_values, false, cache);
-    DataSource(w, scatter ? "c:yVal" : "c:val", s.y_values, false, cache);
+    DataSource(w, scatter ? "c:yVal" : "c:val", s.y_values, true, cache);
     if (scatter || chart.type == ChartType::Line) Val(w, "c:smooth", s.smooth ? "1" : "0");
     w.End("c:ser");
   }
@@ -503,15 +511,18 @@ std::string WriteUserShapesXml(const Chart& chart) {
   w.Attr("xmlns:a", "http://schemas.openxmlformats.org/drawingml/2006/main");
   w.Attr("xmlns:cdr", "http://schemas.openxmlformats.org/drawingml/2006/chartDrawing");
   int id = 2;
+  // Anchors are fractions of the chart's size: a box reaching beyond the chart is cut at its edge.
+  auto fraction = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };
   for (const auto& box : chart.text_boxes) {
+    const double x = fraction(box.x), y = fraction(box.y);
     w.Start("cdr:relSizeAnchor");
     w.Start("cdr:from");
-    w.TextElement("cdr:x", FormatNumberLiteral(box.x));
-    w.TextElement("cdr:y", FormatNumberLiteral(box.y));
+    w.TextElement("cdr:x", FormatNumberLiteral(x));
+    w.TextElement("cdr:y", FormatNumberLiteral(y));
     w.End("cdr:from");
     w.Start("cdr:to");
-    w.TextElement("cdr:x", FormatNumberLiteral(box.x + box.width));
-    w.TextElement("cdr:y", FormatNumberLiteral(box.y + box.height));
+    w.TextElement("cdr:x", FormatNumberLiteral(std::max(x, fraction(box.x + box.width))));
+    w.TextElement("cdr:y", FormatNumberLiteral(std::max(y, fraction(box.y + box.height))));
     w.End("cdr:to");
     w.Start("cdr:sp");
     w.Attr("macro", "");
@@ -860,6 +871,13 @@ std::string WriteChartOverXml(const Chart& chart, const ChartPreserved& original
   XmlNode* otype = oplot ? TypeNode(*oplot) : nullptr;
   XmlNode* gtype = gplot ? TypeNode(*gplot) : nullptr;
   if (!otype || !gtype) return fresh;
+  // Children the chart type requires, which some producers leave out (openpyxl writes scatter
+  // charts without their style): taken from the chart written anew.
+  for (std::string_view required : {"scatterStyle", "barDir", "grouping"}) {
+    bool optional = required == "grouping" && otype->local() != "lineChart";  // bars and areas have a default
+    if (!optional && !Find(*otype, required))
+      if (const XmlNode* g = gtype->Child(required)) Insert(*otype, kTypeOrder, *g);
+  }
 
   if (chart.title != before.title) {
     EditTitle(*oc, kChartOrder, gc);

@@ -1,6 +1,8 @@
 #include "sheets/io/styles_xml.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <map>
 
 #include "sheets/io/file_error.h"
@@ -94,7 +96,7 @@ void WriteColor(XmlWriter& w, std::string_view name, const Color& c) {
     case Color::Kind::Indexed: w.Attr("indexed", int64_t(c.value)); break;
     case Color::Kind::Theme: w.Attr("theme", int64_t(c.value)); break;
   }
-  if (c.tint != 0) w.AttrNum("tint", c.tint);
+  if (c.tint != 0 && std::isfinite(c.tint)) w.AttrNum("tint", std::clamp(c.tint, -1.0, 1.0));
   w.End(name);
 }
 
@@ -276,7 +278,8 @@ std::string WriteStylesXml(const Workbook& book, const PackagePreserved* keep) {
       w.End("u");
     }
     w.Start("sz");
-    w.AttrNum("val", f->size);
+    // Font sizes run from 1 to 409 points; a size that is not a number is the default one.
+    w.AttrNum("val", std::isfinite(f->size) && f->size > 0 ? std::clamp(f->size, 1.0, 409.0) : Font{}.size);
     w.End("sz");
     if (!f->color.IsAuto()) WriteColor(w, "color", f->color);
     w.Start("name");
@@ -362,7 +365,11 @@ std::string WriteStylesXml(const Workbook& book, const PackagePreserved* keep) {
       w.Attr("applyFill", "1");
       w.Attr("applyBorder", "1");
     }
-    bool align = f.horizontal != d.horizontal || f.vertical != d.vertical || f.wrap_text || f.indent || f.rotation;
+    // Rotation as stored: 0-90 up, 91-180 down, 255 vertical; a negative angle (down) is turned into
+    // that form, anything else is not a rotation.
+    int rotation = f.rotation >= -90 && f.rotation < 0 ? 90 - f.rotation
+                   : (f.rotation >= 0 && f.rotation <= 180) || f.rotation == 255 ? f.rotation : 0;
+    bool align = f.horizontal != d.horizontal || f.vertical != d.vertical || f.wrap_text || f.indent || rotation;
     bool protect = f.locked != d.locked || f.formula_hidden != d.formula_hidden;
     if (align) w.Attr("applyAlignment", "1");
     if (protect) w.Attr("applyProtection", "1");
@@ -370,7 +377,7 @@ std::string WriteStylesXml(const Workbook& book, const PackagePreserved* keep) {
       w.Start("alignment");
       if (f.horizontal != d.horizontal) w.Attr("horizontal", kHorizontal[size_t(f.horizontal)]);
       if (f.vertical != d.vertical) w.Attr("vertical", kVertical[size_t(f.vertical)]);
-      if (f.rotation) w.Attr("textRotation", int64_t(f.rotation));
+      if (rotation) w.Attr("textRotation", int64_t(rotation));
       if (f.wrap_text) w.Attr("wrapText", "1");
       if (f.indent) w.Attr("indent", int64_t(f.indent));
       w.End("alignment");

@@ -83,6 +83,20 @@ void WriteInOrder(XmlWriter& w, const std::vector<std::string_view>& order, cons
 
 std::string NumberText(double d) { return FormatNumberLiteral(d); }
 
+// Characters XML cannot hold at all: the C0 controls but tab, line feed and carriage return. Cell
+// texts and formulas carry them as _xHHHH_; the parts built whole here (charts, drawings, styles,
+// the workbook with its names) leave them out, so that the part stays well-formed.
+std::string XmlSafe(std::string xml) {
+  std::erase_if(xml, [](char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u < 0x20 && u != '\t' && u != '\n' && u != '\r';
+  });
+  return xml;
+}
+
+// A zoom as views hold it: 10 to 400 percent.
+int64_t ViewZoom(uint32_t zoom) { return std::clamp<int64_t>(zoom, 10, 400); }
+
 
 class PackageWriter {
  public:
@@ -254,9 +268,9 @@ void PackageWriter::WriteSheetViews(XmlWriter& w, const Sheet& sheet, const Shee
       else if (old && old->AttrOr("view", "") == "pageLayout") w.Attr("view", "pageLayout");
       if (v.top_left != CellAddress{}) w.Attr("topLeftCell", CellName(v.top_left));
     }
-    if (v.zoom != 100) w.Attr("zoomScale", int64_t(v.zoom));
+    if (v.zoom != 100) w.Attr("zoomScale", ViewZoom(v.zoom));
     const bool layout_zoom = worksheet && v.page_break_preview && v.zoom != 100;
-    if (layout_zoom) w.Attr("zoomScaleSheetLayoutView", int64_t(v.zoom));
+    if (layout_zoom) w.Attr("zoomScaleSheetLayoutView", ViewZoom(v.zoom));
     w.Attr("workbookViewId", int64_t(i == 0 && v.window >= windows ? 0 : v.window));
     static const std::set<std::string_view> modelled = {"tabSelected", "showGridLines", "showRowColHeaders", "showZeros",
                                                         "showOutlineSymbols", "view", "topLeftCell", "zoomScale",
@@ -401,7 +415,7 @@ std::string PackageWriter::WriteChart(const Chart& chart) {
   if (origin) rels = origin->rels;
   if (!chart.text_boxes.empty()) {
     std::string shapes = NewPart("xl/drawings/drawing", ".xml");
-    zip_.Add(shapes, WriteUserShapesXml(chart));
+    zip_.Add(shapes, XmlSafe(WriteUserShapesXml(chart)));
     Override(shapes, kCtChartShapes);
     size_t counter = 0;
     us_rid = NewId(rels, counter);
@@ -414,13 +428,13 @@ std::string PackageWriter::WriteChart(const Chart& chart) {
     if (!s.name_ref.empty())
       if (auto c = CacheFor(s.name_ref); c && !c->texts.empty()) s.name = c->texts[0];
   auto cache = [this](const std::string& r) { return CacheFor(r); };
-  zip_.Add(part, origin ? WriteChartOverXml(current, *origin, us_rid, cache) : WriteChartXml(current, us_rid, cache));
+  zip_.Add(part, XmlSafe(origin ? WriteChartOverXml(current, *origin, us_rid, cache) : WriteChartXml(current, us_rid, cache)));
   Override(part, kCtChart);
   return part;
 }
 
 namespace {
-int64_t Emu(double points) { return int64_t(std::llround(points * 12700.0)); }
+int64_t Emu(double points) { return std::isfinite(points) ? int64_t(std::llround(std::clamp(points, -1e9, 1e9) * 12700.0)) : 0; }
 
 void Corner(XmlWriter& w, std::string_view name, CellAddress c, double dx, double dy) {
   w.Start(name);
@@ -550,7 +564,9 @@ std::string PackageWriter::WriteDrawing(const Sheet& sheet, const SheetPreserved
       w.End("xdr:clientData");
       w.End("xdr:twoCellAnchor");
     }
-  } else if (const Chart* chart = sheet.chart_if_any()) {
+  } else if (sheet.chart_if_any() || !keep || keep->drawing_anchors.empty()) {
+    static const Chart kEmpty;
+    const Chart* chart = sheet.chart_if_any() ? sheet.chart_if_any() : &kEmpty;
     std::string chart_part = WriteChart(*chart);
     std::string rid = NewId(rels, counter);
     rels.push_back({rid, std::string(opc::kRelBase) + "chart", "/" + chart_part, ""});
@@ -564,7 +580,7 @@ std::string PackageWriter::WriteDrawing(const Sheet& sheet, const SheetPreserved
   if (keep)
     for (const auto& a : keep->drawing_anchors) w.Node(a);
   w.End("xdr:wsDr");
-  zip_.Add(part, w.buffer());
+  zip_.Add(part, XmlSafe(std::move(w.buffer())));
   Override(part, kCtDrawing);
   if (!rels.empty()) zip_.Add(opc::RelsPartName(part), opc::WriteRels(rels));
   return part;
@@ -639,10 +655,11 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
         w.Start("col");
         w.Attr("min", int64_t(first) + 1);
         w.Attr("max", int64_t(last) + 1);
-        w.AttrNum("width", info.width > 0 ? info.width : 9.140625);
+        const bool custom_width = info.width > 0 && std::isfinite(info.width);
+        w.AttrNum("width", custom_width ? info.width : 9.140625);
         if (info.format) w.Attr("style", int64_t(*info.format));
         if (info.hidden) w.Attr("hidden", "1");
-        if (info.width > 0) w.Attr("customWidth", "1");
+        if (custom_width) w.Attr("customWidth", "1");
         if (info.outline_level) w.Attr("outlineLevel", int64_t(info.outline_level));
         if (info.collapsed) w.Attr("collapsed", "1");
         w.End("col");
@@ -663,7 +680,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
             w.Attr("s", int64_t(*info.format));
             w.Attr("customFormat", "1");
           }
-          if (info.height > 0) {
+          if (info.height > 0 && std::isfinite(info.height)) {
             w.AttrNum("ht", info.height);
             w.Attr("customHeight", "1");
           }
@@ -733,7 +750,9 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
             } else {
               out += "<f>";
             }
-            XmlEscape(v.formula, out, false);
+            // Formulas are read back with _xHHHH_ decoded, as cell texts are: written the same way.
+            if (NeedsOoxmlEncoding(v.formula)) XmlEscape(EncodeOoxmlText(v.formula), out, false);
+            else XmlEscape(v.formula, out, false);
             out += "</f>";
           }
           switch (v.type) {
@@ -797,7 +816,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
       });
       std::vector<std::pair<std::string, std::string>> attrs;
       if (p.paper_size) attrs.emplace_back("paperSize", std::to_string(p.paper_size));
-      if (p.scale != 100) attrs.emplace_back("scale", std::to_string(p.scale));
+      if (p.scale != 100) attrs.emplace_back("scale", std::to_string(std::clamp<uint32_t>(p.scale, 10, 400)));
       if (p.fit_to_width) attrs.emplace_back("fitToWidth", std::to_string(p.fit_to_width));
       if (p.fit_to_height) attrs.emplace_back("fitToHeight", std::to_string(p.fit_to_height));
       if (p.orientation != Orientation::Default)
@@ -827,7 +846,8 @@ void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
   if (keep) rels = keep->rels;
   size_t counter = 0;
   std::string drawing_rid;
-  if (sheet.chart_if_any() || (keep && !keep->drawing_anchors.empty())) {
+  {
+    // A chart sheet must have its drawing, with an empty chart when the sheet has none yet.
     std::string drawing = WriteDrawing(sheet, keep);
     drawing_rid = NewId(rels, counter);
     rels.push_back({drawing_rid, std::string(opc::kRelBase) + "drawing", "/" + drawing, ""});
@@ -870,7 +890,7 @@ void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
   };
   WriteInOrder(w, kChartsheetOrder, keep ? &keep->elements : nullptr, gen, {"sheetViews", "pageSetup", "drawing"});
   w.End("chartsheet");
-  zip_.Add(part, w.buffer());
+  zip_.Add(part, XmlSafe(std::move(w.buffer())));
   Override(part, kCtChartsheet);
   if (!rels.empty()) zip_.Add(opc::RelsPartName(part), opc::WriteRels(rels));
 }
@@ -931,7 +951,7 @@ void PackageWriter::PrepareExternalLinks(std::vector<PreservedRel>& wb_rels, siz
     }
     w.End("externalBook");
     w.End("externalLink");
-    zip_.Add(part, w.buffer());
+    zip_.Add(part, XmlSafe(std::move(w.buffer())));
     Override(part, "application/vnd.openxmlformats-officedocument.spreadsheetml.externalLink+xml");
     zip_.Add(opc::RelsPartName(part),
              opc::WriteRels({{"rId1", std::string(opc::kRelBase) + "externalLinkPath", links[k], "External"}}));
@@ -953,6 +973,17 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
     }
   if (!declared.count("xmlns")) w.Attr("xmlns", kMainNs);
   if (!declared.count("xmlns:r")) w.Attr("xmlns:r", kRelNs);
+  // A workbook opens only with a sheet to show: when every sheet is hidden, the active one is written
+  // visible, and a window whose active sheet is hidden shows the first visible one.
+  const size_t count = book_.sheet_count();
+  std::vector<bool> visible(count);
+  for (size_t i = 0; i < count; ++i) visible[i] = book_.sheet(i).visibility() == SheetVisibility::Visible;
+  if (std::find(visible.begin(), visible.end(), true) == visible.end()) {
+    size_t active = book_.windows().empty() ? 0 : book_.windows()[0].active_sheet;
+    visible[active < count ? active : 0] = true;
+  }
+  const size_t first_visible = size_t(std::find(visible.begin(), visible.end(), true) - visible.begin());
+  auto shown = [&](size_t sheet) { return sheet < count && visible[sheet] ? sheet : first_visible; };
   auto gen = [&](std::string_view name) {
     if (name == "bookViews") {
       w.Start("bookViews");
@@ -968,9 +999,9 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
         if (win.y) w.Attr("yWindow", int64_t(win.y));
         if (win.width > 0) w.Attr("windowWidth", int64_t(win.width));
         if (win.height > 0) w.Attr("windowHeight", int64_t(win.height));
-        if (win.tab_ratio != 600) w.Attr("tabRatio", int64_t(win.tab_ratio));
+        if (win.tab_ratio != 600) w.Attr("tabRatio", int64_t(std::min<uint32_t>(win.tab_ratio, 1000)));  // per mille
         if (win.first_visible_tab && win.first_visible_tab < book_.sheet_count()) w.Attr("firstSheet", int64_t(win.first_visible_tab));
-        if (win.active_sheet && win.active_sheet < book_.sheet_count()) w.Attr("activeTab", int64_t(win.active_sheet));
+        if (size_t active = shown(win.active_sheet)) w.Attr("activeTab", int64_t(active));
         w.End("workbookView");
       }
       w.End("bookViews");
@@ -981,8 +1012,7 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
         w.Start("sheet");
         w.Attr("name", s.name());
         w.Attr("sheetId", int64_t(i + 1));
-        if (s.visibility() == SheetVisibility::Hidden) w.Attr("state", "hidden");
-        if (s.visibility() == SheetVisibility::VeryHidden) w.Attr("state", "veryHidden");
+        if (!visible[i]) w.Attr("state", s.visibility() == SheetVisibility::VeryHidden ? "veryHidden" : "hidden");
         w.Attr("r:id", sheet_ids[i]);
         w.End("sheet");
       }
@@ -1036,7 +1066,7 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
   };
   WriteInOrder(w, kWorkbookOrder, keep_ ? &keep_->workbook_elements : nullptr, gen, {"externalReferences", "workbookPr"});
   w.End("workbook");
-  zip_.Add("xl/workbook.xml", w.buffer());
+  zip_.Add("xl/workbook.xml", XmlSafe(std::move(w.buffer())));
 }
 
 void PackageWriter::WriteContentTypes() {
@@ -1090,7 +1120,7 @@ void PackageWriter::Write() {
     wb_rels.push_back({id, std::string(opc::kRelBase) + (s.IsWorksheet() ? "worksheet" : "chartsheet"), "/" + part, ""});
     sheet_ids.push_back(id);
   }
-  zip_.Add("xl/styles.xml", WriteStylesXml(book_, keep_));
+  zip_.Add("xl/styles.xml", XmlSafe(WriteStylesXml(book_, keep_)));
   Override("xl/styles.xml", kCtStyles);
   wb_rels.push_back({NewId(wb_rels, counter), std::string(opc::kRelBase) + "styles", "styles.xml", ""});
   if (!sst_list_.empty()) {
