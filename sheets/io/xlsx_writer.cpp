@@ -158,9 +158,9 @@ class PackageWriter {
   std::set<std::string> taken_;
   std::map<std::string, std::string> overrides_;
   StringPool sst_;                       // for texts found on several sheets
-  std::vector<std::string_view> sst_list_;  // the shared strings in order (views into pools)
+  detail::LargeVector<std::string_view> sst_list_;  // the shared strings in order (views into pools)
   uint64_t sst_count_ = 0;
-  std::vector<std::vector<uint32_t>> sst_index_;  // per sheet: text id -> shared string index
+  std::vector<detail::LargeVector<uint32_t>> sst_index_;  // per sheet: text id -> shared string index
   std::map<const DefinedName*, std::string> name_texts_;  // refers-to text with external links numbered
   std::vector<std::string> new_link_rids_;               // externalReference ids of links made here
 };
@@ -1101,16 +1101,16 @@ void PackageWriter::Write() {
     w.Attr("xmlns", kMainNs);
     w.Attr("count", int64_t(sst_count_));
     w.Attr("uniqueCount", int64_t(sst_list_.size()));
+    w.Raw("");  // closes the start tag
+    std::string& out = w.buffer();
     for (std::string_view t : sst_list_) {
-      w.Start("si");
-      w.Start("t");
       bool edge_space = !t.empty() && (t.front() == ' ' || t.back() == ' ' || t.front() == '\n' || t.back() == '\n' ||
                                        t.front() == '\t' || t.back() == '\t');
-      if (edge_space) w.Attr("xml:space", "preserve");
-      if (NeedsOoxmlEncoding(t)) w.Text(EncodeOoxmlText(t));
-      else w.Text(t);
-      w.End("t");
-      w.End("si");
+      out += edge_space ? "<si><t xml:space=\"preserve\">" : "<si><t>";
+      if (NeedsOoxmlEncoding(t)) XmlEscape(EncodeOoxmlText(t), out, false);
+      else XmlEscape(t, out, false);
+      out += "</t></si>";
+      if (out.size() > (1 << 16)) w.Flush();
     }
     w.End("sst");
     w.Flush();

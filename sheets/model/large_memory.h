@@ -60,6 +60,8 @@ class LargeVector {
   T& operator[](size_t i) { return data()[i]; }
   const T& operator[](size_t i) const { return data()[i]; }
   T& back() { return data()[size_ - 1]; }
+  const T* begin() const { return data(); }
+  const T* end() const { return data() + size_; }
 
   void push_back(const T& v) {
     if (size_ == capacity()) Grow(size_ + 1);
@@ -73,6 +75,12 @@ class LargeVector {
     if (n > capacity()) block_ = LargeBlock(n * sizeof(T));
     else if (n) std::memset(static_cast<void*>(data()), 0, n * sizeof(T));
     size_ = n;
+  }
+  // Sets the size to n, every element to v.
+  void assign(size_t n, const T& v) {
+    if (n > capacity()) block_ = LargeBlock(n * sizeof(T));
+    size_ = n;
+    for (size_t i = 0; i < n; ++i) data()[i] = v;
   }
   void swap(LargeVector& o) noexcept {
     std::swap(block_, o.block_);

@@ -1,58 +1,90 @@
 #include "sheets/model/string_pool.h"
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
 namespace sheets {
 
-uint64_t StringPool::Hash(std::string_view s) {
-  // FNV-1a, then a final mix so that the low bits are usable as a table index.
-  uint64_t h = 1469598103934665603ull;
-  for (unsigned char c : s) {
-    h ^= c;
-    h *= 1099511628211ull;
-  }
+namespace {
+constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+
+uint64_t Mix(uint64_t h) {
   h ^= h >> 33;
   h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  h *= 0xc4ceb9fe1a85ec53ull;
   h ^= h >> 33;
   return h;
 }
 
+// Differs from run to run (the address is placed at random by the loader), so that texts chosen to
+// collide in one run do not collide in another.
+uint64_t Seed() {
+  static const uint64_t seed = Mix(reinterpret_cast<uintptr_t>(&seed) ^ 0x5bd1e9955bd1e995ull);
+  return seed;
+}
+}  // namespace
+
+uint32_t StringPool::Hash(std::string_view s) {
+  // Eight bytes at a time, then a full mix; the length goes in first so that texts differing only
+  // by trailing zero bytes differ.
+  uint64_t h = Seed() ^ (uint64_t(s.size()) * kMul);
+  const char* p = s.data();
+  size_t n = s.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    h = (h ^ w) * kMul;
+    h ^= h >> 29;
+  }
+  if (n) {
+    uint64_t w = 0;
+    std::memcpy(&w, p, n);
+    h = (h ^ w) * kMul;
+  }
+  return uint32_t(Mix(h) >> 32);
+}
+
 size_t StringPool::MemoryUsed() const {
-  size_t n = entries_.capacity() * sizeof(Entry) + index_.capacity() * sizeof(uint64_t);
-  for (size_t s : chunk_sizes_) n += s;
+  size_t n = entries_.capacity() * sizeof(Entry) + index_.capacity() * sizeof(uint64_t) +
+             chunks_.capacity() * sizeof(detail::LargeBlock);
+  for (const auto& c : chunks_) n += c.size();
   return n;
 }
 
 void StringPool::Rehash(size_t new_capacity) {
-  std::vector<uint64_t> index(new_capacity, 0);
+  detail::LargeVector<uint64_t> index;
+  index.assign_zero(new_capacity);
   size_t mask = new_capacity - 1;
-  for (uint32_t id = 0; id < entries_.size(); ++id) {
-    uint64_t h = Hash(Get(id));
-    size_t slot = h & mask;
+  auto put = [&](uint64_t v) {
+    size_t slot = (v >> 32) & mask;
     while (index[slot] != 0) slot = (slot + 1) & mask;
-    index[slot] = (h & 0xFFFFFFFF00000000ull) | (uint64_t(id) + 1);
-  }
+    index[slot] = v;
+  };
+  // What the old index holds moves with its stored hash; entries appended since are hashed now.
+  for (size_t i = 0; i < index_.size(); ++i)
+    if (index_[i]) put(index_[i]);
+  for (size_t id = indexed_; id < entries_.size(); ++id) put((uint64_t(Hash(Get(uint32_t(id)))) << 32) | (id + 1));
+  indexed_ = entries_.size();
   index_.swap(index);
 }
 
 uint32_t StringPool::Append(std::string_view text) {
   if (entries_.size() >= 0xFFFFFFF0u) throw std::length_error("string pool full");
-  unindexed_ = true;
   return Store(text);
 }
 
 uint32_t StringPool::Intern(std::string_view text) {
   if (entries_.size() >= 0xFFFFFFF0u) throw std::length_error("string pool full");
-  if (unindexed_ || (entries_.size() + 1) * 2 > index_.size()) {
+  if (indexed_ < entries_.size() || (entries_.size() + 1) * 2 > index_.size()) {
     size_t capacity = index_.empty() ? 64 : index_.size();
     while ((entries_.size() + 1) * 2 > capacity) capacity *= 2;
     Rehash(capacity);
-    unindexed_ = false;
   }
   size_t mask = index_.size() - 1;
   uint64_t h = Hash(text);
-  uint64_t tag = h & 0xFFFFFFFF00000000ull;
+  uint64_t tag = h << 32;
   size_t slot = h & mask;
   while (index_[slot] != 0) {
     uint64_t v = index_[slot];
@@ -64,22 +96,21 @@ uint32_t StringPool::Intern(std::string_view text) {
   }
   uint32_t id = Store(text);
   index_[slot] = tag | (uint64_t(id) + 1);
+  indexed_ = entries_.size();
   return id;
 }
 
 uint32_t StringPool::Store(std::string_view text) {
-  // Store the bytes: in the current chunk when they fit, else in a new chunk of at least kChunkSize.
-  if (chunks_.empty() || used_in_last_ + text.size() > chunk_sizes_.back()) {
-    size_t size = text.size() > kChunkSize ? text.size() : kChunkSize;
-    // Small pools start with small chunks so that a workbook of a few cells stays small.
-    if (chunks_.empty() && text.size() < 4096) size = 4096;
-    else if (chunks_.size() == 1 && text.size() < 32768 && chunk_sizes_[0] == 4096) size = 32768;
-    chunks_.push_back(std::make_unique<char[]>(size));
-    chunk_sizes_.push_back(size);
+  // The bytes go into the current chunk when they fit, else into a new one: 4 KB, 32 KB, 256 KB,
+  // then 2 MB each, or the text's own size when larger.
+  if (chunks_.empty() || used_in_last_ + text.size() > chunks_.back().size()) {
+    size_t size = chunks_.empty() ? 4096 : chunks_.size() == 1 ? 32768 : chunks_.size() == 2 ? 262144 : detail::kHugePageBytes;
+    if (text.size() > size) size = text.size();
+    chunks_.emplace_back(size);
     used_in_last_ = 0;
   }
   Entry e{uint32_t(chunks_.size() - 1), uint32_t(used_in_last_), uint32_t(text.size())};
-  if (!text.empty()) std::memcpy(chunks_.back().get() + used_in_last_, text.data(), text.size());
+  if (!text.empty()) std::memcpy(chunks_.back().data() + used_in_last_, text.data(), text.size());
   used_in_last_ += text.size();
   entries_.push_back(e);
   return uint32_t(entries_.size() - 1);
