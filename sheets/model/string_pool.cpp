@@ -39,35 +39,49 @@ uint32_t StringPool::Hash(std::string_view s) {
     h ^= h >> 29;
   }
   if (n) {
-    uint64_t w = 0;
-    std::memcpy(&w, p, n);
+    // The last one to seven bytes in one word, by loads that may overlap (the length is already in
+    // the hash); copying them byte by byte into a word would stall on reading it back.
+    uint64_t w;
+    if (n >= 4) {
+      uint32_t lo, hi;
+      std::memcpy(&lo, p, 4);
+      std::memcpy(&hi, p + n - 4, 4);
+      w = uint64_t(lo) | (uint64_t(hi) << 32);
+    } else {
+      w = uint64_t(uint8_t(p[0])) | (uint64_t(uint8_t(p[n / 2])) << 8) | (uint64_t(uint8_t(p[n - 1])) << 16);
+    }
     h = (h ^ w) * kMul;
   }
   return uint32_t(Mix(h) >> 32);
 }
 
 size_t StringPool::MemoryUsed() const {
-  size_t n = entries_.capacity() * sizeof(Entry) + index_.capacity() * sizeof(uint64_t) +
+  size_t n = entries_.capacity() * sizeof(Entry) + tags_.capacity() + ids_.capacity() * sizeof(uint32_t) +
              chunks_.capacity() * sizeof(detail::LargeBlock);
   for (const auto& c : chunks_) n += c.size();
   return n;
 }
 
+namespace {
+uint8_t TagOf(uint32_t h) { return uint8_t(0x80 | (h >> 25)); }
+}  // namespace
+
 void StringPool::Rehash(size_t new_capacity) {
-  detail::LargeVector<uint64_t> index;
-  index.assign_zero(new_capacity);
+  // Hashing again reads the strings in the order they were stored, which is cheap; the new slots
+  // are written at random, but a write does not wait for memory as a read does.
+  tags_.assign_zero(0);
+  tags_.assign_zero(new_capacity);
+  ids_.assign_zero(0);
+  ids_.assign_zero(new_capacity);
   size_t mask = new_capacity - 1;
-  auto put = [&](uint64_t v) {
-    size_t slot = (v >> 32) & mask;
-    while (index[slot] != 0) slot = (slot + 1) & mask;
-    index[slot] = v;
-  };
-  // What the old index holds moves with its stored hash; entries appended since are hashed now.
-  for (size_t i = 0; i < index_.size(); ++i)
-    if (index_[i]) put(index_[i]);
-  for (size_t id = indexed_; id < entries_.size(); ++id) put((uint64_t(Hash(Get(uint32_t(id)))) << 32) | (id + 1));
+  for (size_t id = 0; id < entries_.size(); ++id) {
+    uint32_t h = Hash(Get(uint32_t(id)));
+    size_t slot = h & mask;
+    while (tags_[slot] != 0) slot = (slot + 1) & mask;
+    tags_[slot] = TagOf(h);
+    ids_[slot] = uint32_t(id);
+  }
   indexed_ = entries_.size();
-  index_.swap(index);
 }
 
 uint32_t StringPool::Append(std::string_view text) {
@@ -77,25 +91,20 @@ uint32_t StringPool::Append(std::string_view text) {
 
 uint32_t StringPool::Intern(std::string_view text) {
   if (entries_.size() >= 0xFFFFFFF0u) throw std::length_error("string pool full");
-  if (indexed_ < entries_.size() || (entries_.size() + 1) * 2 > index_.size()) {
-    size_t capacity = index_.empty() ? 64 : index_.size();
+  if (indexed_ < entries_.size() || (entries_.size() + 1) * 2 > tags_.size()) {
+    size_t capacity = tags_.empty() ? 64 : tags_.size();
     while ((entries_.size() + 1) * 2 > capacity) capacity *= 2;
     Rehash(capacity);
   }
-  size_t mask = index_.size() - 1;
-  uint64_t h = Hash(text);
-  uint64_t tag = h << 32;
+  size_t mask = tags_.size() - 1;
+  uint32_t h = Hash(text);
+  uint8_t tag = TagOf(h);
   size_t slot = h & mask;
-  while (index_[slot] != 0) {
-    uint64_t v = index_[slot];
-    if ((v & 0xFFFFFFFF00000000ull) == tag) {
-      uint32_t id = uint32_t(v & 0xFFFFFFFFu) - 1;
-      if (Get(id) == text) return id;
-    }
-    slot = (slot + 1) & mask;
-  }
+  for (uint8_t t; (t = tags_[slot]) != 0; slot = (slot + 1) & mask)
+    if (t == tag && Get(ids_[slot]) == text) return ids_[slot];
   uint32_t id = Store(text);
-  index_[slot] = tag | (uint64_t(id) + 1);
+  tags_[slot] = tag;
+  ids_[slot] = id;
   indexed_ = entries_.size();
   return id;
 }

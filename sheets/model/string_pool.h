@@ -1,10 +1,14 @@
 // Interned UTF-8 strings for cell texts and formulas.
 //
-// Strings live in large chunks, so one string costs its bytes plus a 12-byte entry and two to four
-// 8-byte slots of the hash index, never a heap allocation of its own. Views handed out stay valid for
-// the life of the pool: chunks are never moved or freed. Chunks grow from 4 KB to 2 MB; the big ones,
-// the entries and the index come from huge-page mappings (large_memory.h). The index keeps each
-// string's 32-bit hash, so growing it never reads or hashes the strings again.
+// Strings live in chunks, so one string costs its bytes, a 12-byte entry and two to four 5-byte
+// slots of the hash index, never a heap allocation of its own. Views handed out stay valid for the
+// life of the pool: chunks are never moved or freed. Chunks grow from 4 KB to 2 MB; the big ones, the
+// entries and the index come from huge-page blocks (large_memory.h).
+//
+// The index is two arrays probed together: one byte per slot holding seven bits of the string's
+// hash (0 = free), and the ids. A look-up walks the small byte array, which stays in the processor's
+// cache far longer than the ids would, and reads an id and its string only where the seven bits
+// match: a new string costs no miss into the large array, the common case when a sheet is filled.
 #pragma once
 
 #include <cstdint>
@@ -49,9 +53,9 @@ class StringPool {
   std::vector<detail::LargeBlock> chunks_;
   size_t used_in_last_ = 0;
   detail::LargeVector<Entry> entries_;
-  // Open addressing, linear probing: 0 = free, else (hash << 32) | (id + 1); a slot's place is the
-  // hash modulo the size. Comparing the stored hash first skips nearly every string that differs.
-  detail::LargeVector<uint64_t> index_;
+  // Open addressing, linear probing from the hash modulo the size.
+  detail::LargeVector<uint8_t> tags_;   // 0 = free, else 0x80 | the hash's top seven bits
+  detail::LargeVector<uint32_t> ids_;   // the id in each used slot
   size_t indexed_ = 0;  // entries below this are in the index; Append adds entries it does not hold
 };
 
