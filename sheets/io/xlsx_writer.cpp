@@ -158,7 +158,12 @@ class PackageWriter {
   std::set<std::string> taken_;
   std::map<std::string, std::string> overrides_;
   StringPool sst_;                       // for texts found on several sheets
-  detail::LargeVector<std::string_view> sst_list_;  // the shared strings in order (views into pools)
+  // The shared strings in order: with texts on one sheet only, that sheet's text ids; else sst_'s
+  // texts, whose ids are their indexes.
+  const Sheet* sst_sheet_ = nullptr;
+  detail::LargeVector<uint32_t> sst_list_;
+  size_t SstSize() const { return sst_sheet_ ? sst_list_.size() : sst_.size(); }
+  std::string_view SstText(size_t k) const { return sst_sheet_ ? sst_sheet_->TextAt(sst_list_[k]) : sst_.Get(uint32_t(k)); }
   uint64_t sst_count_ = 0;
   std::vector<detail::LargeVector<uint32_t>> sst_index_;  // per sheet: text id -> shared string index
   std::map<const DefinedName*, std::string> name_texts_;  // refers-to text with external links numbered
@@ -177,7 +182,7 @@ void PackageWriter::BuildSharedStrings() {
   size_t pooled = 0;
   for (size_t i = 0; i < book_.sheet_count(); ++i)
     if (book_.sheet(i).IsWorksheet()) pooled += book_.sheet(i).TextPoolSize();
-  sst_list_.reserve(pooled);
+  if (!dedupe) sst_list_.reserve(pooled);
   for (size_t i = 0; i < book_.sheet_count(); ++i) {
     const Sheet& s = book_.sheet(i);
     if (!s.IsWorksheet()) continue;
@@ -188,12 +193,11 @@ void PackageWriter::BuildSharedStrings() {
       ++sst_count_;
       if (map[v.text_id] != UINT32_MAX) return;
       if (dedupe) {
-        uint32_t id = sst_.Intern(v.text);
-        if (id == sst_list_.size()) sst_list_.push_back(sst_.Get(id));
-        map[v.text_id] = id;
+        map[v.text_id] = sst_.Intern(v.text);
       } else {
+        sst_sheet_ = &s;
         map[v.text_id] = uint32_t(sst_list_.size());
-        sst_list_.push_back(v.text);
+        sst_list_.push_back(v.text_id);
       }
     });
   }
@@ -1093,17 +1097,18 @@ void PackageWriter::Write() {
   zip_.Add("xl/styles.xml", WriteStylesXml(book_, keep_));
   Override("xl/styles.xml", kCtStyles);
   wb_rels.push_back({NewId(wb_rels, counter), std::string(opc::kRelBase) + "styles", "styles.xml", ""});
-  if (!sst_list_.empty()) {
+  if (SstSize() > 0) {
     zip_.Begin("xl/sharedStrings.xml", 1);
     XmlWriter w([this](std::string_view chunk) { zip_.Write(chunk); });
     w.Declaration();
     w.Start("sst");
     w.Attr("xmlns", kMainNs);
     w.Attr("count", int64_t(sst_count_));
-    w.Attr("uniqueCount", int64_t(sst_list_.size()));
+    w.Attr("uniqueCount", int64_t(SstSize()));
     w.Raw("");  // closes the start tag
     std::string& out = w.buffer();
-    for (std::string_view t : sst_list_) {
+    for (size_t k = 0, n = SstSize(); k < n; ++k) {
+      std::string_view t = SstText(k);
       bool edge_space = !t.empty() && (t.front() == ' ' || t.back() == ' ' || t.front() == '\n' || t.back() == '\n' ||
                                        t.front() == '\t' || t.back() == '\t');
       out += edge_space ? "<si><t xml:space=\"preserve\">" : "<si><t>";

@@ -214,8 +214,9 @@ class Sheet {
   void AppendFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached);
   void AppendArrayFormula(const RangeAddress& range, std::string_view formula, const Value& cached);
 
-  // Number of texts in the sheet's pool (text ids are below this).
+  // Number of texts in the sheet's pool (text ids are below this), and the text of an id.
   size_t TextPoolSize() const { return texts_.size(); }
+  std::string_view TextAt(uint32_t text_id) const { return texts_.Get(text_id); }
   // Memory held by the cell store, in bytes (benchmarks).
   size_t CellMemoryUsed() const;
 
