@@ -30,6 +30,10 @@ class LargeBlock {
   LargeBlock& operator=(const LargeBlock&) = delete;
   ~LargeBlock() { Release(); }
 
+  // Grows the block to at least bytes, keeping its contents. A mapped block keeps its pages: they are
+  // moved to the larger mapping, not copied, and nothing already touched is zeroed again.
+  void Grow(size_t bytes);
+
   char* data() const { return data_; }
   size_t size() const { return size_; }  // bytes usable (the request, rounded up when mapped)
   bool mapped() const { return mapped_; }
@@ -91,6 +95,10 @@ class LargeVector {
   void Grow(size_t need) {
     size_t cap = capacity() ? capacity() * 2 : 16;
     while (cap < need) cap *= 2;
+    if (block_.mapped()) {
+      block_.Grow(cap * sizeof(T));
+      return;
+    }
     LargeBlock bigger(cap * sizeof(T));
     if (size_) std::memcpy(bigger.data(), block_.data(), size_ * sizeof(T));
     block_ = std::move(bigger);

@@ -286,3 +286,33 @@ TEST(StringPool, AppendedTextsAreFoundByLaterInterns) {
   EXPECT_EQ(pool.Get(l), longest);
   EXPECT_EQ(pool.Intern(longest), l);
 }
+
+TEST(LargeVector, KeepsItsContentsAcrossGrowthFromTheHeapToMappedBlocks) {
+  // 24-byte elements: growth goes from heap blocks to mapped ones and then moves mapped pages.
+  struct Item {
+    uint64_t a, b, c;
+  };
+  detail::LargeVector<Item> v;
+  const uint64_t n = 600000;  // about 14 MB
+  for (uint64_t i = 0; i < n; ++i) {
+    v.push_back({i, i * i, ~i});
+    if (i == 1000 || i == 100000) {
+      for (uint64_t j = 0; j <= i; j += 97) ASSERT_EQ(v[j].b, j * j);
+    }
+  }
+  ASSERT_EQ(v.size(), n);
+  for (uint64_t i = 0; i < n; ++i) {
+    ASSERT_EQ(v[i].a, i);
+    ASSERT_EQ(v[i].b, i * i);
+    ASSERT_EQ(v[i].c, ~i);
+  }
+  EXPECT_GE(v.capacity(), n);
+  detail::LargeVector<uint32_t> z;
+  z.assign_zero(3u << 20);  // mapped, zero-filled
+  uint64_t sum = 0;
+  for (size_t i = 0; i < z.size(); i += 4096) sum += z[i];
+  EXPECT_EQ(sum, 0u);
+  z.assign(10, 7);
+  EXPECT_EQ(z.size(), 10u);
+  EXPECT_EQ(z[9], 7u);
+}
