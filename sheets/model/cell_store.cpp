@@ -138,6 +138,8 @@ CellSlot& CellColumn::InsertAt(size_t b, uint32_t pos, uint32_t row, SlotBlockPo
       blocks_.push_back({pool.Take(), 0, kBlockSlots});  // appending: a new last block
       ++b;
       pos = 0;
+    } else if (pos == 0 && b == 0) {
+      blocks_.insert(blocks_.begin(), Block{pool.Take(), 0, kBlockSlots});  // before the first row: a new first block
     } else if (pos == 0 && b > 0 && blocks_[b - 1].size < kBlockSlots) {
       --b;  // the row falls between two blocks: the end of the previous one has room
       pos = blocks_[b].size;
