@@ -5,6 +5,7 @@
 #include <random>
 #include <string>
 
+#include "sheets/io/file_error.h"
 #include "sheets/io/zip.h"
 
 using namespace sheets;
@@ -51,4 +52,30 @@ TEST(ZipWriter, EveryLevelReadsBackWhateverTheData) {
     // Repetitive markup compresses well at the fastest level too.
     EXPECT_LT(reader.entries()[size_t(reader.Find("repetitive"))].compressed_size, repetitive.size() / 5);
   }
+}
+
+TEST(ZipWriter, ChecksumsAreTheStandardCrcAndADamagedEntryIsRefused) {
+  MemorySink sink;
+  {
+    ZipWriter zip(sink);
+    zip.AddStored("stored", "123456789");
+    zip.Add("fast", "123456789", 1);
+    zip.Add("default", std::string(100000, 'q'), 6);
+    zip.Finish();
+  }
+  std::string bytes = sink.bytes();
+  {
+    ZipReader reader({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+    // 0xCBF43926 is the CRC-32 of "123456789" (the check value of the zip/IEEE polynomial).
+    EXPECT_EQ(reader.entries()[size_t(reader.Find("stored"))].crc32, 0xCBF43926u);
+    EXPECT_EQ(reader.entries()[size_t(reader.Find("fast"))].crc32, 0xCBF43926u);
+    EXPECT_EQ(reader.ReadAll(size_t(reader.Find("default")), 1 << 20), std::string(100000, 'q'));
+  }
+  // One byte of the stored entry's data changed: the checksum no longer matches.
+  std::string damaged = bytes;
+  size_t at = damaged.find("123456789");
+  ASSERT_NE(at, std::string::npos);
+  damaged[at + 4] = 'x';
+  ZipReader reader({reinterpret_cast<const uint8_t*>(damaged.data()), damaged.size()});
+  EXPECT_THROW(reader.ReadAll(size_t(reader.Find("stored")), 1000), FormatError);
 }
