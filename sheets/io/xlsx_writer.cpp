@@ -185,7 +185,7 @@ void PackageWriter::BuildSharedStrings() {
   if (!dedupe) sst_list_.reserve(pooled);
   for (size_t i = 0; i < book_.sheet_count(); ++i) {
     const Sheet& s = book_.sheet(i);
-    if (!s.IsWorksheet()) continue;
+    if (!s.IsWorksheet() || s.TextPoolSize() == 0) continue;  // no text cell: nothing to visit
     auto& map = sst_index_[i];
     map.assign(s.TextPoolSize(), UINT32_MAX);
     s.ForEachCell([&](uint32_t, uint32_t, const CellView& v) {
