@@ -147,6 +147,7 @@ class PackageWriter {
   }
 
   void BuildSharedStrings();
+  uint32_t SharedStringIndex(size_t sheet, const CellView& v);
   void WriteWorksheet(size_t index, const std::string& part, std::vector<PreservedRel>& wb_rels);
   void WriteChartsheet(size_t index, const std::string& part);
   std::string WriteDrawing(const Sheet& sheet, const SheetPreserved* keep);  // returns the part name
@@ -172,9 +173,15 @@ class PackageWriter {
   std::set<std::string> taken_;
   std::map<std::string, std::string> overrides_;
   StringPool sst_;                       // for texts found on several sheets
-  std::vector<std::string_view> sst_list_;  // the shared strings in order (views into pools)
+  // The shared strings in order: with texts on one sheet only, that sheet's text ids; else sst_'s
+  // texts, whose ids are their indexes.
+  const Sheet* sst_sheet_ = nullptr;
+  bool sst_dedupe_ = false;
+  detail::LargeVector<uint32_t> sst_list_;
+  size_t SstSize() const { return sst_sheet_ ? sst_list_.size() : sst_.size(); }
+  std::string_view SstText(size_t k) const { return sst_sheet_ ? sst_sheet_->TextAt(sst_list_[k]) : sst_.Get(uint32_t(k)); }
   uint64_t sst_count_ = 0;
-  std::vector<std::vector<uint32_t>> sst_index_;  // per sheet: text id -> shared string index
+  std::vector<detail::LargeVector<uint32_t>> sst_index_;  // per sheet: text id -> shared string index
   std::map<const DefinedName*, std::string> name_texts_;  // refers-to text with external links numbered
   std::vector<std::string> new_link_rids_;               // externalReference ids of links made here
 };
@@ -186,31 +193,33 @@ void PackageWriter::BuildSharedStrings() {
     if (book_.sheet(i).IsWorksheet() && book_.sheet(i).TextPoolSize() > 0) ++sheets_with_text;
   // Texts of one sheet are distinct by their pool ids already; only texts shared by several sheets
   // need hashing to be written once.
-  const bool dedupe = sheets_with_text > 1;
+  sst_dedupe_ = sheets_with_text > 1;
   // At most one shared string per pooled text: reserved once, the list is never copied as it grows.
   size_t pooled = 0;
-  for (size_t i = 0; i < book_.sheet_count(); ++i)
-    if (book_.sheet(i).IsWorksheet()) pooled += book_.sheet(i).TextPoolSize();
-  sst_list_.reserve(pooled);
   for (size_t i = 0; i < book_.sheet_count(); ++i) {
     const Sheet& s = book_.sheet(i);
-    if (!s.IsWorksheet()) continue;
-    auto& map = sst_index_[i];
-    map.assign(s.TextPoolSize(), UINT32_MAX);
-    s.ForEachCell([&](uint32_t, uint32_t, const CellView& v) {
-      if (v.type != ValueType::Text || v.HasFormula()) return;
-      ++sst_count_;
-      if (map[v.text_id] != UINT32_MAX) return;
-      if (dedupe) {
-        uint32_t id = sst_.Intern(v.text);
-        if (id == sst_list_.size()) sst_list_.push_back(sst_.Get(id));
-        map[v.text_id] = id;
-      } else {
-        map[v.text_id] = uint32_t(sst_list_.size());
-        sst_list_.push_back(v.text);
-      }
-    });
+    if (!s.IsWorksheet() || s.TextPoolSize() == 0) continue;
+    pooled += s.TextPoolSize();
+    sst_index_[i].assign(s.TextPoolSize(), UINT32_MAX);
   }
+  if (!sst_dedupe_) sst_list_.reserve(pooled);
+}
+
+// The shared-string index of a text cell, given as the sheets are written (before the shared
+// strings are), in the order the texts first appear.
+uint32_t PackageWriter::SharedStringIndex(size_t sheet, const CellView& v) {
+  ++sst_count_;
+  uint32_t& k = sst_index_[sheet][v.text_id];
+  if (k == UINT32_MAX) {
+    if (sst_dedupe_) {
+      k = sst_.Intern(v.text);
+    } else {
+      sst_sheet_ = &book_.sheet(sheet);
+      k = uint32_t(sst_list_.size());
+      sst_list_.push_back(v.text_id);
+    }
+  }
+  return k;
 }
 
 std::optional<SeriesCache> PackageWriter::CacheFor(const std::string& ref_text) const {
@@ -619,7 +628,6 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
   uint8_t max_row_level = 0, max_col_level = 0;
   for (const auto& [r, info] : sheet.rows()) max_row_level = std::max(max_row_level, info.outline_level);
   for (const auto& [c, info] : sheet.columns()) max_col_level = std::max(max_col_level, info.outline_level);
-  const auto& map = sst_index_[index];
 
   auto gen = [&](std::string_view name) {
     if (name == "dimension") {
@@ -773,7 +781,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
             case ValueType::Text:
               out += "<v>";
               if (formula) XmlEscape(NeedsOoxmlEncoding(v.text) ? EncodeOoxmlText(v.text) : std::string(v.text), out, false);
-              else append_uint(out, map[v.text_id]);
+              else append_uint(out, SharedStringIndex(index, v));
               out += "</v>";
               break;
             case ValueType::Boolean: out += v.boolean ? "<v>1</v>" : "<v>0</v>"; break;
@@ -1123,24 +1131,25 @@ void PackageWriter::Write() {
   zip_.Add("xl/styles.xml", XmlSafe(WriteStylesXml(book_, keep_)));
   Override("xl/styles.xml", kCtStyles);
   wb_rels.push_back({NewId(wb_rels, counter), std::string(opc::kRelBase) + "styles", "styles.xml", ""});
-  if (!sst_list_.empty()) {
+  if (SstSize() > 0) {
     zip_.Begin("xl/sharedStrings.xml", 1);
     XmlWriter w([this](std::string_view chunk) { zip_.Write(chunk); });
     w.Declaration();
     w.Start("sst");
     w.Attr("xmlns", kMainNs);
     w.Attr("count", int64_t(sst_count_));
-    w.Attr("uniqueCount", int64_t(sst_list_.size()));
-    for (std::string_view t : sst_list_) {
-      w.Start("si");
-      w.Start("t");
+    w.Attr("uniqueCount", int64_t(SstSize()));
+    w.Raw("");  // closes the start tag
+    std::string& out = w.buffer();
+    for (size_t k = 0, n = SstSize(); k < n; ++k) {
+      std::string_view t = SstText(k);
       bool edge_space = !t.empty() && (t.front() == ' ' || t.back() == ' ' || t.front() == '\n' || t.back() == '\n' ||
                                        t.front() == '\t' || t.back() == '\t');
-      if (edge_space) w.Attr("xml:space", "preserve");
-      if (NeedsOoxmlEncoding(t)) w.Text(EncodeOoxmlText(t));
-      else w.Text(t);
-      w.End("t");
-      w.End("si");
+      out += edge_space ? "<si><t xml:space=\"preserve\">" : "<si><t>";
+      if (NeedsOoxmlEncoding(t)) XmlEscape(EncodeOoxmlText(t), out, false);
+      else XmlEscape(t, out, false);
+      out += "</t></si>";
+      if (out.size() > (1 << 16)) w.Flush();
     }
     w.End("sst");
     w.Flush();

@@ -364,13 +364,16 @@ const char* XmlScanner::StartTag(const char* p, const char* end) {
     std::string why;
     bool need = CheckChars(q, ve, kAttr, &bad, &why);
     if (bad) Fail(why, bad);
+    // Filled in place: a temporary attribute copied in would be read back before its stores land.
+    XmlAttr& attr = attrs_.emplace_back();
+    attr.name = aname;
     if (need) {
       size_t at = scratch_.size();
       if (const char* r = Decode(q, ve, kAttr, scratch_, &why)) Fail(why, r);
-      attrs_.push_back({aname, std::string_view(nullptr, scratch_.size() - at)});
+      attr.value = std::string_view(nullptr, scratch_.size() - at);
       decoded_.push_back(uint32_t(at + 1));
     } else {
-      attrs_.push_back({aname, std::string_view(q, size_t(ve - q))});
+      attr.value = std::string_view(q, size_t(ve - q));
       decoded_.push_back(0);
     }
     q = ve + 1;

@@ -40,34 +40,14 @@ void Sheet::CheckCell(uint32_t row, uint32_t col) const {
                      std::to_string(limits_.cols) + " columns");
 }
 
-namespace {
-template <typename Vec>
-auto LowerBound(Vec& v, uint32_t row) {
-  // Appending in row order is the common case: check the end first.
-  if (v.empty() || v.back().row < row) return v.end();
-  return std::lower_bound(v.begin(), v.end(), row, [](const auto& s, uint32_t r) { return s.row < r; });
-}
-}  // namespace
+const Sheet::Slot* Sheet::Find(uint32_t row, uint32_t col) const { return cells_.Find(row, col); }
 
-const Sheet::Slot* Sheet::Find(uint32_t row, uint32_t col) const {
-  if (col >= columns_cells_.size()) return nullptr;
-  const auto& v = columns_cells_[col];
-  auto it = LowerBound(v, row);
-  if (it == v.end() || it->row != row) return nullptr;
-  return &*it;
-}
-
-Sheet::Slot* Sheet::Find(uint32_t row, uint32_t col) {
-  return const_cast<Slot*>(static_cast<const Sheet*>(this)->Find(row, col));
-}
+Sheet::Slot* Sheet::Find(uint32_t row, uint32_t col) { return cells_.Find(row, col); }
 
 Sheet::Slot& Sheet::FindOrInsert(uint32_t row, uint32_t col) {
-  if (col >= columns_cells_.size()) columns_cells_.resize(size_t(col) + 1);
-  auto& v = columns_cells_[col];
-  auto it = LowerBound(v, row);
-  if (it != v.end() && it->row == row) return *it;
-  Slot s{};
-  s.row = row;
+  bool inserted = false;
+  Slot& s = cells_.FindOrInsert(row, col, &inserted);
+  if (!inserted) return s;
   s.type = uint8_t(ValueType::Empty);
   // A new cell takes the format of its row, else of its column, as a typed-in cell does.
   if (!rows_.empty() || !columns_.empty()) {
@@ -76,20 +56,14 @@ Sheet::Slot& Sheet::FindOrInsert(uint32_t row, uint32_t col) {
     else if (auto c = columns_.find(col); c != columns_.end() && c->second.format) s.format = *c->second.format;
   }
   ++cell_count_;
-  if (it == v.end()) {
-    v.push_back(s);
-    return v.back();
-  }
-  return *v.insert(it, s);
+  return s;
 }
 
 void Sheet::EraseIfBare(uint32_t row, uint32_t col) {
-  if (col >= columns_cells_.size()) return;
-  auto& v = columns_cells_[col];
-  auto it = LowerBound(v, row);
-  if (it == v.end() || it->row != row) return;
-  if ((it->type & kTypeMask) == uint8_t(ValueType::Empty) && !(it->type & kHasFormula) && it->format == 0) {
-    v.erase(it);
+  const Slot* s = Find(row, col);
+  if (!s) return;
+  if ((s->type & kTypeMask) == uint8_t(ValueType::Empty) && !(s->type & kHasFormula) && s->format == 0) {
+    cells_.Erase(row, col);
     --cell_count_;
   }
 }
@@ -282,13 +256,10 @@ void Sheet::ClearRange(const RangeAddress& range) {
       ++it;
     }
   }
-  for (uint32_t c = range.first.col; c <= range.last.col && c < columns_cells_.size(); ++c) {
-    auto& v = columns_cells_[c];
-    auto lo = std::lower_bound(v.begin(), v.end(), range.first.row, [](const Slot& s, uint32_t r) { return s.row < r; });
-    auto hi = std::upper_bound(v.begin(), v.end(), range.last.row, [](uint32_t r, const Slot& s) { return r < s.row; });
-    if (lo != hi) {
-      cell_count_ -= size_t(hi - lo);
-      v.erase(lo, hi);
+  for (uint32_t c = range.first.col; c <= range.last.col && c < cells_.column_count(); ++c) {
+    size_t n = cells_.RemoveIf(c, range.first.row, range.last.row, [](Slot&) { return true; });
+    if (n) {
+      cell_count_ -= n;
       Touch();
     }
   }
@@ -327,15 +298,12 @@ void Sheet::SetArrayFormula(const RangeAddress& range, std::string_view formula,
   }
   SetFormula(range.first.row, range.first.col, formula, cached);  // ends an array formula starting here
   // The other cells of the range lose what they held; formats stay.
-  for (uint32_t c = range.first.col; c <= range.last.col && c < columns_cells_.size(); ++c) {
-    auto& v = columns_cells_[c];
-    auto lo = std::lower_bound(v.begin(), v.end(), range.first.row, [](const Slot& s, uint32_t r) { return s.row < r; });
-    auto hi = std::upper_bound(lo, v.end(), range.last.row, [](uint32_t r, const Slot& s) { return r < s.row; });
-    for (auto it = lo; it != hi; ++it)
-      if (!(it->row == range.first.row && c == range.first.col)) it->type = uint8_t(ValueType::Empty);
-    auto kept = std::remove_if(lo, hi, [](const Slot& s) { return s.type == uint8_t(ValueType::Empty) && s.format == 0; });
-    cell_count_ -= size_t(hi - kept);
-    v.erase(kept, hi);
+  for (uint32_t c = range.first.col; c <= range.last.col && c < cells_.column_count(); ++c) {
+    cell_count_ -= cells_.RemoveIf(c, range.first.row, range.last.row, [&](Slot& s) {
+      if (s.row == range.first.row && c == range.first.col) return false;
+      s.type = uint8_t(ValueType::Empty);
+      return s.format == 0;
+    });
   }
   arrays_[range.first] = range;
   array_max_rows_ = std::max(array_max_rows_, range.Rows());
@@ -365,14 +333,14 @@ std::optional<RangeAddress> Sheet::ArrayFormulaAt(CellAddress cell) const {
 
 std::optional<RangeAddress> Sheet::UsedRange() const {
   std::optional<RangeAddress> r;
-  for (uint32_t c = 0; c < columns_cells_.size(); ++c) {
-    const auto& v = columns_cells_[c];
-    if (v.empty()) continue;
+  for (uint32_t c = 0; c < cells_.column_count(); ++c) {
+    const auto& col = cells_.column(c);
+    if (col.empty()) continue;
     if (!r) {
-      r = RangeAddress{{v.front().row, c}, {v.back().row, c}};
+      r = RangeAddress{{col.first_row(), c}, {col.last_row(), c}};
     } else {
-      r->first.row = std::min(r->first.row, v.front().row);
-      r->last.row = std::max(r->last.row, v.back().row);
+      r->first.row = std::min(r->first.row, col.first_row());
+      r->last.row = std::max(r->last.row, col.last_row());
       r->last.col = c;
     }
   }
@@ -389,26 +357,29 @@ void Sheet::ForEachCellIn(const RangeAddress& range,
   // A cursor per non-empty column; each step emits the row that is smallest over all cursors.
   struct Cursor {
     uint32_t col;
-    const Slot* it;
-    const Slot* end;
+    const detail::CellColumn* column;
+    detail::CellColumn::Pos pos;
   };
   std::vector<Cursor> cursors;
-  for (uint32_t c = range.first.col; c <= range.last.col && c < columns_cells_.size(); ++c) {
-    const auto& v = columns_cells_[c];
-    if (v.empty()) continue;
-    auto lo = std::lower_bound(v.begin(), v.end(), range.first.row, [](const Slot& s, uint32_t r) { return s.row < r; });
-    auto hi = std::upper_bound(v.begin(), v.end(), range.last.row, [](uint32_t r, const Slot& s) { return r < s.row; });
-    if (lo != hi) cursors.push_back({c, &*lo, v.data() + (hi - v.begin())});
+  for (uint32_t c = range.first.col; c <= range.last.col && c < cells_.column_count(); ++c) {
+    const auto& col = cells_.column(c);
+    if (col.empty()) continue;
+    auto pos = col.LowerBound(range.first.row);
+    if (!col.AtEnd(pos) && col.At(pos).row <= range.last.row) cursors.push_back({c, &col, pos});
   }
   while (!cursors.empty()) {
     uint32_t row = UINT32_MAX;
-    for (const auto& cur : cursors) row = std::min(row, cur.it->row);
+    for (const auto& cur : cursors) row = std::min(row, cur.column->At(cur.pos).row);
+    bool finished = false;
     for (auto& cur : cursors) {
-      if (cur.it->row != row) continue;
-      fn(row, cur.col, ViewOf(*cur.it));
-      ++cur.it;
+      const Slot& s = cur.column->At(cur.pos);
+      if (s.row != row) continue;
+      fn(row, cur.col, ViewOf(s));
+      cur.column->Advance(cur.pos);
+      if (cur.column->AtEnd(cur.pos) || cur.column->At(cur.pos).row > range.last.row) finished = true;
     }
-    std::erase_if(cursors, [](const Cursor& c) { return c.it == c.end; });
+    if (finished)
+      std::erase_if(cursors, [&](const Cursor& c) { return c.column->AtEnd(c.pos) || c.column->At(c.pos).row > range.last.row; });
   }
 }
 
@@ -521,9 +492,7 @@ Chart& Sheet::chart() {
 }
 
 size_t Sheet::CellMemoryUsed() const {
-  size_t n = columns_cells_.capacity() * sizeof(std::vector<Slot>);
-  for (const auto& v : columns_cells_) n += v.capacity() * sizeof(Slot);
-  return n + texts_.MemoryUsed() + formulas_.MemoryUsed();
+  return cells_.MemoryUsed() + texts_.MemoryUsed() + formulas_.MemoryUsed();
 }
 
 }  // namespace sheets

@@ -1,9 +1,9 @@
 // A sheet of a workbook: a worksheet (cells, formats, merged areas, outline, names, drawing objects)
 // or a chart sheet (one chart).
 //
-// Cell store: one vector of 24-byte slots per column, sorted by row. Text and formula text live in
-// the sheet's string pools, so a cell never owns heap memory; reading a file in row order appends to
-// the end of each column's vector. A cell that is empty, unformatted and without formula is not
+// Cell store: per column, 24-byte slots sorted by row in blocks of 64 KB (cell_store.h). Text and
+// formula text live in the sheet's string pools, so a cell never owns heap memory; reading a file in
+// row order appends to the last block of each column. A cell that is empty, unformatted and without formula is not
 // stored at all.
 #pragma once
 
@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sheets/model/cell_store.h"
 #include "sheets/model/chart.h"
 #include "sheets/model/defined_name.h"
 #include "sheets/model/reference.h"
@@ -213,8 +214,9 @@ class Sheet {
   void AppendFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached);
   void AppendArrayFormula(const RangeAddress& range, std::string_view formula, const Value& cached);
 
-  // Number of texts in the sheet's pool (text ids are below this).
+  // Number of texts in the sheet's pool (text ids are below this), and the text of an id.
   size_t TextPoolSize() const { return texts_.size(); }
+  std::string_view TextAt(uint32_t text_id) const { return texts_.Get(text_id); }
   // Memory held by the cell store, in bytes (benchmarks).
   size_t CellMemoryUsed() const;
 
@@ -228,19 +230,7 @@ class Sheet {
   static constexpr uint8_t kTypeMask = 0x0F;
   static constexpr uint8_t kHasFormula = 0x10;
 
-  struct Slot {
-    uint32_t row;
-    uint32_t format;
-    uint32_t formula;  // id in formulas_ when kHasFormula
-    uint8_t type;      // ValueType | flags
-    uint8_t small;     // boolean or error code
-    uint16_t unused;
-    union {
-      double number;
-      uint32_t text;   // id in texts_
-    };
-  };
-  static_assert(sizeof(Slot) == 24, "cell slot must stay 24 bytes");
+  using Slot = detail::CellSlot;
 
   void CheckCell(uint32_t row, uint32_t col) const;
   Slot* Find(uint32_t row, uint32_t col);
@@ -259,7 +249,7 @@ class Sheet {
   SheetVisibility visibility_ = SheetVisibility::Visible;
   SheetLimits limits_;
 
-  std::vector<std::vector<Slot>> columns_cells_;
+  detail::CellStore cells_;
   size_t cell_count_ = 0;
   StringPool texts_;
   StringPool formulas_;

@@ -1,85 +1,125 @@
 #include "sheets/model/string_pool.h"
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
 namespace sheets {
 
-uint64_t StringPool::Hash(std::string_view s) {
-  // FNV-1a, then a final mix so that the low bits are usable as a table index.
-  uint64_t h = 1469598103934665603ull;
-  for (unsigned char c : s) {
-    h ^= c;
-    h *= 1099511628211ull;
-  }
+namespace {
+constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+
+uint64_t Mix(uint64_t h) {
   h ^= h >> 33;
   h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  h *= 0xc4ceb9fe1a85ec53ull;
   h ^= h >> 33;
   return h;
 }
 
+// Differs from run to run (the address is placed at random by the loader), so that texts chosen to
+// collide in one run do not collide in another.
+uint64_t Seed() {
+  static const uint64_t seed = Mix(reinterpret_cast<uintptr_t>(&seed) ^ 0x5bd1e9955bd1e995ull);
+  return seed;
+}
+}  // namespace
+
+uint32_t StringPool::Hash(std::string_view s) {
+  // Eight bytes at a time, then a full mix; the length goes in first so that texts differing only
+  // by trailing zero bytes differ.
+  uint64_t h = Seed() ^ (uint64_t(s.size()) * kMul);
+  const char* p = s.data();
+  size_t n = s.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    h = (h ^ w) * kMul;
+    h ^= h >> 29;
+  }
+  if (n) {
+    // The last one to seven bytes in one word, by loads that may overlap (the length is already in
+    // the hash); copying them byte by byte into a word would stall on reading it back.
+    uint64_t w;
+    if (n >= 4) {
+      uint32_t lo, hi;
+      std::memcpy(&lo, p, 4);
+      std::memcpy(&hi, p + n - 4, 4);
+      w = uint64_t(lo) | (uint64_t(hi) << 32);
+    } else {
+      w = uint64_t(uint8_t(p[0])) | (uint64_t(uint8_t(p[n / 2])) << 8) | (uint64_t(uint8_t(p[n - 1])) << 16);
+    }
+    h = (h ^ w) * kMul;
+  }
+  return uint32_t(Mix(h) >> 32);
+}
+
 size_t StringPool::MemoryUsed() const {
-  size_t n = entries_.capacity() * sizeof(Entry) + index_.capacity() * sizeof(uint64_t);
-  for (size_t s : chunk_sizes_) n += s;
+  size_t n = entries_.capacity() * sizeof(Entry) + tags_.capacity() + ids_.capacity() * sizeof(uint32_t) +
+             chunks_.capacity() * sizeof(detail::LargeBlock);
+  for (const auto& c : chunks_) n += c.size();
   return n;
 }
 
+namespace {
+uint8_t TagOf(uint32_t h) { return uint8_t(0x80 | (h >> 25)); }
+}  // namespace
+
 void StringPool::Rehash(size_t new_capacity) {
-  std::vector<uint64_t> index(new_capacity, 0);
+  // Hashing again reads the strings in the order they were stored, which is cheap; the new slots
+  // are written at random, but a write does not wait for memory as a read does.
+  tags_.assign_zero(0);
+  tags_.assign_zero(new_capacity);
+  ids_.assign_zero(0);
+  ids_.assign_zero(new_capacity);
   size_t mask = new_capacity - 1;
-  for (uint32_t id = 0; id < entries_.size(); ++id) {
-    uint64_t h = Hash(Get(id));
+  for (size_t id = 0; id < entries_.size(); ++id) {
+    uint32_t h = Hash(Get(uint32_t(id)));
     size_t slot = h & mask;
-    while (index[slot] != 0) slot = (slot + 1) & mask;
-    index[slot] = (h & 0xFFFFFFFF00000000ull) | (uint64_t(id) + 1);
+    while (tags_[slot] != 0) slot = (slot + 1) & mask;
+    tags_[slot] = TagOf(h);
+    ids_[slot] = uint32_t(id);
   }
-  index_.swap(index);
+  indexed_ = entries_.size();
 }
 
 uint32_t StringPool::Append(std::string_view text) {
   if (entries_.size() >= 0xFFFFFFF0u) throw std::length_error("string pool full");
-  unindexed_ = true;
   return Store(text);
 }
 
 uint32_t StringPool::Intern(std::string_view text) {
   if (entries_.size() >= 0xFFFFFFF0u) throw std::length_error("string pool full");
-  if (unindexed_ || (entries_.size() + 1) * 2 > index_.size()) {
-    size_t capacity = index_.empty() ? 64 : index_.size();
+  if (indexed_ < entries_.size() || (entries_.size() + 1) * 2 > tags_.size()) {
+    size_t capacity = tags_.empty() ? 64 : tags_.size();
     while ((entries_.size() + 1) * 2 > capacity) capacity *= 2;
     Rehash(capacity);
-    unindexed_ = false;
   }
-  size_t mask = index_.size() - 1;
-  uint64_t h = Hash(text);
-  uint64_t tag = h & 0xFFFFFFFF00000000ull;
+  size_t mask = tags_.size() - 1;
+  uint32_t h = Hash(text);
+  uint8_t tag = TagOf(h);
   size_t slot = h & mask;
-  while (index_[slot] != 0) {
-    uint64_t v = index_[slot];
-    if ((v & 0xFFFFFFFF00000000ull) == tag) {
-      uint32_t id = uint32_t(v & 0xFFFFFFFFu) - 1;
-      if (Get(id) == text) return id;
-    }
-    slot = (slot + 1) & mask;
-  }
+  for (uint8_t t; (t = tags_[slot]) != 0; slot = (slot + 1) & mask)
+    if (t == tag && Get(ids_[slot]) == text) return ids_[slot];
   uint32_t id = Store(text);
-  index_[slot] = tag | (uint64_t(id) + 1);
+  tags_[slot] = tag;
+  ids_[slot] = id;
+  indexed_ = entries_.size();
   return id;
 }
 
 uint32_t StringPool::Store(std::string_view text) {
-  // Store the bytes: in the current chunk when they fit, else in a new chunk of at least kChunkSize.
-  if (chunks_.empty() || used_in_last_ + text.size() > chunk_sizes_.back()) {
-    size_t size = text.size() > kChunkSize ? text.size() : kChunkSize;
-    // Small pools start with small chunks so that a workbook of a few cells stays small.
-    if (chunks_.empty() && text.size() < 4096) size = 4096;
-    else if (chunks_.size() == 1 && text.size() < 32768 && chunk_sizes_[0] == 4096) size = 32768;
-    chunks_.push_back(std::make_unique<char[]>(size));
-    chunk_sizes_.push_back(size);
+  // The bytes go into the current chunk when they fit, else into a new one: 4 KB, 32 KB, 256 KB,
+  // then 2 MB each, or the text's own size when larger.
+  if (chunks_.empty() || used_in_last_ + text.size() > chunks_.back().size()) {
+    size_t size = chunks_.empty() ? 4096 : chunks_.size() == 1 ? 32768 : chunks_.size() == 2 ? 262144 : detail::kHugePageBytes;
+    if (text.size() > size) size = text.size();
+    chunks_.emplace_back(size);
     used_in_last_ = 0;
   }
   Entry e{uint32_t(chunks_.size() - 1), uint32_t(used_in_last_), uint32_t(text.size())};
-  if (!text.empty()) std::memcpy(chunks_.back().get() + used_in_last_, text.data(), text.size());
+  if (!text.empty()) std::memcpy(chunks_.back().data() + used_in_last_, text.data(), text.size());
   used_in_last_ += text.size();
   entries_.push_back(e);
   return uint32_t(entries_.size() - 1);

@@ -1,14 +1,21 @@
 // Interned UTF-8 strings for cell texts and formulas.
 //
-// Strings live in large chunks, so one string costs its bytes plus a 12-byte entry and two to four
-// 8-byte slots of the hash index, never a heap allocation of its own. Views handed out stay valid for the life of the
-// pool: chunks are never moved or freed.
+// Strings live in chunks, so one string costs its bytes, a 12-byte entry and two to four 5-byte
+// slots of the hash index, never a heap allocation of its own. Views handed out stay valid for the
+// life of the pool: chunks are never moved or freed. Chunks grow from 4 KB to 2 MB; the big ones, the
+// entries and the index come from huge-page blocks (large_memory.h).
+//
+// The index is two arrays probed together: one byte per slot holding seven bits of the string's
+// hash (0 = free), and the ids. A look-up walks the small byte array, which stays in the processor's
+// cache far longer than the ids would, and reads an id and its string only where the seven bits
+// match: a new string costs no miss into the large array, the common case when a sheet is filled.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <vector>
+
+#include "sheets/model/large_memory.h"
 
 namespace sheets {
 
@@ -27,7 +34,7 @@ class StringPool {
   uint32_t Append(std::string_view text);
   std::string_view Get(uint32_t id) const {
     const Entry& e = entries_[id];
-    return {chunks_[e.chunk].get() + e.offset, e.size};
+    return {chunks_[e.chunk].data() + e.offset, e.size};
   }
   size_t size() const { return entries_.size(); }
   // Bytes held by the pool (chunks, entries, index), for the memory benchmark.
@@ -39,19 +46,17 @@ class StringPool {
     uint32_t offset;
     uint32_t size;
   };
-  static uint64_t Hash(std::string_view s);
+  static uint32_t Hash(std::string_view s);
   void Rehash(size_t new_capacity);
   uint32_t Store(std::string_view text);
 
-  static constexpr size_t kChunkSize = 256 * 1024;
-  std::vector<std::unique_ptr<char[]>> chunks_;
-  std::vector<size_t> chunk_sizes_;
+  std::vector<detail::LargeBlock> chunks_;
   size_t used_in_last_ = 0;
-  std::vector<Entry> entries_;
-  // Open addressing: 0 = free, else (hash high 32 bits << 32) | (id + 1). Keeping part of the hash
-  // in the slot skips most look-ups of strings that do not match.
-  std::vector<uint64_t> index_;
-  bool unindexed_ = false;  // Append added entries the index does not hold
+  detail::LargeVector<Entry> entries_;
+  // Open addressing, linear probing from the hash modulo the size.
+  detail::LargeVector<uint8_t> tags_;   // 0 = free, else 0x80 | the hash's top seven bits
+  detail::LargeVector<uint32_t> ids_;   // the id in each used slot
+  size_t indexed_ = 0;  // entries below this are in the index; Append adds entries it does not hold
 };
 
 }  // namespace sheets

@@ -172,8 +172,7 @@ Sheet& Workbook::AdoptSheet(std::unique_ptr<Sheet> sheet, const FormatTable& sou
       if (map[f] == UINT32_MAX) map[f] = formats_.Intern(source_formats.Get(f));
       return map[f];
     };
-    for (auto& col : sheet->columns_cells_)
-      for (auto& slot : col) slot.format = remap(slot.format);
+    sheet->cells_.ForEachSlot([&](detail::CellSlot& slot) { slot.format = remap(slot.format); });
     for (auto& [r, info] : sheet->rows_)
       if (info.format) info.format = remap(*info.format);
     for (auto& [c, info] : sheet->columns_)
