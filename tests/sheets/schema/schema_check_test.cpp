@@ -8,25 +8,16 @@
 #include <sstream>
 
 #include "schema_check.h"
+#include "schema_test_support.h"
 #include "sheets/io/zip.h"
 
 using schemacheck::CheckPackage;
+using schemacheck::ReadFile;
+using schemacheck::Table;
 using schemacheck::Problem;
 using schemacheck::Schema;
 
 namespace {
-
-const Schema& Table() {
-  static const Schema schema = Schema::FromFile(QS_SCHEMA_TABLE);
-  return schema;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 std::string Joined(const std::vector<Problem>& problems) {
   std::string out;

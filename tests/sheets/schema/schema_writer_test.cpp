@@ -11,28 +11,19 @@
 #include <sstream>
 
 #include "schema_check.h"
+#include "schema_test_support.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/io/xml.h"
 #include "sheets/io/zip.h"
 
 using namespace sheets;
 using schemacheck::CheckPackage;
+using schemacheck::ReadFile;
+using schemacheck::Table;
 using schemacheck::PackageReport;
 using schemacheck::Schema;
 
 namespace {
-
-const Schema& Table() {
-  static const Schema schema = Schema::FromFile(QS_SCHEMA_TABLE);
-  return schema;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
