@@ -209,31 +209,18 @@ std::optional<std::string_view> SplitPrefix(std::string_view text, Reference& re
   return rest;
 }
 
-// Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) about "$" + std::string.
 std::string RowText(uint32_t row, bool abs, uint32_t base, RefStyle style, char letter) {
-  std::string out;
-  if (style == RefStyle::A1) {
-    if (abs) out += '$';
-    out += std::to_string(row + 1);
-    return out;
-  }
-  out += letter;
-  if (abs) return out += std::to_string(row + 1);
+  if (style == RefStyle::A1) return (abs ? "$" : "") + std::to_string(row + 1);
+  std::string out(1, letter);
+  if (abs) return out + std::to_string(row + 1);
   int64_t off = int64_t(row) - int64_t(base);
-  if (off != 0) {
-    out += '[';
-    out += std::to_string(off);
-    out += ']';
-  }
+  if (off != 0) out += "[" + std::to_string(off) + "]";
   return out;
 }
 
 std::string ColText(uint32_t col, bool abs, uint32_t base, RefStyle style) {
-  if (style != RefStyle::A1) return RowText(col, abs, base, style, 'C');
-  std::string out;
-  if (abs) out += '$';
-  out += ColumnLetters(col);
-  return out;
+  if (style == RefStyle::A1) return (abs ? "$" : "") + ColumnLetters(col);
+  return RowText(col, abs, base, style, 'C');
 }
 
 bool LooksLikeCellName(std::string_view name) {
