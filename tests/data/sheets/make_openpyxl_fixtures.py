@@ -28,6 +28,18 @@ from openpyxl.worksheet.datavalidation import DataValidation
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
+def set_array_formulas(ws, arrays):
+    """Array formulas (first cell, range, text) as each openpyxl version spells them."""
+    try:
+        from openpyxl.worksheet.formula import ArrayFormula  # openpyxl 3.1
+        for cell, ref, text in arrays:
+            ws[cell] = ArrayFormula(ref, text)
+    except ImportError:  # openpyxl 3.0 (Debian 12)
+        for cell, ref, text in arrays:
+            ws[cell] = text
+            ws.formula_attributes[cell] = {"t": "array", "ref": ref}
+
+
 def features():
     wb = openpyxl.Workbook()
     ws = wb.active
@@ -152,14 +164,7 @@ def array():
         ws.cell(i, 2, i * 10)
     arrays = [("D1", "D1:D4", "=A1:A4*B1:B4"), ("E1", "E1", "=SUM(A1:A4*B1:B4)"),
               ("F1", "F1:G2", "=MMULT(A1:B2,A3:B4)")]
-    try:
-        from openpyxl.worksheet.formula import ArrayFormula  # openpyxl 3.1
-        for cell, ref, text in arrays:
-            ws[cell] = ArrayFormula(ref, text)
-    except ImportError:  # openpyxl 3.0 (Debian 12)
-        for cell, ref, text in arrays:
-            ws[cell] = text
-            ws.formula_attributes[cell] = {"t": "array", "ref": ref}
+    set_array_formulas(ws, arrays)
     ws["E2"] = "=SUM(A1:A4*B1:B4)"
     wb.save(os.path.join(HERE, "openpyxl-array.xlsx"))
 
@@ -225,14 +230,7 @@ def formulas():
     for i, t in enumerate(texts):
         ws.cell(i + 1, 5, t)
     arrays = [("G1", "G1:G3", "=A1:A3*2"), ("H1", "H1", "=SUM(A1:A5*B1:B5)"), ("I1", "I1:I2", "=IF(A1:A2>2,1,-1)")]
-    try:
-        from openpyxl.worksheet.formula import ArrayFormula  # openpyxl 3.1
-        for cell, ref, text in arrays:
-            ws[cell] = ArrayFormula(ref, text)
-    except ImportError:  # openpyxl 3.0 (Debian 12)
-        for cell, ref, text in arrays:
-            ws[cell] = text
-            ws.formula_attributes[cell] = {"t": "array", "ref": ref}
+    set_array_formulas(ws, arrays)
     # Every built-in function the .xls reader knows, called with references for arguments (but
     # ERROR.TYPE and HYPGEOMDIST, which LibreOffice writes to .xls as add-in names).
     functions = [("COUNT", 2), ("IF", 2), ("ISNA", 1), ("ISERROR", 1), ("SUM", 2), ("AVERAGE", 2),
