@@ -37,7 +37,7 @@ public:
         m_descriptive.assign(3, {});
         m_descriptive[0].Set(m_variables[0].name, first);
         m_descriptive[1].Set(m_variables[1].name, second);
-        m_descriptive[2].Set(LoadString(kStringDifferenceRow).str(), differences);
+        m_descriptive[2].Set(LoadString(ids::kStringDifferenceRow).str(), differences);
         SetResult(procedures::PairedT(differences, Alpha(), m_tail));
     }
 
