@@ -118,14 +118,14 @@ bool RunFramed(void (*op)(void*), void* context, uint16_t* error) {
         op(context);
         XlCall(XLC_ERROR, {true});
         return true;
-    } catch (CException* e) {
+    } catch (...) {
+        // Any exception becomes the add-in's own (an unexpected one is logged there).
+        CException* e = CaughtException();
         if (error) {
             auto* xl = dynamic_cast<XlException*>(e);
             *error = xl ? xl->XlError() : static_cast<uint16_t>(XLERR_NA);
         }
         e->Delete();
-    } catch (...) {
-        if (error) *error = XLERR_NA;
     }
     Guarded([] { XlCall(XLC_ERROR, {true}); });
     return false;
