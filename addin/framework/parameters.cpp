@@ -11,6 +11,7 @@
 #include "addin/framework/test.h"
 #include "addin/host/messages.h"
 #include "addin/host/settings.h"
+#include "platform/text.h"
 
 namespace qs {
 
@@ -103,11 +104,6 @@ void SaveRememberedParameters() {
 namespace {
 Parameters* g_current = nullptr;
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string NumberText(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%g", v);
@@ -172,7 +168,7 @@ ParameterItem* Parameters::FindByLabel(const std::string& labelText) {
     for (ParameterItem& item : items)
         if (item.label == labelText) return &item;
     for (ParameterItem& item : items)
-        if (Lower(item.label) == Lower(labelText)) return &item;
+        if (platform::FoldCase(item.label) == platform::FoldCase(labelText)) return &item;
     return nullptr;
 }
 

@@ -8,6 +8,7 @@
 #include "addin/host/startup_list.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
+#include "platform/text.h"
 
 namespace qs {
 
@@ -28,12 +29,6 @@ XlFunctionEntry g_standardTable[] = {
     {nullptr, nullptr, 0, 0, 0, 0, 0},
 };
 
-bool SameNoCase(const char* a, const std::string& b) {
-    if (std::strlen(a) != b.size()) return false;
-    for (size_t i = 0; i < b.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
 
 template <class F>
 void Guarded(F&& f) {
@@ -180,7 +175,7 @@ XlValue XLL::AutoRegister(const std::string& name) {
     for (XlFunctionEntry* t : {m_table, m_extra}) {
         if (!t) continue;
         for (XlFunctionEntry* r = t; r->procedure; ++r) {
-            if (!SameNoCase(r->procedure, name)) continue;
+            if (!platform::EqualNoCase(r->procedure, name)) continue;
             result = RegisterRow(*r);
             break;
         }
