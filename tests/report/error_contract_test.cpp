@@ -7,14 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "addin/dataset/dataset_commands.h"
-#include "addin/framework/dialogs.h"
-#include "addin/framework/run.h"
-#include "addin/host/messages.h"
 #include "addin/host/xlcalls.h"
 #include "addin/numerics/numerics_error.h"
 #include "addin/procedures/ttest.h"
-#include "tests/dataset/dataset_harness.h"
+#include "tests/report/report_harness.h"
 
 namespace {
 // The fault the next run meets: its kind and the stage it is thrown at.
@@ -32,45 +28,12 @@ extern "C" void QuelstatInjectFault(const char* stage) {
 namespace rptest {
 namespace {
 
-std::vector<std::string> g_shown;
-int Record(const char* text, unsigned, unsigned) {
-    g_shown.push_back(text);
-    return qs::IDOK;
-}
-bool Confirm(qs::DatasetSourceExcel& s) {
-    qs::ConfirmDataset(s, qs::CurrentProperties(s));
-    return true;
-}
-bool LowAndMedium(qs::Parameters& p, const qs::CellRange&) {
-    std::vector<qs::VariableChoice> list = qs::ListVariables(*p.dataset);
-    qs::ParameterItem* item = p.FindByLabel("Variable - Groups");
-    const qs::VariableChoice* low = qs::FindVariableChoice(list, "Low");
-    const qs::VariableChoice* medium = qs::FindVariableChoice(list, "Medium");
-    if (!item || !low || !medium) return false;
-    item->value.variables = {*low, *medium};
-    p.Run(qs::Parameters::kUpdate);
-    p.Run(qs::Parameters::kCheck);
-    return true;
-}
-
-class ErrorContract : public dstest::HostTest {
+class ErrorContract : public ReportRun {
 protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        previous = qs::SetMessageBoxFrontEnd(Record);
-        qs::SetDatasetPropertiesDialog(Confirm);
-        qs::SetParameterDialog(LowAndMedium);
-        qs::SetTemplateFolder(std::string(TEMPLATE_FOLDER) + "/");
-        g_shown.clear();
-    }
     void TearDown() override {
         g_faultKind.clear();
         g_faultStage.clear();
-        qs::SetParameterDialog(nullptr);
-        qs::SetDatasetPropertiesDialog(nullptr);
-        qs::SetMessageBoxFrontEnd(previous);
-        qs::SetTemplateFolder("");
-        HostTest::TearDown();
+        ReportRun::TearDown();
     }
     // Runs the independent samples t-test on the fixture's A3; true when it made a report.
     bool RunOnce() {
@@ -80,7 +43,6 @@ protected:
         qs::Test* after = qs::LastCompletedTest();
         return after && after != before;
     }
-    qs::MessageBoxFrontEnd previous = nullptr;
 };
 
 struct Fault {
@@ -101,10 +63,10 @@ TEST_F(ErrorContract, EveryExceptionShowsItsMessageAndLeavesNothingBehind) {
             std::vector<std::string> books = docs->WorkbookNames();
             g_faultKind = f.kind;
             g_faultStage = stage;
-            g_shown.clear();
+            Shown().clear();
             EXPECT_FALSE(RunOnce());
-            ASSERT_FALSE(g_shown.empty());
-            EXPECT_EQ(g_shown.back(), f.message);
+            ASSERT_FALSE(Shown().empty());
+            EXPECT_EQ(LastShown(), f.message);
             // No template copy, no "Unfiled reports" workbook, nothing else new.
             EXPECT_EQ(docs->WorkbookNames(), books);
             EXPECT_EQ(docs->FindBook("Unfiled reports"), nullptr);
@@ -114,7 +76,7 @@ TEST_F(ErrorContract, EveryExceptionShowsItsMessageAndLeavesNothingBehind) {
 
 TEST_F(ErrorContract, AFailedRunKeepsTheReportsBefore) {
     Open("groups_by_title.xlsx");
-    ASSERT_TRUE(RunOnce()) << (g_shown.empty() ? "" : g_shown.back());
+    ASSERT_TRUE(RunOnce()) << LastShown();
     sheets::Workbook* reports = docs->FindBook("Unfiled reports");
     ASSERT_NE(reports, nullptr);
     const size_t sheets = reports->sheet_count();
@@ -123,11 +85,11 @@ TEST_F(ErrorContract, AFailedRunKeepsTheReportsBefore) {
             SCOPED_TRACE(std::string(f.kind) + " at " + stage);
             g_faultKind = f.kind;
             g_faultStage = stage;
-            g_shown.clear();
+            Shown().clear();
             Open("groups_by_title.xlsx");
             EXPECT_FALSE(RunOnce());
-            ASSERT_FALSE(g_shown.empty());
-            EXPECT_EQ(g_shown.back(), f.message);
+            ASSERT_FALSE(Shown().empty());
+            EXPECT_EQ(LastShown(), f.message);
             ASSERT_EQ(docs->FindBook("Unfiled reports"), reports);
             EXPECT_EQ(reports->sheet_count(), sheets);  // the half-made sheet is gone again
         }

@@ -3,66 +3,22 @@
 // has.
 #include <cmath>
 
-#include "addin/dataset/dataset_commands.h"
-#include "addin/framework/dialogs.h"
-#include "addin/framework/run.h"
-#include "addin/host/messages.h"
 #include "addin/host/xlcalls.h"
 #include "addin/procedures/ttest.h"
 #include "sheets/io/workbook_io.h"
-#include "tests/dataset/dataset_harness.h"
+#include "tests/report/report_harness.h"
 
 namespace rptest {
 namespace {
 
-std::vector<std::string> g_shown;
-int Record(const char* text, unsigned, unsigned) {
-    g_shown.push_back(text);
-    return qs::IDOK;
-}
-bool Confirm(qs::DatasetSourceExcel& s) {
-    qs::ConfirmDataset(s, qs::CurrentProperties(s));
-    return true;
-}
-// The dialog answered as a user would: the groups Low and Medium, the rest as offered.
-bool LowAndMedium(qs::Parameters& p, const qs::CellRange&) {
-    std::vector<qs::VariableChoice> list = qs::ListVariables(*p.dataset);
-    qs::ParameterItem* item = p.FindByLabel("Variable - Groups");
-    const qs::VariableChoice* low = qs::FindVariableChoice(list, "Low");
-    const qs::VariableChoice* medium = qs::FindVariableChoice(list, "Medium");
-    if (!item || !low || !medium) return false;
-    item->value.variables = {*low, *medium};
-    p.Run(qs::Parameters::kUpdate);
-    p.Run(qs::Parameters::kCheck);
-    return true;
-}
-
-class ProcedureReports : public dstest::HostTest {
-protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        previous = qs::SetMessageBoxFrontEnd(Record);
-        qs::SetDatasetPropertiesDialog(Confirm);
-        qs::SetParameterDialog(LowAndMedium);
-        qs::SetTemplateFolder(std::string(TEMPLATE_FOLDER) + "/");
-        g_shown.clear();
-    }
-    void TearDown() override {
-        qs::SetParameterDialog(nullptr);
-        qs::SetDatasetPropertiesDialog(nullptr);
-        qs::SetMessageBoxFrontEnd(previous);
-        qs::SetTemplateFolder("");
-        HostTest::TearDown();
-    }
-    qs::MessageBoxFrontEnd previous = nullptr;
-};
+using ProcedureReports = ReportRun;
 
 TEST_F(ProcedureReports, ValuesLandInTheTemplatesCells) {
     ASSERT_EQ(qs::TTestIndependentinfo.id, 1026u);
     Open("groups_by_title.xlsx");
     Select("A3");
     qs::RunTest(1026, qs::XlCallResult(XLF_SELECTION));
-    ASSERT_TRUE(g_shown.size() <= 1) << g_shown.back();  // at most the new-dataset question
+    ASSERT_TRUE(Shown().size() <= 1) << LastShown();  // at most the new-dataset question
     sheets::Workbook* reports = docs->FindBook("Unfiled reports");
     ASSERT_NE(reports, nullptr);
     const sheets::Sheet& s = reports->sheet(reports->sheet_count() - 1);
@@ -148,14 +104,14 @@ TEST_F(ProcedureReports, EveryTemplateSlotNamesAFieldOfItsTest) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stem);
         ASSERT_EQ(c.info.id, c.id);
-        g_shown.clear();
+        Shown().clear();
         g_variables = c.variables;
         Open(c.workbook);
         Select(c.cell);
         qs::Test* before = qs::LastCompletedTest();
         qs::RunTest(static_cast<int>(c.id), qs::XlCallResult(XLF_SELECTION));
         qs::Test* test = qs::LastCompletedTest();
-        ASSERT_TRUE(test && test != before) << (g_shown.empty() ? "no report" : g_shown.back());
+        ASSERT_TRUE(test && test != before) << (Shown().empty() ? "no report" : LastShown());
         ASSERT_EQ(test->GetInfo().id, c.id);
         auto tpl = sheets::ReadWorkbook(std::string(TEMPLATE_FOLDER) + "/" + c.stem + ".xlt");
         for (const sheets::DefinedName& n : tpl->sheet(0).names().entries()) {
