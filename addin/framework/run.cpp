@@ -228,30 +228,26 @@ void SetTemplateFolder(const std::string& folder) { Runs().templateFolder = fold
 
 bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& source) {
     if (!source.dataset) return false;
+    const DatasetNeed* need = FindDatasetNeed(needsMessage);
+    if (!need) return true;  // left to the parameter checks
     const Dataset& d = *source.dataset;
     int continuous = 0, categorical = 0;
     for (const CRef<VariableSource>& v : d.variables) {
         if (v->isFactor || IsCategorical(v->type)) ++categorical;
         else if (SameType(v->type, kTypeContinuous)) ++continuous;
     }
-    bool independent = d.Layout() == kLayoutIndependent;
+    if (continuous < need->continuous || categorical < need->categorical) return false;
     bool list = d.Layout() == kLayoutList && !d.IsContingency();
-    auto repeats = [&](size_t atLeast) {
-        for (const CRef<WithinSubject>& g : source.groups)
-            if (g->repeats.size() >= atLeast) return true;
-        return false;
-    };
-    switch (needsMessage) {
-        case 1501: return continuous > 0;                    // a continuous variable
-        case 1502: return categorical > 0;                   // a categorical variable
-        case 1505:                                           // two groups of a continuous variable
-        case 1509:
-        case 1513: return continuous > 0 && (independent || (list && categorical > 0));
-        case 1500:                                           // a variable with repeat measures
-        case 1511: return list && repeats(2);
-        case 1518: return list && continuous >= 2;           // two continuous variables
-        default: return true;                                // left to the parameter checks
+    switch (need->shape) {
+        case DatasetNeed::kAnyShape: return true;
+        case DatasetNeed::kList: return list;
+        case DatasetNeed::kGroups: return d.Layout() == kLayoutIndependent || (list && categorical > 0);
+        case DatasetNeed::kRepeats:
+            for (const CRef<WithinSubject>& g : source.groups)
+                if (g->repeats.size() >= 2) return list;
+            return false;
     }
+    return true;
 }
 
 namespace {
