@@ -93,6 +93,12 @@ protected:
         test->Bind(source.get());
         ASSERT_TRUE(test->parameters);
     }
+    // The same for the catalogue's test with this id (every test unit is linked into the tests).
+    void Start(unsigned id, const std::string& workbook, const std::string& cell) {
+        const qs::Test::Info* info = qs::FindTest(id);
+        ASSERT_NE(info, nullptr) << "no test " << id << " in the catalogue";
+        Start(*info, workbook, cell);
+    }
     qs::ParameterItem& Item(const std::string& label) {
         qs::ParameterItem* item = test->parameters->FindByLabel(label);
         if (!item) throw std::runtime_error("no parameter " + label);
