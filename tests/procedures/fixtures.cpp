@@ -6,6 +6,7 @@
 #include <limits>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace qs::procedures::testing {
 namespace {
@@ -80,17 +81,11 @@ std::vector<Reference> ReadReferences(const std::string& file) {
         Reference r;
         r.dataset = t.Integer(i, "dataset");
         r.tail = t.Integer(i, "tail");
-        r.level = t.Number(i, "level");
-        r.mu = t.Number(i, "mu");
-        r.sigma = t.Number(i, "sigma");
-        r.unequal = t.Number(i, "unequal");
-        r.estimate = t.Number(i, "estimate");
-        r.statistic = t.Number(i, "statistic");
-        r.df1 = t.Number(i, "df1");
-        r.df2 = t.Number(i, "df2");
-        r.p = t.Number(i, "p");
-        r.lower = t.Number(i, "lower");
-        r.upper = t.Number(i, "upper");
+        const std::pair<const char*, double*> columns[] = {
+            {"level", &r.level}, {"mu", &r.mu},     {"sigma", &r.sigma}, {"unequal", &r.unequal},
+            {"estimate", &r.estimate}, {"statistic", &r.statistic}, {"df1", &r.df1}, {"df2", &r.df2},
+            {"p", &r.p},         {"lower", &r.lower}, {"upper", &r.upper}};
+        for (const auto& [column, field] : columns) *field = t.Number(i, column);
         refs.push_back(r);
     }
     return refs;
