@@ -52,7 +52,7 @@ void Quietly(F f) {
         f();
     } catch (...) {
         CException* e = CaughtException();
-        if (e == CancelKeyException::Instance()) throw e;
+        if (e == CancelKeyException::Instance()) throw CancelKeyException::Instance();
         e->Delete();
     }
 }
@@ -314,7 +314,7 @@ CRef<ReportExcel> Run(const RunRequest& request) {
     } catch (...) {
         CException* e = CaughtException();
         if (e == CancelKeyException::Instance()) {
-            if (request.passEscape) throw e;
+            if (request.passEscape) throw CancelKeyException::Instance();
             ShowMessage(ids::kMessageInterrupted);
         } else {
             ShowException(e);
