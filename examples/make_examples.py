@@ -112,6 +112,11 @@ def weight_programme():
 
 
 if __name__ == "__main__":
+    import sys
+
+    import counts_examples
+
     control_material()
     cholesterol_by_diet()
     weight_programme()
+    counts_examples.write_all(sys.modules[__name__])

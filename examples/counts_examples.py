@@ -1,0 +1,138 @@
+"""Example workbooks of the tests on counts and proportions and of the correlation tests, written by
+make_examples.py with its helpers (fixed seeds: the same numbers every run)."""
+import random
+
+from openpyxl import Workbook
+
+
+def categories(ws, column, row, values, helpers):
+    for i, v in enumerate(values):
+        ws.cell(row=row + i, column=column, value=v).font = helpers.PLAIN
+
+
+def binomial(h):
+    """One dichotomous variable: germination of 80 seeds of a lot sold as 85% germinating."""
+    rng = random.Random(20260201)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Germination"
+    ws["A1"] = "Germination test, seed lot 2026-114 (claimed 85%)"
+    ws["A1"].font = h.TITLE
+    h.header(ws["A3"], "Seed", under=True)
+    h.header(ws["B3"], "Result", under=True)
+    for i in range(80):
+        ws.cell(row=4 + i, column=1, value="S%02d" % (i + 1)).font = h.PLAIN
+        ws.cell(row=4 + i, column=2, value="Germinated" if rng.random() < 0.77 else "Not germinated").font = h.PLAIN
+    ws.column_dimensions["B"].width = 16
+    h.save(wb, "binomial.xlsx")
+
+
+def fisher(h):
+    """Two categorical variables, one row per patient: wound infection after two dressing types."""
+    rng = random.Random(20260202)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Dressings"
+    h.header(ws["A1"], "Patient", under=True)
+    h.header(ws["B1"], "Dressing", under=True)
+    h.header(ws["C1"], "Infection", under=True)
+    row = 2
+    for dressing, n, risk in (("Silver", 22, 0.09), ("Standard", 20, 0.40)):
+        for _ in range(n):
+            ws.cell(row=row, column=1, value="P%02d" % (row - 1)).font = h.PLAIN
+            ws.cell(row=row, column=2, value=dressing).font = h.PLAIN
+            ws.cell(row=row, column=3, value="Infected" if rng.random() < risk else "Healed").font = h.PLAIN
+            row += 1
+    ws.column_dimensions["B"].width = 12
+    ws.column_dimensions["C"].width = 12
+    h.save(wb, "fisher.xlsx")
+
+
+def mcnemar(h):
+    """Paired categories: 120 smokers asked before and after a campaign whether they plan to quit."""
+    rng = random.Random(20260203)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Campaign"
+    h.header(ws["A1"], "Respondent", under=True)
+    h.header(ws["B1"], "Before", under=True)
+    h.header(ws["C1"], "After", under=True)
+    for i in range(120):
+        before = rng.random() < 0.35
+        after = (rng.random() < 0.85) if before else (rng.random() < 0.25)
+        ws.cell(row=2 + i, column=1, value="R%03d" % (i + 1)).font = h.PLAIN
+        ws.cell(row=2 + i, column=2, value="Plans to quit" if before else "No plan").font = h.PLAIN
+        ws.cell(row=2 + i, column=3, value="Plans to quit" if after else "No plan").font = h.PLAIN
+    ws.column_dimensions["B"].width = 14
+    ws.column_dimensions["C"].width = 14
+    h.save(wb, "mcnemar.xlsx")
+
+
+def chisq(h):
+    """Two categorical variables, one row per donor: blood group by region (a 4 x 3 table)."""
+    rng = random.Random(20260204)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Donors"
+    h.header(ws["A1"], "Donor", under=True)
+    h.header(ws["B1"], "Region", under=True)
+    h.header(ws["C1"], "Blood group", under=True)
+    groups = ["O", "A", "B", "AB"]
+    mix = {"North": (0.42, 0.40, 0.12), "Central": (0.45, 0.36, 0.13), "South": (0.48, 0.30, 0.16)}
+    row = 2
+    for region, n in (("North", 110), ("Central", 140), ("South", 95)):
+        for _ in range(n):
+            u, p = rng.random(), mix[region]
+            g = groups[0] if u < p[0] else groups[1] if u < p[0] + p[1] else groups[2] if u < sum(p) else groups[3]
+            ws.cell(row=row, column=1, value="D%03d" % (row - 1)).font = h.PLAIN
+            ws.cell(row=row, column=2, value=region).font = h.PLAIN
+            ws.cell(row=row, column=3, value=g).font = h.PLAIN
+            row += 1
+    ws.column_dimensions["C"].width = 12
+    h.save(wb, "chisq.xlsx")
+
+
+def cochranq(h):
+    """Three dichotomous repeat measures: 30 trainees pass or fail three simulator scenarios."""
+    rng = random.Random(20260205)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Simulator"
+    h.header(ws["B1"], "Scenario")
+    ws.merge_cells("B1:D1")
+    h.header(ws["A2"], "Trainee", under=True)
+    for j, name in enumerate(("Engine fire", "Bird strike", "Hydraulics")):
+        h.header(ws.cell(row=2, column=2 + j), name, under=True)
+    for i in range(30):
+        skill = rng.gauss(0, 1)
+        ws.cell(row=3 + i, column=1, value="T%02d" % (i + 1)).font = h.PLAIN
+        for j, difficulty in enumerate((-0.9, 0.1, 0.6)):
+            passed = skill - difficulty + rng.gauss(0, 0.8) > 0
+            ws.cell(row=3 + i, column=2 + j, value="Pass" if passed else "Fail").font = h.PLAIN
+    for col in "BCD":
+        ws.column_dimensions[col].width = 12
+    h.save(wb, "cochranq.xlsx")
+
+
+def nonpcorr(h):
+    """Two variables for the correlation tests: 14 wines scored by two judges (ordinal scores 1-20)."""
+    rng = random.Random(20260206)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Wine scores"
+    ws["A1"] = "Blind tasting, 14 red wines"
+    ws["A1"].font = h.TITLE
+    h.header(ws["A3"], "Wine", under=True)
+    h.header(ws["B3"], "Judge A", under=True)
+    h.header(ws["C3"], "Judge B", under=True)
+    for i in range(14):
+        quality = rng.gauss(13, 2.5)
+        ws.cell(row=4 + i, column=1, value="W%02d" % (i + 1)).font = h.PLAIN
+        h.number(ws.cell(row=4 + i, column=2), max(1, min(20, round(quality + rng.gauss(0, 1.2)))), "0")
+        h.number(ws.cell(row=4 + i, column=3), max(1, min(20, round(quality + rng.gauss(0, 1.8)))), "0")
+    h.save(wb, "nonpcorr.xlsx")
+
+
+def write_all(helpers):
+    for make in (binomial, fisher, mcnemar, chisq, cochranq, nonpcorr):
+        make(helpers)
