@@ -3,6 +3,26 @@ make_examples.py with its helpers (fixed seeds: the same numbers every run)."""
 import random
 
 from openpyxl import Workbook
+from openpyxl.workbook.defined_name import DefinedName
+
+NOMINAL = 33554689     # the variable type codes kept in the workbook's names
+INFORMATION = 67108869
+CONTINUOUS = 134218756
+
+
+def keep_properties(wb, header_row, variables, base=0x51000000):
+    """Stores the dataset as set up and confirmed (a list dataset, its name from the title) and each
+    variable's type, as the add-in keeps them in sheet-level defined names, so that the tests run
+    on the example without asking about its layout. variables: (column letter, type code)."""
+    title = wb.active.title
+    first, last = variables[0][0], variables[-1][0]
+    names = [("__sm_DV_%x" % base, '{1;2;"";FALSE}'),
+             ("__sm_DR_%x" % base, "'%s'!$%s$%d:$%s$%d" % (title, first, header_row, last, header_row))]
+    for k, (column, code) in enumerate(variables, start=1):
+        names.append(("__sm_VV_%x" % (base + k), "{1;%d}" % code))
+        names.append(("__sm_VR_%x" % (base + k), "'%s'!$%s$%d" % (title, column, header_row)))
+    for name, text in names:
+        wb.defined_names.append(DefinedName(name, localSheetId=0, attr_text=text))
 
 
 def categories(ws, column, row, values, helpers):
@@ -11,12 +31,12 @@ def categories(ws, column, row, values, helpers):
 
 
 def binomial(h):
-    """One dichotomous variable: germination of 80 seeds of a lot sold as 85% germinating."""
+    """One dichotomous variable: germination of 80 seeds of a lot sold as 90% germinating."""
     rng = random.Random(20260201)
     wb = Workbook()
     ws = wb.active
     ws.title = "Germination"
-    ws["A1"] = "Germination test, seed lot 2026-114 (claimed 85%)"
+    ws["A1"] = "Germination test, seed lot 2026-114 (claimed 90%)"
     ws["A1"].font = h.TITLE
     h.header(ws["A3"], "Seed", under=True)
     h.header(ws["B3"], "Result", under=True)
@@ -24,6 +44,7 @@ def binomial(h):
         ws.cell(row=4 + i, column=1, value="S%02d" % (i + 1)).font = h.PLAIN
         ws.cell(row=4 + i, column=2, value="Germinated" if rng.random() < 0.77 else "Not germinated").font = h.PLAIN
     ws.column_dimensions["B"].width = 16
+    keep_properties(wb, 3, [("A", INFORMATION), ("B", NOMINAL)])
     h.save(wb, "binomial.xlsx")
 
 
@@ -45,6 +66,7 @@ def fisher(h):
             row += 1
     ws.column_dimensions["B"].width = 12
     ws.column_dimensions["C"].width = 12
+    keep_properties(wb, 1, [("A", INFORMATION), ("B", NOMINAL), ("C", NOMINAL)])
     h.save(wb, "fisher.xlsx")
 
 
@@ -65,6 +87,7 @@ def mcnemar(h):
         ws.cell(row=2 + i, column=3, value="Plans to quit" if after else "No plan").font = h.PLAIN
     ws.column_dimensions["B"].width = 14
     ws.column_dimensions["C"].width = 14
+    keep_properties(wb, 1, [("A", INFORMATION), ("B", NOMINAL), ("C", NOMINAL)])
     h.save(wb, "mcnemar.xlsx")
 
 
@@ -89,47 +112,49 @@ def chisq(h):
             ws.cell(row=row, column=3, value=g).font = h.PLAIN
             row += 1
     ws.column_dimensions["C"].width = 12
+    keep_properties(wb, 1, [("A", INFORMATION), ("B", NOMINAL), ("C", NOMINAL)])
     h.save(wb, "chisq.xlsx")
 
 
 def cochranq(h):
-    """Three dichotomous repeat measures: 30 trainees pass or fail three simulator scenarios."""
+    """Three dichotomous variables on the same subjects: 30 trainees pass or fail three simulator
+    scenarios."""
     rng = random.Random(20260205)
     wb = Workbook()
     ws = wb.active
     ws.title = "Simulator"
-    h.header(ws["B1"], "Scenario")
-    ws.merge_cells("B1:D1")
-    h.header(ws["A2"], "Trainee", under=True)
+    h.header(ws["A1"], "Trainee", under=True)
     for j, name in enumerate(("Engine fire", "Bird strike", "Hydraulics")):
-        h.header(ws.cell(row=2, column=2 + j), name, under=True)
+        h.header(ws.cell(row=1, column=2 + j), name, under=True)
     for i in range(30):
         skill = rng.gauss(0, 1)
-        ws.cell(row=3 + i, column=1, value="T%02d" % (i + 1)).font = h.PLAIN
+        ws.cell(row=2 + i, column=1, value="T%02d" % (i + 1)).font = h.PLAIN
         for j, difficulty in enumerate((-0.9, 0.1, 0.6)):
             passed = skill - difficulty + rng.gauss(0, 0.8) > 0
-            ws.cell(row=3 + i, column=2 + j, value="Pass" if passed else "Fail").font = h.PLAIN
+            ws.cell(row=2 + i, column=2 + j, value="Pass" if passed else "Fail").font = h.PLAIN
     for col in "BCD":
         ws.column_dimensions[col].width = 12
+    keep_properties(wb, 1, [("A", INFORMATION), ("B", NOMINAL), ("C", NOMINAL), ("D", NOMINAL)])
     h.save(wb, "cochranq.xlsx")
 
 
 def nonpcorr(h):
-    """Two variables for the correlation tests: 14 wines scored by two judges (ordinal scores 1-20)."""
+    """Two measures of the same subjects for the correlation tests: 14 wines scored by two judges
+    (scores 1-20), repeat measures under a two-row header ("Score" over "Judge A" and "Judge B")."""
     rng = random.Random(20260206)
     wb = Workbook()
     ws = wb.active
     ws.title = "Wine scores"
-    ws["A1"] = "Blind tasting, 14 red wines"
-    ws["A1"].font = h.TITLE
-    h.header(ws["A3"], "Wine", under=True)
-    h.header(ws["B3"], "Judge A", under=True)
-    h.header(ws["C3"], "Judge B", under=True)
+    h.header(ws["B1"], "Score")
+    ws.merge_cells("B1:C1")
+    h.header(ws["A2"], "Wine", under=True)
+    h.header(ws["B2"], "Judge A", under=True)
+    h.header(ws["C2"], "Judge B", under=True)
     for i in range(14):
         quality = rng.gauss(13, 2.5)
-        ws.cell(row=4 + i, column=1, value="W%02d" % (i + 1)).font = h.PLAIN
-        h.number(ws.cell(row=4 + i, column=2), max(1, min(20, round(quality + rng.gauss(0, 1.2)))), "0")
-        h.number(ws.cell(row=4 + i, column=3), max(1, min(20, round(quality + rng.gauss(0, 1.8)))), "0")
+        ws.cell(row=3 + i, column=1, value="W%02d" % (i + 1)).font = h.PLAIN
+        h.number(ws.cell(row=3 + i, column=2), max(1, min(20, round(quality + rng.gauss(0, 1.2)))), "0")
+        h.number(ws.cell(row=3 + i, column=3), max(1, min(20, round(quality + rng.gauss(0, 1.8)))), "0")
     h.save(wb, "nonpcorr.xlsx")
 
 

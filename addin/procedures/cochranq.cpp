@@ -9,8 +9,6 @@ namespace {
 
 using namespace count_labels;
 
-enum : unsigned { kStringOther = 2275 };  // the column of the other outcomes
-
 
 class CochranQTest : public Test {
 public:
@@ -56,7 +54,9 @@ private:
 };
 
 std::string CochranQTest::SuccessName() const {
-    const VariableSource& first = *m_variables[0].variable;
+    VariableSource& first = *m_variables[0].variable;
+    first.Values();  // the categories are known once the values are loaded
+    if (!first.categories) return {};
     for (const CRef<Category>& c : first.categories->Order())
         if (!c->first) return c->name;
     return {};
@@ -78,7 +78,8 @@ void CochranQTest::Compute() {
         std::vector<int> outcome(k);
         bool complete = true;
         for (size_t j = 0; j < k && complete; ++j) {
-            const Category* c = m_variables[j].variable->categories->ByNumber(values[j]->categories[i]);
+            const CRef<Categories>& list = m_variables[j].variable->categories;
+            const Category* c = list && i < values[j]->categories.size() ? list->ByNumber(values[j]->categories[i]) : nullptr;
             complete = c && !c->first;
             outcome[j] = complete && c->name == success;
         }
@@ -93,7 +94,7 @@ void CochranQTest::Compute() {
     }
     if (R.empty()) ThrowMessage(148);
     m_n = static_cast<uint32_t>(R.size());
-    m_columns = success + " | " + LoadString(kStringOther).str();
+    m_columns = success;
     m_table.assign(k, {});
     for (size_t j = 0; j < k; ++j) {
         m_table[j].group = m_variables[j].name;

@@ -338,3 +338,52 @@ TEST_F(RunCommand, LibreOfficeOpensTheReportsWorkbook) {
   EXPECT_NE(csv.find("Independent samples t-test"), std::string::npos) << csv;
   EXPECT_NE(csv.find("2.98"), std::string::npos) << csv;
 }
+
+// The tests on counts and the correlation tests on their example workbooks, against R
+// (tests/app/data/examples_reference.R): the statistic or estimate under its JSON key, the degrees
+// of freedom where there are some, p, and the interval where the test has one.
+TEST_F(RunCommand, CountAndCorrelationExamplesAgreeWithR) {
+  struct Case {
+    std::string file, cell, test, prefix, key;
+    std::vector<std::string> set;
+  };
+  const std::vector<Case> cases = {
+      {"binomial.xlsx", "B5", "binomial", "binomial", "value", {"Hypothesised proportion=0.9"}},
+      {"fisher.xlsx", "B5", "fisher", "fisher_rr", "value",
+       {"Factor A (row)=Dressing", "Factor B (column)=Infection", "Point estimate=Relative risk"}},
+      {"mcnemar.xlsx", "B5", "mcnemar", "mcnemar", "value", {"Factor A (row)=Before", "Factor B (column)=After"}},
+      {"chisq.xlsx", "B5", "chisq", "chisq", "X²", {"Factor A (row)=Region", "Factor B (column)=Blood group"}},
+      {"cochranq.xlsx", "B5", "cochranq", "cochranq", "Cochran's Q", {"Variables=Engine fire,Bird strike,Hydraulics"}},
+      {"nonpcorr.xlsx", "B5", "correlp", "pearson", "value", {"Variable X=Judge A", "Variable Y=Judge B"}},
+      {"nonpcorr.xlsx", "B5", "correls", "spearman", "value", {"Variable X=Judge A", "Variable Y=Judge B"}},
+      {"nonpcorr.xlsx", "B5", "correlk", "kendall", "tau", {"Variable X=Judge A", "Variable Y=Judge B"}},
+  };
+  std::map<std::string, double> ref = Reference();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.prefix);
+    std::vector<std::string> args{"run", Example(c.file).string(), "--cell", c.cell, "--test", c.test, "--json",
+                                  "--reports", (work / (c.prefix + "-reports.xlsx")).string()};
+    for (const std::string& s : c.set) args.insert(args.end(), {"--set", s});
+    Outcome r = Quelstat(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(ref.count(c.prefix + "_t")) << "no reference for " << c.prefix;
+    ExpectClose(JsonNumber(r.out, c.key), ref[c.prefix + "_t"], 1e-10, c.key);
+    if (ref.count(c.prefix + "_df")) ExpectClose(JsonNumber(r.out, "DF"), ref[c.prefix + "_df"], 1e-10, "DF");
+    ExpectClose(JsonNumber(r.out, "p"), ref[c.prefix + "_p"], 1e-10, "p");
+    if (!ref.count(c.prefix + "_lo")) continue;
+    const std::size_t ci = r.out.find("\"CI\":[");
+    ASSERT_NE(ci, std::string::npos) << r.out;
+    ExpectClose(std::strtod(r.out.c_str() + ci + 6, nullptr), ref[c.prefix + "_lo"], 1e-7, "lower");
+    ExpectClose(std::strtod(r.out.c_str() + r.out.find(',', ci) + 1, nullptr), ref[c.prefix + "_hi"], 1e-7, "upper");
+  }
+}
+
+TEST_F(RunCommand, ATableThatIsNotTwoByTwoEndsWithTheMessageAndNoReport) {
+  fs::path book = Example("chisq.xlsx");
+  Outcome r = Quelstat({"run", book.string(), "--cell", "B5", "--test", "fisher", "--set", "Factor A (row)=Region",
+                        "--set", "Factor B (column)=Blood group"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("Quelstat: Contingency table must be 2 x 2."), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(fs::exists(work / "chisq-reports.xlsx"));
+}

@@ -54,11 +54,8 @@ protected:
     }
     void SetTail(int tail) { SetWhole("Alternative hypothesis", tail); }
     void ExpectEffect(const FixtureRow& row) {
-        const qs::Results* block = nullptr;
-        FindField(*test, 2098, &block);
+        const qs::Results* block = Nested(*test, 2098);
         ASSERT_TRUE(block);
-        for (const qs::Field& f : block->GetFields())
-            if (f.label == 2098) block = f.block(*block);
         EXPECT_CLOSE(Number(*block, 2041), row["estimate"], 1e-10, row);
         const auto ci = Pair(*block, 2064);
         EXPECT_CLOSE(ci.first, row["lower"], 1e-7, row);
@@ -186,11 +183,11 @@ TEST_F(CountRuns, ChiSquareMessagesAndTheContinuitySwitch) {
 }
 
 TEST_F(CountRuns, BinomialOnADichotomousVariable) {
-    // 7 "Yes" of 20, against 0.5 and 0.3.
+    // 7 "No" of 20 (the first category in display order), against 0.5 and 0.3.
     NewBook();
     sheets::Sheet& sh = Sheet();
     sh.SetText(0, 0, "Answer");
-    for (uint32_t r = 1; r <= 20; ++r) sh.SetText(r, 0, r <= 7 ? "Yes" : "No");
+    for (uint32_t r = 1; r <= 20; ++r) sh.SetText(r, 0, r % 3 == 1 ? "No" : "Yes");
     Bind(qs::BinomialTestinfo, {"Answer"});
     EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable", "Hypothesised proportion", "Alternative hypothesis",
                                                   "Confidence interval"}));
@@ -202,10 +199,10 @@ TEST_F(CountRuns, BinomialOnADichotomousVariable) {
         SetNumber("Confidence interval", row["level"]);
         Compute();
         EXPECT_CLOSE(Number(*test, 2113), row["p"], 1e-10, row);
-        const qs::Results* owner = nullptr;
-        FindField(*test, 2132, &owner);
-        ASSERT_TRUE(owner);
-        const auto ci = Pair(*test, 2064);
+        const qs::Results* observed = Nested(*test, 2132);
+        ASSERT_TRUE(observed);
+        EXPECT_CLOSE(Number(*observed, 2041), row["estimate"], 1e-10, row);
+        const auto ci = Pair(*observed, 2064);
         EXPECT_CLOSE(ci.first, row["lower"], 1e-7, row);
         EXPECT_CLOSE(ci.second, row["upper"], 1e-7, row);
     }
@@ -219,7 +216,7 @@ TEST_F(CountRuns, BinomialOnADichotomousVariable) {
     EXPECT_EQ(Item("Alternative hypothesis").hypothesisRight, "0.3");
     const auto rows = Rows(*test, 2016);
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(Text(*rows[0], 2176), "Yes");  // the first category met
+    EXPECT_EQ(Text(*rows[0], 2176), "No");  // the first category
     EXPECT_EQ(Number(*rows[0], 2017), 7);
 }
 
@@ -240,15 +237,17 @@ TEST_F(CountRuns, CochranQOnRepeatedDichotomousMeasures) {
     sh.SetText(r, 0, "Favourable");
     Bind(qs::CochranQTestinfo, {"Drug A", "Drug B", "Drug C"});
     SetVariables("Variables", {"Drug A", "Drug B", "Drug C"});
-    Compute();
+    ASSERT_EQ(MessageOf([&] { Compute(); }), "");
     const FixtureRow row = ReadFixture("cochranq_results.csv").front();
     EXPECT_EQ(Number(*test, 2017), 46);
     EXPECT_CLOSE(Number(*test, 2129), row["statistic"], 1e-10, row);
     EXPECT_CLOSE(Number(*test, 2113), row["p"], 1e-10, row);
     EXPECT_EQ(Text(*PBlock(*test), 2068), "chisqr approximation");
-    // The variables must have the same type.
-    Var(*source, "Drug C")->SetType(qs::kTypeOrdinal);
-    EXPECT_EQ(CheckMessage(), "All selected variables must have the same type.");
+    // Every selected variable takes part: a table row each, with the counts of both outcomes.
+    const auto rows = Rows(*test, 2228);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(Text(*rows[2], 2176), "Drug C");
+    EXPECT_EQ(Number(*rows[2], 2138), 46);
 }
 
 class CorrelationRuns : public CountRuns {
@@ -283,11 +282,11 @@ protected:
                 EXPECT_EQ(Number(*test, 2141), row["estimate"]);
                 continue;
             }
-            const qs::Results* owner = nullptr;
-            FindField(*test, label, &owner);
-            ASSERT_TRUE(owner);
+            const qs::Results* coefficient = Nested(*test, label);
+            ASSERT_TRUE(coefficient);
+            EXPECT_CLOSE(Number(*coefficient, 2041), row["estimate"], 1e-10, row);
             EXPECT_CLOSE(Number(*test, 2115), row["statistic"], 1e-10, row);
-            const auto ci = Pair(*test, 2064);
+            const auto ci = Pair(*coefficient, 2064);
             EXPECT_CLOSE(ci.first, row["lower"], 1e-7, row);
             EXPECT_CLOSE(ci.second, row["upper"], 1e-7, row);
         }

@@ -66,6 +66,13 @@ inline std::vector<const qs::Results*> Rows(const qs::Results& block, unsigned l
     return f->blocks(*owner);
 }
 
+// The nested block labelled `label` (through transparent levels); null when there is none.
+inline const qs::Results* Nested(const qs::Results& block, unsigned label) {
+    const qs::Results* owner = nullptr;
+    const qs::Field* f = FindField(block, label, &owner);
+    return f && f->block ? f->block(*owner) : nullptr;
+}
+
 inline std::string Text(const qs::Results& block, unsigned label) {
     const qs::Results* owner = nullptr;
     const qs::Field* f = FindField(block, label, &owner);

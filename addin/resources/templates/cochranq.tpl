@@ -44,7 +44,7 @@ cell B9 style=count
 slot B9 __sm_RR_0_7e1
 
 cell A11 "Contingency table" style=section
-cell B11 "Columns:" italic align=right
+cell B11 "Counted:" italic align=right
 cell C11 italic align=left
 slot C11 __sm_RR_0_85e
 cell B12 "" bold border=bottom

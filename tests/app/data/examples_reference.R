@@ -33,4 +33,52 @@ d <- mean(g) - 5.5; se <- 0.12 / sqrt(length(g)); z <- d / se
 out <- c(out, sprintf("qc_z_t %.17g", z), sprintf("qc_z_p %.17g", 2 * pnorm(-abs(z))),
          sprintf("qc_z_lo %.17g", d - qnorm(0.975) * se), sprintf("qc_z_hi %.17g", d + qnorm(0.975) * se))
 
+# The tests on counts and the correlation tests. Where a test's two-sided rule differs from R's
+# function (twice the smaller tail) it is written out here.
+put_values <- function(prefix, v) for (k in names(v)) out <<- c(out, sprintf("%s_%s %.17g", prefix, k, v[[k]]))
+seeds <- read_excel("examples/binomial.xlsx", skip = 2)
+s <- sum(seeds$Result == "Germinated"); n <- nrow(seeds)
+b <- binom.test(s, n, 0.9)
+put_values("binomial", c(t = s / n, p = 2 * min(pbinom(s, n, 0.9), pbinom(s, n, 0.9, lower.tail = FALSE)),
+                         lo = b$conf.int[1], hi = b$conf.int[2]))
+
+dressings <- read_excel("examples/fisher.xlsx")
+tab <- table(dressings$Dressing, dressings$Infection)  # rows Silver, Standard; columns Healed, Infected
+a <- tab[1, 1]; bb <- tab[1, 2]; cc <- tab[2, 1]; d <- tab[2, 2]
+rr <- (a / (a + bb)) / (cc / (cc + d)); se <- sqrt(1/a - 1/(a + bb) + 1/cc - 1/(cc + d))
+# ad >= bc and b <= c here: the hypergeometric tail of b, sample b + d, successes a + b.
+stopifnot(a * d >= bb * cc, bb <= cc)
+lower <- phyper(bb, a + bb, cc + d, bb + d); above <- phyper(bb, a + bb, cc + d, bb + d, lower.tail = FALSE)
+put_values("fisher_rr", c(t = rr, p = 2 * min(lower, above), lo = exp(log(rr) - qnorm(0.975) * se),
+                          hi = exp(log(rr) + qnorm(0.975) * se)))
+
+campaign <- read_excel("examples/mcnemar.xlsx")
+g <- sum(campaign$Before == "No plan" & campaign$After == "Plans to quit")
+h <- sum(campaign$Before == "Plans to quit" & campaign$After == "No plan")
+m <- binom.test(g, g + h)
+N <- nrow(campaign)
+put_values("mcnemar", c(t = (g - h) / N, p = m$p.value, lo = (g + h) / N * (2 * m$conf.int[1] - 1),
+                        hi = (g + h) / N * (2 * m$conf.int[2] - 1)))
+
+donors <- read_excel("examples/chisq.xlsx")
+x2 <- chisq.test(table(donors$Region, donors[["Blood group"]]), correct = FALSE)
+put_values("chisq", c(t = unname(x2$statistic), df = unname(x2$parameter), p = x2$p.value))
+
+sim <- read_excel("examples/cochranq.xlsx")
+y <- sapply(sim[, 2:4], function(v) as.integer(v == "Fail"))
+C <- colSums(y); R <- rowSums(y); k <- ncol(y)
+q <- k * (k - 1) * sum((C - mean(C))^2) / (k * sum(R) - sum(R^2))
+put_values("cochranq", c(t = q, df = k - 1, p = pchisq(q, k - 1, lower.tail = FALSE)))
+
+wine <- read_excel("examples/nonpcorr.xlsx", skip = 1)
+ja <- wine[["Judge A"]]; jb <- wine[["Judge B"]]
+pc <- cor.test(ja, jb)
+put_values("pearson", c(t = unname(pc$estimate), df = unname(pc$parameter), p = pc$p.value,
+                        lo = pc$conf.int[1], hi = pc$conf.int[2]))
+sc <- cor.test(rank(ja), rank(jb))
+put_values("spearman", c(t = unname(sc$estimate), df = unname(sc$parameter), p = sc$p.value,
+                         lo = sc$conf.int[1], hi = sc$conf.int[2]))
+kc <- suppressWarnings(cor.test(ja, jb, method = "kendall", exact = FALSE, continuity = FALSE))
+put_values("kendall", c(t = cor(ja, jb, method = "kendall"), p = kc$p.value))
+
 writeLines(out, "tests/app/data/examples_reference.txt")
