@@ -297,11 +297,12 @@ RankResult Sign(std::span<const double> differences, double alpha, Tail tail) {
     double positives = 0;
     for (double d : differences) {
         if (!std::isfinite(d)) continue;
-        if (d == 0 && !std::signbit(d)) {
+        // A zero difference is zero whatever its sign bit (-0 arises from -0 - 0): counted apart.
+        if (d == 0) {
             r.zeros += 1;
             continue;
         }
-        if (!std::signbit(d)) positives += 1;
+        if (d > 0) positives += 1;
         nonZero.push_back(d);
     }
     const double n = static_cast<double>(nonZero.size());

@@ -97,6 +97,15 @@ while (length(paired_sets) < 36) {
   n <- sample(c(3:30, 40, 60, 100, 300), 1)
   paired_sets[[k + 1]] <- draw(n, k)
 }
+# The binomial quantile of the sign test's interval ranks: the s where the continuous extension of
+# the binomial distribution function, P[X <= s] = 1 - I_0.5(s + 1, n - s), equals p (0 below
+# P[X <= 0], n above P[X <= n - 1]).
+binomial_inverse <- function(p, n) {
+  cdf <- function(s) pbeta(0.5, s + 1, n - s, lower.tail = FALSE)
+  if (p < cdf(0)) return(NA)
+  if (p >= cdf(n - 1e-9)) return(n)
+  uniroot(function(s) cdf(s) - p, c(0, n - 1e-9), tol = 1e-13)$root
+}
 walsh <- function(x) { w <- outer(x, x, "+") / 2; sort(w[upper.tri(w, diag = TRUE)]) }
 sign_lines <- list(); wil_lines <- list()
 for (x in paired_sets) {
@@ -112,9 +121,10 @@ for (x in paired_sets) {
     alpha <- 1 - level / 100; a <- if (tail == 0) alpha / 2 else alpha
     # sign test
     b <- binom.test(pos, n, 0.5, alternatives[tail + 1])
-    lo_rank <- trunc(qbinom(a, n, 0.5)); hi_rank <- trunc(qbinom(1 - a, n, 0.5) + 1)
-    lo <- if (tail == 1) -Inf else if (lo_rank < n) s[lo_rank + 1] else NA
-    hi <- if (tail == 2) Inf else if (hi_rank < n) s[hi_rank + 1] else NA
+    lo_rank <- trunc(binomial_inverse(a, n)); hi_rank <- trunc(binomial_inverse(1 - a, n) + 1)
+    lo <- if (tail == 1) -Inf else if (is.na(lo_rank)) NA else s[lo_rank + 1]
+    hi <- if (tail == 2) Inf else if (!is.na(hi_rank) && hi_rank < n) s[hi_rank + 1] else NA
+    if (tail == 0 && (is.na(hi) || is.na(lo))) { lo <- NA; hi <- NA }  # one rank missing: no interval
     sign_lines[[length(sign_lines) + 1]] <- line(d, tail, level, pos, n, min(1, b$p.value), median(all), lo, hi)
     # Wilcoxon
     if (n == 0) next
