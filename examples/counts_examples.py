@@ -158,6 +158,50 @@ def nonpcorr(h):
     h.save(wb, "nonpcorr.xlsx")
 
 
+def runs(h):
+    """One dichotomous variable in time order: 40 consecutive batches of a filling line, within or
+    out of specification (out-of-specification batches come in clusters after each set-up)."""
+    rng = random.Random(20260207)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Filling line"
+    ws["A1"] = "Fill weight checks, line 3, in production order"
+    ws["A1"].font = h.TITLE
+    h.header(ws["A3"], "Batch", under=True)
+    h.header(ws["B3"], "Fill weight", under=True)
+    state = False
+    for i in range(40):
+        state = (rng.random() < 0.7) if state else (rng.random() < 0.2)  # out of specification persists
+        ws.cell(row=4 + i, column=1, value="B%03d" % (101 + i)).font = h.PLAIN
+        ws.cell(row=4 + i, column=2, value="Out of spec" if state else "Within spec").font = h.PLAIN
+    ws.column_dimensions["B"].width = 14
+    keep_properties(wb, 3, [("A", INFORMATION), ("B", NOMINAL)])
+    h.save(wb, "runs.xlsx")
+
+
+def sign(h):
+    """Repeat measures of one ordinal score: pain (0-10) of 18 patients at baseline, after two and
+    after six weeks of physiotherapy, under a two-row header ("Pain score" over the three visits)."""
+    rng = random.Random(20260208)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Pain"
+    h.header(ws["B1"], "Pain score")
+    ws.merge_cells("B1:D1")
+    h.header(ws["A2"], "Patient", under=True)
+    for j, visit in enumerate(("Baseline", "Week 2", "Week 6")):
+        h.header(ws.cell(row=2, column=2 + j), visit, under=True)
+    for i in range(18):
+        base = rng.randint(4, 9)
+        ws.cell(row=3 + i, column=1, value="P%02d" % (i + 1)).font = h.PLAIN
+        for j, relief in enumerate((0, 0.6, 1.2)):
+            score = max(0, min(10, round(base - relief + rng.gauss(0, 1.5))))
+            h.number(ws.cell(row=3 + i, column=2 + j), score, "0")
+    for col in "BCD":
+        ws.column_dimensions[col].width = 10
+    h.save(wb, "sign.xlsx")
+
+
 def write_all(helpers):
-    for make in (binomial, fisher, mcnemar, chisq, cochranq, nonpcorr):
+    for make in (binomial, fisher, mcnemar, chisq, cochranq, nonpcorr, runs, sign):
         make(helpers)
