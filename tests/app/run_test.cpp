@@ -339,10 +339,10 @@ TEST_F(RunCommand, LibreOfficeOpensTheReportsWorkbook) {
   EXPECT_NE(csv.find("2.98"), std::string::npos) << csv;
 }
 
-// The tests on counts and the correlation tests on their example workbooks, against R
+// The tests on counts, the correlation and the rank-based tests on their example workbooks, against R
 // (tests/app/data/examples_reference.R): the statistic or estimate under its JSON key, the degrees
 // of freedom where there are some, p, and the interval where the test has one.
-TEST_F(RunCommand, CountAndCorrelationExamplesAgreeWithR) {
+TEST_F(RunCommand, CountCorrelationAndRankExamplesAgreeWithR) {
   struct Case {
     std::string file, cell, test, prefix, key;
     std::vector<std::string> set;
@@ -357,6 +357,13 @@ TEST_F(RunCommand, CountAndCorrelationExamplesAgreeWithR) {
       {"nonpcorr.xlsx", "B5", "correlp", "pearson", "value", {"Variable X=Judge A", "Variable Y=Judge B"}},
       {"nonpcorr.xlsx", "B5", "correls", "spearman", "value", {"Variable X=Judge A", "Variable Y=Judge B"}},
       {"nonpcorr.xlsx", "B5", "correlk", "kendall", "tau", {"Variable X=Judge A", "Variable Y=Judge B"}},
+      {"runs.xlsx", "B5", "runs", "runs", "Runs", {}},
+      {"sign.xlsx", "B5", "sign", "sign", "Sign test", {"Variables=Baseline,Week 6"}},
+      {"sign.xlsx", "B5", "wilcoxon", "wilcoxon", "Wilcoxon's W", {"Variables=Baseline,Week 6"}},
+      {"sign.xlsx", "B5", "friedman", "friedman", "Fr", {"Variables=Baseline,Week 2,Week 6"}},
+      {"cholesterol-diet.xlsx", "A5", "mannwht", "mannwht", "U", {}},
+      {"cholesterol-diet.xlsx", "A5", "kruskal", "kruskal", "KW", {}},
+      {"cholesterol-diet.xlsx", "A5", "median", "median", "Median", {}},
   };
   std::map<std::string, double> ref = Reference();
   for (const Case& c : cases) {

@@ -81,4 +81,42 @@ put_values("spearman", c(t = unname(sc$estimate), df = unname(sc$parameter), p =
 kc <- suppressWarnings(cor.test(ja, jb, method = "kendall", exact = FALSE, continuity = FALSE))
 put_values("kendall", c(t = cor(ja, jb, method = "kendall"), p = kc$p.value))
 
+# The rank-based tests. "t" is the statistic as the report labels it.
+line3 <- read_excel("examples/runs.xlsx", skip = 2)
+codes <- line3[["Fill weight"]]
+first <- codes[1]; n1 <- sum(codes == first); n2 <- sum(codes != first); N <- n1 + n2
+R <- 1 + sum(codes[-1] != codes[-length(codes)]); mu <- 2 * n1 * n2 / N + 1
+stopifnot(N <= 49)  # the exact distribution of the number of runs
+point <- function(u) {
+  if (u %% 2 == 0) return(2 * choose(n1 - 1, u/2 - 1) * choose(n2 - 1, u/2 - 1) / choose(N, n1))
+  h <- (u - 1) / 2
+  (choose(n1 - 1, h) * choose(n2 - 1, h - 1) + choose(n1 - 1, h - 1) * choose(n2 - 1, h)) / choose(N, n1)
+}
+most <- 2 * min(n1, n2) + (n1 != n2); at <- if (R >= mu) R - 1 else R
+probs <- sapply(2:most, point)
+put_values("runs", c(t = R, p = 2 * min(sum(probs[(2:most) <= at]), sum(probs[(2:most) > at]))))
+
+pain <- read_excel("examples/sign.xlsx", skip = 1)
+d <- pain$Baseline - pain[["Week 6"]]; nz <- d[d != 0]
+put_values("sign", c(t = sum(nz > 0), p = binom.test(sum(nz > 0), length(nz))$p.value))
+# 18 differences: exact; with ties the table is read at the floor of W.
+n <- length(nz); W <- sum(rank(abs(nz))[nz > 0]); centre <- n * (n + 1) / 4
+wp <- if (W > centre) psignrank(floor(W - 1), n, lower.tail = FALSE) else psignrank(floor(W), n)
+put_values("wilcoxon", c(t = W, p = min(1, 2 * wp)))
+fr <- friedman.test(as.matrix(pain[, c("Baseline", "Week 2", "Week 6")]))
+put_values("friedman", c(t = unname(fr$statistic), df = unname(fr$parameter), p = fr$p.value))
+
+low_n <- length(low); med_n <- length(med)
+mw <- wilcox.test(low, med, exact = FALSE, correct = FALSE)
+put_values("mannwht", c(t = low_n * (low_n + 1) / 2 + low_n * med_n - sum(rank(c(low, med))[1:low_n]), p = mw$p.value))
+kw <- kruskal.test(list(low, med))
+put_values("kruskal", c(t = unname(kw$statistic), df = unname(kw$parameter), p = kw$p.value))
+m <- median(c(low, med)); above <- c(sum(low > m), sum(med > m)); not <- c(low_n, med_n) - above
+a <- above[1]; bb <- above[2]; cc <- not[1]; d <- not[2]
+if (a * d - bb * cc < 0) { a <- not[1]; bb <- not[2]; cc <- above[1]; d <- above[2] }
+x <- min(bb, cc)
+if (bb <= cc) { size <- bb + d; succ <- a + bb } else { size <- a + cc; succ <- cc + d }
+NN <- a + bb + cc + d
+put_values("median", c(t = m, p = 2 * min(phyper(x, succ, NN - succ, size), phyper(x, succ, NN - succ, size, lower.tail = FALSE))))
+
 writeLines(out, "tests/app/data/examples_reference.txt")
