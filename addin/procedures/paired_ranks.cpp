@@ -44,7 +44,8 @@ protected:
     }
     void SetPairs(const procedures::RankResult& r) {
         m_pairs.assign(1, {});
-        m_pairs[0].group = m_variables[0].name + " - " + m_variables[1].name;
+        // The pair by its measures' own names ("Before - After"), the variable's name being in the header.
+        m_pairs[0].group = m_variables[0].variable->name + " - " + m_variables[1].variable->name;
         m_pairs[0].n = r.n1;
         m_pairs[0].zeros = r.zeros;
         m_n = static_cast<uint32_t>(r.n1 + r.zeros);
