@@ -157,6 +157,48 @@ TEST_F(CountRuns, ChiSquareOnAContingencyTableDataset) {
     EXPECT_EQ(MessageOf([&] { qs::ComputeTest(*test); }), "Contingency table must be 2 x 2.");
 }
 
+// A contingency-table dataset typed in: rows "Drug", "Placebo", "None" under "Treatment", columns
+// "Improved", "Not improved" under "Outcome", with the counts given.
+class TypedTable : public CountRuns {
+protected:
+    void Build(const std::vector<double>& counts) {
+        NewBook();
+        sheets::Sheet& sh = Sheet();
+        sh.SetText(0, 0, "Patients");
+        sh.SetText(0, 1, "Outcome");
+        sh.SetText(1, 0, "Treatment");
+        sh.SetText(1, 1, "Improved");
+        sh.SetText(1, 2, "Not improved");
+        const char* rows[3] = {"Drug", "Placebo", "None"};
+        for (uint32_t r = 0; r < 3; ++r) {
+            sh.SetText(r + 2, 0, rows[r]);
+            sh.SetNumber(r + 2, 1, counts[2 * r]);
+            sh.SetNumber(r + 2, 2, counts[2 * r + 1]);
+        }
+        source = Find("B3");
+        qs::DatasetProperties p = qs::CurrentProperties(*source);
+        p.layoutIndex = 2;
+        p.factors = 2;
+        qs::ConfirmDataset(*source, p);
+        test = qs::ChiSquareTestinfo.Create();
+        test->Bind(source.get());
+        SetVariables("Factor A (row)", {"Treatment"});
+        SetVariables("Factor B (column)", {"Outcome"});
+        test->parameters->Run(qs::Parameters::kUpdate);
+    }
+};
+
+TEST_F(TypedTable, ChiSquareStopsOnAnEmptyTableOrAZeroMargin) {
+    Build({24, 6, 15, 15, 0, 20});
+    EXPECT_EQ(MessageOf([&] { qs::ComputeTest(*test); }), "");
+    Build({24, 6, 0, 0, 0, 20});  // nobody on placebo: a row total is zero
+    EXPECT_EQ(MessageOf([&] { qs::ComputeTest(*test); }),
+              "Test cannot be computed.  Contingency table marginal total is zero.");
+    Build({0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(MessageOf([&] { qs::ComputeTest(*test); }),
+              "Test cannot be computed.  Contingency table contains no observations.");
+}
+
 TEST_F(CountRuns, ChiSquareMessagesAndTheContinuitySwitch) {
     for (const FixtureRow& row : ReadFixture("chisq_results.csv")) {
         if (row.Int("rows") != 2 || row.Int("columns") != 2) continue;

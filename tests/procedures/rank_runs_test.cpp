@@ -193,3 +193,28 @@ TEST_F(RankRuns, RunsOfACategoricalSequence) {
 
 }  // namespace
 }  // namespace dstest
+
+namespace dstest {
+namespace {
+
+TEST_F(RankRuns, ExactTablesSayTheirShareOfTies) {
+    // Ten differences, two of them tied in absolute value: a fifth of the values share a rank.
+    NewBook();
+    sheets::Sheet& sh = Sheet();
+    sh.SetText(0, 0, "Before");
+    sh.SetText(0, 1, "After");
+    const double d[] = {1, -2, 3, 3, 5, 6, -7, 8, 9, 10};
+    for (uint32_t r = 0; r < 10; ++r) {
+        sh.SetNumber(r + 1, 0, 20 + d[r]);
+        sh.SetNumber(r + 1, 1, 20);
+    }
+    source = Find("A2");
+    test = qs::WilcoxonSignedRanksTestinfo.Create();
+    test->Bind(source.get());
+    SetVariables("Variables", {"Before", "After"});
+    Compute();
+    EXPECT_EQ(P_Text(*test), "2-tailed, exact tables used, 20% ties");
+}
+
+}  // namespace
+}  // namespace dstest
