@@ -135,6 +135,25 @@ numerics::Interval PairInterval(double alpha, Tail tail, double count, bool exac
     return ci;
 }
 
+// The p-value of a rank statistic W: from its exact distribution (both tails at the statistic as
+// the discrete-tail rule adjusts it), or from the normal approximation without continuity correction.
+void SetP(RankResult& r, double W, bool exact, double mean, double sd, double lowest, double highest, Tail tail,
+          const std::function<Tails(double)>& tails) {
+    if (!exact) {
+        r.p = numerics::NormalP(W, mean, sd, tail);
+        r.method = kMethodNormal;
+        return;
+    }
+    double w = W, p = kNaN;
+    if (numerics::DiscreteTailPrep(w, p, mean, lowest, highest, tail, 1)) {
+        const Tails t = tails(w);
+        r.p = numerics::TailP(t.lower, t.upper, tail);
+    } else {
+        r.p = numerics::TailP(p, tail);
+    }
+    r.method = kMethodExact;
+}
+
 void SetTies(RankResult& r, const numerics::TieRecord& ties, bool exact) {
     r.tiesPercent = ties.PercentTied();
     if (!exact && !ties.tie_sizes.empty()) r.flags |= kFlagTies;
@@ -348,19 +367,7 @@ RankResult SignedRanks(std::span<const double> differences, double alpha, Tail t
     const double sd = std::sqrt(n * (n + 1) * (2 * n + 1) / 24 - ties.TieCorrection() / 48);
     const bool exact = total <= 25;
     const int size = static_cast<int>(n);
-    if (exact) {
-        double w = W, p = kNaN;
-        if (numerics::DiscreteTailPrep(w, p, mean, 0, top, tail, 1)) {
-            const Tails t = SignedRankTails(size, w);
-            r.p = numerics::TailP(t.lower, t.upper, tail);
-        } else {
-            r.p = numerics::TailP(p, tail);
-        }
-        r.method = kMethodExact;
-    } else {
-        r.p = numerics::NormalP(W, mean, sd, tail);
-        r.method = kMethodNormal;
-    }
+    SetP(r, W, exact, mean, sd, 0, top, tail, [size](double w) { return SignedRankTails(size, w); });
     SetTies(r, ties, exact);
     if (nonZero.empty()) return r;
     const std::vector<double> sorted = Sorted(nonZero);
@@ -387,19 +394,8 @@ RankResult MannWhitney(std::span<const double> x, std::span<const double> y, dou
     const double sd = std::sqrt(n1 * n2 / (N * (N - 1)) * ((N * N * N - N) / 12 - ties.TieCorrection() / 12));
     const bool exact = n1 <= 15 && n2 <= 15;
     const int m = static_cast<int>(n1), n = static_cast<int>(n2);
-    if (exact) {
-        double w = W, p = kNaN;
-        if (numerics::DiscreteTailPrep(w, p, mean, lowest, lowest + n1 * n2, tail, 1)) {
-            const Tails t = RankSumTails(m, n, w - lowest);
-            r.p = numerics::TailP(t.lower, t.upper, tail);
-        } else {
-            r.p = numerics::TailP(p, tail);
-        }
-        r.method = kMethodExact;
-    } else {
-        r.p = numerics::NormalP(W, mean, sd, tail);
-        r.method = kMethodNormal;
-    }
+    SetP(r, W, exact, mean, sd, lowest, lowest + n1 * n2, tail,
+         [m, n, lowest](double w) { return RankSumTails(m, n, w - lowest); });
     SetTies(r, ties, exact);
     if (x.empty() || y.empty()) return r;
     r.estimate = DifferenceMedian(x, y);

@@ -24,14 +24,7 @@ using qs::procedures::testing::RelativeError;
 constexpr double kStatisticTolerance = 1e-10;
 constexpr double kLimitTolerance = 1e-7;
 
-// Relative error, or absolute below 1e-15 (p-values at the edge of the double range).
-bool Close(double got, double want, double tolerance) {
-    if (std::fabs(want) < 1e-15 && std::fabs(got) < 1e-15) return true;
-    return RelativeError(got, want) <= tolerance;
-}
 
-#define EXPECT_CLOSE(got, want, tolerance, row) \
-    EXPECT_TRUE(Close(got, want, tolerance)) << #got << " at " << (row).Where() << ": got " << (got) << ", R " << (want)
 
 void ExpectInterval(const CountResult& r, const FixtureRow& row) {
     EXPECT_CLOSE(r.ci.lower, row["lower"], kLimitTolerance, row);

@@ -1,5 +1,8 @@
 #include "tests/procedures/named_fixtures.h"
 
+#include "tests/procedures/fixtures.h"
+
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -43,6 +46,11 @@ std::string FixtureRow::Where() const {
         out += std::string(key) + " " + it->second;
     }
     return out;
+}
+
+bool Close(double got, double want, double tolerance) {
+    if (std::fabs(want) < 1e-15 && std::fabs(got) < 1e-15) return true;
+    return RelativeError(got, want) <= tolerance;
 }
 
 std::vector<FixtureRow> ReadFixture(const std::string& file) {

@@ -26,4 +26,17 @@ private:
 // All rows of a file of tests/data/procedures.
 std::vector<FixtureRow> ReadFixture(const std::string& file);
 
+// Agreement with a reference: relative error within tolerance, or both below 1e-15 in size (p-values
+// at the edge of the double range); NaN agrees with NaN and an infinity with the same infinity.
+bool Close(double got, double want, double tolerance);
+
+}  // namespace qs::procedures::testing
+
+// Expects `got` to agree with the column's reference value `want` of the fixture row `row`.
+#define EXPECT_CLOSE(got, want, tolerance, row)                                                    \
+    EXPECT_TRUE(qs::procedures::testing::Close(got, want, tolerance))                              \
+        << #got << " at " << (row).Where() << ": got " << (got) << ", R " << (want)
+
+namespace qs::procedures::testing {
+
 }  // namespace qs::procedures::testing

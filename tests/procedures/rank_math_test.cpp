@@ -19,12 +19,6 @@ using qs::procedures::testing::FixtureRow;
 using qs::procedures::testing::ReadFixture;
 using qs::procedures::testing::RelativeError;
 
-bool Close(double got, double want, double tolerance) {
-    if (std::fabs(want) < 1e-15 && std::fabs(got) < 1e-15) return true;
-    return RelativeError(got, want) <= tolerance;
-}
-#define EXPECT_CLOSE(got, want, tolerance, row) \
-    EXPECT_TRUE(Close(got, want, tolerance)) << #got << " at " << (row).Where() << ": got " << (got) << ", R " << (want)
 
 // dataset -> group -> values, in file order.
 using Data = std::map<int, std::map<int, std::vector<double>>>;

@@ -13,12 +13,6 @@ namespace {
 using qs::procedures::testing::FixtureRow;
 using qs::procedures::testing::ReadFixture;
 
-bool Close(double got, double want, double tolerance) {
-    if (std::fabs(want) < 1e-15 && std::fabs(got) < 1e-15) return true;
-    return RelativeError(got, want) <= tolerance;
-}
-#define EXPECT_CLOSE(got, want, tolerance, row) \
-    EXPECT_TRUE(Close(got, want, tolerance)) << #got << " at " << (row).Where() << ": got " << (got) << ", R " << (want)
 
 std::map<int, std::vector<double>> DatasetGroups(int dataset) {
     std::map<int, std::vector<double>> out;
