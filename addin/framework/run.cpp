@@ -199,11 +199,13 @@ void SetTemplateFolder(const std::string& folder) { g_templateFolder = folder; }
 bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& source) {
     if (!source.dataset) return false;
     const Dataset& d = *source.dataset;
-    int continuous = 0, categorical = 0;
+    int continuous = 0, categorical = 0, ordinal = 0;
     for (const CRef<VariableSource>& v : d.variables) {
         if (v->isFactor || IsCategorical(v->type)) ++categorical;
         else if (SameType(v->type, kTypeContinuous)) ++continuous;
+        if (SameType(v->type, kTypeOrdinal)) ++ordinal;
     }
+    const int atLeastOrdinal = continuous + ordinal;
     bool independent = d.Layout() == kLayoutIndependent;
     bool list = d.Layout() == kLayoutList && !d.IsContingency();
     auto repeats = [&](size_t atLeast) {
@@ -220,6 +222,13 @@ bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& source) {
         case 1500:                                           // a variable with repeat measures
         case 1511: return list && repeats(2);
         case 1518: return list && continuous >= 2;           // two continuous variables
+        case 1507: return categorical > 0;                   // a dichotomous variable
+        case 1508: return d.IsContingency() || (list && categorical >= 2);  // a table, or two to cross
+        case 1510: return list && categorical >= 2;          // dichotomous measures of the same subjects
+        case 1512:                                           // two at least ordinal measures
+        case 1521: return list && atLeastOrdinal >= 2;
+        case 1517: return atLeastOrdinal > 0 && (independent || (list && categorical > 0));
+        case 1522: return list && repeats(2);                // an at least ordinal repeated measure
         default: return true;                                // left to the parameter checks
     }
 }

@@ -394,3 +394,27 @@ TEST_F(RunCommand, ATableThatIsNotTwoByTwoEndsWithTheMessageAndNoReport) {
   EXPECT_EQ(r.out, "");
   EXPECT_FALSE(fs::exists(work / "chisq-reports.xlsx"));
 }
+
+TEST_F(RunCommand, ADatasetWithoutWhatTheTestNeedsEndsWithItsRequirement) {
+  struct Case {
+    std::string file, test, message;
+  };
+  const std::vector<Case> cases = {
+      {"nonpcorr.xlsx", "fisher",
+       "Quelstat: Dataset for Fisher exact test must be either a:\n\n · 2-way contingency table, \n · list dataset, "
+       "containing 2 categorical variables.."},
+      {"fisher.xlsx", "correls", "Quelstat: Spearman rank correlation requires a list dataset, containing 2 at least "
+                                 "ordinal variables."},
+      {"nonpcorr.xlsx", "binomial", "Quelstat: Dataset for Binomial test must contain a dichotomous variable."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.test);
+    fs::path book = Example(c.file);
+    Outcome r = Quelstat({"run", book.string(), "--cell", "B5", "--test", c.test});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_FALSE(fs::exists(work / "nonpcorr-reports.xlsx"));
+  EXPECT_FALSE(fs::exists(work / "fisher-reports.xlsx"));
+}
