@@ -54,6 +54,7 @@ const FieldTable& Effect::GetFields() const {
             return m >= 1 && m <= 6 ? LoadString(2151 + m).str() : std::string();
         };
         return FieldTableOf<Effect>()
+            .Text(kLabelMeasure, &Effect::measure)
             .Number(kLabelValue, &Effect::value)
             .Nested(kLabelCI, &Effect::ci, kFieldTransparent)
             .Add(std::move(text))

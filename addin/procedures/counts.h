@@ -21,7 +21,7 @@ enum : unsigned {
     kLabelR = 2118, kLabelRs = 2119, kLabelTau = 2120, kLabelChiSquare = 2126, kLabelCochranQ = 2129,
     kLabelExpectedProportion = 2131, kLabelObservedProportion = 2132, kLabelCategory0 = 2136,
     kLabelCategory1 = 2137, kLabelTotal = 2138, kLabelObserved = 2139, kLabelExpected = 2140, kLabelS = 2141,
-    kLabelColumns = 2142, kLabelContingencyTable = 2228,
+    kLabelColumns = 2142, kLabelContingencyTable = 2228, kLabelMeasure = 2279,
 };
 }  // namespace count_labels
 
@@ -52,12 +52,13 @@ struct CellRow : Results {
 
 // An effect estimate with its interval and how the interval was obtained.
 struct Effect : Results {
+    CSharedString measure;  // the effect measure's name ("Odds ratio")
     double value = numerics::MissingValue();
     CI ci;
     unsigned method = 0;  // the P block's method codes; 0 says nothing
     void Set(const procedures::CountResult& r);
-    const FieldTable& GetFields() const override;  // value, CI, Method
-    size_t Size() const override { return 40; }
+    const FieldTable& GetFields() const override;  // Measure, value, CI, Method
+    size_t Size() const override { return 48; }
 };
 
 // The counts a 2 x 2 or r x c test reads: a contingency-table dataset's counts by its row and

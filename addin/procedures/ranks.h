@@ -21,7 +21,7 @@ enum : unsigned {
     kLabelZero = 2133, kLabelRankSum = 2134, kLabelMeanRank = 2135, kLabelMedian = 2143, kLabelSignTest = 2144,
     kLabelRanks = 2145,
 };
-enum : unsigned { kStringPositive = 2276, kStringNegative = 2277, kStringMedianSymbol = 2278 };
+enum : unsigned { kStringPositive = 2276, kStringNegative = 2277 };
 }  // namespace rank_labels
 
 // One row of a table of paired differences: the pair, its non-zero differences and its zeros.

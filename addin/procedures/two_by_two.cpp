@@ -51,6 +51,7 @@ public:
         const procedures::Table2x2 cells{t.At(0, 0), t.At(0, 1), t.At(1, 0), t.At(1, 1)};
         const procedures::CountResult r = Result(cells, 1.0 - m_level / 100.0);
         m_effect.Set(r);
+        m_effect.measure = LoadString(Measures().firstChoice + static_cast<unsigned>(m_measure));
         SetP(m_p, r, m_tail);
     }
 

@@ -62,6 +62,8 @@ cell A16 "Effect" style=section
 cell A18 "Point estimate" style=caption
 cell B18 style=number
 slot B18 __sm_RR_0_832_7f9
+cell C18 italic align=left
+slot C18 __sm_RR_0_832_8e7
 cell A19 "CI" style=caption
 range B19:C19 style=number
 slot B19:C19 __sm_RR_0_832_810
