@@ -2,7 +2,11 @@
 
 #include "tests/procedures/fixtures.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
@@ -48,9 +52,41 @@ std::string FixtureRow::Where() const {
     return out;
 }
 
-bool Close(double got, double want, double tolerance) {
-    if (std::fabs(want) < 1e-15 && std::fabs(got) < 1e-15) return true;
-    return RelativeError(got, want) <= tolerance;
+namespace {
+
+// The worst relative error of each quantity, by test, printed as the tests end.
+class WorstErrors : public ::testing::Environment {
+public:
+    void Record(const std::string& key, double error) {
+        auto [it, added] = m_worst.emplace(key, std::pair<double, size_t>{0.0, 0});
+        it->second.first = std::max(it->second.first, error);
+        ++it->second.second;
+    }
+    void TearDown() override {
+        for (const auto& [key, worst] : m_worst)
+            std::printf("  %-70s worst relative error %.2e over %zu values\n", key.c_str(), worst.first, worst.second);
+    }
+
+private:
+    std::map<std::string, std::pair<double, size_t>> m_worst;
+};
+
+WorstErrors* Worst() {
+    static WorstErrors* worst = static_cast<WorstErrors*>(::testing::AddGlobalTestEnvironment(new WorstErrors));
+    return worst;
+}
+
+}  // namespace
+
+bool Close(double got, double want, double tolerance, const char* quantity) {
+    const bool tiny = std::fabs(want) < 1e-15 && std::fabs(got) < 1e-15;
+    const double error = tiny ? 0.0 : RelativeError(got, want);
+    if (quantity) {
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        Worst()->Record(std::string(test ? test->test_suite_name() : "") + "." + (test ? test->name() : "") + " " +
+                            quantity, std::isfinite(error) ? error : INFINITY);
+    }
+    return error <= tolerance;
 }
 
 std::vector<FixtureRow> ReadFixture(const std::string& file) {

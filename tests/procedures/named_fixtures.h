@@ -27,14 +27,15 @@ private:
 std::vector<FixtureRow> ReadFixture(const std::string& file);
 
 // Agreement with a reference: relative error within tolerance, or both below 1e-15 in size (p-values
-// at the edge of the double range); NaN agrees with NaN and an infinity with the same infinity.
-bool Close(double got, double want, double tolerance);
+// at the edge of the double range); NaN agrees with NaN and an infinity with the same infinity. The
+// worst error of each quantity of each test is kept and printed when the program ends.
+bool Close(double got, double want, double tolerance, const char* quantity = nullptr);
 
 }  // namespace qs::procedures::testing
 
 // Expects `got` to agree with the column's reference value `want` of the fixture row `row`.
 #define EXPECT_CLOSE(got, want, tolerance, row)                                                    \
-    EXPECT_TRUE(qs::procedures::testing::Close(got, want, tolerance))                              \
+    EXPECT_TRUE(qs::procedures::testing::Close(got, want, tolerance, #got))                        \
         << #got << " at " << (row).Where() << ": got " << (got) << ", R " << (want)
 
 namespace qs::procedures::testing {
