@@ -63,7 +63,7 @@ public:
     double m_level = 95;
 
     uint32_t m_n = 0;
-    std::vector<CountRow> m_counts;
+    std::vector<TableNs> m_counts;
     VCI m_observed;
     P m_p;
 };

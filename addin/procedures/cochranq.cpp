@@ -47,7 +47,7 @@ private:
 
     uint32_t m_n = 0;
     CSharedString m_columns;
-    std::vector<CategoriesRow> m_table;
+    std::vector<TableCategories> m_table;
     double m_q = numerics::MissingValue();
     double m_df = numerics::MissingValue();
     P m_p;

@@ -15,18 +15,18 @@ enum : unsigned { kMessageTableSize = 6007, kPhraseTwoByTwo = 6008, kPhraseAtLea
 
 }  // namespace
 
-const FieldTable& CountRow::GetFields() const {
+const FieldTable& TableNs::GetFields() const {
     static const FieldTable table =
-        FieldTableOf<CountRow>().Text(kLabelGroup, &CountRow::group).Number(kLabelN, &CountRow::n).Build();
+        FieldTableOf<TableNs>().Text(kLabelGroup, &TableNs::group).Number(kLabelN, &TableNs::n).Build();
     return table;
 }
 
-const FieldTable& CategoriesRow::GetFields() const {
-    static const FieldTable table = FieldTableOf<CategoriesRow>()
-                                        .Text(kLabelGroup, &CategoriesRow::group)
-                                        .Number(kLabelCategory0, &CategoriesRow::first)
-                                        .Number(kLabelCategory1, &CategoriesRow::second)
-                                        .Number(kLabelTotal, &CategoriesRow::total)
+const FieldTable& TableCategories::GetFields() const {
+    static const FieldTable table = FieldTableOf<TableCategories>()
+                                        .Text(kLabelGroup, &TableCategories::group)
+                                        .Number(kLabelCategory0, &TableCategories::first)
+                                        .Number(kLabelCategory1, &TableCategories::second)
+                                        .Number(kLabelTotal, &TableCategories::total)
                                         .Build();
     return table;
 }
@@ -70,10 +70,10 @@ ContingencyTable TableOfChoices(const VariableChoice& row, const VariableChoice&
     return MakeContingencyTable(*row.variable, column.variable.get(), nullptr, counts);
 }
 
-std::vector<CategoriesRow> CategoriesRows(const ContingencyTable& t) {
-    std::vector<CategoriesRow> rows(static_cast<size_t>(t.rows));
+std::vector<TableCategories> CategoryRows(const ContingencyTable& t) {
+    std::vector<TableCategories> rows(static_cast<size_t>(t.rows));
     for (int i = 0; i < t.rows; ++i) {
-        CategoriesRow& r = rows[static_cast<size_t>(i)];
+        TableCategories& r = rows[static_cast<size_t>(i)];
         r.group = t.crosstab->RowFactor()->GroupName(i);
         r.first = t.columns > 0 ? t.At(i, 0) : 0;
         r.second = t.columns > 1 ? t.At(i, 1) : 0;

@@ -26,7 +26,7 @@ enum : unsigned {
 }  // namespace count_labels
 
 // One row of a table of counts by group: the group and its n.
-struct CountRow : Results {
+struct TableNs : Results {
     CSharedString group;
     double n = 0;
     const FieldTable& GetFields() const override;  // Group, n
@@ -34,7 +34,7 @@ struct CountRow : Results {
 };
 
 // One row of a two-column table of counts: the row's name, its two counts and their total.
-struct CategoriesRow : Results {
+struct TableCategories : Results {
     CSharedString group;
     double first = 0, second = 0, total = 0;
     const FieldTable& GetFields() const override;  // Group, Category 0, Category 1, Total
@@ -65,7 +65,7 @@ struct Effect : Results {
 // column factors, or the cross tabulation of two categorical variables of a list dataset.
 ContingencyTable TableOfChoices(const VariableChoice& row, const VariableChoice& column, DatasetSourceExcel* dataset);
 // The table's rows with their two counts (2 x 2 tables) and the column names.
-std::vector<CategoriesRow> CategoriesRows(const ContingencyTable& t);
+std::vector<TableCategories> CategoryRows(const ContingencyTable& t);
 std::string ColumnNames(const ContingencyTable& t);
 // Stops with "Contingency table must be 2 x 2." (or "at least 2 x 2") when the table is not.
 void RequireTableSize(const ContingencyTable& t, bool exactlyTwoByTwo);

@@ -70,8 +70,8 @@ public:  // read by the field tables
     double m_level = 95;
 
     uint32_t m_n = 0;
-    std::vector<RankRow> m_ranks;
-    std::vector<CategoriesRow> m_table;
+    std::vector<TableRanks> m_ranks;
+    std::vector<TableCategories> m_table;
     double m_statistic = numerics::MissingValue();
     double m_df = numerics::MissingValue();
     double m_median = numerics::MissingValue();

@@ -61,8 +61,8 @@ public:  // read by the field tables
     double m_level = 95;
 
     uint32_t m_n = 0;
-    std::vector<PairedNRow> m_pairs;
-    std::vector<RankRow> m_ranks;
+    std::vector<TablePairedNs> m_pairs;
+    std::vector<TablePairedRanks> m_ranks;  // Wilcoxon: positive, negative; Friedman: by treatment
     double m_statistic = numerics::MissingValue();
     double m_df = numerics::MissingValue();
     VCI m_estimate;

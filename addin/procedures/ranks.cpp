@@ -6,29 +6,29 @@ namespace qs {
 using namespace count_labels;
 using namespace rank_labels;
 
-const FieldTable& PairedNRow::GetFields() const {
-    static const FieldTable table = FieldTableOf<PairedNRow>()
-                                        .Text(kLabelGroup, &PairedNRow::group)
-                                        .Number(kLabelN, &PairedNRow::n)
-                                        .Number(kLabelZero, &PairedNRow::zeros)
+const FieldTable& TablePairedNs::GetFields() const {
+    static const FieldTable table = FieldTableOf<TablePairedNs>()
+                                        .Text(kLabelGroup, &TablePairedNs::group)
+                                        .Number(kLabelN, &TablePairedNs::n)
+                                        .Number(kLabelZero, &TablePairedNs::zeros)
                                         .Build();
     return table;
 }
 
-void RankRow::Set(const std::string& name, double count, double sum) {
+void TableRanks::Set(const std::string& name, double count, double sum) {
     group = name;
     n = count;
     rankSum = sum;
     meanRank = count > 0 ? sum / count : numerics::MissingValue();
 }
 
-const FieldTable& RankRow::GetFields() const {
-    static const FieldTable table = FieldTableOf<RankRow>()
-                                        .Text(kLabelGroup, &RankRow::group)
-                                        .Number(kLabelN, &RankRow::n)
-                                        .Number(kLabelRankSum, &RankRow::rankSum)
-                                        .Number(kLabelMeanRank, &RankRow::meanRank)
-                                        .Number(kLabelU, &RankRow::u)
+const FieldTable& TableRanks::GetFields() const {
+    static const FieldTable table = FieldTableOf<TableRanks>()
+                                        .Text(kLabelGroup, &TableRanks::group)
+                                        .Number(kLabelN, &TableRanks::n)
+                                        .Number(kLabelRankSum, &TableRanks::rankSum)
+                                        .Number(kLabelMeanRank, &TableRanks::meanRank)
+                                        .Number(kLabelU, &TableRanks::u)
                                         .Build();
     return table;
 }

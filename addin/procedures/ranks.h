@@ -25,7 +25,7 @@ enum : unsigned { kStringPositive = 2276, kStringNegative = 2277 };
 }  // namespace rank_labels
 
 // One row of a table of paired differences: the pair, its non-zero differences and its zeros.
-struct PairedNRow : Results {
+struct TablePairedNs : Results {
     CSharedString group;
     double n = 0, zeros = 0;
     const FieldTable& GetFields() const override;  // Group, n, Zero
@@ -33,13 +33,16 @@ struct PairedNRow : Results {
 };
 
 // One row of a table of ranks: the group, its n, rank sum, mean rank and (Mann-Whitney) U.
-struct RankRow : Results {
+struct TableRanks : Results {
     CSharedString group;
     double n = 0, rankSum = 0, meanRank = numerics::MissingValue(), u = numerics::MissingValue();
     void Set(const std::string& name, double count, double sum);
     const FieldTable& GetFields() const override;  // Group, n, Rank sum, Mean rank, U
     size_t Size() const override { return 40; }
 };
+
+// The signed ranks test's table: the same columns for the positive and the negative differences.
+using TablePairedRanks = TableRanks;
 
 // The P block of a rank test.
 void SetRankP(P& p, const procedures::RankResult& r, numerics::Tail tail);

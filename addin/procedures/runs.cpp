@@ -69,7 +69,7 @@ public:
     numerics::Tail m_tail = numerics::kTwoSided;
 
     uint32_t m_n = 0;
-    std::vector<CountRow> m_counts;
+    std::vector<TableNs> m_counts;
     double m_runs = numerics::MissingValue();
     double m_expected = numerics::MissingValue();
     P m_p;

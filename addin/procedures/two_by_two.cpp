@@ -46,7 +46,7 @@ public:
         const ContingencyTable t = TableOfChoices(m_rows[0], m_columns_choice[0], dataset.get());
         RequireTableSize(t, true);
         m_n = static_cast<uint32_t>(t.total);
-        m_table = CategoriesRows(t);
+        m_table = CategoryRows(t);
         m_columns = ColumnNames(t);
         const procedures::Table2x2 cells{t.At(0, 0), t.At(0, 1), t.At(1, 0), t.At(1, 1)};
         const procedures::CountResult r = Result(cells, 1.0 - m_level / 100.0);
@@ -68,7 +68,7 @@ protected:
     // Results.
     uint32_t m_n = 0;
     CSharedString m_columns;
-    std::vector<CategoriesRow> m_table;
+    std::vector<TableCategories> m_table;
     Effect m_effect;
     P m_p;
 };
