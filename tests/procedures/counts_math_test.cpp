@@ -86,6 +86,18 @@ TEST(McNemarTest, AgreesWithRsExactBinomial) {
     }
 }
 
+TEST(McNemarTest, NoDiscordantPairsGiveNoEffectAndNoEvidence) {
+    const CountResult r = McNemar(0, 0, 20, kEffectDifference, 0.05, 0);
+    EXPECT_EQ(r.estimate, 0);
+    EXPECT_TRUE(std::isnan(r.ci.lower) && std::isnan(r.ci.upper));
+    EXPECT_EQ(r.p, 1);
+    // All discordant pairs one way: the odds ratio is infinite, its upper limit too.
+    const CountResult one = McNemar(6, 0, 20, kEffectOddsRatio, 0.05, 0);
+    EXPECT_TRUE(std::isinf(one.estimate));
+    EXPECT_TRUE(std::isinf(one.ci.upper));
+    EXPECT_NEAR(one.p, 2 * std::pow(0.5, 6), 1e-15);
+}
+
 std::vector<double> Cells(const std::string& text) {
     std::vector<double> out;
     std::stringstream s(text);
