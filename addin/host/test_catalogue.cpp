@@ -30,7 +30,32 @@ const TestCatalogueEntry kCatalogue[] = {
     {1234, C, 1508, "diagscrn"}, {1235, C, 1508, "kappa"},    {1238, C, 1518, "pbm"},
     {1239, C, 1506, "demingm"},  {1240, C, 1518, "linearm"},  {1241, C, 1518, "linearty"},
 };
+
+using Need = DatasetNeed;
+const DatasetNeed kNeeds[] = {
+    {1500, 0, 0, Need::kRepeats},  // a variable with repeat measures
+    {1501, 1, 0, Need::kAnyShape},  // a continuous variable
+    {1502, 0, 1, Need::kAnyShape},  // a categorical variable
+    {1505, 1, 0, Need::kGroups},    // two groups of a continuous variable
+    {1509, 1, 0, Need::kGroups},
+    {1511, 0, 0, Need::kRepeats},
+    {1513, 1, 0, Need::kGroups},
+    {1518, 2, 0, Need::kList},  // two continuous variables
+    {1507, 0, 1, Need::kAnyShape},      // a dichotomous variable
+    {1508, 0, 2, Need::kTable},         // a table, or two categorical variables to cross
+    {1510, 0, 2, Need::kList},          // dichotomous measures of the same subjects
+    {1512, 0, 0, Need::kList, 2},       // two at least ordinal measures
+    {1517, 0, 0, Need::kGroups, 1},     // groups of an at least ordinal variable
+    {1521, 0, 0, Need::kList, 2},       // two at least ordinal variables
+    {1522, 0, 0, Need::kRepeats},       // an at least ordinal repeated measure
+};
 }  // namespace
+
+const DatasetNeed* FindDatasetNeed(unsigned message) {
+    for (const DatasetNeed& n : kNeeds)
+        if (n.message == message) return &n;
+    return nullptr;
+}
 
 const TestCatalogueEntry* TestCatalogue(size_t* count) {
     *count = sizeof kCatalogue / sizeof kCatalogue[0];

@@ -9,8 +9,6 @@ namespace {
 
 using namespace count_labels;
 
-enum : unsigned { kStringProportionSymbol = 2270, kMessageCategories = 6006 };
-
 class BinomialTest : public Test {
 public:
     const Info& GetInfo() const override { return BinomialTestinfo; }
@@ -41,9 +39,10 @@ public:
     void Compute() override {
         RequireVariables(m_variables, 1, params::Variable403);
         const ContingencyTable t = MakeContingencyTable(*m_variables[0].variable, nullptr);
-        if (t.total == 0) ThrowMessage(148);
+        if (t.total == 0) ThrowMessage(kMessageNoObservations);
         if (t.rows > 2)  // a dichotomous variable: the first category met and the other one
-            ThrowMessage(kMessageCategories, "%s%s", m_variables[0].name.c_str(), FormatMessage(6011, "%d", 2).c_str());
+            ThrowMessage(kMessageCategoryCount, "%s%s", m_variables[0].name.c_str(),
+                         FormatMessage(kCountExactly, "%d", 2).c_str());
         m_n = static_cast<uint32_t>(t.total);
         m_counts.assign(static_cast<size_t>(t.rows), {});
         for (int i = 0; i < t.rows; ++i) {

@@ -12,7 +12,7 @@ namespace {
 using namespace count_labels;
 
 // The switch of Yates' correction (2 x 2 tables only; on by default).
-NumberDescriptor ContinuityCorrection(5228, 0x500, 1);
+NumberDescriptor ContinuityCorrection(ids::kParamContinuityCorrection, 0x500, 1);
 
 class ChiSquareTest : public Test {
 public:
@@ -47,7 +47,7 @@ public:
         const ContingencyTable t = TableOfChoices(m_rows[0], m_columns[0], dataset.get());
         RequireTableSize(t, false);
         const procedures::CountResult r = procedures::ChiSquare(t.cells, t.rows, t.columns, m_continuity);
-        if (!std::isfinite(r.statistic)) ThrowMessage(149);
+        if (!std::isfinite(r.statistic)) ThrowMessage(kMessageZeroMargin);
         m_n = static_cast<uint32_t>(t.total);
         m_cells.clear();
         for (int i = 0; i < t.rows; ++i)

@@ -64,7 +64,8 @@ std::string CochranQTest::SuccessName() const {
 
 void CochranQTest::Compute() {
     if (m_variables.size() < 2)
-        ThrowMessage(6002, "%s%s", LoadString(params::Variables2403.label).c_str(), FormatMessage(6012, "%d", 2).c_str());
+        ThrowMessage(kMessageVariableCount, "%s%s", LoadString(params::Variables2403.label).c_str(),
+                     FormatMessage(kCountAtLeast, "%d", 2).c_str());
     const std::string success = SuccessName();
     const size_t k = m_variables.size();
     std::vector<const ValueVector*> values;
@@ -92,7 +93,7 @@ void CochranQTest::Compute() {
         }
         R.push_back(sum);
     }
-    if (R.empty()) ThrowMessage(148);
+    if (R.empty()) ThrowMessage(kMessageNoObservations);
     m_n = static_cast<uint32_t>(R.size());
     m_columns = success;
     m_table.assign(k, {});

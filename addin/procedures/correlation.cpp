@@ -11,8 +11,6 @@ namespace {
 
 using namespace count_labels;
 
-enum : unsigned { kStringRhoSymbol = 2271, kStringTauSymbol = 2272 };
-
 class CorrelationTest : public Test {
 public:
     size_t Size() const override { return sizeof(*this); }
@@ -36,7 +34,8 @@ public:
         RequireVariables(m_y, 1, Ranked() ? params::VariableY406 : params::VariableY404);
         const PairedValues pairs = PairedChoiceValues(m_x[0], m_y[0]);
         if (pairs.first.size() < 3)
-            ThrowMessage(6030, "%s%s", LoadString(params::VariableX404.label).c_str(), FormatMessage(8192, "%d", 3).c_str());
+            ThrowMessage(kMessageObservationCount, "%s%s", LoadString(params::VariableX404.label).c_str(),
+                         FormatMessage(kRangeAtLeast, "%d", 3).c_str());
         CheckNotAllEqual(pairs.first, m_x[0].name);
         CheckNotAllEqual(pairs.second, m_y[0].name);
         m_n = static_cast<uint32_t>(pairs.first.size());

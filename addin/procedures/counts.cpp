@@ -8,13 +8,6 @@ namespace qs {
 
 using namespace count_labels;
 
-namespace {
-
-// Strings of the table-size message.
-enum : unsigned { kMessageTableSize = 6007, kPhraseTwoByTwo = 6008, kPhraseAtLeastTwoByTwo = 6009 };
-
-}  // namespace
-
 const FieldTable& TableNs::GetFields() const {
     static const FieldTable table =
         FieldTableOf<TableNs>().Text(kLabelGroup, &TableNs::group).Number(kLabelN, &TableNs::n).Build();
@@ -51,7 +44,7 @@ const FieldTable& Effect::GetFields() const {
         Field text(kLabelMethod, FieldKind::Text);
         text.text = [](const Results& r) {
             const unsigned m = static_cast<const Effect&>(r).method;
-            return m >= 1 && m <= 6 ? LoadString(2151 + m).str() : std::string();
+            return m >= 1 && m <= 6 ? LoadString(ids::kMethodOneTailed + m).str() : std::string();
         };
         return FieldTableOf<Effect>()
             .Text(kLabelMeasure, &Effect::measure)
@@ -91,7 +84,7 @@ std::string ColumnNames(const ContingencyTable& t) {
 }
 
 void RequireTableSize(const ContingencyTable& t, bool exactlyTwoByTwo) {
-    if (t.total == 0) ThrowMessage(148);
+    if (t.total == 0) ThrowMessage(kMessageNoObservations);
     const bool fits = exactlyTwoByTwo ? t.rows == 2 && t.columns == 2 : t.rows >= 2 && t.columns >= 2;
     if (!fits)
         ThrowMessage(kMessageTableSize, "%s",

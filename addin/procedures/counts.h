@@ -10,20 +10,13 @@
 #include "addin/dataset/criteria.h"
 #include "addin/framework/test.h"
 #include "addin/procedures/counts_math.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
-// Label string ids of the fields of these tests (the shared ones are in ttest.h).
-namespace count_labels {
-enum : unsigned {
-    kLabelN = 2017, kLabelDF = 2038, kLabelValue = 2041, kLabelCI = 2064, kLabelMethod = 2068,
-    kLabelPointEstimate = 2098, kLabelP = 2113, kLabelT = 2115, kLabelGroup = 2176, kLabelDescriptive = 2016,
-    kLabelR = 2118, kLabelRs = 2119, kLabelTau = 2120, kLabelChiSquare = 2126, kLabelCochranQ = 2129,
-    kLabelExpectedProportion = 2131, kLabelObservedProportion = 2132, kLabelCategory0 = 2136,
-    kLabelCategory1 = 2137, kLabelTotal = 2138, kLabelObserved = 2139, kLabelExpected = 2140, kLabelS = 2141,
-    kLabelColumns = 2142, kLabelContingencyTable = 2228, kLabelMeasure = 2279,
-};
-}  // namespace count_labels
+// The label and string ids these tests use are the string tables' named constants (ids::kLabelS,
+// ids::kMessageTableSize ...); count_labels is the name their field tables use.
+namespace count_labels = ids;
 
 // One row of a table of counts by group: the group and its n.
 struct TableNs : Results {

@@ -40,8 +40,8 @@ protected:
     // Each selected group's observations, missing values left out.
     std::vector<std::vector<double>> Groups() {
         if (m_variables.size() < 2)
-            ThrowMessage(6002, "%s%s", LoadString(params::VariableGroups2406.label).c_str(),
-                         FormatMessage(6012, "%d", 2).c_str());
+            ThrowMessage(kMessageVariableCount, "%s%s", LoadString(params::VariableGroups2406.label).c_str(),
+                         FormatMessage(kCountAtLeast, "%d", 2).c_str());
         std::vector<std::vector<double>> groups;
         m_n = 0;
         for (const VariableChoice& v : m_variables) {
@@ -159,7 +159,7 @@ public:
             m_table[j].second = r.notAbove[j];
             m_table[j].total = r.above[j] + r.notAbove[j];
         }
-        if (!std::isfinite(r.test.p)) ThrowMessage(149);  // every value on one side of the median
+        if (!std::isfinite(r.test.p)) ThrowMessage(kMessageZeroMargin);  // every value on one side of the median
         m_p.Set(r.test.p, P::kNoTailShown, r.test.method, r.test.flags);
     }
 };

@@ -39,7 +39,7 @@ protected:
     std::vector<double> Differences() {
         RequireVariables(m_variables, 2, params::Variables2406);
         const PairedValues pairs = PairedChoiceValues(m_variables[0], m_variables[1]);
-        if (pairs.first.empty()) ThrowMessage(148);
+        if (pairs.first.empty()) ThrowMessage(kMessageNoObservations);
         return procedures::PairDifferences(pairs.first, pairs.second);
     }
     void SetPairs(const procedures::RankResult& r) {
@@ -150,7 +150,8 @@ protected:
 
 void FriedmanTest::Compute() {
     if (m_variables.size() < 2)
-        ThrowMessage(6002, "%s%s", LoadString(params::Variables2406.label).c_str(), FormatMessage(6012, "%d", 2).c_str());
+        ThrowMessage(kMessageVariableCount, "%s%s", LoadString(params::Variables2406.label).c_str(),
+                     FormatMessage(kCountAtLeast, "%d", 2).c_str());
     // The blocks: the observations where every measure is present.
     std::vector<std::vector<double>> columns;
     size_t length = SIZE_MAX;
@@ -165,7 +166,7 @@ void FriedmanTest::Compute() {
             if (std::isfinite(c[i])) block.push_back(c[i]);
         if (block.size() == columns.size()) blocks.push_back(std::move(block));
     }
-    if (blocks.empty()) ThrowMessage(148);
+    if (blocks.empty()) ThrowMessage(kMessageNoObservations);
     std::vector<double> rankSums;
     const procedures::RankResult r = procedures::Friedman(blocks, &rankSums);
     m_n = static_cast<uint32_t>(blocks.size());

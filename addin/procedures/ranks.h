@@ -14,15 +14,8 @@
 
 namespace qs {
 
-// Label and string ids of these tests (the shared ones are in counts.h and ttest.h).
-namespace rank_labels {
-enum : unsigned {
-    kLabelU = 2121, kLabelKW = 2122, kLabelWilcoxonW = 2123, kLabelFr = 2124, kLabelRuns = 2125,
-    kLabelZero = 2133, kLabelRankSum = 2134, kLabelMeanRank = 2135, kLabelMedian = 2143, kLabelSignTest = 2144,
-    kLabelRanks = 2145,
-};
-enum : unsigned { kStringPositive = 2276, kStringNegative = 2277 };
-}  // namespace rank_labels
+// The label and string ids of these tests are the string tables' named constants too.
+namespace rank_labels = ids;
 
 // One row of a table of paired differences: the pair, its non-zero differences and its zeros.
 struct TablePairedNs : Results {

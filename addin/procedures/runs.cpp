@@ -10,8 +10,6 @@ namespace {
 using namespace count_labels;
 using namespace rank_labels;
 
-enum : unsigned { kMessageCategories = 6006 };
-
 class RunsTest : public Test {
 public:
     const Info& GetInfo() const override { return RunsTestinfo; }
@@ -49,10 +47,11 @@ public:
             if (first < 0) first = c;
             else if (c != first && second < 0) second = c;
             else if (c != first && c != second)
-                ThrowMessage(kMessageCategories, "%s%s", m_variables[0].name.c_str(), FormatMessage(6011, "%d", 2).c_str());
+                ThrowMessage(kMessageCategoryCount, "%s%s", m_variables[0].name.c_str(),
+                             FormatMessage(kCountExactly, "%d", 2).c_str());
             codes.push_back(c == first ? 0 : 1);
         }
-        if (second < 0) ThrowMessage(150, "%s", m_variables[0].name.c_str());  // one category only
+        if (second < 0) ThrowMessage(kMessageAllEqual, "%s", m_variables[0].name.c_str());  // one category only
         const procedures::RankResult r = procedures::Runs(codes, m_tail);
         m_n = static_cast<uint32_t>(codes.size());
         m_counts.assign(2, {});

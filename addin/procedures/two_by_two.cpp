@@ -9,8 +9,6 @@ namespace {
 
 using namespace count_labels;
 
-enum : unsigned { kStringFirstProportion = 2273, kStringSecondProportion = 2274 };
-
 class TwoByTwoTest : public Test {
 public:
     size_t Size() const override { return sizeof(*this); }

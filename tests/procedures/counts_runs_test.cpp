@@ -6,7 +6,7 @@
 
 #include "addin/procedures/counts.h"
 #include "tests/procedures/named_fixtures.h"
-#include "tests/procedures/test_runs.h"
+#include "tests/procedures/run_harness.h"
 
 namespace dstest {
 namespace {
@@ -21,20 +21,20 @@ const qs::P* PBlock(const qs::Results& root) {
     return dynamic_cast<const qs::P*>(owner);
 }
 
-class CountRuns : public TestRuns {
+class CountRuns : public TestRun {
 protected:
     // A list dataset of two categorical columns "Row" and "Column", one row per observation of a
     // 2 x 2 table: categories "R1", "R2" and "C1", "C2" in that order.
-    void BuildTable(const qs::Test::Info& info, const FixtureRow& t) {
+    void BuildTable(const qs::Test::Info& info, const FixtureRow& t) { BuildTable(info, {t["a"], t["b"], t["c"], t["d"]}); }
+    void BuildTable(const qs::Test::Info& info, const std::vector<double>& t) {
         NewBook();
         sheets::Sheet& sh = Sheet();
         sh.SetText(0, 0, "Row");
         sh.SetText(0, 1, "Column");
         uint32_t r = 1;
         const char* cells[4][2] = {{"R1", "C1"}, {"R1", "C2"}, {"R2", "C1"}, {"R2", "C2"}};
-        const char* names[4] = {"a", "b", "c", "d"};
-        for (int k = 0; k < 4; ++k)
-            for (int i = 0; i < static_cast<int>(t[names[k]]); ++i, ++r) {
+        for (size_t k = 0; k < 4; ++k)
+            for (int i = 0; i < static_cast<int>(t[k]); ++i, ++r) {
                 sh.SetText(r, 0, cells[k][0]);
                 sh.SetText(r, 1, cells[k][1]);
             }
@@ -199,7 +199,7 @@ TEST_F(CountRuns, ChiSquareMessagesAndTheContinuitySwitch) {
         std::stringstream cells(row.Text("cells"));
         std::string a, b, c, d;
         std::getline(cells, a, ';'), std::getline(cells, b, ';'), std::getline(cells, c, ';'), std::getline(cells, d, ';');
-        BuildTable(qs::ChiSquareTestinfo, FixtureRow({{"a", a}, {"b", b}, {"c", c}, {"d", d}}));
+        BuildTable(qs::ChiSquareTestinfo, {std::stod(a), std::stod(b), std::stod(c), std::stod(d)});
         SetVariables("Factor A (row)", {"Row"});
         SetVariables("Factor B (column)", {"Column"});
         SetBoolean("Continuity correction", row.Int("continuity") == 1);
@@ -210,7 +210,7 @@ TEST_F(CountRuns, ChiSquareMessagesAndTheContinuitySwitch) {
         break;
     }
     // Observations in one column only: a column total is zero.
-    BuildTable(qs::ChiSquareTestinfo, FixtureRow({{"a", "3"}, {"b", "0"}, {"c", "4"}, {"d", "0"}}));
+    BuildTable(qs::ChiSquareTestinfo, {3, 0, 4, 0});
     SetVariables("Factor A (row)", {"Row"});
     SetVariables("Factor B (column)", {"Column"});
     test->parameters->Run(qs::Parameters::kUpdate);

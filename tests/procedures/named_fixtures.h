@@ -1,26 +1,28 @@
-// Fixture files with a header line naming their columns (the R scripts' output): each row is read
-// as a map from column name to text, with numbers taken on demand.
+// Rows of the fixture tables of tests/data/procedures (fixtures.h's Table) as values of their own,
+// their cells reached by column name, and the agreement check of the tests that compare with them.
 #pragma once
 
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "tests/procedures/fixtures.h"
 
 namespace qs::procedures::testing {
 
 class FixtureRow {
 public:
-    explicit FixtureRow(std::map<std::string, std::string> cells) : m_cells(std::move(cells)) {}
-    // The column's number ("NA" is NaN, "Inf" and "-Inf" the infinities); throws for a column
-    // the file does not have.
-    double operator[](const std::string& column) const;
-    int Int(const std::string& column) const { return static_cast<int>((*this)[column]); }
-    const std::string& Text(const std::string& column) const;
+    FixtureRow(std::shared_ptr<const Table> table, size_t row) : m_table(std::move(table)), m_row(row) {}
+    // The column's number ("NA" is NaN, "Inf" and "-Inf" the infinities).
+    double operator[](const std::string& column) const { return m_table->Number(m_row, column); }
+    int Int(const std::string& column) const { return m_table->Integer(m_row, column); }
+    const std::string& Text(const std::string& column) const { return m_table->Text(m_row, column); }
     // "dataset 3, tail 1, level 95": the columns that say which case a row is.
     std::string Where() const;
 
 private:
-    std::map<std::string, std::string> m_cells;
+    std::shared_ptr<const Table> m_table;
+    size_t m_row;
 };
 
 // All rows of a file of tests/data/procedures.
@@ -37,7 +39,3 @@ bool Close(double got, double want, double tolerance, const char* quantity = nul
 #define EXPECT_CLOSE(got, want, tolerance, row)                                                    \
     EXPECT_TRUE(qs::procedures::testing::Close(got, want, tolerance, #got))                        \
         << #got << " at " << (row).Where() << ": got " << (got) << ", R " << (want)
-
-namespace qs::procedures::testing {
-
-}  // namespace qs::procedures::testing

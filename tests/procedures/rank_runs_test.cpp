@@ -5,7 +5,7 @@
 
 #include "addin/procedures/ranks.h"
 #include "tests/procedures/named_fixtures.h"
-#include "tests/procedures/test_runs.h"
+#include "tests/procedures/run_harness.h"
 
 namespace dstest {
 namespace {
@@ -27,7 +27,7 @@ std::string P_Text(const qs::Results& root) {
     return owner ? Text(*owner, 2068) : std::string();
 }
 
-class RankRuns : public TestRuns {
+class RankRuns : public TestRun {
 protected:
     // Columns "G1", "G2" ... holding the groups of a fixture dataset (for the paired tests, G1 the
     // differences and G2 zeros, so that the pair differences are the fixture's).

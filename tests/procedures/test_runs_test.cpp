@@ -2,11 +2,47 @@
 // from its catalogue object, bound to the dataset at a cell, given its dialog answers, checked and
 // computed; its result blocks are read through their field tables and compared with R.
 
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include "addin/procedures/ttest.h"
-#include "tests/procedures/test_runs.h"
+#include "tests/procedures/fixtures.h"
+#include "tests/procedures/run_harness.h"
 
 namespace dstest {
 namespace {
+
+using qs::procedures::testing::Reference;
+using qs::procedures::testing::RelativeError;
+
+class TestRuns : public TestRun {
+protected:
+    void ExpectNear(const char* what, double got, double want, double tolerance, const Reference& r) {
+        EXPECT_LE(RelativeError(got, want), tolerance) << what << " at " << r.Where() << ": got " << got
+                                                       << ", R " << want;
+    }
+    void ExpectLocation(const Reference& r, unsigned statisticLabel) {
+        const qs::Results& root = *test;
+        ExpectNear("difference", Number(root, 2050), r.estimate, 1e-10, r);
+        ExpectNear("statistic", Number(root, statisticLabel), r.statistic, 1e-10, r);
+        if (!std::isnan(r.df1)) ExpectNear("DF", Number(root, 2038), r.df1, 1e-10, r);
+        ExpectNear("p", Number(root, 2113), r.p, 1e-10, r);
+        const auto ci = Pair(root, 2064);
+        ExpectNear("lower", ci.first, r.lower, 1e-7, r);
+        ExpectNear("upper", ci.second, r.upper, 1e-7, r);
+    }
+
+    std::vector<Reference> References(int dataset) {
+        std::vector<Reference> out;
+        for (const Reference& r : qs::procedures::testing::ReadReferences("workbook_results.csv"))
+            if (r.dataset == dataset) out.push_back(r);
+        EXPECT_EQ(out.size(), 6u);
+        return out;
+    }
+};
 
 TEST_F(TestRuns, ZTestOnOneVariable) {
     Start(qs::ZTest1info, "list_identifier_label.xlsx", "C3");

@@ -24,24 +24,24 @@ style pvalue format="[<0.0001]""<0.0001"";0.0000" align=right
 cell A1 "Binomial test" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Observations
 cell A9 "n" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e1
+slot B9 N
 
 # Counts of the two categories
 cell A10 "Frequencies" style=section
@@ -49,23 +49,23 @@ cell B10 "Category" bold border=bottom
 cell C10 "n" style=header
 cell B11 style=text
 cell C11 style=count
-slot B11 __sm_SR_0_7e0_880
-slot C11 __sm_SR_0_7e0_7e1
+slot B11 rows:Descriptive/Group
+slot C11 rows:Descriptive/N
 
 # The proportion
 cell A14 "Proportion" style=section
 cell A16 "Expected proportion" style=caption
 cell B16 style=number
-slot B16 __sm_RR_0_853
+slot B16 ExpectedProportion
 cell A17 "Observed proportion" style=caption
 cell B17 style=number
-slot B17 __sm_RR_0_854_7f9
+slot B17 ObservedProportion/Value
 cell A18 "CI" style=caption
 range B18:C18 style=number
-slot B18:C18 __sm_RR_0_854_810
+slot B18:C18 ObservedProportion/CI
 cell D18 "(lower, upper), exact" italic
 cell A20 "p" style=caption
 cell B20 style=pvalue
-slot B20 __sm_RR_0_841
+slot B20 P
 cell C20 italic align=left
-slot C20 __sm_RR_0_814
+slot C20 Method

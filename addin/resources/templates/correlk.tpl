@@ -24,24 +24,24 @@ style pvalue format="[<0.0001]""<0.0001"";0.0000" align=right
 cell A1 "Kendall rank correlation" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Observations
 cell A9 "n" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e1
+slot B9 N
 
 cell A10 "Descriptive" style=section
 cell B10 "Variable" bold border=bottom
@@ -52,22 +52,22 @@ cell F10 "SE" style=header
 cell B11 style=text
 cell C11 style=count
 range D11:F11 style=number
-slot B11 __sm_SR_0_7e0_880
-slot C11 __sm_SR_0_7e0_7e1
-slot D11 __sm_SR_0_7e0_7e5
-slot E11 __sm_SR_0_7e0_7ed
-slot F11 __sm_SR_0_7e0_7ee
+slot B11 rows:Descriptive/Group
+slot C11 rows:Descriptive/N
+slot D11 rows:Descriptive/Mean
+slot E11 rows:Descriptive/SD
+slot F11 rows:Descriptive/SE
 
 # The coefficient and its test
 cell A14 "Correlation" style=section
 cell A16 "tau" style=caption
 cell B16 style=number
-slot B16 __sm_RR_0_848
+slot B16 Tau
 cell A17 "S" style=caption
 cell B17 format="0" align=right
-slot B17 __sm_RR_0_85d
+slot B17 S
 cell A19 "p" style=caption
 cell B19 style=pvalue
-slot B19 __sm_RR_0_841
+slot B19 P
 cell C19 italic align=left
-slot C19 __sm_RR_0_814
+slot C19 Method

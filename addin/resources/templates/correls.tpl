@@ -24,24 +24,24 @@ style pvalue format="[<0.0001]""<0.0001"";0.0000" align=right
 cell A1 "Spearman rank correlation" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Observations
 cell A9 "n" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e1
+slot B9 N
 
 cell A10 "Descriptive" style=section
 cell B10 "Variable" bold border=bottom
@@ -52,29 +52,29 @@ cell F10 "SE" style=header
 cell B11 style=text
 cell C11 style=count
 range D11:F11 style=number
-slot B11 __sm_SR_0_7e0_880
-slot C11 __sm_SR_0_7e0_7e1
-slot D11 __sm_SR_0_7e0_7e5
-slot E11 __sm_SR_0_7e0_7ed
-slot F11 __sm_SR_0_7e0_7ee
+slot B11 rows:Descriptive/Group
+slot C11 rows:Descriptive/N
+slot D11 rows:Descriptive/Mean
+slot E11 rows:Descriptive/SD
+slot F11 rows:Descriptive/SE
 
 # The coefficient and its test
 cell A14 "Correlation" style=section
 cell A16 "rs" style=caption
 cell B16 style=number
-slot B16 __sm_RR_0_847_7f9
+slot B16 Rs/Value
 cell A17 "CI" style=caption
 range B17:C17 style=number
-slot B17:C17 __sm_RR_0_847_810
+slot B17:C17 Rs/CI
 cell D17 "(lower, upper), Fisher's z" italic
 cell A19 "t" style=caption
 cell B19 style=number
-slot B19 __sm_RR_0_843
+slot B19 T
 cell A20 "DF" style=caption
 cell B20 format="General" align=right
-slot B20 __sm_RR_0_7f6
+slot B20 DF
 cell A21 "p" style=caption
 cell B21 style=pvalue
-slot B21 __sm_RR_0_841
+slot B21 P
 cell C21 italic align=left
-slot C21 __sm_RR_0_814
+slot C21 Method

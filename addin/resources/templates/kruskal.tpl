@@ -24,24 +24,24 @@ style pvalue format="[<0.0001]""<0.0001"";0.0000" align=right
 cell A1 "Kruskal-Wallis ANOVA" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Observations
 cell A9 "n" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e1
+slot B9 N
 
 cell A11 "Ranks" style=section
 cell B11 "Group" bold border=bottom
@@ -52,20 +52,20 @@ cell B12 style=text
 cell C12 style=count
 cell D12 format="0.0" align=right
 cell E12 format="0.00" align=right
-slot B12 __sm_SR_0_861_880
-slot C12 __sm_SR_0_861_7e1
-slot D12 __sm_SR_0_861_856
-slot E12 __sm_SR_0_861_857
+slot B12 rows:Ranks/Group
+slot C12 rows:Ranks/N
+slot D12 rows:Ranks/RankSum
+slot E12 rows:Ranks/MeanRank
 
 # The test
 cell A15 "KW" style=caption
 cell B15 style=number
-slot B15 __sm_RR_0_84a
+slot B15 KW
 cell A16 "DF" style=caption
 cell B16 format="General" align=right
-slot B16 __sm_RR_0_7f6
+slot B16 DF
 cell A17 "p" style=caption
 cell B17 style=pvalue
-slot B17 __sm_RR_0_841
+slot B17 P
 cell C17 italic align=left
-slot C17 __sm_RR_0_814
+slot C17 Method

@@ -24,28 +24,28 @@ style pvalue format="[<0.0001]""<0.0001"";0.0000" align=right
 cell A1 "Median test" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Observations
 cell A9 "n" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e1
+slot B9 N
 
 cell A10 "Median" style=caption
 cell B10 style=number
-slot B10 __sm_RR_0_85f
+slot B10 Median
 
 # Counts above the grand median and not above it, by group
 cell A12 "Contingency table" style=section
@@ -55,13 +55,13 @@ cell D12 "Not above" style=header
 cell E12 "Total" style=header
 cell B13 style=text
 range C13:E13 style=count
-slot B13 __sm_SR_0_8b4_880
-slot C13 __sm_SR_0_8b4_858
-slot D13 __sm_SR_0_8b4_859
-slot E13 __sm_SR_0_8b4_85a
+slot B13 rows:ContingencyTable/Group
+slot C13 rows:ContingencyTable/Category0
+slot D13 rows:ContingencyTable/Category1
+slot E13 rows:ContingencyTable/Total
 
 cell A16 "p" style=caption
 cell B16 style=pvalue
-slot B16 __sm_RR_0_841
+slot B16 P
 cell C16 italic align=left
-slot C16 __sm_RR_0_814
+slot C16 Method

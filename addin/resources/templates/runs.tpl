@@ -24,24 +24,24 @@ style pvalue format="[<0.0001]""<0.0001"";0.0000" align=right
 cell A1 "Runs test" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Observations
 cell A9 "n" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e1
+slot B9 N
 
 # The two categories in the order met
 cell A11 "Frequencies" style=section
@@ -49,18 +49,18 @@ cell B11 "Category" bold border=bottom
 cell C11 "n" style=header
 cell B12 style=text
 cell C12 style=count
-slot B12 __sm_SR_0_7e0_880
-slot C12 __sm_SR_0_7e0_7e1
+slot B12 rows:Descriptive/Group
+slot C12 rows:Descriptive/N
 
 # The test
 cell A16 "Runs" style=caption
 cell B16 format="0" align=right
-slot B16 __sm_RR_0_84d
+slot B16 Runs
 cell A17 "Expected runs" style=caption
 cell B17 style=number
-slot B17 __sm_RR_0_85c
+slot B17 Expected
 cell A18 "p" style=caption
 cell B18 style=pvalue
-slot B18 __sm_RR_0_841
+slot B18 P
 cell C18 italic align=left
-slot C18 __sm_RR_0_814
+slot C18 Method

@@ -24,24 +24,24 @@ style pvalue format="[<0.0001]""<0.0001"";0.0000" align=right
 cell A1 "Sign test" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Observations
 cell A9 "n" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e1
+slot B9 N
 
 cell A11 "Differences" style=section
 cell B11 "Pair" bold border=bottom
@@ -49,23 +49,23 @@ cell C11 "n" style=header
 cell D11 "Zero" style=header
 cell B12 style=text
 range C12:D12 style=count
-slot B12 __sm_SR_0_7e0_880
-slot C12 __sm_SR_0_7e0_7e1
-slot D12 __sm_SR_0_7e0_855
+slot B12 rows:Descriptive/Group
+slot C12 rows:Descriptive/N
+slot D12 rows:Descriptive/Zero
 
 # The median difference and the test
 cell A15 "Positive differences" style=caption
 cell B15 format="0" align=right
-slot B15 __sm_RR_0_860
+slot B15 SignTest
 cell A16 "Median difference" style=caption
 cell B16 style=number
-slot B16 __sm_RR_0_85f_7f9
+slot B16 Median/Value
 cell A17 "CI" style=caption
 range B17:C17 style=number
-slot B17:C17 __sm_RR_0_85f_810
+slot B17:C17 Median/CI
 cell D17 "(lower, upper), binomial ranks" italic
 cell A19 "p" style=caption
 cell B19 style=pvalue
-slot B19 __sm_RR_0_841
+slot B19 P
 cell C19 italic align=left
-slot C19 __sm_RR_0_814
+slot C19 Method

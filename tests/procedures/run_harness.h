@@ -1,23 +1,21 @@
-// Whole runs of tests on workbooks in the host's sheet engine: a test made from its catalogue
-// object, bound to the dataset at a cell, given its dialog answers, checked and computed; its
-// result blocks read through their field tables.
+// What the run tests of the statistical tests share: a test made from its catalogue object, bound
+// to a dataset of a workbook in the host's sheet engine, given its dialog answers by label and
+// computed; its result blocks read through their field tables by label id.
 #pragma once
 
-#include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "addin/framework/parameters.h"
 #include "addin/framework/test.h"
 #include "tests/dataset/dataset_harness.h"
-#include "tests/procedures/fixtures.h"
 
 namespace dstest {
-
-using qs::procedures::testing::Reference;
-using qs::procedures::testing::RelativeError;
 
 // The field labelled `label` of `block`, looking through transparent levels; its block in `owner`.
 inline const qs::Field* FindField(const qs::Results& block, unsigned label, const qs::Results** owner) {
@@ -92,7 +90,8 @@ inline std::vector<unsigned> FieldLabels(const qs::Results& block) {
     return out;
 }
 
-class TestRuns : public HostTest {
+// A test run on a workbook: Start, the answers, then Compute (or CheckMessage).
+class TestRun : public HostTest {
 protected:
     void Start(const qs::Test::Info& info, const std::string& workbook, const std::string& cell) {
         Open(workbook);
@@ -100,6 +99,12 @@ protected:
         test = info.Create();
         test->Bind(source.get());
         ASSERT_TRUE(test->parameters);
+    }
+    // The same for the catalogue's test with this id (every test unit is linked into the tests).
+    void Start(unsigned id, const std::string& workbook, const std::string& cell) {
+        const qs::Test::Info* info = qs::FindTest(id);
+        ASSERT_NE(info, nullptr) << "no test " << id << " in the catalogue";
+        Start(*info, workbook, cell);
     }
     qs::ParameterItem& Item(const std::string& label) {
         qs::ParameterItem* item = test->parameters->FindByLabel(label);
@@ -130,7 +135,7 @@ protected:
         Item("Alternative hypothesis").value.number = tail;
         SetNumber("Confidence interval", level);
     }
-    void SetWhole(const std::string& label, int v) {
+    void SetWhole(const std::string& label, int v) {  // a choice's index, the hypothesis' tail
         Item(label).value.type = qs::kValueWhole;
         Item(label).value.number = v;
     }
@@ -156,29 +161,6 @@ protected:
     std::vector<std::string> ItemLabels() const {
         std::vector<std::string> out;
         for (const auto& item : test->parameters->items) out.push_back(item.label);
-        return out;
-    }
-
-    void ExpectNear(const char* what, double got, double want, double tolerance, const Reference& r) {
-        EXPECT_LE(RelativeError(got, want), tolerance) << what << " at " << r.Where() << ": got " << got
-                                                       << ", R " << want;
-    }
-    void ExpectLocation(const Reference& r, unsigned statisticLabel) {
-        const qs::Results& root = *test;
-        ExpectNear("difference", Number(root, 2050), r.estimate, 1e-10, r);
-        ExpectNear("statistic", Number(root, statisticLabel), r.statistic, 1e-10, r);
-        if (!std::isnan(r.df1)) ExpectNear("DF", Number(root, 2038), r.df1, 1e-10, r);
-        ExpectNear("p", Number(root, 2113), r.p, 1e-10, r);
-        const auto ci = Pair(root, 2064);
-        ExpectNear("lower", ci.first, r.lower, 1e-7, r);
-        ExpectNear("upper", ci.second, r.upper, 1e-7, r);
-    }
-
-    std::vector<Reference> References(int dataset) {
-        std::vector<Reference> out;
-        for (const Reference& r : qs::procedures::testing::ReadReferences("workbook_results.csv"))
-            if (r.dataset == dataset) out.push_back(r);
-        EXPECT_EQ(out.size(), 6u);
         return out;
     }
 
