@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "sheets/calc/calculator.h"
+#include "sheets/io/workbook_io.h"
 
 namespace sheets::calc {
 namespace {
@@ -200,6 +201,36 @@ TEST_F(CalcTest, ArrayFormulasFillTheirRangeAndFeedDependents) {
   calc.Recalculate(data, {{1, 0}});
   EXPECT_EQ(data.GetValue(1, 1), Value::Number(10));
   EXPECT_TRUE(data.Get(0, 1).HasFormula());
+}
+
+}  // namespace
+}  // namespace sheets::calc
+
+namespace sheets::calc {
+namespace {
+
+// lo_formulas.xlsx was made and calculated by LibreOffice (make_lo_formulas.py beside it): with its
+// cached values wiped, recalculation must give LibreOffice's values back.
+TEST(CalcAgainstLibreOffice, RecalculationGivesLibreOfficesCachedValues) {
+  auto book = ReadWorkbook(std::string(QS_SHEETS_DATA) + "/calc/lo_formulas.xlsx");
+  Sheet& calc = *book->FindSheet("Calc");
+  std::vector<std::pair<CellAddress, Value>> expected;
+  calc.ForEachCell([&](uint32_t r, uint32_t c, const CellView& v) {
+    if (v.HasFormula()) expected.push_back({{r, c}, v.ToValue()});
+  });
+  ASSERT_EQ(expected.size(), 25u);
+  for (auto& [at, value] : expected) calc.SetCachedValue(at.row, at.col, Value::Text("stale"));
+  Calculator calculator(*book);
+  CalcReport report = calculator.RecalculateAll();
+  EXPECT_EQ(report.calculated, 25u);
+  EXPECT_TRUE(report.kept.empty() && report.circular.empty());
+  for (auto& [at, value] : expected) {
+    Value got = calc.GetValue(at.row, at.col);
+    if (value.type == ValueType::Number && got.type == ValueType::Number)
+      EXPECT_NEAR(got.number, value.number, 1e-12 * std::max(1.0, std::fabs(value.number))) << CellName(at);
+    else
+      EXPECT_EQ(got, value) << CellName(at);
+  }
 }
 
 }  // namespace
