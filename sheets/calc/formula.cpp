@@ -178,6 +178,7 @@ class Parser {
     if (c == '#') return ErrorLiteral();
     if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') return NumberLiteral();
     if (c == '\'') return QuotedSheetReference();
+    if (c == '[') return ExternalReference();
     if (IsWordStart(c)) return Word();
     Fail(c ? "unexpected '" + std::string(1, c) + "'" : "formula ends too early");
     return 0;
@@ -276,6 +277,24 @@ class Parser {
     return Add(std::move(n));
   }
 
+  // [Book.xlsx]Sheet1!A1: kept as a reference into another workbook (which is not read).
+  uint32_t ExternalReference() {
+    size_t close = s_.find(']', pos_);
+    if (close == std::string_view::npos) {
+      Fail("'[' without its ']'");
+      return 0;
+    }
+    std::string book(s_.substr(pos_ + 1, close - pos_ - 1));
+    pos_ = close + 1;
+    uint32_t id = pos_ < s_.size() && IsWordStart(s_[pos_]) ? Word() : 0;
+    if (failed_ || f_.nodes.empty() || f_.nodes[id].kind != NodeKind::Ref) {
+      Fail("malformed reference to workbook \"" + book + "\"");
+      return 0;
+    }
+    f_.nodes[id].ref.workbook = std::move(book);
+    return id;
+  }
+
   uint32_t QuotedSheetReference() {
     std::string sheet;
     for (++pos_; pos_ < s_.size(); ++pos_) {
@@ -294,7 +313,14 @@ class Parser {
       return 0;
     }
     pos_ += 2;
-    return AreaOnSheet(std::move(sheet));
+    std::string book;
+    if (!sheet.empty() && sheet[0] == '[' && sheet.find(']') != std::string::npos) {
+      book = sheet.substr(1, sheet.find(']') - 1);
+      sheet.erase(0, sheet.find(']') + 1);
+    }
+    uint32_t id = AreaOnSheet(std::move(sheet));
+    if (!failed_) f_.nodes[id].ref.workbook = std::move(book);
+    return id;
   }
 
   uint32_t Word() {

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "sheets/calc/calculator.h"
 #include "sheets/io/workbook_io.h"
+#include "sheets/show.h"
 
 namespace sheets::calc {
 namespace {
@@ -184,6 +186,12 @@ TEST_F(CalcTest, UnknownFunctionsKeepTheirCachedValue) {
   EXPECT_EQ(data.GetValue(2, 0), Value::Text("kept"));
   EXPECT_EQ(calc.NotCalculated(data, {0, 0}), "unknown function FANCY");
   EXPECT_EQ(calc.NotCalculated(data, {1, 0}), "");
+  std::ostringstream shown;
+  PrintNotCalculated(data, shown);
+  EXPECT_EQ(shown.str(),
+            "Not calculated here, the value saved in the file is shown:\n"
+            "  A1 =FANCY(1)+1: unknown function FANCY\n"
+            "  A3 =[Other.xlsx]Sheet1!A1: reference to another workbook or several sheets\n");
 }
 
 TEST_F(CalcTest, ArrayFormulasFillTheirRangeAndFeedDependents) {
