@@ -236,6 +236,7 @@ Operand FnIf(const Args& a, const EvalContext&) {
     if (*t) return a[1];
     return a.size() < 3 ? Operand::Of(Value::Boolean(false)) : a[2];
   }
+  if (uint64_t(cond.Rows()) * cond.Cols() > kMaxArrayElements) return Operand::Err(ErrorCode::Num);
   Matrix m;
   m.rows = cond.Rows();
   m.cols = cond.Cols();
@@ -324,6 +325,7 @@ Operand FnIndex(const Args& a, const EvalContext&) {
     const CellAddress& f = src.area.range.first;
     return Operand::OfArea(src.area.sheet, {{f.row + r0, f.col + c0}, {f.row + r1, f.col + c1}});
   }
+  if (uint64_t(r1 - r0 + 1) * (c1 - c0 + 1) > kMaxArrayElements) return Operand::Err(ErrorCode::Num);
   Matrix m;
   m.rows = r1 - r0 + 1;
   m.cols = c1 - c0 + 1;

@@ -37,10 +37,14 @@ void Calculator::AddFormula(uint32_t sheet, const RangeAddress& range, bool arra
   fc.array = array;
   fc.formula = ParseFormula(text, book_.sheet(sheet).limits());
   fc.unknown = UnknownPart(fc.formula, &book_, external_);
+  if (range.CellCount() > kMaxArrayElements) {
+    fc.unknown = "array formula over too many cells";
+    fc.range = RangeAddress{range.first, range.first};
+  }
   CollectPrecedents(fc);
   auto id = static_cast<uint32_t>(cells_.size());
-  for (uint32_t c = range.first.col; c <= range.last.col; ++c)
-    for (uint32_t r = range.first.row; r <= range.last.row; ++r) index_[sheet][c].push_back({r, id});
+  for (uint32_t c = fc.range.first.col; c <= fc.range.last.col; ++c)
+    for (uint32_t r = fc.range.first.row; r <= fc.range.last.row; ++r) index_[sheet][c].push_back({r, id});
   cells_.push_back(std::move(fc));
 }
 

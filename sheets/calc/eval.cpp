@@ -42,6 +42,11 @@ Value ScalarOf(const Operand& operand) { return operand.At(0, 0); }
 Matrix MatrixOf(const Operand& operand) {
   if (operand.kind == Operand::Kind::Array) return *operand.array;
   Matrix m;
+  if (uint64_t(operand.Rows()) * operand.Cols() > kMaxArrayElements) {
+    m.rows = m.cols = 1;
+    m.values = {Value::Error(ErrorCode::Num)};
+    return m;
+  }
   m.rows = operand.Rows();
   m.cols = operand.Cols();
   m.values.resize(size_t(m.rows) * m.cols);
@@ -179,6 +184,7 @@ Operand Elementwise(const Operand& a, const Operand* b, Fn fn) {
   Matrix m;
   m.rows = std::max(a.Rows(), b ? b->Rows() : 0u);
   m.cols = std::max(a.Cols(), b ? b->Cols() : 0u);
+  if (uint64_t(m.rows) * m.cols > kMaxArrayElements) return Operand::Err(ErrorCode::Num);
   m.values.reserve(size_t(m.rows) * m.cols);
   for (uint32_t r = 0; r < m.rows; ++r)
     for (uint32_t c = 0; c < m.cols; ++c) m.values.push_back(fn(Broadcast(a, r, c), b ? Broadcast(*b, r, c) : Value()));

@@ -14,6 +14,10 @@
 
 namespace sheets::calc {
 
+// Largest array an expression may make (elements), so that A:XFD*2 gives #NUM! instead of
+// exhausting memory.
+inline constexpr uint64_t kMaxArrayElements = uint64_t(1) << 22;
+
 struct Matrix {
   uint32_t rows = 0, cols = 0;
   std::vector<Value> values;  // row by row

@@ -122,6 +122,10 @@ TEST_F(CalcTest, ScalarFunctionsLogicAndArrays) {
   EXPECT_EQ(Num("INDEX(B1:B3,2)*10+SUM(INDEX(B1:B3,0,1))"), 26);
   EXPECT_EQ(Eval("INDEX(B1:B3,4)"), Value::Error(ErrorCode::Ref));
   EXPECT_EQ(Eval("NOSUCH(1)"), Value::Error(ErrorCode::Name));
+  // Whole-sheet arrays are refused rather than made; whole-sheet sums read only stored cells.
+  EXPECT_EQ(Eval("SUM(A:IV*2)"), Value::Error(ErrorCode::Num));
+  EXPECT_EQ(Eval("SUM(IF(A:IV>0,1,0))"), Value::Error(ErrorCode::Num));
+  EXPECT_EQ(Num("SUM(A:IV)"), 6);
 }
 
 TEST_F(CalcTest, RecalculatesInDependencyOrderAndOnlyDependents) {
