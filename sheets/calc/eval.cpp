@@ -2,8 +2,9 @@
 // operators element by element and calling built-in or external functions.
 #include "sheets/calc/eval.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 #include "sheets/calc/builtins.h"
 
@@ -94,7 +95,12 @@ const Reference* NameReference(const std::string& name, const Workbook* book, co
 
 std::string TextOf(const Value& v) {
   switch (v.type) {
-    case ValueType::Number: return FormatNumberLiteral(v.number);
+    case ValueType::Number: {
+      // As a cell shows it: at most 15 significant digits (0.1+0.2 joins as "0.3").
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.15G", v.number);
+      return buf;
+    }
     case ValueType::Text: return v.text;
     case ValueType::Boolean: return v.boolean ? "TRUE" : "FALSE";
     default: return {};

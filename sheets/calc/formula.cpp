@@ -60,6 +60,10 @@ class Parser {
     return pos_ < s_.size() ? s_[pos_] : '\0';
   }
   uint32_t Add(Node n) {
+    if (f_.nodes.size() >= kMaxFormulaNodes) {
+      Fail("formula too long");
+      return 0;
+    }
     f_.nodes.push_back(std::move(n));
     return static_cast<uint32_t>(f_.nodes.size() - 1);
   }

@@ -41,8 +41,10 @@ struct Formula {
   uint32_t root = 0;
 };
 
-// Deepest nesting of parentheses and calls accepted, so hostile text cannot exhaust the stack.
+// Deepest nesting of parentheses and calls accepted, and most nodes in one formula (a chain of
+// operators nests as deep as it is long), so hostile text cannot exhaust the stack.
 inline constexpr int kMaxFormulaDepth = 200;
+inline constexpr size_t kMaxFormulaNodes = 8192;
 
 // Parses formula text (a leading '=' is allowed).
 Formula ParseFormula(std::string_view text, const SheetLimits& limits);

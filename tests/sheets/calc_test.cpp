@@ -40,6 +40,7 @@ TEST_F(CalcTest, OperatorsFollowPrecedence) {
   EXPECT_EQ(Num("50%*4"), 2);
   EXPECT_EQ(Eval("1+2=3"), Value::Boolean(true));
   EXPECT_EQ(Eval("\"a\"&1.5&TRUE"), Value::Text("a1.5TRUE"));
+  EXPECT_EQ(Eval("(0.1+0.2)&\"\""), Value::Text("0.3"));
   EXPECT_EQ(Eval("\"abc\"<\"ABD\""), Value::Boolean(true));
   EXPECT_EQ(Eval("1<\"a\""), Value::Boolean(true));  // numbers sort before texts
   EXPECT_EQ(Eval("2<>2"), Value::Boolean(false));
@@ -59,6 +60,11 @@ TEST_F(CalcTest, ParserRefusesBrokenText) {
   EXPECT_FALSE(ParseFormula(deep + "1", book.limits()).ok);
   std::string minus(5000, '-');
   EXPECT_FALSE(ParseFormula(minus + "1", book.limits()).ok);
+  std::string sum = "1";
+  for (int i = 0; i < 3000; ++i) sum += "+1";
+  EXPECT_EQ(Num(sum), 3001);
+  for (int i = 0; i < 100000; ++i) sum += "+1";
+  EXPECT_EQ(ParseFormula(sum, book.limits()).error, "formula too long");
 }
 
 TEST_F(CalcTest, ReferencesReadCellsOfAnySheet) {
