@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -125,6 +126,19 @@ TEST_F(HostCalc, FourierFunctionsInCellsGiveRsValuesAndFollowTheirData) {
   // The saved file carries the calculated values as its cached values, which other programs show.
   Outcome shown = Quelstat({"show", saved});
   EXPECT_NE(shown.out.find("25.25688238"), std::string::npos) << shown.out;
+  // openpyxl reads the cached values (when the system Python has it).
+  if (std::system("/usr/bin/python3 -c 'import openpyxl' >/dev/null 2>&1") == 0) {
+    std::string py = "/usr/bin/python3 -c \"import openpyxl; ws = openpyxl.load_workbook('" + saved +
+                     "', data_only=True).active; print(repr(ws['C2'].value), repr(ws['F1'].value))\" > '" +
+                     (home / "openpyxl.txt").string() + "'";
+    ASSERT_EQ(std::system(py.c_str()), 0);
+    std::vector<double> seen = Numbers(Slurp(home / "openpyxl.txt"));
+    ASSERT_EQ(seen.size(), 2u);
+    ExpectClose(seen[0], ref.byK["changed"].first, "openpyxl C2");
+    ExpectClose(seen[1], ref.byK["changed"].second, "openpyxl F1");
+  } else {
+    std::printf("openpyxl is not installed for /usr/bin/python3: its check is skipped\n");
+  }
   if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "soffice (LibreOffice) is not installed";
   std::string profile = "file://" + (home / "lo-profile").string();
   std::string convert = "cd '" + home.string() + "' && timeout 120 soffice -env:UserInstallation=" + profile +
@@ -133,6 +147,20 @@ TEST_F(HostCalc, FourierFunctionsInCellsGiveRsValuesAndFollowTheirData) {
   std::string csv = Slurp(home / "fourier.csv");
   EXPECT_NE(csv.find("25.256882376816"), std::string::npos) << csv;
   EXPECT_NE(csv.find("70.792584092695"), std::string::npos) << csv;
+}
+
+TEST_F(HostCalc, FourierFunctionsOnArrayConstantsAndTheirErrors) {
+  Outcome r = Quelstat({"script", "-"},
+                       "evaluate A.LU.PP({0;1;2;3},1,{1;0;-1;0})\n"
+                       "evaluate A.LU.PHASE({0;1;2;3},1,{1;0;-1;0})\n"
+                       "evaluate A.LU({0;1;2;3},0,{1;2;3;4})\n"
+                       "evaluate A.LU.PP({0;1;2;3},1,{1;\"x\";-1;0})\n"
+                       "evaluate A.LU({0;1;2;3},1,{1;0})\n"
+                       "evaluate A.LU.PHASE({0;1;2;3},\"one\",{1;0;-1;0})\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // K = 0: no sine part, so the phase is 0 (or 180); a text value or too few values: #NUM!; a
+  // frequency that cannot be made a number fails the coercion, which the function reports as #N/A.
+  EXPECT_EQ(r.out, "1\n0\n{25,0}\n#NUM!\n{#NUM!,#NUM!}\n#N/A\n");
 }
 
 TEST_F(HostCalc, CalcCommandRecalculatesAndReportsWhatItCannot) {
