@@ -10,24 +10,14 @@
 
 #include "platform/msgbox.h"
 #include "platform/settings.h"
+#include "tests/platform/temp_home.h"
 #include "tutorhost/tutorhost.h"
 
 namespace {
 
 using tutorhost::Rect;
 
-struct Home {
-  std::filesystem::path dir;
-  Home() {
-    char tmpl[] = "/tmp/qstutor.XXXXXX";
-    dir = ::mkdtemp(tmpl);
-    ::setenv("QUELSTAT_HOME", dir.c_str(), 1);
-  }
-  ~Home() {
-    std::filesystem::remove_all(dir);
-    ::unsetenv("QUELSTAT_HOME");
-  }
-};
+using Home = TempHome;  // a fresh settings folder
 
 struct Boxes {
   std::vector<std::string> shown;
