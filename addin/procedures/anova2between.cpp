@@ -44,6 +44,7 @@ public:
             p.CheckVariableCount(1);
             p.CheckVariableTypes();
         }
+        if (p.mode == Parameters::kLoad) OfferTwoFactors(p);
     }
 
     void Compute() override {
@@ -76,6 +77,20 @@ public:
     }
 
 private:
+    // Each factor item on its own offers the same variable (the last that fits); the loading pass
+    // offers the dataset's first two categorical variables instead, one to each.
+    void OfferTwoFactors(Parameters& p) {
+        if (!dataset || m_factorA.size() != 1 || m_factorB.size() != 1 || !(m_factorA[0] == m_factorB[0])) return;
+        std::vector<VariableChoice> factors;
+        for (const VariableChoice& c : ListVariables(*dataset))
+            if (!c.IsGroup() && IsCategorical(c.variable->type)) factors.push_back(c);
+        if (factors.size() < 2) return;
+        m_factorA.assign(1, factors[0]);
+        m_factorB.assign(1, factors[1]);
+        p.Find(params::FactorA403.label)->value.variables = m_factorA;
+        p.Find(params::FactorB403.label)->value.variables = m_factorB;
+    }
+
     static procedures::AnovaFactor Factor(VariableSource& v, const SplitBy& split) {
         procedures::AnovaFactor f;
         f.name = v.name;

@@ -17,7 +17,7 @@ style header bold align=right border=bottom
 style headleft bold align=left border=bottom
 style text align=left
 style number format="0.0000" align=right
-style wide format="0.0000##########" align=right
+style wide format="General" align=right
 style count format="0" align=right
 style pvalue format="[<0.0001]""<0.0001"";0.0000" align=right
 
