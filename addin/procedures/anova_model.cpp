@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "addin/numerics/distributions.h"
+#include "addin/numerics/summation.h"
 
 namespace qs::procedures {
 
@@ -43,35 +44,37 @@ void AnovaModel::Add(const int* levels, double x) {
 
 void AnovaModel::Fit() {
     // The sums are taken about the first observation (the data's own origin), so that a large
-    // common part of the data cancels before anything is added. First pass: provisional means
-    // from the sums; second pass: the mean deviation from them is added back (it holds what the
-    // sums lost); third pass: squared deviations from the means.
+    // common part of the data cancels before anything is added, and compensated, so that many
+    // observations lose no digits. First pass: provisional means; second pass: the mean deviation
+    // from them is added back (it holds what the first pass lost); third pass: squared deviations.
+    using numerics::CompensatedSum;
     m_origin = m_x.empty() ? 0.0 : m_x[0];
-    std::vector<double> sum(m_count.size(), 0.0);
-    double total = 0;
+    std::vector<CompensatedSum> sum(m_count.size());
+    CompensatedSum total;
     for (size_t i = 0; i < m_x.size(); ++i) {
         const double d = m_x[i] - m_origin;
-        sum[m_cellOf[i]] += d;
-        total += d;
+        sum[m_cellOf[i]].Add(d);
+        total.Add(d);
     }
     const double n = static_cast<double>(m_x.size());
-    const double grand = n > 0 ? total / n : 0.0;
-    for (size_t c = 0; c < m_count.size(); ++c) m_mean[c] = m_count[c] ? sum[c] / m_count[c] : 0.0;
-    std::fill(sum.begin(), sum.end(), 0.0);
-    double grandCorrection = 0;
+    const double grand = n > 0 ? total.Value() / n : 0.0;
+    for (size_t c = 0; c < m_count.size(); ++c) m_mean[c] = m_count[c] ? sum[c].Value() / m_count[c] : 0.0;
+    std::vector<CompensatedSum> correction(m_count.size());
+    CompensatedSum grandCorrection;
     for (size_t i = 0; i < m_x.size(); ++i) {
         const double d = m_x[i] - m_origin;
-        sum[m_cellOf[i]] += d - m_mean[m_cellOf[i]];
-        grandCorrection += d - grand;
+        correction[m_cellOf[i]].Add(d - m_mean[m_cellOf[i]]);
+        grandCorrection.Add(d - grand);
     }
     for (size_t c = 0; c < m_count.size(); ++c)
-        if (m_count[c]) m_mean[c] += sum[c] / m_count[c];
-    m_grand = n > 0 ? grand + grandCorrection / n : 0.0;
-    m_ssWithin = 0;
+        if (m_count[c]) m_mean[c] += correction[c].Value() / m_count[c];
+    m_grand = n > 0 ? grand + grandCorrection.Value() / n : 0.0;
+    CompensatedSum squares;
     for (size_t i = 0; i < m_x.size(); ++i) {
         const double d = (m_x[i] - m_origin) - m_mean[m_cellOf[i]];
-        m_ssWithin += d * d;
+        squares.Add(d * d);
     }
+    m_ssWithin = squares.Value();
 }
 
 bool AnovaModel::Balanced() const {
