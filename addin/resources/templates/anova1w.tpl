@@ -5,10 +5,11 @@ paper 9
 orientation portrait
 scale 78
 
-width A 22
+width A 14
 width B 26
-width C:G 11
-width H 14
+width C:F 12
+width G 14
+width H 12
 
 style title bold size=14
 style caption bold
@@ -66,7 +67,8 @@ cell G12 "p" style=header
 cell B13 style=text
 range C13 style=wide
 cell D13 style=count
-range E13:F13 style=wide
+cell E13 style=wide
+cell F13 style=number
 cell G13 style=pvalue
 slot B13 __sm_SR_0_8b2_880
 slot C13 __sm_SR_0_8b2_7e4

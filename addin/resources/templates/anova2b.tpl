@@ -5,10 +5,11 @@ paper 9
 orientation portrait
 scale 78
 
-width A 22
+width A 14
 width B 26
-width C:G 11
-width H 14
+width C:F 12
+width G 14
+width H 12
 
 style title bold size=14
 style caption bold
@@ -91,7 +92,8 @@ cell G18 "p" style=header
 cell B19 style=text
 range C19 style=wide
 cell D19 style=count
-range E19:F19 style=wide
+cell E19 style=wide
+cell F19 style=number
 cell G19 style=pvalue
 slot B19 __sm_SR_0_8b2_880
 slot C19 __sm_SR_0_8b2_7e4
