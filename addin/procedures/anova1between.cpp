@@ -1,8 +1,10 @@
 // The one-way between subjects ANOVA: the groups of one variable (or separate variables side by
 // side) compared by their means, with the contrasts of their means under a choice of error
 // protection.
+#include <algorithm>
 #include <cmath>
 
+#include "addin/dataset/criteria.h"
 #include "addin/framework/selection.h"
 #include "addin/host/messages.h"
 #include "addin/procedures/anova.h"
@@ -20,6 +22,26 @@ std::string LevelName(const VariableChoice& c) {
     if (!c.IsGroup()) return c.name;
     const std::string parent = c.Parent();
     return parent.empty() ? c.name : c.name.substr(parent.size() + 3);
+}
+
+// The observations of each selected group. Groups of one variable by one factor are split in one
+// pass over the data (not one pass per group).
+std::vector<std::vector<double>> GroupedValues(const std::vector<VariableChoice>& choices) {
+    std::vector<std::vector<double>> out;
+    const bool oneSplit = !choices.empty() && std::all_of(choices.begin(), choices.end(), [&](const VariableChoice& c) {
+        return c.IsGroup() && c.variable.get() == choices[0].variable.get() && c.factor.get() == choices[0].factor.get();
+    });
+    if (!oneSplit) {
+        for (const VariableChoice& c : choices) out.push_back(ChoiceValues(c));
+        return out;
+    }
+    CRef<Criteria> split = ChoiceCriteria(choices[0]);
+    std::vector<std::vector<double>> groups = GroupValues(*choices[0].variable, *split);
+    for (const VariableChoice& c : choices) {
+        const int g = GroupIndexOf(c, *split);
+        out.push_back(g >= 0 ? groups[static_cast<size_t>(g)] : std::vector<double>());
+    }
+    return out;
 }
 
 class ANOVA1between : public Test {
@@ -44,7 +66,11 @@ public:
         p.CheckVariableCount(2, -1);
         p.CheckVariableTypes();
         p.CheckGroupsFromOneVariable();
-        p.CheckObservations(2);
+        if (p.mode == Parameters::kCheck)  // every group at least two observations, in one pass
+            for (const std::vector<double>& x : GroupedValues(m_variables))
+                if (x.size() < 2)
+                    ThrowMessage(6030, "%s%s", LoadString(params::VariableGroups2404.label).c_str(),
+                                 FormatMessage(8192, "%d", 2).c_str());
         p.Choice(params::Contrasts, m_kind);
         // Dunnett's table compares with one control only; Tukey's range covers all pairs.
         if (m_kind == procedures::kContrastControl) {
@@ -72,11 +98,8 @@ public:
                          FormatMessage(6012, "%d", 2).c_str());
         procedures::AnovaFactor factor;
         factor.name = m_variables[0].IsGroup() ? m_variables[0].factor->name : LoadString(kStringGroups).str();
-        std::vector<std::vector<double>> values;
-        for (const VariableChoice& c : m_variables) {
-            factor.levels.push_back(LevelName(c));
-            values.push_back(ChoiceValues(c));
-        }
+        const std::vector<std::vector<double>> values = GroupedValues(m_variables);
+        for (const VariableChoice& c : m_variables) factor.levels.push_back(LevelName(c));
         const int k = static_cast<int>(values.size());
         procedures::AnovaModel model({factor});
         m_ns.assign(values.size(), {});
