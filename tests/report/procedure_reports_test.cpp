@@ -2,12 +2,16 @@
 // test's results in the template's cells, and every slot of every template names a field its test
 // has.
 #include <cmath>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "addin/dataset/dataset_commands.h"
 #include "addin/framework/dialogs.h"
 #include "addin/framework/run.h"
 #include "addin/host/messages.h"
 #include "addin/host/xlcalls.h"
+#include "addin/procedures/anova.h"
 #include "addin/procedures/ttest.h"
 #include "sheets/io/workbook_io.h"
 #include "tests/dataset/dataset_harness.h"
@@ -107,19 +111,25 @@ TEST_F(ProcedureReports, ValuesLandInTheTemplatesCells) {
     ASSERT_NE(s.names().Find("__sm_VV_3"), nullptr);  // four parameters stored
 }
 
-// Answers for any of the five tests: the variables by name, a hypothesised mean and a population SD.
+// Answers for any of the tests: the variables by name (by the item's label where a test has several
+// variable items), a hypothesised mean, a population SD, and all pairwise contrasts.
 std::vector<std::string> g_variables;
+std::map<std::string, std::vector<std::string>> g_variablesByLabel;
 bool AnswerByLabel(qs::Parameters& p, const qs::CellRange&) {
     std::vector<qs::VariableChoice> list = qs::ListVariables(*p.dataset);
     for (qs::ParameterItem& item : p.items) {
         if (item.descriptor->Kind() == qs::kKindVariable) {
             item.value.variables.clear();
-            for (const std::string& name : g_variables)
+            const auto byLabel = g_variablesByLabel.find(item.label);
+            for (const std::string& name : byLabel != g_variablesByLabel.end() ? byLabel->second : g_variables)
                 if (const qs::VariableChoice* c = qs::FindVariableChoice(list, name)) item.value.variables.push_back(*c);
         } else if (item.label == "Hypothesised mean") {
             item.value.number = 60;
         } else if (item.label == "Population SD") {
             item.value.number = 5;
+        } else if (item.label == "Contrasts") {
+            item.value.type = qs::kValueWhole;
+            item.value.number = 1;  // all pairwise: the contrasts' slots get rows
         }
     }
     p.Run(qs::Parameters::kUpdate);
@@ -134,6 +144,7 @@ struct Case {
     const char* workbook;
     const char* cell;
     std::vector<std::string> variables;
+    std::map<std::string, std::vector<std::string>> variablesByLabel = {};
 };
 
 TEST_F(ProcedureReports, EveryTemplateSlotNamesAFieldOfItsTest) {
@@ -144,12 +155,17 @@ TEST_F(ProcedureReports, EveryTemplateSlotNamesAFieldOfItsTest) {
         {qs::TTestIndependentinfo, 1026, "ttesti", "groups_by_title.xlsx", "A3", {"Low", "Medium"}},
         {qs::TTestPairedinfo, 1027, "ttestp", "list_repeat_measures.xlsx", "B3", {"Day 1", "Day 2"}},
         {qs::FTestinfo, 1028, "ftest", "groups_by_title.xlsx", "A3", {"Low", "High"}},
+        {qs::ANOVA1betweeninfo, 1029, "anova1b", "groups_by_title.xlsx", "A3", {"Low", "Medium", "High"}},
+        {qs::ANOVA1withininfo, 1030, "anova1w", "list_repeat_measures.xlsx", "B3", {"Day 1", "Day 2", "Day 3"}},
+        {qs::ANOVA2betweeninfo, 1031, "anova2b", "tabular_two_factors.xlsx", "C5", {"Yield"},
+         {{"Factor A (row)", {"Region"}}, {"Factor B (column)", {"Fertiliser"}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stem);
         ASSERT_EQ(c.info.id, c.id);
         g_shown.clear();
         g_variables = c.variables;
+        g_variablesByLabel = c.variablesByLabel;
         Open(c.workbook);
         Select(c.cell);
         qs::Test* before = qs::LastCompletedTest();
@@ -173,7 +189,7 @@ TEST_F(ProcedureReports, EveryTemplateSlotNamesAFieldOfItsTest) {
     }
     sheets::Workbook* reports = docs->FindBook("Unfiled reports");
     ASSERT_NE(reports, nullptr);
-    EXPECT_EQ(reports->sheet_count(), 5u);
+    EXPECT_EQ(reports->sheet_count(), 8u);
 }
 
 }  // namespace

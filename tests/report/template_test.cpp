@@ -85,7 +85,7 @@ TEST(Templates, EveryTemplateFitsItsCatalogueEntry) {
         }
         EXPECT_NE(s.page_setup().paper_size, 0u);
     }
-    EXPECT_EQ(checked, 5);
+    EXPECT_GE(checked, 8);  // the z, t, F and ANOVA tests at least
 }
 
 TEST(SlotNames, ParseIntoKindRootAndLabelPath) {

@@ -7,7 +7,10 @@ scale 78
 
 width A 14
 width B 26
-width C:F 12
+width C 14
+width D 10
+width E 14
+width F 12
 width G 14
 width H 12
 

@@ -7,7 +7,10 @@ scale 78
 
 width A 14
 width B 26
-width C:F 12
+width C 14
+width D 10
+width E 14
+width F 12
 width G 14
 width H 12
 
@@ -76,7 +79,7 @@ slot D13 __sm_SR_0_8b2_7f6
 slot E13 __sm_SR_0_8b2_884
 slot F13 __sm_SR_0_8b2_844
 slot G13 __sm_SR_0_8b2_841
-cell B14 "Residual (subjects by treatments)" style=text
+cell B14 "Residual" style=text
 cell C14 style=wide
 cell D14 style=count
 cell E14 style=wide
