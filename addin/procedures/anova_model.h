@@ -29,8 +29,9 @@ struct AnovaTable {
 };
 
 // A model of one or two factors. Observations are added with the level of each factor; Fit
-// forms the cell means and the within sum of squares with centred (two-pass) accumulation, so
-// that data with a large common part keep their digits.
+// forms the cell means and the within sum of squares about the first observation, with corrected
+// two-pass means and compensated sums, so that data with a large common part or very many
+// observations keep their digits. Everything is linear in the number of observations.
 class AnovaModel {
 public:
     explicit AnovaModel(std::vector<AnovaFactor> factors);
@@ -96,7 +97,7 @@ unsigned ContrastLimitMessage(ContrastKind kind, ErrorProtection protection, int
 // The multiplier c of the standard error; NaN when a table has no row for the degrees of freedom.
 double CriticalValue(ErrorProtection protection, int k, int contrasts, double dfWithin, double alpha);
 // The contrasts in order: pairwise every i < j; against the control every other level i as
-// "i v control".
+// "i v control". `means` may be taken about any common origin (only their differences are used).
 std::vector<ContrastRow> Contrasts(ContrastKind kind, int control, const std::vector<double>& means,
                                    const std::vector<uint32_t>& counts, double msWithin, double critical);
 
