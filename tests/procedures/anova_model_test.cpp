@@ -87,8 +87,7 @@ AnovaModel Fit(const Dataset& d) {
     return model;
 }
 
-// Statistics to a relative 1e-10; values R gives as (nearly) zero to an absolute 1e-15 of the
-// data's scale.
+// Statistics to a relative 1e-10, or an absolute 1e-15 near zero (the constant datasets).
 void ExpectClose(double got, double want, const std::string& what) {
     if (std::isnan(want)) {
         EXPECT_TRUE(std::isnan(got)) << what << ": got " << got << ", R NA";
