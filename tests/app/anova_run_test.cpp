@@ -137,6 +137,11 @@ TEST_F(AnovaRun, ExamplesRunAndMessagesStopTheRun) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Control v Nitrogen"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Within groups"), std::string::npos) << r.out;
+    // The error protection appears once the contrasts ask for it: answered in either order.
+    r = Quelstat({"run", oneWay.string(), "--cell", "B5", "--test", "anova1b", "--set", "Error protection=Scheffe",
+                  "--set", "Contrasts=all pairwise", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"Error protection\":\"Scheffe\""), std::string::npos) << r.out;
 
     const fs::path repeated = Copy(kSource / "examples/ANOVA1wr.xlsx");
     r = Quelstat({"run", repeated.string(), "--cell", "C5", "--test", "anova1w", "--json"});
