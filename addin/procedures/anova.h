@@ -12,20 +12,12 @@
 
 namespace qs {
 
-// Label string ids of the ANOVA tests' fields (beyond those of ttest.h).
+// The ANOVA tests' own labels and texts are the string tables' named constants (ids::kLabelSS,
+// ids::kStringSubjects ...); the error protection's label and its option names are the dialog's.
 namespace anova_labels {
 enum : unsigned {
-    kLabelSS = 2020, kLabelContrast = 2052, kLabelMS = 2180, kLabelANOVA = 2226, kLabelContrasts = 2227,
-    kLabelSSWithin = 2260, kLabelDFWithin = 2261, kLabelMSWithin = 2262, kLabelSSTotal = 2263,
-    kLabelDFTotal = 2264, kLabelSignificant = 2265, kLabelDescriptivesA = 2267, kLabelDescriptivesB = 2268,
-    kLabelErrorProtection = 5042,
-};
-// Texts.
-enum : unsigned {
-    kStringSignificant = 2269,  // "(significant)"
-    kStringSubjects = 2270,     // the subjects' factor of a repeated-measures design
-    kStringGroups = 2271,       // the factor of separate variables compared as groups
-    kFirstProtectionName = 7096,
+    kLabelErrorProtection = 5042,  // "Error protection", the dialog item's label
+    kFirstProtectionName = 7096,   // "Dunnett", then the other four methods in order
 };
 }  // namespace anova_labels
 
