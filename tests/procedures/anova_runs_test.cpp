@@ -16,40 +16,34 @@
 #include "tests/dataset/dataset_harness.h"
 #include "tests/procedures/csv_table.h"
 #include "tests/procedures/fixtures.h"
-#include "tests/procedures/results_access.h"
+#include "tests/procedures/run_harness.h"
 
 namespace dstest {
 namespace {
 
-using namespace qs::procedures::testing;
+using qs::procedures::testing::Csv;
+using qs::procedures::testing::RelativeError;
+
+// A nested block by label (null when none).
+const qs::Results* BlockField(const qs::Results& block, unsigned label) {
+    const qs::Results* owner = nullptr;
+    const qs::Field* f = FindField(block, label, &owner);
+    return f && f->block ? f->block(*owner) : nullptr;
+}
 
 enum : unsigned { kN = 2017, kDescriptive = 2016, kGroup = 2176, kSS = 2020, kDF = 2038, kMS = 2180,
                   kF = 2116, kP = 2113, kANOVA = 2226, kContrasts = 2227, kContrast = 2052, kCI = 2064,
                   kSignificant = 2265, kProtection = 5042, kSSWithin = 2260, kDFWithin = 2261,
                   kMSWithin = 2262, kSSTotal = 2263, kDFTotal = 2264 };
 
-class AnovaRuns : public HostTest {
+class AnovaRuns : public TestRun {
 protected:
+    using TestRun::Start;
+    // A test bound to the dataset found last (a workbook opened or a sheet built in the test).
     void Start(const qs::Test::Info& info) {
         test = info.Create();
         test->Bind(source.get());
         ASSERT_TRUE(test->parameters);
-    }
-    qs::ParameterItem& Item(const std::string& label) {
-        qs::ParameterItem* item = test->parameters->FindByLabel(label);
-        if (!item) throw std::runtime_error("no parameter " + label);
-        return *item;
-    }
-    void SetVariables(const std::string& label, const std::vector<std::string>& names) {
-        const auto list = qs::ListVariables(*source);
-        qs::ParameterItem& item = Item(label);
-        item.value.type = qs::kValueVariables;
-        item.value.variables.clear();
-        for (const auto& name : names) {
-            const qs::VariableChoice* c = qs::FindVariableChoice(list, name);
-            ASSERT_TRUE(c) << "no variable " << name;
-            item.value.variables.push_back(*c);
-        }
     }
     void SetOption(const std::string& label, int index) {
         test->parameters->Run(qs::Parameters::kUpdate);  // the items the last answers call for
@@ -60,16 +54,13 @@ protected:
         Item("Confidence interval").value.type = qs::kValueNumber;
         Item("Confidence interval").value.number = level;
     }
-    std::string CheckMessage() {
-        test->parameters->Run(qs::Parameters::kUpdate);
-        return MessageOf([&] { test->parameters->Run(qs::Parameters::kCheck); });
-    }
     // The checking pass and the computation; the message that stopped them (empty when none).
     std::string Run() {
         std::string m = CheckMessage();
         if (!m.empty()) return m;
         return MessageOf([&] { qs::ComputeTest(*test); });
     }
+    // The items' labels, the hidden ones too or not.
     std::vector<std::string> ItemLabels(bool visibleOnly = true) const {
         std::vector<std::string> out;
         for (const auto& item : test->parameters->items)
@@ -81,7 +72,7 @@ protected:
     void ExpectTable(int dataset) {
         const qs::Results* table = BlockField(*test, kANOVA);
         ASSERT_TRUE(table);
-        const std::vector<const qs::Results*> terms = RowsField(*table, kGroup);
+        const std::vector<const qs::Results*> terms = Rows(*table, kGroup);
         const Csv ref("anova_tables.csv");
         int rows = 0;
         for (size_t r = 0; r < ref.Size(); ++r) {
@@ -93,20 +84,20 @@ protected:
                 EXPECT_LE(RelativeError(got, want), 1e-10) << term << " " << column << ": " << got << ", R " << want;
             };
             if (term == "Within") {
-                near(NumberField(*table, kSSWithin), "ss");
-                near(NumberField(*table, kDFWithin), "df");
-                near(NumberField(*table, kMSWithin), "ms");
+                near(Number(*table, kSSWithin), "ss");
+                near(Number(*table, kDFWithin), "df");
+                near(Number(*table, kMSWithin), "ms");
             } else if (term == "Total") {
-                near(NumberField(*table, kSSTotal), "ss");
-                near(NumberField(*table, kDFTotal), "df");
+                near(Number(*table, kSSTotal), "ss");
+                near(Number(*table, kDFTotal), "df");
             } else {
                 const size_t i = term == "A" ? 0 : term == "B" ? 1 : 2;
                 ASSERT_LT(i, terms.size());
-                near(NumberField(*terms[i], kSS), "ss");
-                near(NumberField(*terms[i], kDF), "df");
-                near(NumberField(*terms[i], kMS), "ms");
-                near(NumberField(*terms[i], kF), "f");
-                near(NumberField(*terms[i], kP), "p");
+                near(Number(*terms[i], kSS), "ss");
+                near(Number(*terms[i], kDF), "df");
+                near(Number(*terms[i], kMS), "ms");
+                near(Number(*terms[i], kF), "f");
+                near(Number(*terms[i], kP), "p");
             }
         }
         EXPECT_GE(rows, 3) << "dataset " << dataset;
@@ -131,9 +122,6 @@ protected:
             if (qs::VariableSource* v = Var(*source, n))
                 v->SetType(n == names[0] ? qs::kTypeContinuous : qs::kTypeNominal);
     }
-
-    qs::CRef<qs::DatasetSourceExcel> source;
-    qs::CRef<qs::Test> test;
 };
 
 // Weight by Diet of groups_by_title.xlsx as a list: Weight, Diet.
@@ -158,7 +146,7 @@ TEST_F(AnovaRuns, OneWayTabularAndListGiveRsTable) {
     ExpectTable(50);
     const std::string tabular = Json();
     EXPECT_NE(tabular.find("\"Group\":\"Low\",\"n\":5"), std::string::npos) << tabular;
-    EXPECT_EQ(RowsField(*test, kContrasts).size(), 0u);
+    EXPECT_EQ(Rows(*test, kContrasts).size(), 0u);
 
     ListSheet({"Weight", "Diet"}, kDietList);
     Start(qs::ANOVA1betweeninfo);
@@ -186,22 +174,22 @@ TEST_F(AnovaRuns, ContrastsWithEveryProtectionAgreeWithR) {
         if (ref.Whole(r, "kind") == 2) SetOption("Control group", ref.Whole(r, "control"));
         SetLevel(ref.Number(r, "level"));
         ASSERT_EQ(Run(), "") << "line " << r + 2;
-        const auto rows = RowsField(*test, kContrasts);
+        const auto rows = Rows(*test, kContrasts);
         ASSERT_EQ(rows.size(), ref.Whole(r, "kind") == 1 ? 3u : 2u);
         // This line's contrast among the rows, by its levels' names.
         const char* levels[] = {"Low", "Medium", "High"};
         const std::string name = std::string(levels[ref.Whole(r, "first")]) + " v " + levels[ref.Whole(r, "second")];
         const qs::Results* row = nullptr;
         for (const qs::Results* x : rows)
-            if (TextField(*x, kGroup) == name) row = x;
+            if (Text(*x, kGroup) == name) row = x;
         ASSERT_TRUE(row) << name;
-        const auto ci = PairField(*row, kCI);
+        const auto ci = Pair(*row, kCI);
         EXPECT_LE(RelativeError(ci.first, ref.Number(r, "lower")), 1e-7) << "line " << r + 2;
         EXPECT_LE(RelativeError(ci.second, ref.Number(r, "upper")), 1e-7) << "line " << r + 2;
-        EXPECT_LE(RelativeError(NumberField(*row, kContrast), ref.Number(r, "difference")), 1e-10);
+        EXPECT_LE(RelativeError(Number(*row, kContrast), ref.Number(r, "difference")), 1e-10);
         const char* names[] = {"Dunnett", "Tukey", "Scheffe", "Bonferroni", "LSD"};
-        EXPECT_EQ(TextField(*row, kProtection), names[ref.Whole(r, "protection")]);
-        EXPECT_EQ(TextField(*row, kSignificant),
+        EXPECT_EQ(Text(*row, kProtection), names[ref.Whole(r, "protection")]);
+        EXPECT_EQ(Text(*row, kSignificant),
                   ref.Number(r, "lower") > 0 || ref.Number(r, "upper") < 0 ? "(significant)" : "");
         ++compared;
     }
@@ -211,20 +199,20 @@ TEST_F(AnovaRuns, ContrastsWithEveryProtectionAgreeWithR) {
     SetOption("Error protection", 1);
     SetLevel(95);
     ASSERT_EQ(Run(), "");
-    const auto pairs = RowsField(*test, kContrasts);
+    const auto pairs = Rows(*test, kContrasts);
     ASSERT_EQ(pairs.size(), 3u);
-    EXPECT_EQ(TextField(*pairs[0], kGroup), "Low v Medium");
-    EXPECT_EQ(TextField(*pairs[2], kGroup), "Medium v High");
+    EXPECT_EQ(Text(*pairs[0], kGroup), "Low v Medium");
+    EXPECT_EQ(Text(*pairs[2], kGroup), "Medium v High");
     SetOption("Contrasts", 2);
     SetOption("Control group", 1);
     EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable - Groups", "Contrasts", "Error protection",
                                                   "Control group", "Confidence interval"}));
     EXPECT_EQ(Item("Control group").options, (std::vector<std::string>{"Low", "Medium", "High"}));
     ASSERT_EQ(Run(), "");
-    const auto control = RowsField(*test, kContrasts);
+    const auto control = Rows(*test, kContrasts);
     ASSERT_EQ(control.size(), 2u);
-    EXPECT_EQ(TextField(*control[0], kGroup), "Low v Medium");
-    EXPECT_EQ(TextField(*control[1], kGroup), "High v Medium");
+    EXPECT_EQ(Text(*control[0], kGroup), "Low v Medium");
+    EXPECT_EQ(Text(*control[1], kGroup), "High v Medium");
 }
 
 TEST_F(AnovaRuns, ProtectionMasksAndLimitsRefuseBeforeRunning) {
@@ -260,7 +248,7 @@ TEST_F(AnovaRuns, ProtectionMasksAndLimitsRefuseBeforeRunning) {
     SetLevel(90);
     SetVariables("Variable - Groups", every);
     EXPECT_EQ(Run(), "");
-    EXPECT_EQ(RowsField(*test, kContrasts).size(), 55u);
+    EXPECT_EQ(Rows(*test, kContrasts).size(), 55u);
 }
 
 TEST_F(AnovaRuns, RepeatedMeasuresAndSeparateColumnsGiveRsTable) {
@@ -271,10 +259,10 @@ TEST_F(AnovaRuns, RepeatedMeasuresAndSeparateColumnsGiveRsTable) {
     SetVariables("Variables", {"Day 1", "Day 2", "Day 3"});
     ASSERT_EQ(Run(), "");
     ExpectTable(150);
-    const auto terms = RowsField(*BlockField(*test, kANOVA), kGroup);
+    const auto terms = Rows(*BlockField(*test, kANOVA), kGroup);
     ASSERT_EQ(terms.size(), 2u);
-    EXPECT_EQ(TextField(*terms[0], kGroup), "Glucose");
-    EXPECT_EQ(TextField(*terms[1], kGroup), "Subjects");
+    EXPECT_EQ(Text(*terms[0], kGroup), "Glucose");
+    EXPECT_EQ(Text(*terms[1], kGroup), "Subjects");
     const std::string repeated = Json();
 
     // The same measures as three plain columns.
@@ -293,7 +281,7 @@ TEST_F(AnovaRuns, RepeatedMeasuresAndSeparateColumnsGiveRsTable) {
     ASSERT_EQ(Run(), "");
     ExpectTable(150);
     // Treatments named "Groups" here.
-    EXPECT_EQ(TextField(*RowsField(*BlockField(*test, kANOVA), kGroup)[0], kGroup), "Groups");
+    EXPECT_EQ(Text(*Rows(*BlockField(*test, kANOVA), kGroup)[0], kGroup), "Groups");
     EXPECT_NE(repeated.find("\"Descriptive\":[{\"Group\":\"Day 1\",\"n\":8,"), std::string::npos) << repeated;
 }
 
@@ -307,9 +295,9 @@ TEST_F(AnovaRuns, TwoWayTabularAndListGiveRsTable) {
     SetVariables("Factor B (column)", {"Fertiliser"});
     ASSERT_EQ(Run(), "");
     ExpectTable(250);
-    const auto terms = RowsField(*BlockField(*test, kANOVA), kGroup);
+    const auto terms = Rows(*BlockField(*test, kANOVA), kGroup);
     ASSERT_EQ(terms.size(), 3u);
-    EXPECT_EQ(TextField(*terms[2], kGroup), "Region by Fertiliser");
+    EXPECT_EQ(Text(*terms[2], kGroup), "Region by Fertiliser");
     const std::string tabular = Json();
 
     const char* fertiliser[] = {"None", "Low", "High"};
@@ -362,11 +350,11 @@ TEST_F(AnovaRuns, ConstantDataLeaveFAndPEmpty) {
     Start(qs::ANOVA1betweeninfo);
     SetVariables("Variable - Groups", {"a", "b"});
     ASSERT_EQ(Run(), "");
-    const auto terms = RowsField(*BlockField(*test, kANOVA), kGroup);
+    const auto terms = Rows(*BlockField(*test, kANOVA), kGroup);
     ASSERT_EQ(terms.size(), 1u);
-    EXPECT_TRUE(std::isnan(NumberField(*terms[0], kF)));
-    EXPECT_TRUE(std::isnan(NumberField(*terms[0], kP)));
-    EXPECT_EQ(NumberField(*BlockField(*test, kANOVA), kSSTotal), 0);
+    EXPECT_TRUE(std::isnan(Number(*terms[0], kF)));
+    EXPECT_TRUE(std::isnan(Number(*terms[0], kP)));
+    EXPECT_EQ(Number(*BlockField(*test, kANOVA), kSSTotal), 0);
 }
 
 }  // namespace
