@@ -17,5 +17,8 @@ cmake --build "$top/build-asan" -j"$(nproc)"
 export ASAN_OPTIONS="detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1"
 export LSAN_OPTIONS="suppressions=$top/tools/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# Instrumented frames are several times larger: recursion that an ordinary build does in a few
+# megabytes of stack (the calculator over a formula thousands of operators long) needs more here.
+ulimit -s 65536
 cd "$top/build-asan"
 ctest --output-on-failure -j"$(nproc)" --timeout 1800
