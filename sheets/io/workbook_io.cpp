@@ -26,15 +26,67 @@ FileFormat DetectFormat(std::span<const uint8_t> b) {
   return FileFormat::Csv;
 }
 
+namespace {
+
+bool EndsWithNoCase(std::string_view s, std::string_view ext) {
+  if (s.size() < ext.size()) return false;
+  for (size_t i = 0; i < ext.size(); ++i) {
+    char c = s[s.size() - ext.size() + i];
+    if (c >= 'A' && c <= 'Z') c = char(c + 32);
+    if (c != ext[i]) return false;
+  }
+  return true;
+}
+
+// Why bytes that are neither a package nor a compound file are not read as text either: UTF-16
+// text (with a byte-order mark, or with every other byte zero), text holding a NUL byte, or binary.
+std::string NotTextProblem(std::span<const uint8_t> b) {
+  if (b.size() >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
+    return std::string("text in UTF-16 (") + (b[0] == 0xFF ? "little" : "big") +
+           "-endian, with a byte-order mark), which is not read: save it as UTF-8";
+  size_t n = std::min<size_t>(b.size() & ~size_t(1), 512), zero_odd = 0, zero_even = 0;
+  for (size_t i = 0; i < n; i += 2) {
+    zero_even += b[i] == 0;
+    zero_odd += b[i + 1] == 0;
+  }
+  if (n >= 8 && (zero_odd == n / 2 || zero_even == n / 2) && zero_odd + zero_even < n)
+    return std::string("text in UTF-16 (") + (zero_odd ? "little" : "big") +
+           "-endian, without a byte-order mark), which is not read: save it as UTF-8";
+  size_t nul = 0;
+  uint64_t line = 1;
+  for (; nul < b.size() && b[nul] != 0; ++nul) {
+    if (b[nul] < 0x20 && b[nul] != '\t' && b[nul] != '\n' && b[nul] != '\r')
+      return "not a workbook file (neither a zip package, a compound file nor text)";
+    line += b[nul] == '\n';
+  }
+  if (nul == 0) return "not a workbook file (neither a zip package, a compound file nor text)";
+  return "text with a NUL byte at offset " + std::to_string(nul) + " (line " + std::to_string(line) +
+         "), which is not read as a table";
+}
+
+// A name that promises a spreadsheet format is not read as text: a text file called .xlsx is a
+// mistake (a renamed export, a damaged download), and reading it as CSV would hide that.
+void CheckNamePromise(const std::string& name, FileFormat found) {
+  if (found != FileFormat::Csv) return;
+  for (std::string_view ext : {".xlsx", ".xlsm", ".xltx", ".xltm", ".xls"})
+    if (EndsWithNoCase(name, ext))
+      throw FormatError("the name says " + std::string(ext) + " but the file holds text, not a " +
+                        (ext == ".xls" ? "compound-file workbook" : "workbook package"));
+}
+
+}  // namespace
+
 std::unique_ptr<Workbook> ReadWorkbookBytes(std::span<const uint8_t> bytes, const std::string& name,
                                             const ReadOptions& options) {
   try {
     std::unique_ptr<Workbook> book;
-    switch (DetectFormat(bytes)) {
+    FileFormat format = DetectFormat(bytes);
+    CheckNamePromise(name, format);
+    switch (format) {
       case FileFormat::Xlsx: book = ReadXlsx(bytes, name, options.preserve); break;
       case FileFormat::Xls: book = ReadXls(bytes, name); break;
       case FileFormat::Csv: book = ReadCsv(bytes, name, options.text_limits); break;
-      default: throw FormatError("not a workbook file (neither a zip package, a compound file nor text)");
+      default: throw FormatError(NotTextProblem(bytes));
     }
     book->set_dirty(false);
     return book;
@@ -90,15 +142,7 @@ std::unique_ptr<Workbook> NewWorkbookFromTemplate(const std::string& path, const
 }
 
 FileFormat SaveFormatForPath(const std::string& path) {
-  auto ends = [&](std::string_view ext) {
-    if (path.size() < ext.size()) return false;
-    for (size_t i = 0; i < ext.size(); ++i) {
-      char c = path[path.size() - ext.size() + i];
-      if (c >= 'A' && c <= 'Z') c = char(c + 32);
-      if (c != ext[i]) return false;
-    }
-    return true;
-  };
+  auto ends = [&](std::string_view ext) { return EndsWithNoCase(path, ext); };
   if (ends(".xlsm")) return FileFormat::Xlsm;
   if (ends(".xltx")) return FileFormat::Xltx;
   if (ends(".xltm")) return FileFormat::Xltm;
