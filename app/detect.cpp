@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "app/run.h"
 #include "sheets/xlm/documents.h"
 #include "sheets/xlm/host.h"
 
@@ -52,6 +53,11 @@ int DetectCommand(const SessionOptions& options, const std::vector<std::string>&
   }
   if (workbook.empty() || cell.empty()) {
     err << kDetectUsage;
+    return 2;
+  }
+  // One rule for every saving command: only .xlsx and .xlsm are written over.
+  if (std::string problem = save ? SaveProblem(workbook) : std::string(); !problem.empty()) {
+    err << "quelstat: detect: " << problem << "\n" << kDetectUsage;
     return 2;
   }
   // Saving writes what confirming the dataset stored: without other options the detected layout is

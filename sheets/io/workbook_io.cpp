@@ -1,8 +1,14 @@
 #include "sheets/io/workbook_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <ctime>
+#include <charconv>
 
 #include <cerrno>
 #include <cstring>
@@ -180,18 +186,103 @@ class FdSink : public ByteSink {
 
 void SaveWorkbook(Workbook& book, const std::string& path) { SaveWorkbook(book, path, SaveFormatForPath(path)); }
 
+namespace {
+
+// A temporary file of a save older than this, or whose process is gone, is a leftover of a save
+// that was killed (a save writes its temporary file continuously, and is done in minutes at most).
+constexpr int64_t kStaleTemporarySeconds = 24 * 3600;
+
+// The file a save to path replaces: symbolic links are followed to their target, so that the link
+// stays and the file it names is updated.
+std::string SaveTarget(const std::string& path) {
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 4095) + 1);
+    ssize_t n = ::readlink(target.c_str(), buf.data(), buf.size() - 1);
+    if (n < 0) throw FileError(path, std::string("cannot save: cannot follow the link: ") + std::strerror(errno));
+    std::string next(buf.data(), size_t(n));
+    size_t slash = target.find_last_of('/');
+    if (next.empty() || next[0] != '/') next = (slash == std::string::npos ? "" : target.substr(0, slash + 1)) + next;
+    target = next;
+  }
+  throw FileError(path, "cannot save: too many levels of symbolic links");
+}
+
+// Refuses a save that would not land in the file the user meant, or would replace a file the user
+// protected: read-only files (by their permission bits, also for root), and files with several
+// hard links, which a replacement would split from each other.
+void CheckReplaceable(const std::string& path, const struct stat& st) {
+  if (!S_ISREG(st.st_mode)) throw FileError(path, "cannot save: not a regular file");
+  if ((st.st_mode & 0222) == 0 || (::geteuid() != 0 && ::access(path.c_str(), W_OK) != 0))
+    throw FileError(path, "cannot save: the file is read-only");
+  if (st.st_nlink > 1)
+    throw FileError(path, "cannot save: the file has " + std::to_string(st.st_nlink) +
+                              " hard links, which replacing it would split; save it under another name");
+}
+
+// Removes temporary files of earlier saves of base in folder that were left behind by a process that
+// was killed: ours are ".<base>.qs<pid>.XXXXXX".
+void RemoveStaleTemporaries(const std::string& folder, const std::string& base) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const std::string prefix = "." + base + ".qs";
+  while (dirent* e = ::readdir(dir)) {
+    std::string_view name(e->d_name);
+    if (name.size() <= prefix.size() + 7 || name.substr(0, prefix.size()) != prefix) continue;
+    std::string_view rest = name.substr(prefix.size());
+    size_t dot = rest.find('.');
+    if (dot == 0 || dot == std::string_view::npos || rest.size() - dot != 7) continue;
+    long pid = 0;
+    auto parsed = std::from_chars(rest.data(), rest.data() + dot, pid);
+    if (parsed.ptr != rest.data() + dot || pid <= 0) continue;
+    std::string full = folder + "/" + std::string(name);
+    struct stat st {};
+    if (::lstat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    bool gone = ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+    bool old = ::time(nullptr) - st.st_mtime > kStaleTemporarySeconds;
+    if ((gone || old) && pid != ::getpid()) ::unlink(full.c_str());
+  }
+  ::closedir(dir);
+}
+
+// Holds back termination signals while a temporary file exists, so that an interrupted save
+// finishes (or cleans up) before the signal takes effect: the old file or the new one, never a
+// temporary file left behind.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set, sig);
+    ::pthread_sigmask(SIG_BLOCK, &set, &old_);
+  }
+  ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+}  // namespace
+
 void SaveWorkbook(Workbook& book, const std::string& path, FileFormat format) {
   if (format != FileFormat::Xlsx && format != FileFormat::Xlsm && format != FileFormat::Xltx && format != FileFormat::Xltm)
     format = FileFormat::Xlsx;
+  const std::string target_path = SaveTarget(path);
   struct stat target {};
-  bool exists = ::stat(path.c_str(), &target) == 0;
-  if (exists && !S_ISREG(target.st_mode)) throw FileError(path, "cannot save: not a regular file");
-  size_t slash = path.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string tmpl = folder + "/." + base + ".XXXXXX";
+  bool exists = ::stat(target_path.c_str(), &target) == 0;
+  if (exists) CheckReplaceable(path, target);
+  size_t slash = target_path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : target_path.substr(0, slash == 0 ? 1 : slash);
+  std::string base = slash == std::string::npos ? target_path : target_path.substr(slash + 1);
+  RemoveStaleTemporaries(folder, base);
+  std::string tmpl = folder + "/." + base + ".qs" + std::to_string(::getpid()) + ".XXXXXX";
   std::vector<char> tmp(tmpl.begin(), tmpl.end());
   tmp.push_back('\0');
+  SignalsHeld held;
   int fd = ::mkstemp(tmp.data());
   if (fd < 0) throw FileError(path, std::string("cannot save: ") + std::strerror(errno));
   std::string tmp_path(tmp.data());
@@ -213,7 +304,7 @@ void SaveWorkbook(Workbook& book, const std::string& path, FileFormat format) {
       throw std::runtime_error(std::string("cannot close: ") + std::strerror(errno));
     }
     fd = -1;
-    if (::rename(tmp_path.c_str(), path.c_str()) != 0)
+    if (::rename(tmp_path.c_str(), target_path.c_str()) != 0)
       throw std::runtime_error(std::string("cannot replace the file: ") + std::strerror(errno));
   } catch (const std::exception& e) {
     if (fd >= 0) ::close(fd);
