@@ -1,8 +1,12 @@
 #include "platform/fileutil.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <atomic>
 #include <cerrno>
@@ -31,10 +35,29 @@ void WriteFileAtomic(const std::filesystem::path& path, const std::string& bytes
   static std::atomic<unsigned> counter{0};
   std::filesystem::path dir = path.parent_path();
   if (!dir.empty()) std::filesystem::create_directories(dir);
+  // A file its owner made read-only stays as it is (the permission bits decide, also for root), and
+  // a replaced file keeps its mode.
+  mode_t mode = 0644;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if ((st.st_mode & 0222) == 0 || (::geteuid() != 0 && ::access(path.c_str(), W_OK) != 0))
+      throw SettingsError(path.string() + " is read-only");
+    mode = st.st_mode & 07777;
+  }
   std::filesystem::path tmp = path;
   tmp += ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Termination waits until the temporary file is renamed or removed.
+  sigset_t hold, old;
+  sigemptyset(&hold);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&hold, sig);
+  ::pthread_sigmask(SIG_BLOCK, &hold, &old);
+  struct Restore {
+    sigset_t* old;
+    ~Restore() { ::pthread_sigmask(SIG_SETMASK, old, nullptr); }
+  } restore{&old};
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) throw SettingsError("cannot write " + tmp.string() + ": " + std::strerror(errno));
+  ::fchmod(fd, mode);
   const char* p = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
@@ -64,12 +87,19 @@ FileLock::FileLock(const std::filesystem::path& lockFile, bool exclusive) {
   std::error_code ec;
   std::filesystem::create_directories(lockFile.parent_path(), ec);
   fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) throw SettingsError("cannot open lock " + lockFile.string());
+  if (fd_ < 0) fd_ = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) {
+    // Files are replaced by renaming, so a reader sees a whole file without the lock; only a writer
+    // needs it (and could not write in a folder where the lock cannot be made anyway).
+    if (!exclusive) return;
+    throw SettingsError("cannot open lock " + lockFile.string() + ": " + std::strerror(errno));
+  }
   while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
     if (errno != EINTR) {
+      int e = errno;
       ::close(fd_);
       fd_ = -1;
-      throw SettingsError("cannot lock " + lockFile.string());
+      throw SettingsError("cannot lock " + lockFile.string() + ": " + std::strerror(e));
     }
   }
 }
