@@ -81,9 +81,8 @@ bool ParseInt(const char* text, int& out) {
   return true;
 }
 
-}  // namespace
 
-int main(int argc, char** argv) {
+int Dispatch(int argc, char** argv) {
   app::SessionOptions options;
   int i = 1;
   for (; i < argc; ++i) {
@@ -163,4 +162,15 @@ int main(int argc, char** argv) {
   if (command == "show") return sheets::RunShowCommand(rest, std::cout, std::cerr);
 #endif
   return Usage("unknown command " + command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Dispatch(argc, argv);
+  } catch (const app::SessionBusy& e) {
+    std::cerr << "quelstat: " << e.what() << "\n";
+    return 1;
+  }
 }

@@ -217,7 +217,8 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   }
   AddInSession s(options);
   g_interrupted = 0;
-  std::signal(SIGINT, OnRunInterrupt);  // the session's own handler, which also notes it for the exit status
+  // The session's own handler, which also notes it for the exit status; TERM and HUP end as INT does.
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnRunInterrupt);
   if (!s.Start(err)) return 1;
   std::vector<CatalogueEntry> catalogue;
   if (!s.Catalogue(catalogue, err)) return 1;

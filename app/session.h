@@ -2,6 +2,7 @@
 // the start-up list, and an orderly end (add-ins closed, registrations withdrawn).
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,12 @@ namespace app {
 struct SessionOptions {
   xlm::HostOptions host;
   bool loadStartupList = true;
+};
+
+// A session that cannot start because another quelstat holds the settings folder.
+class SessionBusy : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 class Session {

@@ -84,14 +84,15 @@ void WriteFileAtomic(const std::filesystem::path& path, const std::string& bytes
 }
 
 FileLock::FileLock(const std::filesystem::path& lockFile, bool exclusive) {
-  std::error_code ec;
-  std::filesystem::create_directories(lockFile.parent_path(), ec);
+  std::error_code made;
+  std::filesystem::create_directories(lockFile.parent_path(), made);
   fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd_ < 0) fd_ = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) {
     // Files are replaced by renaming, so a reader sees a whole file without the lock; only a writer
     // needs it (and could not write in a folder where the lock cannot be made anyway).
     if (!exclusive) return;
+    if (made) throw SettingsError("cannot make the folder " + lockFile.parent_path().string() + ": " + made.message());
     throw SettingsError("cannot open lock " + lockFile.string() + ": " + std::strerror(errno));
   }
   while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
