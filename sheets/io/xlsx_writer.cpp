@@ -1165,6 +1165,8 @@ void PackageWriter::Write() {
     for (const auto& [name, bytes] : keep_->parts) {
       std::string lower = Lower(name);
       if (!MacroEnabled(format_) && lower.find("vbaproject") != std::string::npos) continue;
+      // The writer owns the names of the parts it writes: a kept part never takes one.
+      if (zip_.Holds(name) || lower == "[content_types].xml") continue;
       if (auto renamed = RenamedPart(name, bytes)) zip_.Add(name, *renamed);
       else zip_.Add(name, bytes);
       auto ov = keep_->content_overrides.find(name);

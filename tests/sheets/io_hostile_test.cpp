@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include <sys/resource.h>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "sheets/io/workbook_io.h"
+#include "sheets/io/zip.h"
 
 using namespace sheets;
 
@@ -183,4 +185,21 @@ TEST(HostileFiles, TextThatIsNotUtf8IsReadAsLatin1) {
   std::string saved = WriteXlsxBytes(*book);
   auto again = ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(saved.data()), saved.size()}, "again.xlsx");
   EXPECT_EQ(again->sheet(0).GetValue(0, 2).text, "z\xC3\x80\xC2\xAF");
+}
+
+TEST(HostileFiles, KeptPartsNeverTakeTheNamesOfWrittenOnes) {
+  // Unreferenced parts named as the shared strings and the styles: the saved
+  // package has one entry of each name, in any letter case, and reads back.
+  auto book = ReadHostile("kept-parts-named-as-written-ones.xlsx");
+  std::string saved = WriteXlsxBytes(*book);
+  ZipReader zip({reinterpret_cast<const uint8_t*>(saved.data()), saved.size()});
+  std::set<std::string> names;
+  for (const auto& e : zip.entries()) {
+    std::string lower = e.name;
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(names.insert(lower).second) << "two entries named " << e.name;
+  }
+  EXPECT_TRUE(names.count("xl/sharedstrings.xml"));
+  auto again = ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(saved.data()), saved.size()}, "again.xlsx");
+  EXPECT_EQ(again->sheet(0).GetValue(0, 0).text, "text");
 }

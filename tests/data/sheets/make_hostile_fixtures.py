@@ -181,6 +181,10 @@ def text_attacks():
     write("csv-nul-byte.csv", b"a,b\n1,2\n3,\x004\n")
     # A surrogate, a lead byte above F4 and an overlong '/': not UTF-8, so read as Latin-1.
     write("csv-invalid-utf8.csv", b"name\xed\xa0\x80,x\xf5y,z\xc0\xaf\n1,2,3\n")
+    # Parts no relationship leads to, named as parts a writer makes (in other letter case).
+    write_zip("kept-parts-named-as-written-ones.xlsx",
+              package(sheet('<row r="1"><c r="A1" t="inlineStr"><is><t>text</t></is></c></row>'),
+                      extra_parts=[("XL/SharedStrings.xml", "<sst/>"), ("xl/Styles.xml", "<styleSheet/>")]))
     write("text-named-as-xlsx.xlsx", "a,b\n1,2\n")
     write("text-named-as-xls.xls", "a\tb\n1\t2\n")
 
