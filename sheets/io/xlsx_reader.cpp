@@ -512,9 +512,9 @@ class SheetHandler : public XmlEvents {
         if (!formula.empty()) {
           if (shared_.size() < 1000000) shared_[shared_index_] = {formula, cell_};
         } else if (it != shared_.end()) {
+          ChargeSharedText(it->second.first.size(), shared_index_);  // before the work of copying it
           formula = ShiftFormulaReferences(it->second.first, int64_t(cell_.row) - it->second.second.row,
                                            int64_t(cell_.col) - it->second.second.col, lim_);
-          ChargeSharedText(formula.size(), shared_index_);
         } else if (!array_ref_ && shared_later_.size() < 1000000) {
           // The formula's defining cell has not come (yet): the cell keeps its value until it does.
           shared_later_.push_back({cell_, shared_index_});
@@ -541,18 +541,18 @@ class SheetHandler : public XmlEvents {
     for (const auto& [cell, index] : shared_later_) {
       auto it = shared_.find(index);
       if (it == shared_.end()) continue;
+      cell_ = cell;
+      ChargeSharedText(it->second.first.size(), index);
       std::string formula = ShiftFormulaReferences(it->second.first, int64_t(cell.row) - it->second.second.row,
                                                    int64_t(cell.col) - it->second.second.col, lim_);
       if (formula.empty() || formula.size() > limits::kMaxStringBytes) continue;
       if (sheet_.ArrayFormulaAt(cell)) continue;
-      cell_ = cell;
-      ChargeSharedText(formula.size(), index);
       sheet_.SetFormula(cell.row, cell.col, formula, sheet_.GetValue(cell.row, cell.col));
     }
     shared_later_.clear();
   }
 
-  // Counts the text of one copy of a shared formula against the sheet's budget.
+  // Counts one copy of a shared formula (about its defining text's size) against the sheet's budget.
   void ChargeSharedText(size_t bytes, int64_t index) {
     shared_text_ += bytes;
     if (shared_text_ > limits::kSharedFormulaGraceBytes + limits::kMaxSharedFormulaTextRatio * bytes_read)
