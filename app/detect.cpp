@@ -87,6 +87,10 @@ int DetectCommand(const SessionOptions& options, const std::vector<std::string>&
     err << "quelstat: " << error << "\n";
     return 1;
   }
+  if (std::string beyond = RowsBeyondHost(host); !beyond.empty()) {
+    err << "quelstat: " << workbook << ": " << beyond << "\n";
+    return 1;
+  }
   std::vector<const char*> argv;
   for (const std::string& p : passed) argv.push_back(p.c_str());
   char* output = nullptr;

@@ -110,16 +110,21 @@ bool AddInSession::OpenAndSelect(const std::string& workbook, const std::string&
     err << "quelstat: " << error << "\n";
     return false;
   }
-  if (Docs()->Select(cell, error)) return true;
   // A sheet name with blanks needs quotes in a reference ('Diet study'!A5); a shell user seldom
   // types them, so "Diet study!A5" is taken as meant.
   std::size_t bang = cell.rfind('!');
   std::string ignored;
-  if (bang != std::string::npos && bang > 0 && cell[0] != '\'' &&
-      Docs()->Select("'" + cell.substr(0, bang) + "'" + cell.substr(bang), ignored))
-    return true;
-  err << "quelstat: " << error << "\n";
-  return false;
+  if (!Docs()->Select(cell, error) &&
+      !(bang != std::string::npos && bang > 0 && cell[0] != '\'' &&
+        Docs()->Select("'" + cell.substr(0, bang) + "'" + cell.substr(bang), ignored))) {
+    err << "quelstat: " << error << "\n";
+    return false;
+  }
+  if (std::string beyond = RowsBeyondHost(xlm::Host::Get()); !beyond.empty()) {
+    err << "quelstat: " << workbook << ": " << beyond << "\n";
+    return false;
+  }
+  return true;
 }
 
 sheets::Workbook* AddInSession::ReportsBook() const {

@@ -99,6 +99,21 @@ void Session::End() {
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, SIG_DFL);
 }
 
+std::string RowsBeyondHost(xlm::Host& host) {
+  constexpr uint32_t kHostRows = 65536;  // rows of a reference the add-in interface can hold
+  auto* docs = dynamic_cast<xlm::ModelDocuments*>(host.documents);
+  const sheets::Sheet* sheet = docs ? docs->ActiveSheet() : nullptr;
+  if (!sheet || !sheet->IsWorksheet() || sheet->limits().rows <= kHostRows) return {};
+  const sheets::CellAddress at = sheet->view().active_cell;
+  uint32_t row = at.row;
+  while (row < kHostRows && sheet->GetValue(row, at.col).type != sheets::ValueType::Empty) ++row;
+  if (row < kHostRows || sheet->GetValue(row, at.col).type == sheets::ValueType::Empty) return {};
+  uint32_t last = row;
+  while (last + 1 < sheet->limits().rows && sheet->GetValue(last + 1, at.col).type != sheets::ValueType::Empty) ++last;
+  return "the data at " + sheet->name() + "!" + sheets::CellName(at) + " runs to row " + std::to_string(last + 1) +
+         ", which exceeds the 65,536 rows a dataset can have in this host";
+}
+
 bool Session::LoadAddIn(const std::string& path, std::string& error) {
   return xlm::Host::Get().LoadAddIn(CanonicalPath(path), error) != nullptr;
 }

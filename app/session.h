@@ -47,6 +47,11 @@ class Session {
   bool ended_ = false;
 };
 
+// A problem (empty when none) when the data in the active cell's column, from the active cell down,
+// runs past the 65,536 rows the add-in interface can refer to: the add-in could not take such a
+// dataset and would say it found none.
+std::string RowsBeyondHost(xlm::Host& host);
+
 // Absolute path with "." and ".." removed and links resolved where the file exists.
 std::string CanonicalPath(const std::string& path);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "run_program.h"
+#include "sheets/io/workbook_io.h"
 
 namespace {
 
@@ -123,6 +124,24 @@ TEST_F(Robustness, FilesThatAreNotWhatTheirNamesSayAreRefusedAsSuch) {
   EXPECT_EQ(r.status, 2) << r.err;
   EXPECT_NE(r.err.find("--save writes .xlsx and .xlsm workbooks only"), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(work / "data.csv"), "Group,Value\nA,1\nB,2\n");
+}
+
+TEST_F(Robustness, AColumnLongerThanTheHostsRowsIsNamedAsSuch) {
+  sheets::Workbook book("long.xlsx", sheets::SheetLimits::Large());
+  sheets::Sheet& s = book.AddSheet("Data");
+  s.SetText(0, 0, "Weight");
+  for (uint32_t r = 1; r <= 65536; ++r) s.SetNumber(r, 0, 50 + r % 40);
+  sheets::SaveWorkbook(book, (work / "long.xlsx").string());
+  for (const char* command : {"detect", "run"}) {
+    std::vector<std::string> args = {command, (work / "long.xlsx").string(), "--cell", "A2"};
+    if (std::string(command) == "run") args.insert(args.end(), {"--test", "One sample t-test"});
+    Outcome r = Quelstat(args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("the data at Data!A2 runs to row 65537, which exceeds the 65,536 rows a dataset can have in "
+                         "this host"),
+              std::string::npos)
+        << r.err;
+  }
 }
 
 TEST_F(Robustness, SeveralProcessesOnOneSettingsFolderEachFinish) {
