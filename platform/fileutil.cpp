@@ -6,10 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -31,10 +30,32 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
   return buf.str();
 }
 
+namespace {
+
+// Removes temporary files "<name>.tmp<pid>.<n>" beside path whose process is gone (a write that was
+// killed outright); those of live processes are being written.
+void RemoveStaleTemporaries(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::string prefix = path.filename().string() + ".tmp";
+  std::filesystem::path dir = path.parent_path().empty() ? "." : path.parent_path();
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    std::string name = entry.path().filename().string();
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::size_t dot = name.find('.', prefix.size());
+    std::string digits = name.substr(prefix.size(), dot == std::string::npos ? std::string::npos : dot - prefix.size());
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) std::filesystem::remove(entry.path(), ec);
+  }
+}
+
+}  // namespace
+
 void WriteFileAtomic(const std::filesystem::path& path, const std::string& bytes) {
   static std::atomic<unsigned> counter{0};
   std::filesystem::path dir = path.parent_path();
   if (!dir.empty()) std::filesystem::create_directories(dir);
+  RemoveStaleTemporaries(path);
   // A file its owner made read-only stays as it is (the permission bits decide, also for root), and
   // a replaced file keeps its mode.
   mode_t mode = 0644;

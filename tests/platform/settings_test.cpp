@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -152,6 +153,15 @@ TEST(SettingsKey, AnUnusableFolderOrReadOnlyStoreGivesDefaultsAndIsNotReplaced) 
   user.WriteDword("", "v", 7);
   EXPECT_EQ(reports.lines.size(), 2u);
   EXPECT_NE(reports.lines.back().find((home.dir / "plain").string()), std::string::npos) << reports.lines.back();
+}
+
+TEST(SettingsKey, TemporariesOfKilledWritersAreRemoved) {
+  TempHome home;
+  std::ofstream(home.dir / "user.reg.tmp999999999.0") << "left by a killed write";
+  std::ofstream(home.dir / ("user.reg.tmp" + std::to_string(::getppid()) + ".0")) << "a live writer's";
+  SettingsKey(Hive::CurrentUser, "K").WriteDword("", "v", 1);
+  EXPECT_FALSE(std::filesystem::exists(home.dir / "user.reg.tmp999999999.0"));
+  EXPECT_TRUE(std::filesystem::exists(home.dir / ("user.reg.tmp" + std::to_string(::getppid()) + ".0")));
 }
 
 TEST(SettingsKey, ManyKeysLoadOnceAndInLinearTime) {
