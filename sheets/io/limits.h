@@ -87,7 +87,7 @@ inline constexpr uint32_t kMaxSheetViews = 1000;
 // formula costs about 30 bytes of XML, so real sheets (formulas of tens of characters) stay far
 // below; a long formula shared by 100,000 cells would otherwise be copied into gigabytes.
 inline constexpr uint64_t kMaxSharedFormulaTextRatio = 16;
-inline constexpr uint64_t kSharedFormulaGraceBytes = uint64_t(4) << 20;
+inline constexpr uint64_t kSharedFormulaGraceBytes = uint64_t(1) << 20;
 
 // Merged areas on one sheet. They are checked against each other by a sweep (n log n).
 inline constexpr uint32_t kMaxMergedAreas = 1000000;
