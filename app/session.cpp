@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <thread>
@@ -36,8 +38,9 @@ std::string Session::DefaultAddIn() {
 
 namespace {
 
-// How long a quelstat waits for another one that holds the settings folder, and how often it looks.
-constexpr auto kWaitForOtherInstance = std::chrono::seconds(30);
+// How long a quelstat waits for another one that holds the settings folder (QUELSTAT_WAIT seconds
+// change it), and how often it looks.
+constexpr int kWaitSeconds = 30;
 constexpr auto kLookAgain = std::chrono::milliseconds(100);
 constexpr auto kSayWaitingAfter = std::chrono::seconds(1);
 
@@ -56,18 +59,21 @@ bool AnotherInstanceRuns(int excelVersion) {
 void PublishOrWait(std::ostream& err) {
   xlm::Host& host = xlm::Host::Get();
   const auto start = std::chrono::steady_clock::now();
+  int seconds = kWaitSeconds;
+  if (const char* wait = std::getenv("QUELSTAT_WAIT"); wait && *wait) seconds = std::atoi(wait);
+  const auto patience = std::chrono::seconds(std::max(seconds, 0));
   bool said = false;
   while (!host.PublishRunningInstance()) {
     if (!AnotherInstanceRuns(host.ExcelVersion())) return;  // no folder to publish in: work on alone
     auto waited = std::chrono::steady_clock::now() - start;
-    if (waited >= kWaitForOtherInstance)
-      throw SessionBusy("another quelstat is using the settings folder " + platform::SettingsFolder().string() +
-                        "; try again when it has finished, or give each its own folder with QUELSTAT_HOME");
     if (!said && waited >= kSayWaitingAfter) {
       err << "quelstat: waiting for another quelstat that is using the settings folder "
           << platform::SettingsFolder().string() << "\n";
       said = true;
     }
+    if (waited >= patience)
+      throw SessionBusy("another quelstat is using the settings folder " + platform::SettingsFolder().string() +
+                        "; try again when it has finished, or give each its own folder with QUELSTAT_HOME");
     std::this_thread::sleep_for(kLookAgain);
   }
 }
