@@ -51,6 +51,7 @@ std::string Latin1ToUtf8(std::string_view s) {
 std::string SheetNameFor(const std::string& file) {
   size_t slash = file.find_last_of('/');
   std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
+  if (!ValidUtf8(base)) base = Latin1ToUtf8(base);  // a file name is bytes; a sheet name is text
   size_t dot = base.rfind('.');
   if (dot != std::string::npos && dot > 0) base.erase(dot);
   for (char& c : base)

@@ -189,6 +189,10 @@ TEST(HostileFiles, TextThatIsNotUtf8IsReadAsLatin1) {
   std::string saved = WriteXlsxBytes(*book);
   auto again = ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(saved.data()), saved.size()}, "again.xlsx");
   EXPECT_EQ(again->sheet(0).GetValue(0, 2).text, "z\xC3\x80\xC2\xAF");
+  // A file name that is not UTF-8 gives a sheet name that is.
+  std::string csv = "a,b\n1,2\n";
+  book = ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(csv.data()), csv.size()}, "/tmp/caf\xE9\xED\xA0\x80.csv");
+  EXPECT_EQ(book->sheet(0).name(), "caf\xC3\xA9\xC3\xAD\xC2\xA0\xC2\x80");
 }
 
 TEST(HostileFiles, KeptPartsNeverTakeTheNamesOfWrittenOnes) {
