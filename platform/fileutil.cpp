@@ -108,13 +108,14 @@ FileLock::FileLock(const std::filesystem::path& lockFile, bool exclusive) {
   std::error_code made;
   std::filesystem::create_directories(lockFile.parent_path(), made);
   fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  const int why = errno;  // of making the lock file, the problem to tell
   if (fd_ < 0) fd_ = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) {
     // Files are replaced by renaming, so a reader sees a whole file without the lock; only a writer
     // needs it (and could not write in a folder where the lock cannot be made anyway).
     if (!exclusive) return;
     if (made) throw SettingsError("cannot make the folder " + lockFile.parent_path().string() + ": " + made.message());
-    throw SettingsError("cannot open lock " + lockFile.string() + ": " + std::strerror(errno));
+    throw SettingsError("cannot make the lock file " + lockFile.string() + ": " + std::strerror(why));
   }
   while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
     if (errno != EINTR) {
