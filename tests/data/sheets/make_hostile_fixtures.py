@@ -247,10 +247,10 @@ def xls_attacks():
     write("xls-sector-chain-loop.xls", cfb(xls_book(number), loop))
     write("xls-truncated.xls", cfb(xls_book(number))[:700])
     write("xls-biff5.xls", cfb(biff(0x0809, struct.pack("<HHHH", 0x0500, 5, 0, 0)) + biff(0x000A, b"")))
-    # 30,000 merged areas (30 records of 1,000), none overlapping.
+    # 40,000 merged areas (40 records of 1,000), none overlapping.
     areas = b"".join(biff(0x00E5, struct.pack("<H", 1000) + b"".join(struct.pack("<HHHH", r, r, c, c + 1)
-                     for r in range(k * 250, k * 250 + 250) for c in (0, 2, 4, 6))) for k in range(30))
-    write("xls-merged-areas-thirty-thousand.xls", cfb(xls_book(areas)))
+                     for r in range(k * 250, k * 250 + 250) for c in (0, 2, 4, 6))) for k in range(40))
+    write("xls-merged-areas-forty-thousand.xls", cfb(xls_book(areas)))
     write("xls-sheets-sharing-one-substream.xls", cfb(xls_book(number, sheets=3)))
     write("not-a-workbook.bin", bytes(range(256)) * 4)
     write("csv-unterminated-quote.csv", 'a,b\n1,"never closed\n2,3\n')
