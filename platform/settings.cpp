@@ -294,10 +294,11 @@ std::filesystem::path LockFile(Hive hive) {
   return SettingsFolder() / (std::string(".") + HiveName(hive) + ".lock");
 }
 
-// The hive as last parsed, kept while the file is unchanged (same inode, size and time of change),
+// The hive as last parsed, kept while the file is unchanged (same path, inode, size and time of change),
 // so that a command reading many values parses the file once.
 std::shared_ptr<const HiveData> Load(Hive hive) {
   struct Cached {
+    std::filesystem::path file;
     struct stat st {};
     std::shared_ptr<const HiveData> data;
   };
@@ -309,7 +310,7 @@ std::shared_ptr<const HiveData> Load(Hive hive) {
   {
     std::lock_guard<std::mutex> hold(mutex);
     auto it = cache.find(hive);
-    if (it != cache.end() && it->second.st.st_ino == st.st_ino && it->second.st.st_dev == st.st_dev &&
+    if (it != cache.end() && it->second.file == file && it->second.st.st_ino == st.st_ino && it->second.st.st_dev == st.st_dev &&
         it->second.st.st_size == st.st_size && it->second.st.st_mtim.tv_sec == st.st_mtim.tv_sec &&
         it->second.st.st_mtim.tv_nsec == st.st_mtim.tv_nsec && it->second.st.st_ctim.tv_nsec == st.st_ctim.tv_nsec)
       return it->second.data;
@@ -317,7 +318,7 @@ std::shared_ptr<const HiveData> Load(Hive hive) {
   std::optional<std::string> text = ReadWholeFile(file);
   auto data = std::make_shared<const HiveData>(text ? Parse(*text, file) : HiveData{});
   std::lock_guard<std::mutex> hold(mutex);
-  cache[hive] = Cached{st, data};
+  cache[hive] = Cached{file, st, data};
   return data;
 }
 
