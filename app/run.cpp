@@ -27,7 +27,7 @@ const char* kRunUsage =
     "usage: quelstat run WORKBOOK --cell [SHEET!]REF --test TEST [--set \"LABEL=VALUE\"]...\n"
     "                    [--layout list|tabular|contingency] [--factors 1|2] [--repeat-measures]\n"
     "                    [--id-label] [--name TEXT] [--autoformat] [--reports FILE.xlsx] [--save]\n"
-    "                    [--json] [--dialog-trace]\n"
+    "                    [--defaults] [--json] [--verbose] [--dialog-trace]\n"
     "\n"
     "Runs a test on the dataset around the cell, as choosing the test's menu command does, and\n"
     "prints the new report sheet.\n"
@@ -38,13 +38,20 @@ const char* kRunUsage =
     "                  separated by commas; items not given keep their defaults\n"
     "  --layout ...    for a dataset not set up yet: its layout and properties (without them\n"
     "                  the detected layout is confirmed)\n"
-    "  --reports FILE  where the \"Unfiled reports\" workbook is saved, replacing the file\n"
+    "  --reports FILE  the reports workbook: the new report sheet is added to those it holds;\n"
+    "                  a file that is not a reports workbook Quelstat wrote is refused and kept\n"
     "                  (default: WORKBOOK's folder, <name>-reports.xlsx)\n"
     "  --save          also save WORKBOOK (the dataset properties are kept in it)\n"
-    "  --json          print the test's results as JSON instead of the report\n"
+    "  --defaults      start from the built-in answers: the answers remembered from earlier runs\n"
+    "                  are neither used nor changed (without it, a remembered answer that differs\n"
+    "                  from the built-in one is named on standard error)\n"
+    "  --json          print the run as JSON instead of the report: the test, the dataset, every\n"
+    "                  parameter value used and the results\n"
+    "  --verbose       also print the message boxes the options answered (the new-dataset prompt)\n"
     "  --dialog-trace  print every dialog and message box as shown, on standard error\n"
     "\n"
-    "Exit status: 0 report made, 1 the test ended with a message, 2 usage, 130 interrupted.\n";
+    "Exit status: 0 report made, 1 the test ended with a message or an answer was refused, 2 usage\n"
+    "(an unknown option, test or dialog item), 130 interrupted.\n";
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -173,6 +180,10 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
       out.json = true;
     } else if (a == "--dialog-trace") {
       out.trace = true;
+    } else if (a == "--defaults") {
+      out.defaults = true;
+    } else if (a == "--verbose") {
+      out.verbose = true;
     } else if (!a.empty() && a[0] != '-' && out.workbook.empty()) {
       out.workbook = a;
     } else {
@@ -186,6 +197,8 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
   else if (out.test.empty()) error = "run needs --test";
   else if (!out.reports.empty() && CanonicalPath(out.reports) == CanonicalPath(out.workbook))
     error = "--reports names the input workbook; the reports go to a file of their own";
+  else if (!out.reports.empty() && !SaveProblem(out.reports).empty())
+    error = "--reports takes an .xlsx or .xlsm file name, not " + out.reports;
   else if (out.save)
     error = SaveProblem(out.workbook);
   return error.empty();
@@ -219,6 +232,9 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   g_interrupted = 0;
   std::signal(SIGINT, OnRunInterrupt);  // the session's own handler, which also notes it for the exit status
   if (!s.Start(err)) return 1;
+  std::vector<std::string> remembered;
+  if (run.defaults) s.UseDefaults();
+  else remembered = s.RememberedAnswers();
   std::vector<CatalogueEntry> catalogue;
   if (!s.Catalogue(catalogue, err)) return 1;
   const CatalogueEntry* test = ResolveTest(catalogue, run.test);
@@ -231,6 +247,9 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     return 1;
   }
   Stamp("open");
+  // An existing reports workbook takes the new report beside the ones it holds.
+  std::string reportsPath = run.reports.empty() ? DefaultReportsPath(run.workbook) : run.reports;
+  if (!s.OpenReports(reportsPath, err)) return 1;
   if (!s.OpenAndSelect(run.workbook, run.cell, err)) return 1;
   sheets::Workbook* input = s.Docs()->ActiveBook();
   Stamp("opened");
@@ -244,6 +263,8 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   answers.autoformat = run.autoformat;
   answers.name = run.name;
   answers.trace = run.trace;
+  answers.verbose = run.verbose;
+  answers.remembered = remembered;
   answers.Install();
 
   // The reports workbook's sheets before the run: the report is the sheet that was not there.
@@ -263,6 +284,7 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   Stamp("command ended");
   DialogScript::Problems problems = answers.Collect();
   answers.Remove();
+  for (const std::string& note : problems.remembered) err << "quelstat: run: using remembered " << note << "\n";
   if (!ran) {
     err << "quelstat: run: " << error << "\n";
     s.Discard(input);
@@ -280,18 +302,22 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
 
   // An answer no dialog item took: the run did not do what was asked, whatever it made. A dialog
   // whose OK was refused has shown its message (the run then made nothing).
+  // An unknown item is a usage error (2); a value the item refuses, a refused answer (1).
   if (!problems.unmatched.empty() || (!problems.refused.empty() && problems.failedOK == 0)) {
     for (const std::string& label : problems.unmatched)
       err << "quelstat: run: --set \"" << label << "=...\" matched no item of the dialog\n";
     for (const std::string& why : problems.refused) err << "quelstat: run: --set " << why << "\n";
     s.Discard(input);
-    return 2;
+    return problems.unmatched.empty() ? 1 : 2;
   }
   if (g_interrupted && !made) {
     s.Discard(input);
     return 130;
   }
   if (!made) {
+    // The message above was about this dataset: say which, for a reader of a log.
+    err << "quelstat: run: no report made by " << test->name << " on the dataset at " << run.cell << " of "
+        << run.workbook << "\n";
     s.Discard(input);
     return 1;
   }
@@ -308,7 +334,6 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
 
   Stamp("save");
   int status = 0;
-  std::string reportsPath = run.reports.empty() ? DefaultReportsPath(run.workbook) : run.reports;
   if (!s.SaveBook(*reports, reportsPath, err)) status = 1;
   if (run.save && input && !s.SaveBook(*input, input->path(), err)) status = 1;
   Stamp("saved");

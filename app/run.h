@@ -44,6 +44,8 @@ struct RunArguments {
   bool repeatMeasures = false, idLabel = false, autoformat = false;
   std::string reports;  // empty: <stem>-reports.xlsx beside the workbook
   bool save = false, json = false, trace = false, help = false;
+  bool defaults = false;  // --defaults: the built-in defaults, no remembered answer read or written
+  bool verbose = false;   // --verbose: also the message boxes the options answered
 };
 
 // Parses the words after "run". False with the problem in `error`.

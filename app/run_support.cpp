@@ -2,10 +2,13 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "app/dialog_console.h"
+#include "platform/fileutil.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/xlm/documents_model.h"
 #include "sheets/xlm/host.h"
@@ -18,8 +21,11 @@ namespace {
 using TextEntry = int (*)(char** output);
 using LastTestEntry = int (*)(const void** identity, char** json);
 using ArgsEntry = int (*)(int argc, const char* const* argv, char** output);
+using CountEntry = int (*)(long next);
+using PlainEntry = int (*)();
 
 const char* kReportsTitle = "Unfiled reports";
+const char* kTestRecordName = "__sm_TV_0";  // the test record every report sheet carries
 
 SessionOptions Quiet(SessionOptions options) {
   options.loadStartupList = false;  // only the add-in of this build, nothing else the user set up
@@ -61,6 +67,32 @@ xlm::ModelDocuments* AddInSession::Docs() const {
 }
 
 void* AddInSession::Export(const char* name) { return addin_ ? dlsym(addin_->handle, name) : nullptr; }
+
+void AddInSession::UseDefaults() {
+  if (auto entry = reinterpret_cast<PlainEntry>(Export("QuelstatUseDefaults"))) {
+    xlm::CallerScope scope(Host(), addin_);
+    entry();
+  }
+}
+
+std::vector<std::string> AddInSession::RememberedAnswers() {
+  std::vector<std::string> labels;
+  auto entry = reinterpret_cast<TextEntry>(Export("QuelstatRememberedAnswers"));
+  if (!entry) return labels;
+  char* text = nullptr;
+  {
+    xlm::CallerScope scope(Host(), addin_);
+    entry(&text);
+  }
+  std::string all = Take(text);
+  for (std::size_t at = 0; at < all.size();) {
+    std::size_t end = all.find('\n', at);
+    if (end == std::string::npos) end = all.size();
+    if (end > at) labels.push_back(all.substr(at, end - at));
+    at = end + 1;
+  }
+  return labels;
+}
 
 bool AddInSession::Catalogue(std::vector<CatalogueEntry>& out, std::ostream& err) {
   auto entry = reinterpret_cast<TextEntry>(Export("QuelstatTestCatalogue"));
@@ -118,8 +150,59 @@ bool AddInSession::OpenAndSelect(const std::string& workbook, const std::string&
   if (bang != std::string::npos && bang > 0 && cell[0] != '\'' &&
       Docs()->Select("'" + cell.substr(0, bang) + "'" + cell.substr(bang), ignored))
     return true;
-  err << "quelstat: " << error << "\n";
+  // Say where the cell was looked for: the workbook and its sheets.
+  std::string sheets;
+  if (sheets::Workbook* book = Docs()->ActiveBook())
+    for (std::size_t i = 0; i < book->sheet_count(); ++i) sheets += (i ? ", " : "") + book->sheet(i).name();
+  err << "quelstat: " << error << " in " << workbook << " (its sheets: " << sheets << ")\n";
   return false;
+}
+
+bool IsReportSheet(const sheets::Sheet& sheet) {
+  for (const sheets::DefinedName& n : sheet.names().entries())
+    if (platform::EqualNoCase(n.name, kTestRecordName)) return true;
+  return false;
+}
+
+long ReportNumber(const std::string& sheetName) {
+  std::size_t blank = sheetName.rfind(' ');
+  if (blank == std::string::npos || blank + 1 >= sheetName.size()) return 0;
+  std::string digits = sheetName.substr(blank + 1);
+  if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
+  return std::strtol(digits.c_str(), nullptr, 10);
+}
+
+bool AddInSession::OpenReports(const std::string& path, std::ostream& err) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return true;  // made by the run
+  const std::string kept = "; it is kept as it is (name another file with --reports)";
+  std::string error;
+  if (!std::filesystem::is_regular_file(path, ec) || !Docs()->Open(path, error)) {
+    err << "quelstat: run: --reports " << path << " is not a workbook"
+        << (error.empty() ? "" : " (" + error + ")") << kept << "\n";
+    return false;
+  }
+  sheets::Workbook* book = Docs()->ActiveBook();
+  long last = 0;
+  bool reports = false;
+  for (std::size_t i = 0; book && i < book->sheet_count(); ++i) {
+    if (!IsReportSheet(book->sheet(i))) continue;
+    reports = true;
+    last = std::max(last, ReportNumber(book->sheet(i).name()));
+  }
+  if (!reports) {
+    err << "quelstat: run: --reports " << path << " is not a reports workbook made by Quelstat (none of its"
+        << " sheets is a report)" << kept << "\n";
+    if (book) Docs()->CloseBook(book);
+    return false;
+  }
+  if (book->windows().empty()) book->windows().emplace_back();
+  book->windows()[0].title = kReportsTitle;
+  if (auto entry = reinterpret_cast<CountEntry>(Export("QuelstatContinueReportCount"))) {
+    xlm::CallerScope scope(Host(), addin_);
+    entry(last + 1);
+  }
+  return true;
 }
 
 sheets::Workbook* AddInSession::ReportsBook() const {

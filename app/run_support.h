@@ -31,6 +31,10 @@ class AddInSession {
   xlm::Host& Host() { return session_.Host(); }
   xlm::ModelDocuments* Docs() const;
 
+  // Runs of this session start from the built-in defaults, reading and writing no remembered answer.
+  void UseDefaults();
+  // Labels of the parameters whose remembered answer differs from the built-in default.
+  std::vector<std::string> RememberedAnswers();
   // The add-in's test catalogue. False with a message.
   bool Catalogue(std::vector<CatalogueEntry>& out, std::ostream& err);
   // The test of the last report the add-in made (an identity to compare, null when none), with its
@@ -42,6 +46,11 @@ class AddInSession {
 
   // Opens the workbook and selects the cell. False with a message.
   bool OpenAndSelect(const std::string& workbook, const std::string& cell, std::ostream& err);
+  // Opens the reports workbook a run adds its report to, when the file exists: it must be a
+  // reports workbook Quelstat wrote (at least one report sheet), which then takes the "Unfiled
+  // reports" window title and continues its sheets' count. Nothing is opened when the file does
+  // not exist yet. False with a message when the file is refused; the file is not touched.
+  bool OpenReports(const std::string& path, std::ostream& err);
   // The workbook whose window is titled "Unfiled reports", or null.
   sheets::Workbook* ReportsBook() const;
   // Saves a workbook to path (atomically). False with a message.
@@ -58,6 +67,11 @@ class AddInSession {
   Session session_;
   xlm::AddIn* addin_ = nullptr;  // the add-in of this build, once loaded
 };
+
+// Whether the sheet is a report: it carries the sheet-level test record "__sm_TV_0".
+bool IsReportSheet(const sheets::Sheet& sheet);
+// The number after the last blank of a report sheet's name ("t-test 12" gives 12), 0 when none.
+long ReportNumber(const std::string& sheetName);
 
 // The dialog answers of the command line, handed to the console dialog front end.
 struct DialogScript : DialogAnswers {

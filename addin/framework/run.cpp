@@ -196,6 +196,10 @@ void NameNewReport(ReportExcel& report, const std::string& stem) {
 
 void SetTemplateFolder(const std::string& folder) { g_templateFolder = folder; }
 
+void ContinueReportCount(long next) {
+    if (next > g_reportCounter) g_reportCounter = next;
+}
+
 bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& source) {
     if (!source.dataset) return false;
     const Dataset& d = *source.dataset;

@@ -42,17 +42,72 @@ const FieldTable& VarianceRow::GetFields() const {
     return table;
 }
 
+void EffectSize::Set(const procedures::EffectSizeResult& r, double levelPercent) {
+    level = LevelText(levelPercent);
+    d.value = r.d;
+    d.ci.lower = r.dLower;
+    d.ci.upper = r.dUpper;
+    g.value = r.g;
+    g.ci.lower = r.gLower;
+    g.ci.upper = r.gUpper;
+    correction = r.correction;
+}
+
+const FieldTable& EffectSize::GetFields() const {
+    static const FieldTable table = FieldTableOf<EffectSize>()
+                                        .Nested(kLabelCohensD, &EffectSize::d)
+                                        .Nested(kLabelHedgesG, &EffectSize::g)
+                                        .Number(kLabelHedgesCorrection, &EffectSize::correction)
+                                        .Text(kLabelConfidenceLevel, &EffectSize::level)
+                                        .Build();
+    return table;
+}
+
+namespace {
+constexpr const char* kTailSigns[] = {"\u2260", "<", ">"};  // by Tail: two-sided, lower, upper
+}
+
+std::string AlternativeText(numerics::Tail tail, const std::string& left, const std::string& right) {
+    if (tail < numerics::kTwoSided || tail > numerics::kUpperTail) return {};
+    return left + " " + kTailSigns[tail] + " " + right;
+}
+
+std::string LevelText(double level) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%g%% CI", level);
+    return buffer;
+}
+
 const FieldTable& TTest::GetFields() const {
-    static const FieldTable table = FieldTableOf<TTest>()
-                                        .Count(kLabelN, &TTest::m_n)
+    static const FieldTable table = [] {
+        Field alternative(kLabelAlternative, FieldKind::Text);
+        alternative.text = [](const Results& r) {
+            const TTest& t = static_cast<const TTest&>(r);
+            return AlternativeText(t.m_tail, t.m_reportLeft, t.m_reportRight);
+        };
+        Field level(kLabelConfidenceLevel, FieldKind::Text);
+        level.text = [](const Results& r) { return LevelText(static_cast<const TTest&>(r).m_level); };
+        return FieldTableOf<TTest>()
+            .Count(kLabelN, &TTest::m_n)
                                         .Rows(kLabelDescriptive, &TTest::m_descriptive)
                                         .Number(kLabelDifference, &TTest::m_difference)
                                         .Nested(kLabelCI, &TTest::m_ci, kFieldTransparent)
                                         .Number(kLabelT, &TTest::m_t)
                                         .Number(kLabelDF, &TTest::m_df)
-                                        .Nested(kLabelP, &TTest::m_p, kFieldTransparent)
-                                        .Build();
+            .Nested(kLabelP, &TTest::m_p, kFieldTransparent)
+            .Nested(kLabelEffectSize, &TTest::m_effect)
+            .Add(std::move(alternative))
+            .Add(std::move(level))
+            .Build();
+    }();
     return table;
+}
+
+void TTest::ExchangeHypothesis(Parameters& p, const std::string& left, const std::string& right,
+                               const std::string& reportLeft, const std::string& reportRight) {
+    p.Hypothesis(params::AlternativeHypothesis, m_tail, left, right);
+    m_reportLeft = reportLeft;
+    m_reportRight = reportRight;
 }
 
 void TTest::ExchangeLevel() {
@@ -81,6 +136,16 @@ void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* 
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d) {
     if (variables.size() == count) return;
     ThrowMessage(6002, "%s%s", LoadString(d.label).c_str(), FormatMessage(6011, "%d", static_cast<int>(count)).c_str());
+}
+
+std::string MeanOf(const std::vector<VariableChoice>& variables, size_t i) {
+    // Groups or measures of one variable are told apart by their last level ("Low fat").
+    std::string name = NameAt(variables, i);
+    const std::string parent = i < variables.size() ? variables[i].Parent() : std::string();
+    if (!parent.empty() && std::all_of(variables.begin(), variables.end(),
+                                       [&](const VariableChoice& v) { return v.Parent() == parent; }))
+        name = name.substr(std::min(name.size(), parent.size() + 3));  // after "PARENT - "
+    return FormatMessage(kStringMeanOf, "%s", name.c_str()).str();
 }
 
 std::string NameAt(const std::vector<VariableChoice>& variables, size_t i) {

@@ -9,6 +9,7 @@
 
 #include "addin/framework/test.h"
 #include "addin/numerics/descriptives.h"
+#include "addin/procedures/effect_size.h"
 #include "addin/procedures/location_math.h"
 
 namespace qs {
@@ -17,6 +18,8 @@ namespace qs {
 enum : unsigned {
     kStringDifferenceRow = 2181,  // name of the pair-difference row of the paired test
     kStringMeanSymbol = 2182,     // the mean's symbol on the left of the hypothesis control
+    kStringMean = 2188,           // "mean": the one-sample alternative as a report words it
+    kStringMeanOf = 2189,         // "mean(%1)": a group's or measure's mean in the report's alternative
 };
 
 // Label string ids of the fields of these tests.
@@ -25,7 +28,9 @@ enum : unsigned {
     kLabelDescriptive = 2016, kLabelN = 2017, kLabelMean = 2021, kLabelSD = 2029, kLabelSE = 2030,
     kLabelVariance = 2032, kLabelDF = 2038, kLabelDifference = 2050, kLabelCI = 2064,
     kLabelHypothesisedMean = 2099, kLabelPopulationSD = 2100, kLabelP = 2113, kLabelT = 2115,
-    kLabelF = 2116, kLabelZ = 2117, kLabelGroup = 2176,
+    kLabelF = 2116, kLabelZ = 2117, kLabelGroup = 2176, kLabelValue = 2041,
+    kLabelEffectSize = 2183, kLabelCohensD = 2184, kLabelHedgesG = 2185, kLabelHedgesCorrection = 2186,
+    kLabelConfidenceLevel = 2187, kLabelAlternative = 5024,
 };
 }  // namespace result_labels
 
@@ -49,17 +54,40 @@ struct VarianceRow : DescriptiveRow {
     size_t Size() const override { return 40; }
 };
 
+// The effect-size block of the t tests: Cohen's d and Hedges' g, each with its interval, and the
+// correction J between them.
+struct EffectSize : Results {
+    VCI d, g;
+    double correction = numerics::MissingValue();
+    CSharedString level;  // "95% CI"
+    void Set(const procedures::EffectSizeResult& r, double levelPercent);
+    // Cohen's d, Hedges' g (value, CI), Hedges' correction, Confidence level
+    const FieldTable& GetFields() const override;
+    size_t Size() const override { return sizeof(*this); }
+};
+
+// What a report states about the question asked: the alternative in words ("mean ≠ 5.5") and
+// the interval's level ("95% CI").
+std::string AlternativeText(numerics::Tail tail, const std::string& left, const std::string& right);
+std::string LevelText(double level);
+
 // The base of the t tests. Derived classes declare their parameters and call SetResult from
 // Compute with the difference tested.
 class TTest : public Test {
 public:
-    const FieldTable& GetFields() const override;  // n, Descriptive, Difference between means, CI, t, DF, p
+    // n, Descriptive, Difference between means, CI, t, DF, p, Effect size, Alternative hypothesis,
+    // Confidence level
+    const FieldTable& GetFields() const override;
     size_t Size() const override { return sizeof(*this); }
 
 protected:
     // Declares the confidence level after the hypothesis (every test ends with it).
     void ExchangeLevel();
     double Alpha() const { return 1.0 - m_level / 100.0; }
+    // Declares the alternative hypothesis with the texts either side of the dialog's sign, and the
+    // words the report states it in ("mean", "5.5").
+    void ExchangeHypothesis(Parameters& p, const std::string& left, const std::string& right,
+                            const std::string& reportLeft, const std::string& reportRight);
     // Fills the difference, SE, df, t, interval and p; method is the P block's method (0: none).
     void SetResult(const procedures::LocationResult& r, unsigned method = 0);
 
@@ -77,6 +105,8 @@ protected:
     double m_t = numerics::MissingValue();
     CI m_ci;
     P m_p;
+    EffectSize m_effect;
+    std::string m_reportLeft, m_reportRight;  // the alternative's sides as the report words them
 };
 
 // Puts selected variables in the order the dataset lists them, so that the first group (and so
@@ -93,6 +123,8 @@ void ExchangeOneVariable(Parameters& p, std::vector<VariableChoice>& variables);
 void ExchangeTwoGroups(Parameters& p, std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset);
 // The name of the i-th selected variable (empty when there is none yet), for the hypothesis control.
 std::string NameAt(const std::vector<VariableChoice>& variables, size_t i);
+// "mean(NAME)" of the i-th selected variable, for the report's wording of the alternative.
+std::string MeanOf(const std::vector<VariableChoice>& variables, size_t i);
 // A number as the hypothesis control shows it (empty when not given).
 std::string HypothesisNumber(double value);
 

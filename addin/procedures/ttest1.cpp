@@ -15,8 +15,8 @@ public:
         ExchangeOneVariable(p, m_variables);
         p.Number(params::HypothesisedMean, m_mu);
         p.CheckRequired();
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kStringMeanSymbol).str(),
-                     HypothesisNumber(m_mu));
+        ExchangeHypothesis(p, LoadString(kStringMeanSymbol).str(), HypothesisNumber(m_mu),
+                           LoadString(kStringMean).str(), HypothesisNumber(m_mu));
         ExchangeLevel();
     }
 
@@ -28,6 +28,7 @@ public:
         m_descriptive.assign(1, {});
         m_descriptive[0].Set(v.name, d);
         SetResult(procedures::OneSampleT(d, m_mu, Alpha(), m_tail));
+        m_effect.Set(procedures::OneSampleEffect(d, m_mu, Alpha(), m_tail), m_level);
     }
 
 private:

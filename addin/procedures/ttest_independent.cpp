@@ -14,7 +14,8 @@ public:
         Parameters& p = *Parameters::Current();
         ExchangeTwoGroups(p, m_variables, dataset.get());
         p.CheckBox(params::UnequalVariances, m_unequal);
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
+        ExchangeHypothesis(p, NameAt(m_variables, 0), NameAt(m_variables, 1), MeanOf(m_variables, 0),
+                           MeanOf(m_variables, 1));
         ExchangeLevel();
     }
 
@@ -27,6 +28,7 @@ public:
         m_descriptive[0].Set(m_variables[0].name, first);
         m_descriptive[1].Set(m_variables[1].name, second);
         SetResult(procedures::TwoSampleT(first, second, m_unequal, Alpha(), m_tail), m_unequal ? kWelch : 0);
+        m_effect.Set(procedures::TwoSampleEffect(first, second, Alpha(), m_tail), m_level);
     }
 
 private:

@@ -19,7 +19,8 @@ public:
         p.CheckVariableTypes();
         p.CheckRepeatsFromOneVariable();
         p.CheckObservations(2);
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
+        ExchangeHypothesis(p, NameAt(m_variables, 0), NameAt(m_variables, 1), MeanOf(m_variables, 0),
+                           MeanOf(m_variables, 1));
         ExchangeLevel();
     }
 
@@ -39,6 +40,7 @@ public:
         m_descriptive[1].Set(m_variables[1].name, second);
         m_descriptive[2].Set(LoadString(kStringDifferenceRow).str(), differences);
         SetResult(procedures::PairedT(differences, Alpha(), m_tail));
+        m_effect.Set(procedures::PairedEffect(differences, Alpha(), m_tail), m_level);
     }
 
 };

@@ -60,10 +60,14 @@ slot F11 __sm_SR_0_7e0_7ee
 
 # The difference from the hypothesised mean
 cell A13 "Comparison with the hypothesised mean" style=section
+cell A14 "Alternative hypothesis" style=caption
+cell B14 style=text
+slot B14 __sm_RR_0_13a0
 cell A15 "Difference between means" style=caption
 cell B15 style=number
 slot B15 __sm_RR_0_802
 cell A16 "CI" style=caption
+slot A16 __sm_RR_0_88b
 range B16:C16 style=number
 slot B16:C16 __sm_RR_0_810
 cell D16 "(lower, upper)" italic
@@ -80,3 +84,23 @@ cell B20 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B20 __sm_RR_0_841
 cell C20 italic align=left
 slot C20 __sm_RR_0_814
+
+# Effect size: Cohen's d (the difference over the SD) with its interval from the noncentral t
+# distribution, and Hedges' g
+cell A22 "Effect size" style=section
+cell B23 "Estimate" style=header
+cell C23 "Lower" style=header
+cell D23 "Upper" style=header
+cell E23 italic align=left
+slot E23 __sm_RR_0_887_88b
+cell A24 "Cohen's d" style=caption
+range B24:D24 style=number
+slot B24 __sm_RR_0_887_888_7f9
+slot C24:D24 __sm_RR_0_887_888_810
+cell A25 "Hedges' g" style=caption
+range B25:D25 style=number
+slot B25 __sm_RR_0_887_889_7f9
+slot C25:D25 __sm_RR_0_887_889_810
+cell A26 "Hedges' correction" style=caption
+cell B26 style=number
+slot B26 __sm_RR_0_887_88a
