@@ -68,6 +68,27 @@ std::vector<Reference> ReadReferences(const std::string& file) {
     return refs;
 }
 
+std::vector<EffectReference> ReadEffectSizes(const std::string& test) {
+    std::vector<EffectReference> refs;
+    for (const auto& row : Rows("effect_sizes.csv", 12)) {
+        if (row[0] != test) continue;
+        EffectReference r;
+        r.test = row[0];
+        r.dataset = std::stoi(row[1]);
+        r.tail = std::stoi(row[2]);
+        double* fields[] = {&r.level, &r.mu, &r.d, &r.dLower, &r.dUpper, &r.j, &r.g, &r.gLower, &r.gUpper};
+        for (size_t i = 0; i < std::size(fields); ++i) *fields[i] = Number(row[i + 3]);
+        refs.push_back(r);
+    }
+    return refs;
+}
+
+std::string EffectReference::Where() const {
+    std::ostringstream s;
+    s << test << " dataset " << dataset << ", tail " << tail << ", level " << level;
+    return s.str();
+}
+
 std::string Reference::Where() const {
     std::ostringstream s;
     s << "dataset " << dataset << ", tail " << tail << ", level " << level;
