@@ -96,7 +96,7 @@ int VariableCommand(const SessionOptions& options, const std::vector<std::string
     for (const std::string& why : problems.refused) err << "quelstat: variable: " << why << "\n";
     for (const std::string& label : problems.unmatched) err << "quelstat: variable: no item \"" << label << "\"\n";
     s.Discard(input);
-    return 2;
+    return problems.unmatched.empty() ? 1 : 2;  // a refused value 1, an unknown item 2, as run does
   }
   // The dialog's OK stores the properties in the workbook's names; a refusal (its message shown) or
   // Cancel leaves them untouched.

@@ -303,10 +303,10 @@ TEST_F(RunCommand, VariableCommandSetsTypeAndCategoryValues) {
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.err.find("Quelstat: "), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(book), typed);
-  // A category the variable does not have is a usage error; nothing is saved either.
+  // A category the variable does not have is a refused value; nothing is saved either.
   r = Quelstat({"variable", book.string(), "--cell", "A3", "--type", "ordinal", "--value", "low=1", "--value",
                 "medium=2", "--value", "high=3", "--value", "very high=4", "--save"});
-  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.err.find("very high"), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(book), typed);
 
@@ -337,4 +337,101 @@ TEST_F(RunCommand, LibreOfficeOpensTheReportsWorkbook) {
   std::string csv = Slurp(work / "cholesterol-diet-reports.csv");
   EXPECT_NE(csv.find("Independent samples t-test"), std::string::npos) << csv;
   EXPECT_NE(csv.find("2.98"), std::string::npos) << csv;
+}
+
+TEST_F(RunCommand, ReportsAccumulateInTheReportsWorkbookAndContinueTheirCount) {
+  fs::path book = Example("cholesterol-diet.xlsx");
+  fs::path reports = work / "cholesterol-diet-reports.xlsx";
+  ASSERT_EQ(Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti"}).status, 0);
+  Outcome r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ftest"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("report \"F-test 2\" saved"), std::string::npos) << r.err;
+  r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* sheet : {"t-test 1", "F-test 2", "t-test 3"}) {
+    Outcome shown = Quelstat({"show", reports.string(), "--sheet", sheet});
+    EXPECT_EQ(shown.status, 0) << sheet << ": " << shown.err;
+  }
+  EXPECT_NE(Quelstat({"show", reports.string(), "--sheet", "t-test 2"}).status, 0);
+}
+
+TEST_F(RunCommand, AReportsFileThatIsNoReportsWorkbookIsRefusedAndKept) {
+  fs::path book = Example("cholesterol-diet.xlsx");
+  fs::path notes = Example("control-material.xlsx");  // somebody's workbook, not reports
+  fs::path text = work / "notes.xlsx";
+  std::ofstream(text) << "a text file under a workbook's name\n";
+  for (const fs::path& target : {notes, text}) {
+    const std::string before = Slurp(target);
+    Outcome r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--reports", target.string()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("it is kept as it is"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Slurp(target), before) << target;
+  }
+}
+
+TEST_F(RunCommand, RememberedAnswersAreNamedAndDefaultsLeaveThemAlone) {
+  fs::path diet = Example("cholesterol-diet.xlsx");
+  fs::path qc = Example("control-material.xlsx");
+  ASSERT_EQ(Quelstat({"run", diet.string(), "--cell", "A5", "--test", "ttesti", "--set", "Confidence interval=90"}).status, 0);
+  const std::vector<std::string> oneSample{"run", qc.string(), "--cell", "B10", "--test", "ttest1",
+                                           "--set", "Hypothesised mean=5.5"};
+  Outcome r = Quelstat(oneSample);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("90% CI"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("mean \u2260 5.5"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("using remembered Confidence interval=90"), std::string::npos) << r.err;
+  std::vector<std::string> defaults = oneSample;
+  defaults.push_back("--defaults");
+  r = Quelstat(defaults);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("95% CI"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err.find("remembered"), std::string::npos) << r.err;
+  // --defaults changed nothing: the next run still has 90, and says so.
+  r = Quelstat(oneSample);
+  EXPECT_NE(r.out.find("90% CI"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("using remembered Confidence interval=90"), std::string::npos) << r.err;
+  // An answer given on the command line is no remembered one.
+  std::vector<std::string> given = oneSample;
+  given.insert(given.end(), {"--set", "Confidence interval=90"});
+  r = Quelstat(given);
+  EXPECT_EQ(r.err.find("remembered"), std::string::npos) << r.err;
+}
+
+TEST_F(RunCommand, RefusedSetValuesGiveTheirRuleAndExitOne) {
+  fs::path qc = Example("control-material.xlsx");
+  struct Case {
+    std::string answer;
+    int status;
+    std::string message;
+  } cases[] = {
+      {"Population SD=-1", 1, "--set Population SD=-1: must be greater than zero"},
+      {"Population SD=0", 1, "Quelstat: Population SD must be greater than zero"},  // the dialog's check
+      {"Hypothesised mean=abc", 1, "--set Hypothesised mean=abc: not a number"},
+      {"Hypothesised mean=1e400", 1, "--set Hypothesised mean=1e400: out of range"},
+      {"Confidence interval=-90", 1, "must be greater than 50 and less than 100"},
+      {"Populaton SD=1", 2, "\"Populaton SD=...\" matched no item"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = Quelstat({"run", qc.string(), "--cell", "B10", "--test", "ztest1", "--set", "Hypothesised mean=5.5",
+                          "--set", "Population SD=0.1", "--set", c.answer});
+    EXPECT_EQ(r.status, c.status) << c.answer << ": " << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.answer << ": " << r.err;
+    EXPECT_EQ(r.out, "") << c.answer;
+    EXPECT_FALSE(fs::exists(work / "control-material-reports.xlsx")) << c.answer;
+  }
+}
+
+TEST_F(RunCommand, PromptsTheOptionsAnswerAreShownOnlyWhenAskedFor) {
+  fs::path book = Example("cholesterol-diet.xlsx");
+  Outcome r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--layout", "tabular"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("found a new dataset"), std::string::npos) << r.err;
+  r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--verbose"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Quelstat: Quelstat has found a new dataset"), std::string::npos) << r.err;
+  // A cell on a sheet that is not there names the workbook and its sheets.
+  r = Quelstat({"run", book.string(), "--cell", "Results 2024!A3", "--test", "ttesti"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("(its sheets: Diet study"), std::string::npos) << r.err;
 }
