@@ -78,28 +78,26 @@ std::string LevelText(double level) {
     return buffer;
 }
 
+const FieldTable& Question::GetFields() const {
+    static const FieldTable table = FieldTableOf<Question>()
+                                        .Text(kLabelAlternative, &Question::alternative)
+                                        .Text(kLabelConfidenceLevel, &Question::level)
+                                        .Build();
+    return table;
+}
+
 const FieldTable& TTest::GetFields() const {
-    static const FieldTable table = [] {
-        Field alternative(kLabelAlternative, FieldKind::Text);
-        alternative.text = [](const Results& r) {
-            const TTest& t = static_cast<const TTest&>(r);
-            return AlternativeText(t.m_tail, t.m_reportLeft, t.m_reportRight);
-        };
-        Field level(kLabelConfidenceLevel, FieldKind::Text);
-        level.text = [](const Results& r) { return LevelText(static_cast<const TTest&>(r).m_level); };
-        return FieldTableOf<TTest>()
-            .Count(kLabelN, &TTest::m_n)
+    static const FieldTable table = FieldTableOf<TTest>()
+                                        .Count(kLabelN, &TTest::m_n)
                                         .Rows(kLabelDescriptive, &TTest::m_descriptive)
                                         .Number(kLabelDifference, &TTest::m_difference)
                                         .Nested(kLabelCI, &TTest::m_ci, kFieldTransparent)
                                         .Number(kLabelT, &TTest::m_t)
                                         .Number(kLabelDF, &TTest::m_df)
-            .Nested(kLabelP, &TTest::m_p, kFieldTransparent)
-            .Nested(kLabelEffectSize, &TTest::m_effect)
-            .Add(std::move(alternative))
-            .Add(std::move(level))
-            .Build();
-    }();
+                                        .Nested(kLabelP, &TTest::m_p, kFieldTransparent)
+                                        .Nested(kLabelEffectSize, &TTest::m_effect)
+                                        .Nested(kLabelAlternative, &TTest::m_question, kFieldTransparent)
+                                        .Build();
     return table;
 }
 
@@ -121,6 +119,7 @@ void TTest::SetResult(const procedures::LocationResult& r, unsigned method) {
     m_t = r.statistic;
     m_ci.Set(r.ci);
     m_p.Set(r.p, m_tail, method);
+    m_question.Set(m_tail, m_reportLeft, m_reportRight, m_level);
 }
 
 void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset) {
@@ -138,14 +137,13 @@ void RequireVariables(const std::vector<VariableChoice>& variables, size_t count
     ThrowMessage(6002, "%s%s", LoadString(d.label).c_str(), FormatMessage(6011, "%d", static_cast<int>(count)).c_str());
 }
 
-std::string MeanOf(const std::vector<VariableChoice>& variables, size_t i) {
-    // Groups or measures of one variable are told apart by their last level ("Low fat").
+std::string WordedName(unsigned format, const std::vector<VariableChoice>& variables, size_t i) {
     std::string name = NameAt(variables, i);
     const std::string parent = i < variables.size() ? variables[i].Parent() : std::string();
     if (!parent.empty() && std::all_of(variables.begin(), variables.end(),
                                        [&](const VariableChoice& v) { return v.Parent() == parent; }))
         name = name.substr(std::min(name.size(), parent.size() + 3));  // after "PARENT - "
-    return FormatMessage(kStringMeanOf, "%s", name.c_str()).str();
+    return FormatMessage(format, "%s", name.c_str()).str();
 }
 
 std::string NameAt(const std::vector<VariableChoice>& variables, size_t i) {

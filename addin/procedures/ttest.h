@@ -20,6 +20,7 @@ enum : unsigned {
     kStringMeanSymbol = 2182,     // the mean's symbol on the left of the hypothesis control
     kStringMean = 2188,           // "mean": the one-sample alternative as a report words it
     kStringMeanOf = 2189,         // "mean(%1)": a group's or measure's mean in the report's alternative
+    kStringVarianceOf = 2190,     // "variance(%1)": the same for the F test
 };
 
 // Label string ids of the fields of these tests.
@@ -70,6 +71,15 @@ struct EffectSize : Results {
 // the interval's level ("95% CI").
 std::string AlternativeText(numerics::Tail tail, const std::string& left, const std::string& right);
 std::string LevelText(double level);
+struct Question : Results {
+    CSharedString alternative, level;
+    void Set(numerics::Tail tail, const std::string& left, const std::string& right, double levelPercent) {
+        alternative = AlternativeText(tail, left, right);
+        level = LevelText(levelPercent);
+    }
+    const FieldTable& GetFields() const override;  // Alternative hypothesis, Confidence level
+    size_t Size() const override { return sizeof(*this); }
+};
 
 // The base of the t tests. Derived classes declare their parameters and call SetResult from
 // Compute with the difference tested.
@@ -106,6 +116,7 @@ protected:
     CI m_ci;
     P m_p;
     EffectSize m_effect;
+    Question m_question;
     std::string m_reportLeft, m_reportRight;  // the alternative's sides as the report words them
 };
 
@@ -123,8 +134,9 @@ void ExchangeOneVariable(Parameters& p, std::vector<VariableChoice>& variables);
 void ExchangeTwoGroups(Parameters& p, std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset);
 // The name of the i-th selected variable (empty when there is none yet), for the hypothesis control.
 std::string NameAt(const std::vector<VariableChoice>& variables, size_t i);
-// "mean(NAME)" of the i-th selected variable, for the report's wording of the alternative.
-std::string MeanOf(const std::vector<VariableChoice>& variables, size_t i);
+// The i-th selected variable's name as the report's alternative words it: groups or measures of one
+// variable by their last level ("Low fat"), within the text `format` ("mean(%1)").
+std::string WordedName(unsigned format, const std::vector<VariableChoice>& variables, size_t i);
 // A number as the hypothesis control shows it (empty when not given).
 std::string HypothesisNumber(double value);
 

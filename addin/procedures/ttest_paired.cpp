@@ -19,8 +19,8 @@ public:
         p.CheckVariableTypes();
         p.CheckRepeatsFromOneVariable();
         p.CheckObservations(2);
-        ExchangeHypothesis(p, NameAt(m_variables, 0), NameAt(m_variables, 1), MeanOf(m_variables, 0),
-                           MeanOf(m_variables, 1));
+        ExchangeHypothesis(p, NameAt(m_variables, 0), NameAt(m_variables, 1), WordedName(kStringMeanOf, m_variables, 0),
+                           WordedName(kStringMeanOf, m_variables, 1));
         ExchangeLevel();
     }
 

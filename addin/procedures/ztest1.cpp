@@ -24,6 +24,7 @@ public:
                                             .Nested(kLabelCI, &ZTest1::m_ci, kFieldTransparent)
                                             .Number(kLabelZ, &ZTest1::m_z)
                                             .Nested(kLabelP, &ZTest1::m_p, kFieldTransparent)
+                                            .Nested(kLabelAlternative, &ZTest1::m_question, kFieldTransparent)
                                             .Build();
         return table;
     }
@@ -53,6 +54,7 @@ public:
         m_z = r.statistic;
         m_ci.Set(r.ci);
         m_p.Set(r.p, m_tail, 0);
+        m_question.Set(m_tail, LoadString(kStringMean).str(), HypothesisNumber(m_mu), m_level);
     }
 
 private:
@@ -70,6 +72,7 @@ private:
     double m_z = numerics::MissingValue();
     CI m_ci;
     P m_p;
+    Question m_question;
 };
 
 }  // namespace

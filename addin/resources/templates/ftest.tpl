@@ -71,8 +71,12 @@ cell A16 "p" style=caption
 cell B16 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B16 __sm_RR_0_841
 cell A17 "CI" style=caption
+slot A17 __sm_RR_0_88b
 range B17:C17 style=number
 slot B17:C17 __sm_RR_0_810
 cell D17 "(lower, upper)" italic
 cell C16 italic align=left
 slot C16 __sm_RR_0_814
+cell A18 "Alternative hypothesis" style=caption
+cell B18 style=text
+slot B18 __sm_RR_0_13a0

@@ -70,6 +70,7 @@ cell A16 "Difference between means" style=caption
 cell B16 style=number
 slot B16 __sm_RR_0_802
 cell A17 "CI" style=caption
+slot A17 __sm_RR_0_88b
 range B17:C17 style=number
 slot B17:C17 __sm_RR_0_810
 cell D17 "(lower, upper)" italic
@@ -83,3 +84,6 @@ cell B20 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B20 __sm_RR_0_841
 cell C20 italic align=left
 slot C20 __sm_RR_0_814
+cell A21 "Alternative hypothesis" style=caption
+cell B21 style=text
+slot B21 __sm_RR_0_13a0
