@@ -22,6 +22,10 @@ int GroupIndexOf(const VariableChoice& choice, const Criteria& criteria);
 std::vector<double> ChoiceValues(const VariableChoice& choice);
 // Number of observations of the choice that are missing (they are left out of ChoiceValues).
 uint32_t MissingCount(const VariableChoice& choice);
+// Number of observations of the choice up to its last present value: with ChoiceValues' size, how
+// many were left out as missing or not numbers (blank cells that only pad a shorter column after
+// its last value do not count).
+uint32_t ObservedExtent(const VariableChoice& choice);
 
 // Two choices taken in pairs: the observations where both values are present (observation i of the
 // first with observation i of the second; for groups, the i-th member of each group).

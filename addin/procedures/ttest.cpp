@@ -25,6 +25,7 @@ const FieldTable& DescriptiveRow::GetFields() const {
                                         .Number(kLabelMean, &DescriptiveRow::mean)
                                         .Number(kLabelSD, &DescriptiveRow::sd)
                                         .Number(kLabelSE, &DescriptiveRow::se)
+                                        .Count(kLabelLeftOut, &DescriptiveRow::leftOut)
                                         .Build();
     return table;
 }

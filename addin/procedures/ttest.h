@@ -31,7 +31,7 @@ enum : unsigned {
     kLabelHypothesisedMean = 2099, kLabelPopulationSD = 2100, kLabelP = 2113, kLabelT = 2115,
     kLabelF = 2116, kLabelZ = 2117, kLabelGroup = 2176, kLabelValue = 2041,
     kLabelEffectSize = 2183, kLabelCohensD = 2184, kLabelHedgesG = 2185, kLabelHedgesCorrection = 2186,
-    kLabelConfidenceLevel = 2187, kLabelAlternative = 5024,
+    kLabelConfidenceLevel = 2187, kLabelLeftOut = 2191, kLabelAlternative = 5024,
 };
 }  // namespace result_labels
 
@@ -42,8 +42,12 @@ struct DescriptiveRow : Results {
     double mean = numerics::MissingValue();
     double sd = numerics::MissingValue();
     double se = numerics::MissingValue();
+    uint32_t leftOut = 0;  // observations not used: missing or not a number
     void Set(const std::string& name, const numerics::Descriptives& d);
-    const FieldTable& GetFields() const override;  // Group, n, Mean, SD, SE
+    // The observations of the row's variable up to its last value (ObservedExtent): those beyond n
+    // were left out.
+    void SetLeftOut(uint32_t extent) { leftOut = extent > n ? extent - n : 0; }
+    const FieldTable& GetFields() const override;  // Group, n, Mean, SD, SE, Left out
     size_t Size() const override { return 32; }
 };
 

@@ -9,7 +9,7 @@ width A 24
 width B 28
 width C:F 9
 width G 14
-width H 10
+width H 14
 
 style title bold size=14
 style caption bold
@@ -54,6 +54,9 @@ slot D10 __sm_SR_0_7e0_7e5
 slot E10 __sm_SR_0_7e0_7ed
 slot F10 __sm_SR_0_7e0_7ee
 slot G10 __sm_SR_0_7e0_7f0
+cell H9 "Missing / text" style=header
+cell H10 style=count
+slot H10 __sm_SR_0_7e0_88f
 
 # The ratio of the variances
 cell A12 "Ratio of variances" style=section

@@ -58,6 +58,9 @@ slot C11 __sm_SR_0_7e0_7e1
 slot D11 __sm_SR_0_7e0_7e5
 slot E11 __sm_SR_0_7e0_7ed
 slot F11 __sm_SR_0_7e0_7ee
+cell G10 "Missing / text" style=header
+cell G11 style=count
+slot G11 __sm_SR_0_7e0_88f
 
 # The difference between the means
 cell A13 "Comparison of means" style=section
