@@ -13,8 +13,10 @@
 #include <sstream>
 
 #include "app/commands.h"
+#include "app/dialog_console.h"
 #include "app/run_support.h"
 #include "sheets/io/workbook_io.h"
+#include "sheets/model/reference.h"
 #include "sheets/show.h"
 #include "sheets/xlm/documents_model.h"
 #include "sheets/xlm/host.h"
@@ -27,7 +29,8 @@ const char* kRunUsage =
     "usage: quelstat run WORKBOOK --cell [SHEET!]REF --test TEST [--set \"LABEL=VALUE\"]...\n"
     "                    [--layout list|tabular|contingency] [--factors 1|2] [--repeat-measures]\n"
     "                    [--id-label] [--name TEXT] [--autoformat] [--reports FILE.xlsx] [--save]\n"
-    "                    [--defaults] [--json] [--verbose] [--dialog-trace]\n"
+    "                    [--type \"COLUMN=TYPE\"]... [--defaults] [--json] [--verbose]\n"
+    "                    [--dialog-trace]\n"
     "\n"
     "Runs a test on the dataset around the cell, as choosing the test's menu command does, and\n"
     "prints the new report sheet.\n"
@@ -38,6 +41,9 @@ const char* kRunUsage =
     "                  separated by commas; items not given keep their defaults\n"
     "  --layout ...    for a dataset not set up yet: its layout and properties (without them\n"
     "                  the detected layout is confirmed)\n"
+    "  --type C=T      reads the column whose header is C as of type T (nominal, ordinal,\n"
+    "                  continuous or information) for this run, as quelstat variable does,\n"
+    "                  without changing WORKBOOK (a text column of two values as groups)\n"
     "  --reports FILE  the reports workbook: the new report sheet is added to those it holds;\n"
     "                  a file that is not a reports workbook Quelstat wrote is refused and kept\n"
     "                  (default: WORKBOOK's folder, <name>-reports.xlsx)\n"
@@ -79,6 +85,40 @@ void Stamp(const char* what) {
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   std::fprintf(stderr, "quelstat-timing: %.1f ms %s\n", now.tv_sec * 1e3 + now.tv_nsec / 1e6, what);
   std::fflush(stderr);
+}
+
+// After a run refused its dataset: the columns read as text, which no test uses, and how to use one
+// as groups.
+void TextColumnHints(AddInSession& s, std::ostream& err) {
+  std::string description;
+  if (s.CallTextExport("QuelstatDetectDataset", {}, description) != 0) return;
+  const sheets::Sheet* sheet = s.Docs()->ActiveSheet();
+  std::istringstream lines(description);
+  std::string line;
+  const std::string kText = ": information,";
+  while (sheet && std::getline(lines, line)) {
+    std::size_t at = line.find(kText);
+    if (line.rfind("  ", 0) != 0 || at == std::string::npos) continue;
+    std::string column = Trim(line.substr(0, at));
+    std::optional<sheets::CellAddress> header = FindColumnHeader(*sheet, column);
+    if (!header) continue;
+    std::vector<std::string> texts = TextsBelow(*sheet, *header);
+    std::set<std::string> distinct(texts.begin(), texts.end());
+    bool numbers = !texts.empty() && std::all_of(texts.begin(), texts.end(), [](const std::string& t) {
+      char* end = nullptr;
+      std::strtod(t.c_str(), &end);
+      return !t.empty() && end && *end == '\0';
+    });
+    if (numbers) {
+      err << "quelstat: run: the column \"" << column << "\" holds numbers stored as text, which no test uses:"
+          << " enter them again as numbers (or save the CSV with plain numbers)\n";
+    } else if (distinct.size() >= 2 && distinct.size() < texts.size()) {
+      err << "quelstat: run: the column \"" << column << "\" is read as text (information), which no test uses:"
+          << " --type \"" << column << "=nominal\" makes its " << distinct.size() << " values groups for this"
+          << " run (quelstat variable FILE --cell " << sheets::CellName(*header)
+          << " --type nominal --save keeps it in the workbook)\n";
+    }
+  }
 }
 
 }  // namespace
@@ -145,6 +185,16 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
         return false;
       }
       out.set.emplace_back(Trim(v.substr(0, eq)), Trim(v.substr(eq + 1)));
+    } else if (a == "--type") {
+      if (!value(v)) return false;
+      std::size_t eq = v.rfind('=');
+      std::string type = eq == std::string::npos ? "" : Lower(Trim(v.substr(eq + 1)));
+      if (eq == std::string::npos || Trim(v.substr(0, eq)).empty() ||
+          (type != "nominal" && type != "ordinal" && type != "continuous" && type != "information")) {
+        error = "--type takes \"COLUMN=nominal|ordinal|continuous|information\", not \"" + v + "\"";
+        return false;
+      }
+      out.types.emplace_back(Trim(v.substr(0, eq)), type);
     } else if (a == "--layout") {
       if (!value(v)) return false;
       if (v != "list" && v != "tabular" && v != "contingency") {
@@ -252,6 +302,19 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   if (!s.OpenReports(reportsPath, err)) return 1;
   if (!s.OpenAndSelect(run.workbook, run.cell, err)) return 1;
   sheets::Workbook* input = s.Docs()->ActiveBook();
+  if (!run.types.empty()) {
+    DialogScript typing;
+    typing.layout = run.layout;
+    typing.factors = run.factors;
+    typing.repeatMeasures = run.repeatMeasures;
+    typing.idLabel = run.idLabel;
+    typing.trace = run.trace;
+    typing.verbose = run.verbose;
+    if (!s.ApplyTypes(run.types, typing, err) || !s.OpenAndSelect(run.workbook, run.cell, err)) {
+      s.Discard(input);
+      return 1;
+    }
+  }
   Stamp("opened");
 
   DialogScript answers;
@@ -318,6 +381,7 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     // The message above was about this dataset: say which, for a reader of a log.
     err << "quelstat: run: no report made by " << test->name << " on the dataset at " << run.cell << " of "
         << run.workbook << "\n";
+    if (run.types.empty()) TextColumnHints(s, err);
     s.Discard(input);
     return 1;
   }

@@ -39,6 +39,7 @@ const CatalogueEntry* ResolveTest(const std::vector<CatalogueEntry>& catalogue, 
 struct RunArguments {
   std::string workbook, cell, test;
   std::vector<std::pair<std::string, std::string>> set;  // --set LABEL=VALUE, in order
+  std::vector<std::pair<std::string, std::string>> types;  // --type COLUMN=TYPE, in order
   std::optional<std::string> layout, name;
   std::optional<int> factors;
   bool repeatMeasures = false, idLabel = false, autoformat = false;

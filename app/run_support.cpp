@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/commands.h"
 #include "app/dialog_console.h"
+#include "sheets/model/reference.h"
 #include "platform/fileutil.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/xlm/documents_model.h"
@@ -201,6 +203,63 @@ bool AddInSession::OpenReports(const std::string& path, std::ostream& err) {
   if (auto entry = reinterpret_cast<CountEntry>(Export("QuelstatContinueReportCount"))) {
     xlm::CallerScope scope(Host(), addin_);
     entry(last + 1);
+  }
+  return true;
+}
+
+std::optional<sheets::CellAddress> FindColumnHeader(const sheets::Sheet& sheet, const std::string& column) {
+  std::optional<sheets::CellAddress> header;
+  sheet.ForEachCell([&](uint32_t row, uint32_t col, const sheets::CellView& cell) {
+    if (!header && cell.type == sheets::ValueType::Text && platform::EqualNoCase(std::string(cell.text), column))
+      header = sheets::CellAddress{row, col};
+  });
+  return header;
+}
+
+std::vector<std::string> TextsBelow(const sheets::Sheet& sheet, sheets::CellAddress header) {
+  std::vector<std::string> texts;
+  std::optional<sheets::RangeAddress> used = sheet.UsedRange();
+  if (!used || used->last.row <= header.row) return texts;
+  uint32_t expected = header.row + 1;
+  sheet.ForEachCellIn({{header.row + 1, header.col}, {used->last.row, header.col}},
+                      [&](uint32_t row, uint32_t, const sheets::CellView& cell) {
+                        if (row != expected || cell.type == sheets::ValueType::Empty) {
+                          expected = 0;  // a gap: the column's block ended
+                          return;
+                        }
+                        ++expected;
+                        texts.push_back(cell.type == sheets::ValueType::Text ? std::string(cell.text) : "");
+                      });
+  return texts;
+}
+
+bool AddInSession::ApplyTypes(const std::vector<std::pair<std::string, std::string>>& types, DialogScript script,
+                              std::ostream& err) {
+  for (const auto& [column, type] : types) {
+    sheets::Sheet* sheet = Docs()->ActiveSheet();
+    std::optional<sheets::CellAddress> header;
+    if (sheet) header = FindColumnHeader(*sheet, column);
+    if (!header) {
+      err << "quelstat: run: --type: no column headed \"" << column << "\" on the sheet "
+          << (sheet ? "\"" + sheet->name() + "\"" : std::string("(none)")) << "\n";
+      return false;
+    }
+    std::string error;
+    if (!Docs()->Select(sheets::CellName(*header), error)) {
+      err << "quelstat: run: --type " << column << ": " << error << "\n";
+      return false;
+    }
+    script.type = type;
+    script.Install();
+    bool ran = RunMenuCommand(Host(), kVariableMenuCommand, error);
+    DialogScript::Problems problems = script.Collect();
+    script.Remove();
+    if (!ran || !problems.refused.empty() || problems.failedOK) {
+      if (!ran) err << "quelstat: run: --type " << column << ": " << error << "\n";
+      for (const std::string& why : problems.refused) err << "quelstat: run: --type " << column << ": " << why << "\n";
+      if (problems.failedOK) err << "quelstat: run: --type " << column << "=" << type << " was refused (see above)\n";
+      return false;
+    }
   }
   return true;
 }

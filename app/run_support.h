@@ -21,6 +21,8 @@ struct AddIn;
 
 namespace app {
 
+struct DialogScript;
+
 class AddInSession {
  public:
   explicit AddInSession(const SessionOptions& options);
@@ -51,6 +53,11 @@ class AddInSession {
   // reports" window title and continues its sheets' count. Nothing is opened when the file does
   // not exist yet. False with a message when the file is refused; the file is not touched.
   bool OpenReports(const std::string& path, std::ostream& err);
+  // Sets the type of each column named (its header text, case-insensitive, on the active sheet) as
+  // the Variable command's dialog does, answering with `script`'s dataset options; the workbook is
+  // changed in memory only. False with a message.
+  bool ApplyTypes(const std::vector<std::pair<std::string, std::string>>& types, DialogScript script,
+                  std::ostream& err);
   // The workbook whose window is titled "Unfiled reports", or null.
   sheets::Workbook* ReportsBook() const;
   // Saves a workbook to path (atomically). False with a message.
@@ -67,6 +74,14 @@ class AddInSession {
   Session session_;
   xlm::AddIn* addin_ = nullptr;  // the add-in of this build, once loaded
 };
+
+// The cell of the active sheet whose text is `column` (case-insensitive), the first in reading order.
+std::optional<sheets::CellAddress> FindColumnHeader(const sheets::Sheet& sheet, const std::string& column);
+// The texts under a header cell, down to the first empty cell (numbers as "").
+std::vector<std::string> TextsBelow(const sheets::Sheet& sheet, sheets::CellAddress header);
+
+// The menu command of Data > Variable...
+constexpr long kVariableMenuCommand = 10012;
 
 // Whether the sheet is a report: it carries the sheet-level test record "__sm_TV_0".
 bool IsReportSheet(const sheets::Sheet& sheet);

@@ -19,7 +19,6 @@ const char* kVariableUsage =
     "dialog does: its type and, for an ordinal variable, the value of each category. Prints the\n"
     "dataset afterwards; --save writes the properties into the workbook.\n";
 
-constexpr long kVariableCommand = 10012;  // Data > Variable...
 
 std::string Trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t");
@@ -85,7 +84,7 @@ int VariableCommand(const SessionOptions& options, const std::vector<std::string
   std::string namesBefore = AddInSession::NamesSnapshot(*input);
   answers.Install();
   std::string error;
-  bool ran = RunMenuCommand(s.Host(), kVariableCommand, error);
+  bool ran = RunMenuCommand(s.Host(), kVariableMenuCommand, error);
   DialogScript::Problems problems = answers.Collect();
   answers.Remove();
   if (!ran) {

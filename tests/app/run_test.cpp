@@ -449,3 +449,34 @@ TEST_F(RunCommand, ObservationsLeftOutAreCountedInTheReport) {
   EXPECT_NE(r.out.find("{\"test\":{\"id\":1025,\"name\":\"One sample t-test\"}"), std::string::npos) << r.out;
   EXPECT_TRUE(fs::exists(work / "scores-reports.xlsx"));
 }
+
+TEST_F(RunCommand, ForcedTabularLayoutNeverTakesDataForGroupNames) {
+  // Two columns side by side under one plain header row: --layout tabular reads the header as the
+  // group names (R: t.test(c(1.2,1.5,1.1,1.7,1.3), c(2.3,2.9,2.2,2.8,2.5), var.equal = TRUE)).
+  fs::path csv = work / "sides.csv";
+  std::ofstream(csv) << "Left,Right\n1.2,2.3\n1.5,2.9\n1.1,2.2\n1.7,2.8\n1.3,2.5\n";
+  Outcome r = Quelstat({"run", csv.string(), "--cell", "A2", "--test", "ttesti", "--layout", "tabular", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("{\"Group\":\"Data - Left\",\"n\":5,"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("{\"Group\":\"Data - Right\",\"n\":5,"), std::string::npos) << r.out;
+  ExpectClose(JsonNumber(r.out, "t"), -6.79013698425154, 1e-9, "t");
+}
+
+TEST_F(RunCommand, ATextColumnOfTwoValuesIsNamedAndTypeMakesItGroups) {
+  fs::path csv = work / "diets.csv";
+  std::ofstream(csv) << "Diet,Chol\nA,5.1\nB,4.9\nA,5.5\nB,4.7\nA,5.2\nB,4.8\n";
+  const std::string before = Slurp(csv);
+  Outcome r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttesti"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("the column \"Diet\" is read as text"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--type \"Diet=nominal\""), std::string::npos) << r.err;
+  r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttesti", "--type", "diet=nominal", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("{\"Group\":\"Chol - A\",\"n\":3,"), std::string::npos) << r.out;
+  EXPECT_EQ(Slurp(csv), before);  // the run changes nothing in its input
+  r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttesti", "--type", "Dite=nominal"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("no column headed \"Dite\""), std::string::npos) << r.err;
+  r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttesti", "--type", "Diet=groups"});
+  EXPECT_EQ(r.status, 2) << r.err;
+}
