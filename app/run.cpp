@@ -104,14 +104,21 @@ void TextColumnHints(AddInSession& s, std::ostream& err) {
     if (!header) continue;
     std::vector<std::string> texts = TextsBelow(*sheet, *header);
     std::set<std::string> distinct(texts.begin(), texts.end());
-    bool numbers = !texts.empty() && std::all_of(texts.begin(), texts.end(), [](const std::string& t) {
-      char* end = nullptr;
-      std::strtod(t.c_str(), &end);
-      return !t.empty() && end && *end == '\0';
-    });
-    if (numbers) {
-      err << "quelstat: run: the column \"" << column << "\" holds numbers stored as text, which no test uses:"
-          << " enter them again as numbers (or save the CSV with plain numbers)\n";
+    auto allNumbers = [&texts](bool decimalComma) {
+      return !texts.empty() && std::all_of(texts.begin(), texts.end(), [decimalComma](std::string t) {
+        if (decimalComma && std::count(t.begin(), t.end(), ',') != 1) return false;
+        if (decimalComma) std::replace(t.begin(), t.end(), ',', '.');
+        char* end = nullptr;
+        std::strtod(t.c_str(), &end);
+        return !t.empty() && end && *end == '\0';
+      });
+    };
+    if (allNumbers(false)) {
+      err << "quelstat: run: the column \"" << column << "\" holds numbers stored as text (quoted in a CSV file,"
+          << " or typed as text), which no test uses: enter them as plain numbers\n";
+    } else if (allNumbers(true)) {
+      err << "quelstat: run: the column \"" << column << "\" holds numbers written with a decimal comma, read as"
+          << " text: numbers need a decimal point (save the CSV file with \".\" as the decimal separator)\n";
     } else if (distinct.size() >= 2 && distinct.size() < texts.size()) {
       err << "quelstat: run: the column \"" << column << "\" is read as text (information), which no test uses:"
           << " --type \"" << column << "=nominal\" makes its " << distinct.size() << " values groups for this"

@@ -479,4 +479,15 @@ TEST_F(RunCommand, ATextColumnOfTwoValuesIsNamedAndTypeMakesItGroups) {
   EXPECT_NE(r.err.find("no column headed \"Dite\""), std::string::npos) << r.err;
   r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttesti", "--type", "Diet=groups"});
   EXPECT_EQ(r.status, 2) << r.err;
+  // Numbers with a decimal comma, and quoted numbers, are text: the message says why.
+  fs::path comma = work / "comma.csv";
+  std::ofstream(comma) << "Group;Value\nA;1,5\nB;2,5\nA;3,5\nB;4,25\n";
+  r = Quelstat({"run", comma.string(), "--cell", "B2", "--test", "ttesti", "--type", "Group=nominal"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("the column \"Value\" holds numbers written with a decimal comma"), std::string::npos) << r.err;
+  fs::path quoted = work / "quoted.csv";
+  std::ofstream(quoted) << "Value\n\"1.5\"\n\"2.5\"\n\"3.5\"\n";
+  r = Quelstat({"run", quoted.string(), "--cell", "A2", "--test", "ttest1", "--set", "Hypothesised mean=1"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("the column \"Value\" holds numbers stored as text"), std::string::npos) << r.err;
 }
