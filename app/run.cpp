@@ -89,7 +89,8 @@ void Stamp(const char* what) {
 
 // After a run refused its dataset: the columns read as text, which no test uses, and how to use one
 // as groups.
-void TextColumnHints(AddInSession& s, std::ostream& err) {
+void TextColumnHints(AddInSession& s, const std::vector<std::pair<std::string, std::string>>& typed,
+                     std::ostream& err) {
   std::string description;
   if (s.CallTextExport("QuelstatDetectDataset", {}, description) != 0) return;
   const sheets::Sheet* sheet = s.Docs()->ActiveSheet();
@@ -100,6 +101,8 @@ void TextColumnHints(AddInSession& s, std::ostream& err) {
     std::size_t at = line.find(kText);
     if (line.rfind("  ", 0) != 0 || at == std::string::npos) continue;
     std::string column = Trim(line.substr(0, at));
+    if (std::any_of(typed.begin(), typed.end(), [&](const auto& t) { return Lower(t.first) == Lower(column); }))
+      continue;  // the run was told this column's type
     std::optional<sheets::CellAddress> header = FindColumnHeader(*sheet, column);
     if (!header) continue;
     std::vector<std::string> texts = TextsBelow(*sheet, *header);
@@ -388,7 +391,7 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     // The message above was about this dataset: say which, for a reader of a log.
     err << "quelstat: run: no report made by " << test->name << " on the dataset at " << run.cell << " of "
         << run.workbook << "\n";
-    if (run.types.empty()) TextColumnHints(s, err);
+    TextColumnHints(s, run.types, err);
     s.Discard(input);
     return 1;
   }
