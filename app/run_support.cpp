@@ -176,7 +176,13 @@ long ReportNumber(const std::string& sheetName) {
 
 bool AddInSession::OpenReports(const std::string& path, std::ostream& err) {
   std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return true;  // made by the run
+  if (!std::filesystem::exists(path, ec)) {
+    // Made by the run, in a folder that must be there: found out now, not after the test ran.
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty() || std::filesystem::is_directory(folder, ec)) return true;
+    err << "quelstat: run: --reports " << path << ": the folder " << folder.string() << " does not exist\n";
+    return false;
+  }
   const std::string kept = "; it is kept as it is (name another file with --reports)";
   std::string error;
   if (!std::filesystem::is_regular_file(path, ec) || !Docs()->Open(path, error)) {

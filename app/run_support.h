@@ -51,7 +51,8 @@ class AddInSession {
   // Opens the reports workbook a run adds its report to, when the file exists: it must be a
   // reports workbook Quelstat wrote (at least one report sheet), which then takes the "Unfiled
   // reports" window title and continues its sheets' count. Nothing is opened when the file does
-  // not exist yet. False with a message when the file is refused; the file is not touched.
+  // not exist yet (its folder must). False with a message when the file is refused; the file is not
+  // touched.
   bool OpenReports(const std::string& path, std::ostream& err);
   // Sets the type of each column named (its header text, case-insensitive, on the active sheet) as
   // the Variable command's dialog does, answering with `script`'s dataset options; the workbook is
