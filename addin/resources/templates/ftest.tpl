@@ -3,7 +3,7 @@ sheet "F-test"
 test 1028 "F test"
 paper 9
 orientation portrait
-scale 78
+scale 74
 
 width A 24
 width B 28

@@ -93,10 +93,11 @@ slot C20 __sm_RR_0_814
 # distribution, and Hedges' g
 cell A22 "Effect size" style=section
 cell B23 "Estimate" style=header
-cell C23 "Lower" style=header
-cell D23 "Upper" style=header
-cell E23 italic align=left
-slot E23 __sm_RR_0_887_88b
+merge C23:D23
+cell C23 style=header align=center
+cell D23 style=header
+slot C23 __sm_RR_0_887_88b
+cell E24 "(lower, upper)" italic
 cell A24 "Cohen's d" style=caption
 range B24:D24 style=number
 slot B24 __sm_RR_0_887_888_7f9
