@@ -430,6 +430,11 @@ TEST_F(RunCommand, PromptsTheOptionsAnswerAreShownOnlyWhenAskedFor) {
   r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--verbose"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("Quelstat: Quelstat has found a new dataset"), std::string::npos) << r.err;
+  // Sheet names as spreadsheets take them: blanks without quotes, any letter case.
+  r = Quelstat({"run", book.string(), "--cell", "diet STUDY!B8", "--test", "ttesti"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Quelstat({"run", book.string(), "--cell", "'DIET study'!B8", "--test", "ttesti"});
+  EXPECT_EQ(r.status, 0) << r.err;
   // A cell on a sheet that is not there names the workbook and its sheets.
   r = Quelstat({"run", book.string(), "--cell", "Results 2024!A3", "--test", "ttesti"});
   EXPECT_EQ(r.status, 1) << r.err;
