@@ -131,6 +131,68 @@ void TextColumnHints(AddInSession& s, const std::vector<std::pair<std::string, s
   }
 }
 
+// The answers for the dataset and variable dialogs the run's options give.
+DialogScript DatasetAnswers(const RunArguments& run) {
+  DialogScript answers;
+  answers.layout = run.layout;
+  answers.factors = run.factors;
+  answers.repeatMeasures = run.repeatMeasures;
+  answers.idLabel = run.idLabel;
+  answers.autoformat = run.autoformat;
+  answers.name = run.name;
+  answers.trace = run.trace;
+  answers.verbose = run.verbose;
+  return answers;
+}
+
+// The exit status of a run that must not keep what it made, after its message; -1 for a good run.
+int WhyNoReport(AddInSession& s, const RunArguments& run, const CatalogueEntry& test,
+                const DialogScript::Problems& problems, bool made, std::ostream& err) {
+  // An answer no dialog item took: the run did not do what was asked, whatever it made. A dialog
+  // whose OK was refused has shown its message (the run then made nothing). An unknown item is a
+  // usage error (2); a value the item refuses, a refused answer (1).
+  if (!problems.unmatched.empty() || (!problems.refused.empty() && problems.failedOK == 0)) {
+    for (const std::string& label : problems.unmatched)
+      err << "quelstat: run: --set \"" << label << "=...\" matched no item of the dialog\n";
+    for (const std::string& why : problems.refused) err << "quelstat: run: --set " << why << "\n";
+    return problems.unmatched.empty() ? 1 : 2;
+  }
+  if (made) return -1;
+  if (g_interrupted) return 130;
+  // The message above was about this dataset: say which, for a reader of a log.
+  err << "quelstat: run: no report made by " << test.name << " on the dataset at " << run.cell << " of "
+      << run.workbook << "\n";
+  TextColumnHints(s, run.types, err);
+  return 1;
+}
+
+// Opens the reports workbook (when there is one) and the input with the cell selected, and gives the
+// columns of --type their types. The input, or null after a message.
+sheets::Workbook* OpenInput(AddInSession& s, const RunArguments& run, const std::string& reportsPath,
+                            std::ostream& err) {
+  if (!s.OpenReports(reportsPath, err) || !s.OpenAndSelect(run.workbook, run.cell, err)) return nullptr;
+  sheets::Workbook* input = s.Docs()->ActiveBook();
+  if (!run.types.empty() &&
+      (!s.ApplyTypes(run.types, DatasetAnswers(run), err) || !s.OpenAndSelect(run.workbook, run.cell, err))) {
+    s.Discard(input);
+    return nullptr;
+  }
+  return input;
+}
+
+// Saves the reports workbook, and the input with --save. The exit status.
+int SaveResults(AddInSession& s, const RunArguments& run, sheets::Workbook& reports, const std::string& report,
+                const std::string& reportsPath, sheets::Workbook* input, std::ostream& err) {
+  Stamp("save");
+  int status = 0;
+  if (!s.SaveBook(reports, reportsPath, err)) status = 1;
+  if (run.save && input && !s.SaveBook(*input, input->path(), err)) status = 1;
+  Stamp("saved");
+  if (status == 0) err << "quelstat: report \"" << report << "\" saved in " << reportsPath << "\n";
+  s.Discard(input);
+  return status;
+}
+
 }  // namespace
 
 const char* RunUsage() { return kRunUsage; }
@@ -309,34 +371,12 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   Stamp("open");
   // An existing reports workbook takes the new report beside the ones it holds.
   std::string reportsPath = run.reports.empty() ? DefaultReportsPath(run.workbook) : run.reports;
-  if (!s.OpenReports(reportsPath, err)) return 1;
-  if (!s.OpenAndSelect(run.workbook, run.cell, err)) return 1;
-  sheets::Workbook* input = s.Docs()->ActiveBook();
-  if (!run.types.empty()) {
-    DialogScript typing;
-    typing.layout = run.layout;
-    typing.factors = run.factors;
-    typing.repeatMeasures = run.repeatMeasures;
-    typing.idLabel = run.idLabel;
-    typing.trace = run.trace;
-    typing.verbose = run.verbose;
-    if (!s.ApplyTypes(run.types, typing, err) || !s.OpenAndSelect(run.workbook, run.cell, err)) {
-      s.Discard(input);
-      return 1;
-    }
-  }
+  sheets::Workbook* input = OpenInput(s, run, reportsPath, err);
+  if (!input) return 1;
   Stamp("opened");
 
-  DialogScript answers;
+  DialogScript answers = DatasetAnswers(run);
   answers.set = run.set;
-  answers.layout = run.layout;
-  answers.factors = run.factors;
-  answers.repeatMeasures = run.repeatMeasures;
-  answers.idLabel = run.idLabel;
-  answers.autoformat = run.autoformat;
-  answers.name = run.name;
-  answers.trace = run.trace;
-  answers.verbose = run.verbose;
   answers.remembered = remembered;
   answers.Install();
 
@@ -373,27 +413,9 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   const void* lastAfter = s.LastTest(run.json ? &json : nullptr);
   bool made = report && lastAfter && lastAfter != lastBefore;
 
-  // An answer no dialog item took: the run did not do what was asked, whatever it made. A dialog
-  // whose OK was refused has shown its message (the run then made nothing).
-  // An unknown item is a usage error (2); a value the item refuses, a refused answer (1).
-  if (!problems.unmatched.empty() || (!problems.refused.empty() && problems.failedOK == 0)) {
-    for (const std::string& label : problems.unmatched)
-      err << "quelstat: run: --set \"" << label << "=...\" matched no item of the dialog\n";
-    for (const std::string& why : problems.refused) err << "quelstat: run: --set " << why << "\n";
+  if (int status = WhyNoReport(s, run, *test, problems, made, err); status >= 0) {
     s.Discard(input);
-    return problems.unmatched.empty() ? 1 : 2;
-  }
-  if (g_interrupted && !made) {
-    s.Discard(input);
-    return 130;
-  }
-  if (!made) {
-    // The message above was about this dataset: say which, for a reader of a log.
-    err << "quelstat: run: no report made by " << test->name << " on the dataset at " << run.cell << " of "
-        << run.workbook << "\n";
-    TextColumnHints(s, run.types, err);
-    s.Discard(input);
-    return 1;
+    return status;
   }
 
   if (run.json) {
@@ -405,15 +427,7 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     sheets::PrintSheetTable(*report, reports->formats(), out, reports->date_1904());
   }
   out.flush();
-
-  Stamp("save");
-  int status = 0;
-  if (!s.SaveBook(*reports, reportsPath, err)) status = 1;
-  if (run.save && input && !s.SaveBook(*input, input->path(), err)) status = 1;
-  Stamp("saved");
-  if (status == 0) err << "quelstat: report \"" << report->name() << "\" saved in " << reportsPath << "\n";
-  s.Discard(input);
-  return status;
+  return SaveResults(s, run, *reports, report->name(), reportsPath, input, err);
 }
 
 }  // namespace app
