@@ -166,12 +166,35 @@ int WhyNoReport(AddInSession& s, const RunArguments& run, const CatalogueEntry& 
   return 1;
 }
 
+// The layout options decide the dataset's layout before the test looks at it, also where detection
+// cannot tell its header from its data: the dataset is confirmed with them, in memory. True when
+// there is nothing to do.
+bool ConfirmLayout(AddInSession& s, const RunArguments& run, std::ostream& err) {
+  if (!run.layout && !run.factors && !run.repeatMeasures && !run.idLabel) return true;
+  std::vector<std::string> args;
+  if (run.layout) args.insert(args.end(), {"--layout", *run.layout});
+  if (run.factors) args.insert(args.end(), {"--factors", std::to_string(*run.factors)});
+  if (run.repeatMeasures) args.push_back("--repeat-measures");
+  if (run.idLabel) args.push_back("--id-label");
+  if (run.name) args.insert(args.end(), {"--name", *run.name});
+  if (run.autoformat) args.push_back("--autoformat");
+  std::string text;
+  int status = s.CallTextExport("QuelstatDetectDataset", args, text);
+  if (status == 0) return true;
+  err << (status == 1 ? "Quelstat: " : "quelstat: run: ") << text << "\n";
+  return false;
+}
+
 // Opens the reports workbook (when there is one) and the input with the cell selected, and gives the
 // columns of --type their types. The input, or null after a message.
 sheets::Workbook* OpenInput(AddInSession& s, const RunArguments& run, const std::string& reportsPath,
                             std::ostream& err) {
   if (!s.OpenReports(reportsPath, err) || !s.OpenAndSelect(run.workbook, run.cell, err)) return nullptr;
   sheets::Workbook* input = s.Docs()->ActiveBook();
+  if (!ConfirmLayout(s, run, err)) {
+    s.Discard(input);
+    return nullptr;
+  }
   if (!run.types.empty() &&
       (!s.ApplyTypes(run.types, DatasetAnswers(run), err) || !s.OpenAndSelect(run.workbook, run.cell, err))) {
     s.Discard(input);

@@ -496,3 +496,18 @@ TEST_F(RunCommand, ATextColumnOfTwoValuesIsNamedAndTypeMakesItGroups) {
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.err.find("the column \"Value\" holds numbers stored as text"), std::string::npos) << r.err;
 }
+
+TEST_F(RunCommand, LayoutOptionsDecideWhereDetectionCannotReadTheHeader) {
+  // Plain repeat measures under a merged title beside an identifier column (made by
+  // tests/data/dataset/make_fixtures.py): detection alone refuses the block; the options read it.
+  fs::path book = work / "trial.xlsx";
+  fs::copy_file(fs::path(QUELSTAT_SOURCE) / "tests/data/dataset/plain_repeat_measures.xlsx", book);
+  Outcome r = Quelstat({"run", book.string(), "--cell", "B4", "--test", "ttestp"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  r = Quelstat({"run", book.string(), "--cell", "B4", "--test", "ttestp", "--layout", "list", "--repeat-measures",
+                "--id-label", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("{\"Group\":\"Weight - Before\",\"n\":5,"), std::string::npos) << r.out;
+  // R: t.test(c(80, 92, 75, 88, 70), c(78, 90.5, 74, 85, 69.5), paired = TRUE)
+  ExpectClose(JsonNumber(r.out, "t"), 3.71992443980222, 1e-9, "t");
+}
