@@ -337,6 +337,18 @@ TEST_F(RunCommand, LibreOfficeOpensTheReportsWorkbook) {
   std::string csv = Slurp(work / "cholesterol-diet-reports.csv");
   EXPECT_NE(csv.find("Independent samples t-test"), std::string::npos) << csv;
   EXPECT_NE(csv.find("2.98"), std::string::npos) << csv;
+  // A second report joins the first: LibreOffice reads the workbook with both sheets and writes it
+  // back with both.
+  r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ftest"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  fs::create_directories(work / "lo");
+  ASSERT_EQ(std::system((convert + "xlsx --outdir '" + (work / "lo").string() + "' '" + reports.string() +
+                         "' >/dev/null 2>&1").c_str()),
+            0);
+  for (const char* sheet : {"t-test 1", "F-test 2"}) {
+    Outcome shown = Quelstat({"show", (work / "lo" / "cholesterol-diet-reports.xlsx").string(), "--sheet", sheet});
+    EXPECT_EQ(shown.status, 0) << sheet << ": " << shown.err;
+  }
 }
 
 TEST_F(RunCommand, ReportsAccumulateInTheReportsWorkbookAndContinueTheirCount) {
