@@ -116,8 +116,7 @@ extern "C" __attribute__((visibility("default"))) int QuelstatTestCatalogue(char
 
 // The test of the last report made: *identity tells one run's test from another's (null when no
 // report has been made); with json not null, *json receives the run as JSON (test, dataset,
-// parameters, results). Returns 0,
-// or 1 when there is no such test.
+// parameters, results). Returns 0, or 1 when there is no such test.
 extern "C" __attribute__((visibility("default"))) int QuelstatLastTest(const void** identity, char** json) {
     qs::Test* test = qs::LastCompletedTest();
     *identity = test;
