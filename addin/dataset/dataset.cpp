@@ -313,7 +313,7 @@ const ValueVector& VariableSourceExcel::Values() {
           break;
         }
         default: {
-          double n = cell.Is(XLTYPE_NUM) ? cell.val.num : MissingValue();
+          double n = cell.Is(XLTYPE_NUM) ? cell.val.num : IsEmptyValue(cell) ? MissingValue() : NotANumberMark();
           missing = !std::isfinite(n);
           v.numbers.push_back(n);
         }

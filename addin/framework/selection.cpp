@@ -190,11 +190,13 @@ uint32_t MissingCount(const VariableChoice& choice) {
     return static_cast<uint32_t>(std::count_if(all.begin(), all.end(), [](double x) { return !std::isfinite(x); }));
 }
 
-uint32_t ObservedExtent(const VariableChoice& choice) {
-    if (!choice.variable) return 0;
-    std::vector<double> all = AllValues(choice);
-    auto last = std::find_if(all.rbegin(), all.rend(), [](double x) { return std::isfinite(x); });
-    return static_cast<uint32_t>(all.rend() - last);
+LeftOut LeftOutOf(const VariableChoice& choice) {
+    LeftOut out;
+    if (!choice.variable) return out;
+    // The values of groups side by side end at each column's last value already.
+    for (double x : AllValues(choice))
+        if (!std::isfinite(x)) ++(IsNotANumberMark(x) ? out.notNumbers : out.missing);
+    return out;
 }
 
 PairedValues PairedChoiceValues(const VariableChoice& a, const VariableChoice& b) {

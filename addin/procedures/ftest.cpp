@@ -45,7 +45,7 @@ public:
         m_descriptive.assign(2, {});
         m_descriptive[0].Set(m_variables[0].name, first);
         m_descriptive[1].Set(m_variables[1].name, second);
-        for (size_t i = 0; i < 2; ++i) m_descriptive[i].SetLeftOut(ObservedExtent(m_variables[i]));
+        for (size_t i = 0; i < 2; ++i) m_descriptive[i].SetLeftOut(LeftOutOf(m_variables[i]));
         const auto r = procedures::VarianceRatio(first, second, 1.0 - m_level / 100.0, m_tail);
         m_f = r.ratio;
         m_df1 = r.df1;

@@ -25,7 +25,8 @@ const FieldTable& DescriptiveRow::GetFields() const {
                                         .Number(kLabelMean, &DescriptiveRow::mean)
                                         .Number(kLabelSD, &DescriptiveRow::sd)
                                         .Number(kLabelSE, &DescriptiveRow::se)
-                                        .Count(kLabelLeftOut, &DescriptiveRow::leftOut)
+                                        .Count(kLabelMissing, &DescriptiveRow::missing)
+                                        .Count(kLabelNotANumber, &DescriptiveRow::notNumbers)
                                         .Build();
     return table;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "addin/framework/selection.h"
 #include "addin/framework/test.h"
 #include "addin/numerics/descriptives.h"
 #include "addin/procedures/effect_size.h"
@@ -31,7 +32,7 @@ enum : unsigned {
     kLabelHypothesisedMean = 2099, kLabelPopulationSD = 2100, kLabelP = 2113, kLabelT = 2115,
     kLabelF = 2116, kLabelZ = 2117, kLabelGroup = 2176, kLabelValue = 2041,
     kLabelEffectSize = 2183, kLabelCohensD = 2184, kLabelHedgesG = 2185, kLabelHedgesCorrection = 2186,
-    kLabelConfidenceLevel = 2187, kLabelLeftOut = 2191, kLabelAlternative = 5024,
+    kLabelConfidenceLevel = 2187, kLabelMissing = 2191, kLabelNotANumber = 2192, kLabelAlternative = 5024,
 };
 }  // namespace result_labels
 
@@ -42,12 +43,14 @@ struct DescriptiveRow : Results {
     double mean = numerics::MissingValue();
     double sd = numerics::MissingValue();
     double se = numerics::MissingValue();
-    uint32_t leftOut = 0;  // observations not used: missing or not a number
+    uint32_t missing = 0;     // observations left out: empty cells (and incomplete pairs)
+    uint32_t notNumbers = 0;  // observations left out: cells holding something other than a number
     void Set(const std::string& name, const numerics::Descriptives& d);
-    // The observations of the row's variable up to its last value (ObservedExtent): those beyond n
-    // were left out.
-    void SetLeftOut(uint32_t extent) { leftOut = extent > n ? extent - n : 0; }
-    const FieldTable& GetFields() const override;  // Group, n, Mean, SD, SE, Left out
+    void SetLeftOut(const LeftOut& left) {
+        missing = left.missing;
+        notNumbers = left.notNumbers;
+    }
+    const FieldTable& GetFields() const override;  // Group, n, Mean, SD, SE, Missing, Not a number
     size_t Size() const override { return 32; }
 };
 

@@ -27,7 +27,7 @@ public:
         m_n = d.N();
         m_descriptive.assign(1, {});
         m_descriptive[0].Set(v.name, d);
-        m_descriptive[0].SetLeftOut(ObservedExtent(v));
+        m_descriptive[0].SetLeftOut(LeftOutOf(v));
         SetResult(procedures::OneSampleT(d, m_mu, Alpha(), m_tail));
         m_effect.Set(procedures::OneSampleEffect(d, m_mu, Alpha(), m_tail), m_level);
     }

@@ -27,7 +27,7 @@ public:
         m_descriptive.assign(2, {});
         m_descriptive[0].Set(m_variables[0].name, first);
         m_descriptive[1].Set(m_variables[1].name, second);
-        for (size_t i = 0; i < 2; ++i) m_descriptive[i].SetLeftOut(ObservedExtent(m_variables[i]));
+        for (size_t i = 0; i < 2; ++i) m_descriptive[i].SetLeftOut(LeftOutOf(m_variables[i]));
         SetResult(procedures::TwoSampleT(first, second, m_unequal, Alpha(), m_tail), m_unequal ? kWelch : 0);
         m_effect.Set(procedures::TwoSampleEffect(first, second, Alpha(), m_tail), m_level);
     }

@@ -39,9 +39,10 @@ public:
         m_descriptive[0].Set(m_variables[0].name, first);
         m_descriptive[1].Set(m_variables[1].name, second);
         m_descriptive[2].Set(LoadString(kStringDifferenceRow).str(), differences);
-        // A pair with a value missing on either side is left out of every row.
-        for (size_t i = 0; i < 2; ++i) m_descriptive[i].SetLeftOut(ObservedExtent(m_variables[i]));
-        m_descriptive[2].leftOut = pairs.excludedMissing;
+        // A pair with a value missing on either side is left out of every row; the difference row
+        // counts those pairs.
+        for (size_t i = 0; i < 2; ++i) m_descriptive[i].SetLeftOut(LeftOutOf(m_variables[i]));
+        m_descriptive[2].missing = pairs.excludedMissing;
         SetResult(procedures::PairedT(differences, Alpha(), m_tail));
         m_effect.Set(procedures::PairedEffect(differences, Alpha(), m_tail), m_level);
     }

@@ -49,7 +49,7 @@ public:
         m_n = d.N();
         m_descriptive.assign(1, {});
         m_descriptive[0].Set(v.name, d);
-        m_descriptive[0].SetLeftOut(ObservedExtent(v));
+        m_descriptive[0].SetLeftOut(LeftOutOf(v));
         const auto r = procedures::OneSampleZ(d, m_mu, m_sigma, 1.0 - m_level / 100.0, m_tail);
         m_difference = r.difference;
         m_z = r.statistic;

@@ -454,14 +454,14 @@ TEST_F(RunCommand, PromptsTheOptionsAnswerAreShownOnlyWhenAskedFor) {
 }
 
 TEST_F(RunCommand, ObservationsLeftOutAreCountedInTheReport) {
-  // A CSV list with a text among the numbers and a blank cell: both are left out, and said so;
-  // the reports go beside it as an .xlsx workbook.
+  // A CSV list with a text among the numbers and two blank cells (one in the last case): all are
+  // left out, and said so, each with its reason; the reports go beside it as an .xlsx workbook.
   fs::path csv = work / "scores.csv";
-  std::ofstream(csv) << "Score\n12.5\n14\n9.5\nn/a\n16.5\n11\n13.5\n";
-  Outcome r = Quelstat({"run", csv.string(), "--cell", "A2", "--test", "ttest1", "--set", "Hypothesised mean=12", "--json"});
+  std::ofstream(csv) << "Case,Score\na,12.5\nb,14\nc,9.5\nd,n/a\ne,16.5\nf,\ng,11\nh,13.5\ni,\n";
+  Outcome r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttest1", "--set", "Hypothesised mean=12", "--json"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\"n\":6,\"Mean\":"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"Missing or not a number\":1"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"Missing\":2,\"Not a number\":1}"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"parameters\":{\"Variable\":[\"Score\"],\"Hypothesised mean\":12,"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("{\"test\":{\"id\":1025,\"name\":\"One sample t-test\"}"), std::string::npos) << r.out;
   EXPECT_TRUE(fs::exists(work / "scores-reports.xlsx"));

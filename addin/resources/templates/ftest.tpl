@@ -3,13 +3,14 @@ sheet "F-test"
 test 1028 "F test"
 paper 9
 orientation portrait
-scale 74
+scale 70
 
 width A 24
 width B 28
 width C:F 9
-width G 14
-width H 14
+width G 11
+width H 9
+width I 13
 
 style title bold size=14
 style caption bold
@@ -54,9 +55,12 @@ slot D10 __sm_SR_0_7e0_7e5
 slot E10 __sm_SR_0_7e0_7ed
 slot F10 __sm_SR_0_7e0_7ee
 slot G10 __sm_SR_0_7e0_7f0
-cell H9 "Missing / text" style=header
+cell H9 "Missing" style=header
 cell H10 style=count
 slot H10 __sm_SR_0_7e0_88f
+cell I9 "Not a number" style=header
+cell I10 style=count
+slot I10 __sm_SR_0_7e0_890
 
 # The ratio of the variances
 cell A12 "Ratio of variances" style=section

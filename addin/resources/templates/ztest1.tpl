@@ -3,13 +3,13 @@ sheet "z-test"
 test 1024 "One sample Z-test"
 paper 9
 orientation portrait
-scale 78
+scale 75
 
 width A 24
 width B 28
 width C:F 9
 width G 14
-width H 10
+width H 13
 
 style title bold size=14
 style caption bold
@@ -57,9 +57,12 @@ slot C11 __sm_SR_0_7e0_7e1
 slot D11 __sm_SR_0_7e0_7e5
 slot E11 __sm_SR_0_7e0_7ed
 slot F11 __sm_SR_0_7e0_7ee
-cell G10 "Missing / text" style=header
+cell G10 "Missing" style=header
 cell G11 style=count
 slot G11 __sm_SR_0_7e0_88f
+cell H10 "Not a number" style=header
+cell H11 style=count
+slot H11 __sm_SR_0_7e0_890
 
 # The hypothesis and the known population SD
 cell A13 "Comparison with the hypothesised mean" style=section
