@@ -3,12 +3,12 @@ sheet "F-test"
 test 1028 "F test"
 paper 9
 orientation portrait
-scale 70
+scale 68
 
 width A 24
 width B 28
 width C:F 9
-width G 11
+width G 14
 width H 9
 width I 13
 
@@ -36,7 +36,7 @@ slot B6 __sm_RR__7d0_7d3
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
 slot G6 __sm_RR__7d0_7d2
-range A7:H7 border=bottom
+range A7:I7 border=bottom
 
 # Descriptive statistics: one row per variable, with its variance
 cell A9 "Descriptive" style=section
