@@ -235,3 +235,12 @@ for (i in seq_len(nrow(refs))) {
   eres <- c(eres, effect_line("ttestp", r, mean(dd) / (sd(dd) / sqrt(n)), n - 1, 1 / sqrt(n)))
 }
 writeLines(c("test,dataset,tail,level,mu,d,dlower,dupper,j,g,glower,gupper", eres), "effect_sizes.csv")
+
+# ---------------------------------------------------------------- the noncentral t distribution
+# noncentral_t.csv: pt(t, df, ncp) on a grid that reaches R's normal approximation (ncp^2 / 2 beyond
+# 1021 ln 2, or df beyond 4e5) as well as its series. Columns: t, df, ncp, p.
+grid <- expand.grid(t = c(-5, -1, 0, 0.5, 2, 10, 45, 60), df = c(1, 3, 10, 50, 1000, 5e5),
+                    ncp = c(-3, 0, 0.5, 2, 8, 30, 40, 55))
+grid$p <- mapply(function(t, df, ncp) pt(t, df, ncp), grid$t, grid$df, grid$ncp)
+writeLines(c("t,df,ncp,p", sprintf("%s,%s,%s,%s", fmt(grid$t), fmt(grid$df), fmt(grid$ncp), fmt(grid$p))),
+           "noncentral_t.csv")
