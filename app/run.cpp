@@ -15,6 +15,7 @@
 #include "app/commands.h"
 #include "app/dialog_console.h"
 #include "app/run_support.h"
+#include "platform/text.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/model/reference.h"
 #include "sheets/show.h"
@@ -61,11 +62,6 @@ const char* kRunUsage =
     "Exit status: 0 report made, 1 the test ended with a message or an answer was refused, 2 usage\n"
     "(an unknown option, test or dialog item), 130 interrupted.\n";
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::string Trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t");
   if (b == std::string::npos) return {};
@@ -103,7 +99,7 @@ void TextColumnHints(AddInSession& s, const std::vector<std::pair<std::string, s
     std::size_t at = line.find(kText);
     if (line.rfind("  ", 0) != 0 || at == std::string::npos) continue;
     std::string column = Trim(line.substr(0, at));
-    if (std::any_of(typed.begin(), typed.end(), [&](const auto& t) { return Lower(t.first) == Lower(column); }))
+    if (std::any_of(typed.begin(), typed.end(), [&](const auto& t) { return platform::EqualNoCase(t.first, column); }))
       continue;  // the run was told this column's type
     std::optional<sheets::CellAddress> header = FindColumnHeader(*sheet, column);
     if (!header) continue;
@@ -245,13 +241,13 @@ std::vector<CatalogueEntry> ParseCatalogue(const std::string& text) {
 }
 
 const CatalogueEntry* ResolveTest(const std::vector<CatalogueEntry>& catalogue, const std::string& test) {
-  std::string want = Lower(Trim(test));
+  std::string want = platform::FoldCase(Trim(test));
   if (want.empty()) return nullptr;
   char* end = nullptr;
   long id = std::strtol(want.c_str(), &end, 10);
   bool numeric = !*end;
   for (const CatalogueEntry& e : catalogue) {
-    if (numeric ? e.id == id : (Lower(e.templateName) == want || Lower(e.name) == want)) return &e;
+    if (numeric ? e.id == id : (platform::FoldCase(e.templateName) == want || platform::FoldCase(e.name) == want)) return &e;
   }
   return nullptr;
 }
@@ -285,7 +281,7 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
     } else if (a == "--type") {
       if (!value(v)) return false;
       std::size_t eq = v.rfind('=');
-      std::string type = eq == std::string::npos ? "" : Lower(Trim(v.substr(eq + 1)));
+      std::string type = eq == std::string::npos ? "" : platform::FoldCase(Trim(v.substr(eq + 1)));
       if (eq == std::string::npos || Trim(v.substr(0, eq)).empty() ||
           (type != "nominal" && type != "ordinal" && type != "continuous" && type != "information")) {
         error = "--type takes \"COLUMN=nominal|ordinal|continuous|information\", not \"" + v + "\"";
@@ -352,7 +348,7 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
 }
 
 std::string SaveProblem(const std::string& workbook) {
-  std::string ext = Lower(std::filesystem::path(workbook).extension().string());
+  std::string ext = platform::FoldCase(std::filesystem::path(workbook).extension().string());
   if (ext == ".xlsx" || ext == ".xlsm") return {};
   return "--save writes .xlsx and .xlsm workbooks only; " + workbook +
          " is kept as it is (save a copy as .xlsx with quelstat script)";

@@ -10,7 +10,7 @@
 #include "app/commands.h"
 #include "app/dialog_console.h"
 #include "sheets/model/reference.h"
-#include "platform/fileutil.h"
+#include "platform/text.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/xlm/documents_model.h"
 #include "sheets/xlm/host.h"

@@ -8,6 +8,7 @@
 #include <sys/time.h>
 
 #include "addin/dataset/dataset_strings.h"
+#include "addin/resources/string_ids.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
 
@@ -599,7 +600,7 @@ void DatasetSourceExcel::BuildFactor(bool headerRowBand, VariableSourceExcel* da
     CellRange nameCell = namesOnly        ? CellRange{}
                          : headerRowBand ? band.range.Cell(line - 1, 0)
                                          : band.range.Offset(-1, line, 1, 1).Cell(0, 0);
-    std::string name = namesOnly ? DatasetString(kGroupFactorName) : TextOf(CellValue(nameCell));
+    std::string name = namesOnly ? DatasetString(ids::kLabelGroup) : TextOf(CellValue(nameCell));
     if (name.empty()) {
       Select(nameCell);
       ThrowDatasetMessage(200);

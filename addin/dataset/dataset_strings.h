@@ -8,9 +8,6 @@
 
 namespace qs {
 
-// The name of the factor of groups side by side under a single header row.
-constexpr unsigned kGroupFactorName = 2176;  // "Group"
-
 // The string with this id; empty when the table has none.
 std::string DatasetString(unsigned id);
 // The message with %1, %2 ... replaced by `args`.

@@ -20,7 +20,7 @@ public:
                                             .Pair(kLabelDF, &FTest::m_df1, &FTest::m_df2)
                                             .Nested(kLabelP, &FTest::m_p, kFieldTransparent)
                                             .Nested(kLabelCI, &FTest::m_ci, kFieldTransparent)
-                                            .Nested(kLabelAlternative, &FTest::m_question, kFieldTransparent)
+                                            .Nested(kLabelAlternativeHypothesis, &FTest::m_question, kFieldTransparent)
                                             .Build();
         return table;
     }
@@ -52,8 +52,8 @@ public:
         m_df2 = r.df2;
         m_ci.Set(r.ci);
         m_p.Set(r.p, m_tail, 0);
-        m_question.Set(m_tail, WordedName(kStringVarianceOf, m_variables, 0),
-                       WordedName(kStringVarianceOf, m_variables, 1), m_level);
+        m_question.Set(m_tail, WordedName(ids::kStringVarianceOf, m_variables, 0),
+                       WordedName(ids::kStringVarianceOf, m_variables, 1), m_level);
     }
 
 private:

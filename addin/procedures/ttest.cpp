@@ -82,7 +82,7 @@ std::string LevelText(double level) {
 
 const FieldTable& Question::GetFields() const {
     static const FieldTable table = FieldTableOf<Question>()
-                                        .Text(kLabelAlternative, &Question::alternative)
+                                        .Text(kLabelAlternativeHypothesis, &Question::alternative)
                                         .Text(kLabelConfidenceLevel, &Question::level)
                                         .Build();
     return table;
@@ -98,7 +98,7 @@ const FieldTable& TTest::GetFields() const {
                                         .Number(kLabelDF, &TTest::m_df)
                                         .Nested(kLabelP, &TTest::m_p, kFieldTransparent)
                                         .Nested(kLabelEffectSize, &TTest::m_effect)
-                                        .Nested(kLabelAlternative, &TTest::m_question, kFieldTransparent)
+                                        .Nested(kLabelAlternativeHypothesis, &TTest::m_question, kFieldTransparent)
                                         .Build();
     return table;
 }
@@ -136,7 +136,7 @@ void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* 
 
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d) {
     if (variables.size() == count) return;
-    ThrowMessage(6002, "%s%s", LoadString(d.label).c_str(), FormatMessage(6011, "%d", static_cast<int>(count)).c_str());
+    ThrowMessage(ids::kMessageVariableCount, "%s%s", LoadString(d.label).c_str(), FormatMessage(ids::kCountExactly, "%d", static_cast<int>(count)).c_str());
 }
 
 std::string WordedName(unsigned format, const std::vector<VariableChoice>& variables, size_t i) {

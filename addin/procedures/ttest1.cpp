@@ -15,8 +15,8 @@ public:
         ExchangeOneVariable(p, m_variables);
         p.Number(params::HypothesisedMean, m_mu);
         p.CheckRequired();
-        ExchangeHypothesis(p, LoadString(kStringMeanSymbol).str(), HypothesisNumber(m_mu),
-                           LoadString(kStringMean).str(), HypothesisNumber(m_mu));
+        ExchangeHypothesis(p, LoadString(ids::kStringMeanSymbol).str(), HypothesisNumber(m_mu),
+                           LoadString(ids::kStringMean).str(), HypothesisNumber(m_mu));
         ExchangeLevel();
     }
 

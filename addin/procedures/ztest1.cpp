@@ -24,7 +24,7 @@ public:
                                             .Nested(kLabelCI, &ZTest1::m_ci, kFieldTransparent)
                                             .Number(kLabelZ, &ZTest1::m_z)
                                             .Nested(kLabelP, &ZTest1::m_p, kFieldTransparent)
-                                            .Nested(kLabelAlternative, &ZTest1::m_question, kFieldTransparent)
+                                            .Nested(kLabelAlternativeHypothesis, &ZTest1::m_question, kFieldTransparent)
                                             .Build();
         return table;
     }
@@ -37,7 +37,7 @@ public:
         p.Number(params::PopulationSD, m_sigma);
         p.CheckRequired();
         p.CheckPositive();
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kStringMeanSymbol).str(),
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(ids::kStringMeanSymbol).str(),
                      HypothesisNumber(m_mu));
         p.Percentage(params::ConfidenceInterval, m_level);
     }
@@ -55,7 +55,7 @@ public:
         m_z = r.statistic;
         m_ci.Set(r.ci);
         m_p.Set(r.p, m_tail, 0);
-        m_question.Set(m_tail, LoadString(kStringMean).str(), HypothesisNumber(m_mu), m_level);
+        m_question.Set(m_tail, LoadString(ids::kStringMean).str(), HypothesisNumber(m_mu), m_level);
     }
 
 private:
