@@ -6,10 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <limits>
-#include <string>
 
 #include "addin/numerics/noncentral_t.h"
 #include "addin/procedures/effect_size.h"
@@ -86,24 +83,15 @@ TEST(EffectSizeAgainstR, PairedWithIncompletePairs) {
 TEST(EffectSizeAgainstR, NoncentralTOnAGridThroughBothOfRsMethods) {
     // pt(t, df, ncp) from R on a grid that takes R's series and its normal approximation (large ncp
     // or df); the same methods give the same probabilities.
-    std::ifstream in(std::string(QS_PROCEDURES_DATA_DIR) + "/noncentral_t.csv");
-    ASSERT_TRUE(in) << "noncentral_t.csv";
-    std::string line;
-    std::getline(in, line);  // header
-    size_t rows = 0;
+    const testing::Table grid("noncentral_t.csv");
     double worst = 0;
-    while (std::getline(in, line)) {
-        double v[4];
-        const char* at = line.c_str();
-        for (double& x : v) {
-            char* end = nullptr;
-            x = std::strtod(at, &end);
-            at = *end == ',' ? end + 1 : end;
-        }
-        const double got = numerics::NoncentralTLower(v[0], v[1], v[2]);
-        worst = std::max(worst, std::fabs(got - v[3]));
-        EXPECT_NEAR(got, v[3], 1e-9) << "pt(" << v[0] << ", " << v[1] << ", " << v[2] << ")";
-        ++rows;
+    const size_t rows = grid.Rows();
+    for (size_t i = 0; i < rows; ++i) {
+        const double t = grid.Number(i, "t"), df = grid.Number(i, "df"), ncp = grid.Number(i, "ncp");
+        const double want = grid.Number(i, "p");
+        const double got = numerics::NoncentralTLower(t, df, ncp);
+        worst = std::max(worst, std::fabs(got - want));
+        EXPECT_NEAR(got, want, 1e-9) << "pt(" << t << ", " << df << ", " << ncp << ")";
     }
     std::printf("  noncentral t worst absolute error %.2e over %zu points\n", worst, rows);
     EXPECT_EQ(rows, 384u);

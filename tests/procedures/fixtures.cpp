@@ -93,14 +93,17 @@ std::vector<Reference> ReadReferences(const std::string& file) {
 
 std::vector<EffectReference> ReadEffectSizes(const std::string& test) {
     std::vector<EffectReference> refs;
-    for (const auto& row : Rows("effect_sizes.csv", 12)) {
-        if (row[0] != test) continue;
+    const Table t("effect_sizes.csv");
+    for (size_t i = 0; i < t.Rows(); ++i) {
+        if (t.Text(i, "test") != test) continue;
         EffectReference r;
-        r.test = row[0];
-        r.dataset = std::stoi(row[1]);
-        r.tail = std::stoi(row[2]);
-        double* fields[] = {&r.level, &r.mu, &r.d, &r.dLower, &r.dUpper, &r.j, &r.g, &r.gLower, &r.gUpper};
-        for (size_t i = 0; i < std::size(fields); ++i) *fields[i] = Number(row[i + 3]);
+        r.test = test;
+        r.dataset = t.Integer(i, "dataset");
+        r.tail = t.Integer(i, "tail");
+        const std::pair<const char*, double*> columns[] = {
+            {"level", &r.level}, {"mu", &r.mu}, {"d", &r.d}, {"dlower", &r.dLower}, {"dupper", &r.dUpper},
+            {"j", &r.j}, {"g", &r.g}, {"glower", &r.gLower}, {"gupper", &r.gUpper}};
+        for (const auto& [column, field] : columns) *field = t.Number(i, column);
         refs.push_back(r);
     }
     return refs;
