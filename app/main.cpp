@@ -119,6 +119,11 @@ int Dispatch(int argc, char** argv) {
   std::string command = argv[i++];
   std::vector<std::string> rest(argv + i, argv + argc);
 
+  // Every command answers --help with its usage, without starting the host.
+  if ((command == "menu" || command == "addins") && rest.size() == 1 && (rest[0] == "--help" || rest[0] == "-h")) {
+    std::cout << kUsage;
+    return 0;
+  }
   if (command == "menu") {
     if (!rest.empty()) return Usage("menu takes no arguments");
     app::Session session(options);
