@@ -21,7 +21,7 @@ namespace test_bounds {
 
 #ifdef QS_TEST_SANITIZED
 inline constexpr double kTimeScale = 10.0;
-inline constexpr uint64_t kMemoryScale = 4;
+inline constexpr uint64_t kMemoryScale = 8;
 #else
 inline constexpr double kTimeScale = 1.0;
 inline constexpr uint64_t kMemoryScale = 1;

@@ -2,7 +2,6 @@
 // expected.txt (or is read, for "OK"), quickly and without crashing.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,6 +12,7 @@
 #include <unistd.h>
 
 #include "sheets/io/workbook_io.h"
+#include "tests/bounds.h"
 #include "sheets/io/zip.h"
 
 using namespace sheets;
@@ -34,14 +34,6 @@ struct Attempt {
   uint64_t peak_bytes = 0;
 };
 
-// The bounds hold for the ordinary build; a sanitizer build runs the readers several times slower and
-// keeps shadow memory besides.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr double kSlowdown = 8;
-#else
-constexpr double kSlowdown = 1;
-#endif
-
 // A line of /proc/self/status ("VmHWM", "VmRSS") in bytes.
 uint64_t StatusBytes(const std::string& key) {
   std::ifstream status("/proc/self/status");
@@ -60,7 +52,7 @@ Attempt ReadInChild(const std::filesystem::path& path, const std::string& name) 
     // The peak resident size starts again from here (a child inherits its parent's peak).
     std::ofstream("/proc/self/clear_refs") << "5";
     uint64_t before = StatusBytes("VmRSS");
-    auto start = std::chrono::steady_clock::now();
+    double start = test_bounds::CpuSeconds();
     std::string got;
     try {
       auto book = ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, name);
@@ -68,7 +60,7 @@ Attempt ReadInChild(const std::filesystem::path& path, const std::string& name) 
     } catch (const FileError& e) {
       got = e.file() == name ? e.what() : "wrong file name in: " + std::string(e.what());
     }
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds = test_bounds::CpuSeconds() - start;
     uint64_t peak = StatusBytes("VmHWM");
     std::string report = std::to_string(seconds) + " " + std::to_string(peak > before ? peak - before : 0) + " " + got;
     if (write(fds[1], report.data(), report.size()) < 0) _exit(2);
@@ -109,8 +101,8 @@ TEST(HostileFiles, EachIsRefusedWithItsExactMessageWithinASecondAnd256MB) {
     ASSERT_TRUE(expected.count(name)) << name << " has no expected message";
     Attempt got = ReadInChild(entry.path(), name);
     EXPECT_EQ(got.message, expected[name]);
-    EXPECT_LT(got.seconds, 1.0 * kSlowdown) << name;
-    EXPECT_LT(got.peak_bytes, uint64_t(256 * kSlowdown) << 20) << name;
+    EXPECT_LT(got.seconds, test_bounds::Seconds(1.0)) << name;
+    EXPECT_LT(got.peak_bytes, test_bounds::Bytes(uint64_t(256) << 20)) << name;
     if (std::getenv("QS_SHOW_PEAKS")) std::cerr << name << " " << got.seconds << " s " << got.peak_bytes / 1024 << " KB\n";
   }
   EXPECT_EQ(files, expected.size()) << "expected.txt lists files that are not there";
