@@ -65,7 +65,12 @@ void PublishOrWait(std::ostream& err) {
   const auto patience = std::chrono::seconds(std::max(seconds, 0));
   bool said = false;
   while (!host.PublishRunningInstance()) {
-    if (!AnotherInstanceRuns(host.ExcelVersion())) return;  // no folder to publish in: work on alone
+    if (!AnotherInstanceRuns(host.ExcelVersion())) {
+      // The other may have ended between the two looks: publish once more; only when that fails
+      // with nobody running is there no folder to publish in, and this one works on alone.
+      if (host.PublishRunningInstance() || !AnotherInstanceRuns(host.ExcelVersion())) return;
+      continue;
+    }
     auto waited = std::chrono::steady_clock::now() - start;
     if (!said && waited >= kSayWaitingAfter) {
       err << "quelstat: waiting for another quelstat that is using the settings folder "
