@@ -70,7 +70,10 @@ Bins BinValues(const std::vector<double>& values, double start, double end, doub
         k = width > 0 ? static_cast<std::size_t>(std::floor(span / width)) : 0;
     }
     // A constant variable (or a span shorter than one width) still gets one bin.
-    if (!(width > 0) || !std::isfinite(width)) width = 1.0;
+    if (!(width > 0) || !std::isfinite(width)) {
+        width = 1.0;
+        k = 1;
+    }
     k = std::clamp<std::size_t>(k, 1, kChartListLimit);
     b.start = start;
     b.width = width;

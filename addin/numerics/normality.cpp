@@ -12,7 +12,8 @@
 // statistics for goodness of fit and some comparisons", JASA 69 (1974) 730-737; the p-value
 // formulas of the modified A* from R. B. D'Agostino and M. A. Stephens, "Goodness-of-Fit
 // Techniques" (1986), table 4.9, with their coefficients kept in single precision; the KS p-value
-// interpolates Stephens' table of the modified D*.
+// interpolates Stephens' table of the modified D*. ln F(i) and ln(1 - F(i)) are each taken from
+// their own tail, so that values far from the mean neither lose digits nor make A squared infinite.
 #include "addin/numerics/normality.h"
 
 #include <algorithm>
@@ -51,13 +52,35 @@ double SumSquaredDeviations(const std::vector<double>& x) {
     return d.SumSquaredDeviations();
 }
 
-// The normal distribution function at each sorted value with the sample mean and SD.
-bool NormalProbabilities(const std::vector<double>& x, std::vector<double>& f) {
+// ln P[Z > z] for the standard normal Z. Where the tail underflows (z beyond about 37.5) the
+// asymptotic series of Mills' ratio: ln phi(z) - ln z + ln(1 - 1/z^2 + 3/z^4 - 15/z^6).
+double LogUpperTail(double z) {
+    const double p = NormalP(z, 0.0, 1.0, kUpperTail);
+    if (p > 1e-300 || z < 30) return std::log(p);
+    const double z2 = z * z;
+    return -0.5 * z2 - std::log(z) - 0.91893853320467274178 /* ln sqrt(2 pi) */ +
+           std::log1p(-1.0 / z2 + 3.0 / (z2 * z2) - 15.0 / (z2 * z2 * z2));
+}
+
+// The normal distribution function at each sorted value with the sample mean and SD: the
+// standardised values z, and F = P[Z <= z] with its logarithm and that of 1 - F, each from its own
+// tail so that neither loses digits (or underflows) far out.
+struct NormalTails {
+    std::vector<double> f, logF, logOneMinusF;
+};
+bool NormalProbabilities(const std::vector<double>& x, NormalTails& t) {
     Descriptives d(x);
     const double mean = d.Mean(), sd = d.SD();
     if (!(sd > 0) || std::isnan(mean)) return false;
-    f.resize(x.size());
-    for (size_t i = 0; i < x.size(); ++i) f[i] = NormalP(x[i], mean, sd, kLowerTail);
+    t.f.resize(x.size());
+    t.logF.resize(x.size());
+    t.logOneMinusF.resize(x.size());
+    for (size_t i = 0; i < x.size(); ++i) {
+        const double z = (x[i] - mean) / sd;
+        t.f[i] = NormalP(z, 0.0, 1.0, kLowerTail);
+        t.logF[i] = LogUpperTail(-z);
+        t.logOneMinusF[i] = LogUpperTail(z);
+    }
     return true;
 }
 
@@ -148,13 +171,13 @@ double AndersonDarlingP(double a) {
 NormalityResult AndersonDarling(const std::vector<double>& values) {
     const std::vector<double> x = SortedPresent(values);
     NormalityResult r{kNaN, kNaN, kNaN};
-    std::vector<double> f;
-    if (x.size() < 3 || !NormalProbabilities(x, f)) return r;
+    NormalTails t;
+    if (x.size() < 3 || !NormalProbabilities(x, t)) return r;
     const double n = static_cast<double>(x.size());
     double s = 0;
     for (size_t k = 0; k < x.size(); ++k) {
         const double i = static_cast<double>(k + 1);
-        s += (2.0 * i - 1.0) * std::log(f[k]) + (2.0 * n - 2.0 * i + 1.0) * std::log(1.0 - f[k]);
+        s += (2.0 * i - 1.0) * t.logF[k] + (2.0 * n - 2.0 * i + 1.0) * t.logOneMinusF[k];
     }
     r.raw = -n - s / n;
     r.statistic = r.raw * (1.0 + 0.75 / n + 2.25 / (n * n));
@@ -176,8 +199,9 @@ double KolmogorovSmirnovP(double d) {
 NormalityResult KolmogorovSmirnov(const std::vector<double>& values) {
     const std::vector<double> x = SortedPresent(values);
     NormalityResult r{kNaN, kNaN, kNaN};
-    std::vector<double> f;
-    if (x.size() < 3 || !NormalProbabilities(x, f)) return r;
+    NormalTails t;
+    if (x.size() < 3 || !NormalProbabilities(x, t)) return r;
+    const std::vector<double>& f = t.f;
     const double n = static_cast<double>(x.size());
     double d = 0;
     for (size_t k = 0; k < x.size(); ++k) {

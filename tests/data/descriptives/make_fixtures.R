@@ -5,7 +5,9 @@
 # Data (read by the tests as workbooks: the sheet engine reads CSV files):
 #   continuous.csv   columns d1 .. d40, one dataset each (empty cells: missing or past the end)
 #   categorical.csv  columns c1 .. c30, category names (empty: missing)
-#   groups.csv       columns v1, g1 .. v30, g30: a value and its group, one pair per dataset
+#   groups.csv       columns id, v1, g1 .. v30, g30: a value and its group, one pair per dataset
+# The sheet engine takes text columns with many rows for information; the tests make the category
+# columns nominal as a user does in the Variable properties dialog.
 # Results, one row per dataset (17 significant digits; NA where nothing can be computed):
 #   normality_results.csv   Shapiro-Wilk, Anderson-Darling and Kolmogorov-Smirnov (below)
 #   summary_results.csv     the summary's fields at the confidence level 95%, and the percentiles of
@@ -117,6 +119,16 @@ sw_p_part <- function(W, n) {
   }
   pnorm(y, m, s, lower.tail = FALSE)
 }
+ad_statistic <- function(x) {  # nortest::ad.test's A squared
+  x <- sort(x); n <- length(x)
+  logp1 <- pnorm((x - mean(x)) / sd(x), log.p = TRUE)
+  logp2 <- pnorm(-(x - mean(x)) / sd(x), log.p = TRUE)
+  -n - mean((2 * seq_len(n) - 1) * (logp1 + rev(logp2)))
+}
+ks_statistic <- function(x) {  # nortest::lillie.test's D
+  x <- sort(x); n <- length(x); p <- pnorm((x - mean(x)) / sd(x))
+  max(seq_len(n) / n - p, p - (seq_len(n) - 1) / n)
+}
 ad_p_part <- function(a) {
   c <- f32(c(1.2937, 5.709, 0.0186, 0.9177, 4.279, 1.38, -8.318, 42.796, 59.938, -13.436, 101.14, 223.73))
   if (is.na(a)) NA
@@ -136,11 +148,12 @@ for (k in seq_len(K)) {
   sw <- sw_part(x)
   r <- tryCatch(shapiro.test(x), error = function(e) NULL)
   constant <- sd(x) == 0
-  ad <- if (constant) NULL else ad.test(x)
-  ks <- if (constant) NULL else lillie.test(x)
-  a2 <- if (is.null(ad)) NA else unname(ad$statistic)
+  # nortest refuses n < 8 (ad.test) and n < 5 (lillie.test): there its own formulas, written out.
+  ad <- if (constant || n < 8) NULL else ad.test(x)
+  ks <- if (constant || n < 5) NULL else lillie.test(x)
+  a2 <- if (constant) NA else if (is.null(ad)) ad_statistic(x) else unname(ad$statistic)
   astar <- a2 * (1 + 0.75 / n + 2.25 / n^2)
-  d <- if (is.null(ks)) NA else unname(ks$statistic)
+  d <- if (constant) NA else if (is.null(ks)) ks_statistic(x) else unname(ks$statistic)
   dstar <- d * (sqrt(n) - 0.01 + 0.85 / sqrt(n))
   nres <- c(nres, paste(c(k, n, fmt(c(sw, if (is.null(r)) c(NA, NA) else c(r$statistic, r$p.value),
                                      a2, astar, ad_p_part(astar), if (is.null(ad)) NA else ad$p.value,
@@ -197,8 +210,7 @@ tails <- list(c(0.5, 99.5), c(2.5, 97.5), c(5, 95), c(10, 90), c())
 sres <- "dataset,n,missing,sum,ss,mean,se,variance,sd,cv,skew,skew_coef,skew_p,kurt,kurt_coef,kurt_p,amd,rms,gm,hm,median,trimean,iqr,mode,range,mean_lower,mean_upper,percentiles"
 for (k in seq_len(K)) {
   all <- data[[k]]; x <- all[!is.na(all)]; n <- length(x)
-  tt <- t.test(x, conf.level = 0.95)
-  ci <- if (sd(x) > 0) tt$conf.int else c(NA, NA)
+  ci <- if (sd(x) > 0) t.test(x, conf.level = 0.95)$conf.int else c(NA, NA)
   pct <- c()
   for (lv in 0:4) {
     P <- sort(c(tails[[lv + 1]], 25, 50, 75))
@@ -252,9 +264,11 @@ for (k in 1:30) {
     x <- y[gv == lab & !is.na(y)]; m <- length(x)
     ci <- if (m > 1 && sd(x) > 0) t.test(x)$conf.int else c(NA, NA)
     q1 <- percentile(x, 25); q3 <- percentile(x, 75)
-    gres <- c(gres, paste(c(k, lab, fmt(c(m, mean(x), ci, sd(x) / sqrt(m), sd(x), percentile(x, 50), q3 - q1,
-                                          max(x) - min(x)))), collapse = ","))
+    stats <- c(mean(x), ci, sd(x) / sqrt(m), sd(x), percentile(x, 50), q3 - q1, max(x) - min(x))
+    if (m < 2) stats[] <- NA  # one observation: only n is shown
+    gres <- c(gres, paste(c(k, lab, fmt(c(m, stats))), collapse = ","))
   }
 }
-write_wide("groups.csv", grp)
+# An identifier column first, so that no data column is taken for the observations' labels.
+write_wide("groups.csv", c(list(id = seq_len(max(sapply(grp, length)))), grp))
 writeLines(gres, "groups_results.csv")
