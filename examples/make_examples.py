@@ -7,6 +7,7 @@ Every workbook is generated from a fixed seed, so running the script again gives
 import datetime
 import os
 import random
+import subprocess
 import zipfile
 
 from openpyxl import Workbook
@@ -179,6 +180,19 @@ def compdesc():
     save(wb, "compdesc.xlsx")
 
 
+def set_nominal(name, cell):
+    """A text column is an information variable until the user makes it categorical; the example keeps
+    the type as a user saves it (quelstat variable ... --type nominal --save)."""
+    quelstat = os.path.join(HERE, "..", "build", "bin", "quelstat")
+    if not os.path.exists(quelstat):
+        print("note: build/bin/quelstat is missing; %s keeps its text column as information" % name)
+        return
+    env = dict(os.environ, QUELSTAT_HOME=os.path.join(HERE, "..", "build", "examples-home"))
+    subprocess.run([quelstat, "variable", os.path.join(HERE, name), "--cell", cell, "--type", "nominal", "--save"],
+                   check=True, env=env, stdout=subprocess.DEVNULL)
+    print("made", cell, "of", name, "nominal")
+
+
 if __name__ == "__main__":
     control_material()
     cholesterol_by_diet()
@@ -186,3 +200,5 @@ if __name__ == "__main__":
     contdesc()
     catdesc()
     compdesc()
+    set_nominal("catdesc.xlsx", "B5")
+    set_nominal("compdesc.xlsx", "B5")

@@ -75,7 +75,8 @@ public:
     Chart(const Chart&) = default;
     Chart& operator=(const Chart&) = default;
 
-    // Axis bounds (missing: left to the host) and the further bound.
+    // Axis bounds (missing: left to the host) and the further bound: the value on the value axis
+    // where the horizontal axis crosses it.
     double xMinimum = numerics::MissingValue();
     double xMaximum = numerics::MissingValue();
     double yMinimum = numerics::MissingValue();
@@ -106,7 +107,8 @@ public:
     void SetIdentityLine(int number) { SetLine(number, -charts::kFar, -charts::kFar, charts::kFar, charts::kFar); }
     // Empties every series.
     void Clear();
-    // The value axis spans the values on round bounds (box plots: the data, not zero, set the scale).
+    // The value axis spans the values on round bounds (box plots: the data, not zero, set the scale),
+    // the horizontal axis crossing it at the bottom.
     void SetValueBounds(const std::vector<double>& values);
     bool EqualScale() const { return flags[2] != 0; }
 

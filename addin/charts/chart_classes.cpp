@@ -76,6 +76,7 @@ void Chart::SetValueBounds(const std::vector<double>& values) {
     const charts::AxisRange r = charts::NiceRange(low, high);
     yMinimum = r.minimum;
     yMaximum = r.maximum;
+    bound = r.minimum;
 }
 
 // ---------------------------------------------------------------- X-Y scatter and line fits
@@ -344,6 +345,13 @@ void NormalProbabilityPlot::SetData(const std::string& name, const std::vector<d
     points.y = q;
     minimumQuantile = q.empty() ? kNaN : q.front();
     maximumQuantile = q.empty() ? kNaN : q.back();
+    // The quantile axis is kept for the extremes; the observations' axis sits at its bottom.
+    if (!q.empty()) {
+        const double reach = std::ceil(std::max(std::fabs(minimumQuantile), std::fabs(maximumQuantile)) + 0.25);
+        yMinimum = -reach;
+        yMaximum = reach;
+        bound = -reach;
+    }
     // The normal fit: x = mean + SD z, drawn between the smallest and largest quantile.
     if (!q.empty() && sd > 0)
         SetLine(2, mean + sd * minimumQuantile, minimumQuantile, mean + sd * maximumQuantile, maximumQuantile);

@@ -162,7 +162,9 @@ void ApplyBounds(const Chart& chart) {
         XlValue automatic = XlValue::Bool(true);
         XlValue minimum = std::isnan(bounds[a][0]) ? automatic : XlValue(bounds[a][0]);
         XlValue maximum = std::isnan(bounds[a][1]) ? automatic : XlValue(bounds[a][1]);
-        TryCall(XLC_SCALE, {minimum, maximum});
+        // The further bound: where on the value axis the horizontal axis crosses it.
+        XlValue cross = a == 1 && !std::isnan(chart.bound) ? XlValue(chart.bound) : XlValue::Missing();
+        TryCall(XLC_SCALE, {minimum, maximum, nullptr, nullptr, cross});
     }
 }
 

@@ -599,8 +599,9 @@ int ChartTrend(ModelDocuments& d, Call& c) {
   return c.Done();
 }
 
-// SCALE(minimum, maximum, major, minor, ...) on a selected axis ("Axis 1" the X or category
-// axis, "Axis 2" the value axis): a number sets a bound, TRUE makes it automatic, missing keeps it.
+// SCALE(minimum, maximum, major, minor, cross, ...) on a selected axis ("Axis 1" the X or category
+// axis, "Axis 2" the value axis): a number sets a bound, TRUE makes it automatic, missing keeps it;
+// cross is the value of this axis where the other one crosses it.
 int Scale(ModelDocuments& d, Call& c) {
   sheets::Chart* chart = SelectedChart(d);
   if (!chart) return c.Refuse();
@@ -623,6 +624,9 @@ int Scale(ModelDocuments& d, Call& c) {
   bound(3, scale.minor_unit);
   if (scale.minimum && scale.maximum && *scale.minimum >= *scale.maximum) return c.Refuse();
   axis->scale = scale;
+  // The fifth argument: where on this axis the other axis crosses it.
+  sheets::ChartAxis& other = axis == &chart->x_axis ? chart->y_axis : chart->x_axis;
+  bound(4, other.scale.crosses_at);
   return c.Done();
 }
 

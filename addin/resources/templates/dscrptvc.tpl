@@ -7,6 +7,7 @@ scale 78
 
 width A 24
 width B:L 11
+width G 14
 width P:AE 9
 
 style title bold size=14
