@@ -175,6 +175,18 @@ TEST_F(DescriptiveRuns, SummaryDescriptivesAgreeWithR) {
                 ++i;
             }
             EXPECT_EQ(i, rows.size()) << where;
+            if (level == 4) {  // "None": no intervals
+                EXPECT_TRUE(std::isnan(Pair(*Nested(*test, 2021), 2064).first)) << where;
+                continue;
+            }
+            // The mean's t interval and the median's distribution-free one at this level.
+            const std::string lv = std::to_string(level);
+            const auto mean = Pair(*Nested(*test, 2021), 2064);
+            const auto median = Pair(*Nested(*test, 2028), 2064);
+            Expect("mean lower", mean.first, ValueOrNaN(r, "mean_lower_" + lv), 1e-7, where + " level " + lv);
+            Expect("mean upper", mean.second, ValueOrNaN(r, "mean_upper_" + lv), 1e-7, where + " level " + lv);
+            Expect("median lower", median.first, ValueOrNaN(r, "median_lower_" + lv), 1e-12, where + " level " + lv);
+            Expect("median upper", median.second, ValueOrNaN(r, "median_upper_" + lv), 1e-12, where + " level " + lv);
         }
         // The other fields at 95%.
         SetChoice("Percentile plot", 1);

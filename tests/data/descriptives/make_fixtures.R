@@ -105,7 +105,7 @@ sw_part <- function(x) {
   c(W, sw_p_part(W, n))
 }
 sw_p_part <- function(W, n) {
-  if (n == 3) return(max(0, (asin(sqrt(W)) - asin(sqrt(0.75))) * 1.9098593496814322))
+  if (n == 3) return(min(1, max(0, (asin(sqrt(W)) - asin(sqrt(0.75))) * 1.9098593496814322)))
   y <- log(1 - W)
   if (n <= 11) {
     gamma <- -2.273 + 0.459 * n
@@ -207,7 +207,16 @@ mode_of <- function(x) {
   if (top < 2 || sum(t == top) > 1) NA else as.numeric(names(t)[t == top])
 }
 tails <- list(c(0.5, 99.5), c(2.5, 97.5), c(5, 95), c(10, 90), c())
-sres <- "dataset,n,missing,sum,ss,mean,se,variance,sd,cv,skew,skew_coef,skew_p,kurt,kurt_coef,kurt_p,amd,rms,gm,hm,median,trimean,iqr,mode,range,mean_lower,mean_upper,percentiles"
+# The median's distribution-free interval: order statistics at the 1-based positions
+# qbinom(a, n, 1/2) and qbinom(1 - a, n, 1/2) + 1, a = alpha / 2; missing when they fall outside the data.
+median_ci <- function(x, level) {
+  x <- sort(x); n <- length(x); a <- (1 - level / 100) / 2
+  lo <- qbinom(a, n, 0.5); hi <- qbinom(1 - a, n, 0.5) + 1
+  if (lo < 1 || hi > n) c(NA, NA) else c(x[lo], x[hi])
+}
+level_columns <- paste(sapply(0:3, function(lv) paste0(c("mean_lower_", "mean_upper_", "median_lower_", "median_upper_"), lv)),
+                       collapse = ",")
+sres <- paste0("dataset,n,missing,sum,ss,mean,se,variance,sd,cv,skew,skew_coef,skew_p,kurt,kurt_coef,kurt_p,amd,rms,gm,hm,median,trimean,iqr,mode,range,mean_lower,mean_upper,percentiles,", level_columns)
 for (k in seq_len(K)) {
   all <- data[[k]]; x <- all[!is.na(all)]; n <- length(x)
   ci <- if (sd(x) > 0) t.test(x, conf.level = 0.95)$conf.int else c(NA, NA)
@@ -221,7 +230,12 @@ for (k in seq_len(K)) {
             sd(x) / mean(x), moments(x), mean(abs(x - mean(x))), sqrt(mean(x^2)),
             if (all(x > 0)) exp(mean(log(x))) else NA, if (all(x > 0)) 1 / mean(1 / x) else NA,
             med, (q1 + 2 * med + q3) / 4, q3 - q1, mode_of(x), max(x) - min(x), ci)
-  sres <- c(sres, paste(c(k, fmt(vals), paste(pct, collapse = ";")), collapse = ","))
+  intervals <- c()
+  for (level in c(99, 95, 90, 80)) {
+    m <- if (sd(x) > 0) t.test(x, conf.level = level / 100)$conf.int else c(NA, NA)
+    intervals <- c(intervals, m, median_ci(x, level))
+  }
+  sres <- c(sres, paste(c(k, fmt(vals), paste(pct, collapse = ";"), fmt(intervals)), collapse = ","))
 }
 writeLines(sres, "summary_results.csv")
 
@@ -243,6 +257,16 @@ for (k in 1:30) {
   mode <- if (sum(t == top) > 1) "" else names(t)[t == top]
   cres <- c(cres, paste(c(k, length(present), length(t), mode,
                           paste(paste0(names(t), "=", as.integer(t)), collapse = " ")), collapse = ","))
+}
+# Classic published data: the spray of each of the 72 plots of Beall's insect counts, and the
+# tension of Tippett's 54 warp-break runs.
+for (classic in list(as.character(datasets::InsectSprays$spray), as.character(datasets::warpbreaks$tension))) {
+  k <- length(cats) + 1
+  cats[[paste0("c", k)]] <- classic
+  t <- table(classic); top <- max(t)
+  mode <- if (sum(t == top) > 1) "" else names(t)[t == top]
+  cres <- c(cres, paste(c(k, length(classic), length(t), mode, paste(paste0(names(t), "=", as.integer(t)), collapse = " ")),
+                        collapse = ","))
 }
 write_wide("categorical.csv", cats)
 writeLines(cres, "categorical_results.csv")
@@ -266,6 +290,20 @@ for (k in 1:30) {
     q1 <- percentile(x, 25); q3 <- percentile(x, 75)
     stats <- c(mean(x), ci, sd(x) / sqrt(m), sd(x), percentile(x, 50), q3 - q1, max(x) - min(x))
     if (m < 2) stats[] <- NA  # one observation: only n is shown
+    gres <- c(gres, paste(c(k, lab, fmt(c(m, stats))), collapse = ","))
+  }
+}
+# Classic published data: chick weights by feed (Anonymous 1948) and insect counts by spray (Beall 1942).
+for (classic in list(list(datasets::chickwts$weight, as.character(datasets::chickwts$feed)),
+                     list(datasets::InsectSprays$count, as.character(datasets::InsectSprays$spray)))) {
+  k <- length(grp) / 2 + 1
+  y <- classic[[1]]; gv <- classic[[2]]
+  grp[[paste0("v", k)]] <- y
+  grp[[paste0("g", k)]] <- gv
+  for (lab in sort(unique(gv))) {
+    x <- y[gv == lab]; m <- length(x)
+    q1 <- percentile(x, 25); q3 <- percentile(x, 75)
+    stats <- c(mean(x), t.test(x)$conf.int, sd(x) / sqrt(m), sd(x), percentile(x, 50), q3 - q1, max(x) - min(x))
     gres <- c(gres, paste(c(k, lab, fmt(c(m, stats))), collapse = ","))
   }
 }
