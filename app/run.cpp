@@ -43,7 +43,9 @@ const char* kRunUsage =
     "  --save          also save WORKBOOK (the dataset properties are kept in it)\n"
     "  --json          print the test's results as JSON instead of the report\n"
     "  --dialog-trace  print every dialog and message box as shown, on standard error\n"
+    "                  (the test's dialog items, in order, with their labels and choices)\n"
     "\n"
+    "The dialog items of each test with an example workbook: examples/README.md.\n"
     "Exit status: 0 report made, 1 the test ended with a message, 2 usage, 130 interrupted.\n";
 
 std::string Lower(std::string s) {

@@ -15,10 +15,6 @@ constexpr double kFar = 1e30;
 // A chart list holds at most this many values: more would be more points than the host draws in a
 // chart; the rest is not written and the chart is marked as truncated (message 136).
 constexpr std::size_t kChartListLimit = 4000;
-// A list written as a table column holds at most this many values.
-constexpr std::size_t kTableListLimit = 256;
-
-static_assert(kTableListLimit < kChartListLimit, "a table list is a short list");
 
 struct Bins {
     double start = numerics::MissingValue();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "addin/charts/chart.h"
+#include "addin/charts/chart_format.h"
 #include "addin/framework/report.h"
 #include "addin/framework/test.h"
 #include "addin/host/messages.h"
@@ -18,19 +19,6 @@ namespace qs {
 using namespace chart_labels;
 
 namespace {
-
-// Runs a host command; false (nothing raised) when the host refuses it.
-bool TryCall(int fn, XlArgs args) {
-    try {
-        XlCall(fn, args);
-        return true;
-    } catch (CException* e) {
-        e->Delete();
-        return false;
-    }
-}
-
-bool SelectItem(const std::string& name) { return TryCall(XLC_SELECT, {name}); }
 
 std::string ColumnLetters(int col) {
     std::string s;
@@ -79,8 +67,9 @@ std::vector<std::string> SeriesArguments(const std::string& formula) {
     return out;
 }
 
-// The first cell of a series reference on the report's sheet; false when it is not one.
-bool FirstCell(const ReportExcel& report, const std::string& text, int& row, int& col) {
+// The first cell of a series reference on the report's sheet and the number of its rows; false when
+// it is not one.
+bool FirstCell(const ReportExcel& report, const std::string& text, int& row, int& col, int& rows) {
     if (text.empty() || text[0] == '{') return false;
     XlValue ref;
     try {
@@ -93,7 +82,18 @@ bool FirstCell(const ReportExcel& report, const std::string& text, int& row, int
     if (areas.empty() || ref.SheetId() != report.sheet) return false;
     row = areas.front().rwFirst;
     col = areas.front().colFirst;
+    rows = areas.front().rwLast - areas.front().rwFirst + 1;
     return true;
+}
+
+// Empties `rows` cells downwards from (row, col): what an earlier output of the series left there.
+void ClearList(const ReportExcel& report, int row, int col, int rows) {
+    if (rows <= 1) return;
+    XLREF area;
+    area.rwFirst = static_cast<uint16_t>(row);
+    area.rwLast = static_cast<uint16_t>(std::min(row + rows - 1, kLastReportRow));
+    area.colFirst = area.colLast = static_cast<uint8_t>(col);
+    XlCall(xlSet, {XlValue::Ref(report.sheet, {area}), XlValue::Nil()});
 }
 
 // Writes up to `limit` values downwards from (row, col); returns how many were written.
@@ -137,8 +137,8 @@ void DataRange(const Chart& chart, bool x, double& low, double& high, bool& clip
 
 // The bounds of both axes: a given bound is kept; an axis whose series hold clipped reference lines
 // gets a nice range around the data (the lines are then cut at the plot area); equal scales share
-// the union of both ranges.
-void ApplyBounds(const Chart& chart) {
+// the union of both ranges. The further bound places the horizontal axis on the value axis.
+void ApplyBounds(const Chart& chart, const ChartFormat& format) {
     double bounds[2][2] = {{chart.xMinimum, chart.xMaximum}, {chart.yMinimum, chart.yMaximum}};
     bool needed[2];
     double low[2], high[2];
@@ -157,14 +157,9 @@ void ApplyBounds(const Chart& chart) {
             if (std::isnan(bounds[a][0])) bounds[a][0] = r.minimum;
             if (std::isnan(bounds[a][1])) bounds[a][1] = r.maximum;
         }
-        if (std::isnan(bounds[a][0]) && std::isnan(bounds[a][1])) continue;
-        if (!SelectItem(a == 0 ? "Axis 1" : "Axis 2")) continue;
-        XlValue automatic = XlValue::Bool(true);
-        XlValue minimum = std::isnan(bounds[a][0]) ? automatic : XlValue(bounds[a][0]);
-        XlValue maximum = std::isnan(bounds[a][1]) ? automatic : XlValue(bounds[a][1]);
-        // The further bound: where on the value axis the horizontal axis crosses it.
-        XlValue cross = a == 1 && !std::isnan(chart.bound) ? XlValue(chart.bound) : XlValue::Missing();
-        TryCall(XLC_SCALE, {minimum, maximum, nullptr, nullptr, cross});
+        const double cross = a == 1 ? chart.bound : numerics::MissingValue();
+        if (std::isnan(bounds[a][0]) && std::isnan(bounds[a][1]) && std::isnan(cross)) continue;
+        format.Scale(a + 1, bounds[a][0], bounds[a][1], cross);
     }
 }
 
@@ -180,18 +175,16 @@ void MarkTruncated(const std::string& objectName) {
     std::string text = LoadString(kMessageTooManyPoints).str();
     XlCall(XLF_CREATE_OBJECT, {6, from, fromX, fromY, to, toX, toY, text});
     // Solid white box with a black border, over the chart.
-    TryCall(XLC_PATTERNS, {false, 1, 8, 1, false, false, 1, 2, 2});
-    TryCall(XLC_FORMAT_TEXT, {});
+    TryChartCommand(XLC_PATTERNS, {false, 1, 8, 1, false, false, 1, 2, 2});
+    TryChartCommand(XLC_FORMAT_TEXT, {});
 }
 
 }  // namespace
 
 bool Chart::Output(ReportExcel& report, const Test& test) {
-    const std::string number = std::to_string(index);
-    XlValue kind = XlCallResultNA(XLF_GET_OBJECT, {1, number});
-    if (!kind.Is(XLTYPE_NUM) || kind.Number() != 5) return false;  // no chart object of that number
-    const std::string objectName = XlCallText(XLF_GET_OBJECT, {14, number}).str();
-    if (!SelectItem(objectName)) return false;
+    const ChartFormat format(index);
+    if (!format.Select("")) return false;  // no chart object of that number
+    const std::string& objectName = format.ObjectName();
     std::string sheetName = report.SheetKey();
     sheetName = sheetName.substr(sheetName.find(']') + 1);
 
@@ -209,27 +202,29 @@ bool Chart::Output(ReportExcel& report, const Test& test) {
         const std::vector<double>& xs = data ? data->x : kEmpty;
         const std::vector<double>& ys = data ? data->y : kEmpty;
         truncated = truncated || xs.size() > charts::kChartListLimit || ys.size() > charts::kChartListLimit;
-        int written = 0;
-        if (FirstCell(report, args[2], row, col)) {
+        int written = 0, rows = 0;
+        if (FirstCell(report, args[2], row, col, rows)) {
+            ClearList(report, row, col, rows);  // an updated report's earlier values
             written = WriteList(report, ys, row, col);
             yRef = XlValue(ColumnReference(sheetName, row, std::max(written, 1), col));
         }
-        if (FirstCell(report, args[1], row, col)) {
+        if (FirstCell(report, args[1], row, col, rows)) {
             // Without X values of its own the series keeps the template's X cells (category names
             // the report wrote there), as many as it has values.
+            if (!xs.empty()) ClearList(report, row, col, rows);
             int n = xs.empty() ? written : WriteList(report, xs, row, col);
             xRef = XlValue(ColumnReference(sheetName, row, std::max(n, 1), col));
         }
-        TryCall(XLC_EDIT_SERIES, {d.number, nullptr, xRef, yRef});
+        TryChartCommand(XLC_EDIT_SERIES, {d.number, nullptr, xRef, yRef});
     }
 
     AxisTitles(test);
-    if (!xTitle.empty() && SelectItem("Text Axis 1")) TryCall(XLC_CHART_TEXT, {xTitle.str()});
-    if (!yTitle.empty() && SelectItem("Text Axis 2")) TryCall(XLC_CHART_TEXT, {yTitle.str()});
+    if (!xTitle.empty()) format.AxisTitle(1, xTitle.str());
+    if (!yTitle.empty()) format.AxisTitle(2, yTitle.str());
     // The template decides whether the chart shows a title; when it does, it is this chart's.
-    if (SelectItem("Title")) TryCall(XLC_CHART_TEXT, {ChartTitle(test)});
-    ApplyBounds(*this);
-    if (truncated && SelectItem(objectName)) MarkTruncated(objectName);
+    if (format.Select("Title")) TryChartCommand(XLC_CHART_TEXT, {ChartTitle(test)});
+    ApplyBounds(*this, format);
+    if (truncated && format.Select("")) MarkTruncated(objectName);
     return true;
 }
 

@@ -503,7 +503,8 @@ int CreateObject(ModelDocuments& d, Call& c) {
 int FormatMove(ModelDocuments& d, Call& c) {
   sheets::DrawingObject* o = Selected(d);
   std::optional<double> x = Number(c.Arg(0)), y = Number(c.Arg(1));
-  if (!o || !x || !y || !d.selectedItem.empty()) return c.Refuse();
+  if (!o || !x || !y) return c.Refuse();
+  if (!d.selectedItem.empty()) return c.Done();  // the plot area or a label: the model keeps no layout
   double dx = *x - o->anchor.from_x, dy = *y - o->anchor.from_y;
   o->anchor.from_x = *x;
   o->anchor.from_y = *y;
