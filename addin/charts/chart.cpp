@@ -65,6 +65,24 @@ void Chart::SetLine(int number, double x1, double y1, double x2, double y2) {
 
 void Chart::Clear() { m_series.clear(); }
 
+charts::AxisRange Chart::Scale(int axis) const {
+    const double given[2] = {axis == 1 ? xMinimum : yMinimum, axis == 1 ? xMaximum : yMaximum};
+    double low = INFINITY, high = -INFINITY;
+    for (const auto& [number, data] : m_series)
+        for (double v : axis == 1 ? data.x : data.y)
+            if (std::isfinite(v) && std::fabs(v) < charts::kFar) {
+                low = std::min(low, v);
+                high = std::max(high, v);
+            }
+    charts::AxisRange r{given[0], given[1]};
+    if (std::isfinite(low) && (std::isnan(r.minimum) || std::isnan(r.maximum))) {
+        const charts::AxisRange data = charts::NiceRange(low, high);
+        if (std::isnan(r.minimum)) r.minimum = data.minimum;
+        if (std::isnan(r.maximum)) r.maximum = data.maximum;
+    }
+    return r;
+}
+
 void Chart::AxisTitles(const Test&) {}
 
 std::string Chart::ChartTitle(const Test&) const {

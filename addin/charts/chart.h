@@ -112,6 +112,11 @@ public:
     void SetValueBounds(const std::vector<double>& values);
     bool EqualScale() const { return flags[2] != 0; }
 
+    // The range an axis (1 horizontal, 2 value) shows: its bounds where given, else a round range
+    // around the series' values (the far ends of reference lines left out). Binding hooks give one
+    // chart another's range through it.
+    charts::AxisRange Scale(int axis) const;
+
     // Writes the chart into the report (titles, series, bounds); false when the template has no
     // chart object for it.
     bool Output(ReportExcel& report, const Test& test);

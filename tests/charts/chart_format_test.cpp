@@ -1,7 +1,8 @@
-// The add-in's chart operations (ChartFormat) on a chart of the host's workbook model: each selects
+// The chart classes' content, and the add-in's chart operations (ChartFormat) on a chart of the host's workbook model: each selects
 // its item and runs one command; a missing chart or item is skipped without raising.
 #include <cmath>
 
+#include "addin/charts/chart.h"
 #include "addin/charts/chart_format.h"
 #include "tests/dataset/dataset_harness.h"
 
@@ -68,6 +69,90 @@ TEST_F(ChartOperations, AMissingChartOrItemIsSkipped) {
     EXPECT_FALSE(chart.Trendline("S2T1", 1));
     EXPECT_FALSE(chart.Select("Title"));  // the chart shows no title
     EXPECT_EQ(o.chart->series.size(), 3u);
+}
+
+}  // namespace
+}  // namespace dstest
+
+// The chart classes' content, as the report writer receives it.
+namespace dstest {
+namespace {
+
+using qs::SeriesData;
+
+TEST(ChartClasses, BiasPlotDrawsOnlyTheLinesItHasValuesFor) {
+    qs::BiasPlot plot;
+    plot.SetData("Mean of A and B", {1, 2, 3}, {{0.1, -0.2, NAN}}, NAN, -1.5, 1.5);
+    const SeriesData* zero = plot.FindSeries(9);
+    ASSERT_TRUE(zero);
+    EXPECT_EQ(zero->x, (std::vector<double>{-1e30, 1e30}));
+    EXPECT_EQ(zero->y, (std::vector<double>{0, 0}));
+    EXPECT_TRUE(plot.FindSeries(4)->y.empty());  // no mean: no mean line
+    EXPECT_EQ(plot.FindSeries(2)->y, (std::vector<double>{-1.5, -1.5}));
+    EXPECT_EQ(plot.FindSeries(1)->x, (std::vector<double>{1, 2}));  // pairs with a value only
+    // Clipped reference lines: the horizontal axis spans the data, not the far ends.
+    EXPECT_EQ(plot.Scale(1).minimum, 1);
+    EXPECT_EQ(plot.Scale(1).maximum, 2);
+}
+
+TEST(ChartClasses, LineFitsAndIdentity) {
+    qs::LineFitPlot1 fit;
+    fit.SetData("X", {2, 4, 9}, "Y", {3, 5, 8}, 1.0, 0.5, true);
+    EXPECT_EQ(fit.FindSeries(3)->x, (std::vector<double>{2, 9}));  // X's minimum and maximum
+    EXPECT_EQ(fit.FindSeries(3)->y, (std::vector<double>{2, 5.5}));
+    EXPECT_EQ(fit.FindSeries(2)->x, (std::vector<double>{-1e30, 1e30}));
+    EXPECT_TRUE(fit.EqualScale());
+    qs::XYscatterIdentity identity;
+    identity.SetData({{1, 2}, {1.1, 2.1}}, {{1.2, 1.9}, {0.9, 2.2}});
+    EXPECT_EQ(identity.FindSeries(6)->y, (std::vector<double>{0.9, 2.2}));
+    EXPECT_TRUE(identity.EqualScale());
+    // The descriptors of a subclass keep its base's series first.
+    EXPECT_EQ(qs::LineFitPlot().Descriptors().front().number, 1);
+    EXPECT_EQ(qs::LineFitPlot().Descriptors().back().label, 2616u);
+    EXPECT_EQ(qs::LineFitPlot().Descriptors()[3].label, 2604u + 4096u);  // the second "Confidence interval"
+}
+
+TEST(ChartClasses, HistogramBarsStandOnTheBinEdges) {
+    qs::FrequencyHistogram h;
+    h.Bin("Weight", {1, 2, 2, 3, 3, 3}, 0.5, 3.5, 1, true);
+    ASSERT_EQ(h.bins().counts, (std::vector<double>{1, 2, 3}));
+    const SeriesData* bars = h.FindSeries(1);
+    ASSERT_EQ(bars->x.size(), 12u);  // four corners per bin
+    EXPECT_EQ(bars->x[0], 0.5);
+    EXPECT_EQ(bars->y[1], 1);
+    EXPECT_EQ(bars->x[10], 3.5);
+    EXPECT_EQ(h.FindSeries(2)->x, h.bins().edges);  // the normal curve at the edges
+}
+
+TEST(ChartClasses, BoxPlotSlotsAndOutliers) {
+    qs::BoxPlots boxes;
+    boxes.AddGroup({3, 4, 5, 6, 7, 8, 9});
+    boxes.AddGroup({1, 5, 9, 10, 10, 10, 11, 11, 12, 12, 12, 13, 16, 30});
+    const SeriesData* box = boxes.FindSeries(5);
+    ASSERT_TRUE(box);
+    // First box: edges at 0.35 and 0.65; the second one unit further, after a gap.
+    EXPECT_EQ(box->x[0], 0.35);
+    EXPECT_EQ(box->x[1], 0.65);
+    EXPECT_TRUE(std::isnan(box->x[5]));
+    EXPECT_EQ(box->x[6], 1.35);
+    EXPECT_EQ(boxes.FindSeries(3)->y, (std::vector<double>{1, 30}));   // far outliers
+    EXPECT_EQ(boxes.FindSeries(2)->x, (std::vector<double>{1.5, 1.5}));  // near outliers at the middle
+    EXPECT_EQ(boxes.xMaximum, 2);
+    EXPECT_LE(boxes.yMinimum, 1);
+    EXPECT_GE(boxes.yMaximum, 30);
+}
+
+TEST(ChartClasses, NormalProbabilityPlotAndItsJson) {
+    qs::NormalProbabilityPlot plot;
+    plot.SetData("Glucose", {5.1, 4.9, 5.6, NAN}, 5.2, 0.36);
+    ASSERT_EQ(plot.FindSeries(1)->x, (std::vector<double>{4.9, 5.1, 5.6}));
+    EXPECT_LT(plot.minimumQuantile, 0);
+    EXPECT_EQ(plot.FindSeries(2)->y, (std::vector<double>{plot.minimumQuantile, plot.maximumQuantile}));
+    EXPECT_NEAR(plot.FindSeries(2)->x[0], 5.2 + 0.36 * plot.minimumQuantile, 1e-15);
+    // JSON: one object per series, keyed by its legend label, with lists x and y.
+    const std::string json = qs::ResultsJson(plot);
+    EXPECT_EQ(json.rfind("{\"X & Y\":{\"x\":[4.9,5.1,5.6],\"y\":[", 0), 0u) << json;
+    EXPECT_NE(json.find("\"Normal Fit\":{\"x\":["), std::string::npos) << json;
 }
 
 }  // namespace
