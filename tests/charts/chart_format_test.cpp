@@ -1,5 +1,6 @@
-// The chart classes' content, and the add-in's chart operations (ChartFormat) on a chart of the host's workbook model: each selects
-// its item and runs one command; a missing chart or item is skipped without raising.
+// The chart classes' content, and the add-in's chart operations (ChartFormat) on a chart of the
+// host's workbook model: each selects its item and runs one command; a missing chart or item is
+// skipped without raising.
 #include <cmath>
 
 #include "addin/charts/chart.h"
