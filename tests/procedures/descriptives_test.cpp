@@ -120,6 +120,22 @@ TEST_F(DescriptiveRuns, NormalityTestsAgreeWithTheirDefinitionsAndWithR) {
     EXPECT_LT(worstP, 1e-3);
 }
 
+TEST_F(DescriptiveRuns, NormalityTestsBeyondFiveThousandValuesFollowTheirDefinitions) {
+    const std::vector<Row> refs = ReadTable("large_results.csv");
+    ASSERT_EQ(refs.size(), 1u);
+    const Row& r = refs[0];
+    Start(qs::NormalityTestinfo, kData + "large.csv", "A2");
+    SetVariables("Variable", {"big"});
+    const char* columns[3][2] = {{"sw_w", "sw_p"}, {"ad_astar", "ad_p"}, {"ks_dstar", "ks_p"}};
+    for (int method = 0; method < 3; ++method) {
+        SetChoice("Normality test", method);
+        Compute();
+        EXPECT_EQ(Number(*test, 2017), Value(r, "n"));
+        Expect(columns[method][0], Number(*test, 2048), ValueOrNaN(r, columns[method][0]), 1e-10, "large.csv");
+        Expect(columns[method][1], Number(*test, 2113), ValueOrNaN(r, columns[method][1]), 1e-10, "large.csv");
+    }
+}
+
 TEST_F(DescriptiveRuns, NormalityTestNeedsThreeObservationsAndShowsPBounds) {
     Start(qs::NormalityTestinfo, kData + "continuous.csv", "A2");
     SetVariables("Variable", {"d1"});
