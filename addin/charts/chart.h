@@ -249,13 +249,15 @@ class BoxPlots : public Chart {
 public:
     const SeriesTable& Descriptors() const override;
     unsigned TitleLabel() const override { return chart_labels::kTitleBoxplots; }
+    // The value axis is titled with the variable's name, the horizontal one with the groups' names
+    // in their order.
     void AxisTitles(const Test& test) override;
-    void AddGroup(const std::vector<double>& values);
+    void AddGroup(const std::string& group, const std::vector<double>& values);
     void SetName(const std::string& name) { m_name = name; }
     const std::vector<charts::BoxStatistics>& boxes() const { return m_boxes; }
 
 private:
-    std::string m_name;
+    std::string m_name, m_groups;
     std::vector<charts::BoxStatistics> m_boxes;
     std::vector<double> m_all;  // every group's values, for the value axis
 };

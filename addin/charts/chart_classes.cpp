@@ -306,9 +306,11 @@ const SeriesTable& BoxPlots::Descriptors() const {
 
 void BoxPlots::AxisTitles(const Test&) {
     if (yTitle.empty()) yTitle = m_name;
+    if (xTitle.empty()) xTitle = m_groups;
 }
 
-void BoxPlots::AddGroup(const std::vector<double>& values) {
+void BoxPlots::AddGroup(const std::string& group, const std::vector<double>& values) {
+    m_groups += (m_groups.empty() ? "" : ", ") + group;
     if (m_boxes.empty())
         for (const SeriesDescriptor& d : Descriptors()) Series(d.number);
     m_boxes.push_back(charts::BoxStatisticsOf(values, kNaN));

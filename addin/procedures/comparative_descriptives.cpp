@@ -81,7 +81,9 @@ public:
             const numerics::Descriptives d(values);
             m_rows.emplace_back();
             m_rows.back().Set(v.name, d, kLevel);
-            m_chart.AddGroup(values);
+            // The box is named by its category (the part after the variable's name).
+            const std::string& parent = v.Parent();
+            m_chart.AddGroup(v.IsGroup() && !parent.empty() ? v.name.substr(parent.size() + 3) : v.name, values);
         }
     }
 

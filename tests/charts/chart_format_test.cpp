@@ -127,8 +127,8 @@ TEST(ChartClasses, HistogramBarsStandOnTheBinEdges) {
 
 TEST(ChartClasses, BoxPlotSlotsAndOutliers) {
     qs::BoxPlots boxes;
-    boxes.AddGroup({3, 4, 5, 6, 7, 8, 9});
-    boxes.AddGroup({1, 5, 9, 10, 10, 10, 11, 11, 12, 12, 12, 13, 16, 30});
+    boxes.AddGroup("North", {3, 4, 5, 6, 7, 8, 9});
+    boxes.AddGroup("South", {1, 5, 9, 10, 10, 10, 11, 11, 12, 12, 12, 13, 16, 30});
     const SeriesData* box = boxes.FindSeries(5);
     ASSERT_TRUE(box);
     // First box: edges at 0.35 and 0.65; the second one unit further, after a gap.

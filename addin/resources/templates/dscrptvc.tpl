@@ -71,7 +71,7 @@ cell A12 "CI: 95% interval of the mean; Limits: 95% distribution-free interval o
 # Box plots: group i is drawn over [i - 1, i] of the horizontal axis, in table order
 cell A14 "Boxplots" style=section
 range B14:L14 border=bottom
-chart A15:H38 type=scatter title="Boxplots" xtitle="Groups, in table order" legend=bottom
+chart A15:H38 type=scatter title="Boxplots" xtitle="Groups" legend=bottom
 series 1 x=P16 y=Q16 name="Inter-quartile range" line=off marker=none
 series 2 x=R16 y=S16 name="Outliers" line=off marker=circle
 series 3 x=T16 y=U16 name="Far Outliers" line=off marker=x
