@@ -67,6 +67,18 @@ std::vector<std::string> SeriesArguments(const std::string& formula) {
     return out;
 }
 
+// The formula "=SERIES(name,x,y,order)" of a series of the selected chart; empty when the chart has
+// no such series.
+std::string SeriesFormula(const std::string& item) {
+    try {
+        XlValue formula = XlCallResultNA(XLF_GET_FORMULA, {item});
+        return formula.Is(XLTYPE_STR) ? formula.Text() : std::string();
+    } catch (CException* e) {
+        e->Delete();
+        return {};
+    }
+}
+
 // The first cell of a series reference on the report's sheet and the number of its rows; false when
 // it is not one.
 bool FirstCell(const ReportExcel& report, const std::string& text, int& row, int& col, int& rows) {
@@ -192,9 +204,7 @@ bool Chart::Output(ReportExcel& report, const Test& test) {
     for (const SeriesDescriptor& d : Descriptors()) {
         const SeriesData* data = FindSeries(d.number);
         const std::string item = "S" + std::to_string(d.number);
-        XlValue formula = XlCallResultNA(XLF_GET_FORMULA, {item});
-        if (!formula.Is(XLTYPE_STR)) continue;  // the template chart has no such series
-        std::vector<std::string> args = SeriesArguments(formula.Text());
+        std::vector<std::string> args = SeriesArguments(SeriesFormula(item));
         if (args.size() < 3) continue;
         XlValue xRef = XlValue::Missing(), yRef = XlValue::Missing();
         int row, col;

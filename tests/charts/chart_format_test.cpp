@@ -5,6 +5,9 @@
 
 #include "addin/charts/chart.h"
 #include "addin/charts/chart_format.h"
+#include "addin/framework/report.h"
+#include "addin/host/xlcalls.h"
+#include "addin/procedures/descriptives.h"
 #include "tests/dataset/dataset_harness.h"
 
 namespace dstest {
@@ -154,6 +157,84 @@ TEST(ChartClasses, NormalProbabilityPlotAndItsJson) {
     const std::string json = qs::ResultsJson(plot);
     EXPECT_EQ(json.rfind("{\"X & Y\":{\"x\":[4.9,5.1,5.6],\"y\":[", 0), 0u) << json;
     EXPECT_NE(json.find("\"Normal Fit\":{\"x\":["), std::string::npos) << json;
+}
+
+}  // namespace
+}  // namespace dstest
+
+// Chart::Output on a template chart of the host's model: the lists go into the cells its series name,
+// the series are bound to exactly those cells, a series the template lacks is skipped, and a list
+// longer than the chart limit is cut under message 136.
+namespace dstest {
+namespace {
+
+class ChartOutput : public HostTest {
+protected:
+    sheets::DrawingObject& Template(int series) {
+        NewBook();
+        sheets::Chart chart;
+        chart.title = "Placeholder";
+        for (int i = 0; i < series; ++i) {
+            chart.series.emplace_back();
+            chart.series.back().x_values = "Sheet1!$" + std::string(1, static_cast<char>('K' + 2 * i)) + "$2";
+            chart.series.back().y_values = "Sheet1!$" + std::string(1, static_cast<char>('L' + 2 * i)) + "$2";
+        }
+        sheets::ObjectAnchor anchor;
+        anchor.from = {1, 0};
+        anchor.to = {20, 6};
+        return Sheet().AddChart(chart, anchor);
+    }
+    bool Output(qs::Chart& chart, unsigned id) {
+        qs::ReportExcel report(qs::XlCallResult(xlSheetId).SheetId(), false);
+        qs::CRef<qs::Test> test(qs::NormalityTestinfo.Create());
+        chart.index = static_cast<int>(id);
+        return chart.Output(report, *test);
+    }
+};
+
+TEST_F(ChartOutput, ListsFillTheTemplateCellsAndBindTheSeries) {
+    sheets::DrawingObject& o = Template(1);  // the normal fit's series 2 is missing
+    qs::NormalProbabilityPlot plot;
+    plot.SetData("Glucose", {5.1, 4.9, 5.6, 6.0}, 5.4, 0.5);
+    ASSERT_TRUE(Output(plot, o.id));
+    EXPECT_EQ(o.chart->series.size(), 1u);
+    EXPECT_EQ(o.chart->series[0].x_values, "'Sheet1'!$K$2:$K$5");
+    EXPECT_EQ(o.chart->series[0].y_values, "'Sheet1'!$L$2:$L$5");
+    EXPECT_EQ(Sheet().GetValue(1, 10).number, 4.9);
+    EXPECT_EQ(Sheet().GetValue(4, 10).number, 6.0);
+    EXPECT_NEAR(Sheet().GetValue(4, 11).number, plot.maximumQuantile, 1e-15);
+    EXPECT_EQ(o.chart->title, "Normal Probability Plot");
+    EXPECT_EQ(o.chart->x_axis.title, "Glucose");
+    EXPECT_EQ(o.chart->y_axis.title, "Normal quantile");
+    EXPECT_EQ(o.chart->y_axis.scale.minimum, -plot.yMaximum);
+    EXPECT_EQ(o.chart->x_axis.scale.crosses_at, plot.yMinimum);
+    EXPECT_EQ(Sheet().drawings().size(), 1u);  // no message
+    qs::NormalProbabilityPlot other;
+    EXPECT_FALSE(Output(other, o.id + 5));  // no chart object of that number: nothing happens
+}
+
+TEST_F(ChartOutput, MoreThan4000PointsAreCutUnderMessage136) {
+    sheets::DrawingObject& o = Template(2);
+    qs::BiasPlot plot;  // series 1 the points, 6 the second list (absent from this template)
+    std::vector<double> x(4001), y(4001);
+    for (size_t i = 0; i < x.size(); ++i) {
+        x[i] = static_cast<double>(i);
+        y[i] = std::sin(static_cast<double>(i));
+    }
+    plot.SetData("X", x, {y}, 0.1, -1, 1);
+    ASSERT_TRUE(Output(plot, o.id));
+    EXPECT_EQ(o.chart->series[0].y_values, "'Sheet1'!$L$2:$L$4001");
+    EXPECT_TRUE(Sheet().GetValue(4001, 11).IsEmpty());
+    ASSERT_EQ(Sheet().drawings().size(), 2u);
+    const sheets::DrawingObject& box = *Sheet().drawings()[1];
+    EXPECT_EQ(box.kind, sheets::DrawingObject::Kind::TextBox);
+    EXPECT_EQ(box.text.rfind("Unfortunately there are too many data-points", 0), 0u);
+    EXPECT_EQ(box.anchor, o.anchor);
+    // Series 2 of the template is the "SD" line at -1, drawn across the plot: the horizontal axis is
+    // given bounds around the data so that the host clips the line.
+    EXPECT_EQ(o.chart->series[1].y_values, "'Sheet1'!$N$2:$N$3");
+    EXPECT_EQ(o.chart->x_axis.scale.minimum, 0.0);
+    EXPECT_GE(o.chart->x_axis.scale.maximum.value_or(0), 4000.0);
 }
 
 }  // namespace
