@@ -52,8 +52,7 @@ public:
         const double level = LevelOfChoice(m_levelChoice);
         FillMoments(d, MissingCount(v));
         FillOrder(d, level);
-        m_hasNormality = m_normality != NormalityBlock::kNone;
-        if (m_hasNormality) m_normalityBlock.Compute(d, values, m_normality);
+        if (m_normality != NormalityBlock::kNone) m_normalityBlock.Compute(d, values, m_normality);
         m_plot.index = 1;
         m_plot.SetData(v.name, values, std::isnan(level) ? numerics::MissingValue() : (100.0 - level) / 2.0);
         m_histogram.index = 2;
@@ -104,7 +103,10 @@ private:
         }
     }
 
-    const NormalityBlock* Normality() const { return m_hasNormality ? &m_normalityBlock : nullptr; }
+    // The normality block, absent with the option "None".
+    const NormalityBlock* Normality() const {
+        return m_normality != NormalityBlock::kNone ? &m_normalityBlock : nullptr;
+    }
 
     std::vector<VariableChoice> m_variables;
     int m_levelChoice = 1;  // 95%
@@ -121,7 +123,6 @@ private:
     double m_triMean = numerics::MissingValue(), m_iqr = numerics::MissingValue();
     double m_mode = numerics::MissingValue(), m_range = numerics::MissingValue();
     std::vector<PercentileRow> m_percentiles;
-    bool m_hasNormality = false;
     NormalityBlock m_normalityBlock;
     BoxPlot m_plot;
     FrequencyHistogram m_histogram;
