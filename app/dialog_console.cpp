@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "platform/msgbox.h"
+#include "platform/text.h"
 
 namespace app {
 
@@ -26,11 +27,6 @@ Installed& State() {
   return state;
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::string Trim(const std::string& s) {
   size_t a = s.find_first_not_of(" \t");
   if (a == std::string::npos) return {};
@@ -45,7 +41,7 @@ std::string LabelKey(const std::string& label) {
     if (c != '&') s += c;
   s = Trim(s);
   while (!s.empty() && s.back() == ':') s.pop_back();
-  return Lower(Trim(s));
+  return platform::FoldCase(Trim(s));
 }
 
 std::string LastLevel(const std::string& name) {
@@ -103,7 +99,7 @@ const platform::DialogControl* FindId(const std::vector<platform::DialogControl>
 }
 
 std::optional<bool> YesNo(const std::string& value) {
-  std::string v = Lower(Trim(value));
+  std::string v = platform::FoldCase(Trim(value));
   if (v == "yes" || v == "y" || v == "true" || v == "on" || v == "1") return true;
   if (v == "no" || v == "n" || v == "false" || v == "off" || v == "0") return false;
   return std::nullopt;
@@ -116,11 +112,11 @@ int FindEntry(const std::vector<std::string>& items, const std::string& name, st
     if (items[i] == want) return static_cast<int>(i);
   std::vector<int> hits;
   for (size_t i = 0; i < items.size(); ++i)
-    if (Lower(items[i]) == Lower(want)) hits.push_back(static_cast<int>(i));
+    if (platform::FoldCase(items[i]) == platform::FoldCase(want)) hits.push_back(static_cast<int>(i));
   if (hits.size() == 1) return hits[0];
   if (hits.empty())
     for (size_t i = 0; i < items.size(); ++i)
-      if (Lower(LastLevel(items[i])) == Lower(want)) hits.push_back(static_cast<int>(i));
+      if (platform::FoldCase(LastLevel(items[i])) == platform::FoldCase(want)) hits.push_back(static_cast<int>(i));
   if (hits.size() == 1) return hits[0];
   if (hits.size() > 1) {
     why = "\"" + want + "\" is ambiguous:";
@@ -132,7 +128,7 @@ int FindEntry(const std::vector<std::string>& items, const std::string& name, st
 }
 
 int HypothesisIndex(const std::string& value) {
-  std::string v = Lower(Trim(value));
+  std::string v = platform::FoldCase(Trim(value));
   if (v == "not equal" || v == "\u2260" || v == "!=" || v == "<>" || v == "two-sided") return 0;
   if (v == "less than" || v == "\u2264" || v == "<" || v == "<=" || v == "less") return 1;
   if (v == "greater than" || v == "\u2265" || v == ">" || v == ">=" || v == "greater") return 2;
@@ -237,7 +233,7 @@ void AnswerDataset(platform::DialogModel& model, const DialogAnswers& a, DialogP
     const platform::DialogControl* c = FindId(controls, kLayout);
     int index = -1;
     for (size_t i = 0; c && i < c->items.size(); ++i)
-      if (Lower(c->items[i]).rfind(Lower(Trim(*a.layout)), 0) == 0) index = static_cast<int>(i);
+      if (platform::FoldCase(c->items[i]).rfind(platform::FoldCase(Trim(*a.layout)), 0) == 0) index = static_cast<int>(i);
     if (index < 0 || !model.Choose(kLayout, index)) Refuse(problems, "--layout", "\"" + *a.layout + "\" is not a layout");
   }
   std::vector<platform::DialogControl> controls = model.Controls();
@@ -268,7 +264,7 @@ void AnswerVariable(platform::DialogModel& model, const DialogAnswers& a, Dialog
     std::vector<platform::DialogControl> controls = model.Controls();
     const platform::DialogControl* radio = nullptr;
     for (const platform::DialogControl& c : controls)
-      if (c.kind == platform::ControlKind::Radio && LabelKey(c.label) == Lower(Trim(*a.type))) radio = &c;
+      if (c.kind == platform::ControlKind::Radio && LabelKey(c.label) == platform::FoldCase(Trim(*a.type))) radio = &c;
     if (!radio) Refuse(problems, "--type", "\"" + *a.type + "\" is not a measurement scale");
     else if (radio->value != "1") model.Click(radio->id);
   }

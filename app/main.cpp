@@ -18,10 +18,7 @@
 #include "platform/shell.h"
 #include "platform/windows.h"
 
-#if __has_include("sheets/show.h")
 #include "sheets/show.h"
-#define QUELSTAT_HAVE_SHOW 1
-#endif
 
 namespace {
 
@@ -53,10 +50,8 @@ const char* kUsage =
     "                               set a variable's type and category values\n"
     "  script FILE|-                run host actions from FILE or standard input\n"
     "                               (quelstat script --help lists them)\n"
-#ifdef QUELSTAT_HAVE_SHOW
     "  show FILE [--sheet NAME] [--names] [--charts]\n"
     "                               print a sheet of a workbook as text\n"
-#endif
     "  --version                    print the program version\n"
     "\n"
     "Options:\n"
@@ -159,8 +154,6 @@ int main(int argc, char** argv) {
     session.End();
     return status;
   }
-#ifdef QUELSTAT_HAVE_SHOW
   if (command == "show") return sheets::RunShowCommand(rest, std::cout, std::cerr);
-#endif
   return Usage("unknown command " + command);
 }

@@ -14,6 +14,7 @@
 
 #include "app/commands.h"
 #include "app/run_support.h"
+#include "platform/text.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/show.h"
 #include "sheets/xlm/documents_model.h"
@@ -47,11 +48,6 @@ const char* kRunUsage =
     "\n"
     "The dialog items of each test with an example workbook: examples/README.md.\n"
     "Exit status: 0 report made, 1 the test ended with a message, 2 usage, 130 interrupted.\n";
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string Trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t");
@@ -103,13 +99,13 @@ std::vector<CatalogueEntry> ParseCatalogue(const std::string& text) {
 }
 
 const CatalogueEntry* ResolveTest(const std::vector<CatalogueEntry>& catalogue, const std::string& test) {
-  std::string want = Lower(Trim(test));
+  std::string want = platform::FoldCase(Trim(test));
   if (want.empty()) return nullptr;
   char* end = nullptr;
   long id = std::strtol(want.c_str(), &end, 10);
   bool numeric = !*end;
   for (const CatalogueEntry& e : catalogue) {
-    if (numeric ? e.id == id : (Lower(e.templateName) == want || Lower(e.name) == want)) return &e;
+    if (numeric ? e.id == id : (platform::FoldCase(e.templateName) == want || platform::FoldCase(e.name) == want)) return &e;
   }
   return nullptr;
 }
@@ -194,7 +190,7 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
 }
 
 std::string SaveProblem(const std::string& workbook) {
-  std::string ext = Lower(std::filesystem::path(workbook).extension().string());
+  std::string ext = platform::FoldCase(std::filesystem::path(workbook).extension().string());
   if (ext == ".xlsx" || ext == ".xlsm") return {};
   return "--save writes .xlsx and .xlsm workbooks only; " + workbook +
          " is kept as it is (save a copy as .xlsx with quelstat script)";

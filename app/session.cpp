@@ -5,6 +5,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "platform/text.h"
 #include "sheets/xlm/documents.h"
 #include "sheets/xlm/documents_model.h"
 #include "sheets/xlm/startup.h"
@@ -72,8 +73,7 @@ void Session::OpenStartupList() {
   }
   for (const xlm::StartupEntry& e : list) {
     std::string error;
-    std::string ext = std::filesystem::path(e.path).extension().string();
-    for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    std::string ext = platform::FoldCase(std::filesystem::path(e.path).extension().string());
     if (ext == ".xll") {
       if (!std::filesystem::exists(e.path)) {
         host.report("the start-up file " + e.path + " (" + e.name + ") does not exist");

@@ -78,21 +78,4 @@ FileLock::~FileLock() {
   if (fd_ >= 0) ::close(fd_);  // closing releases the lock
 }
 
-std::string FoldCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace platform

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/text.h"  // FoldCase and EqualNoCase, for key, section and window names
+
 namespace platform {
 
 // The whole file as bytes, or nothing when it does not exist. Throws SettingsError when it
@@ -24,9 +26,5 @@ class FileLock {
  private:
   int fd_ = -1;
 };
-
-// ASCII case folding used for key, value, section and window names.
-std::string FoldCase(std::string text);
-bool EqualNoCase(const std::string& a, const std::string& b);
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include "addin/dataset/dataset_strings.h"
 #include "addin/host/exceptions.h"
 #include "addin/host/json_text.h"
+#include "addin/host/messages.h"
 
 namespace qs {
 
@@ -186,7 +187,9 @@ extern "C" __attribute__((visibility("default"))) int QuelstatDetectDataset(int 
     }
     *output = Copy(Describe(*source, json));
     return 0;
-  } catch (CException* e) {
+  } catch (...) {
+    // Any exception, the add-in's own or not, ends the command with its message.
+    CException* e = CaughtException();
     char buf[2048];
     if (!e->GetErrorMessage(buf, sizeof buf)) std::snprintf(buf, sizeof buf, "unknown failure");
     e->Delete();

@@ -11,6 +11,8 @@
 #include "addin/framework/test.h"
 #include "addin/host/messages.h"
 #include "addin/host/settings.h"
+#include "addin/resources/string_ids.h"
+#include "platform/text.h"
 
 namespace qs {
 
@@ -103,11 +105,6 @@ void SaveRememberedParameters() {
 namespace {
 Parameters* g_current = nullptr;
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string NumberText(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%g", v);
@@ -116,7 +113,7 @@ std::string NumberText(double v) {
 
 // "%1 must be %2." with the second part from `phraseId` and its arguments.
 [[noreturn]] void ThrowMustBe(const std::string& label, const std::string& phrase) {
-    ThrowMessage(6016, "%s%s", label.c_str(), phrase.c_str());
+    ThrowMessage(ids::kMessageMustBe, "%s%s", label.c_str(), phrase.c_str());
 }
 
 std::string RequirementText(TypeRequirement mask) {
@@ -124,9 +121,9 @@ std::string RequirementText(TypeRequirement mask) {
     if (id) return LoadString(id).str();
     // Both continuous and categorical: the first word of the continuous name before the
     // categorical one ("continuous or categorical type").
-    std::string continuous = LoadString(66).str();
+    std::string continuous = LoadString(ids::kStringContinuousType).str();
     std::string word = continuous.substr(0, continuous.find(' '));
-    return word + " or " + LoadString(67).str();
+    return word + " or " + LoadString(ids::kStringCategoricalType).str();
 }
 }  // namespace
 
@@ -172,7 +169,7 @@ ParameterItem* Parameters::FindByLabel(const std::string& labelText) {
     for (ParameterItem& item : items)
         if (item.label == labelText) return &item;
     for (ParameterItem& item : items)
-        if (Lower(item.label) == Lower(labelText)) return &item;
+        if (platform::FoldCase(item.label) == platform::FoldCase(labelText)) return &item;
     return nullptr;
 }
 
@@ -264,13 +261,13 @@ void Parameters::Percentage(NumberDescriptor& d, double& member) {
     const double lower = d.label == 5025 ? 50 : 0;
     float v = static_cast<float>(member);
     if (!(std::isfinite(member) && v > lower && v < 100))
-        ThrowMessage(6004, "%s%g%g", Last().label.c_str(), lower, 100.0);
+        ThrowMessage(ids::kMessagePercentage, "%s%g%g", Last().label.c_str(), lower, 100.0);
 }
 
 void Parameters::Proportion(NumberDescriptor& d, double& member) {
     Number(d, member);
     if (!Checking()) return;
-    if (!(member > 0 && member < 1)) ThrowMustBe(Last().label, FormatMessage(8198, "%d%d", 0, 1).str());
+    if (!(member > 0 && member < 1)) ThrowMustBe(Last().label, FormatMessage(ids::kRangeBetweenExclusive, "%d%d", 0, 1).str());
 }
 
 void Parameters::Choice(ChoiceDescriptor& d, int& member) {
@@ -289,7 +286,7 @@ void Parameters::Choice(ChoiceDescriptor& d, int& member) {
         if (!options.empty()) options += ", ";
         options += LoadString(d.firstChoice + static_cast<unsigned>(i)).str();
     }
-    ThrowMessage(6017, "%s%s", item.label.c_str(), options.c_str());
+    ThrowMessage(ids::kMessageChoice, "%s%s", item.label.c_str(), options.c_str());
 }
 
 void Parameters::Choice(ChoiceDescriptor& d, int& member, const std::vector<std::string>& options) {
@@ -311,7 +308,7 @@ void Parameters::Choice(ChoiceDescriptor& d, int& member, const std::vector<std:
         v = 0;
     }
     member = count > 0 ? static_cast<int>(v) : -1;
-    if (Checking() && count == 0) ThrowMessage(6015, "%s", item.label.c_str());
+    if (Checking() && count == 0) ThrowMessage(ids::kMessageValueRequired, "%s", item.label.c_str());
 }
 
 void Parameters::CheckBox(NumberDescriptor& d, bool& member) {
@@ -406,8 +403,8 @@ void Parameters::CheckRequired() {
     ParameterItem& item = Last();
     if (item.value.Given()) return;
     if (item.value.type == kValueVariables || item.descriptor->Kind() == kKindVariable)
-        ThrowMessage(6002, "%s%s", item.label.c_str(), FormatMessage(6012, "%d", 1).c_str());
-    ThrowMessage(6015, "%s", item.label.c_str());
+        ThrowMessage(ids::kMessageVariableCount, "%s%s", item.label.c_str(), FormatMessage(ids::kCountAtLeast, "%d", 1).c_str());
+    ThrowMessage(ids::kMessageValueRequired, "%s", item.label.c_str());
 }
 
 void Parameters::CheckRange(double a, double b) {
@@ -417,10 +414,10 @@ void Parameters::CheckRange(double a, double b) {
     bool ok = item.value.Given() && v == std::floor(v) && v >= a && (!std::isfinite(b) || v <= b);
     if (ok) return;
     std::string phrase;
-    if (a == b) phrase = FormatMessage(8205, "%s", NumberText(a).c_str()).str();
-    else if (!std::isfinite(b)) phrase = FormatMessage(8192, "%s", NumberText(a).c_str()).str();
-    else if (!std::isfinite(a)) phrase = FormatMessage(8193, "%s", NumberText(b).c_str()).str();
-    else phrase = FormatMessage(8194, "%s%s", NumberText(a).c_str(), NumberText(b).c_str()).str();
+    if (a == b) phrase = FormatMessage(ids::kRangeExactly, "%s", NumberText(a).c_str()).str();
+    else if (!std::isfinite(b)) phrase = FormatMessage(ids::kRangeAtLeast, "%s", NumberText(a).c_str()).str();
+    else if (!std::isfinite(a)) phrase = FormatMessage(ids::kRangeAtMost, "%s", NumberText(b).c_str()).str();
+    else phrase = FormatMessage(ids::kRangeBetween, "%s%s", NumberText(a).c_str(), NumberText(b).c_str()).str();
     ThrowMustBe(item.label, phrase);
 }
 
@@ -428,7 +425,7 @@ void Parameters::CheckPositive() {
     if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     ParameterItem& item = Last();
     if (item.value.Given() && item.value.number > 0) return;
-    ThrowMustBe(item.label, LoadString(8195).str());
+    ThrowMustBe(item.label, LoadString(ids::kRangeAboveZero).str());
 }
 
 void Parameters::CheckVariableTypes() {
@@ -439,7 +436,7 @@ void Parameters::CheckVariableTypes() {
     for (const VariableChoice& c : item.value.variables) {
         if (!c.variable || Accepts(req, c.variable->type)) continue;
         // The message names the variable itself ("Variable Diet must be continuous type.").
-        ThrowMessage(6000, "%s%s", c.name.c_str(), RequirementText(req).c_str());
+        ThrowMessage(ids::kMessageVariableType, "%s%s", c.name.c_str(), RequirementText(req).c_str());
     }
 }
 
@@ -451,11 +448,11 @@ void Parameters::CheckVariableCount(int min, int max) {
     int n = static_cast<int>(item.value.variables.size());
     if (n >= min && (max < 0 || n <= max)) return;
     std::string phrase;
-    if (min == max) phrase = FormatMessage(6011, "%d", min).str();
-    else if (max < 0) phrase = FormatMessage(6012, "%d", min).str();
-    else if (min <= 0) phrase = FormatMessage(6013, "%d", max).str();
-    else phrase = FormatMessage(6014, "%d%d", min, max).str();
-    ThrowMessage(6002, "%s%s", item.label.c_str(), phrase.c_str());
+    if (min == max) phrase = FormatMessage(ids::kCountExactly, "%d", min).str();
+    else if (max < 0) phrase = FormatMessage(ids::kCountAtLeast, "%d", min).str();
+    else if (min <= 0) phrase = FormatMessage(ids::kCountAtMost, "%d", max).str();
+    else phrase = FormatMessage(ids::kCountBetween, "%d%d", min, max).str();
+    ThrowMessage(ids::kMessageVariableCount, "%s%s", item.label.c_str(), phrase.c_str());
 }
 
 void Parameters::CheckObservations(int n) {
@@ -463,7 +460,7 @@ void Parameters::CheckObservations(int n) {
     ParameterItem& item = Last();
     for (const VariableChoice& c : item.value.variables)
         if (static_cast<int>(ChoiceValues(c).size()) < n)
-            ThrowMessage(6030, "%s%s", item.label.c_str(), FormatMessage(8192, "%d", n).c_str());
+            ThrowMessage(ids::kMessageObservationCount, "%s%s", item.label.c_str(), FormatMessage(ids::kRangeAtLeast, "%d", n).c_str());
 }
 
 void Parameters::CheckSameObservations() {
@@ -476,8 +473,8 @@ void Parameters::CheckSameObservations() {
         if (ChoiceValues(vars[i]).size() == first) continue;
         // Two variables: the second is named with the count of the first; more: all are asked for
         // the same count.
-        if (vars.size() == 2) ThrowMessage(6036, "%s%ld", vars[i].name.c_str(), static_cast<long>(first));
-        ThrowMessage(6035, "%s%s", Last().label.c_str(), LoadString(6038).c_str());
+        if (vars.size() == 2) ThrowMessage(ids::kMessageVariableObservations, "%s%ld", vars[i].name.c_str(), static_cast<long>(first));
+        ThrowMessage(ids::kMessageAllObservations, "%s%s", Last().label.c_str(), LoadString(ids::kCountSameNumber).c_str());
     }
 }
 
@@ -485,7 +482,7 @@ void Parameters::CheckSameType() {
     if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     const std::vector<VariableChoice>& vars = Last().value.variables;
     for (size_t i = 1; i < vars.size(); ++i)
-        if (!SameType(vars[i].variable->type, vars[0].variable->type)) ThrowMessage(6037);
+        if (!SameType(vars[i].variable->type, vars[0].variable->type)) ThrowMessage(ids::kMessageSameType);
 }
 
 void Parameters::CheckGroupsFromOneVariable() {
@@ -497,7 +494,7 @@ void Parameters::CheckGroupsFromOneVariable() {
     if (!anyGroup) return;
     for (const VariableChoice& c : vars)
         if (!c.IsGroup() || c.variable.get() != vars[0].variable.get() || c.factor.get() != vars[0].factor.get())
-            ThrowMessage(8005);
+            ThrowMessage(ids::kMessageGroupsOneVariable);
 }
 
 void Parameters::CheckRepeatsFromOneVariable() {
@@ -508,7 +505,7 @@ void Parameters::CheckRepeatsFromOneVariable() {
                                  [](const VariableChoice& c) { return c.IsGroup() || c.variable->group; });
     if (!anyRepeat) return;
     for (const VariableChoice& c : vars)
-        if (c.IsGroup() || !c.variable->group || c.variable->group != vars[0].variable->group) ThrowMessage(8006);
+        if (c.IsGroup() || !c.variable->group || c.variable->group != vars[0].variable->group) ThrowMessage(ids::kMessageRepeatsOneVariable);
 }
 
 // ------------------------------------------------------------------ remembered and stored values

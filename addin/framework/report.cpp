@@ -10,12 +10,13 @@
 #include "addin/host/messages.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
 namespace {
 
-constexpr unsigned kHeaderLabel = 2000;
+constexpr unsigned kHeaderLabel = ids::kLabelReportHeader;
 
 // The block the root "" of slot names starts from: it holds the header as its one field, so that
 // header slots name the header's own level (0x7d0) first.
@@ -88,12 +89,12 @@ const FieldTable& Report::Header::GetFields() const {
             return f;
         };
         Field date;
-        date.label = 2002;
+        date.label = ids::kLabelDate;
         date.kind = FieldKind::Number;
         date.number = [](const Results& r) { return static_cast<const Header&>(r).date; };
-        return FieldTable{text(2001, &Header::test),     date,
-                          text(2003, &Header::user),     text(2004, &Header::module),
-                          text(2005, &Header::dataset),  text(2006, &Header::variables)};
+        return FieldTable{text(ids::kLabelTest, &Header::test),     date,
+                          text(ids::kLabelUser, &Header::user),     text(ids::kLabelModule, &Header::module),
+                          text(ids::kLabelDataset, &Header::dataset),  text(ids::kLabelVariables, &Header::variables)};
     }();
     return table;
 }

@@ -8,46 +8,47 @@
 
 #include "addin/host/json_text.h"
 #include "addin/host/messages.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
 // ------------------------------------------------------------------ field tables
 
 const FieldTable& N::GetFields() const {
-    static const FieldTable table = FieldTableOf<N>().Count(2017, &N::n).Build();
+    static const FieldTable table = FieldTableOf<N>().Count(ids::kLabelN, &N::n).Build();
     return table;
 }
 
 const FieldTable& P::GetFields() const {
     // The p-value, and beside it how it was obtained ("2-tailed, Welch's approximation ...").
     static const FieldTable table = [] {
-        Field method(2068, FieldKind::Text);
+        Field method(ids::kLabelMethod, FieldKind::Text);
         method.text = [](const Results& r) { return static_cast<const P&>(r).Description(); };
-        return FieldTableOf<P>().Number(2113, &P::p).Add(std::move(method)).Build();
+        return FieldTableOf<P>().Number(ids::kLabelP, &P::p).Add(std::move(method)).Build();
     }();
     return table;
 }
 
 const FieldTable& PointEstimate::GetFields() const {
-    static const FieldTable table = FieldTableOf<PointEstimate>().Number(2098, &PointEstimate::value).Build();
+    static const FieldTable table = FieldTableOf<PointEstimate>().Number(ids::kLabelPointEstimate, &PointEstimate::value).Build();
     return table;
 }
 
 const FieldTable& CI::GetFields() const {
-    static const FieldTable table = FieldTableOf<CI>().Pair(2064, &CI::lower, &CI::upper).Build();
+    static const FieldTable table = FieldTableOf<CI>().Pair(ids::kLabelCI, &CI::lower, &CI::upper).Build();
     return table;
 }
 
 const FieldTable& VCI::GetFields() const {
     // The interval's level adds nothing: its pair shows as the CI field of the enclosing block.
     static const FieldTable table =
-        FieldTableOf<VCI>().Number(2041, &VCI::value).Nested(2064, &VCI::ci, kFieldTransparent).Build();
+        FieldTableOf<VCI>().Number(ids::kLabelValue, &VCI::value).Nested(ids::kLabelCI, &VCI::ci, kFieldTransparent).Build();
     return table;
 }
 
 const FieldTable& ARRAY_CI::GetFields() const {
     static const FieldTable table =
-        FieldTableOf<ARRAY_CI>().Numbers(2066, &ARRAY_CI::lower).Numbers(2067, &ARRAY_CI::upper).Build();
+        FieldTableOf<ARRAY_CI>().Numbers(ids::kLabelLower, &ARRAY_CI::lower).Numbers(ids::kLabelUpper, &ARRAY_CI::upper).Build();
     return table;
 }
 
@@ -56,19 +57,19 @@ const FieldTable& ARRAY_CI::GetFields() const {
 std::string P::Description() const {
     std::vector<std::string> parts;
     switch (TailCode()) {
-        case 0: parts.push_back(LoadString(2150).str()); break;
+        case 0: parts.push_back(LoadString(ids::kMethodTwoTailed).str()); break;
         case 1:
-        case 2: parts.push_back(LoadString(2151).str()); break;
+        case 2: parts.push_back(LoadString(ids::kMethodOneTailed).str()); break;
         default: break;  // no tail shown
     }
     unsigned method = Method();
     if (method == 1 && tiesPercent != 0 && std::isfinite(tiesPercent))
-        parts.push_back(FormatMessage(2161, "%ld", std::lround(tiesPercent)).str());
+        parts.push_back(FormatMessage(ids::kMethodExactTablesTies, "%ld", std::lround(tiesPercent)).str());
     else if (method >= 1 && method <= 6)
-        parts.push_back(LoadString(2151 + method).str());
-    if (flags & kCorrectedForTies) parts.push_back(LoadString(2158).str());
-    if (flags & kDouble1TailedP) parts.push_back(LoadString(2159).str());
-    if (flags & kCorrectedForContinuity) parts.push_back(LoadString(2160).str());
+        parts.push_back(LoadString(ids::kMethodOneTailed + method).str());
+    if (flags & kCorrectedForTies) parts.push_back(LoadString(ids::kMethodCorrectedForTies).str());
+    if (flags & kDouble1TailedP) parts.push_back(LoadString(ids::kMethodDouble1TailedP).str());
+    if (flags & kCorrectedForContinuity) parts.push_back(LoadString(ids::kMethodCorrectedForContinuity).str());
     std::string out;
     for (const std::string& s : parts) {
         if (s.empty()) continue;

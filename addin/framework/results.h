@@ -50,6 +50,7 @@ struct Field {
     std::function<std::vector<std::string>(const Results&)> texts;    // TextArray
     std::function<const Results*(const Results&)> block;              // Block (null: nothing)
     std::function<std::vector<const Results*>(const Results&)> blocks;  // BlockArray
+    std::function<const Results*()> row;  // BlockArray: an empty row, to check label paths without results
 };
 using FieldTable = std::vector<Field>;
 
@@ -109,6 +110,10 @@ public:
             std::vector<const Results*> out;
             for (const R& x : static_cast<const B&>(r).*m) out.push_back(&x);
             return out;
+        };
+        f.row = []() -> const Results* {
+            static const R empty;
+            return &empty;
         };
         return Add(std::move(f));
     }

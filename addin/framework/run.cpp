@@ -12,37 +12,58 @@
 #include "addin/host/quelstat_app.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
 namespace {
 
-// Process-wide values kept between runs.
-long g_reportCounter = 1;  // the number the next new report sheet is named with
-uint32_t g_paperSize = 0;  // paper size remembered from a removed sheet (0: none)
-CRef<Test> g_lastTest;
-CRef<ReportExcel> g_lastReport;
-std::string g_templateFolder;  // set for tests; otherwise the application's
+// Values kept between runs, for as long as the application lives.
+struct RunState : XllQuelstat::LayerState {
+    long reportCounter = 1;  // the number the next new report sheet is named with
+    uint32_t paperSize = 0;  // paper size remembered from a removed sheet (0: none)
+    CRef<Test> lastTest;
+    CRef<ReportExcel> lastReport;
+    std::string templateFolder;  // set for tests; otherwise the application's
+};
 
-constexpr unsigned kUnfiledReports = 37;
+// The application's run state; runs without the application object (tests of the flow on the
+// sheet engine alone) share one of their own.
+RunState& Runs() {
+    if (auto* app = dynamic_cast<XllQuelstat*>(XLL::Instance())) return app->State<RunState>();
+    static RunState withoutApplication;
+    return withoutApplication;
+}
+
 constexpr int kSmallScreen = 640;
 constexpr int kSmallScreenZoom = 85;
 constexpr size_t kMaxSheetName = 31;
 
 std::string TemplateFolder() {
-    if (!g_templateFolder.empty()) return g_templateFolder;
+    if (!Runs().templateFolder.empty()) return Runs().templateFolder;
     if (auto* app = dynamic_cast<XllQuelstat*>(XLL::Instance())) return app->TemplateFolder();
     return {};
 }
 
-// Runs `f`, swallowing a framework exception (for clean-up steps and settings a run may lack).
+// Runs `f`, swallowing any exception but ESC (for clean-up steps and settings a run may lack).
 template <class F>
 void Quietly(F f) {
     try {
         f();
-    } catch (CException* e) {
-        if (e == CancelKeyException::Instance()) throw;
+    } catch (...) {
+        CException* e = CaughtException();
+        if (e == CancelKeyException::Instance()) throw CancelKeyException::Instance();
         e->Delete();
+    }
+}
+
+// Clean-up that runs while an exception may be unwinding: nothing may leave it, not even ESC.
+template <class F>
+void Silently(F f) noexcept {
+    try {
+        f();
+    } catch (...) {
+        CaughtException()->Delete();
     }
 }
 
@@ -57,24 +78,32 @@ struct Made {
     std::string createdBook;   // the "Unfiled reports" workbook when this run created it
     CRef<ReportExcel> report;
     bool sheetPlaced = false;  // the report sheet has left the template workbook
+    bool kept = false;         // the run finished: its report stays
+
+    Made() = default;
+    Made(const Made&) = delete;
+    Made& operator=(const Made&) = delete;
+    ~Made() {
+        if (!kept) Discard();
+    }
 
     void CloseBook(std::string& name) {
         if (name.empty()) return;
         std::string book = name;
         name.clear();
-        Quietly([&] {
+        Silently([&] {
             XlCall(XLC_ACTIVATE, {book});
             XlCall(XLC_CLOSE, {false});
         });
     }
 
     // No half-made sheet and no stray workbook stay behind.
-    void Discard() {
+    void Discard() noexcept {
         if (sheetPlaced && report) {
             if (!createdBook.empty()) {
                 CloseBook(createdBook);
             } else {
-                Quietly([&] { XlCall(XLC_WORKBOOK_DELETE, {report->SheetKey()}); });
+                Silently([&] { XlCall(XLC_WORKBOOK_DELETE, {report->SheetKey()}); });
             }
         }
         CloseBook(templateBook);
@@ -92,7 +121,7 @@ int ScreenWidthPixels() {
 // Puts the report sheet into the "Unfiled reports" workbook, making that workbook when there is
 // none, and activates it.
 void PlaceNewReport(Made& made) {
-    CSharedString title = LoadString(kUnfiledReports);
+    CSharedString title = LoadString(ids::kStringUnfiledReports);
     XlValue window = XlCallResultNA(XLF_GET_WINDOW, {1, title});
     std::string book;
     if (window.Is(XLTYPE_STR)) {
@@ -115,7 +144,7 @@ void PlaceNewReport(Made& made) {
         // The new workbook's own first sheet gives its paper size and goes.
         std::string first = "[" + book + "]" + SheetPart(XlCallResult(XLF_GET_WORKBOOK, {1, book}).At(0, 0).Text());
         uint32_t paper = static_cast<uint32_t>(XlCallNumber(XLF_GET_DOCUMENT, {77, first}));
-        if (paper) g_paperSize = paper;
+        if (paper) Runs().paperSize = paper;
         XlCall(XLC_WORKBOOK_DELETE, {first});
     }
     XlCall(XLC_ACTIVATE, {title});
@@ -137,15 +166,16 @@ void ComputeAndOutput(ReportExcel& report, Test& test) {
         leftCol = XlHighestPane(13);
     });
     {
-        XlStateScope calculating(300, 1, false);
+        XlStateScope calculating(ids::kStatusCalculating, 1, false);
         report.current = CRef<Test>(&test);
         report.FillHeader(test);
         ComputeTest(test);
         CheckEscape();
 
-        XlStateScope outputting(301, 1, false);
+        XlStateScope outputting(ids::kStatusOutputting, 1, false);
         XlCall(XLC_WORKBOOK_SELECT, {report.SheetKey()});
         report.Output(test);
+        InjectFault("output");
         CheckEscape();
         test.AfterOutput(report);
         report.WriteRecords(test);
@@ -171,22 +201,22 @@ void NameNewReport(ReportExcel& report, const std::string& stem) {
     for (int tries = 0;; ++tries) {
         // "%s %ld", the stem cut so that the whole name stays within a sheet name's 31 characters.
         char number[24];
-        std::snprintf(number, sizeof number, " %ld", g_reportCounter);
+        std::snprintf(number, sizeof number, " %ld", Runs().reportCounter);
         std::string name = stem.substr(0, Utf8Cut(stem, kMaxSheetName - std::strlen(number))) + number;
         try {
             XlCall(XLC_WORKBOOK_NAME, {key, name});
-            ++g_reportCounter;
+            ++Runs().reportCounter;
             break;
         } catch (CException* e) {
             if (tries >= 1000) throw;
             e->Delete();
-            ++g_reportCounter;
+            ++Runs().reportCounter;
         }
     }
-    if (g_paperSize)
-        Quietly([] {
+    if (Runs().paperSize)
+        Quietly([&] {
             XlCall(XLC_PAGE_SETUP, {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                    nullptr, nullptr, static_cast<double>(g_paperSize)});
+                                    nullptr, nullptr, static_cast<double>(Runs().paperSize)});
         });
     // Page breaks off, gridlines on, row and column headers off, outline symbols on, zeros shown.
     XlCall(XLC_OPTIONS_VIEW, {nullptr, nullptr, nullptr, nullptr, nullptr, false, nullptr, true, nullptr, false, true, true});
@@ -194,93 +224,98 @@ void NameNewReport(ReportExcel& report, const std::string& stem) {
 
 }  // namespace
 
-void SetTemplateFolder(const std::string& folder) { g_templateFolder = folder; }
+void SetTemplateFolder(const std::string& folder) { Runs().templateFolder = folder; }
 
 bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& source) {
     if (!source.dataset) return false;
+    const DatasetNeed* need = FindDatasetNeed(needsMessage);
+    if (!need) return true;  // left to the parameter checks
     const Dataset& d = *source.dataset;
     int continuous = 0, categorical = 0;
     for (const CRef<VariableSource>& v : d.variables) {
         if (v->isFactor || IsCategorical(v->type)) ++categorical;
         else if (SameType(v->type, kTypeContinuous)) ++continuous;
     }
-    bool independent = d.Layout() == kLayoutIndependent;
+    if (continuous < need->continuous || categorical < need->categorical) return false;
     bool list = d.Layout() == kLayoutList && !d.IsContingency();
-    auto repeats = [&](size_t atLeast) {
-        for (const CRef<WithinSubject>& g : source.groups)
-            if (g->repeats.size() >= atLeast) return true;
-        return false;
-    };
-    switch (needsMessage) {
-        case 1501: return continuous > 0;                    // a continuous variable
-        case 1502: return categorical > 0;                   // a categorical variable
-        case 1505:                                           // two groups of a continuous variable
-        case 1509:
-        case 1513: return continuous > 0 && (independent || (list && categorical > 0));
-        case 1500:                                           // a variable with repeat measures
-        case 1511: return list && repeats(2);
-        case 1518: return list && continuous >= 2;           // two continuous variables
-        default: return true;                                // left to the parameter checks
+    switch (need->shape) {
+        case DatasetNeed::kAnyShape: return true;
+        case DatasetNeed::kList: return list;
+        case DatasetNeed::kGroups: return d.Layout() == kLayoutIndependent || (list && categorical > 0);
+        case DatasetNeed::kRepeats:
+            for (const CRef<WithinSubject>& g : source.groups)
+                if (g->repeats.size() >= 2) return list;
+            return false;
     }
+    return true;
 }
 
-CRef<ReportExcel> Run(const RunRequest& request) {
-    XlStateScope scope(303, 0, false);
-    CRef<DatasetSourceExcel> dataset = request.dataset;
-    const Test::Info* info = FindTest(request.testId);
-    Made made;
+namespace {
+
+[[noreturn]] void ThrowCorruptTemplate(size_t records, int firstId, unsigned requested) {
+    ThrowMessage(ids::kMessageCorruptTemplate, "%d%d%d", static_cast<int>(records), firstId,
+                 static_cast<int>(requested));
+}
+
+// Steps of a run up to the finished report; `made` records what to take back should it not finish.
+CRef<ReportExcel> RunSteps(const RunRequest& request, const Test::Info* info, Made& made) {
+    if (!info) ThrowCorruptTemplate(0, -1, request.testId);
+    CRef<Test> test(info->Create());
+
+    // The report template opens as a new workbook with its window hidden.
+    std::string path = TemplateFolder() + info->templateName + ".XLT";
     try {
-        if (!info) ThrowMessage(137, "%d%d%d", 0, -1, static_cast<int>(request.testId));
-        CRef<Test> test(info->Create());
-
-        // The report template opens as a new workbook with its window hidden.
-        std::string path = TemplateFolder() + info->templateName + ".XLT";
-        try {
-            XlCall(XLC_OPEN, {path, nullptr, nullptr, nullptr, ""});
-        } catch (CException* e) {
-            // A missing or unreadable template is as good as a corrupt one: no test record at all.
-            if (e == CancelKeyException::Instance()) throw;
-            e->Delete();
-            ThrowMessage(137, "%d%d%d", 0, -1, static_cast<int>(request.testId));
-        }
-        made.templateBook = XlCallText(XLF_GET_DOCUMENT, {88}).str();
-        XlCall(XLC_HIDE);
-        std::string firstKey = XlCallResult(XLF_GET_WORKBOOK, {1, made.templateBook}).At(0, 0).Text();
-        XL_SHEET_ID sheetId = XlCallResult(xlSheetId, {firstKey}).SheetId();
-        made.report = CRef<ReportExcel>(new ReportExcel(sheetId, true));
-        std::string stem = SheetPart(firstKey);
-
-        const auto& records = made.report->tests;
-        if (records.empty() || records.front().id != request.testId)
-            ThrowMessage(137, "%d%d%d", static_cast<int>(records.size()),
-                         records.empty() ? -1 : static_cast<int>(records.front().id), static_cast<int>(request.testId));
-
-        // The dataset's layout is set up, it can serve the test, and the user confirms the
-        // parameters; a cancel ends the run with nothing.
-        dataset = EnsureConfirmed(dataset);
-        if (!dataset) {
-            made.Discard();
-            return CRef<ReportExcel>();
-        }
-        if (!DatasetServes(info->needsMessage, *dataset)) ThrowMessage(info->needsMessage, "%s", test->Name().c_str());
-        test->Bind(dataset.get());
-        if (!ShowParameterDialog(*test->parameters, request.selection)) {
-            made.Discard();
-            return CRef<ReportExcel>();
-        }
-
-        PlaceNewReport(made);
-        ComputeAndOutput(*made.report, *test);
-        NameNewReport(*made.report, stem);
-
-        g_lastTest = test;
-        g_lastReport = made.report;
-        return made.report;
+        XlCall(XLC_OPEN, {path, nullptr, nullptr, nullptr, ""});
     } catch (CException* e) {
-        made.Discard();
+        // A missing or unreadable template is as good as a corrupt one: no test record at all.
+        if (e == CancelKeyException::Instance()) throw;
+        e->Delete();
+        ThrowCorruptTemplate(0, -1, request.testId);
+    }
+    made.templateBook = XlCallText(XLF_GET_DOCUMENT, {88}).str();
+    XlCall(XLC_HIDE);
+    std::string firstKey = XlCallResult(XLF_GET_WORKBOOK, {1, made.templateBook}).At(0, 0).Text();
+    XL_SHEET_ID sheetId = XlCallResult(xlSheetId, {firstKey}).SheetId();
+    made.report = CRef<ReportExcel>(new ReportExcel(sheetId, true));
+    std::string stem = SheetPart(firstKey);
+
+    const auto& records = made.report->tests;
+    if (records.empty() || records.front().id != request.testId)
+        ThrowCorruptTemplate(records.size(), records.empty() ? -1 : static_cast<int>(records.front().id),
+                             request.testId);
+
+    // The dataset's layout is set up, it can serve the test, and the user confirms the parameters;
+    // a cancel ends the run with nothing.
+    CRef<DatasetSourceExcel> dataset = EnsureConfirmed(request.dataset);
+    if (!dataset) return CRef<ReportExcel>();
+    if (!DatasetServes(info->needsMessage, *dataset)) ThrowMessage(info->needsMessage, "%s", test->Name().c_str());
+    test->Bind(dataset.get());
+    if (!ShowParameterDialog(*test->parameters, request.selection)) return CRef<ReportExcel>();
+
+    PlaceNewReport(made);
+    ComputeAndOutput(*made.report, *test);
+    NameNewReport(*made.report, stem);
+
+    Runs().lastTest = test;
+    Runs().lastReport = made.report;
+    made.kept = true;
+    return made.report;
+}
+
+}  // namespace
+
+CRef<ReportExcel> Run(const RunRequest& request) {
+    XlStateScope scope(ids::kStatusPleaseWait, 0, false);
+    try {
+        // What the steps made is taken back as they are left by a return without a report or by
+        // an exception of any type, before the message below is shown.
+        Made made;
+        return RunSteps(request, FindTest(request.testId), made);
+    } catch (...) {
+        CException* e = CaughtException();
         if (e == CancelKeyException::Instance()) {
-            if (request.passEscape) throw;
-            ShowMessage(307);
+            if (request.passEscape) throw CancelKeyException::Instance();
+            ShowMessage(ids::kMessageInterrupted);
         } else {
             ShowException(e);
             e->Delete();
@@ -292,7 +327,7 @@ CRef<ReportExcel> Run(const RunRequest& request) {
 void RunTest(int id, const XlValue& selection) {
     if (!FindTest(static_cast<unsigned>(id))) {
         // A catalogue entry whose computation is not part of this build.
-        ShowMessage(57600, MB_OK | MB_ICONINFORMATION, "%s", LoadString(static_cast<unsigned>(id)).c_str());
+        ShowMessage(ids::kMessageNotInThisBuild, MB_OK | MB_ICONINFORMATION, "%s", LoadString(static_cast<unsigned>(id)).c_str());
         return;
     }
     CRef<DatasetSourceExcel> dataset = FindDatasetForCommand();
@@ -307,13 +342,13 @@ void RunTest(int id, const XlValue& selection) {
     (void)report;
 }
 
-Test* LastCompletedTest() { return g_lastTest.get(); }
-ReportExcel* LastReport() { return g_lastReport.get(); }
+Test* LastCompletedTest() { return Runs().lastTest.get(); }
+ReportExcel* LastReport() { return Runs().lastReport.get(); }
 
 void InstallRunServices() {
     Services().runTest = [](int id, const XlValue& selection) { RunTest(id, selection); };
     Services().reportForActiveSheet = []() -> ActiveReport* {
-        if (g_lastReport && g_lastReport->IsOnActiveSheet()) return g_lastReport.get();
+        if (Runs().lastReport && Runs().lastReport->IsOnActiveSheet()) return Runs().lastReport.get();
         std::string key;
         try {
             key = XlCallText(xlSheetNm, {XlCallResult(xlSheetId)}).str();

@@ -31,7 +31,8 @@ Test* LastCompletedTest();
 ReportExcel* LastReport();
 
 // Whether the dataset's layout can serve a test needing `needsMessage` (1500..1522), as far as the
-// layout and the variables' types tell; messages this cannot judge pass.
+// layout and the variables' types tell: the catalogue's DatasetNeed of that message; messages
+// without one pass.
 bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& dataset);
 
 // The folder report templates are read from; empty (the default) uses the application's template

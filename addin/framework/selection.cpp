@@ -12,6 +12,7 @@
 // Each entry carries its type index and a mask: bit (type index), bit 7 for a categorical type, and
 // 64 for a continuous variable that a tabular dataset flags as its data (and its groups).
 #include "addin/framework/selection.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -63,11 +64,6 @@ void AddGroups(std::vector<VariableChoice>& list, const VariableChoice& data, Va
         g.name = data.name + (nameFactor ? " - " + factor.name : std::string()) + " - " + cat->name;
         list.push_back(std::move(g));
     }
-}
-
-std::string Lower(std::string s) {
-    for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return s;
 }
 
 std::vector<std::string> Levels(const std::string& name) {
@@ -130,13 +126,13 @@ const VariableChoice* FindVariableChoice(const std::vector<VariableChoice>& list
     const VariableChoice* found = nullptr;
     int matches = 0;
     for (const VariableChoice& c : list)
-        if (Lower(c.name) == Lower(name)) found = &c, ++matches;
+        if (platform::FoldCase(c.name) == platform::FoldCase(name)) found = &c, ++matches;
     if (matches == 1) return found;
     if (matches > 1) return nullptr;
     // The trailing levels alone ("Before" for "Weight - Before"), when only one entry ends so.
-    std::vector<std::string> want = Levels(Lower(name));
+    std::vector<std::string> want = Levels(platform::FoldCase(name));
     for (const VariableChoice& c : list) {
-        std::vector<std::string> have = Levels(Lower(c.name));
+        std::vector<std::string> have = Levels(platform::FoldCase(c.name));
         if (have.size() <= want.size()) continue;
         if (std::equal(want.begin(), want.end(), have.end() - static_cast<long>(want.size())))
             found = &c, ++matches;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "addin/host/messages.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -83,14 +84,14 @@ std::string Test::VariablesText() const {
 }
 
 void Test::CheckNotZero(double value, const std::string& quantity, const std::string& variable) {
-    if (std::fabs(value) < 1e-14) ThrowMessage(144, "%s%s", quantity.c_str(), variable.c_str());
+    if (std::fabs(value) < 1e-14) ThrowMessage(ids::kMessageQuantityZero, "%s%s", quantity.c_str(), variable.c_str());
 }
 
 void Test::CheckNotAllEqual(const std::vector<double>& values, const std::string& variable) {
     if (values.empty()) return;
     for (double v : values)
         if (v != values[0]) return;
-    ThrowMessage(150, "%s", variable.c_str());
+    ThrowMessage(ids::kMessageAllEqual, "%s", variable.c_str());
 }
 
 // ------------------------------------------------------------------ compute driver
@@ -105,6 +106,7 @@ void ComputeTest(Test& test, uint32_t bits) {
     std::feholdexcept(&saved);
     std::fesetround(FE_TONEAREST);
     try {
+        InjectFault("compute");
         test.Compute();
     } catch (...) {
         std::fesetenv(&saved);

@@ -78,6 +78,14 @@ public:
 const std::vector<const Test::Info*>& Catalogue();
 const Test::Info* FindTest(unsigned id);
 
+// Fault injection for the tests of the error handling: a test program, or a test build of the
+// add-in, defines this to throw at stage "compute" (inside the compute driver) and "output" (after
+// the report's blocks are written). The add-in itself leaves it undefined.
+extern "C" void QuelstatInjectFault(const char* stage) __attribute__((weak));
+inline void InjectFault(const char* stage) {
+    if (QuelstatInjectFault) QuelstatInjectFault(stage);
+}
+
 // The compute driver: records `bits` as pending; when anything is pending runs Compute with all
 // floating-point exceptions masked and rounding to nearest, then marks the bits seen. The previous
 // floating-point environment is restored on every exit; exceptions pass through unchanged.

@@ -7,6 +7,7 @@
 #include "addin/host/test_catalogue.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
+#include "platform/text.h"
 
 namespace qs {
 
@@ -76,14 +77,6 @@ void LookUpMenuNames() {
     g_helpName = LocalizedMenu("Help", 9);
 }
 
-bool SameNoCase(const std::string& a, const char* b) {
-    size_t n = std::char_traits<char>::length(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
-
 // A one-row table of texts.
 XlValue Row(std::initializer_list<std::string> cells) {
     XlValue t = XlValue::Array(1, static_cast<uint16_t>(cells.size()));
@@ -148,8 +141,8 @@ bool XlCommandSet::HasAvailable(const res::MenuNode* popup) const {
 
 XlValue XlCommandSet::MenuValue(const MenuItemName& name) const {
     if (!name.isNumber) {
-        if (SameNoCase(name.text, "Data")) return XlValue(DataMenuName());
-        if (SameNoCase(name.text, "Help")) return XlValue(HelpMenuName());
+        if (platform::EqualNoCase(name.text, "Data")) return XlValue(DataMenuName());
+        if (platform::EqualNoCase(name.text, "Help")) return XlValue(HelpMenuName());
     }
     return name.Value();
 }

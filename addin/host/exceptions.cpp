@@ -24,6 +24,11 @@ void CException::Delete() {
     if (m_autoDelete) delete this;
 }
 
+CMemoryException* CMemoryException::Exhausted() {
+    static CMemoryException instance(false);
+    return &instance;
+}
+
 bool CMemoryException::GetErrorMessage(char* buf, size_t size, unsigned* helpId) const {
     if (helpId) *helpId = 0;
     return CopyText("Out of memory.", buf, size);

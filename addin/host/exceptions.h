@@ -25,7 +25,13 @@ protected:
 // "Out of memory": also what an aborted or uncalculated host call raises.
 class CMemoryException : public CException {
 public:
+    CMemoryException() = default;
+    // A static instance for memory exhaustion, when a new one may not be had; Delete() leaves it.
+    static CMemoryException* Exhausted();
     bool GetErrorMessage(char* buf, size_t size, unsigned* helpId = nullptr) const override;
+
+private:
+    explicit CMemoryException(bool autoDelete) { m_autoDelete = autoDelete; }
 };
 
 // A failing automation call.

@@ -2,10 +2,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <vector>
 
 #include "addin/host/xlstate.h"
+#include "addin/numerics/numerics_error.h"
 #include "addin/resources/resources.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -201,6 +205,24 @@ bool ShowException(const CException* e, unsigned style) {
     unsigned help = 0;
     e->GetErrorMessage(buf, sizeof buf, &help);
     return ShowText(CSharedString(buf), style, help);
+}
+
+CException* CaughtException() {
+    try {
+        throw;
+    } catch (CException* e) {
+        return e;
+    } catch (const numerics::NumericsError& e) {
+        return new CStdException(CSharedString(e.what()), 0);
+    } catch (const std::bad_alloc&) {
+        return CMemoryException::Exhausted();
+    } catch (const std::exception& e) {
+        LogEntry("unexpected exception: %s", e.what());
+        return MakeMessage(ids::kMessageUnexpectedError, "%s", e.what());
+    } catch (...) {
+        LogEntry("unexpected exception of unknown type");
+        return MakeMessage(ids::kMessageUnexpectedError, "%s", "unknown exception");
+    }
 }
 
 }  // namespace qs

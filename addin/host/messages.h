@@ -47,6 +47,12 @@ bool ShowMessage(unsigned id, unsigned style = MB_OK | MB_ICONWARNING, const cha
 // Shows an exception's text (and help id for a CStdException). Does not delete it.
 bool ShowException(const CException* e, unsigned style = MB_OK | MB_ICONWARNING);
 
+// The exception being handled, as the add-in's own: called inside a `catch (...)`, it returns the
+// CException* that was thrown, or makes one for anything else: the numerics' NumericsError gives
+// its text ("error in iterative routine"), std::bad_alloc the memory exception, any other
+// exception message 57604 with its text (and a log entry). The caller owns it (Delete()).
+CException* CaughtException();
+
 // The front end that shows message boxes. The default writes "Quelstat: TEXT" to standard error and
 // answers with the box's first button. The host's dialog service replaces it.
 using MessageBoxFrontEnd = int (*)(const char* text, unsigned style, unsigned helpId);

@@ -204,7 +204,8 @@ bool XllQuelstat::ExecuteCommand(int id) {
                 }
                 break;
         }
-    } catch (CException* e) {
+    } catch (...) {
+        CException* e = CaughtException();
         if (e != CancelKeyException::Instance()) ShowException(e);
         e->Delete();
     }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "addin/host/commandset.h"
@@ -49,6 +50,17 @@ public:
     // Kind of the active sheet: 0 none or other, 1 worksheet, 2 report sheet.
     int ActiveSheetKind();
 
+    // State a later layer keeps for as long as the application lives (the run flow's report counter,
+    // remembered paper size and last run). The layer defines the type; made on first use.
+    struct LayerState {
+        virtual ~LayerState() = default;
+    };
+    template <class T>
+    T& State() {
+        if (!m_runState) m_runState = std::make_unique<T>();
+        return static_cast<T&>(*m_runState);
+    }
+
 private:
     void StartUp();
     void SaveUsage();
@@ -64,6 +76,7 @@ private:
     XlCommandSet m_dataMenu{121};
     XlCommandSet m_helpMenu{151};
     ReportToolbar m_reports;
+    std::unique_ptr<LayerState> m_runState;
 };
 
 }  // namespace qs

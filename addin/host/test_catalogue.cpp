@@ -30,7 +30,25 @@ const TestCatalogueEntry kCatalogue[] = {
     {1234, C, 1508, "diagscrn"}, {1235, C, 1508, "kappa"},    {1238, C, 1518, "pbm"},
     {1239, C, 1506, "demingm"},  {1240, C, 1518, "linearm"},  {1241, C, 1518, "linearty"},
 };
+
+using Need = DatasetNeed;
+const DatasetNeed kNeeds[] = {
+    {1500, 0, 0, Need::kRepeats},  // a variable with repeat measures
+    {1501, 1, 0, Need::kAnyShape},  // a continuous variable
+    {1502, 0, 1, Need::kAnyShape},  // a categorical variable
+    {1505, 1, 0, Need::kGroups},    // two groups of a continuous variable
+    {1509, 1, 0, Need::kGroups},
+    {1511, 0, 0, Need::kRepeats},
+    {1513, 1, 0, Need::kGroups},
+    {1518, 2, 0, Need::kList},  // two continuous variables
+};
 }  // namespace
+
+const DatasetNeed* FindDatasetNeed(unsigned message) {
+    for (const DatasetNeed& n : kNeeds)
+        if (n.message == message) return &n;
+    return nullptr;
+}
 
 const TestCatalogueEntry* TestCatalogue(size_t* count) {
     *count = sizeof kCatalogue / sizeof kCatalogue[0];

@@ -22,6 +22,25 @@ struct TestCatalogueEntry {
     const char* templateName;  // file stem of the report template
 };
 
+// What a dataset must offer a test, as far as its layout and its variables' types tell; each
+// requirement message (1500..1522) stands for one. A message without an entry is left to the
+// test's parameter checks.
+struct DatasetNeed {
+    enum Shape : uint8_t {
+        kAnyShape,  // any layout
+        kList,      // a list layout that is not a contingency table
+        kGroups,    // an independent layout, or a list with a categorical variable to group by
+        kRepeats,   // a list with a variable of at least two repeat measures
+    };
+    unsigned message;     // the requirement message, %1 = the test's name
+    uint8_t continuous;   // at least this many continuous variables
+    uint8_t categorical;  // at least this many categorical variables or factors
+    Shape shape;
+};
+
+// The need behind a requirement message, or null when the message has none.
+const DatasetNeed* FindDatasetNeed(unsigned message);
+
 // All entries in catalogue order.
 const TestCatalogueEntry* TestCatalogue(size_t* count);
 // The entry with this id, or null.

@@ -8,6 +8,7 @@
 #include "addin/host/startup_list.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
+#include "platform/text.h"
 
 namespace qs {
 
@@ -28,12 +29,6 @@ XlFunctionEntry g_standardTable[] = {
     {nullptr, nullptr, 0, 0, 0, 0, 0},
 };
 
-bool SameNoCase(const char* a, const std::string& b) {
-    if (std::strlen(a) != b.size()) return false;
-    for (size_t i = 0; i < b.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
 
 template <class F>
 void Guarded(F&& f) {
@@ -118,14 +113,14 @@ bool RunFramed(void (*op)(void*), void* context, uint16_t* error) {
         op(context);
         XlCall(XLC_ERROR, {true});
         return true;
-    } catch (CException* e) {
+    } catch (...) {
+        // Any exception becomes the add-in's own (an unexpected one is logged there).
+        CException* e = CaughtException();
         if (error) {
             auto* xl = dynamic_cast<XlException*>(e);
             *error = xl ? xl->XlError() : static_cast<uint16_t>(XLERR_NA);
         }
         e->Delete();
-    } catch (...) {
-        if (error) *error = XLERR_NA;
     }
     Guarded([] { XlCall(XLC_ERROR, {true}); });
     return false;
@@ -180,7 +175,7 @@ XlValue XLL::AutoRegister(const std::string& name) {
     for (XlFunctionEntry* t : {m_table, m_extra}) {
         if (!t) continue;
         for (XlFunctionEntry* r = t; r->procedure; ++r) {
-            if (!SameNoCase(r->procedure, name)) continue;
+            if (!platform::EqualNoCase(r->procedure, name)) continue;
             result = RegisterRow(*r);
             break;
         }

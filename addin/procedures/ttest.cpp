@@ -80,7 +80,7 @@ void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* 
 
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d) {
     if (variables.size() == count) return;
-    ThrowMessage(6002, "%s%s", LoadString(d.label).c_str(), FormatMessage(6011, "%d", static_cast<int>(count)).c_str());
+    ThrowMessage(ids::kMessageVariableCount, "%s%s", LoadString(d.label).c_str(), FormatMessage(ids::kCountExactly, "%d", static_cast<int>(count)).c_str());
 }
 
 std::string NameAt(const std::vector<VariableChoice>& variables, size_t i) {

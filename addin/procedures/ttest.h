@@ -10,24 +10,13 @@
 #include "addin/framework/test.h"
 #include "addin/numerics/descriptives.h"
 #include "addin/procedures/location_math.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
-// String ids of the texts these tests add to the string table.
-enum : unsigned {
-    kStringDifferenceRow = 2181,  // name of the pair-difference row of the paired test
-    kStringMeanSymbol = 2182,     // the mean's symbol on the left of the hypothesis control
-};
-
-// Label string ids of the fields of these tests.
-namespace result_labels {
-enum : unsigned {
-    kLabelDescriptive = 2016, kLabelN = 2017, kLabelMean = 2021, kLabelSD = 2029, kLabelSE = 2030,
-    kLabelVariance = 2032, kLabelDF = 2038, kLabelDifference = 2050, kLabelCI = 2064,
-    kLabelHypothesisedMean = 2099, kLabelPopulationSD = 2100, kLabelP = 2113, kLabelT = 2115,
-    kLabelF = 2116, kLabelZ = 2117, kLabelGroup = 2176,
-};
-}  // namespace result_labels
+// The label and string ids these tests use are the string tables' named constants (ids::kLabelN,
+// ids::kStringMeanSymbol ...); result_labels is the name their field tables use.
+namespace result_labels = ids;
 
 // One row of a "Descriptive" table: the variable or group, its n, mean, SD and SE.
 struct DescriptiveRow : Results {

@@ -15,7 +15,7 @@ public:
         ExchangeOneVariable(p, m_variables);
         p.Number(params::HypothesisedMean, m_mu);
         p.CheckRequired();
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kStringMeanSymbol).str(),
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(ids::kStringMeanSymbol).str(),
                      HypothesisNumber(m_mu));
         ExchangeLevel();
     }

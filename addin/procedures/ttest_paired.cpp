@@ -3,6 +3,7 @@
 #include "addin/framework/selection.h"
 #include "addin/host/messages.h"
 #include "addin/procedures/ttest.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 namespace {
@@ -29,15 +30,15 @@ public:
         // table, so that the mean difference is the difference of the means shown.
         const PairedValues pairs = PairedChoiceValues(m_variables[0], m_variables[1]);
         if (pairs.first.size() < 2)  // each measure has two values, but fewer complete pairs
-            ThrowMessage(6030, "%s%s", LoadString(params::Variables2404.label).c_str(),
-                         FormatMessage(8192, "%d", 2).c_str());
+            ThrowMessage(ids::kMessageObservationCount, "%s%s", LoadString(params::Variables2404.label).c_str(),
+                         FormatMessage(ids::kRangeAtLeast, "%d", 2).c_str());
         const numerics::Descriptives first(pairs.first), second(pairs.second);
         const numerics::Descriptives differences(procedures::PairDifferences(pairs.first, pairs.second));
         m_n = differences.N();
         m_descriptive.assign(3, {});
         m_descriptive[0].Set(m_variables[0].name, first);
         m_descriptive[1].Set(m_variables[1].name, second);
-        m_descriptive[2].Set(LoadString(kStringDifferenceRow).str(), differences);
+        m_descriptive[2].Set(LoadString(ids::kStringDifferenceRow).str(), differences);
         SetResult(procedures::PairedT(differences, Alpha(), m_tail));
     }
 

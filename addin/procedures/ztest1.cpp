@@ -36,7 +36,7 @@ public:
         p.Number(params::PopulationSD, m_sigma);
         p.CheckRequired();
         p.CheckPositive();
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kStringMeanSymbol).str(),
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(ids::kStringMeanSymbol).str(),
                      HypothesisNumber(m_mu));
         p.Percentage(params::ConfidenceInterval, m_level);
     }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/text.h"
 #include "setup/cab/cabinet.h"
 #include "setup/cab/member_file.h"
 #include "setup/core/cabinet_errors.h"
@@ -46,42 +47,11 @@ const std::vector<std::string>& excelAddinManagerKeys()
 
 namespace {
 
-std::string lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-bool containsNoCase(const std::string& text, const std::string& part)
-{
-    return lower(text).find(lower(part)) != std::string::npos;
-}
-
 std::string withSlash(std::string folder)
 {
     if (!folder.empty() && folder.back() != '/')
         folder.push_back('/');
     return folder;
-}
-
-// "Help && Tutorial files..." as a person reads it: "&&" is a literal ampersand, a single "&"
-// marks the accelerator key.
-std::string plainText(const std::string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&') {
-            if (i + 1 < text.size() && text[i + 1] == '&') {
-                out.push_back('&');
-                ++i;
-            }
-            continue;
-        }
-        out.push_back(text[i]);
-    }
-    return out;
 }
 
 std::string openName(int i)
@@ -129,7 +99,7 @@ public:
             return nullptr;  // not part of the installation
         std::string folder = installer_.path + (group->folder.empty() ? "" : group->folder + "/");
         if (group != lastGroup_) {
-            progress_.status(loadString(IDS_STATUS_COPYING) + " " + plainText(loadString(group->caption)));
+            progress_.status(loadString(IDS_STATUS_COPYING) + " " + platform::WithoutAccelerators(loadString(group->caption)));
             lastGroup_ = group;
         }
         makeFolders(folder);
@@ -202,7 +172,7 @@ void updateStartupList(RegistryStore& registry, const std::string& optionsKey, c
         auto value = registry.get(Hive::CurrentUser, optionsKey, openName(oldCount));
         if (!value)
             break;
-        if (value->type == RegValue::Type::String && containsNoCase(value->text, addinFile))
+        if (value->type == RegValue::Type::String && platform::ContainsNoCase(value->text, addinFile))
             continue;
         survivors.push_back(*value);
     }
@@ -220,7 +190,7 @@ Installer::Installer(Services services) : services_(std::move(services)), regist
 void Installer::parseCommandLine(const std::vector<std::string>& args)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string a = lower(args[i]);
+        std::string a = platform::FoldCase(args[i]);
         if (a.size() == 2 && (a[0] == '/' || a[0] == '-')) {
             switch (a[1]) {
             case 'u': switchRemove = true; break;
@@ -459,7 +429,7 @@ void Installer::unregisterFromExcel()
     // only make Excel complain at start.
     for (const auto& key : excelAddinManagerKeys())
         for (const auto& name : registry_.valueNames(Hive::CurrentUser, key))
-            if (containsNoCase(name, kAddinFile))
+            if (platform::ContainsNoCase(name, kAddinFile))
                 registry_.deleteValue(Hive::CurrentUser, key, name);
 }
 
@@ -470,7 +440,7 @@ void Installer::remove(Progress& progress, bool startTidyUp)
     const FileGroup* last = nullptr;
     for (const FileGroup& group : fileGroups()) {
         if (&group == &fileGroups().front() || last == nullptr || group.caption != last->caption)
-            progress.status(loadString(IDS_STATUS_REMOVING) + " " + plainText(loadString(group.caption)));
+            progress.status(loadString(IDS_STATUS_REMOVING) + " " + platform::WithoutAccelerators(loadString(group.caption)));
         last = &group;
         std::string folder = path + (group.folder.empty() ? "" : group.folder + "/");
         for (const auto& file : group.files)

@@ -9,23 +9,11 @@
 #include <unistd.h>
 
 #include "platform/settings.h"
+#include "platform/text.h"
 #include "setup/core/exceptions.h"
 
 namespace quelstat::setup {
 namespace {
-
-std::string lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-bool equalNoCase(const std::string& a, const std::string& b)
-{
-    return lower(a) == lower(b);
-}
 
 std::string quote(const std::string& s)
 {
@@ -91,22 +79,22 @@ std::optional<std::uint32_t> RegistryStore::getNumber(Hive hive, const std::stri
 std::optional<RegValue> MemoryRegistryStore::get(Hive hive, const std::string& key, const std::string& name) const
 {
     const Root& r = root(hive);
-    auto it = r.find(lower(key));
+    auto it = r.find(platform::FoldCase(key));
     if (it == r.end())
         return std::nullopt;
     for (const auto& [n, v] : it->second.values)
-        if (equalNoCase(n, name))
+        if (platform::EqualNoCase(n, name))
             return v;
     return std::nullopt;
 }
 
 void MemoryRegistryStore::set(Hive hive, const std::string& key, const std::string& name, const RegValue& value)
 {
-    Key& k = root(hive)[lower(key)];
+    Key& k = root(hive)[platform::FoldCase(key)];
     if (k.name.empty())
         k.name = key;
     for (auto& [n, v] : k.values) {
-        if (equalNoCase(n, name)) {
+        if (platform::EqualNoCase(n, name)) {
             v = value;
             return;
         }
@@ -117,18 +105,18 @@ void MemoryRegistryStore::set(Hive hive, const std::string& key, const std::stri
 void MemoryRegistryStore::deleteValue(Hive hive, const std::string& key, const std::string& name)
 {
     Root& r = root(hive);
-    auto it = r.find(lower(key));
+    auto it = r.find(platform::FoldCase(key));
     if (it == r.end())
         return;
     auto& vals = it->second.values;
-    vals.erase(std::remove_if(vals.begin(), vals.end(), [&](const auto& p) { return equalNoCase(p.first, name); }),
+    vals.erase(std::remove_if(vals.begin(), vals.end(), [&](const auto& p) { return platform::EqualNoCase(p.first, name); }),
                vals.end());
 }
 
 void MemoryRegistryStore::deleteTree(Hive hive, const std::string& key)
 {
     Root& r = root(hive);
-    std::string k = lower(key);
+    std::string k = platform::FoldCase(key);
     std::string prefix = k + "\\";
     for (auto it = r.begin(); it != r.end();) {
         if (it->first == k || it->first.compare(0, prefix.size(), prefix) == 0)
@@ -142,7 +130,7 @@ std::vector<std::string> MemoryRegistryStore::valueNames(Hive hive, const std::s
 {
     std::vector<std::string> names;
     const Root& r = root(hive);
-    auto it = r.find(lower(key));
+    auto it = r.find(platform::FoldCase(key));
     if (it != r.end())
         for (const auto& p : it->second.values)
             names.push_back(p.first);
@@ -152,7 +140,7 @@ std::vector<std::string> MemoryRegistryStore::valueNames(Hive hive, const std::s
 bool MemoryRegistryStore::keyExists(Hive hive, const std::string& key) const
 {
     const Root& r = root(hive);
-    std::string k = lower(key);
+    std::string k = platform::FoldCase(key);
     std::string prefix = k + "\\";
     for (const auto& p : r)
         if (p.first == k || p.first.compare(0, prefix.size(), prefix) == 0)
@@ -192,7 +180,7 @@ bool MemoryRegistryStore::parse(Hive hive, const std::string& text)
             continue;
         if (line[0] == '[' && line.back() == ']') {
             key = line.substr(1, line.size() - 2);
-            Key& k = r[lower(key)];
+            Key& k = r[platform::FoldCase(key)];
             if (k.name.empty())
                 k.name = key;
             continue;

@@ -6,19 +6,12 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/text.h"
 #include "setup/core/exceptions.h"
 #include "setup/engine/system.h"
 
 namespace quelstat::setup {
 namespace {
-
-std::string lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 // The progress page's status line and bar, printed as lines: each status, and the bar every
 // tenth of the way.
@@ -52,23 +45,6 @@ private:
 
 const char* const kAnswerCancel = "cancel";
 
-// A control's text as shown: "&&" is an ampersand, a single "&" marks the accelerator key.
-std::string plainText(const std::string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&') {
-            if (i + 1 < text.size() && text[i + 1] == '&') {
-                out.push_back('&');
-                ++i;
-            }
-            continue;
-        }
-        out.push_back(text[i]);
-    }
-    return out;
-}
-
 }  // namespace
 
 Answers::Answers(IniFile ini, std::istream& in, std::ostream& out, bool interactive)
@@ -91,7 +67,7 @@ std::string Answers::text(const std::string& key, const std::string& prompt, con
 
 bool Answers::yesNo(const std::string& key, const std::string& prompt, bool fallback)
 {
-    std::string a = lower(text(key, prompt + " (yes/no)", fallback ? "yes" : "no"));
+    std::string a = platform::FoldCase(text(key, prompt + " (yes/no)", fallback ? "yes" : "no"));
     if (a == "y" || a == "yes" || a == "1" || a == "on" || a == "true")
         return true;
     if (a == "n" || a == "no" || a == "0" || a == "off" || a == "false")
@@ -104,7 +80,7 @@ int Answers::choice(const std::string& key, const std::string& prompt, const std
 {
     if (interactive_ && !ini_.get("Wizard", key))
         for (std::size_t i = 0; i < options.size(); ++i)
-            out_ << "    " << i << "  " << plainText(options[i]) << '\n';
+            out_ << "    " << i << "  " << platform::WithoutAccelerators(options[i]) << '\n';
     std::string a = text(key, prompt, std::to_string(fallback));
     char* end = nullptr;
     long n = std::strtol(a.c_str(), &end, 10);
@@ -274,7 +250,7 @@ bool SetupWizard::waitForExcel()
         pollfd p{STDIN_FILENO, POLLIN, 0};
         if (&answers_.in() == &std::cin && ::poll(&p, 1, 10) > 0) {
             std::string line;
-            if (!std::getline(std::cin, line) || lower(line) == "cancel") {
+            if (!std::getline(std::cin, line) || platform::FoldCase(line) == "cancel") {
                 inst_.failed = true;
                 return false;
             }

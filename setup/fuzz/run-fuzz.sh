@@ -25,7 +25,8 @@ command -v "$cxx" >/dev/null || { echo "run-fuzz: $cxx not found (install clang-
 seed="$work/seed"
 rm -rf "$seed"
 mkdir -p "$seed"
-cp "$top"/tests/data/setup/good/*.cab "$top"/tests/data/setup/hostile/*.cab "$seed"/
+cp "$top"/tests/data/setup/good/*.cab "$top"/tests/data/setup/hostile/*.cab \
+   "$top"/tests/data/setup/fuzz-regressions/*.cab "$seed"/
 if command -v gcab >/dev/null; then
   # A few small real cabinets, compressed and not, so the fuzzer starts from valid MSZIP data.
   tmp=$(mktemp -d)

@@ -19,6 +19,11 @@ std::string Slurp(const std::filesystem::path& p) {
 
 Outcome RunQuelstat(const std::filesystem::path& folder, std::vector<std::string> args, const std::string& input,
                     const std::string& interruptWhen) {
+  return RunProgram(QUELSTAT_EXE, folder, std::move(args), input, interruptWhen);
+}
+
+Outcome RunProgram(const std::string& exe, const std::filesystem::path& folder, std::vector<std::string> args,
+                   const std::string& input, const std::string& interruptWhen) {
   std::filesystem::path in = folder / "stdin", out = folder / "stdout", err = folder / "stderr";
   std::ofstream(in) << input;
   std::ofstream(err).close();
@@ -29,10 +34,10 @@ Outcome RunQuelstat(const std::filesystem::path& folder, std::vector<std::string
     ::dup2(i, 0);
     ::dup2(o, 1);
     ::dup2(e, 2);
-    std::vector<char*> argv{const_cast<char*>(QUELSTAT_EXE)};
+    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    ::execv(QUELSTAT_EXE, argv.data());
+    ::execv(exe.c_str(), argv.data());
     ::_exit(127);
   }
   int status = 0;

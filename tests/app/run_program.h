@@ -19,5 +19,8 @@ std::string Slurp(const std::filesystem::path& p);
 // after 60 seconds); a run that ends before the text appears is a test failure.
 Outcome RunQuelstat(const std::filesystem::path& folder, std::vector<std::string> args,
                     const std::string& input = "", const std::string& interruptWhen = "");
+// The same with another build of the program (the fault-injection build of the tests).
+Outcome RunProgram(const std::string& exe, const std::filesystem::path& folder, std::vector<std::string> args,
+                   const std::string& input = "", const std::string& interruptWhen = "");
 
 }  // namespace apptest

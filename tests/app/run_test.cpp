@@ -338,3 +338,46 @@ TEST_F(RunCommand, LibreOfficeOpensTheReportsWorkbook) {
   EXPECT_NE(csv.find("Independent samples t-test"), std::string::npos) << csv;
   EXPECT_NE(csv.find("2.98"), std::string::npos) << csv;
 }
+
+// The error contract through the whole program: the fault-injection build of the add-in throws the
+// numerics' error, memory exhaustion or a plain std::runtime_error while the test computes or while
+// its report is written. Each ends with its message and exit status 1, no reports workbook, and
+// the saved input workbook without a new sheet.
+TEST_F(RunCommand, AnyExceptionEndsWithItsMessageAndNoReport) {
+  const struct {
+    const char* kind;
+    const char* message;
+  } faults[] = {
+      {"numerics", "Quelstat: error in iterative routine\n"},
+      {"memory", "Quelstat: Out of memory.\n"},
+      {"runtime", "Quelstat: Quelstat has stopped the command because of an unexpected error: injected fault\n"},
+  };
+  auto sheets = [&](const fs::path& book) {
+    std::string shown = Quelstat({"show", book.string()}).out;
+    int n = 0;
+    for (std::size_t at = shown.find("Sheet \""); at != std::string::npos; at = shown.find("Sheet \"", at + 1)) ++n;
+    return n;
+  };
+  for (const char* stage : {"compute", "output"}) {
+    for (const auto& f : faults) {
+      SCOPED_TRACE(std::string(f.kind) + "@" + stage);
+      fs::path book = Example("cholesterol-diet.xlsx");
+      int before = sheets(book);
+      ASSERT_GT(before, 0);
+      ::setenv("QUELSTAT_FAULT", (std::string(f.kind) + "@" + stage).c_str(), 1);
+      Outcome r = apptest::RunProgram(QUELSTAT_FAULTS_EXE, home,
+                                      {"run", book.string(), "--cell", "A5", "--test", "ttesti", "--save"});
+      ::unsetenv("QUELSTAT_FAULT");
+      EXPECT_EQ(r.status, 1) << r.err;
+      EXPECT_NE(r.err.find(f.message), std::string::npos) << r.err;
+      EXPECT_EQ(r.out, "");
+      EXPECT_FALSE(fs::exists(work / "cholesterol-diet-reports.xlsx"));
+      EXPECT_EQ(sheets(book), before);
+    }
+  }
+  // The same build without a fault makes its report.
+  fs::path book = Example("cholesterol-diet.xlsx");
+  Outcome r = apptest::RunProgram(QUELSTAT_FAULTS_EXE, home, {"run", book.string(), "--cell", "A5", "--test", "ttesti"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(work / "cholesterol-diet-reports.xlsx"));
+}

@@ -6,13 +6,14 @@
 #include <limits>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace qs::procedures::testing {
 namespace {
 
 std::string Path(const std::string& file) { return std::string(QS_PROCEDURES_DATA_DIR) + "/" + file; }
 
-double Number(const std::string& text) {
+double ParseNumber(const std::string& text) {
     if (text == "NA") return std::numeric_limits<double>::quiet_NaN();
     char* end = nullptr;
     const double v = std::strtod(text.c_str(), &end);  // also "Inf", "-Inf"
@@ -28,41 +29,63 @@ std::vector<std::string> Split(const std::string& line) {
     return out;
 }
 
-std::vector<std::vector<std::string>> Rows(const std::string& file, size_t columns) {
+}  // namespace
+
+Table::Table(const std::string& file) : m_file(file) {
     std::ifstream in(Path(file));
     if (!in) throw std::runtime_error("cannot open " + Path(file));
-    std::vector<std::vector<std::string>> rows;
     std::string line;
-    std::getline(in, line);  // header
+    std::getline(in, line);
+    std::vector<std::string> header = Split(line);
+    for (size_t i = 0; i < header.size(); ++i) m_columns[header[i]] = i;
     while (std::getline(in, line)) {
         if (line.empty()) continue;
         auto cells = Split(line);
-        if (cells.size() != columns) throw std::runtime_error("bad row in " + file + ": " + line);
-        rows.push_back(std::move(cells));
+        if (cells.size() != header.size()) throw std::runtime_error("bad row in " + file + ": " + line);
+        m_rows.push_back(std::move(cells));
     }
-    return rows;
 }
 
-}  // namespace
+size_t Table::Column(const std::string& column) const {
+    auto it = m_columns.find(column);
+    if (it == m_columns.end()) throw std::runtime_error(m_file + " has no column " + column);
+    return it->second;
+}
+
+const std::string& Table::Text(size_t row, const std::string& column) const { return m_rows.at(row).at(Column(column)); }
+
+double Table::Number(size_t row, const std::string& column) const {
+    try {
+        return ParseNumber(Text(row, column));
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error(m_file + ", column " + column + ": " + e.what());
+    }
+}
+
+int Table::Integer(size_t row, const std::string& column) const { return std::stoi(Text(row, column)); }
 
 std::map<int, Sample> ReadSamples(const std::string& file) {
     std::map<int, Sample> samples;
-    for (const auto& row : Rows(file, 3)) {
-        Sample& s = samples[std::stoi(row[0])];
-        (row[1] == "1" ? s.first : s.second).push_back(Number(row[2]));
+    const Table t(file);
+    for (size_t i = 0; i < t.Rows(); ++i) {
+        Sample& s = samples[t.Integer(i, "dataset")];
+        (t.Text(i, "group") == "1" ? s.first : s.second).push_back(t.Number(i, "value"));
     }
     return samples;
 }
 
 std::vector<Reference> ReadReferences(const std::string& file) {
     std::vector<Reference> refs;
-    for (const auto& row : Rows(file, 13)) {
+    const Table t(file);
+    for (size_t i = 0; i < t.Rows(); ++i) {
         Reference r;
-        r.dataset = std::stoi(row[0]);
-        r.tail = std::stoi(row[1]);
-        double* fields[] = {&r.level, &r.mu,        &r.sigma, &r.unequal, &r.estimate, &r.statistic,
-                            &r.df1,   &r.df2,       &r.p,     &r.lower,   &r.upper};
-        for (size_t i = 0; i < std::size(fields); ++i) *fields[i] = Number(row[i + 2]);
+        r.dataset = t.Integer(i, "dataset");
+        r.tail = t.Integer(i, "tail");
+        const std::pair<const char*, double*> columns[] = {
+            {"level", &r.level}, {"mu", &r.mu},     {"sigma", &r.sigma}, {"unequal", &r.unequal},
+            {"estimate", &r.estimate}, {"statistic", &r.statistic}, {"df1", &r.df1}, {"df2", &r.df2},
+            {"p", &r.p},         {"lower", &r.lower}, {"upper", &r.upper}};
+        for (const auto& [column, field] : columns) *field = t.Number(i, column);
         refs.push_back(r);
     }
     return refs;

@@ -1,5 +1,6 @@
-// The reference results of tests/data/procedures: observations per dataset and R's results per
-// dataset, alternative and confidence level.
+// The reference tables of tests/data/procedures (CSV files with a header row, written by the R
+// scripts there): any table by its column names, and the readers of the z, t and F tests' tables
+// built on it, observations per dataset and R's results per dataset, alternative and level.
 #pragma once
 
 #include <map>
@@ -7,6 +8,25 @@
 #include <vector>
 
 namespace qs::procedures::testing {
+
+// One CSV table of tests/data/procedures, its cells reached by column name. Numbers read "NA" as
+// NaN and "Inf", "-Inf" as infinities. A column a table lacks, a row of the wrong width and a
+// cell that is no number throw std::runtime_error naming the file.
+class Table {
+public:
+    explicit Table(const std::string& file);
+    size_t Rows() const { return m_rows.size(); }
+    bool Has(const std::string& column) const { return m_columns.count(column) != 0; }
+    const std::string& Text(size_t row, const std::string& column) const;
+    double Number(size_t row, const std::string& column) const;
+    int Integer(size_t row, const std::string& column) const;
+
+private:
+    size_t Column(const std::string& column) const;
+    std::string m_file;
+    std::map<std::string, size_t> m_columns;
+    std::vector<std::vector<std::string>> m_rows;
+};
 
 // Observations of one dataset: group 1 and group 2 (for paired data the two columns in pair
 // order; NaN where a value is missing).

@@ -8,12 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "addin/framework/parameters.h"
-#include "addin/framework/test.h"
 #include "addin/procedures/ttest.h"
-#include "tests/dataset/dataset_harness.h"
-#include "tests/procedures/procedure_run.h"
 #include "tests/procedures/fixtures.h"
+#include "tests/procedures/run_harness.h"
 
 namespace dstest {
 namespace {
@@ -21,17 +18,8 @@ namespace {
 using qs::procedures::testing::Reference;
 using qs::procedures::testing::RelativeError;
 
-class TestRuns : public ProcedureRun {
+class TestRuns : public TestRun {
 protected:
-    void SetTailAndLevel(int tail, double level) {
-        Item("Alternative hypothesis").value.type = qs::kValueWhole;
-        Item("Alternative hypothesis").value.number = tail;
-        SetNumber("Confidence interval", level);
-    }
-    void SetUnequal(bool unequal) {
-        Item("Unequal variances").value.type = qs::kValueBoolean;
-        Item("Unequal variances").value.number = unequal ? 1 : 0;
-    }
     void ExpectNear(const char* what, double got, double want, double tolerance, const Reference& r) {
         EXPECT_LE(RelativeError(got, want), tolerance) << what << " at " << r.Where() << ": got " << got
                                                        << ", R " << want;

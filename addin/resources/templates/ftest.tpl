@@ -23,18 +23,18 @@ style count format="0" align=right
 cell A1 "F test" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Descriptive statistics: one row per variable, with its variance
@@ -48,31 +48,31 @@ cell G9 "Variance" style=header
 cell B10 style=text
 cell C10 style=count
 range D10:G10 style=number
-slot B10 __sm_SR_0_7e0_880
-slot C10 __sm_SR_0_7e0_7e1
-slot D10 __sm_SR_0_7e0_7e5
-slot E10 __sm_SR_0_7e0_7ed
-slot F10 __sm_SR_0_7e0_7ee
-slot G10 __sm_SR_0_7e0_7f0
+slot B10 rows:Descriptive/Group
+slot C10 rows:Descriptive/N
+slot D10 rows:Descriptive/Mean
+slot E10 rows:Descriptive/SD
+slot F10 rows:Descriptive/SE
+slot G10 rows:Descriptive/Variance
 
 # The ratio of the variances
 cell A12 "Ratio of variances" style=section
 cell A13 "n" style=caption
 cell B13 style=count
-slot B13 __sm_RR_0_7e1
+slot B13 N
 cell A14 "F" style=caption
 cell B14 style=number
-slot B14 __sm_RR_0_844
+slot B14 F
 cell A15 "DF" style=caption
 range B15:C15 format="0" align=right
-slot B15:C15 __sm_RR_0_7f6
+slot B15:C15 DF
 cell D15 "(numerator, denominator)" italic
 cell A16 "p" style=caption
 cell B16 format="[<0.0001]""<0.0001"";0.0000" align=right
-slot B16 __sm_RR_0_841
+slot B16 P
 cell A17 "CI" style=caption
 range B17:C17 style=number
-slot B17:C17 __sm_RR_0_810
+slot B17:C17 CI
 cell D17 "(lower, upper)" italic
 cell C16 italic align=left
-slot C16 __sm_RR_0_814
+slot C16 Method

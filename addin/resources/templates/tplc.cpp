@@ -329,10 +329,13 @@ private:
         }
     }
 
-    // slot REF NAME: an output slot, a local name referring to the cell or range.
+    // slot REF NAME: an output slot, a local name referring to the cell or range. NAME is the slot
+    // name itself (__sm_RR_0_7e1) or its label path by the labels' names in the string files:
+    // "N", "Descriptive/Group" with "rows:" before it for a field of a block array's rows, or
+    // "header:Test" for a field of the report header.
     void Slot(const std::vector<std::string>& w) {
         Need(w, 3, "slot REF NAME");
-        const std::string& name = w[2];
+        const std::string name = w[2].rfind("__sm_", 0) == 0 ? w[2] : SlotNameOf(w[2]);
         if (name.rfind("__sm_", 0) != 0 || name.size() < 8 || name[6] != 'R' || name[7] != '_')
             throw SourceError("slot names have the form __sm_<kind>R_<path>: '" + name + "'");
         RangeAddress r = RangeOf(w[1]);
@@ -342,6 +345,60 @@ private:
         if (m_sheet->names().Find(name)) throw SourceError("slot '" + name + "' is defined twice");
         m_sheet->names().Define(name, sheets::FormatReference(ref, sheets::RefStyle::A1), m_book.limits());
     }
+
+    // The slot name of a label path: kind R or S, root "" (the header) or "0" (the test), and one
+    // hexadecimal label id per level.
+    std::string SlotNameOf(std::string path) const {
+        char kind = 'R';
+        std::string root = "0";
+        std::vector<unsigned> labels;
+        if (path.rfind("rows:", 0) == 0) {
+            kind = 'S';
+            path.erase(0, 5);
+        } else if (path.rfind("header:", 0) == 0) {
+            root.clear();
+            labels.push_back(LabelId("ReportHeader"));
+            path.erase(0, 7);
+        }
+        for (size_t start = 0; start <= path.size();) {
+            size_t end = path.find('/', start);
+            if (end == std::string::npos) end = path.size();
+            labels.push_back(LabelId(path.substr(start, end - start)));
+            start = end + 1;
+        }
+        std::string name = std::string("__sm_") + kind + "R_" + root;
+        char hex[16];
+        for (unsigned id : labels) {
+            std::snprintf(hex, sizeof hex, "_%x", id);
+            name += hex;
+        }
+        return name;
+    }
+
+    // The id of the label string named "Label" + NAME (or NAME) in the string files.
+    unsigned LabelId(const std::string& name) const {
+        if (name.empty()) throw SourceError("empty level in a slot's label path");
+        for (const std::string& key : {"Label" + name, name}) {
+            auto it = m_labels.find(key);
+            if (it != m_labels.end()) return it->second;
+        }
+        if (m_labels.empty()) throw SourceError("label '" + name + "' needs the string names (--names FILE)");
+        throw SourceError("no label named '" + name + "' in the string files (a line \"ID Label" + name +
+                          " \"text\"\")");
+    }
+
+public:
+    // Names of the string files: "NAME ID" lines, as resgen writes them.
+    void ReadLabelNames(const std::string& path) {
+        std::ifstream in(path);
+        if (!in) throw std::runtime_error(path + ": cannot read");
+        std::string name;
+        unsigned id = 0;
+        while (in >> name >> id) m_labels[name] = id;
+    }
+
+private:
+    std::map<std::string, unsigned> m_labels;
 
     // name NAME =TEXT: any other local name (a constant, an array constant or a reference).
     void Name(const std::vector<std::string>& w) {
@@ -454,8 +511,15 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // qs_tplc [--names NAMES.txt] SOURCE.tpl OUTPUT.xlt
+    std::string names;
+    if (argc == 5 && std::string(argv[1]) == "--names") {
+        names = argv[2];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: qs_tplc SOURCE.tpl OUTPUT.xlt\n");
+        std::fprintf(stderr, "usage: qs_tplc [--names NAMES.txt] SOURCE.tpl OUTPUT.xlt\n");
         return 2;
     }
     std::ifstream in(argv[1]);
@@ -465,6 +529,12 @@ int main(int argc, char** argv) {
     }
     sheets::Workbook book("template", sheets::SheetLimits::Classic());
     Compiler compiler(book);
+    try {
+        if (!names.empty()) compiler.ReadLabelNames(names);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
     std::string line;
     int number = 0;
     try {

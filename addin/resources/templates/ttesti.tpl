@@ -24,24 +24,24 @@ style pvalue format="[<0.0001]""<0.0001"";0.0000" align=right
 cell A1 "Independent samples t-test" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Observations
 cell A9 "n" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e1
+slot B9 N
 
 # Descriptive statistics: one row per group
 cell A10 "Descriptive" style=section
@@ -53,11 +53,11 @@ cell F10 "SE" style=header
 cell B11 style=text
 cell C11 style=count
 range D11:F11 style=number
-slot B11 __sm_SR_0_7e0_880
-slot C11 __sm_SR_0_7e0_7e1
-slot D11 __sm_SR_0_7e0_7e5
-slot E11 __sm_SR_0_7e0_7ed
-slot F11 __sm_SR_0_7e0_7ee
+slot B11 rows:Descriptive/Group
+slot C11 rows:Descriptive/N
+slot D11 rows:Descriptive/Mean
+slot E11 rows:Descriptive/SD
+slot F11 rows:Descriptive/SE
 
 # The difference between the means
 cell A13 "Comparison of means" style=section
@@ -65,21 +65,21 @@ cell A13 "Comparison of means" style=section
 
 cell A15 "Difference between means" style=caption
 cell B15 style=number
-slot B15 __sm_RR_0_802
+slot B15 Difference
 cell A16 "CI" style=caption
 range B16:C16 style=number
-slot B16:C16 __sm_RR_0_810
+slot B16:C16 CI
 cell D16 "(lower, upper)" italic
 
 # The test
 cell A18 "t" style=caption
 cell B18 style=number
-slot B18 __sm_RR_0_843
+slot B18 T
 cell A19 "DF" style=caption
 cell B19 format="General" align=right
-slot B19 __sm_RR_0_7f6
+slot B19 DF
 cell A20 "p" style=caption
 cell B20 style=pvalue
-slot B20 __sm_RR_0_841
+slot B20 P
 cell C20 italic align=left
-slot C20 __sm_RR_0_814
+slot C20 Method
