@@ -15,6 +15,7 @@
 
 #include "addin/charts/chart_math.h"
 #include "addin/framework/results.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -30,27 +31,10 @@ enum : unsigned {
     kStyleNormalPoints = 0x120000,  // normal probability plot data
 };
 
-// Label ids: block titles and series legend labels.
+// Label ids: block titles (ids::kTitle...), series legend labels (ids::kSeries...), the lists of a
+// series (ids::kLabelX, kLabelY), all the string files' named constants; and the repeat index.
 namespace chart_labels {
-enum : unsigned {
-    kTitleXYScatter = 2500, kTitleHistogram = 2501, kTitlePercentilePlot = 2502, kTitleBoxplots = 2503,
-    kTitleNormalProbabilityPlot = 2504, kTitleLineFitPlot = 2505, kTitleResidualPlot = 2506,
-    kTitleBiasplot = 2507, kTitleBiasplotPercent = 2508, kTitleROC = 2509, kTitlePrecisionProfileSD = 2510,
-    kTitlePrecisionProfileCV = 2511, kTitleLinearityPlot = 2512,
-
-    kSeriesXY = 2600, kSeriesFrequencyCount = 2601, kSeriesPercentiles = 2602, kSeriesInterQuartile = 2603,
-    kSeriesConfidenceInterval = 2604, kSeriesOutliers = 2605, kSeriesFarOutliers = 2606, kSeriesSD = 2607,
-    kSeriesMean = 2608, kSeriesNormalFit = 2609, kSeriesWhiskers = 2610, kSeriesSDUpper = 2611,
-    kSeriesPredictionInterval = 2612, kSeriesFittedY = 2613, kSeriesROCCurves = 2614, kSeriesZero = 2615,
-    kSeriesIdentity = 2616, kSeriesBox = 2617, kSeriesMedian = 2618,
-
-    kNearOutlier = 2700, kNearOutlierLabel = 2701, kFarOutlier = 2702, kFarOutlierLabel = 2703,
-
-    kAxisFrequencyCount = 2601,
-    kLabelX = 2620, kLabelY = 2621,  // the two lists of a series (JSON keys)
-    kLabelNormalQuantile = 2622,
-    kMessageTooManyPoints = 136,
-};
+using namespace ids;
 constexpr unsigned kRepeat = 4096;  // added to a label for its second, third, fourth series
 }  // namespace chart_labels
 

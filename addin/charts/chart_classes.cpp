@@ -199,7 +199,7 @@ const SeriesTable& FrequencyHistogram::Descriptors() const {
 
 void FrequencyHistogram::AxisTitles(const Test&) {
     if (xTitle.empty()) xTitle = m_name;
-    if (yTitle.empty()) yTitle = LoadString(kAxisFrequencyCount);
+    if (yTitle.empty()) yTitle = LoadString(kSeriesFrequencyCount);
 }
 
 void FrequencyHistogram::Bin(const std::string& name, const std::vector<double>& values, double start, double end,
@@ -238,7 +238,7 @@ const SeriesTable& BarChart::Descriptors() const {
 
 void BarChart::AxisTitles(const Test&) {
     if (xTitle.empty()) xTitle = m_name;
-    if (yTitle.empty()) yTitle = LoadString(kAxisFrequencyCount);
+    if (yTitle.empty()) yTitle = LoadString(kSeriesFrequencyCount);
 }
 
 void BarChart::SetCounts(const std::string& name, const std::vector<double>& counts) {

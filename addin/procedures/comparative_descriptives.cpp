@@ -98,7 +98,6 @@ public:
     size_t Size() const override { return sizeof(*this); }
 
 private:
-    static constexpr unsigned kLabelDescriptive = 2016;
     std::vector<VariableChoice> m_variables;
     std::vector<GroupRow> m_rows;
     BoxPlots m_chart;

@@ -10,22 +10,12 @@
 #include "addin/framework/test.h"
 #include "addin/numerics/descriptives.h"
 #include "addin/numerics/normality.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
-// Label string ids of the fields of these tests.
-namespace descriptive_labels {
-enum : unsigned {
-    kLabelN = 2017, kLabelSum = 2018, kLabelMissing = 2019, kLabelSS = 2020, kLabelMean = 2021,
-    kLabelSkewness = 2022, kLabelKurtosis = 2023, kLabelAbsoluteMeanDeviation = 2024,
-    kLabelRootMeanSquare = 2025, kLabelGeometricMean = 2026, kLabelHarmonicMean = 2027, kLabelMedian = 2028,
-    kLabelSD = 2029, kLabelSE = 2030, kLabelCV = 2031, kLabelVariance = 2032, kLabelTriMean = 2033,
-    kLabelCoefficient = 2034, kLabelIQR = 2035, kLabelMode = 2036, kLabelRange = 2039, kLabelPercentile = 2040,
-    kLabelValue = 2041, kLabelValues = 2042, kLabelNormalityTest = 2044, kLabelGroups = 2045,
-    kLabelStatistic = 2048, kLabelCI = 2064, kLabelLimits = 2065, kLabelMethod = 2068, kLabelP = 2113,
-    kLabelGroup = 2176, kLabelSummaryTable = 2224,
-};
-}  // namespace descriptive_labels
+// The label ids of these tests' fields are the string files' named constants (ids::kLabelSum ...).
+namespace descriptive_labels = ids;
 
 // The confidence level as the choice "99%", "95%", "90%", "80%", "None" (index 0 to 4).
 double LevelOfChoice(int index);  // percent; NaN for "None"

@@ -1,5 +1,6 @@
-// Runs of the descriptive statistics and normality tests on the workbooks of tests/data/descriptives
-// (CSV files the sheet engine reads), compared with R's results made by make_fixtures.R there.
+// Runs of the descriptive statistics and normality tests on the workbooks of
+// tests/data/procedures/descriptives (CSV files the sheet engine reads), compared with R's results
+// made by make_fixtures.R there.
 // Which reference applies to which number is said in that script: the product's own definitions
 // written in R where they differ from R's functions on purpose, R's functions elsewhere.
 #include <cmath>
@@ -12,51 +13,31 @@
 #include "addin/charts/chart.h"
 #include "addin/procedures/descriptives.h"
 #include "tests/procedures/fixtures.h"
-#include "tests/procedures/procedure_run.h"
+#include "tests/procedures/run_harness.h"
 
 namespace dstest {
 namespace {
 
 using qs::procedures::testing::RelativeError;
-using Row = std::map<std::string, std::string>;
+using qs::procedures::testing::Table;
 
-const std::string kData = std::string(QS_DESCRIPTIVES_DATA_DIR) + "/";
+const std::string kData = std::string(QS_PROCEDURES_DATA_DIR) + "/descriptives/";
 
-// A CSV file with a header line: one map per line, keyed by the header's names.
+// One row of a reference table, its cells by column name (numbers: "NA" is NaN).
+struct Row {
+    const Table* table;
+    size_t row;
+    std::string at(const std::string& column) const { return table->Text(row, column); }
+};
 std::vector<Row> ReadTable(const std::string& file) {
-    std::ifstream in(kData + file);
-    EXPECT_TRUE(in) << file;
-    std::string line;
-    std::vector<std::string> names;
+    static std::map<std::string, Table> tables;
+    const Table& t = tables.emplace(file, Table("descriptives/" + file)).first->second;
     std::vector<Row> rows;
-    while (std::getline(in, line)) {
-        std::vector<std::string> cells;
-        std::stringstream s(line);
-        std::string cell;
-        while (std::getline(s, cell, ',')) cells.push_back(cell);
-        if (names.empty()) {
-            names = cells;
-            continue;
-        }
-        Row r;
-        for (size_t i = 0; i < names.size(); ++i) r[names[i]] = i < cells.size() ? cells[i] : "";
-        rows.push_back(std::move(r));
-    }
+    for (size_t i = 0; i < t.Rows(); ++i) rows.push_back({&t, i});
     return rows;
 }
-
-double Value(const Row& r, const std::string& key) {
-    auto it = r.find(key);
-    if (it == r.end()) {
-        ADD_FAILURE() << "no column " << key;
-        return std::nan("");
-    }
-    return std::strtod(it->second.c_str(), nullptr);  // "NA" gives 0: callers check NA themselves
-}
-double ValueOrNaN(const Row& r, const std::string& key) {
-    auto it = r.find(key);
-    return it == r.end() || it->second == "NA" ? std::nan("") : Value(r, key);
-}
+double Value(const Row& r, const std::string& column) { return r.table->Number(r.row, column); }
+double ValueOrNaN(const Row& r, const std::string& column) { return Value(r, column); }
 
 const qs::Results* Nested(const qs::Results& block, unsigned label) {
     const qs::Results* owner = nullptr;
@@ -64,7 +45,7 @@ const qs::Results* Nested(const qs::Results& block, unsigned label) {
     return f && f->block ? f->block(*owner) : nullptr;
 }
 
-class DescriptiveRuns : public ProcedureRun {
+class DescriptiveRuns : public TestRun {
 protected:
     void Expect(const char* what, double got, double want, double tolerance, const std::string& where) {
         EXPECT_LE(RelativeError(got, want), tolerance) << what << " at " << where << ": got " << got << ", R " << want;

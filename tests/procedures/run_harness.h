@@ -128,6 +128,11 @@ protected:
         Item("Alternative hypothesis").value.number = tail;
         SetNumber("Confidence interval", level);
     }
+    // A choice by its index in the dialog's list.
+    void SetChoice(const std::string& label, int index) {
+        Item(label).value.type = qs::kValueWhole;
+        Item(label).value.number = index;
+    }
     void SetUnequal(bool unequal) {
         Item("Unequal variances").value.type = qs::kValueBoolean;
         Item("Unequal variances").value.number = unequal ? 1 : 0;
