@@ -26,98 +26,98 @@ style data format="General" color=808080 size=8
 cell A1 "Continuous summary descriptives" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Moments and means
 cell A8 "n" style=caption
 cell B8 style=count
-slot B8 __sm_RR_0_7e1
+slot B8 N
 cell A9 "Missing" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e3
+slot B9 Missing
 cell A10 "Sum" style=caption
 cell B10 style=number
-slot B10 __sm_RR_0_7e2
+slot B10 Sum
 cell A11 "SS" style=caption
 cell B11 style=number
-slot B11 __sm_RR_0_7e4
+slot B11 SS
 cell A12 "Mean" style=caption
 cell B12 style=number
-slot B12 __sm_RR_0_7e5_7f9
+slot B12 Mean/Value
 range C12:D12 style=number
-slot C12:D12 __sm_RR_0_7e5_810
+slot C12:D12 Mean/CI
 cell E12 "CI (lower, upper)" italic
 cell A13 "SE" style=caption
 cell B13 style=number
-slot B13 __sm_RR_0_7ee
+slot B13 SE
 cell A14 "Variance" style=caption
 cell B14 style=number
-slot B14 __sm_RR_0_7f0
+slot B14 Variance
 cell A15 "SD" style=caption
 cell B15 style=number
-slot B15 __sm_RR_0_7ed
+slot B15 SD
 cell A16 "CV" style=caption
 cell B16 style=number
-slot B16 __sm_RR_0_7ef
+slot B16 CV
 cell B17 "value" style=header
 cell C17 "Coefficient" style=header
 cell D17 "p" style=header
 cell A18 "Skewness" style=caption
 range B18:C18 style=number
 cell D18 style=pvalue
-slot B18 __sm_RR_0_7e6_7f9
-slot C18 __sm_RR_0_7e6_7f2
-slot D18 __sm_RR_0_7e6_841
+slot B18 Skewness/Value
+slot C18 Skewness/Coefficient
+slot D18 Skewness/P
 cell A19 "Kurtosis" style=caption
 range B19:C19 style=number
 cell D19 style=pvalue
-slot B19 __sm_RR_0_7e7_7f9
-slot C19 __sm_RR_0_7e7_7f2
-slot D19 __sm_RR_0_7e7_841
+slot B19 Kurtosis/Value
+slot C19 Kurtosis/Coefficient
+slot D19 Kurtosis/P
 cell A20 "Absolute mean deviation" style=caption
 cell B20 style=number
-slot B20 __sm_RR_0_7e8
+slot B20 AbsoluteMeanDeviation
 cell A21 "Root mean square" style=caption
 cell B21 style=number
-slot B21 __sm_RR_0_7e9
+slot B21 RootMeanSquare
 cell A22 "Geometric mean" style=caption
 cell B22 style=number
-slot B22 __sm_RR_0_7ea
+slot B22 GeometricMean
 cell A23 "Harmonic mean" style=caption
 cell B23 style=number
-slot B23 __sm_RR_0_7eb
+slot B23 HarmonicMean
 
 # Order statistics
 cell A24 "Median" style=caption
 cell B24 style=number
-slot B24 __sm_RR_0_7ec_7f9
+slot B24 Median/Value
 range C24:D24 style=number
-slot C24:D24 __sm_RR_0_7ec_810
+slot C24:D24 Median/CI
 cell E24 "CI (lower, upper)" italic
 cell A25 "Tri-Mean" style=caption
 cell B25 style=number
-slot B25 __sm_RR_0_7f1
+slot B25 TriMean
 cell A26 "IQR" style=caption
 cell B26 style=number
-slot B26 __sm_RR_0_7f3
+slot B26 IQR
 cell A27 "Mode" style=caption
 cell B27 style=number
-slot B27 __sm_RR_0_7f4
+slot B27 Mode
 cell A28 "Range" style=caption
 cell B28 style=number
-slot B28 __sm_RR_0_7f7
+slot B28 Range
 
 # Percentiles: one row each
 cell A30 "Percentiles" style=section
@@ -126,21 +126,21 @@ cell B31 "Percentile" style=header
 cell C31 "value" style=header
 cell B32 format="0.0" align=right
 cell C32 style=number
-slot B32 __sm_SR_0_7f8_7f8
-slot C32 __sm_SR_0_7f8_7f9
+slot B32 rows:Percentile/Percentile
+slot C32 rows:Percentile/Value
 
 # Normality test (absent with "None")
 cell A34 "Normality test" style=section
 range B34:H34 border=bottom
 cell A35 "Method" style=caption
 cell B35 style=text
-slot B35 __sm_RR_0_7fc_814
+slot B35 NormalityTest/Method
 cell A36 "Statistic" style=caption
 cell B36 style=number
-slot B36 __sm_RR_0_7fc_800
+slot B36 NormalityTest/Statistic
 cell A37 "p" style=caption
 cell B37 style=pvalue
-slot B37 __sm_RR_0_7fc_841
+slot B37 NormalityTest/P
 
 # Charts: the percentile plot (one box) and the histogram with its normal fit
 cell A39 "Charts" style=section

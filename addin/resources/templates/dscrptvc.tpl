@@ -24,18 +24,18 @@ style data format="General" color=808080 size=8
 cell A1 "Comparative descriptives" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # One row per group
@@ -56,16 +56,16 @@ cell L10 "Range" style=header
 cell A11 style=text
 cell B11 style=count
 range C11:L11 style=number
-slot A11 __sm_SR_0_7e0_880
-slot B11 __sm_SR_0_7e0_7e1
-slot C11 __sm_SR_0_7e0_7e5
-slot D11:E11 __sm_SR_0_7e0_810
-slot F11 __sm_SR_0_7e0_7ee
-slot G11 __sm_SR_0_7e0_7ed
-slot H11 __sm_SR_0_7e0_7ec
-slot I11:J11 __sm_SR_0_7e0_811
-slot K11 __sm_SR_0_7e0_7f3
-slot L11 __sm_SR_0_7e0_7f7
+slot A11 rows:Descriptive/Group
+slot B11 rows:Descriptive/N
+slot C11 rows:Descriptive/Mean
+slot D11:E11 rows:Descriptive/CI
+slot F11 rows:Descriptive/SE
+slot G11 rows:Descriptive/SD
+slot H11 rows:Descriptive/Median
+slot I11:J11 rows:Descriptive/Limits
+slot K11 rows:Descriptive/IQR
+slot L11 rows:Descriptive/Range
 cell A12 "CI: 95% interval of the mean; Limits: 95% distribution-free interval of the median" italic
 
 # Box plots: group i is drawn over [i - 1, i] of the horizontal axis, in table order

@@ -25,30 +25,30 @@ style data format="General" color=808080 size=8
 cell A1 "Categorical summary descriptives" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Counts
 cell A9 "n" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e1
+slot B9 N
 cell A10 "Groups" style=caption
 cell B10 style=count
-slot B10 __sm_RR_0_7fd
+slot B10 Groups
 cell A11 "Mode" style=caption
 cell B11 style=text
-slot B11 __sm_RR_0_7f4
+slot B11 Mode
 
 # Summary table: one row per category, in category order
 cell A13 "Summary table" style=section
@@ -57,8 +57,8 @@ cell B14 "Category" bold border=bottom
 cell C14 "n" style=header
 cell B15 style=text
 cell C15 style=count
-slot B15 __sm_SR_0_8b0_880
-slot C15 __sm_SR_0_8b0_7e1
+slot B15 rows:SummaryTable/Group
+slot C15 rows:SummaryTable/N
 
 # Bar chart of the counts: its categories are the table's names
 cell A17 "Histogram" style=section

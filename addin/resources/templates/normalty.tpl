@@ -26,30 +26,30 @@ style data format="General" color=808080 size=8
 cell A1 "Normality test" style=title
 cell G2 "analysed with:" italic align=right
 cell H2 style=text
-slot H2 __sm_RR__7d0_7d4
+slot H2 header:Module
 cell A3 "Test" style=caption
-slot B3 __sm_RR__7d0_7d1
+slot B3 header:Test
 cell A4 "Dataset" style=caption
-slot B4 __sm_RR__7d0_7d5
+slot B4 header:Dataset
 cell A5 "Variables" style=caption
-slot B5 __sm_RR__7d0_7d6
+slot B5 header:Variables
 cell A6 "User" style=caption
-slot B6 __sm_RR__7d0_7d3
+slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
-slot G6 __sm_RR__7d0_7d2
+slot G6 header:Date
 range A7:H7 border=bottom
 
 # Descriptives of the variable
 cell A9 "n" style=caption
 cell B9 style=count
-slot B9 __sm_RR_0_7e1
+slot B9 N
 cell A10 "Mean" style=caption
 cell B10 style=number
-slot B10 __sm_RR_0_7e5
+slot B10 Mean
 cell A11 "SD" style=caption
 cell B11 style=number
-slot B11 __sm_RR_0_7ed
+slot B11 SD
 
 cell B13 "value" style=header
 cell C13 "Coefficient" style=header
@@ -57,28 +57,28 @@ cell D13 "p" style=header
 cell A14 "Skewness" style=caption
 range B14:C14 style=number
 cell D14 style=pvalue
-slot B14 __sm_RR_0_7e6_7f9
-slot C14 __sm_RR_0_7e6_7f2
-slot D14 __sm_RR_0_7e6_841
+slot B14 Skewness/Value
+slot C14 Skewness/Coefficient
+slot D14 Skewness/P
 cell A15 "Kurtosis" style=caption
 range B15:C15 style=number
 cell D15 style=pvalue
-slot B15 __sm_RR_0_7e7_7f9
-slot C15 __sm_RR_0_7e7_7f2
-slot D15 __sm_RR_0_7e7_841
+slot B15 Kurtosis/Value
+slot C15 Kurtosis/Coefficient
+slot D15 Kurtosis/P
 
 # The test
 cell A17 "Normality test" style=section
 range B17:H17 border=bottom
 cell A18 "Method" style=caption
 cell B18 style=text
-slot B18 __sm_RR_0_814
+slot B18 Method
 cell A19 "Statistic" style=caption
 cell B19 style=number
-slot B19 __sm_RR_0_800
+slot B19 Statistic
 cell A20 "p" style=caption
 cell B20 style=pvalue
-slot B20 __sm_RR_0_841
+slot B20 P
 
 # Normal probability plot: observations against their normal quantiles, and the normal fit
 cell A22 "Normal probability plot" style=section
