@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/session.h"
 
@@ -19,6 +20,10 @@ void PrintStartupList(const xlm::Host& host, std::ostream& out);
 bool RunMenuCommand(xlm::Host& host, long id, std::string& error);
 // Clicks a toolbar button (1-based position, separators counted). False with a message.
 bool ClickTool(xlm::Host& host, const std::string& toolbar, int position, std::string& error);
+
+// quelstat calc WORKBOOK [--save]: recalculates a workbook and reports what it could not calculate.
+int CalcCommand(const SessionOptions& options, const std::vector<std::string>& args, std::ostream& out,
+                std::ostream& err);
 
 // Runs a script from a file ("-" = standard input). Returns an exit status.
 int RunScript(Session& session, const std::string& file, std::ostream& out, std::ostream& err);

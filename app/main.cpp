@@ -48,6 +48,8 @@ const char* kUsage =
     "  tests [--json]               the tests: id, name, module, template, built or not\n"
     "  variable WORKBOOK --cell REF --type TYPE [--value \"CATEGORY=NUMBER\"]... [--save]\n"
     "                               set a variable's type and category values\n"
+    "  calc WORKBOOK [--save]       recalculate the formulas of a workbook, report what could\n"
+    "                               not be calculated (--save writes the values)\n"
     "  script FILE|-                run host actions from FILE or standard input\n"
     "                               (quelstat script --help lists them)\n"
     "  show FILE [--sheet NAME] [--names] [--charts]\n"
@@ -139,6 +141,7 @@ int main(int argc, char** argv) {
     session.End();
     return status;
   }
+  if (command == "calc") return app::CalcCommand(options, rest, std::cout, std::cerr);
   if (command == "run") return app::RunCommand(options, rest, std::cout, std::cerr);
   if (command == "tests") return app::TestsCommand(options, rest, std::cout, std::cerr);
   if (command == "variable") return app::VariableCommand(options, rest, std::cout, std::cerr);

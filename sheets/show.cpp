@@ -192,6 +192,20 @@ void PrintSheetTable(const Sheet& sheet, const FormatTable& formats, std::ostrea
   }
 }
 
+void PrintNotCalculated(const Sheet& sheet, std::ostream& out, const calc::ExternalFunctions* external) {
+  if (!sheet.IsWorksheet()) return;
+  std::vector<std::string> lines;
+  sheet.ForEachCell([&](uint32_t r, uint32_t c, const CellView& v) {
+    if (!v.HasFormula()) return;
+    calc::Formula f = calc::ParseFormula(v.formula, sheet.limits());
+    std::string why = calc::UnknownPart(f, sheet.workbook(), external);
+    if (!why.empty()) lines.push_back("  " + CellName({r, c}) + " =" + std::string(v.formula) + ": " + why);
+  });
+  if (lines.empty()) return;
+  out << "Not calculated here, the value saved in the file is shown:\n";
+  for (const std::string& line : lines) out << line << "\n";
+}
+
 void PrintDefinedNames(const Workbook& book, std::ostream& out) {
   out << "Defined names:\n";
   size_t n = 0;
@@ -298,6 +312,7 @@ int RunShowCommand(const std::vector<std::string>& args, std::ostream& out, std:
   }
   out << "Sheet \"" << sheet->name() << "\"\n";
   PrintSheetTable(*sheet, book->formats(), out, book->date_1904());
+  PrintNotCalculated(*sheet, out);
   if (names) {
     out << "\n";
     PrintDefinedNames(*book, out);

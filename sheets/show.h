@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "sheets/calc/eval.h"
 #include "sheets/model/workbook.h"
 
 namespace sheets {
@@ -20,6 +21,9 @@ int RunShowCommand(const std::vector<std::string>& args, std::ostream& out, std:
 // The pieces, for hosts that already hold a workbook.
 void PrintSheetTable(const Sheet& sheet, const FormatTable& formats, std::ostream& out, bool date_1904 = false);
 void PrintDefinedNames(const Workbook& book, std::ostream& out);
+// Lists the formulas of a sheet that the calculation engine cannot calculate (a function neither
+// built in nor in `external`, a name that is no reference), whose cells show the file's value.
+void PrintNotCalculated(const Sheet& sheet, std::ostream& out, const calc::ExternalFunctions* external = nullptr);
 void PrintCharts(const Workbook& book, std::ostream& out);
 
 // The text a cell shows: its value through its number format (dates of 1904-system workbooks

@@ -11,6 +11,7 @@
 #include "platform/fileutil.h"
 #include "platform/msgbox.h"
 #include "sheets/io/workbook_io.h"
+#include "sheets/xlm/calc_host.h"
 #include "sheets/xlm/functions.h"
 
 namespace xlm {
@@ -326,6 +327,8 @@ std::optional<Target> TargetOf(ModelDocuments& d, const XLOPER* v) {
   return t;
 }
 
+}  // namespace
+
 void SetCellValue(XLOPER* out, const sheets::Value& v) {
   switch (v.type) {
     case sheets::ValueType::Number: SetNumber(out, v.number); break;
@@ -348,6 +351,8 @@ std::optional<sheets::Value> ModelValue(const XLOPER* v) {
     default: return std::nullopt;
   }
 }
+
+namespace {
 
 // Values of the first area of a target: a scalar for one cell, else an array.
 void ValuesOf(const Target& t, XLOPER* out) {
@@ -1007,11 +1012,8 @@ bool ModelDocuments::Enter(const std::string& text, std::string& error) {
     error = "no worksheet is active";
     return false;
   }
-  if (!text.empty() && text[0] == '=') {
-    error = "this host does not calculate formulas; enter a value";
-    return false;
-  }
   CellAddress at = s->view().active_cell;
+  if (!text.empty() && (text[0] == '=' || text.rfind("{=", 0) == 0)) return EnterFormula(*s, text, error);
   char* end = nullptr;
   double n = std::strtod(text.c_str(), &end);
   try {
@@ -1024,6 +1026,35 @@ bool ModelDocuments::Enter(const std::string& text, std::string& error) {
     error = e.what();
     return false;
   }
+  Recalculate(*s->workbook(), s, {at});
+  return true;
+}
+
+// "=formula" into the active cell, "{=formula}" as an array formula over the selection; the
+// formula and what depends on it are calculated at once.
+bool ModelDocuments::EnterFormula(Sheet& s, const std::string& text, std::string& error) {
+  bool array = text[0] == '{';
+  if (array && text.back() != '}') {
+    error = "an array formula is written {=FORMULA}";
+    return false;
+  }
+  std::string formula = array ? text.substr(2, text.size() - 3) : text.substr(1);
+  sheets::calc::Formula parsed = sheets::calc::ParseFormula(formula, s.limits());
+  if (!parsed.ok) {
+    error = "the formula \"" + text + "\" cannot be read: " + parsed.error;
+    return false;
+  }
+  CellAddress at = s.view().active_cell;
+  RangeAddress range = RangeAddress::Cell(at.row, at.col);
+  if (array && !s.view().selection.empty()) range = s.view().selection[0];
+  try {
+    if (array) s.SetArrayFormula(range, formula);
+    else s.SetFormula(at.row, at.col, formula);
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  }
+  Recalculate(*s.workbook(), &s, {range.first});
   return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "sheets/model/model.h"
@@ -65,6 +66,8 @@ class ModelDocuments : public Documents {
   } clip;
 
  private:
+  bool EnterFormula(sheets::Sheet& s, const std::string& text, std::string& error);
+
   sheets::SheetLimits limits_;
   std::vector<std::unique_ptr<sheets::Workbook>> books_;  // in order of opening
   sheets::Workbook* active_ = nullptr;
@@ -78,6 +81,11 @@ class ModelDocuments : public Documents {
 int HandleEdit(ModelDocuments& d, Call& c);
 // SELECT of a drawing object or chart item by name; false when the text names none.
 bool SelectObject(ModelDocuments& d, const std::string& name);
+
+// A cell value as an XLOPER (an empty cell as nil), and back (nil and missing as empty; nothing
+// for arrays and references).
+void SetCellValue(XLOPER* out, const sheets::Value& v);
+std::optional<sheets::Value> ModelValue(const XLOPER* v);
 
 // Installs the model's workbooks into the host (replacing any).
 void InstallModelDocuments();

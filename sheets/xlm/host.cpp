@@ -14,6 +14,7 @@
 
 #include "platform/fileutil.h"
 #include "sheets/xlm/application.h"
+#include "sheets/xlm/calc_host.h"
 #include "sheets/xlm/values.h"
 
 namespace xlm {
@@ -396,53 +397,43 @@ struct Parser {
 }  // namespace
 
 bool Host::Evaluate(const std::string& text, XLOPER* result, std::string& error) {
+  // A call of a registered function or command with constant arguments goes straight to it (macros
+  // run so); anything else is a formula for the calculation engine.
   std::string body = text;
   if (!body.empty() && body[0] == '=') body.erase(0, 1);
   Parser p{body};
   std::string name = p.Name();
   p.Skip();
-  if (!name.empty() && p.pos == body.size()) {
+  const Registered* r = name.empty() ? nullptr : FindRegistered(name);
+  if (r && p.pos == body.size()) {
     // A macro named without parentheses (as sheet hooks name theirs) runs with no arguments.
-    const Registered* r = FindRegistered(name);
-    if (!r) {
-      SetError(result, XLERR_NAME);
-      return true;
-    }
     Registered copy = *r;
     return CallRegistered(copy, {}, result, error);
   }
-  if (name.empty() || !p.Eat('(')) {
-    error = "cannot evaluate \"" + text + "\": not a function call";
-    return false;
-  }
   std::vector<XLOPER> values;
-  if (!p.Eat(')')) {
+  bool call = r && p.Eat('(');
+  if (call && !p.Eat(')')) {
     for (;;) {
       XLOPER v;
       if (!p.Arg(v)) {
-        for (XLOPER& x : values) FreeValue(&x);
-        error = "cannot evaluate \"" + text + "\": malformed argument";
-        return false;
+        call = false;
+        break;
       }
       values.push_back(v);
       if (p.Eat(',')) continue;
-      if (p.Eat(')')) break;
-      for (XLOPER& x : values) FreeValue(&x);
-      error = "cannot evaluate \"" + text + "\": expected ',' or ')'";
-      return false;
+      if (!p.Eat(')')) call = false;
+      break;
     }
   }
   p.Skip();
-  bool ok = p.pos == body.size();
-  if (!ok) error = "cannot evaluate \"" + text + "\": text after the call";
-  const Registered* r = ok ? FindRegistered(name) : nullptr;
-  if (ok && !r) {
-    SetError(result, XLERR_NAME);
-  } else if (ok) {
+  bool ok = true;
+  if (call && p.pos == body.size()) {
     std::vector<const XLOPER*> args;
     for (XLOPER& v : values) args.push_back(&v);
     Registered copy = *r;  // the call may register or delete names
     ok = CallRegistered(copy, args, result, error);
+  } else {
+    ok = EvaluateFormula(body, result, error);
   }
   for (XLOPER& x : values) FreeValue(&x);
   return ok;

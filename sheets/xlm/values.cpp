@@ -176,6 +176,14 @@ std::string Display(const XLOPER* v) {
     case XLTYPE_STR: return *Text(v);
     case XLTYPE_BOOL: return v->val.xbool ? "TRUE" : "FALSE";
     case XLTYPE_ERR: return ErrorText(v->val.err);
+    case XLTYPE_MULTI: {
+      // As an array constant: {1,2;3,4}.
+      Table t = TableOf(v);
+      std::string out = "{";
+      for (int r = 0; r < t.rows; ++r)
+        for (int c = 0; c < t.columns; ++c) out += (c ? "," : r ? ";" : "") + Display(t.At(r, c));
+      return out + "}";
+    }
     default: return {};
   }
 }

@@ -42,7 +42,8 @@ void CopyValue(XLOPER* out, const XLOPER* in);
 std::optional<std::string> Text(const XLOPER* v);
 std::optional<double> Number(const XLOPER* v);
 std::optional<bool> Bool(const XLOPER* v);
-// Text of a scalar value as a formula would show it (numbers in %.15g, TRUE/FALSE, #N/A ...).
+// Text of a value as a formula would show it (numbers in %.15g, TRUE/FALSE, #N/A ...; arrays as
+// {1,2;3,4}).
 std::string Display(const XLOPER* v);
 std::string ErrorText(int code);
 

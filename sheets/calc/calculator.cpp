@@ -1,0 +1,181 @@
+// Dependency graph and recalculation order of a workbook's formulas (Kahn's algorithm over the
+// formula cells that need calculating).
+#include "sheets/calc/calculator.h"
+
+#include <algorithm>
+#include <deque>
+
+namespace sheets::calc {
+
+Calculator::Calculator(Workbook& book, ExternalFunctions* external) : book_(book), external_(external) {
+  Rebuild();
+}
+
+void Calculator::Rebuild() {
+  cells_.clear();
+  index_.assign(book_.sheet_count(), {});
+  for (uint32_t s = 0; s < book_.sheet_count(); ++s) {
+    const Sheet& sheet = book_.sheet(s);
+    if (!sheet.IsWorksheet()) continue;
+    const auto& arrays = sheet.array_formulas();
+    sheet.ForEachCell([&](uint32_t row, uint32_t col, const CellView& v) {
+      if (!v.HasFormula()) return;
+      auto it = arrays.find(CellAddress{row, col});
+      bool array = it != arrays.end();
+      AddFormula(s, array ? it->second : RangeAddress::Cell(row, col), array, v.formula);
+    });
+  }
+  for (ColumnIndex& columns : index_)
+    for (auto& [col, rows] : columns) std::sort(rows.begin(), rows.end());
+  BuildEdges();
+}
+
+void Calculator::AddFormula(uint32_t sheet, const RangeAddress& range, bool array, std::string_view text) {
+  FormulaCell fc;
+  fc.sheet = sheet;
+  fc.range = range;
+  fc.array = array;
+  fc.formula = ParseFormula(text, book_.sheet(sheet).limits());
+  fc.unknown = UnknownPart(fc.formula, &book_, external_);
+  if (range.CellCount() > kMaxArrayElements) {
+    fc.unknown = "array formula over too many cells";
+    fc.range = RangeAddress{range.first, range.first};
+  }
+  CollectPrecedents(fc);
+  auto id = static_cast<uint32_t>(cells_.size());
+  for (uint32_t c = fc.range.first.col; c <= fc.range.last.col; ++c)
+    for (uint32_t r = fc.range.first.row; r <= fc.range.last.row; ++r) index_[sheet][c].push_back({r, id});
+  cells_.push_back(std::move(fc));
+}
+
+void Calculator::CollectPrecedents(FormulaCell& fc) {
+  const Sheet* from = &book_.sheet(fc.sheet);
+  auto add = [&](const Reference& ref) {
+    const Sheet* target = SheetOfReference(ref, &book_, from);
+    if (!target) return;
+    RangeAddress r = ref.area.range;
+    if (ref.area.kind == AreaRef::Kind::Columns) r.last.row = target->limits().rows - 1;
+    if (ref.area.kind == AreaRef::Kind::Rows) r.last.col = target->limits().cols - 1;
+    fc.precedents.push_back({static_cast<uint32_t>(book_.SheetIndex(target)), r});
+  };
+  for (const Node& n : fc.formula.nodes) {
+    if (n.kind == NodeKind::Ref) add(n.ref);
+    if (n.kind != NodeKind::Name) continue;
+    const DefinedName* d = from->names().Find(n.name);
+    if (!d) d = book_.names().Find(n.name);
+    if (d && d->kind == DefinedName::Kind::References)
+      for (const Reference& ref : d->references) add(ref);
+  }
+}
+
+template <typename Fn>
+void Calculator::ForEachFormulaIn(uint32_t sheet, const RangeAddress& range, Fn fn) const {
+  const ColumnIndex& columns = index_[sheet];
+  for (auto it = columns.lower_bound(range.first.col); it != columns.end() && it->first <= range.last.col; ++it) {
+    const auto& rows = it->second;
+    auto r = std::lower_bound(rows.begin(), rows.end(), std::make_pair(range.first.row, uint32_t(0)));
+    for (; r != rows.end() && r->first <= range.last.row; ++r) fn(r->second);
+  }
+}
+
+void Calculator::BuildEdges() {
+  dependents_.assign(cells_.size(), {});
+  for (uint32_t id = 0; id < cells_.size(); ++id) {
+    for (const Precedent& p : cells_[id].precedents) {
+      ForEachFormulaIn(p.sheet, p.range, [&](uint32_t from) {
+        auto& list = dependents_[from];
+        if (list.empty() || list.back() != id) list.push_back(id);  // an array's cells count once
+      });
+    }
+  }
+}
+
+CalcReport Calculator::RecalculateAll() {
+  std::vector<uint32_t> all(cells_.size());
+  for (uint32_t i = 0; i < all.size(); ++i) all[i] = i;
+  return Run(all);
+}
+
+CalcReport Calculator::Recalculate(const Sheet& sheet, const std::vector<CellAddress>& changed) {
+  int s = book_.SheetIndex(&sheet);
+  if (s < 0) return {};
+  std::vector<char> seen(cells_.size(), 0);
+  std::vector<uint32_t> work;
+  auto push = [&](uint32_t id) {
+    if (!seen[id]) seen[id] = 1, work.push_back(id);
+  };
+  for (CellAddress cell : changed) {
+    ForEachFormulaIn(uint32_t(s), RangeAddress{cell, cell}, push);
+    for (uint32_t id = 0; id < cells_.size(); ++id)
+      for (const Precedent& p : cells_[id].precedents)
+        if (p.sheet == uint32_t(s) && p.range.Contains(cell)) push(id);
+  }
+  for (size_t i = 0; i < work.size(); ++i)
+    for (uint32_t d : dependents_[work[i]]) push(d);
+  std::sort(work.begin(), work.end());
+  return Run(work);
+}
+
+CalcReport Calculator::Run(const std::vector<uint32_t>& ids) {
+  CalcReport report;
+  std::vector<char> member(cells_.size(), 0);
+  for (uint32_t id : ids) member[id] = 1;
+  std::vector<uint32_t> waiting(cells_.size(), 0);  // precedents in the set not yet calculated
+  for (uint32_t id : ids)
+    for (uint32_t d : dependents_[id])
+      if (member[d]) ++waiting[d];
+  std::deque<uint32_t> ready;
+  for (uint32_t id : ids)
+    if (!waiting[id]) ready.push_back(id);
+  while (!ready.empty()) {
+    uint32_t id = ready.front();
+    ready.pop_front();
+    member[id] = 0;
+    const FormulaCell& fc = cells_[id];
+    Sheet& sheet = book_.sheet(fc.sheet);
+    if (!fc.unknown.empty()) {
+      report.kept.push_back({&sheet, fc.range.first, fc.unknown});
+    } else {
+      EvalContext ctx{&book_, &sheet, fc.range.first, external_};
+      Store(fc, Evaluate(fc.formula, ctx));
+      ++report.calculated;
+    }
+    for (uint32_t d : dependents_[id])
+      if (member[d] && --waiting[d] == 0) ready.push_back(d);
+  }
+  for (uint32_t id : ids) {
+    if (!member[id]) continue;
+    const FormulaCell& fc = cells_[id];
+    Store(fc, Operand::Err(kCircularError));
+    report.circular.push_back({&book_.sheet(fc.sheet), fc.range.first, "circular reference"});
+  }
+  return report;
+}
+
+void Calculator::Store(const FormulaCell& fc, const Operand& result) {
+  Sheet& sheet = book_.sheet(fc.sheet);
+  const RangeAddress& r = fc.range;
+  if (!fc.array) {
+    sheet.SetCachedValue(r.first.row, r.first.col, ScalarOf(result));
+    return;
+  }
+  // An array formula spreads its result over its range; a single row or column repeats, cells
+  // beyond the result get #N/A.
+  for (uint32_t i = 0; i < r.Rows(); ++i) {
+    for (uint32_t j = 0; j < r.Cols(); ++j) {
+      Value v = result.At(result.Rows() == 1 ? 0 : i, result.Cols() == 1 ? 0 : j);
+      if (i == 0 && j == 0) sheet.SetCachedValue(r.first.row, r.first.col, v);
+      else sheet.SetValue(r.first.row + i, r.first.col + j, v);
+    }
+  }
+}
+
+std::string Calculator::NotCalculated(const Sheet& sheet, CellAddress cell) const {
+  int s = book_.SheetIndex(&sheet);
+  if (s < 0) return {};
+  std::string why;
+  ForEachFormulaIn(uint32_t(s), RangeAddress{cell, cell}, [&](uint32_t id) { why = cells_[id].unknown; });
+  return why;
+}
+
+}  // namespace sheets::calc

@@ -1,0 +1,401 @@
+// Recursive-descent parser of A1 formula text into the flat node tree of formula.h.
+#include "sheets/calc/formula.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+namespace sheets::calc {
+namespace {
+
+bool IsWordStart(char c) {
+  return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '\\' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+bool IsWordChar(char c) {
+  return IsWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == ':';
+}
+bool IsAreaChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '$' || c == ':';
+}
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+class Parser {
+ public:
+  Parser(std::string_view text, const SheetLimits& limits, Formula& out)
+      : s_(text), limits_(limits), f_(out) {}
+
+  void Run() {
+    if (!s_.empty() && s_[0] == '=') pos_ = 1;
+    uint32_t root = Comparison();
+    Skip();
+    if (failed_) return;
+    if (pos_ != s_.size()) return Fail("unexpected text at \"" + std::string(s_.substr(pos_, 12)) + "\"");
+    f_.root = root;
+    f_.ok = true;
+  }
+
+ private:
+  std::string_view s_;
+  size_t pos_ = 0;
+  const SheetLimits& limits_;
+  Formula& f_;
+  bool failed_ = false;
+  int depth_ = 0;
+
+  void Fail(std::string why) {
+    if (!failed_) f_.error = std::move(why);
+    failed_ = true;
+  }
+  void Skip() {
+    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\n' || s_[pos_] == '\r')) ++pos_;
+  }
+  char Peek() {
+    Skip();
+    return pos_ < s_.size() ? s_[pos_] : '\0';
+  }
+  uint32_t Add(Node n) {
+    if (f_.nodes.size() >= kMaxFormulaNodes) {
+      Fail("formula too long");
+      return 0;
+    }
+    f_.nodes.push_back(std::move(n));
+    return static_cast<uint32_t>(f_.nodes.size() - 1);
+  }
+  uint32_t Binary(char op, uint32_t a, uint32_t b) {
+    Node n;
+    n.kind = NodeKind::Binary;
+    n.op = op;
+    n.args = {a, b};
+    return Add(std::move(n));
+  }
+  uint32_t ConstantNode(Value v) {
+    Node n;
+    n.kind = NodeKind::Constant;
+    n.constant = std::move(v);
+    return Add(std::move(n));
+  }
+
+  // A comparison operator at the cursor ('l' <=, 'g' >=, 'n' <>), consumed; 0 when none.
+  char ComparisonOp() {
+    char c = Peek();
+    if (c == '=') return ++pos_, '=';
+    if (c != '<' && c != '>') return 0;
+    ++pos_;
+    char next = pos_ < s_.size() ? s_[pos_] : '\0';
+    if (c == '<' && next == '=') return ++pos_, 'l';
+    if (c == '<' && next == '>') return ++pos_, 'n';
+    if (c == '>' && next == '=') return ++pos_, 'g';
+    return c;
+  }
+
+  uint32_t Comparison() {
+    if (++depth_ > kMaxFormulaDepth) {
+      Fail("formula nested too deeply");
+      return 0;
+    }
+    uint32_t left = Concat();
+    while (!failed_) {
+      char op = ComparisonOp();
+      if (!op) break;
+      left = Binary(op, left, Concat());
+    }
+    --depth_;
+    return left;
+  }
+  uint32_t Concat() {
+    uint32_t left = Additive();
+    while (!failed_ && Peek() == '&') {
+      ++pos_;
+      left = Binary('&', left, Additive());
+    }
+    return left;
+  }
+  uint32_t Additive() {
+    uint32_t left = Multiplicative();
+    while (!failed_ && (Peek() == '+' || Peek() == '-')) {
+      char op = s_[pos_++];
+      left = Binary(op, left, Multiplicative());
+    }
+    return left;
+  }
+  uint32_t Multiplicative() {
+    uint32_t left = Power();
+    while (!failed_ && (Peek() == '*' || Peek() == '/')) {
+      char op = s_[pos_++];
+      left = Binary(op, left, Power());
+    }
+    return left;
+  }
+  uint32_t Power() {
+    uint32_t left = Unary();
+    while (!failed_ && Peek() == '^') {
+      ++pos_;
+      left = Binary('^', left, Unary());
+    }
+    return left;
+  }
+  uint32_t Unary() {
+    char c = Peek();
+    if (c == '-' || c == '+') {
+      ++pos_;
+      if (++depth_ > kMaxFormulaDepth) {
+        Fail("formula nested too deeply");
+        return 0;
+      }
+      Node n;
+      n.kind = NodeKind::Unary;
+      n.op = c;
+      n.args = {Unary()};
+      --depth_;
+      return Add(std::move(n));
+    }
+    uint32_t operand = Primary();
+    while (!failed_ && Peek() == '%') {
+      ++pos_;
+      Node n;
+      n.kind = NodeKind::Unary;
+      n.op = '%';
+      n.args = {operand};
+      operand = Add(std::move(n));
+    }
+    return operand;
+  }
+
+  uint32_t Primary() {
+    char c = Peek();
+    if (failed_) return 0;
+    if (c == '(') {
+      ++pos_;
+      uint32_t inner = Comparison();
+      if (Peek() != ')') Fail("missing ')'");
+      else ++pos_;
+      return inner;
+    }
+    if (c == '"') return TextLiteral();
+    if (c == '{') return ArrayLiteral();
+    if (c == '#') return ErrorLiteral();
+    if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') return NumberLiteral();
+    if (c == '\'') return QuotedSheetReference();
+    if (c == '[') return ExternalReference();
+    if (IsWordStart(c)) return Word();
+    Fail(c ? "unexpected '" + std::string(1, c) + "'" : "formula ends too early");
+    return 0;
+  }
+
+  uint32_t TextLiteral() {
+    std::string text;
+    for (++pos_; pos_ < s_.size(); ++pos_) {
+      if (s_[pos_] == '"') {
+        if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '"') {
+          text += '"';
+          ++pos_;
+          continue;
+        }
+        ++pos_;
+        return ConstantNode(Value::Text(text));
+      }
+      text += s_[pos_];
+    }
+    Fail("text without its closing '\"'");
+    return 0;
+  }
+
+  uint32_t ArrayLiteral() {
+    size_t start = pos_;
+    bool quoted = false;
+    for (; pos_ < s_.size(); ++pos_) {
+      if (s_[pos_] == '"') quoted = !quoted;
+      if (!quoted && s_[pos_] == '}') break;
+    }
+    if (pos_ >= s_.size()) {
+      Fail("array constant without its closing '}'");
+      return 0;
+    }
+    ++pos_;
+    auto array = ParseArrayConstant(s_.substr(start, pos_ - start));
+    if (!array) {
+      Fail("malformed array constant");
+      return 0;
+    }
+    f_.arrays.push_back(std::move(*array));
+    Node n;
+    n.kind = NodeKind::Array;
+    n.array = static_cast<uint32_t>(f_.arrays.size() - 1);
+    return Add(std::move(n));
+  }
+
+  uint32_t ErrorLiteral() {
+    static constexpr ErrorCode kCodes[] = {ErrorCode::Null, ErrorCode::Div0, ErrorCode::Value, ErrorCode::Ref,
+                                           ErrorCode::Name, ErrorCode::Num,  ErrorCode::NA};
+    for (ErrorCode code : kCodes) {
+      std::string_view text = ErrorText(code);
+      if (s_.size() - pos_ >= text.size() && Upper(s_.substr(pos_, text.size())) == text) {
+        pos_ += text.size();
+        return ConstantNode(Value::Error(code));
+      }
+    }
+    Fail("unknown error value");
+    return 0;
+  }
+
+  uint32_t NumberLiteral() {
+    size_t start = pos_;
+    auto digits = [&] {
+      while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+    };
+    digits();
+    if (pos_ < s_.size() && s_[pos_] == '.') ++pos_, digits();
+    if (pos_ < s_.size() && (s_[pos_] == 'e' || s_[pos_] == 'E')) {
+      size_t mark = pos_++;
+      if (pos_ < s_.size() && (s_[pos_] == '+' || s_[pos_] == '-')) ++pos_;
+      if (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) digits();
+      else pos_ = mark;
+    }
+    auto number = ParseNumberText(s_.substr(start, pos_ - start));
+    if (!number) {
+      Fail("malformed number");
+      return 0;
+    }
+    return ConstantNode(Value::Number(*number));
+  }
+
+  // The area after "Sheet!" or "'My sheet'!".
+  uint32_t AreaOnSheet(std::string sheet) {
+    size_t start = pos_;
+    while (pos_ < s_.size() && IsAreaChar(s_[pos_])) ++pos_;
+    auto ref = ParseA1(s_.substr(start, pos_ - start), limits_);
+    if (!ref || !ref->sheet.empty()) {
+      Fail("malformed reference to sheet \"" + sheet + "\"");
+      return 0;
+    }
+    ref->sheet = std::move(sheet);
+    Node n;
+    n.kind = NodeKind::Ref;
+    n.ref = std::move(*ref);
+    return Add(std::move(n));
+  }
+
+  // [Book.xlsx]Sheet1!A1: kept as a reference into another workbook (which is not read).
+  uint32_t ExternalReference() {
+    size_t close = s_.find(']', pos_);
+    if (close == std::string_view::npos) {
+      Fail("'[' without its ']'");
+      return 0;
+    }
+    std::string book(s_.substr(pos_ + 1, close - pos_ - 1));
+    pos_ = close + 1;
+    uint32_t id = pos_ < s_.size() && IsWordStart(s_[pos_]) ? Word() : 0;
+    if (failed_ || f_.nodes.empty() || f_.nodes[id].kind != NodeKind::Ref) {
+      Fail("malformed reference to workbook \"" + book + "\"");
+      return 0;
+    }
+    f_.nodes[id].ref.workbook = std::move(book);
+    return id;
+  }
+
+  uint32_t QuotedSheetReference() {
+    std::string sheet;
+    for (++pos_; pos_ < s_.size(); ++pos_) {
+      if (s_[pos_] == '\'') {
+        if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '\'') {
+          sheet += '\'';
+          ++pos_;
+          continue;
+        }
+        break;
+      }
+      sheet += s_[pos_];
+    }
+    if (pos_ + 1 >= s_.size() || s_[pos_ + 1] != '!') {
+      Fail("quoted sheet name without '!'");
+      return 0;
+    }
+    pos_ += 2;
+    std::string book;
+    if (!sheet.empty() && sheet[0] == '[' && sheet.find(']') != std::string::npos) {
+      book = sheet.substr(1, sheet.find(']') - 1);
+      sheet.erase(0, sheet.find(']') + 1);
+    }
+    uint32_t id = AreaOnSheet(std::move(sheet));
+    if (!failed_) f_.nodes[id].ref.workbook = std::move(book);
+    return id;
+  }
+
+  uint32_t Word() {
+    size_t start = pos_;
+    while (pos_ < s_.size() && IsWordChar(s_[pos_])) ++pos_;
+    std::string_view word = s_.substr(start, pos_ - start);
+    if (pos_ < s_.size() && s_[pos_] == '!') {
+      ++pos_;
+      return AreaOnSheet(std::string(word));
+    }
+    size_t after = pos_;
+    if (Peek() == '(' && word.find(':') == std::string_view::npos) {
+      ++pos_;
+      return Call(Upper(word));
+    }
+    pos_ = after;
+    std::string upper = Upper(word);
+    if (upper == "TRUE" || upper == "FALSE") return ConstantNode(Value::Boolean(upper == "TRUE"));
+    if (auto ref = ParseA1(word, limits_)) {
+      Node n;
+      n.kind = NodeKind::Ref;
+      n.ref = std::move(*ref);
+      return Add(std::move(n));
+    }
+    Node n;
+    n.kind = NodeKind::Name;
+    n.name = std::string(word);
+    return Add(std::move(n));
+  }
+
+  uint32_t Call(std::string name) {
+    if (++depth_ > kMaxFormulaDepth) {
+      Fail("formula nested too deeply");
+      return 0;
+    }
+    Node n;
+    n.kind = NodeKind::Function;
+    n.name = std::move(name);
+    if (Peek() == ')') {
+      ++pos_;
+    } else {
+      for (;;) {
+        char c = Peek();
+        n.args.push_back(c == ',' || c == ')' ? Add(Node{}) : Comparison());
+        if (failed_) break;
+        c = Peek();
+        ++pos_;
+        if (c == ',') continue;
+        if (c == ')') break;
+        Fail("expected ',' or ')' in the arguments of " + n.name);
+        break;
+      }
+    }
+    --depth_;
+    return Add(std::move(n));
+  }
+};
+
+}  // namespace
+
+Formula ParseFormula(std::string_view text, const SheetLimits& limits) {
+  Formula f;
+  Parser(text, limits, f).Run();
+  return f;
+}
+
+std::vector<std::string> FunctionNames(const Formula& formula) {
+  std::set<std::string> names;
+  for (const Node& n : formula.nodes)
+    if (n.kind == NodeKind::Function) names.insert(n.name);
+  return {names.begin(), names.end()};
+}
+
+}  // namespace sheets::calc

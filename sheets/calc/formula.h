@@ -1,0 +1,55 @@
+// Formulas parsed for calculation: a flat tree of nodes (constants, references, operators, function
+// calls) made from a cell's formula text in A1 style.
+//
+//   auto f = sheets::calc::ParseFormula("SUM(A1:A4)*2+Data!B1", limits);
+//   if (!f.ok) ... f.error says why;
+//
+// References keep their sheet name as written (empty: the formula's own sheet); the evaluator finds
+// the sheet. Function names are kept upper-cased as written ("A.LU.PP", "SUM").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sheets/model/constant.h"
+#include "sheets/model/reference.h"
+#include "sheets/model/value.h"
+
+namespace sheets::calc {
+
+enum class NodeKind : uint8_t { Constant, Array, Ref, Name, Function, Unary, Binary, Missing };
+
+// Operators: '+', '-', '*', '/', '^', '&', '=', '<', '>', 'l' (<=), 'g' (>=), 'n' (<>); unary '-', '+'
+// and '%' (percent, postfix).
+struct Node {
+  NodeKind kind = NodeKind::Missing;
+  char op = 0;
+  Value constant;          // Constant
+  uint32_t array = 0;      // Array: index into Formula::arrays
+  Reference ref;           // Ref
+  std::string name;        // Name, Function (upper case)
+  std::vector<uint32_t> args;  // Function: arguments; Unary: one; Binary: two
+};
+
+struct Formula {
+  bool ok = false;
+  std::string error;  // why the text could not be parsed
+  std::vector<Node> nodes;
+  std::vector<ArrayConstant> arrays;
+  uint32_t root = 0;
+};
+
+// Deepest nesting of parentheses and calls accepted, and most nodes in one formula (a chain of
+// operators nests as deep as it is long), so hostile text cannot exhaust the stack.
+inline constexpr int kMaxFormulaDepth = 200;
+inline constexpr size_t kMaxFormulaNodes = 8192;
+
+// Parses formula text (a leading '=' is allowed).
+Formula ParseFormula(std::string_view text, const SheetLimits& limits);
+
+// Names of the functions a formula calls, upper case, each once.
+std::vector<std::string> FunctionNames(const Formula& formula);
+
+}  // namespace sheets::calc
