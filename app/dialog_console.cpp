@@ -307,7 +307,24 @@ int AnswerDialog(platform::DialogModel& model, const DialogAnswers& answers, std
   if (trace) *trace << platform::DescribeDialog(model);
   std::string name = model.Name();
   if (name == "run-test") {
-    for (const auto& [label, value] : answers.set) Answer(model, label, value, problems);
+    // An item may appear only once another answer calls for it (the error protection after the
+    // contrasts): answers whose item is not there yet are tried again after the others, for as
+    // long as any of them finds its item, whatever the order they were given in.
+    std::vector<std::pair<std::string, std::string>> pending = answers.set;
+    while (!pending.empty()) {
+      std::vector<std::pair<std::string, std::string>> later;
+      for (const auto& [label, value] : pending) {
+        DialogProblems one;
+        Answer(model, label, value, one);
+        if (!one.unmatched.empty()) later.emplace_back(label, value);
+        problems.refused.insert(problems.refused.end(), one.refused.begin(), one.refused.end());
+      }
+      if (later.size() == pending.size()) {
+        for (const auto& answer : later) problems.unmatched.push_back(answer.first);
+        break;
+      }
+      pending = std::move(later);
+    }
   } else if (name == "dataset") {
     AnswerDataset(model, answers, problems);
   } else if (name == "variable") {

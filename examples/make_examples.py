@@ -193,12 +193,87 @@ def set_nominal(name, cell):
     print("made", cell, "of", name, "nominal")
 
 
+def height_by_fertiliser():
+    """One-way between subjects (ANOVA1w): plant height after six weeks under four fertilisers."""
+    rng = random.Random(20260104)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Fertiliser trial"
+    header(ws["A1"], "Height by Fertiliser")
+    ws.merge_cells("A1:D1")
+    groups = [("Control", 10, 31.0, 3.2), ("Nitrogen", 9, 36.5, 3.6), ("Phosphate", 11, 33.2, 3.0),
+              ("Compost", 10, 35.1, 3.4)]  # name, n, mean, SD in cm
+    for col, (name, n, mean, sd) in enumerate(groups, start=1):
+        header(ws.cell(row=2, column=col), name, under=True)
+        for i in range(n):
+            number(ws.cell(row=3 + i, column=col), round(rng.gauss(mean, sd), 1), "0.0")
+        ws.column_dimensions["ABCD"[col - 1]].width = 12
+    save(wb, "ANOVA1w.xlsx")
+
+
+def reaction_by_dose():
+    """One-way within subjects (ANOVA1wr): reaction time of 12 participants at four caffeine doses."""
+    rng = random.Random(20260105)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Caffeine"
+    header(ws["B1"], "Reaction time (ms)")
+    ws.merge_cells("B1:E1")
+    header(ws["A2"], "Participant", under=True)
+    doses = [("0 mg", 0.0), ("100 mg", -12.0), ("200 mg", -19.0), ("400 mg", -15.0)]
+    for col, (name, _) in enumerate(doses, start=2):
+        header(ws.cell(row=2, column=col), name, under=True)
+    for i in range(12):
+        own = rng.gauss(285.0, 28.0)  # each participant's own speed
+        ws.cell(row=3 + i, column=1, value="S%02d" % (i + 1)).font = PLAIN
+        for col, (_, effect) in enumerate(doses, start=2):
+            number(ws.cell(row=3 + i, column=col), round(own + effect + rng.gauss(0, 9.0)), "0")
+    ws.column_dimensions["A"].width = 12
+    save(wb, "ANOVA1wr.xlsx")
+
+
+def yield_by_variety_and_irrigation():
+    """Two-way between subjects (ANOVA2w): wheat yield of three varieties under three irrigation
+    levels, four plots per combination; tabular with the variety in a label column."""
+    rng = random.Random(20260106)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Field trial"
+    header(ws["A1"], "Yield (t/ha)")
+    header(ws["B1"], "Irrigation")
+    ws.merge_cells("B1:D1")
+    ws["B1"].alignment = Alignment(horizontal="center")
+    levels = [("Low", 0.0), ("Medium", 0.6), ("High", 0.9)]
+    header(ws["A2"], "Variety", under=True)
+    for col, (name, _) in enumerate(levels, start=2):
+        header(ws.cell(row=2, column=col), name, under=True)
+    varieties = [("Avalon", 6.1, 1.0), ("Brigand", 6.6, 0.7), ("Cordiale", 5.8, 1.3)]  # base, response
+    row = 3
+    for name, base, response in varieties:
+        ws.cell(row=row, column=1, value=name).font = BOLD
+        for plot in range(4):
+            for col, (_, effect) in enumerate(levels, start=2):
+                number(ws.cell(row=row + plot, column=col), round(base + effect * response + rng.gauss(0, 0.35), 2),
+                       "0.00")
+        row += 4
+    ws.column_dimensions["A"].width = 14
+    save(wb, "ANOVA2w.xlsx")
+
+
 if __name__ == "__main__":
+    import sys
+
+    import counts_examples
+
     control_material()
     cholesterol_by_diet()
     weight_programme()
     contdesc()
     catdesc()
     compdesc()
+    counts_examples.write_all(sys.modules[__name__])
+    height_by_fertiliser()
+    reaction_by_dose()
+    yield_by_variety_and_irrigation()
     set_nominal("catdesc.xlsx", "B5")
     set_nominal("compdesc.xlsx", "B5")

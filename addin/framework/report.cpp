@@ -131,9 +131,11 @@ bool LocateField(const Results& block, const std::vector<unsigned>& path, FieldL
                 const Results* nested = f.block ? f.block(block) : nullptr;
                 if (nested && LocateField(*nested, path, out)) return true;
             } else {
+                // Its rows' fields answer here; without rows yet, an empty row tells the labels.
                 std::vector<const Results*> rows = f.blocks ? f.blocks(block) : std::vector<const Results*>{};
+                const Results* first = !rows.empty() ? rows.front() : f.row ? f.row() : nullptr;
                 FieldLocation probe;
-                if (!rows.empty() && LocateField(*rows.front(), path, probe)) {
+                if (first && LocateField(*first, path, probe)) {
                     out = FieldLocation{};
                     out.arrayOwner = &block;
                     out.arrayField = &f;

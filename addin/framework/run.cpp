@@ -231,16 +231,19 @@ bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& source) {
     const DatasetNeed* need = FindDatasetNeed(needsMessage);
     if (!need) return true;  // left to the parameter checks
     const Dataset& d = *source.dataset;
-    int continuous = 0, categorical = 0;
+    int continuous = 0, categorical = 0, ordinal = 0;
     for (const CRef<VariableSource>& v : d.variables) {
         if (v->isFactor || IsCategorical(v->type)) ++categorical;
         else if (SameType(v->type, kTypeContinuous)) ++continuous;
+        if (SameType(v->type, kTypeOrdinal)) ++ordinal;
     }
     if (continuous < need->continuous || categorical < need->categorical) return false;
+    if (continuous + ordinal < need->ordered) return false;
     bool list = d.Layout() == kLayoutList && !d.IsContingency();
     switch (need->shape) {
         case DatasetNeed::kAnyShape: return true;
         case DatasetNeed::kList: return list;
+        case DatasetNeed::kTable: return list || d.IsContingency();
         case DatasetNeed::kGroups: return d.Layout() == kLayoutIndependent || (list && categorical > 0);
         case DatasetNeed::kRepeats:
             for (const CRef<WithinSubject>& g : source.groups)

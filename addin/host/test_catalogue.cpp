@@ -41,6 +41,13 @@ const DatasetNeed kNeeds[] = {
     {1511, 0, 0, Need::kRepeats},
     {1513, 1, 0, Need::kGroups},
     {1518, 2, 0, Need::kList},  // two continuous variables
+    {1507, 0, 1, Need::kAnyShape},      // a dichotomous variable
+    {1508, 0, 2, Need::kTable},         // a table, or two categorical variables to cross
+    {1510, 0, 2, Need::kList},          // dichotomous measures of the same subjects
+    {1512, 0, 0, Need::kList, 2},       // two at least ordinal measures
+    {1517, 0, 0, Need::kGroups, 1},     // groups of an at least ordinal variable
+    {1521, 0, 0, Need::kList, 2},       // two at least ordinal variables
+    {1522, 0, 0, Need::kRepeats},       // an at least ordinal repeated measure
 };
 }  // namespace
 

@@ -31,11 +31,13 @@ struct DatasetNeed {
         kList,      // a list layout that is not a contingency table
         kGroups,    // an independent layout, or a list with a categorical variable to group by
         kRepeats,   // a list with a variable of at least two repeat measures
+        kTable,     // a contingency table, or a list with categorical variables to cross-tabulate
     };
     unsigned message;     // the requirement message, %1 = the test's name
     uint8_t continuous;   // at least this many continuous variables
     uint8_t categorical;  // at least this many categorical variables or factors
     Shape shape;
+    uint8_t ordered = 0;  // at least this many at least ordinal (ordinal or continuous) variables
 };
 
 // The need behind a requirement message, or null when the message has none.

@@ -123,13 +123,13 @@ TEST_F(RunCommand, TestsListsTheCatalogueWithWhatThisBuildRuns) {
   while (std::getline(lines, line))
     if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) rows[line.substr(0, 4)] = line, ++count;
   EXPECT_EQ(count, 42);
-  for (const char* id : {"1024", "1025", "1026", "1027", "1028"}) {
+  for (const char* id : {"1024", "1025", "1026", "1027", "1028", "1029", "1030", "1031"}) {
     ASSERT_TRUE(rows.count(id)) << id;
     EXPECT_EQ(rows[id].substr(rows[id].size() - 3), "yes") << rows[id];
   }
   EXPECT_NE(rows["1026"].find("Independent samples t-test"), std::string::npos) << rows["1026"];
   EXPECT_NE(rows["1026"].find("ttesti"), std::string::npos);
-  EXPECT_EQ(rows["1029"].substr(rows["1029"].size() - 2), "no") << rows["1029"];
+  EXPECT_EQ(rows["1241"].substr(rows["1241"].size() - 2), "no") << rows["1241"];
 
   r = Quelstat({"tests", "--json"});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -337,6 +337,86 @@ TEST_F(RunCommand, LibreOfficeOpensTheReportsWorkbook) {
   std::string csv = Slurp(work / "cholesterol-diet-reports.csv");
   EXPECT_NE(csv.find("Independent samples t-test"), std::string::npos) << csv;
   EXPECT_NE(csv.find("2.98"), std::string::npos) << csv;
+}
+
+// The tests on counts, the correlation and the rank-based tests on their example workbooks, against R
+// (tests/app/data/examples_reference.R): the statistic or estimate under its JSON key, the degrees
+// of freedom where there are some, p, and the interval where the test has one.
+TEST_F(RunCommand, CountCorrelationAndRankExamplesAgreeWithR) {
+  struct Case {
+    std::string file, cell, test, prefix, key;
+    std::vector<std::string> set;
+  };
+  const std::vector<Case> cases = {
+      {"binomial.xlsx", "B5", "binomial", "binomial", "value", {"Hypothesised proportion=0.9"}},
+      {"fisher.xlsx", "B5", "fisher", "fisher_rr", "value",
+       {"Factor A (row)=Dressing", "Factor B (column)=Infection", "Point estimate=Relative risk"}},
+      {"mcnemar.xlsx", "B5", "mcnemar", "mcnemar", "value", {"Factor A (row)=Before", "Factor B (column)=After"}},
+      {"chisq.xlsx", "B5", "chisq", "chisq", "X²", {"Factor A (row)=Region", "Factor B (column)=Blood group"}},
+      {"cochranq.xlsx", "B5", "cochranq", "cochranq", "Cochran's Q", {"Variables=Engine fire,Bird strike,Hydraulics"}},
+      {"nonpcorr.xlsx", "B5", "correlp", "pearson", "value", {"Variable X=Judge A", "Variable Y=Judge B"}},
+      {"nonpcorr.xlsx", "B5", "correls", "spearman", "value", {"Variable X=Judge A", "Variable Y=Judge B"}},
+      {"nonpcorr.xlsx", "B5", "correlk", "kendall", "tau", {"Variable X=Judge A", "Variable Y=Judge B"}},
+      {"runs.xlsx", "B5", "runs", "runs", "Runs", {}},
+      {"sign.xlsx", "B5", "sign", "sign", "Sign test", {"Variables=Baseline,Week 6"}},
+      {"sign.xlsx", "B5", "wilcoxon", "wilcoxon", "Wilcoxon's W", {"Variables=Baseline,Week 6"}},
+      {"sign.xlsx", "B5", "friedman", "friedman", "Fr", {"Variables=Baseline,Week 2,Week 6"}},
+      {"cholesterol-diet.xlsx", "A5", "mannwht", "mannwht", "U", {}},
+      {"cholesterol-diet.xlsx", "A5", "kruskal", "kruskal", "KW", {}},
+      {"cholesterol-diet.xlsx", "A5", "median", "median", "Median", {}},
+  };
+  std::map<std::string, double> ref = Reference();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.prefix);
+    std::vector<std::string> args{"run", Example(c.file).string(), "--cell", c.cell, "--test", c.test, "--json",
+                                  "--reports", (work / (c.prefix + "-reports.xlsx")).string()};
+    for (const std::string& s : c.set) args.insert(args.end(), {"--set", s});
+    Outcome r = Quelstat(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(ref.count(c.prefix + "_t")) << "no reference for " << c.prefix;
+    ExpectClose(JsonNumber(r.out, c.key), ref[c.prefix + "_t"], 1e-10, c.key);
+    if (ref.count(c.prefix + "_df")) ExpectClose(JsonNumber(r.out, "DF"), ref[c.prefix + "_df"], 1e-10, "DF");
+    ExpectClose(JsonNumber(r.out, "p"), ref[c.prefix + "_p"], 1e-10, "p");
+    if (!ref.count(c.prefix + "_lo")) continue;
+    const std::size_t ci = r.out.find("\"CI\":[");
+    ASSERT_NE(ci, std::string::npos) << r.out;
+    ExpectClose(std::strtod(r.out.c_str() + ci + 6, nullptr), ref[c.prefix + "_lo"], 1e-7, "lower");
+    ExpectClose(std::strtod(r.out.c_str() + r.out.find(',', ci) + 1, nullptr), ref[c.prefix + "_hi"], 1e-7, "upper");
+  }
+}
+
+TEST_F(RunCommand, ATableThatIsNotTwoByTwoEndsWithTheMessageAndNoReport) {
+  fs::path book = Example("chisq.xlsx");
+  Outcome r = Quelstat({"run", book.string(), "--cell", "B5", "--test", "fisher", "--set", "Factor A (row)=Region",
+                        "--set", "Factor B (column)=Blood group"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("Quelstat: Contingency table must be 2 x 2."), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(fs::exists(work / "chisq-reports.xlsx"));
+}
+
+TEST_F(RunCommand, ADatasetWithoutWhatTheTestNeedsEndsWithItsRequirement) {
+  struct Case {
+    std::string file, test, message;
+  };
+  const std::vector<Case> cases = {
+      {"nonpcorr.xlsx", "fisher",
+       "Quelstat: Dataset for Fisher exact test must be either a:\n\n · 2-way contingency table, \n · list dataset, "
+       "containing 2 categorical variables.."},
+      {"fisher.xlsx", "correls", "Quelstat: Spearman rank correlation requires a list dataset, containing 2 at least "
+                                 "ordinal variables."},
+      {"nonpcorr.xlsx", "binomial", "Quelstat: Dataset for Binomial test must contain a dichotomous variable."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.test);
+    fs::path book = Example(c.file);
+    Outcome r = Quelstat({"run", book.string(), "--cell", "B5", "--test", c.test});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_FALSE(fs::exists(work / "nonpcorr-reports.xlsx"));
+  EXPECT_FALSE(fs::exists(work / "fisher-reports.xlsx"));
 }
 
 // The error contract through the whole program: the fault-injection build of the add-in throws the

@@ -67,7 +67,7 @@ TEST_F(DescriptiveRuns, NormalityTestsAgreeWithTheirDefinitionsAndWithR) {
         const std::string where = "dataset d" + r.at("dataset");
         SetVariables("Variable", {"d" + r.at("dataset")});
         for (int method = 0; method < 3; ++method) {
-            SetChoice("Normality test", method);
+            SetWhole("Normality test", method);
             Compute();
             const double statistic = Number(*test, 2048), p = Number(*test, 2113);
             if (method == 0) {
@@ -109,7 +109,7 @@ TEST_F(DescriptiveRuns, NormalityTestsBeyondFiveThousandValuesFollowTheirDefinit
     SetVariables("Variable", {"big"});
     const char* columns[3][2] = {{"sw_w", "sw_p"}, {"ad_astar", "ad_p"}, {"ks_dstar", "ks_p"}};
     for (int method = 0; method < 3; ++method) {
-        SetChoice("Normality test", method);
+        SetWhole("Normality test", method);
         Compute();
         EXPECT_EQ(Number(*test, 2017), Value(r, "n"));
         Expect(columns[method][0], Number(*test, 2048), ValueOrNaN(r, columns[method][0]), 1e-10, "large.csv");
@@ -120,9 +120,9 @@ TEST_F(DescriptiveRuns, NormalityTestsBeyondFiveThousandValuesFollowTheirDefinit
 TEST_F(DescriptiveRuns, NormalityTestNeedsThreeObservationsAndShowsPBounds) {
     Start(qs::NormalityTestinfo, kData + "continuous.csv", "A2");
     SetVariables("Variable", {"d1"});
-    SetChoice("Normality test", 3);  // "None" is not offered here
+    SetWhole("Normality test", 3);  // "None" is not offered here
     EXPECT_NE(CheckMessage(), "");
-    SetChoice("Normality test", 2);
+    SetWhole("Normality test", 2);
     EXPECT_EQ(CheckMessage(), "");
     // The KS p-value outside the table is a bound, written as text.
     Compute();
@@ -153,14 +153,14 @@ TEST_F(DescriptiveRuns, SummaryDescriptivesAgreeWithR) {
     for (const Row& r : refs) {
         const std::string where = "dataset d" + r.at("dataset");
         SetVariables("Variable", {"d" + r.at("dataset")});
-        SetChoice("Normality test", 3);
+        SetWhole("Normality test", 3);
         // Percentiles of every level; the other fields at 95%.
         std::map<int, std::string> listed;
         std::stringstream levels(r.at("percentiles"));
         std::string entry;
         while (std::getline(levels, entry, ';')) listed[entry[0] - '0'] = entry.substr(2);
         for (int level = 4; level >= 0; --level) {
-            SetChoice("Percentile plot", level);
+            SetWhole("Percentile plot", level);
             Compute();
             std::stringstream pairs(listed[level]);
             std::string pair;
@@ -190,7 +190,7 @@ TEST_F(DescriptiveRuns, SummaryDescriptivesAgreeWithR) {
             Expect("median upper", median.second, ValueOrNaN(r, "median_upper_" + lv), 1e-12, where + " level " + lv);
         }
         // The other fields at 95%.
-        SetChoice("Percentile plot", 1);
+        SetWhole("Percentile plot", 1);
         Compute();
         for (const auto& [label, key] : numbers) Expect(key, Number(*test, label), ValueOrNaN(r, key), 1e-10, where);
         EXPECT_EQ(Number(*test, 2019), rows - Value(r, "n")) << where;
@@ -221,13 +221,13 @@ TEST_F(DescriptiveRuns, SummaryDescriptivesAgreeWithR) {
 TEST_F(DescriptiveRuns, SummaryWithoutNormalityOmitsTheBlock) {
     Start(qs::SummaryDescriptivesinfo, kData + "continuous.csv", "A2");
     SetVariables("Variable", {"d12"});
-    SetChoice("Normality test", 3);
-    SetChoice("Percentile plot", 4);
+    SetWhole("Normality test", 3);
+    SetWhole("Percentile plot", 4);
     Compute();
     const std::string json = qs::ResultsJson(*test);
     EXPECT_EQ(json.find("\"Normality test\""), std::string::npos) << json;
     EXPECT_EQ(Rows(*test, 2040).size(), 3u);  // "None": 25, 50, 75 only
-    SetChoice("Normality test", 0);
+    SetWhole("Normality test", 0);
     Compute();
     EXPECT_NE(qs::ResultsJson(*test).find("\"Normality test\":{\"n\":20"), std::string::npos);
 }

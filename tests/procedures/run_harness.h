@@ -64,6 +64,13 @@ inline std::vector<const qs::Results*> Rows(const qs::Results& block, unsigned l
     return f->blocks(*owner);
 }
 
+// The nested block labelled `label` (through transparent levels); null when there is none.
+inline const qs::Results* Nested(const qs::Results& block, unsigned label) {
+    const qs::Results* owner = nullptr;
+    const qs::Field* f = FindField(block, label, &owner);
+    return f && f->block ? f->block(*owner) : nullptr;
+}
+
 inline std::string Text(const qs::Results& block, unsigned label) {
     const qs::Results* owner = nullptr;
     const qs::Field* f = FindField(block, label, &owner);
@@ -128,10 +135,13 @@ protected:
         Item("Alternative hypothesis").value.number = tail;
         SetNumber("Confidence interval", level);
     }
-    // A choice by its index in the dialog's list.
-    void SetChoice(const std::string& label, int index) {
+    void SetWhole(const std::string& label, int v) {  // a choice's index, the hypothesis' tail
         Item(label).value.type = qs::kValueWhole;
-        Item(label).value.number = index;
+        Item(label).value.number = v;
+    }
+    void SetBoolean(const std::string& label, bool v) {
+        Item(label).value.type = qs::kValueBoolean;
+        Item(label).value.number = v ? 1 : 0;
     }
     void SetUnequal(bool unequal) {
         Item("Unequal variances").value.type = qs::kValueBoolean;

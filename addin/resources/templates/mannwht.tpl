@@ -1,0 +1,78 @@
+# Report template of the Mann-Whitney test.
+sheet "Mann-Whitney"
+test 1043 "Mann-Whitney test"
+paper 9
+orientation portrait
+scale 78
+
+width A 24
+width B 28
+width C:F 11
+width G 14
+width H 10
+
+style title bold size=14
+style caption bold
+style section bold size=11 border=bottom
+style header bold align=right border=bottom
+style text align=left
+style number format="0.0000" align=right
+style count format="0" align=right
+style pvalue format="[<0.0001]""<0.0001"";0.0000" align=right
+
+# Header block
+cell A1 "Mann-Whitney test" style=title
+cell G2 "analysed with:" italic align=right
+cell H2 style=text
+slot H2 header:Module
+cell A3 "Test" style=caption
+slot B3 header:Test
+cell A4 "Dataset" style=caption
+slot B4 header:Dataset
+cell A5 "Variables" style=caption
+slot B5 header:Variables
+cell A6 "User" style=caption
+slot B6 header:User
+cell F6 "Date" style=caption align=right
+cell G6 format="d-mmm-yy h:mm" align=left
+slot G6 header:Date
+range A7:H7 border=bottom
+
+# Observations
+cell A9 "n" style=caption
+cell B9 style=count
+slot B9 N
+
+cell A11 "Ranks" style=section
+cell B11 "Group" bold border=bottom
+cell C11 "n" style=header
+cell D11 "Rank sum" style=header
+cell E11 "Mean rank" style=header
+cell F11 "U" style=header
+cell B12 style=text
+cell C12 style=count
+cell D12 format="0.0" align=right
+cell E12 format="0.00" align=right
+slot B12 rows:Ranks/Group
+slot C12 rows:Ranks/N
+slot D12 rows:Ranks/RankSum
+slot E12 rows:Ranks/MeanRank
+cell F12 format="0.0" align=right
+slot F12 rows:Ranks/U
+
+# The test and the Hodges-Lehmann shift
+cell A16 "U" style=caption
+cell B16 format="0.0" align=right
+slot B16 U
+cell A17 "Median difference" style=caption
+cell B17 style=number
+slot B17 PointEstimate/Value
+cell A18 "CI" style=caption
+range B18:C18 style=number
+slot B18:C18 PointEstimate/CI
+cell D18 "(lower, upper), Hodges-Lehmann" italic
+cell A20 "p" style=caption
+cell B20 style=pvalue
+slot B20 P
+cell C20 italic align=left
+slot C20 Method
