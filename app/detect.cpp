@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "app/run.h"
 #include "sheets/xlm/documents.h"
 #include "sheets/xlm/host.h"
 
@@ -54,6 +55,11 @@ int DetectCommand(const SessionOptions& options, const std::vector<std::string>&
     err << kDetectUsage;
     return 2;
   }
+  // One rule for every saving command: only .xlsx and .xlsm are written over.
+  if (std::string problem = save ? SaveProblem(workbook) : std::string(); !problem.empty()) {
+    err << "quelstat: detect: " << problem << "\n" << kDetectUsage;
+    return 2;
+  }
   // Saving writes what confirming the dataset stored: without other options the detected layout is
   // confirmed as it stands.
   if (save) {
@@ -79,6 +85,10 @@ int DetectCommand(const SessionOptions& options, const std::vector<std::string>&
   }
   if (!host.documents->Open(workbook, error) || !host.documents->Select(cell, error)) {
     err << "quelstat: " << error << "\n";
+    return 1;
+  }
+  if (std::string beyond = RowsBeyondHost(host); !beyond.empty()) {
+    err << "quelstat: " << workbook << ": " << beyond << "\n";
     return 1;
   }
   std::vector<const char*> argv;

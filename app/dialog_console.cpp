@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "platform/msgbox.h"
@@ -144,6 +146,25 @@ void Refuse(DialogProblems& problems, const std::string& label, const std::strin
   problems.refused.push_back(label + ": " + why);
 }
 
+// The rule a negative number breaks in the fields that take no sign (their keystroke filter drops
+// the "-"), by label; other fields take any sign.
+struct SignRule {
+  const char* label;
+  const char* rule;
+};
+constexpr SignRule kSignRules[] = {
+    {"confidence interval", "must be greater than 50 and less than 100"},
+    {"reference interval", "must be greater than 0 and less than 100"},
+    {"coverage", "must be greater than 0 and less than 100"},
+    {"population sd", "must be greater than zero"},
+    {"hypothesised proportion", "must be greater than 0 and less than 1"},
+    {"prevalence", "must be greater than 0 and less than 1"},
+    {"polynomial order", "must be greater than zero"},
+    {"preliminary sd", "must be greater than zero"},
+    {"within-run sd", "must be greater than zero"},
+    {"total sd", "must be greater than zero"},
+};
+
 void SetCheck(platform::DialogModel& model, const platform::DialogControl& c, bool on) {
   if ((c.value == "1") != on) model.Click(c.id);
 }
@@ -164,6 +185,13 @@ void Answer(platform::DialogModel& model, const std::string& label, const std::s
   std::string why;
   switch (c->kind) {
     case platform::ControlKind::Field: {
+      // A number is judged as a whole before a key is pressed: the field's keystroke filter would
+      // make "-1" into "1" and "abc" into nothing.
+      std::string problem = FieldValueProblem(label, value);
+      if (!problem.empty()) {
+        problems.refused.push_back(label + "=" + Trim(value) + ": " + problem);
+        return;
+      }
       int refused = platform::TypeText(model, c->id, Trim(value));
       // The same number written without the zeros a field may not take ("0.5" in a field with no
       // digits before the point is typed ".5"; "95.50" in a field with one decimal "95.5").
@@ -295,18 +323,52 @@ void AnswerVariable(platform::DialogModel& model, const DialogAnswers& a, Dialog
 int AnswerMessageBox(const std::string& caption, const std::string& text, unsigned style, unsigned helpId) {
   Installed& s = State();
   if (s.trace && s.answers.trace) *s.trace << "message box: " << text << "\n";
+  // A question the command's own options answer (the new-dataset prompt, confirmed) is no news to
+  // the user: shown only when asked for.
+  if ((style & platform::MB_TYPEMASK) != platform::MB_OK && !s.answers.trace && !s.answers.verbose)
+    return platform::DefaultAnswer(style);
   if (s.previousBox) return s.previousBox(caption, text, style, helpId);
   std::cerr << caption << ": " << text << std::endl;
   return platform::DefaultAnswer(style);
 }
 
+// The remembered answers the dialog keeps because no answer names them: "LABEL=VALUE".
+void NoteRemembered(const platform::DialogModel& model, const DialogAnswers& answers, DialogProblems& problems) {
+  std::vector<platform::DialogControl> controls = model.Controls();
+  for (const std::string& label : answers.remembered) {
+    bool given = false;
+    for (const auto& answer : answers.set) given |= LabelKey(answer.first) == LabelKey(label);
+    const platform::DialogControl* c = FindControl(controls, label);
+    if (given || !c) continue;
+    std::string value = c->value;
+    if (c->kind == platform::ControlKind::CheckBox) value = value == "1" ? "yes" : "no";
+    problems.remembered.push_back(label + "=" + value);
+  }
+}
+
 }  // namespace
+
+std::string FieldValueProblem(const std::string& label, const std::string& value) {
+  std::string text = Trim(value);
+  if (text.empty()) return {};  // an empty field: the dialog's own check
+  errno = 0;
+  char* end = nullptr;
+  double v = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0' || std::isnan(v)) return "not a number";
+  if (errno == ERANGE && std::fabs(v) > 1) return "out of range";
+  if (std::isinf(v)) return "out of range";
+  if (v < 0)
+    for (const SignRule& r : kSignRules)
+      if (LabelKey(label) == r.label) return r.rule;
+  return {};
+}
 
 int AnswerDialog(platform::DialogModel& model, const DialogAnswers& answers, std::ostream* trace,
                  DialogProblems& problems) {
   if (trace) *trace << platform::DescribeDialog(model);
   std::string name = model.Name();
   if (name == "run-test") {
+    NoteRemembered(model, answers, problems);
     // An item may appear only once another answer calls for it (the error protection after the
     // contrasts): answers whose item is not there yet are tried again after the others, for as
     // long as any of them finds its item, whatever the order they were given in.

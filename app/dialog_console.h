@@ -29,7 +29,12 @@ struct DialogAnswers {
   // Variable properties: --value "CATEGORY=NUMBER" and --type nominal|ordinal|continuous|information.
   std::map<std::string, double> categoryValues;
   std::optional<std::string> type;
+  // Labels of the test parameters whose remembered answer differs from the built-in default.
+  std::vector<std::string> remembered;
   bool trace = false;
+  // Message boxes the answers take care of (the new-dataset prompt, confirmed) are printed only
+  // with trace or verbose; boxes with an OK button alone always are.
+  bool verbose = false;
 };
 
 // What went wrong with the answers while dialogs were answered.
@@ -41,6 +46,8 @@ struct DialogProblems {
   std::vector<std::string> refused;
   // Dialogs whose OK was refused (the add-in showed its message); they were cancelled.
   int failedOK = 0;
+  // Remembered answers the parameter dialog kept because no answer was given: "LABEL=VALUE".
+  std::vector<std::string> remembered;
   bool Any() const { return !unmatched.empty() || !refused.empty(); }
 };
 
@@ -51,6 +58,10 @@ void InstallConsoleDialogs(const DialogAnswers& answers, std::ostream& trace);
 void RemoveConsoleDialogs();
 // Problems since InstallConsoleDialogs.
 const DialogProblems& ConsoleDialogProblems();
+
+// Why VALUE cannot be an answer for the number field LABEL as a whole ("not a number", "out of
+// range", "must be greater than zero"), empty when it can be typed and judged by the dialog.
+std::string FieldValueProblem(const std::string& label, const std::string& value);
 
 // Answers one dialog model (what the installed front end does for each dialog); exposed for tests.
 int AnswerDialog(platform::DialogModel& model, const DialogAnswers& answers, std::ostream* trace,

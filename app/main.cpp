@@ -78,9 +78,8 @@ bool ParseInt(const char* text, int& out) {
   return true;
 }
 
-}  // namespace
 
-int main(int argc, char** argv) {
+int Dispatch(int argc, char** argv) {
   app::SessionOptions options;
   int i = 1;
   for (; i < argc; ++i) {
@@ -120,6 +119,11 @@ int main(int argc, char** argv) {
   std::string command = argv[i++];
   std::vector<std::string> rest(argv + i, argv + argc);
 
+  // Every command answers --help with its usage, without starting the host.
+  if ((command == "menu" || command == "addins") && rest.size() == 1 && (rest[0] == "--help" || rest[0] == "-h")) {
+    std::cout << kUsage;
+    return 0;
+  }
   if (command == "menu") {
     if (!rest.empty()) return Usage("menu takes no arguments");
     app::Session session(options);
@@ -159,4 +163,15 @@ int main(int argc, char** argv) {
   }
   if (command == "show") return sheets::RunShowCommand(rest, std::cout, std::cerr);
   return Usage("unknown command " + command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Dispatch(argc, argv);
+  } catch (const app::SessionBusy& e) {
+    std::cerr << "quelstat: " << e.what() << "\n";
+    return 1;
+  }
 }

@@ -13,9 +13,11 @@
 #include <sstream>
 
 #include "app/commands.h"
+#include "app/dialog_console.h"
 #include "app/run_support.h"
 #include "platform/text.h"
 #include "sheets/io/workbook_io.h"
+#include "sheets/model/reference.h"
 #include "sheets/show.h"
 #include "sheets/xlm/documents_model.h"
 #include "sheets/xlm/host.h"
@@ -28,7 +30,8 @@ const char* kRunUsage =
     "usage: quelstat run WORKBOOK --cell [SHEET!]REF --test TEST [--set \"LABEL=VALUE\"]...\n"
     "                    [--layout list|tabular|contingency] [--factors 1|2] [--repeat-measures]\n"
     "                    [--id-label] [--name TEXT] [--autoformat] [--reports FILE.xlsx] [--save]\n"
-    "                    [--json] [--dialog-trace]\n"
+    "                    [--type \"COLUMN=TYPE\"]... [--defaults] [--json] [--verbose]\n"
+    "                    [--dialog-trace]\n"
     "\n"
     "Runs a test on the dataset around the cell, as choosing the test's menu command does, and\n"
     "prints the new report sheet.\n"
@@ -38,17 +41,28 @@ const char* kRunUsage =
     "                  a variable (\"Weight - Before\", or \"Before\" when unambiguous) or several\n"
     "                  separated by commas; items not given keep their defaults; each test's\n"
     "                  items, in order, are listed in examples/README.md (\"Dialog items\")\n"
-    "  --layout ...    for a dataset not set up yet: its layout and properties (without them\n"
-    "                  the detected layout is confirmed)\n"
-    "  --reports FILE  where the \"Unfiled reports\" workbook is saved, replacing the file\n"
+    "  --layout ...    the dataset's layout and properties (--layout, --factors,\n"
+    "                  --repeat-measures, --id-label): they decide, also where detection cannot\n"
+    "                  tell the header from the data (without them the stored or detected\n"
+    "                  layout is used)\n"
+    "  --type C=T      reads the column whose header is C as of type T (nominal, ordinal,\n"
+    "                  continuous or information) for this run, as quelstat variable does,\n"
+    "                  without changing WORKBOOK (a text column of two values as groups)\n"
+    "  --reports FILE  the reports workbook: the new report sheet is added to those it holds;\n"
+    "                  a file that is not a reports workbook Quelstat wrote is refused and kept\n"
     "                  (default: WORKBOOK's folder, <name>-reports.xlsx)\n"
     "  --save          also save WORKBOOK (the dataset properties are kept in it)\n"
-    "  --json          print the test's results as JSON instead of the report\n"
+    "  --defaults      start from the built-in answers: the answers remembered from earlier runs\n"
+    "                  are neither used nor changed (without it, a remembered answer that differs\n"
+    "                  from the built-in one is named on standard error)\n"
+    "  --json          print the run as JSON instead of the report: the test, the dataset, every\n"
+    "                  parameter value used and the results\n"
+    "  --verbose       also print the message boxes the options answered (the new-dataset prompt)\n"
     "  --dialog-trace  print every dialog and message box as shown, on standard error\n"
     "                  (the test's dialog items, in order, with their labels and choices)\n"
     "\n"
-    "The dialog items of each test with an example workbook: examples/README.md.\n"
-    "Exit status: 0 report made, 1 the test ended with a message, 2 usage, 130 interrupted.\n";
+    "Exit status: 0 report made, 1 the test ended with a message or an answer was refused, 2 usage\n"
+    "(an unknown option, test or dialog item), 130 interrupted.\n";
 
 std::string Trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t");
@@ -71,6 +85,135 @@ void Stamp(const char* what) {
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   std::fprintf(stderr, "quelstat-timing: %.1f ms %s\n", now.tv_sec * 1e3 + now.tv_nsec / 1e6, what);
   std::fflush(stderr);
+}
+
+// After a run refused its dataset: the columns read as text, which no test uses, and how to use one
+// as groups.
+void TextColumnHints(AddInSession& s, const std::vector<std::pair<std::string, std::string>>& typed,
+                     std::ostream& err) {
+  std::string description;
+  if (s.CallTextExport("QuelstatDetectDataset", {}, description) != 0) return;
+  const sheets::Sheet* sheet = s.Docs()->ActiveSheet();
+  std::istringstream lines(description);
+  std::string line;
+  const std::string kText = ": information,";
+  while (sheet && std::getline(lines, line)) {
+    std::size_t at = line.find(kText);
+    if (line.rfind("  ", 0) != 0 || at == std::string::npos) continue;
+    std::string column = Trim(line.substr(0, at));
+    if (std::any_of(typed.begin(), typed.end(), [&](const auto& t) { return platform::EqualNoCase(t.first, column); }))
+      continue;  // the run was told this column's type
+    std::optional<sheets::CellAddress> header = FindColumnHeader(*sheet, column);
+    if (!header) continue;
+    std::vector<std::string> texts = TextsBelow(*sheet, *header);
+    std::set<std::string> distinct(texts.begin(), texts.end());
+    auto allNumbers = [&texts](bool decimalComma) {
+      return !texts.empty() && std::all_of(texts.begin(), texts.end(), [decimalComma](std::string t) {
+        if (decimalComma && std::count(t.begin(), t.end(), ',') != 1) return false;
+        if (decimalComma) std::replace(t.begin(), t.end(), ',', '.');
+        char* end = nullptr;
+        std::strtod(t.c_str(), &end);
+        return !t.empty() && end && *end == '\0';
+      });
+    };
+    if (allNumbers(false)) {
+      err << "quelstat: run: the column \"" << column << "\" holds numbers stored as text (quoted in a CSV file,"
+          << " or typed as text), which no test uses: enter them as plain numbers\n";
+    } else if (allNumbers(true)) {
+      err << "quelstat: run: the column \"" << column << "\" holds numbers written with a decimal comma, read as"
+          << " text: numbers need a decimal point (save the CSV file with \".\" as the decimal separator)\n";
+    } else if (distinct.size() >= 2 && distinct.size() < texts.size()) {
+      err << "quelstat: run: the column \"" << column << "\" is read as text (information), which no test uses:"
+          << " --type \"" << column << "=nominal\" makes its " << distinct.size() << " values groups for this"
+          << " run (quelstat variable FILE --cell " << sheets::CellName(*header)
+          << " --type nominal --save keeps it in the workbook)\n";
+    }
+  }
+}
+
+// The answers for the dataset and variable dialogs the run's options give.
+DialogScript DatasetAnswers(const RunArguments& run) {
+  DialogScript answers;
+  answers.layout = run.layout;
+  answers.factors = run.factors;
+  answers.repeatMeasures = run.repeatMeasures;
+  answers.idLabel = run.idLabel;
+  answers.autoformat = run.autoformat;
+  answers.name = run.name;
+  answers.trace = run.trace;
+  answers.verbose = run.verbose;
+  return answers;
+}
+
+// The exit status of a run that must not keep what it made, after its message; -1 for a good run.
+int WhyNoReport(AddInSession& s, const RunArguments& run, const CatalogueEntry& test,
+                const DialogScript::Problems& problems, bool made, std::ostream& err) {
+  // An answer no dialog item took: the run did not do what was asked, whatever it made. A dialog
+  // whose OK was refused has shown its message (the run then made nothing). An unknown item is a
+  // usage error (2); a value the item refuses, a refused answer (1).
+  if (!problems.unmatched.empty() || (!problems.refused.empty() && problems.failedOK == 0)) {
+    for (const std::string& label : problems.unmatched)
+      err << "quelstat: run: --set \"" << label << "=...\" matched no item of the dialog\n";
+    for (const std::string& why : problems.refused) err << "quelstat: run: --set " << why << "\n";
+    return problems.unmatched.empty() ? 1 : 2;
+  }
+  if (made) return -1;
+  if (g_interrupted) return 130;
+  // The message above was about this dataset: say which, for a reader of a log.
+  err << "quelstat: run: no report made by " << test.name << " on the dataset at " << run.cell << " of "
+      << run.workbook << "\n";
+  TextColumnHints(s, run.types, err);
+  return 1;
+}
+
+// The layout options decide the dataset's layout before the test looks at it, also where detection
+// cannot tell its header from its data: the dataset is confirmed with them, in memory. True when
+// there is nothing to do.
+bool ConfirmLayout(AddInSession& s, const RunArguments& run, std::ostream& err) {
+  if (!run.layout && !run.factors && !run.repeatMeasures && !run.idLabel) return true;
+  std::vector<std::string> args;
+  if (run.layout) args.insert(args.end(), {"--layout", *run.layout});
+  if (run.factors) args.insert(args.end(), {"--factors", std::to_string(*run.factors)});
+  if (run.repeatMeasures) args.push_back("--repeat-measures");
+  if (run.idLabel) args.push_back("--id-label");
+  if (run.name) args.insert(args.end(), {"--name", *run.name});
+  if (run.autoformat) args.push_back("--autoformat");
+  std::string text;
+  int status = s.CallTextExport("QuelstatDetectDataset", args, text);
+  if (status == 0) return true;
+  err << (status == 1 ? "Quelstat: " : "quelstat: run: ") << text << "\n";
+  return false;
+}
+
+// Opens the reports workbook (when there is one) and the input with the cell selected, and gives the
+// columns of --type their types. The input, or null after a message.
+sheets::Workbook* OpenInput(AddInSession& s, const RunArguments& run, const std::string& reportsPath,
+                            std::ostream& err) {
+  if (!s.OpenReports(reportsPath, err) || !s.OpenAndSelect(run.workbook, run.cell, err)) return nullptr;
+  sheets::Workbook* input = s.Docs()->ActiveBook();
+  if (!ConfirmLayout(s, run, err)) {
+    s.Discard(input);
+    return nullptr;
+  }
+  if (!run.types.empty() &&
+      (!s.ApplyTypes(run.types, DatasetAnswers(run), err) || !s.OpenAndSelect(run.workbook, run.cell, err))) {
+    s.Discard(input);
+    return nullptr;
+  }
+  return input;
+}
+
+// Saves the reports workbook, and the input with --save. The exit status.
+int SaveResults(AddInSession& s, const RunArguments& run, sheets::Workbook& reports, const std::string& report,
+                const std::string& reportsPath, sheets::Workbook* input, std::ostream& err) {
+  Stamp("save");
+  int status = 0;
+  if (!s.SaveBook(reports, reportsPath, err)) status = 1;
+  if (run.save && input && !s.SaveBook(*input, input->path(), err)) status = 1;
+  Stamp("saved");
+  if (status == 0) err << "quelstat: report \"" << report << "\" saved in " << reportsPath << "\n";
+  s.Discard(input);
+  return status;
 }
 
 }  // namespace
@@ -137,6 +280,16 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
         return false;
       }
       out.set.emplace_back(Trim(v.substr(0, eq)), Trim(v.substr(eq + 1)));
+    } else if (a == "--type") {
+      if (!value(v)) return false;
+      std::size_t eq = v.rfind('=');
+      std::string type = eq == std::string::npos ? "" : platform::FoldCase(Trim(v.substr(eq + 1)));
+      if (eq == std::string::npos || Trim(v.substr(0, eq)).empty() ||
+          (type != "nominal" && type != "ordinal" && type != "continuous" && type != "information")) {
+        error = "--type takes \"COLUMN=nominal|ordinal|continuous|information\", not \"" + v + "\"";
+        return false;
+      }
+      out.types.emplace_back(Trim(v.substr(0, eq)), type);
     } else if (a == "--layout") {
       if (!value(v)) return false;
       if (v != "list" && v != "tabular" && v != "contingency") {
@@ -172,6 +325,10 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
       out.json = true;
     } else if (a == "--dialog-trace") {
       out.trace = true;
+    } else if (a == "--defaults") {
+      out.defaults = true;
+    } else if (a == "--verbose") {
+      out.verbose = true;
     } else if (!a.empty() && a[0] != '-' && out.workbook.empty()) {
       out.workbook = a;
     } else {
@@ -185,6 +342,8 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
   else if (out.test.empty()) error = "run needs --test";
   else if (!out.reports.empty() && CanonicalPath(out.reports) == CanonicalPath(out.workbook))
     error = "--reports names the input workbook; the reports go to a file of their own";
+  else if (!out.reports.empty() && !SaveProblem(out.reports).empty())
+    error = "--reports takes an .xlsx or .xlsm file name, not " + out.reports;
   else if (out.save)
     error = SaveProblem(out.workbook);
   return error.empty();
@@ -216,8 +375,12 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   }
   AddInSession s(options);
   g_interrupted = 0;
-  std::signal(SIGINT, OnRunInterrupt);  // the session's own handler, which also notes it for the exit status
+  // The session's own handler, which also notes it for the exit status; TERM and HUP end as INT does.
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnRunInterrupt);
   if (!s.Start(err)) return 1;
+  std::vector<std::string> remembered;
+  if (run.defaults) s.UseDefaults();
+  else remembered = s.RememberedAnswers();
   std::vector<CatalogueEntry> catalogue;
   if (!s.Catalogue(catalogue, err)) return 1;
   const CatalogueEntry* test = ResolveTest(catalogue, run.test);
@@ -230,19 +393,15 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     return 1;
   }
   Stamp("open");
-  if (!s.OpenAndSelect(run.workbook, run.cell, err)) return 1;
-  sheets::Workbook* input = s.Docs()->ActiveBook();
+  // An existing reports workbook takes the new report beside the ones it holds.
+  std::string reportsPath = run.reports.empty() ? DefaultReportsPath(run.workbook) : run.reports;
+  sheets::Workbook* input = OpenInput(s, run, reportsPath, err);
+  if (!input) return 1;
   Stamp("opened");
 
-  DialogScript answers;
+  DialogScript answers = DatasetAnswers(run);
   answers.set = run.set;
-  answers.layout = run.layout;
-  answers.factors = run.factors;
-  answers.repeatMeasures = run.repeatMeasures;
-  answers.idLabel = run.idLabel;
-  answers.autoformat = run.autoformat;
-  answers.name = run.name;
-  answers.trace = run.trace;
+  answers.remembered = remembered;
   answers.Install();
 
   // The reports workbook's sheets before the run: the report is the sheet that was not there.
@@ -265,6 +424,7 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   Stamp("command ended");
   DialogScript::Problems problems = answers.Collect();
   answers.Remove();
+  for (const std::string& note : problems.remembered) err << "quelstat: run: using remembered " << note << "\n";
   if (!ran) {
     err << "quelstat: run: " << error << "\n";
     s.Discard(input);
@@ -280,22 +440,9 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   const void* lastAfter = s.LastTest(run.json ? &json : nullptr);
   bool made = report && lastAfter && lastAfter != lastBefore;
 
-  // An answer no dialog item took: the run did not do what was asked, whatever it made. A dialog
-  // whose OK was refused has shown its message (the run then made nothing).
-  if (!problems.unmatched.empty() || (!problems.refused.empty() && problems.failedOK == 0)) {
-    for (const std::string& label : problems.unmatched)
-      err << "quelstat: run: --set \"" << label << "=...\" matched no item of the dialog\n";
-    for (const std::string& why : problems.refused) err << "quelstat: run: --set " << why << "\n";
+  if (int status = WhyNoReport(s, run, *test, problems, made, err); status >= 0) {
     s.Discard(input);
-    return 2;
-  }
-  if (g_interrupted && !made) {
-    s.Discard(input);
-    return 130;
-  }
-  if (!made) {
-    s.Discard(input);
-    return 1;
+    return status;
   }
 
   if (run.json) {
@@ -307,16 +454,7 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     sheets::PrintSheetTable(*report, reports->formats(), out, reports->date_1904());
   }
   out.flush();
-
-  Stamp("save");
-  int status = 0;
-  std::string reportsPath = run.reports.empty() ? DefaultReportsPath(run.workbook) : run.reports;
-  if (!s.SaveBook(*reports, reportsPath, err)) status = 1;
-  if (run.save && input && !s.SaveBook(*input, input->path(), err)) status = 1;
-  Stamp("saved");
-  if (status == 0) err << "quelstat: report \"" << report->name() << "\" saved in " << reportsPath << "\n";
-  s.Discard(input);
-  return status;
+  return SaveResults(s, run, *reports, report->name(), reportsPath, input, err);
 }
 
 }  // namespace app

@@ -39,11 +39,14 @@ const CatalogueEntry* ResolveTest(const std::vector<CatalogueEntry>& catalogue, 
 struct RunArguments {
   std::string workbook, cell, test;
   std::vector<std::pair<std::string, std::string>> set;  // --set LABEL=VALUE, in order
+  std::vector<std::pair<std::string, std::string>> types;  // --type COLUMN=TYPE, in order
   std::optional<std::string> layout, name;
   std::optional<int> factors;
   bool repeatMeasures = false, idLabel = false, autoformat = false;
   std::string reports;  // empty: <stem>-reports.xlsx beside the workbook
   bool save = false, json = false, trace = false, help = false;
+  bool defaults = false;  // --defaults: the built-in defaults, no remembered answer read or written
+  bool verbose = false;   // --verbose: also the message boxes the options answered
 };
 
 // Parses the words after "run". False with the problem in `error`.

@@ -21,6 +21,8 @@ struct AddIn;
 
 namespace app {
 
+struct DialogScript;
+
 class AddInSession {
  public:
   explicit AddInSession(const SessionOptions& options);
@@ -31,6 +33,10 @@ class AddInSession {
   xlm::Host& Host() { return session_.Host(); }
   xlm::ModelDocuments* Docs() const;
 
+  // Runs of this session start from the built-in defaults, reading and writing no remembered answer.
+  void UseDefaults();
+  // Labels of the parameters whose remembered answer differs from the built-in default.
+  std::vector<std::string> RememberedAnswers();
   // The add-in's test catalogue. False with a message.
   bool Catalogue(std::vector<CatalogueEntry>& out, std::ostream& err);
   // The test of the last report the add-in made (an identity to compare, null when none), with its
@@ -42,6 +48,17 @@ class AddInSession {
 
   // Opens the workbook and selects the cell. False with a message.
   bool OpenAndSelect(const std::string& workbook, const std::string& cell, std::ostream& err);
+  // Opens the reports workbook a run adds its report to, when the file exists: it must be a
+  // reports workbook Quelstat wrote (at least one report sheet), which then takes the "Unfiled
+  // reports" window title and continues its sheets' count. Nothing is opened when the file does
+  // not exist yet (its folder must). False with a message when the file is refused; the file is not
+  // touched.
+  bool OpenReports(const std::string& path, std::ostream& err);
+  // Sets the type of each column named (its header text, case-insensitive, on the active sheet) as
+  // the Variable command's dialog does, answering with `script`'s dataset options; the workbook is
+  // changed in memory only. False with a message.
+  bool ApplyTypes(const std::vector<std::pair<std::string, std::string>>& types, DialogScript script,
+                  std::ostream& err);
   // The workbook whose window is titled "Unfiled reports", or null.
   sheets::Workbook* ReportsBook() const;
   // Saves a workbook to path (atomically). False with a message.
@@ -58,6 +75,19 @@ class AddInSession {
   Session session_;
   xlm::AddIn* addin_ = nullptr;  // the add-in of this build, once loaded
 };
+
+// The cell of the active sheet whose text is `column` (case-insensitive), the first in reading order.
+std::optional<sheets::CellAddress> FindColumnHeader(const sheets::Sheet& sheet, const std::string& column);
+// The texts under a header cell, down to the first empty cell (numbers as "").
+std::vector<std::string> TextsBelow(const sheets::Sheet& sheet, sheets::CellAddress header);
+
+// The menu command of Data > Variable...
+constexpr long kVariableMenuCommand = 10012;
+
+// Whether the sheet is a report: it carries the sheet-level test record "__sm_TV_0".
+bool IsReportSheet(const sheets::Sheet& sheet);
+// The number after the last blank of a report sheet's name ("t-test 12" gives 12), 0 when none.
+long ReportNumber(const std::string& sheetName);
 
 // The dialog answers of the command line, handed to the console dialog front end.
 struct DialogScript : DialogAnswers {

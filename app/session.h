@@ -2,6 +2,7 @@
 // the start-up list, and an orderly end (add-ins closed, registrations withdrawn).
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,12 @@ namespace app {
 struct SessionOptions {
   xlm::HostOptions host;
   bool loadStartupList = true;
+};
+
+// A session that cannot start because another quelstat holds the settings folder.
+class SessionBusy : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 class Session {
@@ -39,6 +46,11 @@ class Session {
   int startupProblems_ = 0;
   bool ended_ = false;
 };
+
+// A problem (empty when none) when the data in the active cell's column, from the active cell down,
+// runs past the 65,536 rows the add-in interface can refer to: the add-in could not take such a
+// dataset and would say it found none.
+std::string RowsBeyondHost(xlm::Host& host);
 
 // Absolute path with "." and ".." removed and links resolved where the file exists.
 std::string CanonicalPath(const std::string& path);

@@ -19,7 +19,6 @@ const char* kVariableUsage =
     "dialog does: its type and, for an ordinal variable, the value of each category. Prints the\n"
     "dataset afterwards; --save writes the properties into the workbook.\n";
 
-constexpr long kVariableCommand = 10012;  // Data > Variable...
 
 std::string Trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t");
@@ -85,7 +84,7 @@ int VariableCommand(const SessionOptions& options, const std::vector<std::string
   std::string namesBefore = AddInSession::NamesSnapshot(*input);
   answers.Install();
   std::string error;
-  bool ran = RunMenuCommand(s.Host(), kVariableCommand, error);
+  bool ran = RunMenuCommand(s.Host(), kVariableMenuCommand, error);
   DialogScript::Problems problems = answers.Collect();
   answers.Remove();
   if (!ran) {
@@ -96,7 +95,7 @@ int VariableCommand(const SessionOptions& options, const std::vector<std::string
     for (const std::string& why : problems.refused) err << "quelstat: variable: " << why << "\n";
     for (const std::string& label : problems.unmatched) err << "quelstat: variable: no item \"" << label << "\"\n";
     s.Discard(input);
-    return 2;
+    return problems.unmatched.empty() ? 1 : 2;  // a refused value 1, an unknown item 2, as run does
   }
   // The dialog's OK stores the properties in the workbook's names; a refusal (its message shown) or
   // Cancel leaves them untouched.

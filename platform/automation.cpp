@@ -215,8 +215,11 @@ bool RegisterActiveObject(const std::string& clsid, std::shared_ptr<Dispatch> ob
   std::string key = FoldCase(clsid);
   if (Registered().count(key)) return false;
   if (!detail::Publish(EndpointFor(key),
-                       [key](const std::string& req) { return Serve(key, req); }))
-    return false;
+                       [key](const std::string& req) { return Serve(key, req); })) {
+    // Another live process holds the registration; or the run folder cannot be used, and then the
+    // object is this process's own running instance, which other processes cannot reach.
+    if (detail::IsPublished(EndpointFor(key))) return false;
+  }
   Registered()[key] = std::move(obj);
   return true;
 }

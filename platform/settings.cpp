@@ -1,9 +1,19 @@
 #include "platform/settings.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <sstream>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 #include "platform/fileutil.h"
 
@@ -16,6 +26,35 @@ std::filesystem::path SettingsFolder() {
   if (const char* h = std::getenv("HOME"); h && *h)
     return std::filesystem::path(h) / ".config" / "quelstat";
   return std::filesystem::current_path() / ".quelstat";
+}
+
+namespace {
+std::mutex& ReporterMutex() {
+  static std::mutex m;
+  return m;
+}
+SettingsReporter& Reporter() {
+  static SettingsReporter reporter = [](const std::string& problem) {
+    std::cerr << "quelstat: settings: " << problem << "\n";
+  };
+  return reporter;
+}
+}  // namespace
+
+SettingsReporter SetSettingsReporter(SettingsReporter reporter) {
+  std::lock_guard<std::mutex> hold(ReporterMutex());
+  return std::exchange(Reporter(), std::move(reporter));
+}
+
+void ReportSettingsProblem(const std::string& problem) {
+  static std::set<std::string> told;
+  SettingsReporter reporter;
+  {
+    std::lock_guard<std::mutex> hold(ReporterMutex());
+    if (!told.insert(problem).second) return;
+    reporter = Reporter();
+  }
+  if (reporter) reporter(problem);
 }
 
 std::filesystem::path RunFolder() {
@@ -119,16 +158,21 @@ struct Key {
 
 struct HiveData {
   std::vector<Key> keys;
+  std::unordered_map<std::string, std::size_t> index;  // folded path -> position in keys
 
   Key* Find(const std::string& path) {
-    for (Key& k : keys)
-      if (EqualNoCase(k.path, path)) return &k;
-    return nullptr;
+    auto it = index.find(FoldCase(path));
+    return it == index.end() ? nullptr : &keys[it->second];
   }
+  const Key* Find(const std::string& path) const { return const_cast<HiveData*>(this)->Find(path); }
   Key& Ensure(const std::string& path) {
-    if (Key* k = Find(path)) return *k;
-    keys.push_back(Key{path, {}});
-    return keys.back();
+    auto [it, added] = index.emplace(FoldCase(path), keys.size());
+    if (added) keys.push_back(Key{path, {}});
+    return keys[it->second];
+  }
+  void Reindex() {
+    index.clear();
+    for (std::size_t i = 0; i < keys.size(); ++i) index.emplace(FoldCase(keys[i].path), i);
   }
 };
 
@@ -136,23 +180,29 @@ const char* HiveName(Hive hive) { return hive == Hive::CurrentUser ? "user" : "m
 
 HiveData Parse(const std::string& text, const std::filesystem::path& file) {
   HiveData data;
-  Key* current = nullptr;
+  constexpr std::size_t kNone = std::size_t(-1);
+  std::size_t current = kNone;  // position of the key being read
   std::istringstream in(text);
   std::string line;
   int lineNo = 0;
   auto bad = [&](const char* what) {
-    throw SettingsError(file.string() + ":" + std::to_string(lineNo) + ": " + what);
+    throw SettingsError(file.string() + ":" + std::to_string(lineNo) + ": " + what +
+                        " (the file is damaged; it is left as it is)");
   };
+  // Value names already seen under each key, so that loading stays linear in the number of values.
+  std::unordered_map<std::size_t, std::unordered_map<std::string, std::size_t>> seen;
   while (std::getline(in, line)) {
     ++lineNo;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line[0] == '[') {
       if (line.back() != ']') bad("unterminated key name");
-      current = &data.Ensure(NormalizeKey(UnescapeKey(line.substr(1, line.size() - 2))));
+      std::string path = NormalizeKey(UnescapeKey(line.substr(1, line.size() - 2)));
+      data.Ensure(path);
+      current = data.index.at(FoldCase(path));
       continue;
     }
-    if (!current) bad("value outside a key");
+    if (current == kNone) bad("value outside a key");
     std::size_t pos = 0;
     std::string name;
     if (line[0] == '@') {
@@ -194,13 +244,10 @@ HiveData Parse(const std::string& text, const std::filesystem::path& file) {
     } else {
       bad("unknown value type");
     }
-    bool replaced = false;
-    for (Value& old : current->values)
-      if (EqualNoCase(old.name, name)) {
-        old.value = v;
-        replaced = true;
-      }
-    if (!replaced) current->values.push_back(Value{name, v});
+    std::vector<Value>& values = data.keys[current].values;
+    auto [at, added] = seen[current].emplace(FoldCase(name), values.size());
+    if (added) values.push_back(Value{name, v});
+    else values[at->second].value = v;
   }
   return data;
 }
@@ -247,11 +294,49 @@ std::filesystem::path LockFile(Hive hive) {
   return SettingsFolder() / (std::string(".") + HiveName(hive) + ".lock");
 }
 
-HiveData Load(Hive hive) {
+// The hive as last parsed, kept while the file is unchanged (same path, inode, size and time of change),
+// so that a command reading many values parses the file once.
+std::shared_ptr<const HiveData> Load(Hive hive) {
+  struct Cached {
+    std::filesystem::path file;
+    struct stat st {};
+    std::shared_ptr<const HiveData> data;
+  };
+  static std::mutex mutex;
+  static std::map<Hive, Cached> cache;
   std::filesystem::path file = registry::HiveFile(hive);
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return std::make_shared<const HiveData>();
+  {
+    std::lock_guard<std::mutex> hold(mutex);
+    auto it = cache.find(hive);
+    if (it != cache.end() && it->second.file == file && it->second.st.st_ino == st.st_ino && it->second.st.st_dev == st.st_dev &&
+        it->second.st.st_size == st.st_size && it->second.st.st_mtim.tv_sec == st.st_mtim.tv_sec &&
+        it->second.st.st_mtim.tv_nsec == st.st_mtim.tv_nsec && it->second.st.st_ctim.tv_nsec == st.st_ctim.tv_nsec)
+      return it->second.data;
+  }
   std::optional<std::string> text = ReadWholeFile(file);
-  return text ? Parse(*text, file) : HiveData{};
+  auto data = std::make_shared<const HiveData>(text ? Parse(*text, file) : HiveData{});
+  std::lock_guard<std::mutex> hold(mutex);
+  cache[hive] = Cached{file, st, data};
+  return data;
 }
+
+// Problems with the store never stop the program: each is told once, and the operation gives its
+// fallback (reads the defaults, changes are not remembered).
+template <class R, class F>
+R Tolerant(R fallback, const char* consequence, F&& operation) {
+  try {
+    return operation();
+  } catch (const SettingsError& e) {
+    ReportSettingsProblem(std::string(e.what()) + "; " + consequence);
+  } catch (const std::filesystem::filesystem_error& e) {
+    ReportSettingsProblem(std::string(e.what()) + "; " + consequence);
+  }
+  return fallback;
+}
+constexpr const char* kReadFallback = "the defaults are used";
+constexpr const char* kWriteFallback = "the change is not remembered";
 
 void Store(Hive hive, const HiveData& data) {
   WriteFileAtomic(registry::HiveFile(hive), Format(data, hive));
@@ -272,88 +357,103 @@ std::filesystem::path HiveFile(Hive hive) {
 }
 
 std::optional<SettingsValue> Get(Hive hive, const std::string& key, const std::string& name) {
-  FileLock lock(LockFile(hive), false);
-  HiveData data = Load(hive);
-  Key* k = data.Find(NormalizeKey(key));
-  if (!k) return std::nullopt;
-  for (const Value& v : k->values)
-    if (EqualNoCase(v.name, name)) return v.value;
-  return std::nullopt;
+  return Tolerant(std::optional<SettingsValue>(), kReadFallback, [&]() -> std::optional<SettingsValue> {
+    FileLock lock(LockFile(hive), false);
+    auto data = Load(hive);
+    const Key* k = data->Find(NormalizeKey(key));
+    if (!k) return std::nullopt;
+    for (const Value& v : k->values)
+      if (EqualNoCase(v.name, name)) return v.value;
+    return std::nullopt;
+  });
 }
 
 void Set(Hive hive, const std::string& key, const std::string& name, const SettingsValue& value) {
-  FileLock lock(LockFile(hive), true);
-  HiveData data = Load(hive);
-  Key& k = data.Ensure(NormalizeKey(key));
-  bool found = false;
-  for (Value& v : k.values)
-    if (EqualNoCase(v.name, name)) {
-      v.value = value;
-      found = true;
-    }
-  if (!found) k.values.push_back(Value{name, value});
-  Store(hive, data);
+  Tolerant(false, kWriteFallback, [&] {
+    FileLock lock(LockFile(hive), true);
+    HiveData data = *Load(hive);
+    Key& k = data.Ensure(NormalizeKey(key));
+    bool found = false;
+    for (Value& v : k.values)
+      if (EqualNoCase(v.name, name)) {
+        v.value = value;
+        found = true;
+      }
+    if (!found) k.values.push_back(Value{name, value});
+    Store(hive, data);
+    return true;
+  });
 }
 
 bool Delete(Hive hive, const std::string& key, const std::string& name) {
-  FileLock lock(LockFile(hive), true);
-  HiveData data = Load(hive);
-  Key* k = data.Find(NormalizeKey(key));
-  if (!k) return false;
-  auto it = std::find_if(k->values.begin(), k->values.end(),
-                         [&](const Value& v) { return EqualNoCase(v.name, name); });
-  if (it == k->values.end()) return false;
-  k->values.erase(it);
-  Store(hive, data);
-  return true;
+  return Tolerant(false, kWriteFallback, [&] {
+    FileLock lock(LockFile(hive), true);
+    HiveData data = *Load(hive);
+    Key* k = data.Find(NormalizeKey(key));
+    if (!k) return false;
+    auto it = std::find_if(k->values.begin(), k->values.end(),
+                           [&](const Value& v) { return EqualNoCase(v.name, name); });
+    if (it == k->values.end()) return false;
+    k->values.erase(it);
+    Store(hive, data);
+    return true;
+  });
 }
 
 bool DeleteKey(Hive hive, const std::string& key) {
-  FileLock lock(LockFile(hive), true);
-  HiveData data = Load(hive);
-  std::string norm = NormalizeKey(key);
-  std::size_t before = data.keys.size();
-  std::erase_if(data.keys, [&](const Key& k) {
-    return EqualNoCase(k.path, norm) || IsBelow(k.path, norm);
+  return Tolerant(false, kWriteFallback, [&] {
+    FileLock lock(LockFile(hive), true);
+    HiveData data = *Load(hive);
+    std::string norm = NormalizeKey(key);
+    std::size_t before = data.keys.size();
+    std::erase_if(data.keys, [&](const Key& k) {
+      return EqualNoCase(k.path, norm) || IsBelow(k.path, norm);
+    });
+    if (data.keys.size() == before) return false;
+    data.Reindex();
+    Store(hive, data);
+    return true;
   });
-  if (data.keys.size() == before) return false;
-  Store(hive, data);
-  return true;
 }
 
 bool KeyExists(Hive hive, const std::string& key) {
-  FileLock lock(LockFile(hive), false);
-  HiveData data = Load(hive);
   std::string norm = NormalizeKey(key);
   if (norm.empty()) return true;
-  return std::any_of(data.keys.begin(), data.keys.end(), [&](const Key& k) {
-    return EqualNoCase(k.path, norm) || IsBelow(k.path, norm);
+  return Tolerant(false, kReadFallback, [&] {
+    FileLock lock(LockFile(hive), false);
+    auto data = Load(hive);
+    return std::any_of(data->keys.begin(), data->keys.end(), [&](const Key& k) {
+      return EqualNoCase(k.path, norm) || IsBelow(k.path, norm);
+    });
   });
 }
 
 std::vector<std::string> ValueNames(Hive hive, const std::string& key) {
-  FileLock lock(LockFile(hive), false);
-  HiveData data = Load(hive);
-  std::vector<std::string> names;
-  if (Key* k = data.Find(NormalizeKey(key)))
-    for (const Value& v : k->values) names.push_back(v.name);
-  return names;
+  return Tolerant(std::vector<std::string>(), kReadFallback, [&] {
+    FileLock lock(LockFile(hive), false);
+    auto data = Load(hive);
+    std::vector<std::string> names;
+    if (const Key* k = data->Find(NormalizeKey(key)))
+      for (const Value& v : k->values) names.push_back(v.name);
+    return names;
+  });
 }
 
 std::vector<std::string> SubkeyNames(Hive hive, const std::string& key) {
-  FileLock lock(LockFile(hive), false);
-  HiveData data = Load(hive);
-  std::string norm = NormalizeKey(key);
-  std::vector<std::string> names;
-  for (const Key& k : data.keys) {
-    if (!IsBelow(k.path, norm)) continue;
-    std::string rest = norm.empty() ? k.path : k.path.substr(norm.size() + 1);
-    std::string first = rest.substr(0, rest.find('\\'));
-    if (std::none_of(names.begin(), names.end(),
-                     [&](const std::string& n) { return EqualNoCase(n, first); }))
-      names.push_back(first);
-  }
-  return names;
+  return Tolerant(std::vector<std::string>(), kReadFallback, [&] {
+    FileLock lock(LockFile(hive), false);
+    auto data = Load(hive);
+    std::string norm = NormalizeKey(key);
+    std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
+    for (const Key& k : data->keys) {
+      if (!IsBelow(k.path, norm)) continue;
+      std::string rest = norm.empty() ? k.path : k.path.substr(norm.size() + 1);
+      std::string first = rest.substr(0, rest.find('\\'));
+      if (seen.insert(FoldCase(first)).second) names.push_back(first);
+    }
+    return names;
+  });
 }
 
 }  // namespace registry
@@ -411,11 +511,14 @@ std::optional<std::vector<std::uint8_t>> UnhexBytes(const std::string& s) {
 void SettingsKey::WriteString(const std::string& subkey, const std::string& name,
                               const std::string& text) const {
   if (ini_) {
-    IniFile f(file_);
-    FileLock lock(file_.string() + ".lock", true);
-    f.Load();
-    f.Set(Section(subkey), name, text);
-    f.Save();
+    Tolerant(false, kWriteFallback, [&] {
+      IniFile f(file_);
+      FileLock lock(file_.string() + ".lock", true);
+      if (!f.Load()) throw SettingsError("cannot read " + file_.string());
+      f.Set(Section(subkey), name, text);
+      f.Save();
+      return true;
+    });
     return;
   }
   CheckWrite();
@@ -508,11 +611,13 @@ bool SettingsKey::Exists(const std::string& subkey, const std::string& name) con
 
 bool SettingsKey::DeleteValue(const std::string& subkey, const std::string& name) const {
   if (ini_) {
-    IniFile f(file_);
-    FileLock lock(file_.string() + ".lock", true);
-    if (!f.Load() || !f.Remove(Section(subkey), name)) return false;
-    f.Save();
-    return true;
+    return Tolerant(false, kWriteFallback, [&] {
+      IniFile f(file_);
+      FileLock lock(file_.string() + ".lock", true);
+      if (!f.Load() || !f.Remove(Section(subkey), name)) return false;
+      f.Save();
+      return true;
+    });
   }
   CheckWrite();
   return registry::Delete(hive_, FullKey(subkey), name);

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -27,6 +28,15 @@ class SettingsError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// Problems with the store (a damaged, unreadable or unwritable file, a folder that cannot be made)
+// never stop a program: reads give their defaults, changes are not remembered, a damaged file is
+// left as it is, and each problem is told once through the reporter (by default a line on standard
+// error naming the file and the problem). Returns the reporter it replaces.
+using SettingsReporter = std::function<void(const std::string&)>;
+SettingsReporter SetSettingsReporter(SettingsReporter reporter);
+// Tells a problem through the reporter, once per distinct text.
+void ReportSettingsProblem(const std::string& problem);
 
 enum class Hive { CurrentUser, LocalMachine };
 

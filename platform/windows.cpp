@@ -11,6 +11,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/fileutil.h"
 #include "platform/settings.h"
@@ -297,7 +299,15 @@ bool Publish(const std::string& name, EndpointHandler handler) {
   if (fd < 0) return false;
   // The run folder is shared by all processes using this settings folder; the lock makes
   // the check for a live owner and the bind one step.
-  FileLock lock(RunFolder() / ".publish.lock", true);
+  std::optional<FileLock> lock;
+  try {
+    lock.emplace(RunFolder() / ".publish.lock", true);
+  } catch (const SettingsError& e) {
+    // A settings folder that cannot hold the run folder: this program works on, unreachable.
+    ReportSettingsProblem(std::string(e.what()) + "; other programs cannot reach this one");
+    ::close(fd);
+    return false;
+  }
   if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
     if (errno != EADDRINUSE) {
       ::close(fd);

@@ -11,8 +11,38 @@
 
 using namespace quelstat::setup;
 
+namespace {
+
+const char* kUsage =
+    "usage: setup [/u] [/c] [/r] [/n] [/t FOLDER]\n"
+    "\n"
+    "Installs Quelstat, or changes or removes an installation; answers are asked on the terminal\n"
+    "(or read from setup.ini beside the program). Switches may also start with '-'.\n"
+    "  /u         remove the installation\n"
+    "  /c         change an installation: add or remove modules\n"
+    "  /r         finish an installation that needed a restart (no questions)\n"
+    "  /n         do not look up an earlier installation's folder; install as a network server\n"
+    "  /t FOLDER  tidy up: remove what a removal left in FOLDER\n"
+    "  --help     print this text\n";
+
+bool AsksForHelp(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h" || a == "/?" || a == "-?" || a == "/h")
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
+    if (AsksForHelp(argc, argv)) {  // before anything is read or changed
+        std::cout << kUsage;
+        return 0;
+    }
     try {
         std::string settings = settingsFolder();
         applyPendingReplacements(settings);

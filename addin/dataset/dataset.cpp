@@ -8,6 +8,7 @@
 #include <sys/time.h>
 
 #include "addin/dataset/dataset_strings.h"
+#include "addin/resources/string_ids.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
 
@@ -313,7 +314,7 @@ const ValueVector& VariableSourceExcel::Values() {
           break;
         }
         default: {
-          double n = cell.Is(XLTYPE_NUM) ? cell.val.num : MissingValue();
+          double n = cell.Is(XLTYPE_NUM) ? cell.val.num : IsEmptyValue(cell) ? MissingValue() : NotANumberMark();
           missing = !std::isfinite(n);
           v.numbers.push_back(n);
         }
@@ -590,11 +591,16 @@ void DatasetSourceExcel::BuildListVariables() {
 
 void DatasetSourceExcel::BuildFactor(bool headerRowBand, VariableSourceExcel* data) {
   const HeaderBand& band = headerRowBand ? headerBand : labelBand;
-  const int firstLine = headerRowBand ? 1 : 0;
+  // A single header row over groups side by side holds the group names with no title above them:
+  // the factor is then named "Group" and has no name cell.
+  const bool namesOnly = headerRowBand && band.count == 1;
+  const int firstLine = headerRowBand && !namesOnly ? 1 : 0;
   const int lineCount = band.count;
   for (int line = firstLine; line < lineCount; ++line) {
-    CellRange nameCell = headerRowBand ? band.range.Cell(line - 1, 0) : band.range.Offset(-1, line, 1, 1).Cell(0, 0);
-    std::string name = TextOf(CellValue(nameCell));
+    CellRange nameCell = namesOnly        ? CellRange{}
+                         : headerRowBand ? band.range.Cell(line - 1, 0)
+                                         : band.range.Offset(-1, line, 1, 1).Cell(0, 0);
+    std::string name = namesOnly ? DatasetString(ids::kLabelGroup) : TextOf(CellValue(nameCell));
     if (name.empty()) {
       Select(nameCell);
       ThrowDatasetMessage(200);

@@ -310,9 +310,21 @@ DatasetProperties CurrentProperties(const DatasetSourceExcel& source) {
   return p;
 }
 
+namespace {
+// Header rows of a block confirmed as tabular: a title row over the group names, or the group names
+// alone when the second row already holds numbers (then it is data, never taken for names, and the
+// variable is named from the block or "Data").
+int TabularHeaderRows(const DatasetSourceExcel& source) {
+  const CellRange& r = source.region;
+  if (r.Rows() < 3) return 1;
+  XlValue numbers = XlCallResultNA(XLF_COUNT, {r.Offset(1, 0, 1, r.Cols()).Value()});
+  return numbers.Is(XLTYPE_NUM) && numbers.Number() > 0 ? 1 : 2;
+}
+}  // namespace
+
 void ConfirmDataset(DatasetSourceExcel& source, const DatasetProperties& p) {
   int layout = p.layoutIndex == 0 ? kLayoutList : kLayoutIndependent;
-  int headerRows = p.layoutIndex == 0 ? (p.repeatMeasures ? 2 : 1) : 2;
+  int headerRows = p.layoutIndex == 0 ? (p.repeatMeasures ? 2 : 1) : TabularHeaderRows(source);
   int labelColumns = p.layoutIndex == 0 ? 0 : (p.factors == 2 ? 1 : 0);
   int contingency = p.layoutIndex == 2 ? 1 : 0;
   source.Scan(contingency, layout, labelColumns, headerRows, p.identifierLabel && p.layoutIndex == 0, true);

@@ -118,6 +118,21 @@ char* Copy(const std::string& s) {
   return p;
 }
 
+// The dataset around the active cell. Where detection cannot read the block (a header it cannot
+// tell from the data) and the layout was given, the given layout decides: a list with one header
+// row, or two with repeat measures; groups side by side under a title row.
+CRef<DatasetSourceExcel> FindLaidOut(const DatasetProperties& p, bool layoutGiven) {
+  try {
+    return FindDataset(ActiveCell(), kLayoutDetect, -1, -1, true, true);
+  } catch (CException* e) {
+    if (!layoutGiven || e == CancelKeyException::Instance()) throw;
+    e->Delete();
+  }
+  const bool list = p.layoutIndex == 0;
+  return FindDataset(ActiveCell(), list ? kLayoutList : kLayoutIndependent, list ? 0 : (p.factors == 2 ? 1 : 0),
+                     list ? (p.repeatMeasures ? 2 : 1) : 2, true, true);
+}
+
 }  // namespace
 
 }  // namespace qs
@@ -172,7 +187,7 @@ extern "C" __attribute__((visibility("default"))) int QuelstatDetectDataset(int 
     }
   }
   try {
-    CRef<DatasetSourceExcel> source = FindDataset(ActiveCell(), kLayoutDetect, -1, -1, true, true);
+    CRef<DatasetSourceExcel> source = qs::FindLaidOut(p, layoutGiven || p.repeatMeasures || p.identifierLabel);
     if (!source) ThrowDatasetMessage(64);
     if (confirm) {
       // What the dialog shows first, changed by the options given.

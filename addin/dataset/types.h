@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -45,6 +46,14 @@ unsigned RequirementTextId(TypeRequirement mask);
 
 inline double MissingValue() {
   return std::numeric_limits<double>::quiet_NaN();
+}
+// The value of a cell of a numeric variable that holds something other than a number (a text, a
+// logical value, an error): missing to every computation, told apart from an empty cell only by
+// IsNotANumberMark (a NaN of its own payload), so that a report can say why a value was left out.
+inline double NotANumberMark() { return std::nan("2"); }
+inline bool IsNotANumberMark(double v) {
+  const double mark = NotANumberMark();
+  return std::isnan(v) && std::memcmp(&v, &mark, sizeof v) == 0;
 }
 
 class Category : public CRefCounted {

@@ -100,6 +100,28 @@ void SaveRememberedParameters() {
             key.WriteBinary("Parameters", d->SettingName(), d->remembered, sizeof d->remembered);
 }
 
+std::vector<const ParameterDescriptor*> RememberedChanges() {
+    std::vector<const ParameterDescriptor*> out;
+    for (const ParameterDescriptor* d : ParameterDescriptor::All()) {
+        if (!(d->word & kParamRemember) || !d->hasRemembered) continue;
+        double v = 0;
+        bool differs = false;
+        if (d->Kind() == kKindNumber)
+            differs = UnpackRemembered(*d, kValueNumber, v) && v != static_cast<const NumberDescriptor*>(d)->defaultValue;
+        else if (d->Kind() == kKindCheckBox)
+            differs = UnpackRemembered(*d, kValueBoolean, v) &&
+                      (v != 0) != (static_cast<const NumberDescriptor*>(d)->defaultValue != 0);
+        else if (d->Kind() == kKindChoice)
+            differs = UnpackRemembered(*d, kValueWhole, v) && v != static_cast<const ChoiceDescriptor*>(d)->defaultIndex;
+        if (differs) out.push_back(d);
+    }
+    return out;
+}
+
+void ForgetRememberedParameters() {
+    for (ParameterDescriptor* d : ParameterDescriptor::All()) d->hasRemembered = false;
+}
+
 // ------------------------------------------------------------------ the exchange
 
 namespace {

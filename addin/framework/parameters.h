@@ -260,5 +260,10 @@ private:
 // Reads and writes the remembered values of every descriptor (settings subkey "Parameters").
 void LoadRememberedParameters();
 void SaveRememberedParameters();
+// The descriptors whose remembered value differs from their built-in default: what a run takes from
+// an earlier one without being asked.
+std::vector<const ParameterDescriptor*> RememberedChanges();
+// Forgets every remembered value of this session: the built-in defaults apply.
+void ForgetRememberedParameters();
 
 }  // namespace qs

@@ -83,26 +83,6 @@ std::string P::Description() const {
 
 namespace {
 
-void AppendNumber(std::string& out, double v, bool whole) {
-    if (std::isnan(v)) {
-        out += "null";
-    } else if (std::isinf(v)) {
-        out += v > 0 ? "\"inf\"" : "\"-inf\"";
-    } else {
-        char buf[40];
-        if (whole && std::fabs(v) < 9e15 && v == std::floor(v)) {
-            std::snprintf(buf, sizeof buf, "%.0f", v);
-        } else {
-            // The shortest of 15 to 17 significant digits that reads back as the same number.
-            for (int digits = 15; digits <= 17; ++digits) {
-                std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-                if (std::strtod(buf, nullptr) == v) break;
-            }
-        }
-        out += buf;
-    }
-}
-
 class JsonWriter {
 public:
     std::string out;
@@ -157,17 +137,17 @@ private:
             case FieldKind::Number: {
                 double v = f.number(block);
                 if (std::isinf(v) && (f.flags & kFieldBoundText) && f.text) AppendJsonString(out, f.text(block));
-                else AppendNumber(out, v, false);
+                else AppendJsonNumber(out, v, false);
                 break;
             }
-            case FieldKind::Count: AppendNumber(out, f.number(block), true); break;
+            case FieldKind::Count: AppendJsonNumber(out, f.number(block), true); break;
             case FieldKind::Text: AppendJsonString(out, f.text(block)); break;
             case FieldKind::Pair: {
                 std::pair<double, double> p = f.pair(block);
                 out += '[';
-                AppendNumber(out, p.first, false);
+                AppendJsonNumber(out, p.first, false);
                 out += ',';
-                AppendNumber(out, p.second, false);
+                AppendJsonNumber(out, p.second, false);
                 out += ']';
                 break;
             }
@@ -177,7 +157,7 @@ private:
                 for (double v : f.numbers(block)) {
                     if (!first) out += ',';
                     first = false;
-                    AppendNumber(out, v, false);
+                    AppendJsonNumber(out, v, false);
                 }
                 out += ']';
                 break;

@@ -226,6 +226,10 @@ void NameNewReport(ReportExcel& report, const std::string& stem) {
 
 void SetTemplateFolder(const std::string& folder) { Runs().templateFolder = folder; }
 
+void ContinueReportCount(long next) {
+    if (next > Runs().reportCounter) Runs().reportCounter = next;
+}
+
 bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& source) {
     if (!source.dataset) return false;
     const DatasetNeed* need = FindDatasetNeed(needsMessage);

@@ -39,6 +39,10 @@ bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& dataset);
 // folder. For tests that run without the add-in's application object.
 void SetTemplateFolder(const std::string& folder);
 
+// The number the next new report sheet is named with, raised to at least `next` (never lowered):
+// a reports workbook read back from a file continues its count instead of starting at 1 again.
+void ContinueReportCount(long next);
+
 // Installs the run flow into the add-in's services: running tests and the report of the active
 // sheet.
 void InstallRunServices();

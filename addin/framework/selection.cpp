@@ -186,6 +186,15 @@ uint32_t MissingCount(const VariableChoice& choice) {
     return static_cast<uint32_t>(std::count_if(all.begin(), all.end(), [](double x) { return !std::isfinite(x); }));
 }
 
+LeftOut LeftOutOf(const VariableChoice& choice) {
+    LeftOut out;
+    if (!choice.variable) return out;
+    // The values of groups side by side end at each column's last value already.
+    for (double x : AllValues(choice))
+        if (!std::isfinite(x)) ++(IsNotANumberMark(x) ? out.notNumbers : out.missing);
+    return out;
+}
+
 PairedValues PairedChoiceValues(const VariableChoice& a, const VariableChoice& b) {
     PairedValues out;
     if (!a.variable || !b.variable) return out;

@@ -22,6 +22,12 @@ int GroupIndexOf(const VariableChoice& choice, const Criteria& criteria);
 std::vector<double> ChoiceValues(const VariableChoice& choice);
 // Number of observations of the choice that are missing (they are left out of ChoiceValues).
 uint32_t MissingCount(const VariableChoice& choice);
+// The observations of the choice left out of ChoiceValues: empty ones, and ones that hold something
+// other than a number (blank cells that only pad a shorter group column are no observations).
+struct LeftOut {
+    uint32_t missing = 0, notNumbers = 0;
+};
+LeftOut LeftOutOf(const VariableChoice& choice);
 
 // Two choices taken in pairs: the observations where both values are present (observation i of the
 // first with observation i of the second; for groups, the i-th member of each group).

@@ -8,6 +8,9 @@
 namespace qs {
 
 void AppendJsonString(std::string& out, std::string_view text);
+// A number as JSON: null for NaN, "inf" and "-inf" for infinities; with `whole`, integral values
+// without a fraction; otherwise the shortest of 15 to 17 significant digits that reads back as v.
+void AppendJsonNumber(std::string& out, double v, bool whole = false);
 inline std::string JsonString(std::string_view text) {
     std::string out;
     AppendJsonString(out, text);

@@ -20,6 +20,7 @@ public:
                                             .Pair(kLabelDF, &FTest::m_df1, &FTest::m_df2)
                                             .Nested(kLabelP, &FTest::m_p, kFieldTransparent)
                                             .Nested(kLabelCI, &FTest::m_ci, kFieldTransparent)
+                                            .Nested(kLabelAlternativeHypothesis, &FTest::m_question, kFieldTransparent)
                                             .Build();
         return table;
     }
@@ -44,12 +45,15 @@ public:
         m_descriptive.assign(2, {});
         m_descriptive[0].Set(m_variables[0].name, first);
         m_descriptive[1].Set(m_variables[1].name, second);
+        for (size_t i = 0; i < 2; ++i) m_descriptive[i].SetLeftOut(LeftOutOf(m_variables[i]));
         const auto r = procedures::VarianceRatio(first, second, 1.0 - m_level / 100.0, m_tail);
         m_f = r.ratio;
         m_df1 = r.df1;
         m_df2 = r.df2;
         m_ci.Set(r.ci);
         m_p.Set(r.p, m_tail, 0);
+        m_question.Set(m_tail, WordedName(ids::kStringVarianceOf, m_variables, 0),
+                       WordedName(ids::kStringVarianceOf, m_variables, 1), m_level);
     }
 
 private:
@@ -66,6 +70,7 @@ private:
     double m_df2 = numerics::MissingValue();
     CI m_ci;
     P m_p;
+    Question m_question;
 };
 
 }  // namespace

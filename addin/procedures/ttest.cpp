@@ -25,6 +25,8 @@ const FieldTable& DescriptiveRow::GetFields() const {
                                         .Number(kLabelMean, &DescriptiveRow::mean)
                                         .Number(kLabelSD, &DescriptiveRow::sd)
                                         .Number(kLabelSE, &DescriptiveRow::se)
+                                        .Count(kLabelMissing, &DescriptiveRow::missing)
+                                        .Count(kLabelNotANumber, &DescriptiveRow::notNumbers)
                                         .Build();
     return table;
 }
@@ -42,6 +44,50 @@ const FieldTable& VarianceRow::GetFields() const {
     return table;
 }
 
+void EffectSize::Set(const procedures::EffectSizeResult& r, double levelPercent) {
+    level = LevelText(levelPercent);
+    d.value = r.d;
+    d.ci.lower = r.dLower;
+    d.ci.upper = r.dUpper;
+    g.value = r.g;
+    g.ci.lower = r.gLower;
+    g.ci.upper = r.gUpper;
+    correction = r.correction;
+}
+
+const FieldTable& EffectSize::GetFields() const {
+    static const FieldTable table = FieldTableOf<EffectSize>()
+                                        .Nested(kLabelCohensD, &EffectSize::d)
+                                        .Nested(kLabelHedgesG, &EffectSize::g)
+                                        .Number(kLabelHedgesCorrection, &EffectSize::correction)
+                                        .Text(kLabelConfidenceLevel, &EffectSize::level)
+                                        .Build();
+    return table;
+}
+
+namespace {
+constexpr const char* kTailSigns[] = {"\u2260", "<", ">"};  // by Tail: two-sided, lower, upper
+}
+
+std::string AlternativeText(numerics::Tail tail, const std::string& left, const std::string& right) {
+    if (tail < numerics::kTwoSided || tail > numerics::kUpperTail) return {};
+    return left + " " + kTailSigns[tail] + " " + right;
+}
+
+std::string LevelText(double level) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%g%% CI", level);
+    return buffer;
+}
+
+const FieldTable& Question::GetFields() const {
+    static const FieldTable table = FieldTableOf<Question>()
+                                        .Text(kLabelAlternativeHypothesis, &Question::alternative)
+                                        .Text(kLabelConfidenceLevel, &Question::level)
+                                        .Build();
+    return table;
+}
+
 const FieldTable& TTest::GetFields() const {
     static const FieldTable table = FieldTableOf<TTest>()
                                         .Count(kLabelN, &TTest::m_n)
@@ -51,8 +97,17 @@ const FieldTable& TTest::GetFields() const {
                                         .Number(kLabelT, &TTest::m_t)
                                         .Number(kLabelDF, &TTest::m_df)
                                         .Nested(kLabelP, &TTest::m_p, kFieldTransparent)
+                                        .Nested(kLabelEffectSize, &TTest::m_effect)
+                                        .Nested(kLabelAlternativeHypothesis, &TTest::m_question, kFieldTransparent)
                                         .Build();
     return table;
+}
+
+void TTest::ExchangeHypothesis(Parameters& p, const std::string& left, const std::string& right,
+                               const std::string& reportLeft, const std::string& reportRight) {
+    p.Hypothesis(params::AlternativeHypothesis, m_tail, left, right);
+    m_reportLeft = reportLeft;
+    m_reportRight = reportRight;
 }
 
 void TTest::ExchangeLevel() {
@@ -66,6 +121,7 @@ void TTest::SetResult(const procedures::LocationResult& r, unsigned method) {
     m_t = r.statistic;
     m_ci.Set(r.ci);
     m_p.Set(r.p, m_tail, method);
+    m_question.Set(m_tail, m_reportLeft, m_reportRight, m_level);
 }
 
 void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset) {
@@ -81,6 +137,15 @@ void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* 
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d) {
     if (variables.size() == count) return;
     ThrowMessage(ids::kMessageVariableCount, "%s%s", LoadString(d.label).c_str(), FormatMessage(ids::kCountExactly, "%d", static_cast<int>(count)).c_str());
+}
+
+std::string WordedName(unsigned format, const std::vector<VariableChoice>& variables, size_t i) {
+    std::string name = NameAt(variables, i);
+    const std::string parent = i < variables.size() ? variables[i].Parent() : std::string();
+    if (!parent.empty() && std::all_of(variables.begin(), variables.end(),
+                                       [&](const VariableChoice& v) { return v.Parent() == parent; }))
+        name = name.substr(std::min(name.size(), parent.size() + 3));  // after "PARENT - "
+    return FormatMessage(format, "%s", name.c_str()).str();
 }
 
 std::string NameAt(const std::vector<VariableChoice>& variables, size_t i) {

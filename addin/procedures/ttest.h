@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "addin/framework/selection.h"
 #include "addin/framework/test.h"
 #include "addin/numerics/descriptives.h"
+#include "addin/procedures/effect_size.h"
 #include "addin/procedures/location_math.h"
 #include "addin/resources/string_ids.h"
 
@@ -25,8 +27,14 @@ struct DescriptiveRow : Results {
     double mean = numerics::MissingValue();
     double sd = numerics::MissingValue();
     double se = numerics::MissingValue();
+    uint32_t missing = 0;     // observations left out: empty cells (and incomplete pairs)
+    uint32_t notNumbers = 0;  // observations left out: cells holding something other than a number
     void Set(const std::string& name, const numerics::Descriptives& d);
-    const FieldTable& GetFields() const override;  // Group, n, Mean, SD, SE
+    void SetLeftOut(const LeftOut& left) {
+        missing = left.missing;
+        notNumbers = left.notNumbers;
+    }
+    const FieldTable& GetFields() const override;  // Group, n, Mean, SD, SE, Missing, Not a number
     size_t Size() const override { return 32; }
 };
 
@@ -38,17 +46,49 @@ struct VarianceRow : DescriptiveRow {
     size_t Size() const override { return 40; }
 };
 
+// The effect-size block of the t tests: Cohen's d and Hedges' g, each with its interval, and the
+// correction J between them.
+struct EffectSize : Results {
+    VCI d, g;
+    double correction = numerics::MissingValue();
+    CSharedString level;  // "95% CI"
+    void Set(const procedures::EffectSizeResult& r, double levelPercent);
+    // Cohen's d, Hedges' g (value, CI), Hedges' correction, Confidence level
+    const FieldTable& GetFields() const override;
+    size_t Size() const override { return sizeof(*this); }
+};
+
+// What a report states about the question asked: the alternative in words ("mean ≠ 5.5") and
+// the interval's level ("95% CI").
+std::string AlternativeText(numerics::Tail tail, const std::string& left, const std::string& right);
+std::string LevelText(double level);
+struct Question : Results {
+    CSharedString alternative, level;
+    void Set(numerics::Tail tail, const std::string& left, const std::string& right, double levelPercent) {
+        alternative = AlternativeText(tail, left, right);
+        level = LevelText(levelPercent);
+    }
+    const FieldTable& GetFields() const override;  // Alternative hypothesis, Confidence level
+    size_t Size() const override { return sizeof(*this); }
+};
+
 // The base of the t tests. Derived classes declare their parameters and call SetResult from
 // Compute with the difference tested.
 class TTest : public Test {
 public:
-    const FieldTable& GetFields() const override;  // n, Descriptive, Difference between means, CI, t, DF, p
+    // n, Descriptive, Difference between means, CI, t, DF, p, Effect size, Alternative hypothesis,
+    // Confidence level
+    const FieldTable& GetFields() const override;
     size_t Size() const override { return sizeof(*this); }
 
 protected:
     // Declares the confidence level after the hypothesis (every test ends with it).
     void ExchangeLevel();
     double Alpha() const { return 1.0 - m_level / 100.0; }
+    // Declares the alternative hypothesis with the texts either side of the dialog's sign, and the
+    // words the report states it in ("mean", "5.5").
+    void ExchangeHypothesis(Parameters& p, const std::string& left, const std::string& right,
+                            const std::string& reportLeft, const std::string& reportRight);
     // Fills the difference, SE, df, t, interval and p; method is the P block's method (0: none).
     void SetResult(const procedures::LocationResult& r, unsigned method = 0);
 
@@ -66,6 +106,9 @@ protected:
     double m_t = numerics::MissingValue();
     CI m_ci;
     P m_p;
+    EffectSize m_effect;
+    Question m_question;
+    std::string m_reportLeft, m_reportRight;  // the alternative's sides as the report words them
 };
 
 // Puts selected variables in the order the dataset lists them, so that the first group (and so
@@ -82,6 +125,9 @@ void ExchangeOneVariable(Parameters& p, std::vector<VariableChoice>& variables);
 void ExchangeTwoGroups(Parameters& p, std::vector<VariableChoice>& variables, DatasetSourceExcel* dataset);
 // The name of the i-th selected variable (empty when there is none yet), for the hypothesis control.
 std::string NameAt(const std::vector<VariableChoice>& variables, size_t i);
+// The i-th selected variable's name as the report's alternative words it: groups or measures of one
+// variable by their last level ("Low fat"), within the text `format` ("mean(%1)").
+std::string WordedName(unsigned format, const std::vector<VariableChoice>& variables, size_t i);
 // A number as the hypothesis control shows it (empty when not given).
 std::string HypothesisNumber(double value);
 

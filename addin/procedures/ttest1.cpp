@@ -15,8 +15,8 @@ public:
         ExchangeOneVariable(p, m_variables);
         p.Number(params::HypothesisedMean, m_mu);
         p.CheckRequired();
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(ids::kStringMeanSymbol).str(),
-                     HypothesisNumber(m_mu));
+        ExchangeHypothesis(p, LoadString(ids::kStringMeanSymbol).str(), HypothesisNumber(m_mu),
+                           LoadString(ids::kStringMean).str(), HypothesisNumber(m_mu));
         ExchangeLevel();
     }
 
@@ -27,7 +27,9 @@ public:
         m_n = d.N();
         m_descriptive.assign(1, {});
         m_descriptive[0].Set(v.name, d);
+        m_descriptive[0].SetLeftOut(LeftOutOf(v));
         SetResult(procedures::OneSampleT(d, m_mu, Alpha(), m_tail));
+        m_effect.Set(procedures::OneSampleEffect(d, m_mu, Alpha(), m_tail), m_level);
     }
 
 private:

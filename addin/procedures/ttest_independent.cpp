@@ -14,7 +14,8 @@ public:
         Parameters& p = *Parameters::Current();
         ExchangeTwoGroups(p, m_variables, dataset.get());
         p.CheckBox(params::UnequalVariances, m_unequal);
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
+        ExchangeHypothesis(p, NameAt(m_variables, 0), NameAt(m_variables, 1), WordedName(ids::kStringMeanOf, m_variables, 0),
+                           WordedName(ids::kStringMeanOf, m_variables, 1));
         ExchangeLevel();
     }
 
@@ -26,7 +27,9 @@ public:
         m_descriptive.assign(2, {});
         m_descriptive[0].Set(m_variables[0].name, first);
         m_descriptive[1].Set(m_variables[1].name, second);
+        for (size_t i = 0; i < 2; ++i) m_descriptive[i].SetLeftOut(LeftOutOf(m_variables[i]));
         SetResult(procedures::TwoSampleT(first, second, m_unequal, Alpha(), m_tail), m_unequal ? kWelch : 0);
+        m_effect.Set(procedures::TwoSampleEffect(first, second, Alpha(), m_tail), m_level);
     }
 
 private:

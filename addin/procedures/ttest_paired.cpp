@@ -20,7 +20,8 @@ public:
         p.CheckVariableTypes();
         p.CheckRepeatsFromOneVariable();
         p.CheckObservations(2);
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, NameAt(m_variables, 0), NameAt(m_variables, 1));
+        ExchangeHypothesis(p, NameAt(m_variables, 0), NameAt(m_variables, 1), WordedName(ids::kStringMeanOf, m_variables, 0),
+                           WordedName(ids::kStringMeanOf, m_variables, 1));
         ExchangeLevel();
     }
 
@@ -39,7 +40,12 @@ public:
         m_descriptive[0].Set(m_variables[0].name, first);
         m_descriptive[1].Set(m_variables[1].name, second);
         m_descriptive[2].Set(LoadString(ids::kStringDifferenceRow).str(), differences);
+        // A pair with a value missing on either side is left out of every row; the difference row
+        // counts those pairs.
+        for (size_t i = 0; i < 2; ++i) m_descriptive[i].SetLeftOut(LeftOutOf(m_variables[i]));
+        m_descriptive[2].missing = pairs.excludedMissing;
         SetResult(procedures::PairedT(differences, Alpha(), m_tail));
+        m_effect.Set(procedures::PairedEffect(differences, Alpha(), m_tail), m_level);
     }
 
 };

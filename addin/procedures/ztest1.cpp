@@ -24,6 +24,7 @@ public:
                                             .Nested(kLabelCI, &ZTest1::m_ci, kFieldTransparent)
                                             .Number(kLabelZ, &ZTest1::m_z)
                                             .Nested(kLabelP, &ZTest1::m_p, kFieldTransparent)
+                                            .Nested(kLabelAlternativeHypothesis, &ZTest1::m_question, kFieldTransparent)
                                             .Build();
         return table;
     }
@@ -48,11 +49,13 @@ public:
         m_n = d.N();
         m_descriptive.assign(1, {});
         m_descriptive[0].Set(v.name, d);
+        m_descriptive[0].SetLeftOut(LeftOutOf(v));
         const auto r = procedures::OneSampleZ(d, m_mu, m_sigma, 1.0 - m_level / 100.0, m_tail);
         m_difference = r.difference;
         m_z = r.statistic;
         m_ci.Set(r.ci);
         m_p.Set(r.p, m_tail, 0);
+        m_question.Set(m_tail, LoadString(ids::kStringMean).str(), HypothesisNumber(m_mu), m_level);
     }
 
 private:
@@ -70,6 +73,7 @@ private:
     double m_z = numerics::MissingValue();
     CI m_ci;
     P m_p;
+    Question m_question;
 };
 
 }  // namespace

@@ -16,13 +16,22 @@ namespace sheets {
 
 namespace {
 
+// Well-formed UTF-8 only: no overlong forms, surrogates or code points beyond U+10FFFF, which would
+// reach names and texts that every later reader of a saved workbook refuses.
 bool ValidUtf8(std::string_view s) {
   for (size_t i = 0; i < s.size();) {
     unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : SIZE_MAX;
-    if (n == SIZE_MAX || (n == 1 && c < 0xC2)) return false;
-    if (n > 0 && i + n >= s.size()) return false;
-    for (size_t k = 1; k <= n; ++k)
+    if (c < 0x80) { ++i; continue; }
+    size_t n = 0;
+    unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) n = 1;
+    else if (c >= 0xE0 && c <= 0xEF) { n = 2; lo = c == 0xE0 ? 0xA0 : 0x80; hi = c == 0xED ? 0x9F : 0xBF; }
+    else if (c >= 0xF0 && c <= 0xF4) { n = 3; lo = c == 0xF0 ? 0x90 : 0x80; hi = c == 0xF4 ? 0x8F : 0xBF; }
+    else return false;
+    if (i + n >= s.size()) return false;
+    unsigned char second = static_cast<unsigned char>(s[i + 1]);
+    if (second < lo || second > hi) return false;
+    for (size_t k = 2; k <= n; ++k)
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
     i += n + 1;
   }
@@ -42,6 +51,7 @@ std::string Latin1ToUtf8(std::string_view s) {
 std::string SheetNameFor(const std::string& file) {
   size_t slash = file.find_last_of('/');
   std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
+  if (!ValidUtf8(base)) base = Latin1ToUtf8(base);  // a file name is bytes; a sheet name is text
   size_t dot = base.rfind('.');
   if (dot != std::string::npos && dot > 0) base.erase(dot);
   for (char& c : base)

@@ -64,7 +64,10 @@ inline constexpr size_t kMaxStringBytes = 32767;
 // Shared strings in one workbook: one per cell at most, so the same as the cells.
 inline constexpr uint64_t kMaxSharedStrings = kMaxCells;
 
-// Sheets in one workbook (a user may make thousands; a bomb makes millions).
+// Sheets in one workbook (a user may make thousands; a bomb makes millions). Each sheet, drawing and
+// chart has a part (an .xls sheet a substream) of its own: one part read for many sheets would
+// multiply the reading by them, so a part shared that way is refused.
+
 inline constexpr uint32_t kMaxSheets = 10000;
 
 // Cell formats (xf records) in one workbook. The xlsx format allows 64,000 distinct formats.
@@ -79,7 +82,14 @@ inline constexpr uint32_t kMaxChartSeries = 1024;
 // Views of one sheet (one per workbook window) and workbook windows.
 inline constexpr uint32_t kMaxSheetViews = 1000;
 
-// Merged areas on one sheet.
+// Formula text made by copying shared formulas into the cells that share them, per sheet: at most
+// the grace below plus this many times the bytes of the sheet part read so far. A cell sharing a
+// formula costs about 30 bytes of XML, so real sheets (formulas of tens of characters) stay far
+// below; a long formula shared by 100,000 cells would otherwise be copied into gigabytes.
+inline constexpr uint64_t kMaxSharedFormulaTextRatio = 16;
+inline constexpr uint64_t kSharedFormulaGraceBytes = uint64_t(1) << 20;
+
+// Merged areas on one sheet. They are checked against each other by a sweep (n log n).
 inline constexpr uint32_t kMaxMergedAreas = 1000000;
 
 // BIFF8 records carry at most 8,224 bytes of data; a longer record length is corruption.

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "sheets/io/file_error.h"
@@ -945,11 +946,14 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
   std::optional<RangeAddress> pending_array;   // the range when that formula is an array formula
   std::map<CellAddress, std::pair<std::string, size_t>> shared;  // shared formulas (tokens and extra data, cce) by first cell
   std::optional<CellAddress> shared_master;     // a first cell whose SHRFMLA should follow
+  std::vector<RangeAddress> merges;             // checked against each other at once, at the EOF
   while (rr.Next(r)) {
     // A FORMULA that starts a shared or array formula is followed right away by its tokens' record.
     std::optional<CellAddress> expecting = std::exchange(shared_master, std::nullopt);
     switch (r.type) {
-      case 0x000A: return;
+      case 0x000A:
+        sheet.MergeAll(merges);
+        return;
       case 0x0203: {  // NUMBER
         need(14, "NUMBER");
         auto a = cell_at(r.data);
@@ -1138,8 +1142,8 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
           if (r2 < r1 || c2 < c1 || r2 >= lim.rows || c2 >= lim.cols) throw FormatError("invalid merged area");
           RangeAddress m{{r1, c1}, {r2, c2}};
           if (m.IsSingleCell()) continue;
-          if (sheet.merged().size() >= limits::kMaxMergedAreas) throw FormatError("too many merged areas");
-          sheet.Merge(m);
+          if (merges.size() >= limits::kMaxMergedAreas) throw FormatError("too many merged areas");
+          merges.push_back(m);
         }
         break;
       }
@@ -1173,7 +1177,7 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
         info.outline_level = uint8_t((flags >> 8) & 7);
         info.collapsed = flags & 0x1000;
         if (ixfe < xf_map_.size() && xf_map_[ixfe] != 0 && ixfe != 15) info.format = xf_map_[ixfe];
-        for (uint32_t c = first; c <= last; ++c) sheet.SetColumn(c, info);
+        sheet.SetColumns(first, last, info);
         break;
       }
       case 0x023E: {  // WINDOW2
@@ -1298,6 +1302,7 @@ std::unique_ptr<Workbook> XlsReader::Read() {
 
   for (const auto& info : sheets_) sheet_names_.push_back(info.name);
   std::map<uint16_t, Sheet*> by_position;
+  std::set<uint32_t> offsets;
   for (size_t position = 0; position < sheets_.size(); ++position) {
     const SheetInfo& info = sheets_[position];
     if (info.kind != 0 && info.kind != 1) continue;  // charts, VB modules: not read
@@ -1309,6 +1314,9 @@ std::unique_ptr<Workbook> XlsReader::Read() {
     }
     sheet->set_visibility(info.state == 1 ? SheetVisibility::Hidden : info.state == 2 ? SheetVisibility::VeryHidden : SheetVisibility::Visible);
     if (info.offset >= stream->size()) throw FormatError("sheet \"" + info.name + "\" lies beyond the workbook stream");
+    // Each sheet has its own substream: one read for several sheets would multiply the work by them.
+    if (!offsets.insert(info.offset).second)
+      throw FormatError("sheet \"" + info.name + "\" shares its substream with another sheet");
     rr.Seek(info.offset);
     try {
       ReadSheet(rr, *sheet);

@@ -126,6 +126,12 @@ class XlsxReader {
     }
   }
   bool Has(const std::string& part) const { return zip_.Find(part) >= 0; }
+  // Sheets, drawings and charts each have a part of their own; one part read for many of them would
+  // multiply the work, so a second claim on a part is refused.
+  void Claim(const std::string& part, std::string_view what) {
+    if (!claimed_.insert(Lower(part)).second)
+      throw FormatError("the part " + part + " serves more than one " + std::string(what));
+  }
   std::vector<PreservedRel> ReadRels(const std::string& part) {
     std::string rels = opc::RelsPartName(part);
     std::vector<PreservedRel> out;
@@ -172,6 +178,7 @@ class XlsxReader {
   std::unique_ptr<Workbook> book_;
   std::shared_ptr<PackagePreserved> keep_;
   std::set<std::string> consumed_;  // lower-case part names read into the model
+  std::set<std::string> claimed_;   // lower-case names of the sheet, drawing and chart parts read
   std::map<std::string, std::string> defaults_, overrides_;
   // Shared strings: one buffer, offsets of each string's start (and one past the last).
   std::string sst_bytes_;
@@ -263,6 +270,7 @@ class SheetHandler : public XmlEvents {
 
   std::vector<std::pair<std::string, std::string>> root_attrs;
   std::vector<XmlNode> elements;  // children of the root other than sheetData
+  uint64_t bytes_read = 0;        // of the sheet part, as inflated so far
 
   void StartElement(std::string_view name, std::span<const XmlAttr> attrs) override {
     ++depth_;
@@ -504,6 +512,7 @@ class SheetHandler : public XmlEvents {
         if (!formula.empty()) {
           if (shared_.size() < 1000000) shared_[shared_index_] = {formula, cell_};
         } else if (it != shared_.end()) {
+          ChargeSharedText(it->second.first.size(), shared_index_);  // before the work of copying it
           formula = ShiftFormulaReferences(it->second.first, int64_t(cell_.row) - it->second.second.row,
                                            int64_t(cell_.col) - it->second.second.col, lim_);
         } else if (!array_ref_ && shared_later_.size() < 1000000) {
@@ -532,6 +541,8 @@ class SheetHandler : public XmlEvents {
     for (const auto& [cell, index] : shared_later_) {
       auto it = shared_.find(index);
       if (it == shared_.end()) continue;
+      cell_ = cell;
+      ChargeSharedText(it->second.first.size(), index);
       std::string formula = ShiftFormulaReferences(it->second.first, int64_t(cell.row) - it->second.second.row,
                                                    int64_t(cell.col) - it->second.second.col, lim_);
       if (formula.empty() || formula.size() > limits::kMaxStringBytes) continue;
@@ -539,6 +550,14 @@ class SheetHandler : public XmlEvents {
       sheet_.SetFormula(cell.row, cell.col, formula, sheet_.GetValue(cell.row, cell.col));
     }
     shared_later_.clear();
+  }
+
+  // Counts one copy of a shared formula (about its defining text's size) against the sheet's budget.
+  void ChargeSharedText(size_t bytes, int64_t index) {
+    shared_text_ += bytes;
+    if (shared_text_ > limits::kSharedFormulaGraceBytes + limits::kMaxSharedFormulaTextRatio * bytes_read)
+      throw FormatError("cell " + CellName(cell_) + " takes shared formula " + std::to_string(index) +
+                        ", whose copies exceed the limit of formula text for a sheet of this size");
   }
 
   void CheckAgainstArrays() {
@@ -590,6 +609,7 @@ class SheetHandler : public XmlEvents {
       array_ends_;  // (last row, first column) of each live array, soonest ending first
   std::map<int64_t, std::pair<std::string, CellAddress>> shared_;
   std::vector<std::pair<CellAddress, int64_t>> shared_later_;  // cells whose shared formula was not defined yet
+  uint64_t shared_text_ = 0;  // bytes of formula text copied from shared formulas
   std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
 };
 
@@ -673,7 +693,10 @@ void XlsxReader::ReadWorksheet(Sheet& sheet, const std::string& part) {
   SheetHandler handler(*this, sheet);
   XmlScanner parser(handler);
   try {
-    zip_.Read(size_t(i), [&](std::string_view chunk) { parser.Feed(chunk); });
+    zip_.Read(size_t(i), [&](std::string_view chunk) {
+      handler.bytes_read += chunk.size();
+      parser.Feed(chunk);
+    });
     parser.Finish();
   } catch (const FormatError& e) {
     throw FormatError(std::string(e.what()) + " in " + part);
@@ -694,6 +717,7 @@ void XlsxReader::ReadWorksheet(Sheet& sheet, const std::string& part) {
       for (auto* c : el.ChildrenNamed("col")) {
         uint32_t lo = ToUint(c->Attr("min"), 1, "column"), hi = ToUint(c->Attr("max"), lo, "column");
         if (lo == 0 || hi < lo) throw FormatError("invalid column span in " + part);
+        if (lo > sheet.limits().cols) continue;
         hi = std::min(hi, sheet.limits().cols);
         ColumnInfo info;
         if (ToBool(c->Attr("customWidth"), false) || c->Attr("width")) info.width = ToDouble(c->Attr("width"), 0);
@@ -702,19 +726,20 @@ void XlsxReader::ReadWorksheet(Sheet& sheet, const std::string& part) {
         info.outline_level = uint8_t(std::min<uint32_t>(ToUint(c->Attr("outlineLevel"), 0, "outline level"), 7));
         uint32_t style = ToUint(c->Attr("style"), 0, "column style");
         if (style != 0 && style < xf_map_.size()) info.format = xf_map_[style];
-        for (uint32_t col = lo; col <= hi; ++col) sheet.SetColumn(col - 1, info);
+        sheet.SetColumns(lo - 1, hi - 1, info);
       }
     } else if (n == "mergeCells") {
+      std::vector<RangeAddress> areas;
       for (auto* m : el.ChildrenNamed("mergeCell")) {
-        if (sheet.merged().size() >= limits::kMaxMergedAreas) throw FormatError("too many merged areas in " + part);
+        if (areas.size() >= limits::kMaxMergedAreas) throw FormatError("too many merged areas in " + part);
         auto r = ParseRangeName(m->AttrOr("ref", ""), sheet.limits());
         if (!r) throw FormatError("invalid merged area \"" + m->AttrOr("ref", "").substr(0, 40) + "\" in " + part);
-        if (r->IsSingleCell()) continue;
-        try {
-          sheet.Merge(*r);
-        } catch (const ModelError& e) {
-          throw FormatError(std::string(e.what()) + " in " + part);
-        }
+        if (!r->IsSingleCell()) areas.push_back(*r);
+      }
+      try {
+        sheet.MergeAll(areas);
+      } catch (const ModelError& e) {
+        throw FormatError(std::string(e.what()) + " in " + part);
       }
     } else if (n == "pageSetup") {
       ApplyPageSetup(sheet, el);
@@ -744,6 +769,7 @@ void XlsxReader::ReadWorksheet(Sheet& sheet, const std::string& part) {
 std::optional<Chart> XlsxReader::ReadChartPart(const std::string& part) {
   int i = zip_.Find(part);
   if (i < 0) return std::nullopt;
+  Claim(part, "chart");
   XmlNode root;
   try {
     root = ParseXmlTree(zip_.ReadAll(size_t(i), limits::kMaxTreePartBytes));
@@ -815,6 +841,7 @@ void PlaceCorner(const Sheet& sheet, CellAddress origin, double dx, double dy, C
 }
 
 void XlsxReader::ReadDrawing(Sheet& sheet, const std::string& part, SheetPreserved* keep) {
+  Claim(part, "drawing");
   XmlNode root = ReadTree(part);
   std::vector<PreservedRel> rels = ReadRels(part);
   consumed_.insert(Lower(opc::RelsPartName(part)));
@@ -1025,6 +1052,7 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
         std::string state = s->AttrOr("state", "visible");
         sheet->set_visibility(state == "hidden" ? SheetVisibility::Hidden : state == "veryHidden" ? SheetVisibility::VeryHidden
                                                                                                   : SheetVisibility::Visible);
+        Claim(target, "sheet");
         if (chartsheet) {
           ReadChartsheet(*sheet, target);
         } else {

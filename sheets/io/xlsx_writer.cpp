@@ -627,7 +627,7 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
 
   uint8_t max_row_level = 0, max_col_level = 0;
   for (const auto& [r, info] : sheet.rows()) max_row_level = std::max(max_row_level, info.outline_level);
-  for (const auto& [c, info] : sheet.columns()) max_col_level = std::max(max_col_level, info.outline_level);
+  for (const auto& [c, span] : sheet.columns()) max_col_level = std::max(max_col_level, span.info.outline_level);
 
   auto gen = [&](std::string_view name) {
     if (name == "dimension") {
@@ -651,15 +651,9 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
       w.Node(node);
     } else if (name == "cols" && !sheet.columns().empty()) {
       w.Start("cols");
-      auto it = sheet.columns().begin();
-      while (it != sheet.columns().end()) {
-        uint32_t first = it->first, last = first;
-        const ColumnInfo& info = it->second;
-        auto next = std::next(it);
-        while (next != sheet.columns().end() && next->first == last + 1 && next->second == info) {
-          last = next->first;
-          ++next;
-        }
+      for (auto it = sheet.columns().begin(); it != sheet.columns().end(); ++it) {
+        uint32_t first = it->first, last = it->second.last;
+        const ColumnInfo& info = it->second.info;
         w.Start("col");
         w.Attr("min", int64_t(first) + 1);
         w.Attr("max", int64_t(last) + 1);
@@ -671,7 +665,6 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
         if (info.outline_level) w.Attr("outlineLevel", int64_t(info.outline_level));
         if (info.collapsed) w.Attr("collapsed", "1");
         w.End("col");
-        it = next;
       }
       w.End("cols");
     } else if (name == "sheetData") {
@@ -1172,6 +1165,8 @@ void PackageWriter::Write() {
     for (const auto& [name, bytes] : keep_->parts) {
       std::string lower = Lower(name);
       if (!MacroEnabled(format_) && lower.find("vbaproject") != std::string::npos) continue;
+      // The writer owns the names of the parts it writes: a kept part never takes one.
+      if (zip_.Holds(name) || lower == "[content_types].xml") continue;
       if (auto renamed = RenamedPart(name, bytes)) zip_.Add(name, *renamed);
       else zip_.Add(name, bytes);
       auto ov = keep_->content_overrides.find(name);

@@ -311,11 +311,24 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 }
 }  // namespace
 
+// The code point of a three-byte sequence at i that XML cannot carry as a character (a surrogate,
+// which an _xD800_ escape or a UTF-16 string can give, or U+FFFE/U+FFFF), else 0.
+static uint32_t UnwritableAt(std::string_view s, size_t i) {
+  if (i + 2 >= s.size()) return 0;
+  auto b = [&](size_t k) { return uint8_t(s[i + k]); };
+  if ((b(2) & 0xC0) != 0x80) return 0;
+  bool surrogate = b(0) == 0xED && b(1) >= 0xA0 && b(1) <= 0xBF;
+  bool nonchar = b(0) == 0xEF && b(1) == 0xBF && b(2) >= 0xBE;
+  if (!surrogate && !nonchar) return 0;
+  return uint32_t(b(0) & 0x0F) << 12 | uint32_t(b(1) & 0x3F) << 6 | uint32_t(b(2) & 0x3F);
+}
+
 bool NeedsOoxmlEncoding(std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return true;
     if (c == '_' && IsEscapeAt(text, i)) return true;
+    if ((c == 0xED || c == 0xEF) && UnwritableAt(text, i)) return true;
   }
   return false;
 }
@@ -329,12 +342,19 @@ std::string EncodeOoxmlText(std::string_view text) {
       out += "_x005F_";  // the literal '_' escaped, then "xHHHH_" as it is
       continue;
     }
+    static const char* hex = "0123456789ABCDEF";
     if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) {
-      static const char* hex = "0123456789ABCDEF";
       out += "_x00";
       out += hex[c >> 4];
       out += hex[c & 15];
       out += '_';
+      continue;
+    }
+    if (uint32_t cp = (c == 0xED || c == 0xEF) ? UnwritableAt(text, i) : 0) {
+      out += "_x";
+      for (int shift = 12; shift >= 0; shift -= 4) out += hex[(cp >> shift) & 15];
+      out += '_';
+      i += 2;
       continue;
     }
     out += char(c);

@@ -269,8 +269,17 @@ void ZipWriter::WriteLocalHeader(const Written& w) {
   sink_.Write(h.data(), h.size());
 }
 
+bool ZipWriter::Holds(std::string_view name) const { return names_.count(LowerName(name)) > 0; }
+
+void ZipWriter::Claim(std::string_view name) {
+  // Two entries of one name (in any letter case) make a package that readers refuse or misread.
+  if (!names_.insert(LowerName(name)).second)
+    throw std::runtime_error("two parts named " + std::string(name));
+}
+
 void ZipWriter::Begin(std::string_view name, int level) {
   if (finished_ || stream_->open) throw std::logic_error("zip writer misuse");
+  Claim(name);
   Stream& s = *stream_;
   s.w = Written{std::string(name), 8, 0, 0, 0, sink_.Position()};
   WriteLocalHeader(s.w);
@@ -372,6 +381,7 @@ void ZipWriter::Add(std::string_view name, std::string_view data, int level) {
 
 void ZipWriter::AddStored(std::string_view name, std::string_view data) {
   if (finished_ || stream_->open) throw std::logic_error("zip writer misuse");
+  Claim(name);
   Written w{std::string(name), 0, Crc32(0, data.data(), data.size()),
             data.size(), data.size(), sink_.Position()};
   WriteLocalHeader(w);

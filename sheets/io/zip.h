@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace sheets {
@@ -85,6 +86,9 @@ class ZipWriter {
   void AddStored(std::string_view name, std::string_view data);
   // Writes the central directory. No entry may be added afterwards.
   void Finish();
+  // True when an entry of this name, in any letter case, has been written. Writing a second one
+  // throws std::runtime_error.
+  bool Holds(std::string_view name) const;
 
  private:
   struct Written {
@@ -95,9 +99,11 @@ class ZipWriter {
   };
   void WriteLocalHeader(const Written& w);
   void Deflate(const void* data, size_t size, int flush);
+  void Claim(std::string_view name);
 
   ByteSink& sink_;
   std::vector<Written> done_;
+  std::unordered_set<std::string> names_;  // lower-case names written
   struct Stream;
   std::unique_ptr<Stream> stream_;
   bool finished_ = false;

@@ -53,7 +53,8 @@ Sheet::Slot& Sheet::FindOrInsert(uint32_t row, uint32_t col) {
   if (!rows_.empty() || !columns_.empty()) {
     auto r = rows_.find(row);
     if (r != rows_.end() && r->second.format) s.format = *r->second.format;
-    else if (auto c = columns_.find(col); c != columns_.end() && c->second.format) s.format = *c->second.format;
+    else if (!columns_.empty())
+      if (std::optional<uint32_t> f = GetColumn(col).format) s.format = *f;
   }
   ++cell_count_;
   return s;
@@ -389,8 +390,10 @@ RowInfo Sheet::GetRow(uint32_t row) const {
 }
 
 ColumnInfo Sheet::GetColumn(uint32_t col) const {
-  auto it = columns_.find(col);
-  return it == columns_.end() ? ColumnInfo{} : it->second;
+  auto it = columns_.upper_bound(col);
+  if (it == columns_.begin()) return ColumnInfo{};
+  --it;
+  return it->second.last >= col ? it->second.info : ColumnInfo{};
 }
 
 void Sheet::SetRow(uint32_t row, const RowInfo& info) {
@@ -401,12 +404,43 @@ void Sheet::SetRow(uint32_t row, const RowInfo& info) {
   else rows_[row] = info;
 }
 
-void Sheet::SetColumn(uint32_t col, const ColumnInfo& info) {
-  if (col >= limits_.cols) throw ModelError("Column " + std::to_string(uint64_t(col) + 1) + " is beyond the sheet's limits");
+void Sheet::SetColumn(uint32_t col, const ColumnInfo& info) { SetColumns(col, col, info); }
+
+void Sheet::SetColumns(uint32_t first, uint32_t last, const ColumnInfo& info) {
+  if (last >= limits_.cols || first > last)
+    throw ModelError("Column " + std::to_string(uint64_t(std::max(first, last)) + 1) + " is beyond the sheet's limits");
   if (info.outline_level > 7) throw ModelError("Outline levels go from 0 to 7");
   Touch();
-  if (info == ColumnInfo{}) columns_.erase(col);
-  else columns_[col] = info;
+  // Cut the spans that reach into first..last at its edges, then drop what lies inside.
+  auto it = columns_.upper_bound(first);
+  if (it != columns_.begin()) {
+    auto before = std::prev(it);
+    if (before->second.last >= first) {
+      ColumnSpan tail = before->second;
+      before->second.last = first - 1;
+      if (before->first == first) columns_.erase(before);
+      if (tail.last > last) columns_[last + 1] = {tail.last, tail.info};
+    }
+  }
+  it = columns_.lower_bound(first);
+  while (it != columns_.end() && it->first <= last) {
+    if (it->second.last > last) columns_[last + 1] = {it->second.last, it->second.info};
+    it = columns_.erase(it);
+  }
+  if (info == ColumnInfo{}) return;
+  // Join equal neighbours, so that equal settings are always one span.
+  uint32_t lo = first, hi = last;
+  auto next = columns_.find(last + 1);
+  if (next != columns_.end() && next->second.info == info) {
+    hi = next->second.last;
+    columns_.erase(next);
+  }
+  auto prev = columns_.lower_bound(first);
+  if (prev != columns_.begin() && (--prev)->second.last + 1 == first && prev->second.info == info) {
+    prev->second.last = hi;
+    return;
+  }
+  columns_[lo] = {hi, info};
 }
 
 void Sheet::SetRowOutlineLevel(uint32_t row, uint8_t level) {
@@ -431,6 +465,40 @@ void Sheet::Merge(const RangeAddress& range) {
       throw ModelError("Merged area " + RangeName(range) + " overlaps merged area " + RangeName(m));
   Touch();
   merged_.push_back(range);
+}
+
+void Sheet::MergeAll(const std::vector<RangeAddress>& ranges) {
+  // Sweep down the rows: the areas whose rows reach the sweep row must lie in separate columns, so
+  // they are kept by first column and each new area is checked against its left neighbour only.
+  std::vector<std::pair<RangeAddress, bool>> all;  // (area, already on the sheet)
+  all.reserve(merged_.size() + ranges.size());
+  for (const auto& m : merged_) all.emplace_back(m, true);
+  for (const auto& r : ranges) {
+    CheckCell(r.last.row, r.last.col);
+    if (r.first.row > r.last.row || r.first.col > r.last.col)
+      throw ModelError("Merged area " + RangeName(r) + " is not a valid range");
+    if (r.IsSingleCell()) throw ModelError("A merged area needs more than one cell");
+    all.emplace_back(r, false);
+  }
+  std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.first.first.row < b.first.first.row; });
+  std::map<uint32_t, RangeAddress> live;
+  std::multimap<uint32_t, uint32_t> ends;  // last row -> first column of each live area
+  for (const auto& [r, old] : all) {
+    while (!ends.empty() && ends.begin()->first < r.first.row) {
+      live.erase(ends.begin()->second);
+      ends.erase(ends.begin());
+    }
+    auto it = live.upper_bound(r.last.col);
+    if (it != live.begin() && std::prev(it)->second.last.col >= r.first.col) {
+      const RangeAddress& other = std::prev(it)->second;
+      throw ModelError("Merged area " + RangeName(old ? other : r) + " overlaps merged area " + RangeName(old ? r : other));
+    }
+    live[r.first.col] = r;
+    ends.emplace(r.last.row, r.first.col);
+  }
+  if (ranges.empty()) return;
+  Touch();
+  merged_.insert(merged_.end(), ranges.begin(), ranges.end());
 }
 
 size_t Sheet::Unmerge(const RangeAddress& range) {

@@ -76,6 +76,13 @@ struct ColumnInfo {
   friend bool operator==(const ColumnInfo&, const ColumnInfo&) = default;
 };
 
+// Columns first..last (0-based, inclusive) sharing one ColumnInfo.
+struct ColumnSpan {
+  uint32_t last = 0;
+  ColumnInfo info;
+  friend bool operator==(const ColumnSpan&, const ColumnSpan&) = default;
+};
+
 // What a cell holds, as a light view: text and formula point into the sheet's pools and stay valid
 // as long as the sheet lives.
 struct CellView {
@@ -158,11 +165,15 @@ class Sheet {
 
   // ---- rows, columns, merges ------------------------------------------------------------------------
   const std::map<uint32_t, RowInfo>& rows() const { return rows_; }
-  const std::map<uint32_t, ColumnInfo>& columns() const { return columns_; }
+  // Column settings as spans keyed by their first column: adjacent columns with equal settings form
+  // one span, so a setting over the whole width is one entry however it was made.
+  const std::map<uint32_t, ColumnSpan>& columns() const { return columns_; }
   RowInfo GetRow(uint32_t row) const;
   ColumnInfo GetColumn(uint32_t col) const;
   void SetRow(uint32_t row, const RowInfo& info);        // a default RowInfo removes the entry
   void SetColumn(uint32_t col, const ColumnInfo& info);
+  // Columns first..last take info (a default ColumnInfo removes their settings); in logarithmic time.
+  void SetColumns(uint32_t first, uint32_t last, const ColumnInfo& info);
   // Outline level 0..7; throws ModelError beyond.
   void SetRowOutlineLevel(uint32_t row, uint8_t level);
   void SetColumnOutlineLevel(uint32_t col, uint8_t level);
@@ -170,6 +181,9 @@ class Sheet {
   const std::vector<RangeAddress>& merged() const { return merged_; }
   // Throws ModelError when the range overlaps a merged area already there or is a single cell.
   void Merge(const RangeAddress& range);
+  // Merges many areas at once, checking them against each other and the sheet's own in n log n
+  // time (Merge checks each against every one there); throws as Merge does, adding none then.
+  void MergeAll(const std::vector<RangeAddress>& ranges);
   // Removes every merged area that intersects range; returns how many.
   size_t Unmerge(const RangeAddress& range);
   // The merged area holding the cell, if any.
@@ -255,7 +269,7 @@ class Sheet {
   StringPool formulas_;
 
   std::map<uint32_t, RowInfo> rows_;
-  std::map<uint32_t, ColumnInfo> columns_;
+  std::map<uint32_t, ColumnSpan> columns_;  // by first column; never overlapping
   std::vector<RangeAddress> merged_;
   std::map<CellAddress, RangeAddress> arrays_;  // array formulas by first cell; never overlapping
   uint32_t array_max_rows_ = 0;                 // height of the tallest array formula ever entered

@@ -175,8 +175,8 @@ Sheet& Workbook::AdoptSheet(std::unique_ptr<Sheet> sheet, const FormatTable& sou
     sheet->cells_.ForEachSlot([&](detail::CellSlot& slot) { slot.format = remap(slot.format); });
     for (auto& [r, info] : sheet->rows_)
       if (info.format) info.format = remap(*info.format);
-    for (auto& [c, info] : sheet->columns_)
-      if (info.format) info.format = remap(*info.format);
+    for (auto& [c, span] : sheet->columns_)
+      if (span.info.format) span.info.format = remap(*span.info.format);
   }
   sheet->owner_ = this;
   // The sheet keeps its own limits, so no cell is lost on the way.

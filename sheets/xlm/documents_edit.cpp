@@ -398,10 +398,10 @@ int WorkbookCopy(ModelDocuments& d, Call& c) {
       if (r.format) r.format = into.Intern(from.Get(*r.format));
       copy.SetRow(row, r);
     }
-    for (const auto& [col, info] : src->columns()) {
-      sheets::ColumnInfo k = info;
+    for (const auto& [col, span] : src->columns()) {
+      sheets::ColumnInfo k = span.info;
       if (k.format) k.format = into.Intern(from.Get(*k.format));
-      copy.SetColumn(col, k);
+      copy.SetColumns(col, span.last, k);
     }
     for (const RangeAddress& m : src->merged()) copy.Merge(m);
     for (const sheets::DefinedName& n : src->names().entries()) copy.names().Put(n);

@@ -167,7 +167,7 @@ TEST_F(HostRun, StaleEntriesFromAnotherFolderAreDroppedAndTheListClosesUp) {
   EXPECT_EQ(Entry("OPEN1"), "<none>");
 }
 
-TEST_F(HostRun, SecondHostOnTheSameSettingsReportsAutomationFailureAndAddsNoMenus) {
+TEST_F(HostRun, SecondHostOnTheSameSettingsWaitsThenSaysWhichFolderIsInUse) {
   // The first host runs a script fed from a pipe and stays up until its input ends.
   int toFirst[2], fromFirst[2];
   ASSERT_EQ(::pipe(toFirst), 0);
@@ -195,8 +195,21 @@ TEST_F(HostRun, SecondHostOnTheSameSettingsReportsAutomationFailureAndAddsNoMenu
   }
   ASSERT_NE(got.find("ready\n"), std::string::npos) << got;
 
+  // The second waits for the first (here a second, where it would wait half a minute), then says
+  // which folder another quelstat is using, without starting half-way.
+  ::setenv("QUELSTAT_WAIT", "1", 1);
   Outcome second = Quelstat({"menu"});
-  EXPECT_EQ(Count(second.err, kOleMessage), 1) << second.err;
+  ::unsetenv("QUELSTAT_WAIT");
+  EXPECT_EQ(second.status, 1);
+  EXPECT_NE(second.err.find("quelstat: waiting for another quelstat that is using the settings folder " +
+                            std::string(std::getenv("QUELSTAT_HOME"))),
+            std::string::npos)
+      << second.err;
+  EXPECT_NE(second.err.find("quelstat: another quelstat is using the settings folder " +
+                            std::string(std::getenv("QUELSTAT_HOME"))),
+            std::string::npos)
+      << second.err;
+  EXPECT_EQ(Count(second.err, kOleMessage), 0) << second.err;
   EXPECT_EQ(second.out.find("Quelstat"), std::string::npos) << second.out;
 
   // The first host still has its menus.

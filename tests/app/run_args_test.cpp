@@ -2,7 +2,9 @@
 // where the reports go.
 #include <gtest/gtest.h>
 
+#include "app/dialog_console.h"
 #include "app/run.h"
+#include "app/run_support.h"
 
 namespace {
 
@@ -65,6 +67,7 @@ TEST(RunArguments, ParsedAsGivenOrRefusedWithAReason) {
       {{"d.xls", "--cell", "A1", "--test", "ttesti", "--save"}, ".xlsx and .xlsm"},
       {{"d.xlsx", "--cell", "A1", "--test", "ttesti", "other.xlsx"}, "unexpected argument other.xlsx"},
       {{"d.xlsx", "--cell"}, "--cell needs a value"},
+      {{"d.xlsx", "--cell", "A1", "--test", "ttesti", "--reports", "notes.csv"}, "takes an .xlsx or .xlsm"},
   };
   for (const Bad& b : bad) {
     app::RunArguments r;
@@ -78,4 +81,37 @@ TEST(RunArguments, ReportsGoBesideTheWorkbook) {
   EXPECT_EQ(app::DefaultReportsPath("data/diet.xlsx"), "data/diet-reports.xlsx");
   EXPECT_EQ(app::DefaultReportsPath("diet.xls"), "diet-reports.xlsx");
   EXPECT_EQ(app::DefaultReportsPath("/tmp/a.b/trial.v2.xlsm"), "/tmp/a.b/trial.v2-reports.xlsx");
+}
+
+TEST(RunArguments, SetValuesAreJudgedAsAWholeBeforeTyping) {
+  struct Case {
+    const char* label;
+    const char* value;
+    const char* problem;  // empty: typed, and judged by the dialog
+  } cases[] = {
+      {"Population SD", "-1", "must be greater than zero"},
+      {"Population SD", "0", ""},  // the dialog's own check says why
+      {"Hypothesised mean", "abc", "not a number"},
+      {"Hypothesised mean", "5.5x", "not a number"},
+      {"Hypothesised mean", "1e400", "out of range"},
+      {"Hypothesised mean", "-1e400", "out of range"},
+      {"Hypothesised mean", "nan", "not a number"},
+      {"Hypothesised mean", "-3.25", ""},
+      {"Hypothesised mean", "", ""},
+      {"Confidence interval", "-90", "must be greater than 50 and less than 100"},
+      {"confidence interval:", "-90", "must be greater than 50 and less than 100"},
+      {"Confidence interval", "100", ""},
+      {"Hypothesised proportion", "-0.5", "must be greater than 0 and less than 1"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(app::FieldValueProblem(c.label, c.value), c.problem) << c.label << "=" << c.value;
+}
+
+TEST(RunArguments, ReportSheetsAreNumberedByTheirLastWord) {
+  EXPECT_EQ(app::ReportNumber("t-test 12"), 12);
+  EXPECT_EQ(app::ReportNumber("F-test 3"), 3);
+  EXPECT_EQ(app::ReportNumber("Notes"), 0);
+  EXPECT_EQ(app::ReportNumber("t-test "), 0);
+  EXPECT_EQ(app::ReportNumber("t-test 1a"), 0);
+  EXPECT_EQ(app::ReportNumber("t-test 99999999999"), 0);  // not a count this program made
 }

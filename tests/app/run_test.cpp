@@ -303,10 +303,10 @@ TEST_F(RunCommand, VariableCommandSetsTypeAndCategoryValues) {
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.err.find("Quelstat: "), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(book), typed);
-  // A category the variable does not have is a usage error; nothing is saved either.
+  // A category the variable does not have is a refused value; nothing is saved either.
   r = Quelstat({"variable", book.string(), "--cell", "A3", "--type", "ordinal", "--value", "low=1", "--value",
                 "medium=2", "--value", "high=3", "--value", "very high=4", "--save"});
-  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.err.find("very high"), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(book), typed);
 
@@ -337,6 +337,191 @@ TEST_F(RunCommand, LibreOfficeOpensTheReportsWorkbook) {
   std::string csv = Slurp(work / "cholesterol-diet-reports.csv");
   EXPECT_NE(csv.find("Independent samples t-test"), std::string::npos) << csv;
   EXPECT_NE(csv.find("2.98"), std::string::npos) << csv;
+  // A second report joins the first: LibreOffice reads the workbook with both sheets and writes it
+  // back with both.
+  r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ftest"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  fs::create_directories(work / "lo");
+  ASSERT_EQ(std::system((convert + "xlsx --outdir '" + (work / "lo").string() + "' '" + reports.string() +
+                         "' >/dev/null 2>&1").c_str()),
+            0);
+  for (const char* sheet : {"t-test 1", "F-test 2"}) {
+    Outcome shown = Quelstat({"show", (work / "lo" / "cholesterol-diet-reports.xlsx").string(), "--sheet", sheet});
+    EXPECT_EQ(shown.status, 0) << sheet << ": " << shown.err;
+  }
+}
+
+TEST_F(RunCommand, ReportsAccumulateInTheReportsWorkbookAndContinueTheirCount) {
+  fs::path book = Example("cholesterol-diet.xlsx");
+  fs::path reports = work / "cholesterol-diet-reports.xlsx";
+  ASSERT_EQ(Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti"}).status, 0);
+  Outcome r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ftest"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("report \"F-test 2\" saved"), std::string::npos) << r.err;
+  r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* sheet : {"t-test 1", "F-test 2", "t-test 3"}) {
+    Outcome shown = Quelstat({"show", reports.string(), "--sheet", sheet});
+    EXPECT_EQ(shown.status, 0) << sheet << ": " << shown.err;
+  }
+  EXPECT_NE(Quelstat({"show", reports.string(), "--sheet", "t-test 2"}).status, 0);
+}
+
+TEST_F(RunCommand, AReportsFileThatIsNoReportsWorkbookIsRefusedAndKept) {
+  fs::path book = Example("cholesterol-diet.xlsx");
+  fs::path notes = Example("control-material.xlsx");  // somebody's workbook, not reports
+  fs::path text = work / "notes.xlsx";
+  std::ofstream(text) << "a text file under a workbook's name\n";
+  for (const fs::path& target : {notes, text}) {
+    const std::string before = Slurp(target);
+    Outcome r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--reports", target.string()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("it is kept as it is"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Slurp(target), before) << target;
+  }
+}
+
+TEST_F(RunCommand, RememberedAnswersAreNamedAndDefaultsLeaveThemAlone) {
+  fs::path diet = Example("cholesterol-diet.xlsx");
+  fs::path qc = Example("control-material.xlsx");
+  ASSERT_EQ(Quelstat({"run", diet.string(), "--cell", "A5", "--test", "ttesti", "--set", "Confidence interval=90"}).status, 0);
+  const std::vector<std::string> oneSample{"run", qc.string(), "--cell", "B10", "--test", "ttest1",
+                                           "--set", "Hypothesised mean=5.5"};
+  Outcome r = Quelstat(oneSample);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("90% CI"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("mean \u2260 5.5"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("using remembered Confidence interval=90"), std::string::npos) << r.err;
+  std::vector<std::string> defaults = oneSample;
+  defaults.push_back("--defaults");
+  r = Quelstat(defaults);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("95% CI"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err.find("remembered"), std::string::npos) << r.err;
+  // --defaults changed nothing: the next run still has 90, and says so.
+  r = Quelstat(oneSample);
+  EXPECT_NE(r.out.find("90% CI"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("using remembered Confidence interval=90"), std::string::npos) << r.err;
+  // An answer given on the command line is no remembered one.
+  std::vector<std::string> given = oneSample;
+  given.insert(given.end(), {"--set", "Confidence interval=90"});
+  r = Quelstat(given);
+  EXPECT_EQ(r.err.find("remembered"), std::string::npos) << r.err;
+}
+
+TEST_F(RunCommand, RefusedSetValuesGiveTheirRuleAndExitOne) {
+  fs::path qc = Example("control-material.xlsx");
+  struct Case {
+    std::string answer;
+    int status;
+    std::string message;
+  } cases[] = {
+      {"Population SD=-1", 1, "--set Population SD=-1: must be greater than zero"},
+      {"Population SD=0", 1, "Quelstat: Population SD must be greater than zero"},  // the dialog's check
+      {"Hypothesised mean=abc", 1, "--set Hypothesised mean=abc: not a number"},
+      {"Hypothesised mean=1e400", 1, "--set Hypothesised mean=1e400: out of range"},
+      {"Confidence interval=-90", 1, "must be greater than 50 and less than 100"},
+      {"Populaton SD=1", 2, "\"Populaton SD=...\" matched no item"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = Quelstat({"run", qc.string(), "--cell", "B10", "--test", "ztest1", "--set", "Hypothesised mean=5.5",
+                          "--set", "Population SD=0.1", "--set", c.answer});
+    EXPECT_EQ(r.status, c.status) << c.answer << ": " << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.answer << ": " << r.err;
+    EXPECT_EQ(r.out, "") << c.answer;
+    EXPECT_FALSE(fs::exists(work / "control-material-reports.xlsx")) << c.answer;
+  }
+}
+
+TEST_F(RunCommand, PromptsTheOptionsAnswerAreShownOnlyWhenAskedFor) {
+  fs::path book = Example("cholesterol-diet.xlsx");
+  Outcome r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--layout", "tabular"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("found a new dataset"), std::string::npos) << r.err;
+  r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--verbose"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Quelstat: Quelstat has found a new dataset"), std::string::npos) << r.err;
+  // Sheet names as spreadsheets take them: blanks without quotes, any letter case.
+  r = Quelstat({"run", book.string(), "--cell", "diet STUDY!B8", "--test", "ttesti"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Quelstat({"run", book.string(), "--cell", "'DIET study'!B8", "--test", "ttesti"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // A cell on a sheet that is not there names the workbook and its sheets.
+  r = Quelstat({"run", book.string(), "--cell", "Results 2024!A3", "--test", "ttesti"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("(its sheets: Diet study"), std::string::npos) << r.err;
+}
+
+TEST_F(RunCommand, ObservationsLeftOutAreCountedInTheReport) {
+  // A CSV list with a text among the numbers and two blank cells (one in the last case): all are
+  // left out, and said so, each with its reason; the reports go beside it as an .xlsx workbook.
+  fs::path csv = work / "scores.csv";
+  std::ofstream(csv) << "Case,Score\na,12.5\nb,14\nc,9.5\nd,n/a\ne,16.5\nf,\ng,11\nh,13.5\ni,\n";
+  Outcome r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttest1", "--set", "Hypothesised mean=12", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"n\":6,\"Mean\":"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"Missing\":2,\"Not a number\":1}"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"parameters\":{\"Variable\":[\"Score\"],\"Hypothesised mean\":12,"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("{\"test\":{\"id\":1025,\"name\":\"One sample t-test\"}"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::exists(work / "scores-reports.xlsx"));
+}
+
+TEST_F(RunCommand, ForcedTabularLayoutNeverTakesDataForGroupNames) {
+  // Two columns side by side under one plain header row: --layout tabular reads the header as the
+  // group names (R: t.test(c(1.2,1.5,1.1,1.7,1.3), c(2.3,2.9,2.2,2.8,2.5), var.equal = TRUE)).
+  fs::path csv = work / "sides.csv";
+  std::ofstream(csv) << "Left,Right\n1.2,2.3\n1.5,2.9\n1.1,2.2\n1.7,2.8\n1.3,2.5\n";
+  Outcome r = Quelstat({"run", csv.string(), "--cell", "A2", "--test", "ttesti", "--layout", "tabular", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("{\"Group\":\"Data - Left\",\"n\":5,"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("{\"Group\":\"Data - Right\",\"n\":5,"), std::string::npos) << r.out;
+  ExpectClose(JsonNumber(r.out, "t"), -6.79013698425154, 1e-9, "t");
+}
+
+TEST_F(RunCommand, ATextColumnOfTwoValuesIsNamedAndTypeMakesItGroups) {
+  fs::path csv = work / "diets.csv";
+  std::ofstream(csv) << "Diet,Chol\nA,5.1\nB,4.9\nA,5.5\nB,4.7\nA,5.2\nB,4.8\n";
+  const std::string before = Slurp(csv);
+  Outcome r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttesti"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("the column \"Diet\" is read as text"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--type \"Diet=nominal\""), std::string::npos) << r.err;
+  r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttesti", "--type", "diet=nominal", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("{\"Group\":\"Chol - A\",\"n\":3,"), std::string::npos) << r.out;
+  EXPECT_EQ(Slurp(csv), before);  // the run changes nothing in its input
+  r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttesti", "--type", "Dite=nominal"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("no column headed \"Dite\""), std::string::npos) << r.err;
+  r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttesti", "--type", "Diet=groups"});
+  EXPECT_EQ(r.status, 2) << r.err;
+  // Numbers with a decimal comma, and quoted numbers, are text: the message says why.
+  fs::path comma = work / "comma.csv";
+  std::ofstream(comma) << "Group;Value\nA;1,5\nB;2,5\nA;3,5\nB;4,25\n";
+  r = Quelstat({"run", comma.string(), "--cell", "B2", "--test", "ttesti", "--type", "Group=nominal"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("the column \"Value\" holds numbers written with a decimal comma"), std::string::npos) << r.err;
+  fs::path quoted = work / "quoted.csv";
+  std::ofstream(quoted) << "Value\n\"1.5\"\n\"2.5\"\n\"3.5\"\n";
+  r = Quelstat({"run", quoted.string(), "--cell", "A2", "--test", "ttest1", "--set", "Hypothesised mean=1"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("the column \"Value\" holds numbers stored as text"), std::string::npos) << r.err;
+}
+
+TEST_F(RunCommand, LayoutOptionsDecideWhereDetectionCannotReadTheHeader) {
+  // Plain repeat measures under a merged title beside an identifier column (made by
+  // tests/data/dataset/make_fixtures.py): detection alone refuses the block; the options read it.
+  fs::path book = work / "trial.xlsx";
+  fs::copy_file(fs::path(QUELSTAT_SOURCE) / "tests/data/dataset/plain_repeat_measures.xlsx", book);
+  Outcome r = Quelstat({"run", book.string(), "--cell", "B4", "--test", "ttestp"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  r = Quelstat({"run", book.string(), "--cell", "B4", "--test", "ttestp", "--layout", "list", "--repeat-measures",
+                "--id-label", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("{\"Group\":\"Weight - Before\",\"n\":5,"), std::string::npos) << r.out;
+  // R: t.test(c(80, 92, 75, 88, 70), c(78, 90.5, 74, 85, 69.5), paired = TRUE)
+  ExpectClose(JsonNumber(r.out, "t"), 3.71992443980222, 1e-9, "t");
 }
 
 // The tests on counts, the correlation and the rank-based tests on their example workbooks, against R

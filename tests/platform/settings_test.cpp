@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "platform/settings.h"
 #include "temp_home.h"
@@ -92,15 +95,85 @@ TEST(SettingsKey, KeysListAndDeleteRecursively) {
   EXPECT_TRUE(registry::KeyExists(Hive::CurrentUser, "A\\D"));
 }
 
-TEST(SettingsKey, DamagedFileIsReportedNotSilentlyEmptied) {
-  TempHome home;
-  {
-    std::ofstream(home.dir / "user.reg") << "[K]\n\"v\"=dword:xyz\n";
+namespace {
+// Collects what the store reports, for one test.
+struct Reports {
+  std::vector<std::string> lines;
+  SettingsReporter previous;
+  Reports() {
+    previous = SetSettingsReporter([this](const std::string& p) { lines.push_back(p); });
   }
+  ~Reports() { SetSettingsReporter(previous); }
+};
+}  // namespace
+
+TEST(SettingsKey, DamagedFilesGiveDefaultsAMessageNamingFileAndLineAndStayAsTheyWere) {
+  const std::string damaged[] = {
+      "[K]\n\"v\"=dword:0000000",                        // cut in the middle of a line
+      std::string("[K]\n\"v\"=dword:00000001\n\"w\0\"=\"x\"\n", 30),  // a NUL byte, then cut
+      "\x8f\x01\xff[K\n\"v\"=dword:00000001\n",             // random bytes
+  };
+  const std::string where[] = {":2: malformed dword", ":3: malformed text value", ":1: value outside a key"};
+  for (int i = 0; i < 3; ++i) {
+    TempHome home;
+    Reports reports;
+    {
+      std::ofstream(home.dir / "user.reg", std::ios::binary) << damaged[i];
+    }
+    SettingsKey user(Hive::CurrentUser, "K");
+    EXPECT_EQ(user.ReadDword("", "v", 7), 7u);
+    user.WriteDword("", "w", 1);
+    EXPECT_EQ(user.ReadDword("", "w", 7), 7u);  // nothing is remembered over a damaged store
+    EXPECT_EQ(Slurp(home.dir / "user.reg"), damaged[i]);
+    ASSERT_EQ(reports.lines.size(), 2u) << i;  // once for reading, once for the change not kept
+    EXPECT_EQ(reports.lines[0], (home.dir / "user.reg").string() + where[i] +
+                                    " (the file is damaged; it is left as it is); the defaults are used");
+    EXPECT_NE(reports.lines[1].find("the change is not remembered"), std::string::npos);
+  }
+}
+
+TEST(SettingsKey, AnUnusableFolderOrReadOnlyStoreGivesDefaultsAndIsNotReplaced) {
+  TempHome home;
+  Reports reports;
   SettingsKey user(Hive::CurrentUser, "K");
-  EXPECT_THROW(user.ReadDword("", "v"), SettingsError);
-  EXPECT_THROW(user.WriteDword("", "w", 1), SettingsError);
-  EXPECT_EQ(Slurp(home.dir / "user.reg"), "[K]\n\"v\"=dword:xyz\n");  // left as it was
+  user.WriteDword("", "v", 5);
+  std::filesystem::permissions(home.dir / "user.reg", std::filesystem::perms(0444));
+  std::string before = Slurp(home.dir / "user.reg");
+  user.WriteDword("", "v", 6);  // root too: the permission bits decide
+  EXPECT_EQ(user.ReadDword("", "v"), 5u);
+  EXPECT_EQ(Slurp(home.dir / "user.reg"), before);
+  EXPECT_EQ(std::filesystem::status(home.dir / "user.reg").permissions(), std::filesystem::perms(0444));
+  ASSERT_EQ(reports.lines.size(), 1u);
+  EXPECT_EQ(reports.lines[0], (home.dir / "user.reg").string() + " is read-only; the change is not remembered");
+  // The settings folder is a file: reads give defaults, changes are told once and dropped.
+  std::ofstream(home.dir / "plain") << "x";
+  ::setenv("QUELSTAT_HOME", (home.dir / "plain").c_str(), 1);
+  EXPECT_EQ(user.ReadDword("", "v", 3), 3u);
+  user.WriteDword("", "v", 6);
+  user.WriteDword("", "v", 7);
+  EXPECT_EQ(reports.lines.size(), 2u);
+  EXPECT_NE(reports.lines.back().find((home.dir / "plain").string()), std::string::npos) << reports.lines.back();
+}
+
+TEST(SettingsKey, TemporariesOfKilledWritersAreRemoved) {
+  TempHome home;
+  std::ofstream(home.dir / "user.reg.tmp999999999.0") << "left by a killed write";
+  std::ofstream(home.dir / ("user.reg.tmp" + std::to_string(::getppid()) + ".0")) << "a live writer's";
+  SettingsKey(Hive::CurrentUser, "K").WriteDword("", "v", 1);
+  EXPECT_FALSE(std::filesystem::exists(home.dir / "user.reg.tmp999999999.0"));
+  EXPECT_TRUE(std::filesystem::exists(home.dir / ("user.reg.tmp" + std::to_string(::getppid()) + ".0")));
+}
+
+TEST(SettingsKey, ManyKeysLoadOnceAndInLinearTime) {
+  TempHome home;
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "[K\\" + std::to_string(i) + "]\n\"v\"=dword:0000000" + std::to_string(i % 10) + "\n";
+  std::ofstream(home.dir / "user.reg") << text;
+  SettingsKey user(Hive::CurrentUser, "K");
+  for (int i = 0; i < 20000; i += 97) EXPECT_EQ(user.ReadDword(std::to_string(i), "v", 99), uint32_t(i % 10));
+  EXPECT_EQ(registry::SubkeyNames(Hive::CurrentUser, "K").size(), 20000u);
+  user.WriteDword("19999", "v", 5);  // a change is seen by the next read
+  EXPECT_EQ(user.ReadDword("19999", "v"), 5u);
 }
 
 TEST(IniFile, KeepsCommentsAndOrderAndIgnoresCase) {

@@ -91,6 +91,30 @@ std::vector<Reference> ReadReferences(const std::string& file) {
     return refs;
 }
 
+std::vector<EffectReference> ReadEffectSizes(const std::string& test) {
+    std::vector<EffectReference> refs;
+    const Table t("effect_sizes.csv");
+    for (size_t i = 0; i < t.Rows(); ++i) {
+        if (t.Text(i, "test") != test) continue;
+        EffectReference r;
+        r.test = test;
+        r.dataset = t.Integer(i, "dataset");
+        r.tail = t.Integer(i, "tail");
+        const std::pair<const char*, double*> columns[] = {
+            {"level", &r.level}, {"mu", &r.mu}, {"d", &r.d}, {"dlower", &r.dLower}, {"dupper", &r.dUpper},
+            {"j", &r.j}, {"g", &r.g}, {"glower", &r.gLower}, {"gupper", &r.gUpper}};
+        for (const auto& [column, field] : columns) *field = t.Number(i, column);
+        refs.push_back(r);
+    }
+    return refs;
+}
+
+std::string EffectReference::Where() const {
+    std::ostringstream s;
+    s << test << " dataset " << dataset << ", tail " << tail << ", level " << level;
+    return s.str();
+}
+
 std::string Reference::Where() const {
     std::ostringstream s;
     s << "dataset " << dataset << ", tail " << tail << ", level " << level;

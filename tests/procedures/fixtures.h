@@ -43,6 +43,17 @@ struct Reference {
 };
 std::vector<Reference> ReadReferences(const std::string& file);
 
+// R's effect sizes of the t tests (effect_sizes.csv): Cohen's d, its limits, Hedges' J and g with
+// its limits, for one test's rows.
+struct EffectReference {
+    std::string test;  // ttest1, ttesti, ttestp
+    int dataset = 0;
+    int tail = 0;
+    double level, mu, d, dLower, dUpper, j, g, gLower, gUpper;
+    std::string Where() const;
+};
+std::vector<EffectReference> ReadEffectSizes(const std::string& test);
+
 // |a - r| / |r|, 0 when both are the same infinity or both NaN, infinite when only one is.
 double RelativeError(double a, double r);
 

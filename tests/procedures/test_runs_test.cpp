@@ -56,7 +56,9 @@ TEST_F(TestRuns, ZTestOnOneVariable) {
         Compute();
         ExpectLocation(r, 2117);
     }
-    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2099, 2100, 2050, 2064, 2117, 2113, 2068}));
+    // The table's fields in report order, then what the report states of the question (the
+    // alternative and the level).
+    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2099, 2100, 2050, 2064, 2117, 2113, 2068, 5024, 2187}));
     EXPECT_EQ(Number(*test, 2017), 6);
     EXPECT_EQ(Number(*test, 2099), 12);
     EXPECT_EQ(Number(*test, 2100), 2);
@@ -96,11 +98,14 @@ TEST_F(TestRuns, OneSampleT) {
         Compute();
         ExpectLocation(r, 2115);
     }
-    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2050, 2064, 2115, 2038, 2113, 2068}));
+    // The table's fields, the effect-size block, then the alternative and the level.
+    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2050, 2064, 2115, 2038, 2113, 2068, 2183, 5024, 2187}));
     // As --json prints it: the last run was one-sided "greater than", its interval open above.
     const std::string json = qs::ResultsJson(*test);
     EXPECT_EQ(json.rfind("{\"n\":6,\"Descriptive\":[{\"Group\":\"Score\",\"n\":6,\"Mean\":", 0), 0u) << json;
     EXPECT_NE(json.find(",\"inf\"],\"t\":"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"Alternative hypothesis\":\"mean > 12\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"Hedges' g\":{\"value\":"), std::string::npos) << json;
 }
 
 TEST_F(TestRuns, IndependentSamplesPooledAndWelch) {
@@ -182,7 +187,7 @@ TEST_F(TestRuns, VarianceRatio) {
         ExpectNear("lower", ci.first, r.lower, 1e-7, r);
         ExpectNear("upper", ci.second, r.upper, 1e-7, r);
     }
-    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2016, 2017, 2116, 2038, 2113, 2068, 2064}));
+    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2016, 2017, 2116, 2038, 2113, 2068, 2064, 5024, 2187}));
     const auto rows = Rows(*test, 2016);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_NEAR(Number(*rows[0], 2032) / Number(*rows[1], 2032), Number(*test, 2116), 1e-14);

@@ -275,3 +275,41 @@ TEST(SheetArrayFormulas, LookupAgreesWithAPlainSearchAmongManyShapes) {
       EXPECT_EQ(s.ArrayFormulaAt({r, c}), expected) << CellName({r, c});
     }
 }
+
+TEST(SheetColumns, SettingsAreSpansThatSplitAndJoin) {
+  Workbook book;
+  Sheet& s = book.AddSheet("S");
+  ColumnInfo wide, wider;
+  wide.width = 5;
+  wider.width = 7;
+  s.SetColumns(0, 255, wide);
+  s.SetColumns(3, 4, wider);
+  ASSERT_EQ(s.columns().size(), 3u);
+  EXPECT_EQ(s.GetColumn(2).width, 5);
+  EXPECT_EQ(s.GetColumn(3).width, 7);
+  EXPECT_EQ(s.GetColumn(5).width, 5);
+  EXPECT_EQ(s.columns().at(5).last, 255u);
+  s.SetColumn(4, wide);  // the gap closes from the right
+  s.SetColumn(3, wide);
+  ASSERT_EQ(s.columns().size(), 1u);
+  EXPECT_EQ(s.columns().at(0).last, 255u);
+  s.SetColumns(100, 199, ColumnInfo{});  // a default removes the settings
+  EXPECT_EQ(s.columns().size(), 2u);
+  EXPECT_EQ(s.GetColumn(150), ColumnInfo{});
+  EXPECT_EQ(s.GetColumn(200).width, 5);
+  EXPECT_THROW(s.SetColumns(5, 256, wide), ModelError);
+}
+
+TEST(SheetMerges, ManyAreasAreCheckedAgainstEachOtherAndTheSheet) {
+  Workbook book;
+  Sheet& s = book.AddSheet("S");
+  s.Merge(RangeAddress({10, 0}, {12, 1}));
+  std::vector<RangeAddress> areas;
+  for (uint32_t r = 0; r < 10; ++r) areas.push_back(RangeAddress({r, 0}, {r, 1}));
+  s.MergeAll(areas);
+  EXPECT_EQ(s.merged().size(), 11u);
+  // One reaching into an area already there, or two new ones crossing: none is added.
+  EXPECT_THROW(s.MergeAll({RangeAddress({20, 5}, {21, 6}), RangeAddress({12, 1}, {13, 2})}), ModelError);
+  EXPECT_THROW(s.MergeAll({RangeAddress({30, 0}, {40, 0}), RangeAddress({35, 0}, {35, 3})}), ModelError);
+  EXPECT_EQ(s.merged().size(), 11u);
+}

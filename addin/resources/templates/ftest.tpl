@@ -3,13 +3,14 @@ sheet "F-test"
 test 1028 "F test"
 paper 9
 orientation portrait
-scale 78
+scale 68
 
 width A 24
 width B 28
 width C:F 9
 width G 14
-width H 10
+width H 9
+width I 13
 
 style title bold size=14
 style caption bold
@@ -35,7 +36,7 @@ slot B6 header:User
 cell F6 "Date" style=caption align=right
 cell G6 format="d-mmm-yy h:mm" align=left
 slot G6 header:Date
-range A7:H7 border=bottom
+range A7:I7 border=bottom
 
 # Descriptive statistics: one row per variable, with its variance
 cell A9 "Descriptive" style=section
@@ -54,6 +55,12 @@ slot D10 rows:Descriptive/Mean
 slot E10 rows:Descriptive/SD
 slot F10 rows:Descriptive/SE
 slot G10 rows:Descriptive/Variance
+cell H9 "Missing" style=header
+cell H10 style=count
+slot H10 rows:Descriptive/Missing
+cell I9 "Not a number" style=header
+cell I10 style=count
+slot I10 rows:Descriptive/NotANumber
 
 # The ratio of the variances
 cell A12 "Ratio of variances" style=section
@@ -71,8 +78,12 @@ cell A16 "p" style=caption
 cell B16 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B16 P
 cell A17 "CI" style=caption
+slot A17 ConfidenceLevel
 range B17:C17 style=number
 slot B17:C17 CI
 cell D17 "(lower, upper)" italic
 cell C16 italic align=left
 slot C16 Method
+cell A18 "Alternative hypothesis" style=caption
+cell B18 style=text
+slot B18 AlternativeHypothesis

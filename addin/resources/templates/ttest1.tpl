@@ -3,13 +3,13 @@ sheet "t-test"
 test 1025 "One sample t-test"
 paper 9
 orientation portrait
-scale 78
+scale 75
 
 width A 24
 width B 28
 width C:F 9
 width G 14
-width H 10
+width H 13
 
 style title bold size=14
 style caption bold
@@ -57,13 +57,23 @@ slot C11 rows:Descriptive/N
 slot D11 rows:Descriptive/Mean
 slot E11 rows:Descriptive/SD
 slot F11 rows:Descriptive/SE
+cell G10 "Missing" style=header
+cell G11 style=count
+slot G11 rows:Descriptive/Missing
+cell H10 "Not a number" style=header
+cell H11 style=count
+slot H11 rows:Descriptive/NotANumber
 
 # The difference from the hypothesised mean
 cell A13 "Comparison with the hypothesised mean" style=section
+cell A14 "Alternative hypothesis" style=caption
+cell B14 style=text
+slot B14 AlternativeHypothesis
 cell A15 "Difference between means" style=caption
 cell B15 style=number
 slot B15 Difference
 cell A16 "CI" style=caption
+slot A16 ConfidenceLevel
 range B16:C16 style=number
 slot B16:C16 CI
 cell D16 "(lower, upper)" italic
@@ -80,3 +90,24 @@ cell B20 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B20 P
 cell C20 italic align=left
 slot C20 Method
+
+# Effect size: Cohen's d (the difference over the SD) with its interval from the
+# noncentral t distribution, and Hedges' g
+cell A22 "Effect size" style=section
+cell B23 "Estimate" style=header
+merge C23:D23
+cell C23 style=header align=center
+cell D23 style=header
+slot C23 EffectSize/ConfidenceLevel
+cell E24 "(lower, upper)" italic
+cell A24 "Cohen's d" style=caption
+range B24:D24 style=number
+slot B24 EffectSize/CohensD/Value
+slot C24:D24 EffectSize/CohensD/CI
+cell A25 "Hedges' g" style=caption
+range B25:D25 style=number
+slot B25 EffectSize/HedgesG/Value
+slot C25:D25 EffectSize/HedgesG/CI
+cell A26 "Hedges' correction" style=caption
+cell B26 style=number
+slot B26 EffectSize/HedgesCorrection

@@ -3,13 +3,13 @@ sheet "z-test"
 test 1024 "One sample Z-test"
 paper 9
 orientation portrait
-scale 78
+scale 75
 
 width A 24
 width B 28
 width C:F 9
 width G 14
-width H 10
+width H 13
 
 style title bold size=14
 style caption bold
@@ -57,6 +57,12 @@ slot C11 rows:Descriptive/N
 slot D11 rows:Descriptive/Mean
 slot E11 rows:Descriptive/SD
 slot F11 rows:Descriptive/SE
+cell G10 "Missing" style=header
+cell G11 style=count
+slot G11 rows:Descriptive/Missing
+cell H10 "Not a number" style=header
+cell H11 style=count
+slot H11 rows:Descriptive/NotANumber
 
 # The hypothesis and the known population SD
 cell A13 "Comparison with the hypothesised mean" style=section
@@ -70,6 +76,7 @@ cell A16 "Difference between means" style=caption
 cell B16 style=number
 slot B16 Difference
 cell A17 "CI" style=caption
+slot A17 ConfidenceLevel
 range B17:C17 style=number
 slot B17:C17 CI
 cell D17 "(lower, upper)" italic
@@ -83,3 +90,6 @@ cell B20 format="[<0.0001]""<0.0001"";0.0000" align=right
 slot B20 P
 cell C20 italic align=left
 slot C20 Method
+cell A21 "Alternative hypothesis" style=caption
+cell B21 style=text
+slot B21 AlternativeHypothesis

@@ -190,6 +190,19 @@ def single_cells():
     save(wb, "single_cells.xlsx")
 
 
+def plain_repeat_measures():
+    # Repeat measures as a user types them: nothing bold, "Weight" merged over "Before" and "After",
+    # an identifier column whose name stands in the second header row. Detection cannot tell the
+    # header rows from the data by their look; the command line's layout options decide.
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Trial"
+    body(ws, 1, [[None, "Subject"], ["Weight", "Before"], [None, "After"]])
+    ws.merge_cells("B1:C1")
+    body(ws, 3, [["P1", "P2", "P3", "P4", "P5"], [80, 92, 75, 88, 70], [78, 90.5, 74, 85, 69.5]])
+    save(wb, "plain_repeat_measures.xlsx")
+
+
 if __name__ == "__main__":
     list_one_header()
     list_repeat_measures()
@@ -201,3 +214,4 @@ if __name__ == "__main__":
     title_and_outline()
     stored_edited()
     single_cells()
+    plain_repeat_measures()

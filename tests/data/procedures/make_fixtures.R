@@ -182,3 +182,65 @@ for (a in 0:2) for (lv in c(90, 95)) {
                               r$parameter[2], r$p.value, r$conf.int[1], r$conf.int[2]))
 }
 writeLines(c(results_header, wres), "workbook_results.csv")
+
+# ---------------------------------------------------------------- effect sizes of the t tests
+# effect_sizes.csv: Cohen's d with its interval from the noncentral t distribution (the
+# noncentralities found with pt and uniroot) and Hedges' correction, for every row of the t tests'
+# results above (the pooled rows of the independent test). Columns:
+#   test          ttest1, ttesti or ttestp
+#   dataset, tail, level, mu   as in the results files
+#   d, dlower, dupper          Cohen's d (d_z for pairs, the pooled SD for two groups), its limits
+#   j                          Hedges' correction, gamma(df/2) / (sqrt(df/2) gamma((df-1)/2))
+#   g, glower, gupper          j times d and its limits
+# The data are read back from the files written above, so this part draws no random numbers.
+read_groups <- function(file) {
+  d <- read.csv(file)
+  lapply(split(d, d$dataset), function(s) list(x = s$value[s$group == 1], y = s$value[s$group == 2]))
+}
+ncp_for <- function(t, df, p) {
+  f <- function(ncp) pt(t, df, ncp) - p
+  lo <- t - 1; hi <- t + 1
+  while (f(lo) < 0) lo <- lo - 2 * (hi - lo)
+  while (f(hi) > 0) hi <- hi + 2 * (hi - lo)
+  uniroot(f, c(lo, hi), tol = 1e-13, maxiter = 10000)$root
+}
+effect_line <- function(test, r, t, df, k) {
+  alpha <- 1 - r$level / 100
+  upper_tail <- if (r$tail == 0) alpha / 2 else alpha
+  lower <- if (r$tail == 1) -Inf else k * ncp_for(t, df, 1 - upper_tail)
+  upper <- if (r$tail == 2) Inf else k * ncp_for(t, df, upper_tail)
+  j <- exp(lgamma(df / 2) - lgamma((df - 1) / 2)) / sqrt(df / 2)
+  d <- t * k
+  paste(c(test, as.character(r$dataset), as.character(r$tail),
+          fmt(c(r$level, r$mu, d, lower, upper, j, j * d, j * lower, j * upper))), collapse = ",")
+}
+eres <- c()
+one <- read_groups("one_sample_data.csv")
+for (i in seq_len(nrow(refs <- read.csv("ttest1_results.csv")))) {
+  r <- refs[i, ]; x <- one[[as.character(r$dataset)]]$x; n <- length(x)
+  eres <- c(eres, effect_line("ttest1", r, (mean(x) - r$mu) / (sd(x) / sqrt(n)), n - 1, 1 / sqrt(n)))
+}
+two <- read_groups("two_group_data.csv")
+refs <- read.csv("ttesti_results.csv"); refs <- refs[refs$unequal == 0, ]
+for (i in seq_len(nrow(refs))) {
+  r <- refs[i, ]; s <- two[[as.character(r$dataset)]]; n1 <- length(s$x); n2 <- length(s$y)
+  sp <- sqrt(((n1 - 1) * var(s$x) + (n2 - 1) * var(s$y)) / (n1 + n2 - 2)); k <- sqrt(1 / n1 + 1 / n2)
+  eres <- c(eres, effect_line("ttesti", r, (mean(s$x) - mean(s$y)) / sp / k, n1 + n2 - 2, k))
+}
+pairs <- read_groups("paired_data.csv")
+refs <- read.csv("ttestp_results.csv")
+for (i in seq_len(nrow(refs))) {
+  r <- refs[i, ]; s <- pairs[[as.character(r$dataset)]]; dd <- (s$x - s$y)[!is.na(s$x - s$y)]
+  n <- length(dd)
+  eres <- c(eres, effect_line("ttestp", r, mean(dd) / (sd(dd) / sqrt(n)), n - 1, 1 / sqrt(n)))
+}
+writeLines(c("test,dataset,tail,level,mu,d,dlower,dupper,j,g,glower,gupper", eres), "effect_sizes.csv")
+
+# ---------------------------------------------------------------- the noncentral t distribution
+# noncentral_t.csv: pt(t, df, ncp) on a grid that reaches R's normal approximation (ncp^2 / 2 beyond
+# 1021 ln 2, or df beyond 4e5) as well as its series. Columns: t, df, ncp, p.
+grid <- expand.grid(t = c(-5, -1, 0, 0.5, 2, 10, 45, 60), df = c(1, 3, 10, 50, 1000, 5e5),
+                    ncp = c(-3, 0, 0.5, 2, 8, 30, 40, 55))
+grid$p <- mapply(function(t, df, ncp) pt(t, df, ncp), grid$t, grid$df, grid$ncp)
+writeLines(c("t,df,ncp,p", sprintf("%s,%s,%s,%s", fmt(grid$t), fmt(grid$df), fmt(grid$ncp), fmt(grid$p))),
+           "noncentral_t.csv")

@@ -149,6 +149,46 @@ def cell_attacks():
     write_zip("merged-areas-overlap.xlsx", package(SHEET_HEAD + '<sheetData/><mergeCells count="2"><mergeCell ref="A1:B2"/><mergeCell ref="B2:C3"/></mergeCells></worksheet>'))
 
 
+def amplification_attacks():
+    """Small files whose naive reading multiplies their size: each must be read (or refused) in time
+    and memory near-linear in the file."""
+    # One formula of about 12,000 characters shared by 3,000 cells: 50 MB of formula text if copied.
+    long_formula = "+".join(["A1"] * 4000)
+    cells = '<row r="1"><c r="B1"><f t="shared" ref="B1:B3000" si="0">%s</f><v>0</v></c></row>' % long_formula
+    cells += "".join('<row r="%d"><c r="B%d"><f t="shared" si="0"/><v>0</v></c></row>' % (r, r) for r in range(2, 3001))
+    write_zip("shared-formula-copied-into-many-cells.xlsx", package(sheet(cells)))
+    # 2,000 column elements, each over the whole width; the last one decides.
+    cols = "<cols>" + "".join('<col min="1" max="16384" width="%d" customWidth="1"/>' % (i % 50 + 1) for i in range(2000)) + "</cols>"
+    write_zip("column-ranges-over-the-whole-width.xlsx", package(sheet('<row r="1"><c r="A1"><v>1</v></c></row>', cols)))
+    # 40,000 merged areas of two cells side by side, none overlapping.
+    merges = "".join('<mergeCell ref="%s%d:%s%d"/>' % (c1, r, c2, r) for r in range(1, 20001) for c1, c2 in (("A", "B"), ("C", "D")))
+    write_zip("merged-areas-forty-thousand.xlsx",
+              package(SHEET_HEAD + '<sheetData/><mergeCells count="40000">' + merges + "</mergeCells></worksheet>"))
+    # Three sheets whose relationships all lead to one sheet part.
+    wb = WB.replace('<sheet name="Sheet1" sheetId="1" r:id="rId1"/>',
+                    "".join('<sheet name="Sheet%d" sheetId="%d" r:id="rId1"/>' % (i, i) for i in range(1, 4)))
+    parts = [(n, wb if n == "xl/workbook.xml" else d) for n, d in package(sheet('<row r="1"><c r="A1"><v>1</v></c></row>'))]
+    write_zip("sheets-sharing-one-part.xlsx", parts)
+
+
+def text_attacks():
+    """Text that XML cannot carry, text in encodings that are not read, and names that promise a
+    format the bytes do not hold."""
+    write_zip("text-escaping-a-surrogate.xlsx",
+              package(sheet('<row r="1"><c r="A1" t="inlineStr"><is><t>a_xD800_b_xFFFF_c</t></is></c></row>')))
+    write("csv-utf16-with-bom.csv", "\ufeffa,b\n1,2\n".encode("utf-16-le"))
+    write("csv-utf16-without-bom.csv", "a,b\n1,2\n".encode("utf-16-be"))
+    write("csv-nul-byte.csv", b"a,b\n1,2\n3,\x004\n")
+    # A surrogate, a lead byte above F4 and an overlong '/': not UTF-8, so read as Latin-1.
+    write("csv-invalid-utf8.csv", b"name\xed\xa0\x80,x\xf5y,z\xc0\xaf\n1,2,3\n")
+    # Parts no relationship leads to, named as parts a writer makes (in other letter case).
+    write_zip("kept-parts-named-as-written-ones.xlsx",
+              package(sheet('<row r="1"><c r="A1" t="inlineStr"><is><t>text</t></is></c></row>'),
+                      extra_parts=[("XL/SharedStrings.xml", "<sst/>"), ("xl/Styles.xml", "<styleSheet/>")]))
+    write("text-named-as-xlsx.xlsx", "a,b\n1,2\n")
+    write("text-named-as-xls.xls", "a\tb\n1\t2\n")
+
+
 # ---- compound files ---------------------------------------------------------------------------------
 
 def biff(rtype, data):
@@ -156,35 +196,40 @@ def biff(rtype, data):
 
 
 def cfb(stream, fat_patch=None):
-    """A compound file of 512-byte sectors holding one stream called Workbook."""
+    """A compound file of 512-byte sectors holding one stream called Workbook: the FAT sectors
+    first, then the directory, then the stream."""
     if len(stream) < 4096:
         stream = stream + b"\0" * (4096 - len(stream))
     nsec = (len(stream) + 511) // 512
-    fat = [0xFFFFFFFD, 0xFFFFFFFE] + [3 + i for i in range(nsec - 1)] + [0xFFFFFFFE]
+    nfat = 1
+    while nfat * 128 < nfat + 1 + nsec:
+        nfat += 1
+    first = nfat + 1
+    fat = [0xFFFFFFFD] * nfat + [0xFFFFFFFE] + [first + 1 + i for i in range(nsec - 1)] + [0xFFFFFFFE]
     if fat_patch:
         fat_patch(fat)
-    fat += [0xFFFFFFFF] * (128 - len(fat))
+    fat += [0xFFFFFFFF] * (nfat * 128 - len(fat))
     header = struct.pack("<8s16sHHHHHHI", bytes.fromhex("D0CF11E0A1B11AE1"), b"\0" * 16, 0x3E, 3, 0xFFFE, 9, 6, 0, 0)
-    header += struct.pack("<IIIIIIIII", 0, 1, 1, 0, 4096, 0xFFFFFFFE, 0, 0xFFFFFFFE, 0)
-    header += struct.pack("<I", 0) + struct.pack("<I", 0xFFFFFFFF) * 108
+    header += struct.pack("<IIIIIIIII", 0, nfat, nfat, 0, 4096, 0xFFFFFFFE, 0, 0xFFFFFFFE, 0)
+    header += struct.pack("<%dI" % nfat, *range(nfat)) + struct.pack("<I", 0xFFFFFFFF) * (109 - nfat)
 
     def entry(name, etype, start, size, child=0xFFFFFFFF):
         n = (name + "\0").encode("utf-16-le")
         return (n + b"\0" * (64 - len(n)) + struct.pack("<HBB", len(n), etype, 1) +
                 struct.pack("<III", 0xFFFFFFFF, 0xFFFFFFFF, child) + b"\0" * 16 + b"\0" * 4 + b"\0" * 16 +
                 struct.pack("<III", start, size, 0))
-    directory = entry("Root Entry", 5, 0xFFFFFFFE, 0, 1) + entry("Workbook", 2, 2, len(stream)) + b"\0" * 256
-    body = struct.pack("<128I", *fat) + directory + stream + b"\0" * (nsec * 512 - len(stream))
+    directory = entry("Root Entry", 5, 0xFFFFFFFE, 0, 1) + entry("Workbook", 2, first, len(stream)) + b"\0" * 256
+    body = struct.pack("<%dI" % len(fat), *fat) + directory + stream + b"\0" * (nsec * 512 - len(stream))
     return header + body
 
 
-def xls_book(sheet_records):
+def xls_book(sheet_records, sheets=1):
+    """A workbook stream of one sheet; more sheets all point at that one substream."""
     bof_globals = biff(0x0809, struct.pack("<HHHHII", 0x0600, 5, 0, 0, 0, 0))
-    name = b"Sheet1"
-    bound_len = 4 + 8 + len(name)
+    names = [b"Sheet%d" % (i + 1) for i in range(sheets)]
     eof = biff(0x000A, b"")
-    sheet_offset = len(bof_globals) + bound_len + len(eof)
-    bound = biff(0x0085, struct.pack("<IBBBB", sheet_offset, 0, 0, len(name), 0) + name)
+    sheet_offset = len(bof_globals) + sum(4 + 8 + len(n) for n in names) + len(eof)
+    bound = b"".join(biff(0x0085, struct.pack("<IBBBB", sheet_offset, 0, 0, len(n), 0) + n) for n in names)
     globals_ = bof_globals + bound + eof
     sheet = biff(0x0809, struct.pack("<HHHHII", 0x0600, 0x10, 0, 0, 0, 0)) + sheet_records + eof
     return globals_ + sheet
@@ -202,6 +247,11 @@ def xls_attacks():
     write("xls-sector-chain-loop.xls", cfb(xls_book(number), loop))
     write("xls-truncated.xls", cfb(xls_book(number))[:700])
     write("xls-biff5.xls", cfb(biff(0x0809, struct.pack("<HHHH", 0x0500, 5, 0, 0)) + biff(0x000A, b"")))
+    # 40,000 merged areas (40 records of 1,000), none overlapping.
+    areas = b"".join(biff(0x00E5, struct.pack("<H", 1000) + b"".join(struct.pack("<HHHH", r, r, c, c + 1)
+                     for r in range(k * 250, k * 250 + 250) for c in (0, 2, 4, 6))) for k in range(40))
+    write("xls-merged-areas-forty-thousand.xls", cfb(xls_book(areas)))
+    write("xls-sheets-sharing-one-substream.xls", cfb(xls_book(number, sheets=3)))
     write("not-a-workbook.bin", bytes(range(256)) * 4)
     write("csv-unterminated-quote.csv", 'a,b\n1,"never closed\n2,3\n')
 
@@ -211,4 +261,6 @@ if __name__ == "__main__":
     zip_attacks()
     xml_attacks()
     cell_attacks()
+    amplification_attacks()
+    text_attacks()
     xls_attacks()
