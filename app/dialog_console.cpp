@@ -198,7 +198,9 @@ void Answer(platform::DialogModel& model, const std::string& label, const std::s
       std::string plain = PlainNumber(Trim(value));
       if (refused && !plain.empty() && plain != Trim(value)) refused = platform::TypeText(model, c->id, plain);
       if (refused) {
-        const platform::DialogControl* now = FindId(model.Controls(), c->id);
+        // The typing may have rebuilt the dialog: look the field up in a list that outlives the look-up.
+        std::vector<platform::DialogControl> after = model.Controls();
+        const platform::DialogControl* now = FindId(after, c->id);
         Refuse(problems, label, "\"" + value + "\" cannot be typed here (the field took \"" +
                                     (now ? now->value : std::string()) + "\")");
       }

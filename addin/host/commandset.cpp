@@ -46,9 +46,18 @@ std::map<int, CommandRecord>& Records() {
     static std::map<int, CommandRecord> records;
     return records;
 }
-std::string g_helpFile;
-bool g_namesLooked = false;
-std::string g_dataName = "Data", g_helpName = "Help";
+// The help file and the localized menu names, kept for the add-in's life. Made on first use: the
+// application object that sets the help file is itself made while the library loads, before the
+// globals of this file need be.
+struct MenuTexts {
+    std::string helpFile;
+    bool namesLooked = false;
+    std::string dataName = "Data", helpName = "Help";
+};
+MenuTexts& Texts() {
+    static MenuTexts texts;
+    return texts;
+}
 
 // GET.BAR(10, name, 0); when that gives an error, the name of the menu at `position` of bar 10.
 std::string LocalizedMenu(const char* name, int position) {
@@ -71,10 +80,10 @@ std::string LocalizedMenu(const char* name, int position) {
 }
 
 void LookUpMenuNames() {
-    if (g_namesLooked) return;
-    g_namesLooked = true;
-    g_dataName = LocalizedMenu("Data", 7);
-    g_helpName = LocalizedMenu("Help", 9);
+    if (Texts().namesLooked) return;
+    Texts().namesLooked = true;
+    Texts().dataName = LocalizedMenu("Data", 7);
+    Texts().helpName = LocalizedMenu("Help", 9);
 }
 
 // A one-row table of texts.
@@ -113,20 +122,20 @@ std::string CommandHelpReference(int id) {
 
 const std::string& DataMenuName() {
     LookUpMenuNames();
-    return g_dataName;
+    return Texts().dataName;
 }
 const std::string& HelpMenuName() {
     LookUpMenuNames();
-    return g_helpName;
+    return Texts().helpName;
 }
 void ResetLocalizedMenuNames() {
-    g_namesLooked = false;
-    g_dataName = "Data";
-    g_helpName = "Help";
+    Texts().namesLooked = false;
+    Texts().dataName = "Data";
+    Texts().helpName = "Help";
 }
 
-void XlCommandSet::SetHelpFile(const std::string& path) { g_helpFile = path; }
-const std::string& XlCommandSet::HelpFile() { return g_helpFile; }
+void XlCommandSet::SetHelpFile(const std::string& path) { Texts().helpFile = path; }
+const std::string& XlCommandSet::HelpFile() { return Texts().helpFile; }
 
 // ---- the walk ---------------------------------------------------------------------------------------
 

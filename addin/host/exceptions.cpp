@@ -8,7 +8,7 @@ namespace {
 bool CopyText(std::string_view text, char* buf, size_t size) {
     if (buf && size > 0) {
         size_t n = Utf8Cut(text, size - 1);
-        std::memcpy(buf, text.data(), n);
+        if (n > 0) std::memcpy(buf, text.data(), n);  // an empty view may have no data at all
         buf[n] = 0;
     }
     return !text.empty();

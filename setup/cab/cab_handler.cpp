@@ -25,6 +25,11 @@ std::unique_ptr<CabinetFileHandler> CabinetFileHandler::openWrite(const std::str
     return std::unique_ptr<CabinetFileHandler>(new CabinetFileHandler(fd));
 }
 
+std::unique_ptr<CabinetFileHandler> CabinetFileHandler::adopt(int fd)
+{
+    return std::unique_ptr<CabinetFileHandler>(new CabinetFileHandler(fd));
+}
+
 CabinetFileHandler::~CabinetFileHandler()
 {
     close();

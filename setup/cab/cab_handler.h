@@ -31,6 +31,8 @@ public:
     static std::unique_ptr<CabinetFileHandler> openRead(const std::string& path);
     // Opens for binary sequential writing, creating the file or truncating it.
     static std::unique_ptr<CabinetFileHandler> openWrite(const std::string& path);
+    // Takes over a descriptor opened elsewhere.
+    static std::unique_ptr<CabinetFileHandler> adopt(int fd);
     ~CabinetFileHandler() override;
     int close() override;
     std::int64_t seek(std::int64_t offset, int origin) override;

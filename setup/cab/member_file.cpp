@@ -82,27 +82,130 @@ bool createParentFolders(const std::string& path)
     return true;
 }
 
-std::unique_ptr<CabinetHandler> openMemberOutput(const std::string& path)
+OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept
 {
-    auto out = CabinetFileHandler::openWrite(path);
-    if (!out && errno == EACCES) {
-        struct stat st;
-        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::chmod(path.c_str(), st.st_mode | S_IWUSR) == 0)
-            out = CabinetFileHandler::openWrite(path);
-        else
-            errno = EACCES;
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
     }
-    return out;
+    return *this;
 }
 
-bool applyMemberTimeAndAttributes(const std::string& path, std::uint16_t date, std::uint16_t time,
-                                  std::uint16_t attributes)
+OpenFolder::~OpenFolder()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+OpenFolder openFolderBelow(const std::string& base, const std::string& relative, bool create, std::string* failed)
+{
+    std::string reached = base.empty() ? std::string(".") : base;
+    auto fail = [&] {
+        int saved = errno;
+        if (failed)
+            *failed = reached;
+        errno = saved;
+        return OpenFolder();
+    };
+    if (create && ::mkdir(reached.c_str(), 0777) != 0 && errno != EEXIST)
+        return fail();
+    OpenFolder folder(::open(reached.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder)
+        return fail();
+    std::size_t start = 0;
+    while (start < relative.size()) {
+        std::size_t slash = relative.find('/', start);
+        std::size_t end = slash == std::string::npos ? relative.size() : slash;
+        std::string part = relative.substr(start, end - start);
+        start = end + 1;
+        if (part.empty())
+            continue;
+        reached += (reached.back() == '/' ? "" : "/") + part;
+        // mkdirat never follows a link in the last place, and the open refuses one: a link
+        // planted where a folder belongs ends the walk.
+        if (create && ::mkdirat(folder.fd(), part.c_str(), 0777) != 0 && errno != EEXIST)
+            return fail();
+        OpenFolder next(::openat(folder.fd(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next)
+            return fail();
+        folder = std::move(next);
+    }
+    return folder;
+}
+
+namespace {
+
+// The errno that refuses an existing entry as an output file, or 0 when it is a plain file
+// with no other names.
+int refusalOf(const struct stat& st)
+{
+    if (S_ISLNK(st.st_mode))
+        return ELOOP;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (!S_ISREG(st.st_mode))
+        return EINVAL;
+    if (st.st_nlink > 1)
+        return EMLINK;
+    return 0;
+}
+
+// O_NOFOLLOW refuses a link; O_NONBLOCK keeps a planted pipe from blocking the open.
+constexpr int kNoFollow = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+int openPlainFile(int dir, const std::string& name)
+{
+    struct stat st;
+    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && refusalOf(st) != 0) {
+        errno = refusalOf(st);
+        return -1;
+    }
+    int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | kNoFollow, 0666);
+    if (fd < 0)
+        return -1;
+    // Checked again on what was opened: the entry may have changed since the look above.
+    int refusal = ::fstat(fd, &st) == 0 ? refusalOf(st) : errno;
+    if (refusal == 0 && (::ftruncate(fd, 0) != 0 || ::fcntl(fd, F_SETFL, 0) != 0))
+        refusal = errno;
+    if (refusal != 0) {
+        ::close(fd);
+        errno = refusal;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<CabinetFileHandler> openMemberOutput(const OpenFolder& folder, const std::string& name)
+{
+    int fd = openPlainFile(folder.fd(), name);
+    if (fd < 0 && errno == EACCES) {
+        // A read-only file of an earlier extraction: made writable through a descriptor of the
+        // very file, never through its name.
+        int ro = ::openat(folder.fd(), name.c_str(), O_RDONLY | kNoFollow);
+        struct stat st;
+        bool fixed = ro >= 0 && ::fstat(ro, &st) == 0 && refusalOf(st) == 0 && ::fchmod(ro, st.st_mode | S_IWUSR) == 0;
+        if (ro >= 0)
+            ::close(ro);
+        errno = EACCES;
+        if (fixed)
+            fd = openPlainFile(folder.fd(), name);
+    }
+    if (fd < 0)
+        return nullptr;
+    return CabinetFileHandler::adopt(fd);
+}
+
+bool applyMemberTimeAndAttributes(int fd, std::uint16_t date, std::uint16_t time, std::uint16_t attributes)
 {
     bool ok = true;
     struct timespec times[2];
     times[0].tv_sec = times[1].tv_sec = dosToUnixTime(date, time);
     times[0].tv_nsec = times[1].tv_nsec = 0;
-    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+    if (::futimens(fd, times) != 0)
         ok = false;
 
     std::uint16_t kept = attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
@@ -110,17 +213,17 @@ bool applyMemberTimeAndAttributes(const std::string& path, std::uint16_t date, s
         char value[8];
         int n = std::snprintf(value, sizeof value, "0x%x", kept);
         // Best effort: not every file system keeps user attributes.
-        (void)::setxattr(path.c_str(), "user.dos.attrib", value, static_cast<std::size_t>(n), 0);
+        (void)::fsetxattr(fd, "user.dos.attrib", value, static_cast<std::size_t>(n), 0);
     }
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
+    if (::fstat(fd, &st) != 0)
         return false;
     mode_t mode = st.st_mode & 07777;
     if (attributes & kAttrExecute)
         mode |= (mode & 0444) >> 2;
     if (kept & kAttrReadOnly)
         mode &= ~static_cast<mode_t>(0222);
-    if (mode != (st.st_mode & 07777) && ::chmod(path.c_str(), mode) != 0)
+    if (mode != (st.st_mode & 07777) && ::fchmod(fd, mode) != 0)
         ok = false;
     return ok;
 }

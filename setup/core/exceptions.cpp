@@ -9,6 +9,12 @@ namespace quelstat::setup {
 
 std::string lastErrorText()
 {
+    // Files below the installer's folders are opened without following links, so these two
+    // mean a link was found where a file belongs; the system's own texts would not say so.
+    if (errno == ELOOP)
+        return "Is a symbolic link, which is not followed";
+    if (errno == EMLINK)
+        return "Has further hard links, which would change with it";
     return errno == 0 ? std::string("Unknown error") : std::string(std::strerror(errno));
 }
 

@@ -25,27 +25,31 @@ public:
         std::string relative;
         if (file.name.empty() || !safeMemberPath(file.name, relative))
             throw resourceException(IDS_ERR_CORRUPT, {});
+        // Links already in the folder are never followed: a member lands inside it or not at all.
+        std::size_t slash = relative.rfind('/');
+        std::string failed;
+        OpenFolder dir = openFolderBelow(folder_, slash == std::string::npos ? "" : relative.substr(0, slash), true, &failed);
+        if (!dir)
+            throw systemException(IDS_ERR_CREATE_DIR, {failed});
         std::string path = folder_ + "/" + relative;
-        if (!createParentFolders(path))
-            throw systemException(IDS_ERR_CREATE_DIR, {path.substr(0, path.rfind('/'))});
-        auto out = openMemberOutput(path);
+        auto out = openMemberOutput(dir, relative.substr(slash + 1));
         if (!out)
             throw systemException(IDS_ERR_OPEN_FILE, {path, lastErrorText()});
-        path_ = path;
+        current_ = out.get();
         return out;
     }
 
     bool closeFileInfo(const CabinetFile& file, std::unique_ptr<CabinetHandler> out) override
     {
-        if (out->close() != 0)
-            return false;
-        applyMemberTimeAndAttributes(path_, file.date, file.time, file.attributes);
-        return true;
+        // Set through the open file, so the time and mode reach the file that was written.
+        applyMemberTimeAndAttributes(current_->descriptor(), file.date, file.time, file.attributes);
+        current_ = nullptr;
+        return out->close() == 0;
     }
 
 private:
     std::string folder_;
-    std::string path_;
+    CabinetFileHandler* current_ = nullptr;  // the member being written, owned by the reader
 };
 
 }  // namespace

@@ -49,9 +49,16 @@ IniFile IniFile::load(const std::string& path)
 bool IniFile::save(const std::string& path) const
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (const Line& l : lines_)
-        out << (l.key.empty() ? l.text : l.key + "=" + l.value) << '\n';
+    out << text();
     return static_cast<bool>(out.flush());
+}
+
+std::string IniFile::text() const
+{
+    std::string text;
+    for (const Line& l : lines_)
+        text += (l.key.empty() ? l.text : l.key + "=" + l.value) + '\n';
+    return text;
 }
 
 std::optional<std::string> IniFile::get(const std::string& section, const std::string& key) const

@@ -13,6 +13,8 @@ public:
     // A missing file reads as empty.
     static IniFile load(const std::string& path);
     bool save(const std::string& path) const;
+    // The file's text as save writes it.
+    std::string text() const;
 
     std::optional<std::string> get(const std::string& section, const std::string& key) const;
     // The value as a whole number, or `fallback` when it is absent or not a number.

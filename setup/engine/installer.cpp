@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <strings.h>
@@ -65,6 +66,17 @@ void makeFolders(const std::string& folder)
         throw systemException(IDS_ERR_CREATE_DIR, {folder});
 }
 
+// The folder `relative` below the installation folder `base`, created as needed and reached
+// without following links (message 2004 naming the folder that could not be made or opened).
+cab::OpenFolder openInstallFolder(const std::string& base, const std::string& relative, bool create = true)
+{
+    std::string failed;
+    cab::OpenFolder dir = cab::openFolderBelow(base, relative, create, &failed);
+    if (!dir && create)
+        throw systemException(IDS_ERR_CREATE_DIR, {failed});
+    return dir;
+}
+
 // Passes writes on and moves the progress bar by the bytes written.
 class CountingHandler : public cab::CabinetHandler {
 public:
@@ -102,25 +114,29 @@ public:
             progress_.status(loadString(IDS_STATUS_COPYING) + " " + platform::WithoutAccelerators(loadString(group->caption)));
             lastGroup_ = group;
         }
-        makeFolders(folder);
+        // Below the installation folder no link is followed: the installer usually runs as
+        // root, and a link planted there must not carry its files anywhere else.
+        cab::OpenFolder dir = openInstallFolder(installer_.path, group->folder);
         target_ = folder + file.name;
         written_ = target_;
-        auto out = cab::openMemberOutput(target_);
+        auto out = cab::openMemberOutput(dir, file.name);
         if (!out && errno == ETXTBSY) {
             // In use: the new copy waits beside it until the next run puts it in place.
             written_ = target_ + ".qsnew";
-            out = cab::openMemberOutput(written_);
+            out = cab::openMemberOutput(dir, file.name + ".qsnew");
         }
         if (!out)
             throw systemException(IDS_ERR_OPEN_FILE, {target_, lastErrorText()});
+        current_ = out.get();
         return std::make_unique<CountingHandler>(std::move(out), progress_);
     }
 
     bool closeFileInfo(const cab::CabinetFile& file, std::unique_ptr<cab::CabinetHandler> out) override
     {
+        cab::applyMemberTimeAndAttributes(current_->descriptor(), file.date, file.time, file.attributes);
+        current_ = nullptr;
         if (out->close() != 0)
             return false;
-        cab::applyMemberTimeAndAttributes(written_, file.date, file.time, file.attributes);
         if (written_ != target_)
             scheduleReplacement(installer_.services().settingsFolder, target_, written_);
         return true;
@@ -131,6 +147,7 @@ private:
     Progress& progress_;
     const FileGroup* lastGroup_ = nullptr;
     std::string target_, written_;
+    cab::CabinetFileHandler* current_ = nullptr;  // the member being written, owned by the reader
 };
 
 std::unique_ptr<cab::CabinetHandler> openInstallCabinet(const std::string& name)
@@ -142,11 +159,15 @@ std::unique_ptr<cab::CabinetHandler> openInstallCabinet(const std::string& name)
 }
 
 // Deletes the entries of `folder` that stand for `listed` (any case, either format).
-void deleteListed(const std::string& folder, const std::string& listed)
+void deleteListed(const cab::OpenFolder& folder, const std::string& listed)
 {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
+    int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
         return;
+    }
     std::vector<std::string> doomed;
     while (dirent* e = ::readdir(dir)) {
         std::string name = e->d_name;
@@ -158,7 +179,7 @@ void deleteListed(const std::string& folder, const std::string& listed)
     }
     ::closedir(dir);
     for (const auto& name : doomed)
-        ::unlink((folder + name).c_str());
+        ::unlinkat(folder.fd(), name.c_str(), 0);
 }
 
 }  // namespace
@@ -293,20 +314,17 @@ void Installer::extractGroups(Progress& progress)
 void Installer::copyProgramAndSettings()
 {
     std::string system = systemFolder();
-    makeFolders(system);
+    cab::OpenFolder dir = openInstallFolder(path, kSystemFolder);
     std::string target = system + kSetupProgram;
     if (!sameFile(services_.programPath, target)) {
-        if (!copyFile(services_.programPath, target)) {
+        if (!copyFileInto(services_.programPath, dir, kSetupProgram, 0755)) {
             if (errno != ETXTBSY)
                 throw systemException(IDS_ERR_OPEN_FILE, {target, lastErrorText()});
             // The installed program is running: its replacement waits for the next run.
             std::string waiting = target + ".qsnew";
-            if (!copyFile(services_.programPath, waiting))
+            if (!copyFileInto(services_.programPath, dir, std::string(kSetupProgram) + ".qsnew", 0755))
                 throw systemException(IDS_ERR_OPEN_FILE, {waiting, lastErrorText()});
-            ::chmod(waiting.c_str(), 0755);
             scheduleReplacement(services_.settingsFolder, target, waiting);
-        } else {
-            ::chmod(target.c_str(), 0755);
         }
     }
     std::string iniPath = system + kSetupIni;
@@ -325,7 +343,9 @@ void Installer::copyProgramAndSettings()
     }
     ini.set("Options", "Users", std::to_string(users));
     ini.set("Options", "Modules", std::to_string(modules));
-    if (!ini.save(iniPath))
+    std::string text = ini.text();
+    auto out = cab::openMemberOutput(dir, kSetupIni);
+    if (!out || out->write(text.data(), text.size()) != static_cast<std::int64_t>(text.size()) || out->close() != 0)
         throw systemException(IDS_ERR_OPEN_FILE, {iniPath, lastErrorText()});
 }
 
@@ -442,12 +462,17 @@ void Installer::remove(Progress& progress, bool startTidyUp)
         if (&group == &fileGroups().front() || last == nullptr || group.caption != last->caption)
             progress.status(loadString(IDS_STATUS_REMOVING) + " " + platform::WithoutAccelerators(loadString(group.caption)));
         last = &group;
-        std::string folder = path + (group.folder.empty() ? "" : group.folder + "/");
+        // Reached as the files were written, without following links: a link planted in the
+        // installation never makes removal delete files elsewhere.
+        cab::OpenFolder folder = openInstallFolder(path, group.folder, false);
+        if (!folder)
+            continue;
         for (const auto& file : group.files)
             deleteListed(folder, file);
     }
-    for (const char* folder : {"system/template", "system/examples"})
-        ::rmdir((path + folder).c_str());
+    if (cab::OpenFolder system = openInstallFolder(path, kSystemFolder, false))
+        for (const char* folder : {"template", "examples"})
+            ::unlinkat(system.fd(), folder, AT_REMOVEDIR);
 
     for (const auto& shortcut : shortcutPaths())
         ::unlink(shortcut.c_str());
@@ -473,20 +498,20 @@ void Installer::tidyUp(const std::string& folder)
 {
     if (folder.empty() || folder[0] != '/')
         return;
-    std::string first = folder + kSystemFolder + "/" + kSetupProgram;
-    // Bounded: a program that cannot be deleted in two minutes is left for the user.
-    for (int attempt = 0; attempt < 240; ++attempt) {
-        if (::access(first.c_str(), F_OK) != 0)
-            break;
-        if (::unlink(first.c_str()) == 0)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The System folder is reached without following links, as everything installed there was.
+    if (cab::OpenFolder system = openInstallFolder(folder, kSystemFolder, false)) {
+        // Bounded: a program that cannot be deleted in two minutes is left for the user.
+        for (int attempt = 0; attempt < 240; ++attempt) {
+            if (::unlinkat(system.fd(), kSetupProgram, 0) == 0 || errno == ENOENT)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+        ::unlinkat(system.fd(), kSetupIni, 0);
+        ::unlinkat(system.fd(), (std::string(kSetupProgram) + ".qsnew").c_str(), 0);
+        // Only emptied folders go: anything the user keeps there stays.
+        for (const char* sub : {"template", "examples"})
+            ::unlinkat(system.fd(), sub, AT_REMOVEDIR);
     }
-    ::unlink((folder + kSystemFolder + "/" + kSetupIni).c_str());
-    ::unlink((first + ".qsnew").c_str());
-    // Only emptied folders go: anything the user keeps there stays.
-    ::rmdir((folder + "system/template").c_str());
-    ::rmdir((folder + "system/examples").c_str());
     ::rmdir((folder + kSystemFolder).c_str());
     ::rmdir(folder.c_str());
     std::string self = services_.programPath;

@@ -44,6 +44,25 @@ bool hostRunning()
     return false;
 }
 
+namespace {
+
+// Copies the rest of `in` to `out`; false with errno set on failure.
+bool copyBytes(int in, int out)
+{
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(in, buf, sizeof buf);
+        if (n == 0)
+            return true;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || ::write(out, buf, static_cast<std::size_t>(n)) != n)
+            return false;
+    }
+}
+
+}  // namespace
+
 bool copyFile(const std::string& from, const std::string& to)
 {
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -58,20 +77,25 @@ bool copyFile(const std::string& from, const std::string& to)
         errno = saved;
         return false;
     }
-    char buf[1 << 16];
-    bool ok = true;
-    for (;;) {
-        ssize_t n = ::read(in, buf, sizeof buf);
-        if (n == 0)
-            break;
-        if (n < 0 || ::write(out, buf, static_cast<std::size_t>(n)) != n) {
-            ok = false;
-            break;
-        }
-    }
+    bool ok = copyBytes(in, out);
     int saved = errno;
     ::close(in);
     if (::close(out) != 0)
+        ok = false;
+    errno = saved;
+    return ok;
+}
+
+bool copyFileInto(const std::string& from, const cab::OpenFolder& folder, const std::string& name, mode_t mode)
+{
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    auto out = cab::openMemberOutput(folder, name);
+    bool ok = out && copyBytes(in, out->descriptor()) && ::fchmod(out->descriptor(), mode) == 0;
+    int saved = errno;
+    ::close(in);
+    if (out && out->close() != 0)
         ok = false;
     errno = saved;
     return ok;

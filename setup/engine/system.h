@@ -3,7 +3,10 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
+
+#include "setup/cab/member_file.h"
 
 namespace quelstat::setup {
 
@@ -19,6 +22,10 @@ bool hostRunning();
 
 // Copies a file; returns false with errno set on failure.
 bool copyFile(const std::string& from, const std::string& to);
+
+// Copies a file into `folder` as `name` with permissions `mode`, writing only a plain file of
+// that name, never through a link (cab::openMemberOutput); false with errno set on failure.
+bool copyFileInto(const std::string& from, const cab::OpenFolder& folder, const std::string& name, mode_t mode);
 
 // True when both paths name the same file.
 bool sameFile(const std::string& a, const std::string& b);

@@ -905,6 +905,9 @@ std::string WriteChartOverXml(const Chart& chart, const ChartPreserved& original
     } else if (chart.title.empty()) {
       SetFrom(*oc, gc, kChartOrder, "autoTitleDeleted");
     }
+    // A title added to the chart moves the chart's other children: find the plot again.
+    oplot = Find(*oc, "plotArea");
+    otype = TypeNode(*oplot);
   }
 
   // Series: each of the model's takes the original series with the same values, else the one at

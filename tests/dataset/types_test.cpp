@@ -41,11 +41,14 @@ TEST_F(Loading, CategoriesAreOrderedByValueThenNameWithoutCase) {
   EXPECT_EQ(V(*s).categories->ByNumber(v.categories[0])->name, "10");
   EXPECT_EQ(v.categories[1], v.categories[3]);
 
-  auto t = Make({sheets::Value::Text("b"), sheets::Value::Text("A"), sheets::Value::Text("c"), sheets::Value::Empty()},
+  // Empty text inside the column is a missing value.
+  auto t = Make({sheets::Value::Text("b"), sheets::Value::Text("A"), sheets::Value::Text(""), sheets::Value::Text("c")},
                 qs::kTypeNominal);
   const qs::ValueVector& w = V(*t).Values();
   EXPECT_EQ(Names(*V(*t).categories), (std::vector<std::string>{"A", "b", "c"}));
-  EXPECT_TRUE(w.IsMissing(3));
+  ASSERT_EQ(w.Size(), 4u);
+  EXPECT_TRUE(w.IsMissing(2));
+  EXPECT_FALSE(w.IsMissing(3));
 }
 
 TEST_F(Loading, NumbersShowingAlikeUnderTheFormatShareACategory) {

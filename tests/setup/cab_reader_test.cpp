@@ -1,10 +1,12 @@
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "setup/cab/cab_handler.h"
@@ -109,15 +111,88 @@ TEST(ExtractionFailures, FolderOpenAndWriteErrorsGiveTheirMessages)
         EXPECT_EQ(id, 2005);
         EXPECT_EQ(text, "Unable to open file '" + (top.path() / "docs" / "a.txt").string() + "'. Is a directory.");
     }
-    if (fs::exists("/dev/full")) {
-        TempFolder top;  // a full disk
-        fs::create_directories(top.path() / "docs");
-        fs::create_symlink("/dev/full", top.path() / "docs" / "a.txt");
+    {
+        // A full disk: the file size limit stops the first write the way a full disk does.
+        TempFolder top;
+        struct rlimit saved;
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit tiny = saved;
+        tiny.rlim_cur = 1;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
         auto [id, text] = messageOf(top.path());
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
         EXPECT_EQ(id, 2006);
         EXPECT_EQ(text, "An error occured writing a file to disk.  Please check you have enough disk-space "
-                        "available. No space left on device");
+                        "available. File too large");
     }
+}
+
+// Entries already in the folder are never written through: a link to a file or a folder
+// outside, a link to nothing yet, a second name of an outside file and a pipe each end the
+// extraction with its message, and nothing outside the folder changes.
+TEST(ExtractionFailures, LinksInTheFolderAreNotFollowed)
+{
+    const std::string cabinet = (kData / "good" / "reserve-multifolder-unordered.cab").string();
+    struct Planted {
+        const char* what;
+        void (*plant)(const fs::path& out, const fs::path& outside);
+        int id;
+        std::string text;  // after the folder's path
+    };
+    const Planted cases[] = {
+        {"link to a file", [](const fs::path& out, const fs::path& outside) {
+             fs::create_symlink(outside / "victim.txt", out / "b.txt");
+         }, 2005, "Unable to open file '%/b.txt'. Is a symbolic link, which is not followed."},
+        {"link to nothing yet", [](const fs::path& out, const fs::path& outside) {
+             fs::create_symlink(outside / "new.txt", out / "b.txt");
+         }, 2005, "Unable to open file '%/b.txt'. Is a symbolic link, which is not followed."},
+        {"link to a folder", [](const fs::path& out, const fs::path& outside) {
+             fs::create_directory_symlink(outside, out / "docs");
+         }, 2004, "Unable to create directory '%/docs'."},
+        {"hard link", [](const fs::path& out, const fs::path& outside) {
+             fs::create_hard_link(outside / "victim.txt", out / "b.txt");
+         }, 2005, "Unable to open file '%/b.txt'. Has further hard links, which would change with it."},
+        {"pipe", [](const fs::path& out, const fs::path&) {
+             ASSERT_EQ(::mkfifo((out / "b.txt").c_str(), 0666), 0);
+         }, 2005, "Unable to open file '%/b.txt'. Invalid argument."},
+    };
+    for (const Planted& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder top;
+        fs::path out = top.path() / "out", outside = top.path() / "outside";
+        fs::create_directories(out);
+        fs::create_directories(outside);
+        std::ofstream(outside / "victim.txt") << "precious";
+        c.plant(out, outside);
+        int id = 0;
+        std::string text;
+        try {
+            setup::extractCabinetToFolder(cabinet, out.string());
+        } catch (const setup::ExceptionX& e) {
+            id = e.id();
+            text = e.what();
+        }
+        EXPECT_EQ(id, c.id);
+        std::string expected = c.text;
+        expected.replace(expected.find('%'), 1, out.string());
+        EXPECT_EQ(text, expected);
+        EXPECT_EQ(treeOf(outside), std::vector<std::string>{"victim.txt"});
+        std::ifstream victim(outside / "victim.txt");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "precious");
+    }
+    // The command says the same and fails.
+    TempFolder top;
+    fs::create_directories(top.path() / "out");
+    fs::create_directory_symlink(top.path(), top.path() / "out" / "docs");
+    std::string said;
+    EXPECT_EQ(quelstat::testing::run(std::string(QSCAB_PATH) + " x " + cabinet + " " + (top.path() / "out").string() +
+                                         " 2>&1",
+                                     &said),
+              1);
+    EXPECT_EQ(said, "qscab: Unable to create directory '" + (top.path() / "out" / "docs").string() + "'.\n");
+    EXPECT_FALSE(fs::exists(top.path() / "a.txt"));
 }
 
 TEST(HostileCabinets, MissingCabinetGivesNotFoundMessage)
@@ -281,18 +356,22 @@ TEST(MemberFiles, DosTimeIsLocalTime)
 TEST(MemberFiles, ReadOnlyIsKeptAndNoAttributesMeansNormal)
 {
     TempFolder top;
+    OpenFolder folder = openFolderBelow(top.str(), "", false);
+    ASSERT_TRUE(folder);
     auto path = (top.path() / "f").string();
-    std::ofstream(path) << "x";
-    ASSERT_TRUE(applyMemberTimeAndAttributes(path, 0x2ACF, 0x6000, 0));
+    auto first = openMemberOutput(folder, "f");
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(applyMemberTimeAndAttributes(first->descriptor(), 0x2ACF, 0x6000, 0));
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_TRUE(st.st_mode & S_IWUSR);
-    ASSERT_TRUE(applyMemberTimeAndAttributes(path, 0x2ACF, 0x6000, kAttrReadOnly | kAttrArchive));
+    ASSERT_TRUE(applyMemberTimeAndAttributes(first->descriptor(), 0x2ACF, 0x6000, kAttrReadOnly | kAttrArchive));
+    first->close();
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0222, 0u);
     EXPECT_EQ(st.st_mtime, dosToUnixTime(0x2ACF, 0x6000));
     // A second extraction over the read-only file still succeeds.
-    auto out = openMemberOutput(path);
+    auto out = openMemberOutput(folder, "f");
     ASSERT_TRUE(out);
     EXPECT_EQ(out->write("yz", 2), 2);
 }

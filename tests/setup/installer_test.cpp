@@ -347,6 +347,79 @@ TEST(Install, MemberOfNoGroupIsSkippedEvenWithAHostileName)
     EXPECT_TRUE(fs::exists(media.temp.path() / "in" / "q" / "system" / "setup"));
 }
 
+// The installer usually runs as root: a link planted in its folder (to a file, to nothing yet,
+// or where a folder belongs) ends the install with its message and nothing is written through
+// it; removal never deletes through one either.
+TEST(Install, PlantedLinksAreRefusedAndNothingIsWrittenThroughThem)
+{
+    REQUIRE_GCAB();
+    Media media("[Options]\nUI=0\n");
+    fs::path root = media.temp.path() / "Quelstat", outside = media.temp.path() / "outside";
+    struct Planted {
+        const char* link;  // below the installation folder
+        const char* to;    // below `outside`
+        int id;
+        std::string text;  // '%' stands for the installation folder
+    };
+    const Planted cases[] = {
+        {"quelstat.xll", "victim.txt", 2005, "Unable to open file '%quelstat.xll'. Is a symbolic link, which is not followed."},
+        {"quelstat.xll", "new.xll", 2005, "Unable to open file '%quelstat.xll'. Is a symbolic link, which is not followed."},
+        {"system", "", 2004, "Unable to create directory '%system'."},
+        {"system/template", "", 2004, "Unable to create directory '%system/template'."},
+        {"system/setup", "victim.txt", 2005, "Unable to open file '%system/setup'. Is a symbolic link, which is not followed."},
+        {"system/setup.ini", "victim.txt", 2005,
+         "Unable to open file '%system/setup.ini'. Is a symbolic link, which is not followed."},
+    };
+    for (const Planted& c : cases) {
+        SCOPED_TRACE(c.link);
+        fs::remove_all(root);
+        fs::remove_all(outside);
+        fs::create_directories(outside);
+        write(outside / "victim.txt", "precious");
+        fs::create_directories((root / c.link).parent_path());
+        fs::create_symlink(outside / c.to, root / c.link);
+        MemoryRegistryStore reg;
+        auto inst = makeInstaller(reg, media);
+        inst.readSettings();
+        inst.path = root.string() + "/";
+        Progress quiet;
+        int id = 0;
+        std::string text;
+        try {
+            inst.install(quiet);
+        } catch (const ExceptionX& e) {
+            id = e.id();
+            text = e.what();
+        }
+        std::string expected = c.text;
+        expected.replace(expected.find('%'), 1, inst.path);
+        EXPECT_EQ(id, c.id);
+        EXPECT_EQ(text, expected);
+        std::vector<std::string> left;
+        for (auto& e : fs::recursive_directory_iterator(outside))
+            left.push_back(e.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"victim.txt"});
+        EXPECT_EQ(quelstat::testing::readAll(outside / "victim.txt").size(), 8u);
+        EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kAppKey));
+    }
+
+    // Removal: a folder of the installation replaced by a link to a folder holding files of the
+    // same names leaves those files alone.
+    fs::remove_all(root);
+    MemoryRegistryStore reg;
+    auto inst = makeInstaller(reg, media);
+    inst.readSettings();
+    inst.path = root.string() + "/";
+    Progress quiet;
+    inst.install(quiet);
+    fs::remove_all(root / "system" / "examples");
+    write(outside / "CHISQ.XLS", "theirs");
+    fs::create_directory_symlink(outside, root / "system" / "examples");
+    inst.remove(quiet, false);
+    EXPECT_TRUE(fs::exists(outside / "CHISQ.XLS"));
+    EXPECT_FALSE(fs::exists(root / "quelstat.xll"));
+}
+
 TEST(Install, DamagedOrMissingCabinetEndsWithItsMessage)
 {
     REQUIRE_GCAB();

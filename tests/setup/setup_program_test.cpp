@@ -339,3 +339,22 @@ TEST(SetupProgram, ChangeOfModulesRunsFromTheInstalledProgram)
     // The installation stays a silent one: its removal shows nothing either.
     EXPECT_EQ(IniFile::load((m.folder / "system" / "setup.ini").string()).get("Options", "UI").value_or(""), "0");
 }
+
+// Run as root over a folder where someone planted a link to a file of theirs, the program refuses
+// with the copy message, and the linked file keeps its contents.
+TEST(SetupProgram, PlantedLinkInTheFolderIsRefused)
+{
+    REQUIRE_INSTALL_CABINET();
+    Machine m;
+    m.ini("[Options]\nUI=0\nDirectory=" + m.folder.string() + "\n");
+    fs::create_directories(m.folder);
+    fs::path victim = m.temp.path() / "victim.txt";
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, m.folder / "quelstat.xll");
+    std::string err;
+    EXPECT_EQ(m.setup((m.media / "setup").string(), "", &err), 1);
+    EXPECT_EQ(err, "setup: Unable to open file '" + m.installed() +
+                       "quelstat.xll'. Is a symbolic link, which is not followed.\n");
+    EXPECT_EQ(readAll(victim).size(), 8u);
+    EXPECT_TRUE(fs::is_symlink(m.folder / "quelstat.xll"));
+}

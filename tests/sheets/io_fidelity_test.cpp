@@ -620,3 +620,32 @@ INSTANTIATE_TEST_SUITE_P(Producers, StyledChart,
                          [](const auto& info) { return std::string(info.param).substr(0, std::string(info.param).find('-')); });
 
 }  // namespace
+
+// A title given to a chart that was read without one goes in among the chart's other elements; the
+// plot written after it is still the one that was read, with the model's changes.
+TEST(StyledChartParts, ATitleAddedToAChartReadWithoutOneKeepsThePlot) {
+  Workbook book("Titles");
+  Sheet& s = book.AddSheet("Data");
+  for (uint32_t r = 0; r < 4; ++r) s.SetValue(r, 0, Value::Number(r + 1.0));
+  Chart bars;
+  bars.type = ChartType::Bar;
+  ChartSeries b;
+  b.name = "S1";
+  b.y_values = "Data!$A$1:$A$4";
+  bars.series.push_back(b);
+  s.AddChart(bars, {{6, 1}, 0, 0, {20, 8}, 0, 0});
+  auto read = ReadBytes(WriteXlsxBytes(book));
+  Chart* chart = read->sheet(0).drawings().front()->chart.get();
+  ASSERT_NE(chart, nullptr);
+  ASSERT_EQ(chart->title, "");
+  chart->title = "Added";
+  chart->y_axis.title = "Count";
+  chart->series[0].y_values = "Data!$A$1:$A$3";
+  auto again = ReadBytes(WriteXlsxBytes(*read));
+  const Chart* after = again->sheet(0).drawings().front()->chart.get();
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(after->title, "Added");
+  EXPECT_EQ(after->y_axis.title, "Count");
+  ASSERT_EQ(after->series.size(), 1u);
+  EXPECT_EQ(after->series[0].y_values, "Data!$A$1:$A$3");
+}
