@@ -7,6 +7,7 @@ Every workbook is generated from a fixed seed, so running the script again gives
 import datetime
 import os
 import random
+import subprocess
 import zipfile
 
 from openpyxl import Workbook
@@ -111,6 +112,87 @@ def weight_programme():
     save(wb, "weight-programme.xlsx")
 
 
+def contdesc():
+    """One continuous variable: fasting plasma glucose of 120 adults at a health screening (mmol/L),
+    slightly right-skewed, with two results not available."""
+    rng = random.Random(20260104)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Screening"
+    header(ws["A1"], "Subject", under=True)
+    header(ws["B1"], "Glucose (mmol/L)", under=True)
+    header(ws["C1"], "Age (years)", under=True)
+    for i in range(120):
+        ws.cell(row=2 + i, column=1, value="S%03d" % (i + 1)).font = PLAIN
+        glucose = 4.2 + rng.lognormvariate(0.1, 0.45)
+        if i in (17, 88):
+            ws.cell(row=2 + i, column=2, value="n/a").font = PLAIN  # sample haemolysed
+        else:
+            number(ws.cell(row=2 + i, column=2), round(glucose, 1), "0.0")
+        number(ws.cell(row=2 + i, column=3), int(rng.uniform(25, 75)), "0")
+    ws.column_dimensions["A"].width = 10
+    ws.column_dimensions["B"].width = 18
+    ws.column_dimensions["C"].width = 12
+    save(wb, "contdesc.xlsx")
+
+
+def catdesc():
+    """One categorical variable: ABO blood group of 200 donors at a donation session."""
+    rng = random.Random(20260105)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Donors"
+    header(ws["A1"], "Donor", under=True)
+    header(ws["B1"], "Blood group", under=True)
+    groups = ["O", "A", "B", "AB"]
+    weights = [0.44, 0.42, 0.10, 0.04]
+    for i in range(200):
+        ws.cell(row=2 + i, column=1, value="D%03d" % (i + 1)).font = PLAIN
+        ws.cell(row=2 + i, column=2, value=rng.choices(groups, weights)[0]).font = PLAIN
+    ws.column_dimensions["A"].width = 10
+    ws.column_dimensions["B"].width = 14
+    save(wb, "catdesc.xlsx")
+
+
+def compdesc():
+    """Groups of one continuous variable: length of hospital stay (days) after hip replacement at
+    three hospitals, in list layout with the hospital as grouping variable."""
+    rng = random.Random(20260106)
+    wb = Workbook()
+    ws = wb.active
+    ws.title = "Length of stay"
+    header(ws["A1"], "Patient", under=True)
+    header(ws["B1"], "Hospital", under=True)
+    header(ws["C1"], "Stay (days)", under=True)
+    sites = [("North", 38, 1.5), ("Central", 45, 1.8), ("South", 31, 1.3)]
+    row = 2
+    for name, n, scale in sites:
+        for i in range(n):
+            ws.cell(row=row, column=1, value="P%03d" % (row - 1)).font = PLAIN
+            ws.cell(row=row, column=2, value=name).font = PLAIN
+            # Mostly 3 to 8 days, a long right tail from complications.
+            stay = 2 + rng.gammavariate(2.2, scale) + (rng.random() < 0.06) * rng.uniform(8, 20)
+            number(ws.cell(row=row, column=3), round(stay), "0")
+            row += 1
+    ws.column_dimensions["A"].width = 10
+    ws.column_dimensions["B"].width = 12
+    ws.column_dimensions["C"].width = 12
+    save(wb, "compdesc.xlsx")
+
+
+def set_nominal(name, cell):
+    """A text column is an information variable until the user makes it categorical; the example keeps
+    the type as a user saves it (quelstat variable ... --type nominal --save)."""
+    quelstat = os.path.join(HERE, "..", "build", "bin", "quelstat")
+    if not os.path.exists(quelstat):
+        print("note: build/bin/quelstat is missing; %s keeps its text column as information" % name)
+        return
+    env = dict(os.environ, QUELSTAT_HOME=os.path.join(HERE, "..", "build", "examples-home"))
+    subprocess.run([quelstat, "variable", os.path.join(HERE, name), "--cell", cell, "--type", "nominal", "--save"],
+                   check=True, env=env, stdout=subprocess.DEVNULL)
+    print("made", cell, "of", name, "nominal")
+
+
 def height_by_fertiliser():
     """One-way between subjects (ANOVA1w): plant height after six weeks under four fertilisers."""
     rng = random.Random(20260104)
@@ -186,7 +268,12 @@ if __name__ == "__main__":
     control_material()
     cholesterol_by_diet()
     weight_programme()
+    contdesc()
+    catdesc()
+    compdesc()
     counts_examples.write_all(sys.modules[__name__])
     height_by_fertiliser()
     reaction_by_dose()
     yield_by_variety_and_irrigation()
+    set_nominal("catdesc.xlsx", "B5")
+    set_nominal("compdesc.xlsx", "B5")

@@ -69,7 +69,28 @@ const char* TrendName(TrendlineType t) {
 
 std::string Opt(const std::optional<double>& v) { return v ? FormatNumberLiteral(*v) : "auto"; }
 
-void PrintChart(const Chart& c, const std::string& indent, std::ostream& out) {
+// The values of the cells a series reference names, as the sheet shows them ("" for empty cells),
+// at most `limit` of them followed by "... (N values)".
+std::string SeriesValues(const Workbook& book, const std::string& text, size_t limit = 12) {
+  if (text.empty() || text[0] == '{') return text;
+  std::optional<ReferenceList> refs = ParseReferenceList(text, RefStyle::A1, {}, book.limits());
+  if (!refs) return "(not a reference)";
+  std::vector<std::string> values;
+  for (const Reference& r : *refs) {
+    const Sheet* sheet = r.IsExternal() ? nullptr : book.FindSheet(r.sheet);
+    if (!sheet) return "(another workbook)";
+    const RangeAddress& a = r.area.range;
+    for (uint32_t row = a.first.row; row <= a.last.row && values.size() <= 100000; ++row)
+      for (uint32_t col = a.first.col; col <= a.last.col; ++col)
+        values.push_back(CellDisplayText(sheet->Get(row, col), book.formats()));
+  }
+  std::string out;
+  for (size_t i = 0; i < values.size() && i < limit; ++i) out += (i ? ", " : "") + values[i];
+  if (values.size() > limit) out += ", ... (" + std::to_string(values.size()) + " values)";
+  return out;
+}
+
+void PrintChart(const Chart& c, const std::string& indent, std::ostream& out, const Workbook* book = nullptr) {
   out << indent << "type: " << ChartTypeName(c.type) << "\n";
   if (!c.title.empty()) out << indent << "title: " << c.title << "\n";
   for (const auto* ax : {&c.x_axis, &c.y_axis}) {
@@ -89,6 +110,10 @@ void PrintChart(const Chart& c, const std::string& indent, std::ostream& out) {
     else out << "\"" << s.name << "\"";
     if (!s.x_values.empty()) out << ", x =" << s.x_values;
     out << ", y =" << s.y_values << "\n";
+    if (book) {
+      if (!s.x_values.empty()) out << indent << "  x values: " << SeriesValues(*book, s.x_values) << "\n";
+      out << indent << "  y values: " << SeriesValues(*book, s.y_values) << "\n";
+    }
     for (const auto& t : s.trendlines) {
       out << indent << "  trendline: " << TrendName(t.type);
       if (t.type == TrendlineType::Polynomial) out << " order " << t.order;
@@ -207,7 +232,7 @@ void PrintCharts(const Workbook& book, std::ostream& out) {
     if (!s.IsWorksheet()) {
       if (const Chart* c = s.chart_if_any()) {
         out << "  chart sheet \"" << s.name() << "\":\n";
-        PrintChart(*c, "    ", out);
+        PrintChart(*c, "    ", out, &book);
         ++n;
       }
       continue;
@@ -216,7 +241,7 @@ void PrintCharts(const Workbook& book, std::ostream& out) {
       if (d->kind == DrawingObject::Kind::Chart && d->chart) {
         out << "  \"" << d->name << "\" on \"" << s.name() << "\" at " << CellName(d->anchor.from) << ":"
             << CellName(d->anchor.to) << ":\n";
-        PrintChart(*d->chart, "    ", out);
+        PrintChart(*d->chart, "    ", out, &book);
         ++n;
       } else if (d->kind == DrawingObject::Kind::TextBox) {
         out << "  text box \"" << d->name << "\" on \"" << s.name() << "\" at " << CellName(d->anchor.from) << ":"

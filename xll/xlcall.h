@@ -164,6 +164,7 @@ size_t XlUtf8CutLength(const char* text, size_t len, size_t limit);
 #define XLF_NOW            74
 #define XLF_SET_NAME       88
 #define XLF_SELECTION      95
+#define XLF_GET_FORMULA    106 /* a cell's formula; a chart item "S1": its SERIES formula */
 #define XLF_GET_NAME       107
 #define XLF_REFTEXT        146
 #define XLF_TEXTREF        147
@@ -217,8 +218,10 @@ size_t XlUtf8CutLength(const char* text, size_t len, size_t limit);
 #define XLC_INSERT          (55 | XLBIT_COMMAND)  /* 0x8037 */
 #define XLC_FORMULA_GOTO    (63 | XLBIT_COMMAND)  /* 0x803F */
 #define XLC_PATTERNS        (84 | XLBIT_COMMAND)  /* 0x8054 */
+#define XLC_SCALE           (87 | XLBIT_COMMAND)  /* 0x8057 */
 #define XLC_FORMAT_TEXT     (89 | XLBIT_COMMAND)  /* 0x8059 */
 #define XLC_HIDE            (93 | XLBIT_COMMAND)  /* 0x805D */
+#define XLC_CHART_TEXT      (96 | XLBIT_COMMAND)  /* 0x8060: text of the selected chart title or axis title */
 #define XLC_UNHIDE          (94 | XLBIT_COMMAND)  /* 0x805E */
 #define XLC_ACTIVATE        (103 | XLBIT_COMMAND) /* 0x8067 */
 #define XLC_SELECT          (109 | XLBIT_COMMAND) /* 0x806D */
@@ -228,10 +231,12 @@ size_t XlUtf8CutLength(const char* text, size_t len, size_t limit);
 #define XLC_CANCEL_COPY     (120 | XLBIT_COMMAND) /* 0x8078 */
 #define XLC_MESSAGE         (122 | XLBIT_COMMAND) /* 0x807A */
 #define XLC_FORMAT_MOVE     (128 | XLBIT_COMMAND) /* 0x8080 */
+#define XLC_FORMAT_SIZE     (129 | XLBIT_COMMAND) /* 0x8081 */
 #define XLC_SELECT_SPECIAL  (132 | XLBIT_COMMAND) /* 0x8084 */
 #define XLC_ECHO            (141 | XLBIT_COMMAND) /* 0x808D */
 #define XLC_ERROR           (165 | XLBIT_COMMAND) /* 0x80A5 */
 #define XLC_SHOW_TOOLBAR    (220 | XLBIT_COMMAND) /* 0x80DC */
+#define XLC_EDIT_SERIES     (228 | XLBIT_COMMAND) /* 0x80E4 */
 #define XLC_ZOOM            (256 | XLBIT_COMMAND) /* 0x8100 */
 #define XLC_WORKBOOK_MOVE   (282 | XLBIT_COMMAND) /* 0x811A */
 #define XLC_WORKBOOK_COPY   (283 | XLBIT_COMMAND) /* 0x811B */

@@ -64,6 +64,11 @@ void DefineLocal(const std::string& qualified, const XlValue& refersTo) {
     XlCall(XLC_DEFINE_NAME, {qualified, refersTo, nullptr, nullptr, false, nullptr, true});
 }
 
+ChartOutputFn& ChartWriter() {
+    static ChartOutputFn writer = nullptr;
+    return writer;
+}
+
 std::string Hex(unsigned n) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%x", n);
@@ -244,7 +249,12 @@ void ReportExcel::Put(int row, int col, const XlValue& value) {
 int ReportExcel::PutField(const Field& f, const Results& owner, int row, int col) {
     switch (f.kind) {
         case FieldKind::Number:
-        case FieldKind::Count: Put(row, col, CellValueOf(f.number(owner))); return 1;
+        case FieldKind::Count: {
+            double v = f.number(owner);
+            if (std::isinf(v) && (f.flags & kFieldBoundText) && f.text) Put(row, col, XlValue(f.text(owner)));
+            else Put(row, col, CellValueOf(v));
+            return 1;
+        }
         case FieldKind::Text: Put(row, col, XlValue(f.text(owner))); return 1;
         case FieldKind::Pair: {
             std::pair<double, double> p = f.pair(owner);
@@ -389,6 +399,11 @@ void ReportExcel::Output(const Test& test) {
         if (++visited % 16 == 0) CheckEscape();
     }
     m_grown.clear();
+    if (ChartOutputFn writer = ChartWriter()) {
+        writer(*this, test);
+        // Charts leave an object selected: the report's cells are the selection again.
+        XlCall(XLC_SELECT, {XlValue::Ref(sheet, {Area(0, 0, 0, 0)})});
+    }
     // A finished report keeps only its own records.
     for (const char* pattern : {"__sm_RR*", "__sm_RV*", "__sm_SR*", "__sm_SV*", "__sm_MR*", "__sm_MV*", "__sm_PR*",
                                 "__sm_PV*", "__sm_QR*"})
@@ -413,6 +428,8 @@ void ReportExcel::WriteRecords(const Test& test) {
         for (size_t i = 0; i < p.items.size(); ++i) DefineLocal(key + "!__sm_VV_" + Hex(static_cast<unsigned>(i)), p.StoredValue(i));
     }
 }
+
+void SetChartOutput(ChartOutputFn writer) { ChartWriter() = writer; }
 
 bool IsReportSheet(const std::string& sheetKey) {
     try {

@@ -92,6 +92,11 @@ private:
     std::vector<std::pair<const void*, int>> m_grown;  // arrays already given their rows
 };
 
+// The writer of a test's chart blocks, run by Output after the slots are filled; the chart subsystem
+// installs it when the add-in loads (none: charts keep the template's placeholders).
+using ChartOutputFn = void (*)(ReportExcel& report, const Test& test);
+void SetChartOutput(ChartOutputFn writer);
+
 // True when the sheet is a worksheet carrying the sheet-level name "__sm_TV_0".
 bool IsReportSheet(const std::string& sheetKey);
 

@@ -134,7 +134,12 @@ private:
 
     void Value(const Field& f, const Results& block) {
         switch (f.kind) {
-            case FieldKind::Number: AppendJsonNumber(out, f.number(block), false); break;
+            case FieldKind::Number: {
+                double v = f.number(block);
+                if (std::isinf(v) && (f.flags & kFieldBoundText) && f.text) AppendJsonString(out, f.text(block));
+                else AppendJsonNumber(out, v, false);
+                break;
+            }
             case FieldKind::Count: AppendJsonNumber(out, f.number(block), true); break;
             case FieldKind::Text: AppendJsonString(out, f.text(block)); break;
             case FieldKind::Pair: {

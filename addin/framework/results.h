@@ -32,6 +32,8 @@ enum FieldFlags : unsigned {
                                // appear as fields of the enclosing block)
     kFieldIndirect = 0x20,     // the member is reached through a pointer (may be null: nothing written)
     kFieldHidden = 0x40,       // not written (kept for stored reports and JSON only when set so)
+    kFieldBoundText = 0x80,    // a number whose infinite values stand for a bound written as the
+                               // field's text instead ("< 0.01", "> 0.15")
 };
 
 // One entry of a block's field table. Exactly the reader that fits `kind` is set.
@@ -113,6 +115,13 @@ public:
             static const R empty;
             return &empty;
         };
+        return Add(std::move(f));
+    }
+    // A number shown as a text when it is infinite (kFieldBoundText): `bound` gives that text.
+    FieldTableOf& BoundNumber(unsigned label, double B::*m, std::string (*bound)(double)) {
+        Field f{label, FieldKind::Number, kFieldBoundText};
+        f.number = [m](const Results& r) { return static_cast<const B&>(r).*m; };
+        f.text = [m, bound](const Results& r) { return bound(static_cast<const B&>(r).*m); };
         return Add(std::move(f));
     }
     // Any other reader (computed texts, pointers followed with kFieldIndirect ...).

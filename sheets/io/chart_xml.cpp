@@ -381,6 +381,13 @@ void Axis(XmlWriter& w, bool value_axis, int id, int cross, std::string_view pos
   w.End(el);
 }
 
+// The colour of the i-th series: the usual office palette, darker on its second round.
+std::string SeriesColour(size_t i) {
+  static const char* const kPalette[] = {"4472C4", "ED7D31", "A5A5A5", "FFC000", "5B9BD5", "70AD47",
+                                         "264478", "9E480E", "636363", "997300", "255E91", "43682B"};
+  return kPalette[i % (sizeof kPalette / sizeof kPalette[0])];
+}
+
 }  // namespace
 
 std::string WriteChartXml(const Chart& chart, const std::string& user_shapes_rid, const SeriesCacheFn& cache) {
@@ -438,13 +445,24 @@ std::string WriteChartXml(const Chart& chart, const std::string& user_shapes_rid
       w.TextElement("c:v", s.name);
       w.End("c:tx");
     }
-    if ((scatter || chart.type == ChartType::Line) && !s.line) {
-      w.Raw("<c:spPr><a:ln w=\"19050\"><a:noFill/></a:ln></c:spPr>");
+    // Colours are written out (the palette colour of the series' position): a series left to the
+    // reader's automatic formatting is drawn without lines by some readers.
+    const std::string colour = SeriesColour(i);
+    if (scatter || chart.type == ChartType::Line) {
+      if (!s.line) w.Raw("<c:spPr><a:ln w=\"19050\"><a:noFill/></a:ln></c:spPr>");
+      else w.Raw("<c:spPr><a:ln w=\"19050\"><a:solidFill><a:srgbClr val=\"" + colour + "\"/></a:solidFill></a:ln></c:spPr>");
+    } else if (chart.type != ChartType::Pie) {
+      w.Raw("<c:spPr><a:solidFill><a:srgbClr val=\"" + colour + "\"/></a:solidFill></c:spPr>");
     }
     if (chart.type == ChartType::Bar || chart.type == ChartType::Column) Val(w, "c:invertIfNegative", "0");
     if ((scatter || chart.type == ChartType::Line) && s.marker != MarkerStyle::Automatic) {
       w.Start("c:marker");
       Val(w, "c:symbol", kMarkers[size_t(s.marker)]);
+      if (s.marker != MarkerStyle::None) {
+        Val(w, "c:size", "5");
+        w.Raw("<c:spPr><a:solidFill><a:srgbClr val=\"" + colour + "\"/></a:solidFill><a:ln w=\"9525\"><a:solidFill><a:srgbClr val=\"" +
+              colour + "\"/></a:solidFill></a:ln></c:spPr>");
+      }
       w.End("c:marker");
     }
     if (chart.type != ChartType::Pie) {

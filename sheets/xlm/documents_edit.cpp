@@ -138,6 +138,59 @@ void MoveNames(Sheet& s, const RangeAddress& a, bool vertical, bool insert) {
   }
 }
 
+// Chart series and drawing objects follow the cells as names do: a series range on the sheet is
+// moved, grown or shrunk with its cells, and an object whose top-left cell lies in the moved band
+// moves with it, keeping its size in cells.
+void MoveChartReferences(Sheet& s, const RangeAddress& a, bool vertical, bool insert) {
+  Workbook* book = s.workbook();
+  auto moveText = [&](std::string& text, bool localHere) {
+    if (text.empty() || text[0] == '{') return;
+    std::optional<sheets::ReferenceList> refs = sheets::ParseReferenceList(text, sheets::RefStyle::A1, {}, s.limits());
+    if (!refs) return;
+    bool touched = false;
+    for (sheets::Reference& r : *refs) {
+      if (r.IsExternal() || !r.last_sheet.empty()) continue;
+      bool here = r.sheet.empty() ? localHere : sheets::NamesEqual(r.sheet, s.name());
+      if (!here) continue;
+      std::optional<RangeAddress> moved = MovedArea(r.area.range, a, vertical, insert, s.limits());
+      if (!moved || *moved == r.area.range) continue;
+      r.area.range = *moved;
+      if (r.area.kind == sheets::AreaRef::Kind::Cell && !moved->IsSingleCell()) r.area.kind = sheets::AreaRef::Kind::Range;
+      touched = true;
+    }
+    if (touched) text = sheets::FormatReferenceList(*refs, sheets::RefStyle::A1);
+  };
+  for (std::size_t i = 0; i < book->sheet_count(); ++i) {
+    Sheet& owner = book->sheet(i);
+    for (auto& object : owner.drawings()) {
+      if (object->kind != sheets::DrawingObject::Kind::Chart || !object->chart) continue;
+      sheets::Chart moved = *object->chart;
+      for (sheets::ChartSeries& one : moved.series)
+        for (std::string* ref : {&one.name_ref, &one.x_values, &one.y_values}) moveText(*ref, &owner == &s);
+      // A chart object may be shared with a copy of the sheet: the copy keeps its references.
+      if (moved.series != object->chart->series) object->chart = std::make_shared<sheets::Chart>(std::move(moved));
+    }
+  }
+  for (auto& object : s.drawings()) {
+    sheets::ObjectAnchor& at = object->anchor;
+    uint32_t cross = vertical ? at.from.col : at.from.row;
+    uint32_t bandFirst = vertical ? a.first.col : a.first.row, bandLast = vertical ? a.last.col : a.last.row;
+    uint32_t along = vertical ? at.from.row : at.from.col;
+    uint32_t from = vertical ? a.first.row : a.first.col;
+    if (cross < bandFirst || cross > bandLast || along < from) continue;
+    int64_t n = vertical ? a.Rows() : a.Cols();
+    if (!insert) n = -n;
+    auto shift = [&](uint32_t& v) { v = static_cast<uint32_t>(std::max<int64_t>(0, static_cast<int64_t>(v) + n)); };
+    if (vertical) {
+      shift(at.from.row);
+      shift(at.to.row);
+    } else {
+      shift(at.from.col);
+      shift(at.to.col);
+    }
+  }
+}
+
 // Shifts: 1 left/right, 2 up/down, 3 whole rows, 4 whole columns (as EDIT.DELETE and INSERT).
 // Cell values, formulas and formats move, and so do the names referring to them; formulas are
 // not rewritten.
@@ -153,6 +206,7 @@ bool ShiftCells(Sheet& s, const RangeAddress& area, int shift, bool insert) {
   }
   bool vertical = shift == 2 || shift == 3;
   MoveNames(s, a, vertical, insert);
+  MoveChartReferences(s, a, vertical, insert);
   if (vertical) {
     RangeAddress below{{a.first.row, a.first.col}, {maxRow, a.last.col}};
     if (insert) {
@@ -449,7 +503,8 @@ int CreateObject(ModelDocuments& d, Call& c) {
 int FormatMove(ModelDocuments& d, Call& c) {
   sheets::DrawingObject* o = Selected(d);
   std::optional<double> x = Number(c.Arg(0)), y = Number(c.Arg(1));
-  if (!o || !x || !y || !d.selectedItem.empty()) return c.Refuse();
+  if (!o || !x || !y) return c.Refuse();
+  if (!d.selectedItem.empty()) return c.Done();  // the plot area or a label: the model keeps no layout
   double dx = *x - o->anchor.from_x, dy = *y - o->anchor.from_y;
   o->anchor.from_x = *x;
   o->anchor.from_y = *y;
@@ -460,9 +515,12 @@ int FormatMove(ModelDocuments& d, Call& c) {
 
 // PATTERNS(auto_border, border_style, border_color, border_weight, shadow, auto_area, pattern,
 // fore, back) on the selected text box: border and area colours (palette indexes).
+int SeriesPatterns(ModelDocuments& d, Call& c, sheets::Chart& chart);
+
 int Patterns(ModelDocuments& d, Call& c) {
   sheets::DrawingObject* o = Selected(d);
   if (!o) return c.Refuse();
+  if (!d.selectedItem.empty() && o->chart) return SeriesPatterns(d, c, *o->chart);
   if (!d.selectedItem.empty() || o->kind != sheets::DrawingObject::Kind::TextBox) return c.Done();
   if (std::optional<double> border = Number(c.Arg(2))) o->line_color = sheets::Color::Indexed(static_cast<uint32_t>(*border));
   if (Bool(c.Arg(0)).value_or(false)) o->line_color = sheets::Color::Auto();
@@ -542,10 +600,9 @@ int ChartTrend(ModelDocuments& d, Call& c) {
   return c.Done();
 }
 
-// SCALE(minimum, maximum, major, minor, ...) on a selected axis ("Axis 1" the X or category
-// axis, "Axis 2" the value axis): a number sets a bound, TRUE makes it automatic, missing keeps it.
-constexpr int kScale = 87 | XLBIT_COMMAND;
-
+// SCALE(minimum, maximum, major, minor, cross, ...) on a selected axis ("Axis 1" the X or category
+// axis, "Axis 2" the value axis): a number sets a bound, TRUE makes it automatic, missing keeps it;
+// cross is the value of this axis where the other one crosses it.
 int Scale(ModelDocuments& d, Call& c) {
   sheets::Chart* chart = SelectedChart(d);
   if (!chart) return c.Refuse();
@@ -568,6 +625,143 @@ int Scale(ModelDocuments& d, Call& c) {
   bound(3, scale.minor_unit);
   if (scale.minimum && scale.maximum && *scale.minimum >= *scale.maximum) return c.Refuse();
   axis->scale = scale;
+  // The fifth argument: where on this axis the other axis crosses it.
+  sheets::ChartAxis& other = axis == &chart->x_axis ? chart->y_axis : chart->x_axis;
+  bound(4, other.scale.crosses_at);
+  return c.Done();
+}
+
+// GET.FORMULA("S3") with a chart selected: the series' formula
+// "=SERIES(name,x_values,y_values,plot_order)", each reference as the chart holds it.
+int GetSeriesFormula(ModelDocuments& d, Call& c) {
+  sheets::Chart* chart = SelectedChart(d);
+  std::optional<std::string> item = Text(c.Arg(0));
+  int series = 0, trend = 0;
+  if (!chart || !item || !ParseSeriesItem(*item, series, trend) || trend || series > static_cast<int>(chart->series.size()))
+    return XLRET_INVALID_FN;  // not a chart item: the caller's formula look-up answers
+  const sheets::ChartSeries& one = chart->series[static_cast<std::size_t>(series - 1)];
+  std::string name = one.name_ref;
+  if (name.empty() && !one.name.empty()) {
+    name = "\"";
+    for (char ch : one.name) name += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    name += "\"";
+  }
+  SetText(c.result, "=SERIES(" + name + "," + one.x_values + "," + one.y_values + "," + std::to_string(series) + ")");
+  return XLRET_SUCCESS;
+}
+
+// A series reference given as a reference value or as text; empty when missing.
+std::optional<std::string> SeriesReference(ModelDocuments& d, const Call& c, std::size_t i) {
+  const XLOPER* v = c.Arg(i);
+  if (!c.Has(i) || TypeOf(v) == XLTYPE_MISSING || TypeOf(v) == XLTYPE_NIL) return std::string();
+  if (std::optional<std::string> t = Text(v)) return *t;
+  Sheet* s = d.ActiveSheet();
+  if (TypeOf(v) == XLTYPE_SREF && s) {
+    sheets::Reference r;
+    r.sheet = s->name();
+    const XLREF& x = v->val.sref.ref;
+    r.area = sheets::AreaRef::Absolute(RangeAddress{{x.rwFirst, x.colFirst}, {x.rwLast, x.colLast}});
+    return sheets::FormatReference(r, sheets::RefStyle::A1);
+  }
+  return std::nullopt;
+}
+
+// EDIT.SERIES(series_number, name_ref, x_ref, y_ref, z_ref, plot_order) on the selected chart:
+// changes the references of an existing series (a missing argument keeps what the series has) or,
+// with the number one past the last series, adds one.
+int EditSeries(ModelDocuments& d, Call& c) {
+  sheets::Chart* chart = SelectedChart(d);
+  std::optional<double> number = Number(c.Arg(0));
+  if (!chart || !number || *number < 1 || *number > static_cast<double>(chart->series.size() + 1)) return c.Refuse();
+  std::optional<std::string> name = SeriesReference(d, c, 1), x = SeriesReference(d, c, 2), y = SeriesReference(d, c, 3);
+  if (!name || !x || !y) return c.Refuse();
+  std::size_t index = static_cast<std::size_t>(*number) - 1;
+  sheets::Chart edited = *chart;
+  if (index == edited.series.size()) {
+    edited.series.emplace_back();
+    edited.series.back().name = "S" + std::to_string(index + 1);
+  }
+  sheets::ChartSeries& one = edited.series[index];
+  auto valid = [&](const std::string& text) {
+    return text.empty() || text[0] == '{' ||
+           sheets::ParseReferenceList(text, sheets::RefStyle::A1, {}, d.ActiveSheet()->limits()).has_value();
+  };
+  if (!valid(*x) || !valid(*y)) return c.Refuse();
+  if (!name->empty()) one.name_ref = *name;
+  if (!x->empty()) one.x_values = *x;
+  if (!y->empty()) one.y_values = *y;
+  *chart = std::move(edited);
+  return c.Done();
+}
+
+// The command 96 on the selected label: "Title" sets the chart's title, "Text Axis 1" and
+// "Text Axis 2" the axis titles; an empty text removes the label.
+int ChartText(ModelDocuments& d, Call& c) {
+  sheets::Chart* chart = SelectedChart(d);
+  std::optional<std::string> text = Text(c.Arg(0));
+  if (!chart || !text) return c.Refuse();
+  if (platform::EqualNoCase(d.selectedItem, "Title")) chart->title = *text;
+  else if (platform::EqualNoCase(d.selectedItem, "Text Axis 1")) chart->x_axis.title = *text;
+  else if (platform::EqualNoCase(d.selectedItem, "Text Axis 2")) chart->y_axis.title = *text;
+  else return c.Refuse();
+  return c.Done();
+}
+
+// A column's width and a row's height in points (a character of the default font is 7 pixels,
+// a column has 5 pixels of padding; 96 pixels to the inch).
+double ColumnPoints(const Sheet& s, uint32_t col) {
+  double chars = s.GetColumn(col).width;
+  if (chars <= 0) chars = 8.43;
+  return (std::floor(chars * 7 + 0.5) + 5) * 0.75;
+}
+double RowPoints(const Sheet& s, uint32_t row) {
+  double h = s.GetRow(row).height;
+  return h > 0 ? h : 15;
+}
+
+// FORMAT.SIZE(width, height) in points on the selected object: its bottom-right corner is placed
+// that far from its top-left one. On a chart item (the plot area, a label) the model keeps no
+// layout of its own, and the command does nothing.
+int FormatSize(ModelDocuments& d, Call& c) {
+  sheets::DrawingObject* o = Selected(d);
+  Sheet* s = d.ActiveSheet();
+  std::optional<double> width = Number(c.Arg(0)), height = Number(c.Arg(1));
+  if (!o || !s || !width || !height || *width <= 0 || *height <= 0) return c.Refuse();
+  if (!d.selectedItem.empty()) return c.Done();
+  auto place = [](double length, uint32_t first, double offset, uint32_t last, auto size, uint32_t& cell, double& rest) {
+    double left = length + offset;
+    uint32_t i = first;
+    while (i < last && left > size(i)) left -= size(i++);
+    cell = i;
+    rest = std::min(left, size(i));
+  };
+  place(*width, o->anchor.from.col, o->anchor.from_x, s->limits().cols - 1,
+        [&](uint32_t col) { return ColumnPoints(*s, col); }, o->anchor.to.col, o->anchor.to_x);
+  place(*height, o->anchor.from.row, o->anchor.from_y, s->limits().rows - 1,
+        [&](uint32_t row) { return RowPoints(*s, row); }, o->anchor.to.row, o->anchor.to_y);
+  return c.Done();
+}
+
+// PATTERNS on a selected series: (auto_line, line_style, line_color, line_weight, auto_marker,
+// marker_style, ...). Line style 0 and marker style 0 mean none; marker styles 1 square, 2 diamond,
+// 3 triangle, 4 X, 5 star, 6 dot, 7 dash, 8 circle, 9 plus.
+int SeriesPatterns(ModelDocuments& d, Call& c, sheets::Chart& chart) {
+  int series = 0, trend = 0;
+  if (!ParseSeriesItem(d.selectedItem, series, trend) || trend || series > static_cast<int>(chart.series.size()))
+    return c.Done();  // an axis, a point or a trendline: their colours are the template's
+  sheets::ChartSeries& one = chart.series[static_cast<std::size_t>(series - 1)];
+  if (Bool(c.Arg(0)).value_or(false)) one.line = true;
+  else if (std::optional<double> style = Number(c.Arg(1))) one.line = *style != 0;
+  if (Bool(c.Arg(4)).value_or(false)) {
+    one.marker = sheets::MarkerStyle::Automatic;
+  } else if (std::optional<double> marker = Number(c.Arg(5))) {
+    static const sheets::MarkerStyle kinds[] = {
+        sheets::MarkerStyle::None,   sheets::MarkerStyle::Square, sheets::MarkerStyle::Diamond, sheets::MarkerStyle::Triangle,
+        sheets::MarkerStyle::X,      sheets::MarkerStyle::Star,   sheets::MarkerStyle::Dot,     sheets::MarkerStyle::Dash,
+        sheets::MarkerStyle::Circle, sheets::MarkerStyle::Plus};
+    if (*marker < 0 || *marker > 9) return c.Refuse();
+    one.marker = kinds[static_cast<int>(*marker)];
+  }
   return c.Done();
 }
 
@@ -624,7 +818,11 @@ int HandleEdit(ModelDocuments& d, Call& c) {
       if (c.fn == XLC_CLEAR) return XLRET_INVALID_FN;  // cells: the caller clears them
       return EditCells(d, c, false);
     }
-    case kScale: return Scale(d, c);
+    case XLC_SCALE: return Scale(d, c);
+    case XLF_GET_FORMULA: return GetSeriesFormula(d, c);
+    case XLC_EDIT_SERIES: return EditSeries(d, c);
+    case XLC_CHART_TEXT: return ChartText(d, c);
+    case XLC_FORMAT_SIZE: return FormatSize(d, c);
     case XLC_INSERT: return EditCells(d, c, true);
     case XLC_SELECT_SPECIAL: return SelectSpecial(d, c);
     case XLC_OPTIONS_VIEW: return OptionsView(d, c);

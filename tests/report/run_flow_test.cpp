@@ -91,8 +91,9 @@ bool TinyTest::pressEscape = false;
 std::string TinyTest::statusComputing, TinyTest::statusOutputting;
 bool TinyTest::screenWhileComputing = true;
 
-// Catalogue entry 1008 (template "dscrptv"), which no test of this build claims.
-constexpr unsigned kTinyId = 1008;
+// Catalogue entry 1232 (template "reflimit", module Clinical Laboratory), which no test of this build
+// claims.
+constexpr unsigned kTinyId = 1232;
 const qs::Test::Info TinyTestInfo(kTinyId, []() -> qs::Test* { return new TinyTest; });
 const qs::Test::Info& TinyTest::GetInfo() const { return TinyTestInfo; }
 
@@ -142,7 +143,7 @@ void WriteTemplate(const std::filesystem::path& folder, unsigned recordId, const
     record.values = {sheets::Value::Number(1), sheets::Value::Number(recordId), sheets::Value::Text("Tiny")};
     s.names().Define("__sm_TV_0", sheets::FormatArrayConstant(record), book.limits());
     if (secondSheet) book.AddSheet("Notes").SetText(0, 0, "not part of the report");
-    sheets::SaveWorkbook(book, (folder / "dscrptv.xlt").string(), sheets::FileFormat::Xltx);
+    sheets::SaveWorkbook(book, (folder / "reflimit.xlt").string(), sheets::FileFormat::Xltx);
 }
 
 class RunFlow : public dstest::HostTest {
@@ -214,10 +215,10 @@ TEST_F(RunFlow, ReportLandsInUnfiledReportsWithSlotsFilledAndRecordsKept) {
     const sheets::Sheet& s = reports->sheet(0);
     EXPECT_EQ(s.name().rfind("t-test ", 0), 0u) << s.name();
 
-    EXPECT_EQ(TextAt(s, 2, 1), "Continuous summary descriptives");
+    EXPECT_EQ(TextAt(s, 2, 1), "Reference interval");
     EXPECT_EQ(TextAt(s, 3, 1), "Dataset 1");
     EXPECT_EQ(TextAt(s, 4, 1), "Weight");
-    EXPECT_EQ(TextAt(s, 1, 7), "General");
+    EXPECT_EQ(TextAt(s, 1, 7), "Clinical Laboratory");
     EXPECT_GT(NumberAt(s, 5, 6), 40000);  // a date serial
     EXPECT_EQ(NumberAt(s, 8, 1), 6);
     EXPECT_EQ(TextAt(s, 10, 1), "G1");
@@ -235,7 +236,7 @@ TEST_F(RunFlow, ReportLandsInUnfiledReportsWithSlotsFilledAndRecordsKept) {
     EXPECT_EQ(names, (std::vector<std::string>{"__sm_TV_0", "__sm_ER_0", "__sm_EV_1", "__sm_VV_0", "__sm_VV_1"}));
     EXPECT_EQ(s.names().Find("__sm_ER_0")->refers_to, "[Book1]Sheet1!$A$1:$A$7");
     EXPECT_EQ(s.names().Find("__sm_EV_1")->refers_to, "{2;\"Dataset 1\";FALSE}");
-    EXPECT_EQ(s.names().Find("__sm_TV_0")->refers_to, "{1;1008;\"Continuous summary descriptives\"}");
+    EXPECT_EQ(s.names().Find("__sm_TV_0")->refers_to, "{1;1232;\"Reference interval\"}");
     EXPECT_EQ(s.names().Find("__sm_VV_1")->refers_to.substr(0, 10), "{134218756");  // 0x08000404, a number
 
     // The finished sheet: view options, A1 selected, a report sheet to the add-in.
@@ -342,18 +343,18 @@ TEST_F(RunFlow, ForeignTemplateGives137AndLeavesNoWorkbook) {
     RunTiny();
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_EQ(g_messages[0],
-              "The Quelstat report template for this test is corrupt (n=1, id=1009, rid=1008). Please re-install "
+              "The Quelstat report template for this test is corrupt (n=1, id=1009, rid=1232). Please re-install "
               "Quelstat to repair the corrupted template file.");
     EXPECT_EQ(docs->WorkbookNames(), std::vector<std::string>{"Book1"});
 }
 
 TEST_F(RunFlow, MissingTemplateGives137) {
-    std::filesystem::remove(templates / "dscrptv.xlt");
+    std::filesystem::remove(templates / "reflimit.xlt");
     DataBook();
     RunTiny();
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_EQ(g_messages[0].substr(0, 77),
-              "The Quelstat report template for this test is corrupt (n=0, id=-1, rid=1008).");
+              "The Quelstat report template for this test is corrupt (n=0, id=-1, rid=1232).");
     EXPECT_EQ(docs->WorkbookNames(), std::vector<std::string>{"Book1"});
 }
 
@@ -408,7 +409,7 @@ TEST_F(RunFlow, DatasetThatCannotServeTheTestGivesItsRequirementMessage) {
     Select("A3");
     RunTiny();
     ASSERT_EQ(g_messages.size(), 2u);  // the new-dataset question, then the requirement
-    EXPECT_EQ(g_messages[1], "Dataset for Continuous summary descriptives must contain a continuous variable.");
+    EXPECT_EQ(g_messages[1], "Dataset for Reference interval must contain a continuous variable.");
     EXPECT_EQ(docs->WorkbookNames(), std::vector<std::string>{"Book1"});
 }
 

@@ -66,7 +66,7 @@ TEST(Templates, EveryTemplateFitsItsCatalogueEntry) {
         EXPECT_EQ(record->array.values[1].number, catalogue[i].id);
         int slots = 0;
         for (const sheets::DefinedName& n : s.names().entries()) {
-            if (n.name == "__sm_TV_0") continue;
+            if (n.name == "__sm_TV_0" || n.name.rfind("_xlnm.", 0) == 0) continue;  // record, print area
             qs::SlotName slot;
             ASSERT_TRUE(qs::ParseSlotName(n.name, slot)) << n.name;
             EXPECT_TRUE(slot.kind == 'R' || slot.kind == 'S') << n.name;
@@ -88,6 +88,16 @@ TEST(Templates, EveryTemplateFitsItsCatalogueEntry) {
             EXPECT_EQ(left.text, caption) << slot;
         }
         EXPECT_NE(s.page_setup().paper_size, 0u);
+        // Chart objects: every series names a first cell of the template's own sheet for its values.
+        for (const auto& object : s.drawings()) {
+            if (!object->chart) continue;
+            for (const sheets::ChartSeries& series : object->chart->series) {
+                auto refs = sheets::ParseReferenceList(series.y_values, sheets::RefStyle::A1, {}, s.limits());
+                ASSERT_TRUE(refs.has_value()) << series.y_values;
+                EXPECT_EQ(refs->at(0).sheet, s.name()) << series.y_values;
+                EXPECT_TRUE(refs->at(0).area.range.IsSingleCell()) << series.y_values;
+            }
+        }
     }
     size_t compiled = 0;
     for (const auto& entry : std::filesystem::directory_iterator(TEMPLATE_FOLDER))

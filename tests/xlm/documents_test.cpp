@@ -304,6 +304,77 @@ TEST_F(WorkbookFunctions, TextBoxOverAChartAndTrendlinesOfItsSeries) {
   EXPECT_FALSE(o.chart->y_axis.scale.minimum.has_value());  // a refused change changes nothing
 }
 
+TEST_F(WorkbookFunctions, SeriesFormulasEditsTextsAndInsertedRowsOfAChart) {
+  sheets::Sheet& s = *docs->ActiveSheet();
+  sheets::Chart chart;
+  chart.series.resize(2);
+  chart.series[0].name = "Points";
+  chart.series[0].x_values = "Sheet1!$K$5";
+  chart.series[0].y_values = "Sheet1!$L$5";
+  chart.series[1].y_values = "Sheet1!$M$5";
+  chart.title = "Plot";
+  sheets::ObjectAnchor anchor;
+  anchor.from = {3, 0};
+  anchor.to = {20, 6};
+  sheets::DrawingObject& o = s.AddChart(chart, anchor);
+  HostValue r;
+  Arg chartName(o.name.c_str()), s1("S1"), s3("S3");
+  ASSERT_EQ(Do(XLC_SELECT, r, chartName), XLRET_SUCCESS);
+  // GET.FORMULA of a series names its references.
+  ASSERT_EQ(Do(XLF_GET_FORMULA, r, s1), XLRET_SUCCESS);
+  EXPECT_EQ(Display(&r.v), "=SERIES(\"Points\",Sheet1!$K$5,Sheet1!$L$5,1)");
+  // EDIT.SERIES binds a series to other cells; a missing argument keeps what it has.
+  Arg one(1.0), none, x("Sheet1!$K$5:$K$9"), y("'Sheet1'!$L$5:$L$9"), bad("no such cells!");
+  ASSERT_EQ(Do(XLC_EDIT_SERIES, r, one, none, x, y), XLRET_SUCCESS);
+  EXPECT_EQ(o.chart->series[0].x_values, "Sheet1!$K$5:$K$9");
+  EXPECT_EQ(o.chart->series[0].y_values, "'Sheet1'!$L$5:$L$9");
+  EXPECT_NE(Do(XLC_EDIT_SERIES, r, one, none, bad), XLRET_SUCCESS);
+  EXPECT_EQ(o.chart->series[0].x_values, "Sheet1!$K$5:$K$9");
+  // The chart's title and axis titles.
+  Arg title("Title"), axis1("Text Axis 1"), text("Glucose"), newTitle("Box plot");
+  ASSERT_EQ(Do(XLC_SELECT, r, axis1), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_CHART_TEXT, r, text), XLRET_SUCCESS);
+  EXPECT_EQ(o.chart->x_axis.title, "Glucose");
+  ASSERT_EQ(Do(XLC_SELECT, r, title), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_CHART_TEXT, r, newTitle), XLRET_SUCCESS);
+  EXPECT_EQ(o.chart->title, "Box plot");
+  // PATTERNS on a series: no line, circle markers.
+  Arg no(false), zero(0.0), eight(8.0);
+  ASSERT_EQ(Do(XLC_SELECT, r, s1), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_PATTERNS, r, no, zero, none, none, no, eight), XLRET_SUCCESS);
+  EXPECT_FALSE(o.chart->series[0].line);
+  EXPECT_EQ(o.chart->series[0].marker, sheets::MarkerStyle::Circle);
+  // SCALE's fifth argument: where the other axis crosses this one.
+  Arg axis2("Axis 2"), lo(-4.0), hi(4.0);
+  ASSERT_EQ(Do(XLC_SELECT, r, axis2), XLRET_SUCCESS);
+  ASSERT_EQ(Do(XLC_SCALE, r, lo, hi, none, none, lo), XLRET_SUCCESS);
+  EXPECT_EQ(o.chart->x_axis.scale.crosses_at, -4.0);
+  // FORMAT.SIZE of the object: 3 default columns (64 px = 48 pt each) and 2 rows (15 pt) from its corner.
+  ASSERT_EQ(Do(XLC_SELECT, r, chartName), XLRET_SUCCESS);
+  Arg width(144.0 + 10), height(30.0 + 5);
+  ASSERT_EQ(Do(XLC_FORMAT_SIZE, r, width, height), XLRET_SUCCESS);
+  EXPECT_EQ(o.anchor.to.col, 3u);
+  EXPECT_NEAR(o.anchor.to_x, 10, 1e-9);
+  EXPECT_EQ(o.anchor.to.row, 5u);
+  EXPECT_NEAR(o.anchor.to_y, 5, 1e-9);
+  // Rows inserted above the chart's data move the series' cells and the object with them; rows
+  // inserted inside a series' range grow it.
+  std::string error;
+  ASSERT_TRUE(docs->Select("A2:Z3", error));
+  Arg down(2.0);
+  ASSERT_EQ(Do(XLC_INSERT, r, down), XLRET_SUCCESS);
+  EXPECT_EQ(o.chart->series[0].x_values, "Sheet1!$K$7:$K$11");
+  EXPECT_EQ(o.chart->series[1].y_values, "Sheet1!$M$7");
+  EXPECT_EQ(o.anchor.from.row, 5u);
+  ASSERT_TRUE(docs->Select("K8:L8", error));
+  ASSERT_EQ(Do(XLC_INSERT, r, down), XLRET_SUCCESS);
+  EXPECT_EQ(o.chart->series[0].x_values, "Sheet1!$K$7:$K$12");
+  EXPECT_EQ(o.chart->series[1].y_values, "Sheet1!$M$7");  // outside the inserted columns
+  // A series that does not exist has no formula.
+  ASSERT_EQ(Do(XLC_SELECT, r, chartName), XLRET_SUCCESS);
+  EXPECT_NE(Do(XLF_GET_FORMULA, r, s3), XLRET_SUCCESS);
+}
+
 TEST_F(WorkbookFunctions, CopiedSheetKeepsCellsFormatsAndNamesUnderANewName) {
   sheets::Sheet& s = *docs->ActiveSheet();
   s.SetNumber(0, 0, 7);

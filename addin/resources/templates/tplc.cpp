@@ -97,6 +97,8 @@ public:
         if (verb == "slot") return Slot(w);
         if (verb == "name") return Name(w);
         if (verb == "view") return View(w);
+        if (verb == "chart") return ChartObject(w);
+        if (verb == "series") return Series(w);
         throw SourceError("unknown statement '" + verb + "'");
     }
 
@@ -410,8 +412,98 @@ private:
         }
     }
 
+    // chart RANGE type=scatter|line|column title="T" xtitle="T" ytitle="T" legend=none|right|bottom
+    //     xaxis=on|off yaxis=on|off xmin=N xmax=N ymin=N ymax=N: a chart object covering RANGE; its
+    //     series follow.
+    void ChartObject(const std::vector<std::string>& w) {
+        Need(w, 2, "chart RANGE ATTRIBUTES...");
+        RangeAddress r = RangeOf(w[1]);
+        sheets::Chart chart;
+        chart.legend = sheets::LegendPosition::None;
+        for (size_t i = 2; i < w.size(); ++i) {
+            auto [key, value] = KeyValue(w[i]);
+            if (key == "type") {
+                if (value == "scatter") chart.type = sheets::ChartType::Scatter;
+                else if (value == "line") chart.type = sheets::ChartType::Line;
+                else if (value == "column") chart.type = sheets::ChartType::Column;
+                else throw SourceError("chart type is scatter, line or column");
+            } else if (key == "title") {
+                chart.title = value;
+            } else if (key == "xtitle") {
+                chart.x_axis.title = value;
+            } else if (key == "ytitle") {
+                chart.y_axis.title = value;
+            } else if (key == "legend") {
+                if (value == "none") chart.legend = sheets::LegendPosition::None;
+                else if (value == "right") chart.legend = sheets::LegendPosition::Right;
+                else if (value == "bottom") chart.legend = sheets::LegendPosition::Bottom;
+                else throw SourceError("legend is none, right or bottom");
+            } else if (key == "xaxis" || key == "yaxis") {
+                (key == "xaxis" ? chart.x_axis : chart.y_axis).visible = OnOff(value);
+            } else if (key == "xmin") {
+                chart.x_axis.scale.minimum = NumberOf(value);
+            } else if (key == "xmax") {
+                chart.x_axis.scale.maximum = NumberOf(value);
+            } else if (key == "ymin") {
+                chart.y_axis.scale.minimum = NumberOf(value);
+            } else if (key == "ymax") {
+                chart.y_axis.scale.maximum = NumberOf(value);
+            } else {
+                throw SourceError("unknown chart attribute '" + key + "'");
+            }
+        }
+        sheets::ObjectAnchor anchor;
+        anchor.from = r.first;
+        anchor.to = CellAddress{r.last.row + 1, r.last.col + 1};
+        m_chart = &m_sheet->AddChart(chart, anchor);
+    }
+
+    // series N x=CELL y=CELL name="LEGEND" line=on|off marker=none|auto|circle|square|diamond|
+    //     triangle|dot|plus|x smooth: series N of the last chart (numbers 1, 2, 3 ... in order);
+    //     x and y name the first cell of the lists the report writes downwards.
+    void Series(const std::vector<std::string>& w) {
+        Need(w, 2, "series N ATTRIBUTES...");
+        if (!m_chart) throw SourceError("series comes after its chart");
+        sheets::Chart& chart = *m_chart->chart;
+        if (NumberOf(w[1]) != static_cast<double>(chart.series.size() + 1))
+            throw SourceError("series are numbered 1, 2, 3 ... in order; expected " + std::to_string(chart.series.size() + 1));
+        sheets::ChartSeries s;
+        s.name = "S" + std::to_string(chart.series.size() + 1);
+        auto cellRef = [&](const std::string& text) {
+            RangeAddress at = RangeOf(text);
+            sheets::Reference ref;
+            ref.sheet = m_sheet->name();
+            ref.area = sheets::AreaRef::Absolute(at);
+            return sheets::FormatReference(ref, sheets::RefStyle::A1);
+        };
+        static const std::map<std::string, sheets::MarkerStyle> kMarkers{
+            {"auto", sheets::MarkerStyle::Automatic}, {"none", sheets::MarkerStyle::None},
+            {"circle", sheets::MarkerStyle::Circle},  {"square", sheets::MarkerStyle::Square},
+            {"diamond", sheets::MarkerStyle::Diamond}, {"triangle", sheets::MarkerStyle::Triangle},
+            {"dot", sheets::MarkerStyle::Dot},        {"plus", sheets::MarkerStyle::Plus},
+            {"x", sheets::MarkerStyle::X},            {"dash", sheets::MarkerStyle::Dash}};
+        for (size_t i = 2; i < w.size(); ++i) {
+            auto [key, value] = KeyValue(w[i]);
+            if (key == "x") s.x_values = cellRef(value);
+            else if (key == "y") s.y_values = cellRef(value);
+            else if (key == "name") s.name = value;
+            else if (key == "line") s.line = OnOff(value);
+            else if (key == "smooth") s.smooth = true;
+            else if (key == "marker") {
+                auto it = kMarkers.find(value);
+                if (it == kMarkers.end()) throw SourceError("unknown marker '" + value + "'");
+                s.marker = it->second;
+            } else {
+                throw SourceError("unknown series attribute '" + key + "'");
+            }
+        }
+        if (s.y_values.empty()) throw SourceError("a series needs y=CELL");
+        chart.series.push_back(std::move(s));
+    }
+
     sheets::Workbook& m_book;
     sheets::Sheet* m_sheet = nullptr;
+    sheets::DrawingObject* m_chart = nullptr;
     bool m_hasTest = false;
     std::map<std::string, std::vector<std::string>> m_styles;
 };
