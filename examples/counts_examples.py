@@ -160,7 +160,7 @@ def nonpcorr(h):
 
 def runs(h):
     """One dichotomous variable in time order: 40 consecutive batches of a filling line, within or
-    out of specification (out-of-specification batches come in clusters after each set-up)."""
+    out of tolerance (out-of-tolerance batches come in clusters after each set-up)."""
     rng = random.Random(20260207)
     wb = Workbook()
     ws = wb.active
@@ -171,7 +171,7 @@ def runs(h):
     h.header(ws["B3"], "Fill weight", under=True)
     state = False
     for i in range(40):
-        state = (rng.random() < 0.7) if state else (rng.random() < 0.2)  # out of specification persists
+        state = (rng.random() < 0.7) if state else (rng.random() < 0.2)  # out of tolerance persists
         ws.cell(row=4 + i, column=1, value="B%03d" % (101 + i)).font = h.PLAIN
         ws.cell(row=4 + i, column=2, value="Out of spec" if state else "Within spec").font = h.PLAIN
     ws.column_dimensions["B"].width = 14
