@@ -25,8 +25,10 @@ int CalcCommand(const SessionOptions& options, const std::vector<std::string>& a
       out << CalcHelp();
       return 0;
     }
-    if (a == "--save") save = true;
-    else if (file.empty() && !a.empty() && a[0] != '-') file = a;
+    if (a == "--save")
+      save = true;
+    else if (file.empty() && !a.empty() && a[0] != '-')
+      file = a;
     else {
       err << "quelstat: calc: unexpected argument " << a << "\n" << CalcHelp();
       return 2;

@@ -47,8 +47,7 @@ bool RunMenuCommand(xlm::Host& host, long id, std::string& error) {
     return false;
   }
   if (!item->enabled) {
-    error = "the menu command " + std::to_string(id) + " (" + xlm::StripAmpersands(item->text) +
-            ") is disabled";
+    error = "the menu command " + std::to_string(id) + " (" + xlm::StripAmpersands(item->text) + ") is disabled";
     return false;
   }
   std::string macro = item->macro;  // the menus may change while it runs

@@ -53,8 +53,10 @@ std::string LastLevel(const std::string& name) {
 
 std::string NumberText(double v) {
   char buf[64];
-  if (v == std::floor(v) && std::fabs(v) < 1e15) std::snprintf(buf, sizeof buf, "%.0f", v);
-  else std::snprintf(buf, sizeof buf, "%.15g", v);
+  if (v == std::floor(v) && std::fabs(v) < 1e15)
+    std::snprintf(buf, sizeof buf, "%.0f", v);
+  else
+    std::snprintf(buf, sizeof buf, "%.15g", v);
   return buf;
 }
 
@@ -71,9 +73,12 @@ std::string PlainNumber(const std::string& text) {
   bool point = false;
   for (; i < text.size(); ++i) {
     char c = text[i];
-    if (c == '.' && !point) point = true;
-    else if (c >= '0' && c <= '9') (point ? frac : whole) += c;
-    else return {};
+    if (c == '.' && !point)
+      point = true;
+    else if (c >= '0' && c <= '9')
+      (point ? frac : whole) += c;
+    else
+      return {};
   }
   if (whole.empty() && frac.empty()) return {};
   while (!whole.empty() && whole[0] == '0') whole.erase(0, 1);
@@ -201,8 +206,9 @@ void Answer(platform::DialogModel& model, const std::string& label, const std::s
         // The typing may have rebuilt the dialog: look the field up in a list that outlives the look-up.
         std::vector<platform::DialogControl> after = model.Controls();
         const platform::DialogControl* now = FindId(after, c->id);
-        Refuse(problems, label, "\"" + value + "\" cannot be typed here (the field took \"" +
-                                    (now ? now->value : std::string()) + "\")");
+        Refuse(
+            problems, label,
+            "\"" + value + "\" cannot be typed here (the field took \"" + (now ? now->value : std::string()) + "\")");
       }
       return;
     }
@@ -244,13 +250,12 @@ void Answer(platform::DialogModel& model, const std::string& label, const std::s
         if (comma == std::string::npos) break;
         start = comma + 1;
       }
-      bool ok = c->multiple ? model.SelectItems(c->id, indexes)
-                            : indexes.size() == 1 && model.Choose(c->id, indexes[0]);
+      bool ok =
+          c->multiple ? model.SelectItems(c->id, indexes) : indexes.size() == 1 && model.Choose(c->id, indexes[0]);
       if (!ok) Refuse(problems, label, "\"" + value + "\" cannot be selected here");
       return;
     }
-    default:
-      Refuse(problems, label, "this control is not answered from the command line");
+    default: Refuse(problems, label, "this control is not answered from the command line");
   }
 }
 
@@ -263,8 +268,10 @@ void AnswerDataset(platform::DialogModel& model, const DialogAnswers& a, DialogP
     const platform::DialogControl* c = FindId(controls, kLayout);
     int index = -1;
     for (size_t i = 0; c && i < c->items.size(); ++i)
-      if (platform::FoldCase(c->items[i]).rfind(platform::FoldCase(Trim(*a.layout)), 0) == 0) index = static_cast<int>(i);
-    if (index < 0 || !model.Choose(kLayout, index)) Refuse(problems, "--layout", "\"" + *a.layout + "\" is not a layout");
+      if (platform::FoldCase(c->items[i]).rfind(platform::FoldCase(Trim(*a.layout)), 0) == 0)
+        index = static_cast<int>(i);
+    if (index < 0 || !model.Choose(kLayout, index))
+      Refuse(problems, "--layout", "\"" + *a.layout + "\" is not a layout");
   }
   std::vector<platform::DialogControl> controls = model.Controls();
   auto box = [&](int id, bool on, bool given, const char* option) {
@@ -281,7 +288,8 @@ void AnswerDataset(platform::DialogModel& model, const DialogAnswers& a, DialogP
   box(kIdLabel, a.idLabel, a.layout.has_value() || a.idLabel, "--id-label");
   if (a.factors) {
     const platform::DialogControl* c = FindId(controls, kFactors);
-    if (!c || !c->visible) Refuse(problems, "--factors", "applies to tabular and contingency layouts only");
+    if (!c || !c->visible)
+      Refuse(problems, "--factors", "applies to tabular and contingency layouts only");
     else if (*a.factors < 1 || *a.factors > 2 || platform::TypeText(model, kFactors, std::to_string(*a.factors)))
       Refuse(problems, "--factors", "must be 1 or 2");
   }
@@ -295,8 +303,10 @@ void AnswerVariable(platform::DialogModel& model, const DialogAnswers& a, Dialog
     const platform::DialogControl* radio = nullptr;
     for (const platform::DialogControl& c : controls)
       if (c.kind == platform::ControlKind::Radio && LabelKey(c.label) == platform::FoldCase(Trim(*a.type))) radio = &c;
-    if (!radio) Refuse(problems, "--type", "\"" + *a.type + "\" is not a measurement scale");
-    else if (radio->value != "1") model.Click(radio->id);
+    if (!radio)
+      Refuse(problems, "--type", "\"" + *a.type + "\" is not a measurement scale");
+    else if (radio->value != "1")
+      model.Click(radio->id);
   }
   for (const auto& [category, value] : a.categoryValues) {
     std::vector<platform::DialogControl> controls = model.Controls();

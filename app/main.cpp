@@ -78,7 +78,6 @@ bool ParseInt(const char* text, int& out) {
   return true;
 }
 
-
 int Dispatch(int argc, char** argv) {
   app::SessionOptions options;
   int i = 1;
@@ -98,13 +97,11 @@ int Dispatch(int argc, char** argv) {
         return Usage("--screen takes WIDTHxHEIGHT");
     } else if (a == "--language" && i + 1 < argc) {
       options.host.language = argv[++i];
-      if (options.host.language != "en" && options.host.language != "de")
-        return Usage("--language takes en or de");
+      if (options.host.language != "en" && options.host.language != "de") return Usage("--language takes en or de");
     } else if (a == "--user" && i + 1 < argc) {
       options.host.userName = argv[++i];
     } else if (a == "--version") {
-      std::cout << "quelstat 1.0 (spreadsheet host reporting version " << options.host.excelVersion
-                << ".0)\n";
+      std::cout << "quelstat 1.0 (spreadsheet host reporting version " << options.host.excelVersion << ".0)\n";
       return 0;
     } else if (a == "--help" || a == "-h") {
       std::cout << kUsage;
@@ -136,9 +133,12 @@ int Dispatch(int argc, char** argv) {
     app::AddinsMode mode = app::AddinsMode::Query;
     if (rest.size() > 1) return Usage("addins takes at most one option");
     if (rest.size() == 1) {
-      if (rest[0] == "--enable") mode = app::AddinsMode::Enable;
-      else if (rest[0] == "--disable") mode = app::AddinsMode::Disable;
-      else return Usage("addins takes --enable or --disable");
+      if (rest[0] == "--enable")
+        mode = app::AddinsMode::Enable;
+      else if (rest[0] == "--disable")
+        mode = app::AddinsMode::Disable;
+      else
+        return Usage("addins takes --enable or --disable");
     }
     app::Session session(options);
     int status = app::AddinsCommand(session, mode, std::cout, std::cerr);

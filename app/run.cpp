@@ -160,8 +160,8 @@ int WhyNoReport(AddInSession& s, const RunArguments& run, const CatalogueEntry& 
   if (made) return -1;
   if (g_interrupted) return 130;
   // The message above was about this dataset: say which, for a reader of a log.
-  err << "quelstat: run: no report made by " << test.name << " on the dataset at " << run.cell << " of "
-      << run.workbook << "\n";
+  err << "quelstat: run: no report made by " << test.name << " on the dataset at " << run.cell << " of " << run.workbook
+      << "\n";
   TextColumnHints(s, run.types, err);
   return 1;
 }
@@ -249,7 +249,8 @@ const CatalogueEntry* ResolveTest(const std::vector<CatalogueEntry>& catalogue, 
   long id = std::strtol(want.c_str(), &end, 10);
   bool numeric = !*end;
   for (const CatalogueEntry& e : catalogue) {
-    if (numeric ? e.id == id : (platform::FoldCase(e.templateName) == want || platform::FoldCase(e.name) == want)) return &e;
+    if (numeric ? e.id == id : (platform::FoldCase(e.templateName) == want || platform::FoldCase(e.name) == want))
+      return &e;
   }
   return nullptr;
 }
@@ -337,9 +338,12 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
     }
   }
   if (out.help) return true;
-  if (out.workbook.empty()) error = "run needs a workbook";
-  else if (out.cell.empty()) error = "run needs --cell";
-  else if (out.test.empty()) error = "run needs --test";
+  if (out.workbook.empty())
+    error = "run needs a workbook";
+  else if (out.cell.empty())
+    error = "run needs --cell";
+  else if (out.test.empty())
+    error = "run needs --test";
   else if (!out.reports.empty() && CanonicalPath(out.reports) == CanonicalPath(out.workbook))
     error = "--reports names the input workbook; the reports go to a file of their own";
   else if (!out.reports.empty() && !SaveProblem(out.reports).empty())
@@ -379,8 +383,10 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnRunInterrupt);
   if (!s.Start(err)) return 1;
   std::vector<std::string> remembered;
-  if (run.defaults) s.UseDefaults();
-  else remembered = s.RememberedAnswers();
+  if (run.defaults)
+    s.UseDefaults();
+  else
+    remembered = s.RememberedAnswers();
   std::vector<CatalogueEntry> catalogue;
   if (!s.Catalogue(catalogue, err)) return 1;
   const CatalogueEntry* test = ResolveTest(catalogue, run.test);

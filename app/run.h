@@ -38,7 +38,7 @@ const CatalogueEntry* ResolveTest(const std::vector<CatalogueEntry>& catalogue, 
 // What "quelstat run" was asked to do.
 struct RunArguments {
   std::string workbook, cell, test;
-  std::vector<std::pair<std::string, std::string>> set;  // --set LABEL=VALUE, in order
+  std::vector<std::pair<std::string, std::string>> set;    // --set LABEL=VALUE, in order
   std::vector<std::pair<std::string, std::string>> types;  // --type COLUMN=TYPE, in order
   std::optional<std::string> layout, name;
   std::optional<int> factors;

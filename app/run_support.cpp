@@ -148,9 +148,9 @@ bool AddInSession::OpenAndSelect(const std::string& workbook, const std::string&
   // types them, so "Diet study!A5" is taken as meant.
   std::size_t bang = cell.rfind('!');
   std::string ignored;
-  bool selected = Docs()->Select(cell, error) ||
-                  (bang != std::string::npos && bang > 0 && cell[0] != '\'' &&
-                   Docs()->Select("'" + cell.substr(0, bang) + "'" + cell.substr(bang), ignored));
+  bool selected =
+      Docs()->Select(cell, error) || (bang != std::string::npos && bang > 0 && cell[0] != '\'' &&
+                                      Docs()->Select("'" + cell.substr(0, bang) + "'" + cell.substr(bang), ignored));
   if (!selected) {
     // Say where the cell was looked for: the workbook and its sheets.
     std::string sheets;
@@ -192,8 +192,8 @@ bool AddInSession::OpenReports(const std::string& path, std::ostream& err) {
   const std::string kept = "; it is kept as it is (name another file with --reports)";
   std::string error;
   if (!std::filesystem::is_regular_file(path, ec) || !Docs()->Open(path, error)) {
-    err << "quelstat: run: --reports " << path << " is not a workbook"
-        << (error.empty() ? "" : " (" + error + ")") << kept << "\n";
+    err << "quelstat: run: --reports " << path << " is not a workbook" << (error.empty() ? "" : " (" + error + ")")
+        << kept << "\n";
     return false;
   }
   sheets::Workbook* book = Docs()->ActiveBook();

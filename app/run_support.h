@@ -17,7 +17,7 @@
 namespace xlm {
 class ModelDocuments;
 struct AddIn;
-}
+}  // namespace xlm
 
 namespace app {
 

@@ -112,10 +112,10 @@ struct Answers {
 };
 
 std::optional<int> ButtonOf(const std::string& word) {
-  static const std::pair<const char*, int> names[] = {
-      {"ok", platform::IDOK},       {"cancel", platform::IDCANCEL}, {"yes", platform::IDYES},
-      {"no", platform::IDNO},       {"retry", platform::IDRETRY},   {"abort", platform::IDABORT},
-      {"ignore", platform::IDIGNORE}};
+  static const std::pair<const char*, int> names[] = {{"ok", platform::IDOK},        {"cancel", platform::IDCANCEL},
+                                                      {"yes", platform::IDYES},      {"no", platform::IDNO},
+                                                      {"retry", platform::IDRETRY},  {"abort", platform::IDABORT},
+                                                      {"ignore", platform::IDIGNORE}};
   for (const auto& [name, id] : names)
     if (platform::EqualNoCase(word, name)) return id;
   return std::nullopt;
@@ -228,7 +228,7 @@ int RunScript(Session& session, const std::string& file, std::ostream& out, std:
       ok = host.Evaluate(rest, &v.v, error);
       if (ok) out << xlm::Display(&v.v) << "\n";
     } else if (verb == "addins") {
-      AddinsMode mode = rest == "--enable" ? AddinsMode::Enable
+      AddinsMode mode = rest == "--enable"    ? AddinsMode::Enable
                         : rest == "--disable" ? AddinsMode::Disable
                                               : AddinsMode::Query;
       if (!rest.empty() && mode == AddinsMode::Query) {

@@ -57,8 +57,8 @@ int TestsCommand(const SessionOptions& options, const std::vector<std::string>& 
       const CatalogueEntry& e = catalogue[i];
       out << (i ? ",\n " : "") << "{\"id\": " << e.id << ", \"name\": " << quote(e.name)
           << ", \"module\": " << quote(e.module) << ", \"template\": " << quote(e.templateName)
-          << ", \"built\": " << (e.built ? "true" : "false")
-          << ", \"installed\": " << (e.available ? "true" : "false") << "}";
+          << ", \"built\": " << (e.built ? "true" : "false") << ", \"installed\": " << (e.available ? "true" : "false")
+          << "}";
     }
     out << "]\n";
     return 0;

@@ -19,7 +19,6 @@ const char* kVariableUsage =
     "dialog does: its type and, for an ordinal variable, the value of each category. Prints the\n"
     "dataset afterwards; --save writes the properties into the workbook.\n";
 
-
 std::string Trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t");
   if (b == std::string::npos) return {};

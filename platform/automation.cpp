@@ -20,25 +20,37 @@ struct Reader {
   bool ok = true;
   std::uint32_t U32() {
     std::uint32_t v = 0;
-    if (pos + 4 > s.size()) { ok = false; return 0; }
+    if (pos + 4 > s.size()) {
+      ok = false;
+      return 0;
+    }
     std::memcpy(&v, s.data() + pos, 4);
     pos += 4;
     return v;
   }
   std::uint8_t U8() {
-    if (pos + 1 > s.size()) { ok = false; return 0; }
+    if (pos + 1 > s.size()) {
+      ok = false;
+      return 0;
+    }
     return static_cast<std::uint8_t>(s[pos++]);
   }
   double F64() {
     double v = 0;
-    if (pos + 8 > s.size()) { ok = false; return 0; }
+    if (pos + 8 > s.size()) {
+      ok = false;
+      return 0;
+    }
     std::memcpy(&v, s.data() + pos, 8);
     pos += 8;
     return v;
   }
   std::string Bytes() {
     std::uint32_t n = U32();
-    if (!ok || pos + n > s.size()) { ok = false; return {}; }
+    if (!ok || pos + n > s.size()) {
+      ok = false;
+      return {};
+    }
     std::string v = s.substr(pos, n);
     pos += n;
     return v;
@@ -214,8 +226,7 @@ std::string Serve(const std::string& clsid, const std::string& request) {
 bool RegisterActiveObject(const std::string& clsid, std::shared_ptr<Dispatch> obj) {
   std::string key = FoldCase(clsid);
   if (Registered().count(key)) return false;
-  if (!detail::Publish(EndpointFor(key),
-                       [key](const std::string& req) { return Serve(key, req); })) {
+  if (!detail::Publish(EndpointFor(key), [key](const std::string& req) { return Serve(key, req); })) {
     // Another live process holds the registration; or the run folder cannot be used, and then the
     // object is this process's own running instance, which other processes cannot reach.
     if (detail::IsPublished(EndpointFor(key))) return false;
@@ -246,7 +257,10 @@ bool IsLocalObject(const std::shared_ptr<Dispatch>& obj) {
 }
 
 std::string ClsidFromProgId(const std::string& progId) {
-  struct Entry { const char* prog; const char* clsid; };
+  struct Entry {
+    const char* prog;
+    const char* clsid;
+  };
   static const Entry known[] = {
       {"Excel.Application.7", "{00020841-0000-0000-C000-000000000046}"},
       {"Excel.Application.8", "{00024500-0000-0000-C000-000000000046}"},

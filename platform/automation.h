@@ -25,13 +25,43 @@ struct Variant {
   std::string text;
   std::shared_ptr<Dispatch> object;
 
-  static Variant Of(bool v) { Variant r; r.kind = Kind::Bool; r.b = v; return r; }
-  static Variant Of(std::int32_t v) { Variant r; r.kind = Kind::Int; r.i = v; return r; }
-  static Variant Of(double v) { Variant r; r.kind = Kind::Double; r.d = v; return r; }
-  static Variant Of(std::string v) { Variant r; r.kind = Kind::Text; r.text = std::move(v); return r; }
+  static Variant Of(bool v) {
+    Variant r;
+    r.kind = Kind::Bool;
+    r.b = v;
+    return r;
+  }
+  static Variant Of(std::int32_t v) {
+    Variant r;
+    r.kind = Kind::Int;
+    r.i = v;
+    return r;
+  }
+  static Variant Of(double v) {
+    Variant r;
+    r.kind = Kind::Double;
+    r.d = v;
+    return r;
+  }
+  static Variant Of(std::string v) {
+    Variant r;
+    r.kind = Kind::Text;
+    r.text = std::move(v);
+    return r;
+  }
   static Variant Of(const char* v) { return Of(std::string(v)); }
-  static Variant Of(std::shared_ptr<Dispatch> v) { Variant r; r.kind = Kind::Object; r.object = std::move(v); return r; }
-  static Variant ErrorCode(std::int32_t code) { Variant r; r.kind = Kind::Error; r.i = code; return r; }
+  static Variant Of(std::shared_ptr<Dispatch> v) {
+    Variant r;
+    r.kind = Kind::Object;
+    r.object = std::move(v);
+    return r;
+  }
+  static Variant ErrorCode(std::int32_t code) {
+    Variant r;
+    r.kind = Kind::Error;
+    r.i = code;
+    return r;
+  }
 };
 
 // How a member is used, numbered as in IDispatch::Invoke.

@@ -74,8 +74,10 @@ std::string DescribeDialog(const DialogModel& model) {
     if (c.kind == ControlKind::List) {
       out << " = ";
       for (size_t i = 0; i < c.selected.size(); ++i)
-        out << (i ? ", " : "") << "\"" << (c.selected[i] >= 0 && c.selected[i] < static_cast<int>(c.items.size())
-                                              ? c.items[c.selected[i]] : std::string("?")) << "\"";
+        out << (i ? ", " : "") << "\""
+            << (c.selected[i] >= 0 && c.selected[i] < static_cast<int>(c.items.size()) ? c.items[c.selected[i]]
+                                                                                       : std::string("?"))
+            << "\"";
       if (c.selected.empty()) out << "(none)";
     }
     out << (c.enabled ? " enabled" : " disabled") << (c.visible ? " visible" : " hidden");

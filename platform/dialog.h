@@ -14,14 +14,14 @@
 namespace platform {
 
 enum class ControlKind {
-  Static,      // a text
-  Field,       // an edit field (typed character by character)
-  Button,      // a push button
-  CheckBox,    // value "1" ticked, "0" not
-  Radio,       // a radio button of a group; value "1" when chosen
-  DropDown,    // a closed box with a popup list: value is the chosen entry's text
-  List,        // a list: one or several entries selected
-  Grid,        // a list of rows and columns whose cells can be edited
+  Static,    // a text
+  Field,     // an edit field (typed character by character)
+  Button,    // a push button
+  CheckBox,  // value "1" ticked, "0" not
+  Radio,     // a radio button of a group; value "1" when chosen
+  DropDown,  // a closed box with a popup list: value is the chosen entry's text
+  List,      // a list: one or several entries selected
+  Grid,      // a list of rows and columns whose cells can be edited
 };
 
 const char* ControlKindName(ControlKind kind);
@@ -37,7 +37,7 @@ struct DialogControl {
   std::vector<int> selected;       // selected entries (indexes into items)
   bool enabled = true;
   bool visible = true;
-  bool multiple = false;           // a list where several entries can be selected
+  bool multiple = false;                    // a list where several entries can be selected
   int x = 0, y = 0, width = 0, height = 0;  // dialog units
 };
 

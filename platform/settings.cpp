@@ -21,10 +21,8 @@ namespace platform {
 
 std::filesystem::path SettingsFolder() {
   if (const char* home = std::getenv("QUELSTAT_HOME"); home && *home) return home;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-    return std::filesystem::path(xdg) / "quelstat";
-  if (const char* h = std::getenv("HOME"); h && *h)
-    return std::filesystem::path(h) / ".config" / "quelstat";
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return std::filesystem::path(xdg) / "quelstat";
+  if (const char* h = std::getenv("HOME"); h && *h) return std::filesystem::path(h) / ".config" / "quelstat";
   return std::filesystem::current_path() / ".quelstat";
 }
 
@@ -222,8 +220,7 @@ HiveData Parse(const std::string& text, const std::filesystem::path& file) {
       v.data.assign(textValue.begin(), textValue.end());
     } else if (rest.rfind("dword:", 0) == 0) {
       std::string digits = rest.substr(6);
-      if (digits.size() != 8 ||
-          !std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigit(c) >= 0; }))
+      if (digits.size() != 8 || !std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigit(c) >= 0; }))
         bad("malformed dword");
       std::uint32_t n = static_cast<std::uint32_t>(std::stoul(digits, nullptr, 16));
       v.type = ValueType::Dword;
@@ -236,8 +233,7 @@ HiveData Parse(const std::string& text, const std::filesystem::path& file) {
           ++i;
           continue;
         }
-        if (i + 1 >= hex.size() || HexDigit(hex[i]) < 0 || HexDigit(hex[i + 1]) < 0)
-          bad("malformed binary value");
+        if (i + 1 >= hex.size() || HexDigit(hex[i]) < 0 || HexDigit(hex[i + 1]) < 0) bad("malformed binary value");
         v.data.push_back(static_cast<std::uint8_t>(HexDigit(hex[i]) * 16 + HexDigit(hex[i + 1])));
         i += 2;
       }
@@ -246,8 +242,10 @@ HiveData Parse(const std::string& text, const std::filesystem::path& file) {
     }
     std::vector<Value>& values = data.keys[current].values;
     auto [at, added] = seen[current].emplace(FoldCase(name), values.size());
-    if (added) values.push_back(Value{name, v});
-    else values[at->second].value = v;
+    if (added)
+      values.push_back(Value{name, v});
+    else
+      values[at->second].value = v;
   }
   return data;
 }
@@ -262,9 +260,7 @@ std::string Format(const HiveData& data, Hive hive) {
       out += v.name.empty() ? "@" : "\"" + Escape(v.name, false) + "\"";
       out += "=";
       switch (v.value.type) {
-        case ValueType::Text:
-          out += "\"" + Escape(v.value.Text(), false) + "\"";
-          break;
+        case ValueType::Text: out += "\"" + Escape(v.value.Text(), false) + "\""; break;
         case ValueType::Dword: {
           std::uint32_t n = 0;
           for (std::size_t i = 0; i < 4 && i < v.value.data.size(); ++i)
@@ -290,9 +286,7 @@ std::string Format(const HiveData& data, Hive hive) {
   return out;
 }
 
-std::filesystem::path LockFile(Hive hive) {
-  return SettingsFolder() / (std::string(".") + HiveName(hive) + ".lock");
-}
+std::filesystem::path LockFile(Hive hive) { return SettingsFolder() / (std::string(".") + HiveName(hive) + ".lock"); }
 
 // The hive as last parsed, kept while the file is unchanged (same path, inode, size and time of change),
 // so that a command reading many values parses the file once.
@@ -310,9 +304,10 @@ std::shared_ptr<const HiveData> Load(Hive hive) {
   {
     std::lock_guard<std::mutex> hold(mutex);
     auto it = cache.find(hive);
-    if (it != cache.end() && it->second.file == file && it->second.st.st_ino == st.st_ino && it->second.st.st_dev == st.st_dev &&
-        it->second.st.st_size == st.st_size && it->second.st.st_mtim.tv_sec == st.st_mtim.tv_sec &&
-        it->second.st.st_mtim.tv_nsec == st.st_mtim.tv_nsec && it->second.st.st_ctim.tv_nsec == st.st_ctim.tv_nsec)
+    if (it != cache.end() && it->second.file == file && it->second.st.st_ino == st.st_ino &&
+        it->second.st.st_dev == st.st_dev && it->second.st.st_size == st.st_size &&
+        it->second.st.st_mtim.tv_sec == st.st_mtim.tv_sec && it->second.st.st_mtim.tv_nsec == st.st_mtim.tv_nsec &&
+        it->second.st.st_ctim.tv_nsec == st.st_ctim.tv_nsec)
       return it->second.data;
   }
   std::optional<std::string> text = ReadWholeFile(file);
@@ -338,23 +333,18 @@ R Tolerant(R fallback, const char* consequence, F&& operation) {
 constexpr const char* kReadFallback = "the defaults are used";
 constexpr const char* kWriteFallback = "the change is not remembered";
 
-void Store(Hive hive, const HiveData& data) {
-  WriteFileAtomic(registry::HiveFile(hive), Format(data, hive));
-}
+void Store(Hive hive, const HiveData& data) { WriteFileAtomic(registry::HiveFile(hive), Format(data, hive)); }
 
 bool IsBelow(const std::string& path, const std::string& key) {
   if (key.empty()) return !path.empty();
-  return path.size() > key.size() && path[key.size()] == '\\' &&
-         EqualNoCase(path.substr(0, key.size()), key);
+  return path.size() > key.size() && path[key.size()] == '\\' && EqualNoCase(path.substr(0, key.size()), key);
 }
 
 }  // namespace
 
 namespace registry {
 
-std::filesystem::path HiveFile(Hive hive) {
-  return SettingsFolder() / (std::string(HiveName(hive)) + ".reg");
-}
+std::filesystem::path HiveFile(Hive hive) { return SettingsFolder() / (std::string(HiveName(hive)) + ".reg"); }
 
 std::optional<SettingsValue> Get(Hive hive, const std::string& key, const std::string& name) {
   return Tolerant(std::optional<SettingsValue>(), kReadFallback, [&]() -> std::optional<SettingsValue> {
@@ -391,8 +381,8 @@ bool Delete(Hive hive, const std::string& key, const std::string& name) {
     HiveData data = *Load(hive);
     Key* k = data.Find(NormalizeKey(key));
     if (!k) return false;
-    auto it = std::find_if(k->values.begin(), k->values.end(),
-                           [&](const Value& v) { return EqualNoCase(v.name, name); });
+    auto it =
+        std::find_if(k->values.begin(), k->values.end(), [&](const Value& v) { return EqualNoCase(v.name, name); });
     if (it == k->values.end()) return false;
     k->values.erase(it);
     Store(hive, data);
@@ -406,9 +396,7 @@ bool DeleteKey(Hive hive, const std::string& key) {
     HiveData data = *Load(hive);
     std::string norm = NormalizeKey(key);
     std::size_t before = data.keys.size();
-    std::erase_if(data.keys, [&](const Key& k) {
-      return EqualNoCase(k.path, norm) || IsBelow(k.path, norm);
-    });
+    std::erase_if(data.keys, [&](const Key& k) { return EqualNoCase(k.path, norm) || IsBelow(k.path, norm); });
     if (data.keys.size() == before) return false;
     data.Reindex();
     Store(hive, data);
@@ -422,9 +410,8 @@ bool KeyExists(Hive hive, const std::string& key) {
   return Tolerant(false, kReadFallback, [&] {
     FileLock lock(LockFile(hive), false);
     auto data = Load(hive);
-    return std::any_of(data->keys.begin(), data->keys.end(), [&](const Key& k) {
-      return EqualNoCase(k.path, norm) || IsBelow(k.path, norm);
-    });
+    return std::any_of(data->keys.begin(), data->keys.end(),
+                       [&](const Key& k) { return EqualNoCase(k.path, norm) || IsBelow(k.path, norm); });
   });
 }
 
@@ -477,9 +464,7 @@ std::string SettingsKey::FullKey(const std::string& subkey) const {
   return key_ + "\\" + NormalizeKey(subkey);
 }
 
-std::string SettingsKey::Section(const std::string& subkey) const {
-  return subkey.empty() ? key_ : subkey;
-}
+std::string SettingsKey::Section(const std::string& subkey) const { return subkey.empty() ? key_ : subkey; }
 
 void SettingsKey::CheckWrite() const {
   // KEY_SET_VALUE (0x2) is the right needed to change values.
@@ -508,8 +493,7 @@ std::optional<std::vector<std::uint8_t>> UnhexBytes(const std::string& s) {
 }
 }  // namespace
 
-void SettingsKey::WriteString(const std::string& subkey, const std::string& name,
-                              const std::string& text) const {
+void SettingsKey::WriteString(const std::string& subkey, const std::string& name, const std::string& text) const {
   if (ini_) {
     Tolerant(false, kWriteFallback, [&] {
       IniFile f(file_);
@@ -526,8 +510,7 @@ void SettingsKey::WriteString(const std::string& subkey, const std::string& name
                 SettingsValue{ValueType::Text, std::vector<std::uint8_t>(text.begin(), text.end())});
 }
 
-void SettingsKey::WriteDword(const std::string& subkey, const std::string& name,
-                             std::uint32_t value) const {
+void SettingsKey::WriteDword(const std::string& subkey, const std::string& name, std::uint32_t value) const {
   if (ini_) {
     WriteString(subkey, name, std::to_string(value));
     return;
@@ -546,8 +529,7 @@ void SettingsKey::WriteBinary(const std::string& subkey, const std::string& name
     return;
   }
   CheckWrite();
-  registry::Set(hive_, FullKey(subkey), name,
-                SettingsValue{ValueType::Binary, std::vector<std::uint8_t>(p, p + size)});
+  registry::Set(hive_, FullKey(subkey), name, SettingsValue{ValueType::Binary, std::vector<std::uint8_t>(p, p + size)});
 }
 
 std::string SettingsKey::ReadString(const std::string& subkey, const std::string& name,
@@ -562,8 +544,7 @@ std::string SettingsKey::ReadString(const std::string& subkey, const std::string
   return v->Text();
 }
 
-std::uint32_t SettingsKey::ReadDword(const std::string& subkey, const std::string& name,
-                                     std::uint32_t fallback) const {
+std::uint32_t SettingsKey::ReadDword(const std::string& subkey, const std::string& name, std::uint32_t fallback) const {
   if (ini_) {
     std::string s = ReadString(subkey, name);
     if (s.empty()) return fallback;
@@ -592,8 +573,8 @@ std::optional<std::vector<std::uint8_t>> SettingsKey::ReadBinary(const std::stri
   return v->data;  // as RegQueryValueEx: the stored bytes, whatever the type
 }
 
-std::size_t SettingsKey::ReadBinary(const std::string& subkey, const std::string& name,
-                                    void* buffer, std::size_t size) const {
+std::size_t SettingsKey::ReadBinary(const std::string& subkey, const std::string& name, void* buffer,
+                                    std::size_t size) const {
   std::optional<std::vector<std::uint8_t>> data = ReadBinary(subkey, name);
   if (!data) return 0;
   std::size_t n = std::min(size, data->size());
@@ -694,9 +675,7 @@ std::ptrdiff_t IniFile::SectionEnd(std::ptrdiff_t header) const {
   std::size_t i = static_cast<std::size_t>(header) + 1;
   while (i < lines_.size() && !lines_[i].section) ++i;
   // Leave trailing blank lines after the last entry outside the section.
-  while (i > static_cast<std::size_t>(header) + 1 && lines_[i - 1].key.empty() &&
-         Trim(lines_[i - 1].raw).empty())
-    --i;
+  while (i > static_cast<std::size_t>(header) + 1 && lines_[i - 1].key.empty() && Trim(lines_[i - 1].raw).empty()) --i;
   return static_cast<std::ptrdiff_t>(i);
 }
 

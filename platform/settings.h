@@ -86,10 +86,10 @@ class IniFile {
 
  private:
   struct Line {
-    std::string raw;      // the line as read, used for comments and blank lines
-    std::string key;      // empty for section headers, comments, blank lines
+    std::string raw;  // the line as read, used for comments and blank lines
+    std::string key;  // empty for section headers, comments, blank lines
     std::string value;
-    bool section = false; // a "[name]" header; its name is in key
+    bool section = false;  // a "[name]" header; its name is in key
   };
   std::filesystem::path path_;
   std::vector<Line> lines_;
@@ -114,20 +114,15 @@ class SettingsKey {
 
   void WriteString(const std::string& subkey, const std::string& name, const std::string& text) const;
   void WriteDword(const std::string& subkey, const std::string& name, std::uint32_t value) const;
-  void WriteBinary(const std::string& subkey, const std::string& name, const void* data,
-                   std::size_t size) const;
+  void WriteBinary(const std::string& subkey, const std::string& name, const void* data, std::size_t size) const;
 
-  std::string ReadString(const std::string& subkey, const std::string& name,
-                         const std::string& fallback = {}) const;
-  std::uint32_t ReadDword(const std::string& subkey, const std::string& name,
-                          std::uint32_t fallback = 0) const;
+  std::string ReadString(const std::string& subkey, const std::string& name, const std::string& fallback = {}) const;
+  std::uint32_t ReadDword(const std::string& subkey, const std::string& name, std::uint32_t fallback = 0) const;
   // The whole stored block, or nothing when the value is absent.
-  std::optional<std::vector<std::uint8_t>> ReadBinary(const std::string& subkey,
-                                                      const std::string& name) const;
+  std::optional<std::vector<std::uint8_t>> ReadBinary(const std::string& subkey, const std::string& name) const;
   // Copies at most `size` bytes of the stored block into `buffer`; returns the number of bytes
   // copied (0 when the value is absent). The rest of the buffer is left as it was.
-  std::size_t ReadBinary(const std::string& subkey, const std::string& name, void* buffer,
-                         std::size_t size) const;
+  std::size_t ReadBinary(const std::string& subkey, const std::string& name, void* buffer, std::size_t size) const;
 
   bool Exists(const std::string& subkey, const std::string& name) const;
   bool DeleteValue(const std::string& subkey, const std::string& name) const;

@@ -32,8 +32,7 @@ bool HaveXdgOpen() {
 bool Spawn(const std::string& target) {
   pid_t pid;
   const char* argv[] = {"xdg-open", target.c_str(), nullptr};
-  if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-    return false;
+  if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return false;
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -71,8 +70,10 @@ bool ShowHelp(const std::string& helpFile, unsigned command, unsigned long data)
   std::string page = HelpPage(helpFile, command, data);
   if (!HasDesktop()) {
     std::cout << "Help: " << helpFile;
-    if (command == kHelpContext) std::cout << " topic " << data;
-    else std::cout << " contents";
+    if (command == kHelpContext)
+      std::cout << " topic " << data;
+    else
+      std::cout << " contents";
     std::cout << ": " << page << std::endl;
     return true;
   }

@@ -26,8 +26,8 @@ namespace {
 std::string EncodeName(const std::string& name) {
   std::string out;
   for (unsigned char c : name) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
-        c == '_' || c == '-') {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
+        c == '-') {
       out += static_cast<char>(c);
     } else {
       char buf[4];
@@ -250,9 +250,7 @@ std::string WindowEndpointHandler(WindowHandle h, const std::string& req) {
     std::memcpy(&w, req.data() + 5, 8);
     std::memcpy(&l, req.data() + 13, 8);
     WindowProc proc = it->second.proc;
-    std::int64_t result = proc ? proc(h, msg, static_cast<std::uintptr_t>(w),
-                                      static_cast<std::intptr_t>(l))
-                               : 0;
+    std::int64_t result = proc ? proc(h, msg, static_cast<std::uintptr_t>(w), static_cast<std::intptr_t>(l)) : 0;
     return std::string(reinterpret_cast<const char*>(&result), 8);
   }
   return {};
@@ -343,8 +341,7 @@ void Unpublish(const std::string& name) {
   Endpoints().erase(it);
 }
 
-bool Request(const std::string& name, const std::string& request, std::string& reply,
-             int timeoutMs) {
+bool Request(const std::string& name, const std::string& request, std::string& reply, int timeoutMs) {
   auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   auto local = Endpoints().find(name);
   if (local != Endpoints().end()) {
@@ -371,8 +368,8 @@ bool IsPublished(const std::string& name) {
 
 // ---------------------------------------------------------------- window API
 
-WindowHandle CreateWindow(const std::string& className, const std::string& title,
-                          std::uint32_t style, WindowProc proc) {
+WindowHandle CreateWindow(const std::string& className, const std::string& title, std::uint32_t style,
+                          WindowProc proc) {
   WindowTable& t = Windows();
   WindowHandle h = t.next;
   t.next += 0x10;
@@ -424,9 +421,8 @@ bool SetWindowText(WindowHandle window, const std::string& title) {
   it->second.endpoint.clear();
   it->second.title = title;
   std::string endpoint = kWindowPrefix + title;
-  if (!title.empty() && detail::Publish(endpoint, [window](const std::string& req) {
-        return WindowEndpointHandler(window, req);
-      }))
+  if (!title.empty() &&
+      detail::Publish(endpoint, [window](const std::string& req) { return WindowEndpointHandler(window, req); }))
     it->second.endpoint = endpoint;
   return true;
 }
@@ -441,8 +437,7 @@ WindowProc SetWindowProc(WindowHandle window, WindowProc proc) {
 
 WindowHandle FindWindow(const std::string& className, const std::string& title) {
   for (auto& [h, w] : Windows().local)
-    if (EqualNoCase(w.title, title) && (className.empty() || EqualNoCase(w.className, className)))
-      return h;
+    if (EqualNoCase(w.title, title) && (className.empty() || EqualNoCase(w.className, className))) return h;
   for (const std::string& endpoint : PublishedWindowEndpoints()) {
     if (!EqualNoCase(endpoint.substr(kWindowPrefix.size()), title)) continue;
     if (!detail::IsPublished(endpoint)) continue;
@@ -464,16 +459,15 @@ std::vector<WindowHandle> EnumWindows() {
   return out;
 }
 
-std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
-                          std::intptr_t lParam, int timeoutMs) {
+std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                          int timeoutMs) {
   auto& local = Windows().local;
   if (auto it = local.find(window); it != local.end()) {
     WindowProc proc = it->second.proc;
     return proc ? proc(window, msg, wParam, lParam) : 0;
   }
   std::string reply;
-  if (!RemoteQuery(window, PackMessage(msg, wParam, lParam), reply, timeoutMs) || reply.size() != 8)
-    return 0;
+  if (!RemoteQuery(window, PackMessage(msg, wParam, lParam), reply, timeoutMs) || reply.size() != 8) return 0;
   std::int64_t result;
   std::memcpy(&result, reply.data(), 8);
   return static_cast<std::intptr_t>(result);
@@ -495,8 +489,7 @@ int PumpMessages(int timeoutMs) {
 }
 
 bool WaitReadable(int fd, int timeoutMs) {
-  auto deadline = timeoutMs < 0 ? Clock::time_point::max()
-                                : Clock::now() + std::chrono::milliseconds(timeoutMs);
+  auto deadline = timeoutMs < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     std::vector<pollfd> fds;
     fds.push_back(pollfd{fd, POLLIN, 0});

@@ -15,8 +15,8 @@
 namespace platform {
 
 using WindowHandle = std::uint64_t;  // 0 = no window
-using WindowProc = std::function<std::intptr_t(WindowHandle, std::uint32_t msg,
-                                               std::uintptr_t wParam, std::intptr_t lParam)>;
+using WindowProc =
+    std::function<std::intptr_t(WindowHandle, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam)>;
 
 constexpr std::uint32_t WM_NULL = 0x0000;
 constexpr std::uint32_t WM_CLOSE = 0x0010;
@@ -27,8 +27,7 @@ constexpr std::uint32_t WS_OVERLAPPEDWINDOW = 0x00CF0000;
 
 // Makes a top-level window of this process. The title is how others find it; a window whose
 // title is already published by a live process stays reachable only inside this process.
-WindowHandle CreateWindow(const std::string& className, const std::string& title,
-                          std::uint32_t style, WindowProc proc);
+WindowHandle CreateWindow(const std::string& className, const std::string& title, std::uint32_t style, WindowProc proc);
 bool DestroyWindow(WindowHandle window);
 bool IsWindow(WindowHandle window);
 // True when the window belongs to this process.
@@ -47,8 +46,8 @@ std::vector<WindowHandle> EnumWindows();
 
 // Sends a message and waits for the answer. For a window of another process the call waits at
 // most timeoutMs for it to answer; an unreachable window answers 0.
-std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam,
-                          std::intptr_t lParam, int timeoutMs = 10000);
+std::intptr_t SendMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam,
+                          int timeoutMs = 10000);
 
 // Answers pending messages from other processes, waiting at most timeoutMs for the first one
 // (0: do not wait). Returns how many were answered.
@@ -67,8 +66,7 @@ using EndpointHandler = std::function<std::string(const std::string& request)>;
 bool Publish(const std::string& name, EndpointHandler handler);
 void Unpublish(const std::string& name);
 // Sends a request to a published endpoint; false when nobody answers in time.
-bool Request(const std::string& name, const std::string& request, std::string& reply,
-             int timeoutMs);
+bool Request(const std::string& name, const std::string& request, std::string& reply, int timeoutMs);
 // True when a live process holds the endpoint.
 bool IsPublished(const std::string& name);
 }  // namespace detail

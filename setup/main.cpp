@@ -25,20 +25,17 @@ const char* kUsage =
     "  /t FOLDER  tidy up: remove what a removal left in FOLDER\n"
     "  --help     print this text\n";
 
-bool AsksForHelp(int argc, char** argv)
-{
+bool AsksForHelp(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--help" || a == "-h" || a == "/?" || a == "-?" || a == "/h")
-            return true;
+        if (a == "--help" || a == "-h" || a == "/?" || a == "-?" || a == "/h") return true;
     }
     return false;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (AsksForHelp(argc, argv)) {  // before anything is read or changed
         std::cout << kUsage;
         return 0;
@@ -63,8 +60,7 @@ int main(int argc, char** argv)
             return 0;
         }
         installer.readSettings();
-        if (installer.path.empty() && installer.action != Installer::Remove)
-            installer.path = installer.defaultFolder();
+        if (installer.path.empty() && installer.action != Installer::Remove) installer.path = installer.defaultFolder();
         Answers answers(IniFile::load(folderOf(services.programPath) + kSetupIni), std::cin, std::cout,
                         ::isatty(STDIN_FILENO) != 0);
         SetupWizard wizard(installer, answers, std::cout, std::cerr);

@@ -106,8 +106,10 @@ void PrintChart(const Chart& c, const std::string& indent, std::ostream& out, co
   for (size_t i = 0; i < c.series.size(); ++i) {
     const ChartSeries& s = c.series[i];
     out << indent << "series " << (i + 1) << ": name ";
-    if (!s.name_ref.empty()) out << "=" << s.name_ref << " (\"" << s.name << "\")";
-    else out << "\"" << s.name << "\"";
+    if (!s.name_ref.empty())
+      out << "=" << s.name_ref << " (\"" << s.name << "\")";
+    else
+      out << "\"" << s.name << "\"";
     if (!s.x_values.empty()) out << ", x =" << s.x_values;
     out << ", y =" << s.y_values << "\n";
     if (book) {
@@ -129,7 +131,8 @@ void PrintChart(const Chart& c, const std::string& indent, std::ostream& out, co
 }  // namespace
 
 std::string CellDisplayText(const CellView& cell, const FormatTable& formats, bool date_1904) {
-  const std::string& code = cell.format < formats.size() ? formats.Get(cell.format).number_format : formats.Default().number_format;
+  const std::string& code =
+      cell.format < formats.size() ? formats.Get(cell.format).number_format : formats.Default().number_format;
   Value v = cell.ToValue();
   // 1904-01-01 is serial 1462 of the 1900 system.
   if (date_1904 && v.type == ValueType::Number && IsDateFormat(code)) v.number += 1462;
@@ -153,9 +156,11 @@ void PrintSheetTable(const Sheet& sheet, const FormatTable& formats, std::ostrea
   sheet.ForEachCell([&](uint32_t r, uint32_t c, const CellView& v) {
     if (v.type == ValueType::Empty) return;
     std::string text = Clip(CellDisplayText(v, formats, date_1904), kMaxColumnWidth);
-    HorizontalAlignment h = c < UINT32_MAX && v.format < formats.size() ? formats.Get(v.format).horizontal : HorizontalAlignment::General;
+    HorizontalAlignment h =
+        c < UINT32_MAX && v.format < formats.size() ? formats.Get(v.format).horizontal : HorizontalAlignment::General;
     bool right = h == HorizontalAlignment::Right ||
-                 (h == HorizontalAlignment::General && (v.type == ValueType::Number || v.type == ValueType::Boolean || v.type == ValueType::Error));
+                 (h == HorizontalAlignment::General &&
+                  (v.type == ValueType::Number || v.type == ValueType::Boolean || v.type == ValueType::Error));
     if (rows.empty() || rows.back().first != r) rows.push_back({r, {}});
     rows.back().second.emplace_back(c, text, right);
     widths[c] = std::max(widths[c], Width(text));
@@ -214,7 +219,8 @@ void PrintDefinedNames(const Workbook& book, std::ostream& out) {
     if (!scope.empty()) out << " [" << scope << "]";
     if (d.hidden) out << " (hidden)";
     // References to other workbooks show the workbook's name, not the file's link number.
-    out << " = " << (d.kind == DefinedName::Kind::References ? FormatReferenceList(d.references, RefStyle::A1) : d.refers_to)
+    out << " = "
+        << (d.kind == DefinedName::Kind::References ? FormatReferenceList(d.references, RefStyle::A1) : d.refers_to)
         << "\n";
     ++n;
   };
@@ -258,8 +264,10 @@ int RunShowCommand(const std::vector<std::string>& args, std::ostream& out, std:
   bool names = false, charts = false, have_sheet = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--names") names = true;
-    else if (a == "--charts") charts = true;
+    if (a == "--names")
+      names = true;
+    else if (a == "--charts")
+      charts = true;
     else if (a == "--sheet") {
       if (i + 1 >= args.size()) {
         err << "show: --sheet needs a sheet name\n";

@@ -34,9 +34,9 @@ inline uint64_t Bytes(uint64_t bytes) { return bytes * kMemoryScale; }
 
 // Processor time used by this process so far, in seconds.
 inline double CpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
 }  // namespace test_bounds

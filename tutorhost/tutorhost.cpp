@@ -12,40 +12,43 @@ constexpr int kWelcomeWidth = 580, kWelcomeHeight = 355;
 
 // The module's state: the check box (one at a time), the first-placement flag, the desktop.
 struct ModuleState {
-  bool boxExists = false;
-  bool boxChecked = false;
-  bool firstPlacement = false;
-  int desktopWidth = 1280, desktopHeight = 1024;
-  Rect placement;
+    bool boxExists = false;
+    bool boxChecked = false;
+    bool firstPlacement = false;
+    int desktopWidth = 1280, desktopHeight = 1024;
+    Rect placement;
 };
 
 ModuleState& State() {
-  static ModuleState state;
-  return state;
+    static ModuleState state;
+    return state;
 }
 
 platform::SettingsKey Settings() {
-  return platform::SettingsKey(platform::Hive::CurrentUser, kSettingsKey, platform::SettingsKey::kAllAccess);
+    return platform::SettingsKey(platform::Hive::CurrentUser, kSettingsKey, platform::SettingsKey::kAllAccess);
 }
 
 }  // namespace
 
 Rect PlaceWelcome(int desktopWidth, int desktopHeight, bool first, Rect current) {
-  Rect r = current;
-  if (first) {
-    r.left = (desktopWidth - kWelcomeWidth) / 2;
-    if (desktopHeight <= 480) r.top = 69;
-    else if (desktopHeight > 600) r.top = (desktopHeight - kWelcomeHeight) / 2;
-    else r.top = 140;
-  }
-  r.width = kWelcomeWidth;
-  r.height = kWelcomeHeight;
-  return r;
+    Rect r = current;
+    if (first) {
+        r.left = (desktopWidth - kWelcomeWidth) / 2;
+        if (desktopHeight <= 480)
+            r.top = 69;
+        else if (desktopHeight > 600)
+            r.top = (desktopHeight - kWelcomeHeight) / 2;
+        else
+            r.top = 140;
+    }
+    r.width = kWelcomeWidth;
+    r.height = kWelcomeHeight;
+    return r;
 }
 
 void SetDesktopSize(int width, int height) {
-  State().desktopWidth = width;
-  State().desktopHeight = height;
+    State().desktopWidth = width;
+    State().desktopHeight = height;
 }
 
 Rect LastWelcomePlacement() { return State().placement; }
@@ -58,10 +61,10 @@ using namespace tutorhost;
 extern "C" {
 
 std::intptr_t tutorialStep(int step) {
-  platform::WindowHandle channel = platform::FindWindow("", kChannelTitle);
-  if (channel) return platform::SendMessage(channel, platform::WM_TCARD, static_cast<std::uintptr_t>(step), 0);
-  if (step == 0) return 0;
-  return platform::MessageBox(kNoHostCaption, kNoHostText, platform::MB_OK);
+    platform::WindowHandle channel = platform::FindWindow("", kChannelTitle);
+    if (channel) return platform::SendMessage(channel, platform::WM_TCARD, static_cast<std::uintptr_t>(step), 0);
+    if (step == 0) return 0;
+    return platform::MessageBox(kNoHostCaption, kNoHostText, platform::MB_OK);
 }
 
 std::intptr_t demoStep(int number) { return tutorialStep(number + kDemoOffset); }
@@ -69,33 +72,33 @@ std::intptr_t demoStep(int number) { return tutorialStep(number + kDemoOffset); 
 void onWelcomeWindowCreate(int) { State().firstPlacement = true; }
 
 void onWelcomeWindow(platform::WindowHandle) {
-  ModuleState& s = State();
-  s.placement = PlaceWelcome(s.desktopWidth, s.desktopHeight, s.firstPlacement, s.placement);
-  s.firstPlacement = false;
+    ModuleState& s = State();
+    s.placement = PlaceWelcome(s.desktopWidth, s.desktopHeight, s.firstPlacement, s.placement);
+    s.firstPlacement = false;
 }
 
 std::intptr_t wndprocShow(platform::WindowHandle, std::uint32_t msg, std::uintptr_t, std::intptr_t lParam) {
-  ModuleState& s = State();
-  switch (msg) {
-    case kWmCreate:
-      // A checked box means: do not show the welcome topic again.
-      s.boxExists = true;
-      s.boxChecked = Settings().ReadDword("", kShowWelcome, 1) == 0;
-      return 0;
-    case kWmDestroy:
-      if (s.boxExists) Settings().WriteDword("", kShowWelcome, s.boxChecked ? 0 : 1);
-      s.boxExists = false;
-      return 0;
-    case kWmPaint: return 0;
-    case kWmHelpSizeQuery:
-      if (auto* size = reinterpret_cast<int*>(lParam)) size[0] = size[1] = kBoxSize;
-      return 1;
-    default: return 0;
-  }
+    ModuleState& s = State();
+    switch (msg) {
+        case kWmCreate:
+            // A checked box means: do not show the welcome topic again.
+            s.boxExists = true;
+            s.boxChecked = Settings().ReadDword("", kShowWelcome, 1) == 0;
+            return 0;
+        case kWmDestroy:
+            if (s.boxExists) Settings().WriteDword("", kShowWelcome, s.boxChecked ? 0 : 1);
+            s.boxExists = false;
+            return 0;
+        case kWmPaint: return 0;
+        case kWmHelpSizeQuery:
+            if (auto* size = reinterpret_cast<int*>(lParam)) size[0] = size[1] = kBoxSize;
+            return 1;
+        default: return 0;
+    }
 }
 
 void hctrlShowToggle() {
-  if (State().boxExists) State().boxChecked = !State().boxChecked;
+    if (State().boxExists) State().boxChecked = !State().boxChecked;
 }
 
 }  // extern "C"

@@ -38,8 +38,8 @@ inline constexpr std::uint32_t kWmHelpSizeQuery = 0x706B;
 inline constexpr int kBoxSize = 13;
 
 struct Rect {
-  int left = 0, top = 0, width = 0, height = 0;
-  friend bool operator==(const Rect&, const Rect&) = default;
+    int left = 0, top = 0, width = 0, height = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
 };
 
 // Where the welcome window goes: on the first placement centred horizontally for a width of 580,

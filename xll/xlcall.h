@@ -42,43 +42,43 @@ extern "C" {
 
 /* ---- Type word ------------------------------------------------------------------------------- */
 
-#define XLTYPE_NUM      0x0001 /* number (double) */
-#define XLTYPE_STR      0x0002 /* counted text */
-#define XLTYPE_BOOL     0x0004 /* boolean */
-#define XLTYPE_REF      0x0008 /* reference: sheet id and table of areas */
-#define XLTYPE_ERR      0x0010 /* error code */
-#define XLTYPE_FLOW     0x0020 /* macro flow control (not used by the add-in) */
-#define XLTYPE_MULTI    0x0040 /* array of values */
-#define XLTYPE_MISSING  0x0080 /* missing argument */
-#define XLTYPE_NIL      0x0100 /* empty */
-#define XLTYPE_SREF     0x0400 /* single-sheet reference (current sheet, one area) */
-#define XLTYPE_INT      0x0800 /* 16-bit integer */
-#define XLTYPE_STR_INT  (XLTYPE_STR | XLTYPE_INT) /* text plus integer (0x0802) */
+#define XLTYPE_NUM     0x0001                    /* number (double) */
+#define XLTYPE_STR     0x0002                    /* counted text */
+#define XLTYPE_BOOL    0x0004                    /* boolean */
+#define XLTYPE_REF     0x0008                    /* reference: sheet id and table of areas */
+#define XLTYPE_ERR     0x0010                    /* error code */
+#define XLTYPE_FLOW    0x0020                    /* macro flow control (not used by the add-in) */
+#define XLTYPE_MULTI   0x0040                    /* array of values */
+#define XLTYPE_MISSING 0x0080                    /* missing argument */
+#define XLTYPE_NIL     0x0100                    /* empty */
+#define XLTYPE_SREF    0x0400                    /* single-sheet reference (current sheet, one area) */
+#define XLTYPE_INT     0x0800                    /* 16-bit integer */
+#define XLTYPE_STR_INT (XLTYPE_STR | XLTYPE_INT) /* text plus integer (0x0802) */
 
-#define XLBIT_XLFREE    0x1000 /* memory owned by the host: give it back with xlFree */
-#define XLBIT_DLLFREE   0x4000 /* memory owned by the add-in: host calls xlAutoFree */
-#define XLTYPE_MASK     0xAFFF /* type word without the two ownership bits */
+#define XLBIT_XLFREE  0x1000 /* memory owned by the host: give it back with xlFree */
+#define XLBIT_DLLFREE 0x4000 /* memory owned by the add-in: host calls xlAutoFree */
+#define XLTYPE_MASK   0xAFFF /* type word without the two ownership bits */
 
 /* ---- Error codes (XLTYPE_ERR) ------------------------------------------------------------------ */
 
-#define XLERR_NULL   0  /* #NULL! */
-#define XLERR_DIV0   7  /* #DIV/0! */
-#define XLERR_VALUE  15 /* #VALUE! */
-#define XLERR_REF    23 /* #REF! */
-#define XLERR_NAME   29 /* #NAME? */
-#define XLERR_NUM    36 /* #NUM! */
-#define XLERR_NA     42 /* #N/A */
+#define XLERR_NULL  0  /* #NULL! */
+#define XLERR_DIV0  7  /* #DIV/0! */
+#define XLERR_VALUE 15 /* #VALUE! */
+#define XLERR_REF   23 /* #REF! */
+#define XLERR_NAME  29 /* #NAME? */
+#define XLERR_NUM   36 /* #NUM! */
+#define XLERR_NA    42 /* #N/A */
 
 /* ---- Return codes of Excel4v / MdCallBack -------------------------------------------------------- */
 
-#define XLRET_SUCCESS         0
-#define XLRET_ABORT           1  /* macro halted (ESC or out of memory) */
-#define XLRET_INVALID_FN      2  /* unknown function number */
-#define XLRET_INVALID_COUNT   4  /* wrong number of arguments */
-#define XLRET_INVALID_VALUE   8  /* an argument of the wrong type or shape */
-#define XLRET_STACK_OVERFLOW  16
-#define XLRET_FAILED          32 /* command-equivalent failed, or no host in the process */
-#define XLRET_UNCALCED        64 /* referred to a cell not yet calculated */
+#define XLRET_SUCCESS        0
+#define XLRET_ABORT          1 /* macro halted (ESC or out of memory) */
+#define XLRET_INVALID_FN     2 /* unknown function number */
+#define XLRET_INVALID_COUNT  4 /* wrong number of arguments */
+#define XLRET_INVALID_VALUE  8 /* an argument of the wrong type or shape */
+#define XLRET_STACK_OVERFLOW 16
+#define XLRET_FAILED         32 /* command-equivalent failed, or no host in the process */
+#define XLRET_UNCALCED       64 /* referred to a cell not yet calculated */
 
 /* At most this many arguments per call. */
 #define XL_MAX_ARGS 32
@@ -106,28 +106,28 @@ typedef struct XLOPER XLOPER;
 
 struct XLOPER {
     union {
-        double num;        /* XLTYPE_NUM */
-        uint8_t* str;      /* XLTYPE_STR: str[0] = length in bytes, str[1..] the UTF-8 bytes */
-        uint16_t xbool;    /* XLTYPE_BOOL: 0 or 1 */
-        uint16_t err;      /* XLTYPE_ERR: XLERR_* */
-        int16_t w;         /* XLTYPE_INT */
+        double num;     /* XLTYPE_NUM */
+        uint8_t* str;   /* XLTYPE_STR: str[0] = length in bytes, str[1..] the UTF-8 bytes */
+        uint16_t xbool; /* XLTYPE_BOOL: 0 or 1 */
+        uint16_t err;   /* XLTYPE_ERR: XLERR_* */
+        int16_t w;      /* XLTYPE_INT */
         struct {
             uint16_t count; /* always 1 */
             XLREF ref;
-        } sref;             /* XLTYPE_SREF */
+        } sref; /* XLTYPE_SREF */
         struct {
             XLMREF* lpmref;
             XL_SHEET_ID idSheet;
-        } mref;             /* XLTYPE_REF */
+        } mref; /* XLTYPE_REF */
         struct {
             XLOPER* lparray; /* rows * columns values, row by row */
             uint16_t rows;
             uint16_t columns;
-        } array;            /* XLTYPE_MULTI */
+        } array; /* XLTYPE_MULTI */
         struct {
             uint8_t* str;
             int16_t w;
-        } strint;           /* XLTYPE_STR_INT */
+        } strint; /* XLTYPE_STR_INT */
     } val;
     uint16_t xltype;
 };
@@ -151,11 +151,11 @@ size_t XlUtf8CutLength(const char* text, size_t len, size_t limit);
 
 /* ---- Function number bits -------------------------------------------------------------------- */
 
-#define XLBIT_COMMAND  0x8000 /* command-equivalent (macro sheet command) */
-#define XLBIT_SPECIAL  0x4000 /* special C interface function (xlFree ...) */
-#define XLBIT_INTL     0x2000 /* English names and argument conventions */
-#define XLBIT_PROMPT   0x1000 /* show the command's dialog */
-#define XLFN_MASK      0x0FFF /* number without the bits above (keeps the command bit separately) */
+#define XLBIT_COMMAND 0x8000 /* command-equivalent (macro sheet command) */
+#define XLBIT_SPECIAL 0x4000 /* special C interface function (xlFree ...) */
+#define XLBIT_INTL    0x2000 /* English names and argument conventions */
+#define XLBIT_PROMPT  0x1000 /* show the command's dialog */
+#define XLFN_MASK     0x0FFF /* number without the bits above (keeps the command bit separately) */
 
 /* ---- Worksheet and macro functions --------------------------------------------------------- */
 
@@ -193,18 +193,18 @@ size_t XlUtf8CutLength(const char* text, size_t len, size_t limit);
 
 /* ---- Special functions (0x4000) -------------------------------------------------------------- */
 
-#define xlFree           (0 | XLBIT_SPECIAL)
-#define xlStack          (1 | XLBIT_SPECIAL)
-#define xlCoerce         (2 | XLBIT_SPECIAL)
-#define xlSet            (3 | XLBIT_SPECIAL)
-#define xlSheetId        (4 | XLBIT_SPECIAL)
-#define xlSheetNm        (5 | XLBIT_SPECIAL)
-#define xlAbort          (6 | XLBIT_SPECIAL)
-#define xlGetInst        (7 | XLBIT_SPECIAL)
-#define xlGetHwnd        (8 | XLBIT_SPECIAL)
-#define xlGetName        (9 | XLBIT_SPECIAL)
-#define xlEnableXLMsgs   (10 | XLBIT_SPECIAL)
-#define xlDisableXLMsgs  (11 | XLBIT_SPECIAL)
+#define xlFree          (0 | XLBIT_SPECIAL)
+#define xlStack         (1 | XLBIT_SPECIAL)
+#define xlCoerce        (2 | XLBIT_SPECIAL)
+#define xlSet           (3 | XLBIT_SPECIAL)
+#define xlSheetId       (4 | XLBIT_SPECIAL)
+#define xlSheetNm       (5 | XLBIT_SPECIAL)
+#define xlAbort         (6 | XLBIT_SPECIAL)
+#define xlGetInst       (7 | XLBIT_SPECIAL)
+#define xlGetHwnd       (8 | XLBIT_SPECIAL)
+#define xlGetName       (9 | XLBIT_SPECIAL)
+#define xlEnableXLMsgs  (10 | XLBIT_SPECIAL)
+#define xlDisableXLMsgs (11 | XLBIT_SPECIAL)
 
 /* ---- Commands (0x8000) ----------------------------------------------------------------------- */
 
@@ -249,15 +249,15 @@ size_t XlUtf8CutLength(const char* text, size_t len, size_t limit);
 #define XLC_ON_SHEET        (471 | XLBIT_COMMAND) /* 0x81D7 */
 #define XLC_FORMAT_NUMBER   (42 | XLBIT_COMMAND)  /* 0x802A; with XLBIT_PROMPT 0x902A shows its dialog */
 /* Names and cell formatting used by the dataset model's stored names and AutoFormat. */
-#define XLF_NAMES           122
-#define XLC_DEFINE_NAME     (61 | XLBIT_COMMAND)  /* 0x803D */
-#define XLC_DELETE_NAME     (110 | XLBIT_COMMAND) /* 0x806E */
-#define XLC_ALIGNMENT       (43 | XLBIT_COMMAND)  /* 0x802B */
-#define XLC_BORDER          (45 | XLBIT_COMMAND)  /* 0x802D */
-#define XLC_FORMAT_FONT     (150 | XLBIT_COMMAND) /* 0x8096 */
+#define XLF_NAMES       122
+#define XLC_DEFINE_NAME (61 | XLBIT_COMMAND)  /* 0x803D */
+#define XLC_DELETE_NAME (110 | XLBIT_COMMAND) /* 0x806E */
+#define XLC_ALIGNMENT   (43 | XLBIT_COMMAND)  /* 0x802B */
+#define XLC_BORDER      (45 | XLBIT_COMMAND)  /* 0x802D */
+#define XLC_FORMAT_FONT (150 | XLBIT_COMMAND) /* 0x8096 */
 /* GET.CELL information type of this host: TRUE when the cell belongs to a merged area of more than
    one cell. */
-#define XL_GETCELL_MERGED   100
+#define XL_GETCELL_MERGED 100
 
 /* ---- The call ------------------------------------------------------------------------------- */
 
@@ -273,12 +273,12 @@ int Excel4(int xlfn, XLOPER* result, int count, ...);
 typedef int (*XlMdCallBackProc)(int xlfn, int coper, XLOPER** rgpxloper, XLOPER* xloperRes);
 
 /* Export signatures of an add-in, as the host calls them. */
-typedef int (*XlAutoProc)(void);                   /* xlAutoOpen, xlAutoClose, xlAutoAdd, xlAutoRemove */
-typedef XLOPER* (*XlValueProc)(XLOPER*);           /* xlAutoRegister, xlAddInManagerInfo */
-typedef void (*XlAutoFreeProc)(XLOPER*);           /* xlAutoFree */
-typedef XLOPER* (*XlProcPJ)(int);                  /* "PJ" */
-typedef short (*XlProcA)(void);                    /* "A" */
-typedef short (*XlProcAJ)(int);                    /* "AJ" */
+typedef int (*XlAutoProc)(void);                          /* xlAutoOpen, xlAutoClose, xlAutoAdd, xlAutoRemove */
+typedef XLOPER* (*XlValueProc)(XLOPER*);                  /* xlAutoRegister, xlAddInManagerInfo */
+typedef void (*XlAutoFreeProc)(XLOPER*);                  /* xlAutoFree */
+typedef XLOPER* (*XlProcPJ)(int);                         /* "PJ" */
+typedef short (*XlProcA)(void);                           /* "A" */
+typedef short (*XlProcAJ)(int);                           /* "AJ" */
 typedef XLOPER* (*XlProcRRRR)(XLOPER*, XLOPER*, XLOPER*); /* "RRRR" */
 
 #ifdef __cplusplus

@@ -106,20 +106,20 @@ void ChartXYscatter::SetData(const std::string& xName, const std::vector<double>
 }
 
 const SeriesTable& LineFitPlot::Descriptors() const {
-    static const SeriesTable t = Extend(ChartXYscatter().Descriptors(),
-                                        {{2, kSeriesFittedY, kStylePoints},
-                                         {3, kSeriesConfidenceInterval, kStylePoints},
-                                         {4, kSeriesConfidenceInterval + kRepeat, kStylePoints},
-                                         {5, kSeriesPredictionInterval, kStylePoints},
-                                         {6, kSeriesPredictionInterval + kRepeat, kStylePoints},
-                                         {8, kSeriesIdentity, kStyleLine}});
+    static const SeriesTable t =
+        Extend(ChartXYscatter().Descriptors(), {{2, kSeriesFittedY, kStylePoints},
+                                                {3, kSeriesConfidenceInterval, kStylePoints},
+                                                {4, kSeriesConfidenceInterval + kRepeat, kStylePoints},
+                                                {5, kSeriesPredictionInterval, kStylePoints},
+                                                {6, kSeriesPredictionInterval + kRepeat, kStylePoints},
+                                                {8, kSeriesIdentity, kStyleLine}});
     return t;
 }
 
 const SeriesTable& LineFitPlot1::Descriptors() const {
     static const SeriesTable t = Extend(ChartXYscatter().Descriptors(), {{2, kSeriesIdentity, kStyleLine},
-                                                                          {3, kSeriesFittedY, kStyleLine},
-                                                                          {4, kSeriesConfidenceInterval, kStyleLine}});
+                                                                         {3, kSeriesFittedY, kStyleLine},
+                                                                         {4, kSeriesConfidenceInterval, kStyleLine}});
     return t;
 }
 
@@ -139,9 +139,9 @@ void LineFitPlot1::SetData(const std::string& xName, const std::vector<double>& 
 // ---------------------------------------------------------------- bias plots
 
 const SeriesTable& BiasPlot::Descriptors() const {
-    static const SeriesTable t{{1, kSeriesXY, kStylePoints},  {6, kSeriesXY + kRepeat, kStylePoints},
-                               {2, kSeriesSD, kStyleLine},    {3, kSeriesSDUpper, kStyleLine},
-                               {4, kSeriesMean, kStyleLine},  {9, kSeriesZero, kStyleLine}};
+    static const SeriesTable t{{1, kSeriesXY, kStylePoints}, {6, kSeriesXY + kRepeat, kStylePoints},
+                               {2, kSeriesSD, kStyleLine},   {3, kSeriesSDUpper, kStyleLine},
+                               {4, kSeriesMean, kStyleLine}, {9, kSeriesZero, kStyleLine}};
     return t;
 }
 
@@ -149,8 +149,8 @@ void BiasPlot::AxisTitles(const Test&) {
     if (xTitle.empty()) xTitle = m_xName.rfind("Mean of ", 0) == 0 ? std::string("Mean of all methods") : m_xName;
 }
 
-void BiasPlot::SetData(const std::string& xName, const std::vector<double>& x, const std::vector<std::vector<double>>& y,
-                       double mean, double lower, double upper) {
+void BiasPlot::SetData(const std::string& xName, const std::vector<double>& x,
+                       const std::vector<std::vector<double>>& y, double mean, double lower, double upper) {
     m_xName = xName;
     for (size_t list = 0; list < y.size() && list < 2; ++list) {
         SeriesData& s = Series(list == 0 ? 1 : 6);
@@ -169,8 +169,8 @@ void BiasPlot::SetData(const std::string& xName, const std::vector<double>& x, c
 }
 
 const SeriesTable& XYscatterIdentity::Descriptors() const {
-    static const SeriesTable t{{1, kSeriesXY, kStylePoints}, {6, kSeriesXY + kRepeat, kStylePoints},
-                               {3, kSeriesFittedY, kStyleLine}};
+    static const SeriesTable t{
+        {1, kSeriesXY, kStylePoints}, {6, kSeriesXY + kRepeat, kStylePoints}, {3, kSeriesFittedY, kStyleLine}};
     return t;
 }
 
@@ -297,10 +297,14 @@ void BoxPlot::SetData(const std::string& name, const std::vector<double>& values
 }
 
 const SeriesTable& BoxPlots::Descriptors() const {
-    static const SeriesTable t{{1, kSeriesInterQuartile, kStyleProfile}, {2, kSeriesOutliers, kStylePoints},
-                               {3, kSeriesFarOutliers, kStylePoints},    {4, kSeriesWhiskers, kStyleLine},
-                               {5, kSeriesBox, kStyleLine},              {6, kSeriesMedian, kStyleLine},
-                               {7, kSeriesSD, kStyleLine},               {8, kSeriesMean, kStyleLine}};
+    static const SeriesTable t{{1, kSeriesInterQuartile, kStyleProfile},
+                               {2, kSeriesOutliers, kStylePoints},
+                               {3, kSeriesFarOutliers, kStylePoints},
+                               {4, kSeriesWhiskers, kStyleLine},
+                               {5, kSeriesBox, kStyleLine},
+                               {6, kSeriesMedian, kStyleLine},
+                               {7, kSeriesSD, kStyleLine},
+                               {8, kSeriesMean, kStyleLine}};
     return t;
 }
 

@@ -27,7 +27,9 @@ std::vector<double> Present(const std::vector<double>& values) {
 
 }  // namespace
 
-int SturgesBins(std::size_t n) { return static_cast<int>(std::floor(1.0 + 3.3 * std::log10(static_cast<double>(n) + 1.0))); }
+int SturgesBins(std::size_t n) {
+    return static_cast<int>(std::floor(1.0 + 3.3 * std::log10(static_cast<double>(n) + 1.0)));
+}
 
 double NiceWidth(double raw) {
     if (!(raw > 0) || !std::isfinite(raw)) return kNaN;
@@ -94,7 +96,8 @@ void FitNormal(Bins& b, double mean, double sd) {
     b.normal.clear();
     if (std::isnan(sd) || std::isnan(mean) || !(sd > 0)) return;
     for (double e : b.edges)
-        b.normal.push_back(numerics::NormalDensity((e - mean) / sd, 0.0, 1.0) / sd * static_cast<double>(b.n) * b.width);
+        b.normal.push_back(numerics::NormalDensity((e - mean) / sd, 0.0, 1.0) / sd * static_cast<double>(b.n) *
+                           b.width);
 }
 
 BoxStatistics BoxStatisticsOf(const std::vector<double>& values, double percentile) {

@@ -68,9 +68,12 @@ struct SortKeys {
 void QuickSort(std::vector<uint32_t>& v, long lo, long hi, const SortKeys& keys) {
   while (hi - lo + 1 > 6) {
     long mid = lo + (hi - lo) / 2;
-    if (keys.Less(v[static_cast<size_t>(mid)], v[static_cast<size_t>(lo)])) std::swap(v[static_cast<size_t>(mid)], v[static_cast<size_t>(lo)]);
-    if (keys.Less(v[static_cast<size_t>(hi)], v[static_cast<size_t>(lo)])) std::swap(v[static_cast<size_t>(hi)], v[static_cast<size_t>(lo)]);
-    if (keys.Less(v[static_cast<size_t>(hi)], v[static_cast<size_t>(mid)])) std::swap(v[static_cast<size_t>(hi)], v[static_cast<size_t>(mid)]);
+    if (keys.Less(v[static_cast<size_t>(mid)], v[static_cast<size_t>(lo)]))
+      std::swap(v[static_cast<size_t>(mid)], v[static_cast<size_t>(lo)]);
+    if (keys.Less(v[static_cast<size_t>(hi)], v[static_cast<size_t>(lo)]))
+      std::swap(v[static_cast<size_t>(hi)], v[static_cast<size_t>(lo)]);
+    if (keys.Less(v[static_cast<size_t>(hi)], v[static_cast<size_t>(mid)]))
+      std::swap(v[static_cast<size_t>(hi)], v[static_cast<size_t>(mid)]);
     uint32_t pivot = v[static_cast<size_t>(mid)];
     long i = lo, j = hi;
     while (i <= j) {
@@ -217,7 +220,8 @@ CRef<Criteria> MakeCriteria(const std::vector<VariableSource*>* sortBy, Variable
   for (Criteria* other : Registry()) {
     if (other == c.get()) continue;
     if (c->sortBy && other->sortBy && other->sortBy->variables == c->sortBy->variables) c->sortBy = other->sortBy;
-    if (c->pairWith && other->pairWith && other->pairWith->entries == c->pairWith->entries) c->pairWith = other->pairWith;
+    if (c->pairWith && other->pairWith && other->pairWith->entries == c->pairWith->entries)
+      c->pairWith = other->pairWith;
     if (c->splitBy && other->splitBy && other->splitBy->Equal(*c->splitBy)) c->splitBy = other->splitBy;
     if (c->splitBy.get() != other->splitBy.get()) continue;
     if (c->splitBy) c->splitInclude = other->splitInclude;
@@ -257,7 +261,8 @@ void Criteria::Update() {
   }
   auto inSplit = [&](std::vector<uint32_t>& out) {
     out.clear();
-    if (splitInclude && !splitInclude->all) out = splitInclude->list;
+    if (splitInclude && !splitInclude->all)
+      out = splitInclude->list;
     else
       for (uint32_t i = 0; i < n; ++i) out.push_back(i);
   };
@@ -310,12 +315,14 @@ void Criteria::Update() {
     if (parent) {
       parent->Update();
       stamps.push_back(parent->used);
-      for (uint32_t s : parent->pairExclude ? parent->pairExclude->stamps : std::vector<uint32_t>{}) stamps.push_back(s);
+      for (uint32_t s : parent->pairExclude ? parent->pairExclude->stamps : std::vector<uint32_t>{})
+        stamps.push_back(s);
     }
     stamps.push_back(static_cast<uint32_t>(n));
     if (changed || stamps != sortedOrder->stamps) {
       std::vector<uint32_t> from;
-      if (parent) from = parent->Observations();
+      if (parent)
+        from = parent->Observations();
       else
         for (uint32_t i = 0; i < n; ++i) from.push_back(i);
       SortKeys keys{sortBy->variables};

@@ -307,8 +307,10 @@ const ValueVector& VariableSourceExcel::Values() {
         }
         case kTypeInformation: {
           std::string text;
-          if (cell.Is(XLTYPE_NUM)) text = FormatWithNumberFormat(cell.val.num, numberFormat);
-          else if (!IsEmptyValue(cell)) text = TextOf(cell);
+          if (cell.Is(XLTYPE_NUM))
+            text = FormatWithNumberFormat(cell.val.num, numberFormat);
+          else if (!IsEmptyValue(cell))
+            text = TextOf(cell);
           missing = text.empty();
           v.texts.push_back(text);
           break;
@@ -336,9 +338,7 @@ const ValueVector& VariableSourceExcel::Values() {
   return *m_cache;
 }
 
-bool Dataset::IsContingency() const {
-  return !variables.empty() && SameType(variables[0]->type, kTypeIntegralCount);
-}
+bool Dataset::IsContingency() const { return !variables.empty() && SameType(variables[0]->type, kTypeIntegralCount); }
 
 // ------------------------------------------------------------------ header-line detection
 
@@ -597,7 +597,7 @@ void DatasetSourceExcel::BuildFactor(bool headerRowBand, VariableSourceExcel* da
   const int firstLine = headerRowBand && !namesOnly ? 1 : 0;
   const int lineCount = band.count;
   for (int line = firstLine; line < lineCount; ++line) {
-    CellRange nameCell = namesOnly        ? CellRange{}
+    CellRange nameCell = namesOnly       ? CellRange{}
                          : headerRowBand ? band.range.Cell(line - 1, 0)
                                          : band.range.Offset(-1, line, 1, 1).Cell(0, 0);
     std::string name = namesOnly ? DatasetString(ids::kLabelGroup) : TextOf(CellValue(nameCell));
@@ -639,8 +639,10 @@ void DatasetSourceExcel::BuildFactor(bool headerRowBand, VariableSourceExcel* da
       Category* cat = f->categories->FindOrAdd(value, f->numberFormat, false);
       if (!cat || cat->first) {
         CellRange run = first;
-        if (headerRowBand) run.lastCol = first.firstCol + (end - p) - 1;
-        else run.lastRow = first.firstRow + (end - p) - 1;
+        if (headerRowBand)
+          run.lastCol = first.firstCol + (end - p) - 1;
+        else
+          run.lastRow = first.firstRow + (end - p) - 1;
         Select(run);
         ThrowDatasetMessage(201);
       }
@@ -754,16 +756,22 @@ void DatasetSourceExcel::Scan(int contingency, int layout, int labelColumns, int
   }
   headerBand.count = hr;
   labelBand.count = lc;
-  headerBand.range = lc < region.Cols() ? region.Offset(0, lc, std::max(hr, 1), region.Cols() - lc) : CellRange{region.sheet};
-  if (hr == 0) headerBand.range = CellRange{region.sheet};
-  else headerBand.range.lastRow = headerBand.range.firstRow + hr - 1;
-  labelBand.range = (lc > 0 && hr < region.Rows()) ? region.Offset(hr, 0, region.Rows() - hr, lc) : CellRange{region.sheet};
+  headerBand.range =
+      lc < region.Cols() ? region.Offset(0, lc, std::max(hr, 1), region.Cols() - lc) : CellRange{region.sheet};
+  if (hr == 0)
+    headerBand.range = CellRange{region.sheet};
+  else
+    headerBand.range.lastRow = headerBand.range.firstRow + hr - 1;
+  labelBand.range =
+      (lc > 0 && hr < region.Rows()) ? region.Offset(hr, 0, region.Rows() - hr, lc) : CellRange{region.sheet};
   if (found != kLayoutList) idLabel = false;
   dataset->layoutWord = static_cast<uint32_t>(found) | (lc > 0 ? 0x100u : 0u) | (idLabel ? 0x10000u : 0u);
   this->headerRows = headerBand.range;
   this->labelColumns = labelBand.range;
-  if (hr >= region.Rows() || lc >= region.Cols()) dataBody = CellRange{region.sheet};
-  else dataBody = region.Offset(hr, lc, region.Rows() - hr, region.Cols() - lc);
+  if (hr >= region.Rows() || lc >= region.Cols())
+    dataBody = CellRange{region.sheet};
+  else
+    dataBody = region.Offset(hr, lc, region.Rows() - hr, region.Cols() - lc);
   if (dataBody.Empty()) ThrowDatasetMessage(36);
   if (createVariables) {
     if (found == kLayoutIndependent) {

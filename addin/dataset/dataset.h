@@ -21,29 +21,30 @@ struct CellRange {
   XL_SHEET_ID sheet = 0;
   int firstRow = 0, lastRow = -1, firstCol = 0, lastCol = -1;
 
-  static CellRange Of(XL_SHEET_ID sheet, const XLREF& r) {
-    return {sheet, r.rwFirst, r.rwLast, r.colFirst, r.colLast};
-  }
+  static CellRange Of(XL_SHEET_ID sheet, const XLREF& r) { return {sheet, r.rwFirst, r.rwLast, r.colFirst, r.colLast}; }
   bool Empty() const { return lastRow < firstRow || lastCol < firstCol; }
   int Rows() const { return Empty() ? 0 : lastRow - firstRow + 1; }
   int Cols() const { return Empty() ? 0 : lastCol - firstCol + 1; }
   long Cells() const { return static_cast<long>(Rows()) * Cols(); }
   // Offset by rows/columns and resized (0 keeps the extent); clamped to the sheet.
   CellRange Offset(int rows, int cols, int height = 0, int width = 0) const;
-  CellRange Cell(int row, int col) const { return {sheet, firstRow + row, firstRow + row, firstCol + col, firstCol + col}; }
+  CellRange Cell(int row, int col) const {
+    return {sheet, firstRow + row, firstRow + row, firstCol + col, firstCol + col};
+  }
   CellRange Widened(int n) const;
   bool Intersects(const CellRange& o) const {
-    return sheet == o.sheet && !(o.lastRow < firstRow || o.firstRow > lastRow || o.lastCol < firstCol || o.firstCol > lastCol);
+    return sheet == o.sheet &&
+           !(o.lastRow < firstRow || o.firstRow > lastRow || o.lastCol < firstCol || o.firstCol > lastCol);
   }
   XLREF Ref() const;
-  XlValue Value() const;  // as a host reference
+  XlValue Value() const;        // as a host reference
   std::string Address() const;  // "$A$1:$B$2" (absolute, without sheet)
   friend bool operator==(const CellRange&, const CellRange&) = default;
 };
 
 // "__sm_" + kind + "R_" + hex id, with its companion value name ("V" in place of "R").
 struct StoredName {
-  CellRange at;        // the sheet it lives on (and what it refers to, once read)
+  CellRange at;          // the sheet it lives on (and what it refers to, once read)
   std::string sheetKey;  // "[Book]Sheet"
   std::string name;
   bool Empty() const { return name.empty(); }
@@ -107,11 +108,11 @@ class VariableSource : public CRefCounted {
 class VariableSourceExcel : public VariableSource {
  public:
   CellRange values;
-  CellRange nameCell;   // empty when the name is not from a cell
+  CellRange nameCell;  // empty when the name is not from a cell
   CellRange labelCell;
   StoredName stored;
   std::string numberFormat = "General";
-  bool trimTrailing = false;  // independent data without label columns: per-column trailing cut
+  bool trimTrailing = false;       // independent data without label columns: per-column trailing cut
   std::vector<int> columnLengths;  // after loading with trimTrailing: kept rows per column
 
   const ValueVector& Values() override;
@@ -169,8 +170,7 @@ class DatasetSourceExcel : public DatasetSource {
   std::vector<CRef<WithinSubject>> groups;
 
   // Rebuilds the dataset from the worksheet. contingency: 1, 0 or -1 (keep what the types say).
-  void Scan(int contingency, int layout, int labelColumns, int headerRows, bool identifierLabel,
-            bool createVariables);
+  void Scan(int contingency, int layout, int labelColumns, int headerRows, bool identifierLabel, bool createVariables);
   void SaveProperties();
   void AutoFormat();
   VariableSourceExcel* FindVariableAt(const CellRange& cell);
@@ -196,9 +196,9 @@ CellRange ActiveCell();
 
 // What the Dataset properties dialog hands over when confirmed.
 struct DatasetProperties {
-  int layoutIndex = 0;      // 0 list, 1 tabular, 2 contingency table
+  int layoutIndex = 0;  // 0 list, 1 tabular, 2 contingency table
   bool repeatMeasures = false;
-  int factors = 1;          // tabular: 1 or 2 classifying factors
+  int factors = 1;  // tabular: 1 or 2 classifying factors
   bool identifierLabel = false;
   std::optional<std::string> name;
   bool autoFormat = false;

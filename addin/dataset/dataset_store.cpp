@@ -189,7 +189,8 @@ void DatasetSourceExcel::RestoreVariableProperties() {
     VariableSourceExcel* match = nullptr;
     for (size_t i = 0; i < sources.size(); ++i) {
       VariableSourceExcel* v = Excel(i);
-      if (!v->nameCell.Empty() && v->nameCell.firstRow == stored.at.firstRow && v->nameCell.firstCol == stored.at.firstCol)
+      if (!v->nameCell.Empty() && v->nameCell.firstRow == stored.at.firstRow &&
+          v->nameCell.firstCol == stored.at.firstCol)
         match = v;
     }
     if (!match) {
@@ -254,8 +255,8 @@ void DatasetSourceExcel::RestoreVariableProperties() {
       }
     }
     if (!done && v->detectionMode == 3) {
-      v->type = (v->values.Empty() || XlCallNumber(XLF_COUNT, {v->values.Value()}) > 0) ? kTypeContinuous
-                                                                                         : kTypeInformation;
+      v->type =
+          (v->values.Empty() || XlCallNumber(XLF_COUNT, {v->values.Value()}) > 0) ? kTypeContinuous : kTypeInformation;
     }
   }
 }
@@ -275,8 +276,10 @@ void DatasetSourceExcel::SaveProperties() {
   std::vector<XLREF> areas;
   if (!headerRows.Empty()) areas.push_back(headerRows.Ref());
   if (!labelColumns.Empty()) {
-    if (areas.empty()) areas.push_back(labelColumns.Ref());  // no header row: the label band alone
-    else areas.push_back(labelColumns.Ref());
+    if (areas.empty())
+      areas.push_back(labelColumns.Ref());  // no header row: the label band alone
+    else
+      areas.push_back(labelColumns.Ref());
   }
   if (areas.empty()) areas.push_back(region.Cell(0, 0).Ref());
   Define(stored.Qualified(stored.name), XlValue::Ref(region.sheet, areas));
@@ -357,8 +360,10 @@ void DatasetSourceExcel::AutoFormat() {
       CellRange run = line.Offset(0, c, 1, end - c);
       select(run);
       if (end - c > 1) {
-        if (merge) XlCall(XLC_ALIGNMENT, {7, nullptr, nullptr, nullptr, nullptr, nullptr, true});
-        else XlCall(XLC_ALIGNMENT, {7});
+        if (merge)
+          XlCall(XLC_ALIGNMENT, {7, nullptr, nullptr, nullptr, nullptr, nullptr, true});
+        else
+          XlCall(XLC_ALIGNMENT, {7});
       } else {
         XlCall(XLC_ALIGNMENT, {3});
       }
@@ -380,8 +385,8 @@ VariableSourceExcel* DatasetSourceExcel::FindVariableAt(const CellRange& cell) {
   for (size_t i = 0; i < sources.size(); ++i) {
     VariableSourceExcel* v = Excel(i);
     if (v->isFactor) continue;
-    if ((!v->values.Empty() && v->values.Offset(-headerBand.count, 0, v->values.Rows() + headerBand.count, 0)
-                                   .Intersects(cell)) ||
+    if ((!v->values.Empty() &&
+         v->values.Offset(-headerBand.count, 0, v->values.Rows() + headerBand.count, 0).Intersects(cell)) ||
         (!v->nameCell.Empty() && v->nameCell.Intersects(cell)))
       return v;
   }

@@ -142,7 +142,7 @@ CRef<DatasetSourceExcel> FindLaidOut(const DatasetProperties& p, bool layoutGive
 // Returns 0 with the description in *output, 1 with a message in *output, 2 with a usage problem in
 // *output. *output is allocated with malloc.
 extern "C" __attribute__((visibility("default"))) int QuelstatDetectDataset(int argc, const char* const* argv,
-                                                                          char** output) {
+                                                                            char** output) {
   using namespace qs;
   *output = nullptr;
   bool json = false, confirm = false;
@@ -160,10 +160,14 @@ extern "C" __attribute__((visibility("default"))) int QuelstatDetectDataset(int 
       json = true;
     } else if (a == "--layout" && next(value)) {
       confirm = layoutGiven = true;
-      if (value == "list") p.layoutIndex = 0;
-      else if (value == "tabular") p.layoutIndex = 1;
-      else if (value == "contingency") p.layoutIndex = 2;
-      else return (*output = Copy("--layout takes list, tabular or contingency")), 2;
+      if (value == "list")
+        p.layoutIndex = 0;
+      else if (value == "tabular")
+        p.layoutIndex = 1;
+      else if (value == "contingency")
+        p.layoutIndex = 2;
+      else
+        return (*output = Copy("--layout takes list, tabular or contingency")), 2;
     } else if (a == "--factors" && next(value)) {
       confirm = true;
       if (value != "1" && value != "2") return (*output = Copy("--factors takes 1 or 2")), 2;

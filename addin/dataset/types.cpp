@@ -18,8 +18,7 @@ int TypeIndex(TypeCode code) {
 }
 
 TypeCode TypeOfIndex(int index) {
-  static const TypeCode codes[] = {kTypeNominal, kTypeOrdinal, kTypeContinuous, kTypeInformation,
-                                   kTypeIntegralCount};
+  static const TypeCode codes[] = {kTypeNominal, kTypeOrdinal, kTypeContinuous, kTypeInformation, kTypeIntegralCount};
   return (index >= 0 && index < 5) ? codes[index] : kTypeContinuous;
 }
 
@@ -67,8 +66,10 @@ std::string FormatWithNumberFormat(double value, const std::string& numberFormat
 
 std::string Category::Description() const {
   std::string out = DatasetMessage(50, {name});
-  if (kind == kNumeric) out += " (=" + FormatG(value) + ")";
-  else if (kind == kBoolean) out += " (=" + DatasetString(value != 0 ? 39 : 38) + ")";
+  if (kind == kNumeric)
+    out += " (=" + FormatG(value) + ")";
+  else if (kind == kBoolean)
+    out += " (=" + DatasetString(value != 0 ? 39 : 38) + ")";
   return out;
 }
 
@@ -118,7 +119,8 @@ Category* Categories::FindOrAdd(const XlValue& cell, const std::string& numberFo
       CRef<Category> c(new Category);
       c->kind = Category::kBoolean;
       c->value = v;
-      XlValue shown = XlCallResultNA(XLF_TEXT, {XlValue::Bool(v != 0), numberFormat.empty() ? std::string("General") : numberFormat});
+      XlValue shown = XlCallResultNA(
+          XLF_TEXT, {XlValue::Bool(v != 0), numberFormat.empty() ? std::string("General") : numberFormat});
       c->name = shown.Is(XLTYPE_STR) ? shown.Text() : DatasetString(v != 0 ? 39 : 38);
       Add(c.get(), sorted);
       return c.get();

@@ -27,9 +27,7 @@ constexpr TypeCode kTypeOwn = 15;  // a map's request for the variable's own typ
 
 inline TypeCode TypeKey(TypeCode code) { return code & 0xFFFFFF9Fu; }
 inline bool SameType(TypeCode a, TypeCode b) { return TypeKey(a) == TypeKey(b); }
-inline bool IsCategorical(TypeCode code) {
-  return SameType(code, kTypeNominal) || SameType(code, kTypeOrdinal);
-}
+inline bool IsCategorical(TypeCode code) { return SameType(code, kTypeNominal) || SameType(code, kTypeOrdinal); }
 inline unsigned TypeWidth(TypeCode code) { return code >> 24; }
 // Index in the variable-type list (0 nominal, 1 ordinal, 2 continuous, 3 information, 4 count).
 int TypeIndex(TypeCode code);
@@ -44,9 +42,7 @@ bool Accepts(TypeRequirement mask, TypeCode code);
 // String id of the mask's text in "Variable %1 must be %2." (0 when the mask has none).
 unsigned RequirementTextId(TypeRequirement mask);
 
-inline double MissingValue() {
-  return std::numeric_limits<double>::quiet_NaN();
-}
+inline double MissingValue() { return std::numeric_limits<double>::quiet_NaN(); }
 // The value of a cell of a numeric variable that holds something other than a number (a text, a
 // logical value, an error): missing to every computation, told apart from an empty cell only by
 // IsNotANumberMark (a NaN of its own payload), so that a report can say why a value was left out.

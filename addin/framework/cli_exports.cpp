@@ -135,7 +135,8 @@ extern "C" __attribute__((visibility("default"))) int QuelstatContinueReportCoun
 // line (what a run takes from an earlier one unasked). Returns 0.
 extern "C" __attribute__((visibility("default"))) int QuelstatRememberedAnswers(char** output) {
     std::string text;
-    for (const qs::ParameterDescriptor* d : qs::RememberedChanges()) text += LineField(qs::LoadString(d->label).str()) + "\n";
+    for (const qs::ParameterDescriptor* d : qs::RememberedChanges())
+        text += LineField(qs::LoadString(d->label).str()) + "\n";
     *output = Copy(text);
     return 0;
 }

@@ -107,12 +107,14 @@ std::vector<const ParameterDescriptor*> RememberedChanges() {
         double v = 0;
         bool differs = false;
         if (d->Kind() == kKindNumber)
-            differs = UnpackRemembered(*d, kValueNumber, v) && v != static_cast<const NumberDescriptor*>(d)->defaultValue;
+            differs =
+                UnpackRemembered(*d, kValueNumber, v) && v != static_cast<const NumberDescriptor*>(d)->defaultValue;
         else if (d->Kind() == kKindCheckBox)
             differs = UnpackRemembered(*d, kValueBoolean, v) &&
                       (v != 0) != (static_cast<const NumberDescriptor*>(d)->defaultValue != 0);
         else if (d->Kind() == kKindChoice)
-            differs = UnpackRemembered(*d, kValueWhole, v) && v != static_cast<const ChoiceDescriptor*>(d)->defaultIndex;
+            differs =
+                UnpackRemembered(*d, kValueWhole, v) && v != static_cast<const ChoiceDescriptor*>(d)->defaultIndex;
         if (differs) out.push_back(d);
     }
     return out;
@@ -289,7 +291,8 @@ void Parameters::Percentage(NumberDescriptor& d, double& member) {
 void Parameters::Proportion(NumberDescriptor& d, double& member) {
     Number(d, member);
     if (!Checking()) return;
-    if (!(member > 0 && member < 1)) ThrowMustBe(Last().label, FormatMessage(ids::kRangeBetweenExclusive, "%d%d", 0, 1).str());
+    if (!(member > 0 && member < 1))
+        ThrowMustBe(Last().label, FormatMessage(ids::kRangeBetweenExclusive, "%d%d", 0, 1).str());
 }
 
 void Parameters::Choice(ChoiceDescriptor& d, int& member) {
@@ -425,7 +428,8 @@ void Parameters::CheckRequired() {
     ParameterItem& item = Last();
     if (item.value.Given()) return;
     if (item.value.type == kValueVariables || item.descriptor->Kind() == kKindVariable)
-        ThrowMessage(ids::kMessageVariableCount, "%s%s", item.label.c_str(), FormatMessage(ids::kCountAtLeast, "%d", 1).c_str());
+        ThrowMessage(ids::kMessageVariableCount, "%s%s", item.label.c_str(),
+                     FormatMessage(ids::kCountAtLeast, "%d", 1).c_str());
     ThrowMessage(ids::kMessageValueRequired, "%s", item.label.c_str());
 }
 
@@ -436,10 +440,14 @@ void Parameters::CheckRange(double a, double b) {
     bool ok = item.value.Given() && v == std::floor(v) && v >= a && (!std::isfinite(b) || v <= b);
     if (ok) return;
     std::string phrase;
-    if (a == b) phrase = FormatMessage(ids::kRangeExactly, "%s", NumberText(a).c_str()).str();
-    else if (!std::isfinite(b)) phrase = FormatMessage(ids::kRangeAtLeast, "%s", NumberText(a).c_str()).str();
-    else if (!std::isfinite(a)) phrase = FormatMessage(ids::kRangeAtMost, "%s", NumberText(b).c_str()).str();
-    else phrase = FormatMessage(ids::kRangeBetween, "%s%s", NumberText(a).c_str(), NumberText(b).c_str()).str();
+    if (a == b)
+        phrase = FormatMessage(ids::kRangeExactly, "%s", NumberText(a).c_str()).str();
+    else if (!std::isfinite(b))
+        phrase = FormatMessage(ids::kRangeAtLeast, "%s", NumberText(a).c_str()).str();
+    else if (!std::isfinite(a))
+        phrase = FormatMessage(ids::kRangeAtMost, "%s", NumberText(b).c_str()).str();
+    else
+        phrase = FormatMessage(ids::kRangeBetween, "%s%s", NumberText(a).c_str(), NumberText(b).c_str()).str();
     ThrowMustBe(item.label, phrase);
 }
 
@@ -470,10 +478,14 @@ void Parameters::CheckVariableCount(int min, int max) {
     int n = static_cast<int>(item.value.variables.size());
     if (n >= min && (max < 0 || n <= max)) return;
     std::string phrase;
-    if (min == max) phrase = FormatMessage(ids::kCountExactly, "%d", min).str();
-    else if (max < 0) phrase = FormatMessage(ids::kCountAtLeast, "%d", min).str();
-    else if (min <= 0) phrase = FormatMessage(ids::kCountAtMost, "%d", max).str();
-    else phrase = FormatMessage(ids::kCountBetween, "%d%d", min, max).str();
+    if (min == max)
+        phrase = FormatMessage(ids::kCountExactly, "%d", min).str();
+    else if (max < 0)
+        phrase = FormatMessage(ids::kCountAtLeast, "%d", min).str();
+    else if (min <= 0)
+        phrase = FormatMessage(ids::kCountAtMost, "%d", max).str();
+    else
+        phrase = FormatMessage(ids::kCountBetween, "%d%d", min, max).str();
     ThrowMessage(ids::kMessageVariableCount, "%s%s", item.label.c_str(), phrase.c_str());
 }
 
@@ -482,7 +494,8 @@ void Parameters::CheckObservations(int n) {
     ParameterItem& item = Last();
     for (const VariableChoice& c : item.value.variables)
         if (static_cast<int>(ChoiceValues(c).size()) < n)
-            ThrowMessage(ids::kMessageObservationCount, "%s%s", item.label.c_str(), FormatMessage(ids::kRangeAtLeast, "%d", n).c_str());
+            ThrowMessage(ids::kMessageObservationCount, "%s%s", item.label.c_str(),
+                         FormatMessage(ids::kRangeAtLeast, "%d", n).c_str());
 }
 
 void Parameters::CheckSameObservations() {
@@ -495,8 +508,10 @@ void Parameters::CheckSameObservations() {
         if (ChoiceValues(vars[i]).size() == first) continue;
         // Two variables: the second is named with the count of the first; more: all are asked for
         // the same count.
-        if (vars.size() == 2) ThrowMessage(ids::kMessageVariableObservations, "%s%ld", vars[i].name.c_str(), static_cast<long>(first));
-        ThrowMessage(ids::kMessageAllObservations, "%s%s", Last().label.c_str(), LoadString(ids::kCountSameNumber).c_str());
+        if (vars.size() == 2)
+            ThrowMessage(ids::kMessageVariableObservations, "%s%ld", vars[i].name.c_str(), static_cast<long>(first));
+        ThrowMessage(ids::kMessageAllObservations, "%s%s", Last().label.c_str(),
+                     LoadString(ids::kCountSameNumber).c_str());
     }
 }
 
@@ -523,11 +538,12 @@ void Parameters::CheckRepeatsFromOneVariable() {
     if (!Checking() || m_next == 0 || Last().hidden) return;  // a hidden item cannot be corrected
     const std::vector<VariableChoice>& vars = Last().value.variables;
     // Plain variables side by side pair by row; repeats must all be repeats of one variable.
-    bool anyRepeat = std::any_of(vars.begin(), vars.end(),
-                                 [](const VariableChoice& c) { return c.IsGroup() || c.variable->group; });
+    bool anyRepeat =
+        std::any_of(vars.begin(), vars.end(), [](const VariableChoice& c) { return c.IsGroup() || c.variable->group; });
     if (!anyRepeat) return;
     for (const VariableChoice& c : vars)
-        if (c.IsGroup() || !c.variable->group || c.variable->group != vars[0].variable->group) ThrowMessage(ids::kMessageRepeatsOneVariable);
+        if (c.IsGroup() || !c.variable->group || c.variable->group != vars[0].variable->group)
+            ThrowMessage(ids::kMessageRepeatsOneVariable);
 }
 
 // ------------------------------------------------------------------ remembered and stored values
@@ -603,9 +619,12 @@ bool Parameters::RestoreValue(size_t i, const XlValue& stored) {
             break;
         case kValueNumber:
         case kValueWhole:
-            if (value.Is(XLTYPE_NUM)) restored.number = value.Number();
-            else if (value.Is(XLTYPE_STR) && value.TextView().empty()) restored.number = numerics::MissingValue();
-            else return false;
+            if (value.Is(XLTYPE_NUM))
+                restored.number = value.Number();
+            else if (value.Is(XLTYPE_STR) && value.TextView().empty())
+                restored.number = numerics::MissingValue();
+            else
+                return false;
             break;
         default: return false;
     }

@@ -22,13 +22,17 @@ class Test;
 enum : uint16_t {
     kParamKindShift = 8,
     kParamKindMask = 0x0700,
-    kParamSubKindMask = 0x0003,   // numbers: 2 percentage, 3 fraction
-    kParamGroupsOfOne = 0x1000,   // variables: groups from one variable
-    kParamSeveral = 0x2000,       // variables: several allowed
-    kParamRemember = 0x4000,      // the confirmed value becomes the next run's default
+    kParamSubKindMask = 0x0003,  // numbers: 2 percentage, 3 fraction
+    kParamGroupsOfOne = 0x1000,  // variables: groups from one variable
+    kParamSeveral = 0x2000,      // variables: several allowed
+    kParamRemember = 0x4000,     // the confirmed value becomes the next run's default
 };
 enum ParameterKind : int {
-    kKindNumber = 1, kKindChoice = 2, kKindHypothesis = 3, kKindVariable = 4, kKindCheckBox = 5,
+    kKindNumber = 1,
+    kKindChoice = 2,
+    kKindHypothesis = 3,
+    kKindVariable = 4,
+    kKindCheckBox = 5,
 };
 
 // Type tags of parameter values.
@@ -68,7 +72,7 @@ public:
     unsigned firstChoice;  // string id of the first option text
     int count;
     int defaultIndex;
-    uint32_t allowedMask;  // bit i allows option i
+    uint32_t allowedMask;                      // bit i allows option i
     std::string SettingName() const override;  // "%d_%ld_%d"
     // bits 0-14 first option id, 15-19 count, 20-31 one enable bit per option
     uint32_t OptionWord() const;
@@ -87,41 +91,41 @@ public:
 
 // The descriptors (named after their labels; a suffix tells descriptor words apart).
 namespace params {
-extern NumberDescriptor ConfidenceInterval;      // 5025, 0x4102, 95
-extern NumberDescriptor ReferenceInterval;       // 5200, 0x4102, 95
-extern NumberDescriptor Coverage;                // 5033, 0x4102, 90
-extern NumberDescriptor HypothesisedMean;        // 5104, 0x100
-extern NumberDescriptor PopulationSD;            // 5105, 0x101
-extern NumberDescriptor HypothesisedProportion;  // 5107, 0x103
-extern NumberDescriptor UnequalVariances;        // 5106, 0x500
-extern HypothesisDescriptor AlternativeHypothesis;  // 5024, 0x300
-extern VariableDescriptor Variable403, Variable404, Variable406;      // 5008
+extern NumberDescriptor ConfidenceInterval;                             // 5025, 0x4102, 95
+extern NumberDescriptor ReferenceInterval;                              // 5200, 0x4102, 95
+extern NumberDescriptor Coverage;                                       // 5033, 0x4102, 90
+extern NumberDescriptor HypothesisedMean;                               // 5104, 0x100
+extern NumberDescriptor PopulationSD;                                   // 5105, 0x101
+extern NumberDescriptor HypothesisedProportion;                         // 5107, 0x103
+extern NumberDescriptor UnequalVariances;                               // 5106, 0x500
+extern HypothesisDescriptor AlternativeHypothesis;                      // 5024, 0x300
+extern VariableDescriptor Variable403, Variable404, Variable406;        // 5008
 extern VariableDescriptor Variables2403, Variables2406, Variables2404;  // 5015
-extern VariableDescriptor VariableGroups2406, VariableGroups2404;     // 5022
+extern VariableDescriptor VariableGroups2406, VariableGroups2404;       // 5022
 // The other number fields and check boxes.
-extern NumberDescriptor PolynomialOrder;        // 5110, 0x101, 1
-extern NumberDescriptor ImprecisionSDX;         // 5204, 0x101, 1
-extern NumberDescriptor ImprecisionSDY;         // 5205, 0x101, 1
-extern NumberDescriptor PreliminarySD;          // 5203, 0x101
-extern NumberDescriptor WithinRunSD;            // 5208, 0x101
-extern NumberDescriptor TotalSD;                // 5209, 0x101
-extern NumberDescriptor AnalyteConcentration;   // 5202, 0x100
-extern NumberDescriptor Prevalence;             // 5210, 0x103
-extern NumberDescriptor SameScale;              // 5220, 0x500, 1
-extern NumberDescriptor NoIntercept;            // 5227, 0x500, 0
-extern NumberDescriptor WeightedKappa;          // 5226, 0x500, 0
+extern NumberDescriptor PolynomialOrder;       // 5110, 0x101, 1
+extern NumberDescriptor ImprecisionSDX;        // 5204, 0x101, 1
+extern NumberDescriptor ImprecisionSDY;        // 5205, 0x101, 1
+extern NumberDescriptor PreliminarySD;         // 5203, 0x101
+extern NumberDescriptor WithinRunSD;           // 5208, 0x101
+extern NumberDescriptor TotalSD;               // 5209, 0x101
+extern NumberDescriptor AnalyteConcentration;  // 5202, 0x100
+extern NumberDescriptor Prevalence;            // 5210, 0x103
+extern NumberDescriptor SameScale;             // 5220, 0x500, 1
+extern NumberDescriptor NoIntercept;           // 5227, 0x500, 0
+extern NumberDescriptor WeightedKappa;         // 5226, 0x500, 0
 // Choice lists (a suffix gives the number of choices or the allowed mask where two differ).
-extern ChoiceDescriptor PointEstimate3, PointEstimate2;        // 5108: 6096.. 3 or 2 choices
-extern ChoiceDescriptor PercentilePlot;                         // 5109: 7041.. 5, default 95%
-extern ChoiceDescriptor NormalityTest4, NormalityTest3;        // 5206: 7012.. with or without None
-extern ChoiceDescriptor Method;                                 // 5201: 7024, 7025
-extern ChoiceDescriptor Contrasts;                              // 5041: 7080..7082
-extern ChoiceDescriptor ErrorProtection30;                      // 5042: 7096..7100, mask 30
-extern ChoiceDescriptor ErrorProtection29;                      // 5044: 7096..7100, mask 29
+extern ChoiceDescriptor PointEstimate3, PointEstimate2;                // 5108: 6096.. 3 or 2 choices
+extern ChoiceDescriptor PercentilePlot;                                // 5109: 7041.. 5, default 95%
+extern ChoiceDescriptor NormalityTest4, NormalityTest3;                // 5206: 7012.. with or without None
+extern ChoiceDescriptor Method;                                        // 5201: 7024, 7025
+extern ChoiceDescriptor Contrasts;                                     // 5041: 7080..7082
+extern ChoiceDescriptor ErrorProtection30;                             // 5042: 7096..7100, mask 30
+extern ChoiceDescriptor ErrorProtection29;                             // 5044: 7096..7100, mask 29
 extern ChoiceDescriptor ControlGroup, AbnormalIndicatedBy, TrueGroup;  // 5043, 5221, 5222: run time
-extern ChoiceDescriptor AbnormalObservations;                   // 5211: 7064, 7065
-extern ChoiceDescriptor ComparisonMethod;                       // 5215: 7118, 7119
-extern ChoiceDescriptor Plot;                                   // 5214: 7112..7115
+extern ChoiceDescriptor AbnormalObservations;                          // 5211: 7064, 7065
+extern ChoiceDescriptor ComparisonMethod;                              // 5215: 7118, 7119
+extern ChoiceDescriptor Plot;                                          // 5214: 7112..7115
 // The other variable selectors (suffix: the descriptor word).
 extern VariableDescriptor Variable1_406, Variable1_404, Variable2_406, Variable2_404;  // 5011, 5012
 extern VariableDescriptor VariableX406, VariableX404, VariableY406, VariableY404;      // 5009, 5010
@@ -168,16 +172,16 @@ struct ParameterValue {
     TypeCode type = kValueNothing;
     double number = numerics::MissingValue();  // kValueNumber; kValueWhole and kValueBoolean too
     std::vector<VariableChoice> variables;     // kValueVariables
-    bool Given() const;  // a number with not all exponent bits set, or any other non-empty value
+    bool Given() const;                        // a number with not all exponent bits set, or any other non-empty value
 };
 
 struct ParameterItem {
     ParameterDescriptor* descriptor = nullptr;
     ParameterValue value;
-    std::string label;          // label text as shown
-    uint32_t optionWord = 0;    // choices: as ChoiceDescriptor::OptionWord, with the enable bits in force
+    std::string label;        // label text as shown
+    uint32_t optionWord = 0;  // choices: as ChoiceDescriptor::OptionWord, with the enable bits in force
     std::string hypothesisLeft, hypothesisRight;  // hypothesis: the texts either side of the sign
-    std::vector<std::string> options;  // choices filled at run time: the option texts
+    std::vector<std::string> options;             // choices filled at run time: the option texts
     bool changed = true;
     bool hidden = false;
 };
@@ -213,8 +217,7 @@ public:
     // variable); the item keeps their texts in `options`.
     void Choice(ChoiceDescriptor& d, int& member, const std::vector<std::string>& options);
     void CheckBox(NumberDescriptor& d, bool& member);
-    void Hypothesis(HypothesisDescriptor& d, numerics::Tail& member, const std::string& left,
-                    const std::string& right);
+    void Hypothesis(HypothesisDescriptor& d, numerics::Tail& member, const std::string& left, const std::string& right);
     void Variables(VariableDescriptor& d, std::vector<VariableChoice>& member);
     void Hide(bool hidden);  // hides the item declared last
 
@@ -224,13 +227,13 @@ public:
     void CheckRange(double a, double b);  // integers a..b (b infinite: at least a)
     void CheckPositive();
     void CheckVariableTypes();
-    void CheckVariableCount(int count);  // message 6002 with 6011..6014
+    void CheckVariableCount(int count);         // message 6002 with 6011..6014
     void CheckVariableCount(int min, int max);  // max < 0: no upper bound
-    void CheckObservations(int n);       // every selected variable has at least n observations
-    void CheckSameObservations();        // 6035, 6036
-    void CheckSameType();                // 6037
-    void CheckGroupsFromOneVariable();   // 8005
-    void CheckRepeatsFromOneVariable();  // 8006
+    void CheckObservations(int n);              // every selected variable has at least n observations
+    void CheckSameObservations();               // 6035, 6036
+    void CheckSameType();                       // 6037
+    void CheckGroupsFromOneVariable();          // 8005
+    void CheckRepeatsFromOneVariable();         // 8006
 
     // After a confirmed dialog: remember the values of the items with kParamRemember.
     void RememberDefaults();
@@ -252,8 +255,8 @@ private:
     ParameterItem& Last();
     bool Checking() const { return mode == kCheck; }
     void LoadDefault(ParameterItem& item);
-    size_t m_next = 0;     // the next item a pass declares
-    bool m_fresh = false;  // the item declared last is new in this pass
+    size_t m_next = 0;                                            // the next item a pass declares
+    bool m_fresh = false;                                         // the item declared last is new in this pass
     std::vector<std::pair<ParameterDescriptor*, bool>> m_layout;  // items and hidden flags before the pass
 };
 

@@ -92,9 +92,9 @@ const FieldTable& Report::Header::GetFields() const {
         date.label = ids::kLabelDate;
         date.kind = FieldKind::Number;
         date.number = [](const Results& r) { return static_cast<const Header&>(r).date; };
-        return FieldTable{text(ids::kLabelTest, &Header::test),     date,
-                          text(ids::kLabelUser, &Header::user),     text(ids::kLabelModule, &Header::module),
-                          text(ids::kLabelDataset, &Header::dataset),  text(ids::kLabelVariables, &Header::variables)};
+        return FieldTable{text(ids::kLabelTest, &Header::test),       date,
+                          text(ids::kLabelUser, &Header::user),       text(ids::kLabelModule, &Header::module),
+                          text(ids::kLabelDataset, &Header::dataset), text(ids::kLabelVariables, &Header::variables)};
     }();
     return table;
 }
@@ -111,7 +111,8 @@ bool ParseSlotName(const std::string& name, SlotName& out) {
     out.root = rest.substr(0, underscore);
     while (underscore != std::string::npos) {
         size_t next = rest.find('_', underscore + 1);
-        std::string level = rest.substr(underscore + 1, next == std::string::npos ? std::string::npos : next - underscore - 1);
+        std::string level =
+            rest.substr(underscore + 1, next == std::string::npos ? std::string::npos : next - underscore - 1);
         if (level.empty() || level.size() > 8 || level.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
             return false;
         out.path.push_back(static_cast<unsigned>(std::strtoul(level.c_str(), nullptr, 16)));
@@ -237,7 +238,8 @@ void ReportExcel::FillHeader(const Test& test) {
     header.test = test.Name();
     const Test::Info& info = test.GetInfo();
     header.module = info.module ? LoadString(info.module->nameId) : CSharedString();
-    header.dataset = test.dataset && test.dataset->dataset ? CSharedString(test.dataset->dataset->name) : CSharedString();
+    header.dataset =
+        test.dataset && test.dataset->dataset ? CSharedString(test.dataset->dataset->name) : CSharedString();
     header.variables = CSharedString(test.VariablesText());
 }
 
@@ -251,8 +253,10 @@ int ReportExcel::PutField(const Field& f, const Results& owner, int row, int col
         case FieldKind::Number:
         case FieldKind::Count: {
             double v = f.number(owner);
-            if (std::isinf(v) && (f.flags & kFieldBoundText) && f.text) Put(row, col, XlValue(f.text(owner)));
-            else Put(row, col, CellValueOf(v));
+            if (std::isinf(v) && (f.flags & kFieldBoundText) && f.text)
+                Put(row, col, XlValue(f.text(owner)));
+            else
+                Put(row, col, CellValueOf(v));
             return 1;
         }
         case FieldKind::Text: Put(row, col, XlValue(f.text(owner))); return 1;
@@ -323,8 +327,10 @@ void ReportExcel::WriteSlot(const std::string& name, const Test& test) {
     HeaderRoot headerRoot;
     headerRoot.header = &header;
     const Results* root = nullptr;
-    if (slot.root.empty()) root = &headerRoot;
-    else if (slot.root == "0") root = &test;
+    if (slot.root.empty())
+        root = &headerRoot;
+    else if (slot.root == "0")
+        root = &test;
     if (!root) return;
     FieldLocation at;
     if (!LocateField(*root, slot.path, at)) return;  // a slot for a field this test does not have
@@ -390,9 +396,8 @@ void ReportExcel::Output(const Test& test) {
         if (areas.empty()) continue;
         slots.push_back({name, areas.front().rwFirst, areas.front().colFirst});
     }
-    std::stable_sort(slots.begin(), slots.end(), [](const Place& a, const Place& b) {
-        return a.row != b.row ? a.row > b.row : a.col < b.col;
-    });
+    std::stable_sort(slots.begin(), slots.end(),
+                     [](const Place& a, const Place& b) { return a.row != b.row ? a.row > b.row : a.col < b.col; });
     int visited = 0;
     for (const Place& slot : slots) {
         WriteSlot(slot.name, test);
@@ -405,8 +410,8 @@ void ReportExcel::Output(const Test& test) {
         XlCall(XLC_SELECT, {XlValue::Ref(sheet, {Area(0, 0, 0, 0)})});
     }
     // A finished report keeps only its own records.
-    for (const char* pattern : {"__sm_RR*", "__sm_RV*", "__sm_SR*", "__sm_SV*", "__sm_MR*", "__sm_MV*", "__sm_PR*",
-                                "__sm_PV*", "__sm_QR*"})
+    for (const char* pattern :
+         {"__sm_RR*", "__sm_RV*", "__sm_SR*", "__sm_SV*", "__sm_MR*", "__sm_MV*", "__sm_PR*", "__sm_PV*", "__sm_QR*"})
         DeleteNames(pattern);
     CheckEscape();
 }
@@ -425,7 +430,8 @@ void ReportExcel::WriteRecords(const Test& test) {
     }
     if (test.parameters) {
         const Parameters& p = *test.parameters;
-        for (size_t i = 0; i < p.items.size(); ++i) DefineLocal(key + "!__sm_VV_" + Hex(static_cast<unsigned>(i)), p.StoredValue(i));
+        for (size_t i = 0; i < p.items.size(); ++i)
+            DefineLocal(key + "!__sm_VV_" + Hex(static_cast<unsigned>(i)), p.StoredValue(i));
     }
 }
 

@@ -30,7 +30,8 @@ const FieldTable& P::GetFields() const {
 }
 
 const FieldTable& PointEstimate::GetFields() const {
-    static const FieldTable table = FieldTableOf<PointEstimate>().Number(ids::kLabelPointEstimate, &PointEstimate::value).Build();
+    static const FieldTable table =
+        FieldTableOf<PointEstimate>().Number(ids::kLabelPointEstimate, &PointEstimate::value).Build();
     return table;
 }
 
@@ -41,14 +42,18 @@ const FieldTable& CI::GetFields() const {
 
 const FieldTable& VCI::GetFields() const {
     // The interval's level adds nothing: its pair shows as the CI field of the enclosing block.
-    static const FieldTable table =
-        FieldTableOf<VCI>().Number(ids::kLabelValue, &VCI::value).Nested(ids::kLabelCI, &VCI::ci, kFieldTransparent).Build();
+    static const FieldTable table = FieldTableOf<VCI>()
+                                        .Number(ids::kLabelValue, &VCI::value)
+                                        .Nested(ids::kLabelCI, &VCI::ci, kFieldTransparent)
+                                        .Build();
     return table;
 }
 
 const FieldTable& ARRAY_CI::GetFields() const {
-    static const FieldTable table =
-        FieldTableOf<ARRAY_CI>().Numbers(ids::kLabelLower, &ARRAY_CI::lower).Numbers(ids::kLabelUpper, &ARRAY_CI::upper).Build();
+    static const FieldTable table = FieldTableOf<ARRAY_CI>()
+                                        .Numbers(ids::kLabelLower, &ARRAY_CI::lower)
+                                        .Numbers(ids::kLabelUpper, &ARRAY_CI::upper)
+                                        .Build();
     return table;
 }
 
@@ -136,8 +141,10 @@ private:
         switch (f.kind) {
             case FieldKind::Number: {
                 double v = f.number(block);
-                if (std::isinf(v) && (f.flags & kFieldBoundText) && f.text) AppendJsonString(out, f.text(block));
-                else AppendJsonNumber(out, v, false);
+                if (std::isinf(v) && (f.flags & kFieldBoundText) && f.text)
+                    AppendJsonString(out, f.text(block));
+                else
+                    AppendJsonNumber(out, v, false);
                 break;
             }
             case FieldKind::Count: AppendJsonNumber(out, f.number(block), true); break;

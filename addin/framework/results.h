@@ -43,12 +43,12 @@ struct Field {
     unsigned label = 0;  // string id of the field's label
     FieldKind kind = FieldKind::Number;
     unsigned flags = 0;
-    std::function<double(const Results&)> number;                     // Number, Count
-    std::function<std::string(const Results&)> text;                  // Text
-    std::function<std::pair<double, double>(const Results&)> pair;    // Pair
-    std::function<std::vector<double>(const Results&)> numbers;       // NumberArray
-    std::function<std::vector<std::string>(const Results&)> texts;    // TextArray
-    std::function<const Results*(const Results&)> block;              // Block (null: nothing)
+    std::function<double(const Results&)> number;                       // Number, Count
+    std::function<std::string(const Results&)> text;                    // Text
+    std::function<std::pair<double, double>(const Results&)> pair;      // Pair
+    std::function<std::vector<double>(const Results&)> numbers;         // NumberArray
+    std::function<std::vector<std::string>(const Results&)> texts;      // TextArray
+    std::function<const Results*(const Results&)> block;                // Block (null: nothing)
     std::function<std::vector<const Results*>(const Results&)> blocks;  // BlockArray
     std::function<const Results*()> row;  // BlockArray: an empty row, to check label paths without results
 };

@@ -155,8 +155,7 @@ void PlaceNewReport(Made& made) {
 void ComputeAndOutput(ReportExcel& report, Test& test) {
     if (report.tests.size() != 1) return;
     // The test's usage counter counts runs that reach the computation.
-    if (auto* app = dynamic_cast<XllQuelstat*>(XLL::Instance()))
-        app->CountTestRun(static_cast<int>(test.GetInfo().id));
+    if (auto* app = dynamic_cast<XllQuelstat*>(XLL::Instance())) app->CountTestRun(static_cast<int>(test.GetInfo().id));
     // The view to come back to.
     std::string viewSheet;
     int topRow = 0, leftCol = 0;
@@ -219,7 +218,8 @@ void NameNewReport(ReportExcel& report, const std::string& stem) {
                                     nullptr, nullptr, static_cast<double>(Runs().paperSize)});
         });
     // Page breaks off, gridlines on, row and column headers off, outline symbols on, zeros shown.
-    XlCall(XLC_OPTIONS_VIEW, {nullptr, nullptr, nullptr, nullptr, nullptr, false, nullptr, true, nullptr, false, true, true});
+    XlCall(XLC_OPTIONS_VIEW,
+           {nullptr, nullptr, nullptr, nullptr, nullptr, false, nullptr, true, nullptr, false, true, true});
 }
 
 }  // namespace
@@ -237,8 +237,10 @@ bool DatasetServes(unsigned needsMessage, const DatasetSourceExcel& source) {
     const Dataset& d = *source.dataset;
     int continuous = 0, categorical = 0, ordinal = 0;
     for (const CRef<VariableSource>& v : d.variables) {
-        if (v->isFactor || IsCategorical(v->type)) ++categorical;
-        else if (SameType(v->type, kTypeContinuous)) ++continuous;
+        if (v->isFactor || IsCategorical(v->type))
+            ++categorical;
+        else if (SameType(v->type, kTypeContinuous))
+            ++continuous;
         if (SameType(v->type, kTypeOrdinal)) ++ordinal;
     }
     if (continuous < need->continuous || categorical < need->categorical) return false;
@@ -334,7 +336,8 @@ CRef<ReportExcel> Run(const RunRequest& request) {
 void RunTest(int id, const XlValue& selection) {
     if (!FindTest(static_cast<unsigned>(id))) {
         // A catalogue entry whose computation is not part of this build.
-        ShowMessage(ids::kMessageNotInThisBuild, MB_OK | MB_ICONINFORMATION, "%s", LoadString(static_cast<unsigned>(id)).c_str());
+        ShowMessage(ids::kMessageNotInThisBuild, MB_OK | MB_ICONINFORMATION, "%s",
+                    LoadString(static_cast<unsigned>(id)).c_str());
         return;
     }
     CRef<DatasetSourceExcel> dataset = FindDatasetForCommand();

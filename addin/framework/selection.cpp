@@ -55,8 +55,7 @@ std::vector<Category*> GroupCategories(VariableSource& factor) {
     return out;
 }
 
-void AddGroups(std::vector<VariableChoice>& list, const VariableChoice& data, VariableSource& factor,
-               bool nameFactor) {
+void AddGroups(std::vector<VariableChoice>& list, const VariableChoice& data, VariableSource& factor, bool nameFactor) {
     for (Category* cat : GroupCategories(factor)) {
         VariableChoice g = data;
         g.factor = &factor;
@@ -134,8 +133,7 @@ const VariableChoice* FindVariableChoice(const std::vector<VariableChoice>& list
     for (const VariableChoice& c : list) {
         std::vector<std::string> have = Levels(platform::FoldCase(c.name));
         if (have.size() <= want.size()) continue;
-        if (std::equal(want.begin(), want.end(), have.end() - static_cast<long>(want.size())))
-            found = &c, ++matches;
+        if (std::equal(want.begin(), want.end(), have.end() - static_cast<long>(want.size()))) found = &c, ++matches;
     }
     return matches == 1 ? found : nullptr;
 }

@@ -20,8 +20,8 @@ const std::vector<const Test::Info*> kEmpty;
 
 // ------------------------------------------------------------------ catalogue
 
-Test::Info::Info(unsigned testId, Factory create) : id(testId), module(nullptr), needsMessage(0), templateName(""),
-                                                    m_create(create) {
+Test::Info::Info(unsigned testId, Factory create)
+    : id(testId), module(nullptr), needsMessage(0), templateName(""), m_create(create) {
     if (const TestCatalogueEntry* e = FindTestEntry(testId)) {
         module = e->module;
         needsMessage = e->needsMessage;

@@ -21,7 +21,8 @@ bool LocalChannelWindows::Create(const std::string& title, ChannelHandler handle
 
 void LocalChannelWindows::Destroy(const std::string& title) { m_windows.erase(title); }
 
-intptr_t LocalChannelWindows::Send(const std::string& title, unsigned message, uintptr_t wParam, intptr_t lParam, bool* found) {
+intptr_t LocalChannelWindows::Send(const std::string& title, unsigned message, uintptr_t wParam, intptr_t lParam,
+                                   bool* found) {
     auto it = m_windows.find(title);
     if (found) *found = it != m_windows.end();
     if (it == m_windows.end()) return 0;

@@ -23,7 +23,8 @@ public:
     virtual void Destroy(const std::string& title) = 0;
     // Sends a message to the window with this title (in this process or another) and returns the
     // handler's answer; 0 with *found = false when there is no such window.
-    virtual intptr_t Send(const std::string& title, unsigned message, uintptr_t wParam, intptr_t lParam, bool* found) = 0;
+    virtual intptr_t Send(const std::string& title, unsigned message, uintptr_t wParam, intptr_t lParam,
+                          bool* found) = 0;
     // The first top-level window of class `className` whose handle has these low 16 bits; 0 when
     // there is none (or no window system).
     // Makes `window` ignore (swallow) or again receive its non-client paint messages, which keeps

@@ -200,8 +200,10 @@ void XlCommandSet::WalkContainer(const res::MenuNode* first, const res::MenuNode
             }
             WalkContainer(n + 1, n + n->size, mode, bar, inner);
             if (mode == kDelete && !name.exists) {
-                if (inner.size() == 1) Dropping([&] { XlCall(XLF_DELETE_MENU, {bar, inner[0]}); });
-                else Dropping([&] { XlCall(XLF_DELETE_MENU, {bar, inner[0], inner[1]}); });
+                if (inner.size() == 1)
+                    Dropping([&] { XlCall(XLF_DELETE_MENU, {bar, inner[0]}); });
+                else
+                    Dropping([&] { XlCall(XLF_DELETE_MENU, {bar, inner[0], inner[1]}); });
             }
             continue;
         }
@@ -230,7 +232,8 @@ void XlCommandSet::WalkContainer(const res::MenuNode* first, const res::MenuNode
         } else if (n->grayed) {
             bool state = mode == kEnable;
             if (!rec.toolbar.empty()) XlCall(XLF_ENABLE_TOOL, {rec.toolbar, rec.toolbarPosition, state});
-            for (const MenuPlace& p : rec.places) XlCall(XLF_ENABLE_COMMAND, {p.bar, p.menu, p.command, state, p.submenu});
+            for (const MenuPlace& p : rec.places)
+                XlCall(XLF_ENABLE_COMMAND, {p.bar, p.menu, p.command, state, p.submenu});
         }
     }
 }

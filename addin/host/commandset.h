@@ -14,7 +14,7 @@ namespace qs {
 
 // Parsed text of a menu resource item: "^8,&Quelstat", "=Data", "10", "-1".
 struct MenuItemName {
-    int position = 0;    // the "^" position, 0 when none
+    int position = 0;     // the "^" position, 0 when none
     bool exists = false;  // "=": the menu exists already and is not made
     bool isNumber = false;
     int number = 0;
@@ -44,7 +44,7 @@ CommandRecord& CommandRecordFor(int id);
 void ClearCommandRecords();
 
 // Texts of a command item.
-std::string CommandMacroText(int id);   // QUELSTAT.COMMAND(id)
+std::string CommandMacroText(int id);      // QUELSTAT.COMMAND(id)
 std::string CommandHelpReference(int id);  // help file "!" id
 
 // The localized names of the Data and Help menus (looked up once).
@@ -77,7 +77,6 @@ protected:
     virtual void BeginWalk() {}
 
 public:
-
     // The help file path used in help references of items.
     static void SetHelpFile(const std::string& path);
     static const std::string& HelpFile();

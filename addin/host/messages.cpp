@@ -55,9 +55,12 @@ std::vector<std::string_view> SplitArguments(std::string_view list) {
             start = i + 1;
             continue;
         }
-        if ((c & 0xE0) == 0xC0) pending = 1;
-        else if ((c & 0xF0) == 0xE0) pending = 2;
-        else if ((c & 0xF8) == 0xF0) pending = 3;
+        if ((c & 0xE0) == 0xC0)
+            pending = 1;
+        else if ((c & 0xF0) == 0xE0)
+            pending = 2;
+        else if ((c & 0xF8) == 0xF0)
+            pending = 3;
     }
     if (!first) parts.push_back(list.substr(start));
     return parts;

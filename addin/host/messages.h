@@ -17,8 +17,15 @@ constexpr size_t kMessageLimit = 1024;  // formatted messages are cut to this ma
 
 // Message box styles and answers.
 enum : unsigned {
-    MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2, MB_YESNOCANCEL = 0x3, MB_YESNO = 0x4,
-    MB_RETRYCANCEL = 0x5, MB_ICONERROR = 0x10, MB_ICONQUESTION = 0x20, MB_ICONWARNING = 0x30,
+    MB_OK = 0x0,
+    MB_OKCANCEL = 0x1,
+    MB_ABORTRETRYIGNORE = 0x2,
+    MB_YESNOCANCEL = 0x3,
+    MB_YESNO = 0x4,
+    MB_RETRYCANCEL = 0x5,
+    MB_ICONERROR = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONWARNING = 0x30,
     MB_ICONINFORMATION = 0x40,
 };
 enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };

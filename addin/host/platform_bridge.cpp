@@ -35,7 +35,8 @@ public:
             return std::nullopt;
         }
     }
-    bool Write(SettingsRoot root, const std::string& key, const std::string& name, const SettingsValue& value) override {
+    bool Write(SettingsRoot root, const std::string& key, const std::string& name,
+               const SettingsValue& value) override {
         try {
             platform::SettingsValue v;
             v.type = static_cast<platform::ValueType>(value.type);
@@ -53,7 +54,8 @@ public:
             return false;
         }
     }
-    std::optional<std::string> IniRead(const std::string& file, const std::string& section, const std::string& name) override {
+    std::optional<std::string> IniRead(const std::string& file, const std::string& section,
+                                       const std::string& name) override {
         try {
             platform::IniFile ini(IniPath(file));
             if (!ini.Load()) return std::nullopt;
@@ -67,8 +69,10 @@ public:
         try {
             platform::IniFile ini(IniPath(file));
             if (!ini.Load()) return false;
-            if (value) ini.Set(section, name, *value);
-            else ini.Remove(section, name);
+            if (value)
+                ini.Set(section, name, *value);
+            else
+                ini.Remove(section, name);
             ini.Save();
             return true;
         } catch (const std::exception&) {
@@ -88,11 +92,10 @@ class PlatformWindows : public ChannelWindowService {
 public:
     bool Create(const std::string& title, ChannelHandler handler) override {
         Destroy(title);
-        platform::WindowHandle w = platform::CreateWindow(
-            "", title, platform::WS_OVERLAPPEDWINDOW,
-            [handler](platform::WindowHandle, std::uint32_t msg, std::uintptr_t wp, std::intptr_t lp) {
-                return handler(msg, wp, lp);
-            });
+        platform::WindowHandle w =
+            platform::CreateWindow("", title, platform::WS_OVERLAPPEDWINDOW,
+                                   [handler](platform::WindowHandle, std::uint32_t msg, std::uintptr_t wp,
+                                             std::intptr_t lp) { return handler(msg, wp, lp); });
         if (w == 0) return false;
         m_windows[title] = w;
         return true;
@@ -177,7 +180,8 @@ public:
             if (bars.kind != platform::Variant::Kind::Object || !bars.object)
                 throw platform::DispatchError("not a collection");
             platform::Variant item = bars.object->Invoke(0, platform::kPropertyGet, {platform::Variant::Of(name)});
-            if (item.kind != platform::Variant::Kind::Object || !item.object) throw platform::DispatchError("no such item");
+            if (item.kind != platform::Variant::Kind::Object || !item.object)
+                throw platform::DispatchError("no such item");
             item.object->Invoke(static_cast<std::int32_t>(property), platform::kPropertyPut, {ToVariant(value)});
         } catch (const std::exception& e) {
             Raise(e);

@@ -63,9 +63,7 @@ XllQuelstat::XllQuelstat(const std::string& modulePath) {
     XlCommandSet::SetHelpFile(m_helpFile);
 
     // Usage counters: shorter stored blocks are extended with zeros.
-    Guarded([&] {
-        MachineKey().ReadBinaryInto("", "Usage", m_usage.data(), sizeof m_usage);
-    });
+    Guarded([&] { MachineKey().ReadBinaryInto("", "Usage", m_usage.data(), sizeof m_usage); });
     m_usage[1] += 1;
     m_loadedAt = std::time(nullptr);
 }
@@ -186,7 +184,8 @@ bool XllQuelstat::ExecuteCommand(int id) {
             case 10002: {
                 char version[16];
                 std::snprintf(version, sizeof version, "%d.%02d", kVersionNumber / 100, kVersionNumber % 100);
-                ShowMessage(57601, MB_OK | MB_ICONINFORMATION, "%s%s%s", version, kBuildDate, LoadString(57344).c_str());
+                ShowMessage(57601, MB_OK | MB_ICONINFORMATION, "%s%s%s", version, kBuildDate,
+                            LoadString(57344).c_str());
                 break;
             }
             case 20113: OpenUrl(kWebSite); break;
@@ -195,7 +194,11 @@ bool XllQuelstat::ExecuteCommand(int id) {
             case 20118: ShowHelpTopic(m_helpFile + ">notmain", 1, 246); break;
             case 20120: TCard(500); break;
             case 20127: NotAvailable("Check for updates"); break;
-            case 20093: case 20094: case 20095: case 28673: case 28674:
+            case 20093:
+            case 20094:
+            case 20095:
+            case 28673:
+            case 28674:
                 if (kind == 2 && m_reports.CurrentReport()) ReportCommandOnCurrent(id);
                 break;
             default:

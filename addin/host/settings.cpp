@@ -25,13 +25,15 @@ void SetSettingsBackend(std::shared_ptr<SettingsBackend> backend) {
     Backend() = backend ? std::move(backend) : std::make_shared<MemorySettingsBackend>();
 }
 
-std::optional<SettingsValue> MemorySettingsBackend::Read(SettingsRoot root, const std::string& key, const std::string& name) {
+std::optional<SettingsValue> MemorySettingsBackend::Read(SettingsRoot root, const std::string& key,
+                                                         const std::string& name) {
     auto it = values.find(Fold(RootName(root) + "\\" + key + "\\" + name));
     if (it == values.end()) return std::nullopt;
     return it->second;
 }
 
-bool MemorySettingsBackend::Write(SettingsRoot root, const std::string& key, const std::string& name, const SettingsValue& value) {
+bool MemorySettingsBackend::Write(SettingsRoot root, const std::string& key, const std::string& name,
+                                  const SettingsValue& value) {
     values[Fold(RootName(root) + "\\" + key + "\\" + name)] = value;
     return true;
 }
@@ -40,7 +42,8 @@ bool MemorySettingsBackend::Delete(SettingsRoot root, const std::string& key, co
     return values.erase(Fold(RootName(root) + "\\" + key + "\\" + name)) > 0;
 }
 
-std::optional<std::string> MemorySettingsBackend::IniRead(const std::string& file, const std::string& section, const std::string& name) {
+std::optional<std::string> MemorySettingsBackend::IniRead(const std::string& file, const std::string& section,
+                                                          const std::string& name) {
     auto it = ini.find(Fold(file + "|" + section + "|" + name));
     if (it == ini.end()) return std::nullopt;
     return it->second;
@@ -49,8 +52,10 @@ std::optional<std::string> MemorySettingsBackend::IniRead(const std::string& fil
 bool MemorySettingsBackend::IniWrite(const std::string& file, const std::string& section, const std::string& name,
                                      const std::optional<std::string>& value) {
     std::string k = Fold(file + "|" + section + "|" + name);
-    if (value) ini[k] = *value;
-    else ini.erase(k);
+    if (value)
+        ini[k] = *value;
+    else
+        ini.erase(k);
     return true;
 }
 
@@ -64,7 +69,9 @@ SettingsKey SettingsKey::Ini(std::string file, std::string section) {
     return k;
 }
 
-std::string SettingsKey::Path(const std::string& subkey) const { return subkey.empty() ? m_path : m_path + "\\" + subkey; }
+std::string SettingsKey::Path(const std::string& subkey) const {
+    return subkey.empty() ? m_path : m_path + "\\" + subkey;
+}
 
 bool SettingsKey::WriteText(const std::string& subkey, const std::string& name, const std::string& text) {
     if (m_ini) return Settings().IniWrite(m_path, subkey.empty() ? m_section : subkey, name, text);

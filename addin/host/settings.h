@@ -26,10 +26,12 @@ class SettingsBackend {
 public:
     virtual ~SettingsBackend() = default;
     virtual std::optional<SettingsValue> Read(SettingsRoot root, const std::string& key, const std::string& name) = 0;
-    virtual bool Write(SettingsRoot root, const std::string& key, const std::string& name, const SettingsValue& value) = 0;
+    virtual bool Write(SettingsRoot root, const std::string& key, const std::string& name,
+                       const SettingsValue& value) = 0;
     virtual bool Delete(SettingsRoot root, const std::string& key, const std::string& name) = 0;
     // INI files: `file` is a bare name ("win.ini", "setup.ini") or a path.
-    virtual std::optional<std::string> IniRead(const std::string& file, const std::string& section, const std::string& name) = 0;
+    virtual std::optional<std::string> IniRead(const std::string& file, const std::string& section,
+                                               const std::string& name) = 0;
     virtual bool IniWrite(const std::string& file, const std::string& section, const std::string& name,
                           const std::optional<std::string>& value) = 0;  // nullopt deletes
 };
@@ -40,7 +42,8 @@ public:
     std::optional<SettingsValue> Read(SettingsRoot root, const std::string& key, const std::string& name) override;
     bool Write(SettingsRoot root, const std::string& key, const std::string& name, const SettingsValue& value) override;
     bool Delete(SettingsRoot root, const std::string& key, const std::string& name) override;
-    std::optional<std::string> IniRead(const std::string& file, const std::string& section, const std::string& name) override;
+    std::optional<std::string> IniRead(const std::string& file, const std::string& section,
+                                       const std::string& name) override;
     bool IniWrite(const std::string& file, const std::string& section, const std::string& name,
                   const std::optional<std::string>& value) override;
 

@@ -12,7 +12,7 @@ struct TestModule {
     uint32_t bit;     // bit in the "Modules" setting
 };
 
-extern const TestModule kModuleGeneral;            // "General", bit 1
+extern const TestModule kModuleGeneral;             // "General", bit 1
 extern const TestModule kModuleClinicalLaboratory;  // "Clinical Laboratory", bit 2
 
 struct TestCatalogueEntry {

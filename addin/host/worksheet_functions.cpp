@@ -48,8 +48,10 @@ std::vector<double> FirstColumn(const XlValue& a) {
 }
 
 void SetResult(XlValue& slot, double d) {
-    if (std::isnan(d)) slot.SetError(XLERR_NUM);
-    else slot.SetNumber(d);
+    if (std::isnan(d))
+        slot.SetError(XLERR_NUM);
+    else
+        slot.SetNumber(d);
 }
 }  // namespace
 

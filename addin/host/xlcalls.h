@@ -16,14 +16,14 @@ namespace qs {
 // missing argument (nullptr).
 class XlArg {
 public:
-    XlArg(std::nullptr_t) {}                            // NOLINT: missing argument
-    XlArg(const XlValue& v) : m_p(&v) {}                // NOLINT
-    XlArg(const XlValue* v) : m_p(v) {}                 // NOLINT
-    XlArg(double d) : m_own(d), m_p(&m_own) {}          // NOLINT
-    XlArg(int i) : m_own(i), m_p(&m_own) {}             // NOLINT
-    XlArg(bool b) : m_own(XlValue::Bool(b)), m_p(&m_own) {}  // NOLINT
-    XlArg(const char* s) : m_own(s), m_p(&m_own) {}     // NOLINT
-    XlArg(const std::string& s) : m_own(s), m_p(&m_own) {}  // NOLINT
+    XlArg(std::nullptr_t) {}                                  // NOLINT: missing argument
+    XlArg(const XlValue& v) : m_p(&v) {}                      // NOLINT
+    XlArg(const XlValue* v) : m_p(v) {}                       // NOLINT
+    XlArg(double d) : m_own(d), m_p(&m_own) {}                // NOLINT
+    XlArg(int i) : m_own(i), m_p(&m_own) {}                   // NOLINT
+    XlArg(bool b) : m_own(XlValue::Bool(b)), m_p(&m_own) {}   // NOLINT
+    XlArg(const char* s) : m_own(s), m_p(&m_own) {}           // NOLINT
+    XlArg(const std::string& s) : m_own(s), m_p(&m_own) {}    // NOLINT
     XlArg(const CSharedString& s) : m_own(s), m_p(&m_own) {}  // NOLINT
     XlArg(const XlArg&) = delete;
     XlArg& operator=(const XlArg&) = delete;

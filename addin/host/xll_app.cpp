@@ -29,7 +29,6 @@ XlFunctionEntry g_standardTable[] = {
     {nullptr, nullptr, 0, 0, 0, 0, 0},
 };
 
-
 template <class F>
 void Guarded(F&& f) {
     try {
@@ -139,8 +138,10 @@ XlValue XLL::RegisterRow(XlFunctionEntry& row) {
         args.emplace_back(row.macroType == 0 ? std::string() : LoadString(n + 1).str());
         args.emplace_back(row.macroType);
         if (row.macroType != 0) {
-            if (row.category <= 14) args.emplace_back(row.category);
-            else args.emplace_back(LoadString(static_cast<unsigned>(row.category)));
+            if (row.category <= 14)
+                args.emplace_back(row.category);
+            else
+                args.emplace_back(LoadString(static_cast<unsigned>(row.category)));
             args.emplace_back("");  // shortcut
             args.emplace_back("");  // help topic
             args.emplace_back(LoadString(n + 2));
@@ -228,9 +229,8 @@ void XLL::InstallSheetHooks(bool install) {
 
 bool XLL::CreateChannel() {
     if (m_channel) return true;
-    m_channel = ChannelWindows().Create(ChannelTitle(), [this](unsigned m, uintptr_t w, intptr_t l) {
-        return OnChannelMessage(m, w, l);
-    });
+    m_channel = ChannelWindows().Create(
+        ChannelTitle(), [this](unsigned m, uintptr_t w, intptr_t l) { return OnChannelMessage(m, w, l); });
     return m_channel;
 }
 
@@ -260,8 +260,7 @@ intptr_t XLL::OnChannelMessage(unsigned message, uintptr_t wParam, intptr_t) {
         }
     } catch (CException* e) {
         e->Delete();
-    } catch (...) {
-    }
+    } catch (...) {}
     return 0;
 }
 

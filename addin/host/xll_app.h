@@ -58,7 +58,7 @@ public:
 
     // ---- state ---------------------------------------------------------------------------------
     unsigned NameId() const { return m_nameId; }
-    std::string Name() const;  // string 1
+    std::string Name() const;         // string 1
     const std::string& ModulePath();  // the add-in's full path (xlGetName), read once
     bool Started() const { return m_automation != nullptr; }
     AutomationApp* Automation() const { return m_automation.get(); }

@@ -127,8 +127,10 @@ FILE* OpenLog() {
     struct stat st;
     if (::stat(SettingsFolder().c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
     g_log = std::fopen(path.c_str(), "rb+");
-    if (g_log) std::fseek(g_log, 0, SEEK_END);
-    else g_log = std::fopen(path.c_str(), "wb+");
+    if (g_log)
+        std::fseek(g_log, 0, SEEK_END);
+    else
+        g_log = std::fopen(path.c_str(), "wb+");
     return g_log;
 }
 }  // namespace

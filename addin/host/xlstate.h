@@ -11,9 +11,9 @@ class AutomationApp;
 
 // What the call layer knows of the host application; filled by the application object.
 struct XlHostInfo {
-    int version = 0;                     // major version; 0 until read
+    int version = 0;                      // major version; 0 until read
     AutomationApp* automation = nullptr;  // connected automation object, if any
-    uint64_t mainWindow = 0;             // the host's main window, once found
+    uint64_t mainWindow = 0;              // the host's main window, once found
 };
 XlHostInfo& HostInfo();
 

@@ -130,9 +130,7 @@ void XlValue::CopyFrom(const XlValue& other, bool moveOwnership) {
                 xltype = XLTYPE_MULTI;
             }
             break;
-        default:
-            xltype = other.Type();
-            break;
+        default: xltype = other.Type(); break;
     }
 }
 
@@ -145,20 +143,15 @@ void XlValue::Release() {
     } else {
         switch (type) {
             case XLTYPE_STR:
-            case XLTYPE_STR_INT:
-                std::free(val.str);
-                break;
-            case XLTYPE_REF:
-                std::free(val.mref.lpmref);
-                break;
+            case XLTYPE_STR_INT: std::free(val.str); break;
+            case XLTYPE_REF: std::free(val.mref.lpmref); break;
             case XLTYPE_MULTI:
                 if ((xltype & XLBIT_DLLFREE) && val.array.lparray) {
                     // Elements first (each releases what it owns), then the block.
                     delete[] static_cast<XlValue*>(val.array.lparray);
                 }
                 break;
-            default:
-                break;
+            default: break;
         }
     }
     xltype = XLTYPE_NIL;
@@ -220,8 +213,7 @@ std::vector<XLREF> XlValue::Areas() const {
 bool XlValue::Equals(const XlValue& other, bool ignoreCase) const {
     if (Type() != other.Type()) return false;
     switch (Type()) {
-        case XLTYPE_NUM:
-            return val.num == other.val.num;
+        case XLTYPE_NUM: return val.num == other.val.num;
         case XLTYPE_STR: {
             std::string_view a = TextView(), b = other.TextView();
             if (a.size() != b.size()) return false;
@@ -231,12 +223,9 @@ bool XlValue::Equals(const XlValue& other, bool ignoreCase) const {
             }
             return true;
         }
-        case XLTYPE_BOOL:
-            return val.xbool == other.val.xbool;
-        case XLTYPE_ERR:
-            return val.err == other.val.err;
-        default:
-            return true;
+        case XLTYPE_BOOL: return val.xbool == other.val.xbool;
+        case XLTYPE_ERR: return val.err == other.val.err;
+        default: return true;
     }
 }
 

@@ -20,7 +20,10 @@ class XlValue : public XLOPER {
 public:
     static constexpr size_t kMaxText = 255;
 
-    XlValue() { xltype = XLTYPE_MISSING; val.num = 0; }  // a fresh value is missing
+    XlValue() {
+        xltype = XLTYPE_MISSING;
+        val.num = 0;
+    }  // a fresh value is missing
     explicit XlValue(double d) : XlValue() { SetNumber(d); }
     explicit XlValue(int i) : XlValue() { SetNumber(i); }
     explicit XlValue(const char* text) : XlValue() { SetText(text ? text : ""); }

@@ -21,7 +21,7 @@ namespace qs::numerics::detail {
 namespace {
 
 constexpr double kRt2PiInv = 0.398942280401433;  // 1 / sqrt(2 pi)
-constexpr int kMaxIterations = 10000;  // of any series or continued fraction below
+constexpr int kMaxIterations = 10000;            // of any series or continued fraction below
 
 // Which routine's constants a BetaShapeMemo entry holds.
 enum ShapeKind { kBpserShape = 1, kBrcmpShape, kBgratShape };
@@ -31,8 +31,7 @@ enum ShapeKind { kBpserShape = 1, kBrcmpShape, kBgratShape };
 // compute every constant with the expression they used before, so a remembered value is the
 // value they would compute.
 template <class Fill>
-const double* shape_constants(BetaShapeMemo* memo, ShapeKind kind, double a, double b,
-                              double* local, Fill fill) {
+const double* shape_constants(BetaShapeMemo* memo, ShapeKind kind, double a, double b, double* local, Fill fill) {
     if (memo != nullptr) {
         for (int i = 0; i < memo->used; ++i) {
             const BetaShapeMemo::Entry& e = memo->entries[i];
@@ -70,16 +69,14 @@ double brcmp(int mu, double a, double b, double x, double y, BetaShapeMemo* memo
         double z = a * lnx + b * lny;
         double local[4];
         if (a0 >= 1.0) {
-            const double* k = shape_constants(memo, kBrcmpShape, a, b, local,
-                                              [&](double* v) { v[0] = betaln(a, b); });
+            const double* k = shape_constants(memo, kBrcmpShape, a, b, local, [&](double* v) { v[0] = betaln(a, b); });
             z -= k[0];
             return esum(mu, z);
         }
         const double b0 = std::max(a, b);
         if (b0 >= 8.0) {
-            const double* k = shape_constants(memo, kBrcmpShape, a, b, local, [&](double* v) {
-                v[0] = gamln1(a0) + algdiv(a0, b0);
-            });
+            const double* k =
+                shape_constants(memo, kBrcmpShape, a, b, local, [&](double* v) { v[0] = gamln1(a0) + algdiv(a0, b0); });
             return a0 * esum(mu, z - k[0]);
         }
         if (b0 <= 1.0) {
@@ -149,16 +146,14 @@ double bpser(double a, double b, double x, double eps, BetaShapeMemo* memo) {
     double local[4];
     const double a0 = std::min(a, b);
     if (a0 >= 1.0) {
-        const double* k = shape_constants(memo, kBpserShape, a, b, local,
-                                          [&](double* v) { v[0] = betaln(a, b); });
+        const double* k = shape_constants(memo, kBpserShape, a, b, local, [&](double* v) { v[0] = betaln(a, b); });
         const double z = a * std::log(x) - k[0];
         result = std::exp(z) / a;
     } else {
         const double b0 = std::max(a, b);
         if (b0 >= 8.0) {
-            const double* k = shape_constants(memo, kBpserShape, a, b, local, [&](double* v) {
-                v[0] = gamln1(a0) + algdiv(a0, b0);
-            });
+            const double* k =
+                shape_constants(memo, kBpserShape, a, b, local, [&](double* v) { v[0] = gamln1(a0) + algdiv(a0, b0); });
             const double z = a * std::log(x) - k[0];
             result = (a0 / a) * std::exp(z);
         } else if (b0 <= 1.0) {
@@ -253,8 +248,7 @@ double bup(double a, double b, double x, double y, int n, double eps, BetaShapeM
 }
 
 // Continued fraction for I_x(a, b), a > 1 and b > 1; lambda = (a + b) y - b.
-double bfrac(double a, double b, double x, double y, double lambda, double eps,
-             BetaShapeMemo* memo) {
+double bfrac(double a, double b, double x, double y, double lambda, double eps, BetaShapeMemo* memo) {
     const double front = brcomp(a, b, x, y, memo);
     if (front == 0.0) return 0.0;
     const double c = 1.0 + lambda;
@@ -377,8 +371,7 @@ void grat1(double a, double x, double r, double& p, double& q, double eps) {
 
 // Asymptotic expansion for I_x(a, b) when a is larger than b; the result is added to w.
 // Needs a >= 15 and b <= 1. ierr = 1 when the expansion cannot be used.
-void bgrat(double a, double b, double x, double y, double& w, double eps, int& ierr,
-           BetaShapeMemo* memo) {
+void bgrat(double a, double b, double x, double y, double& w, double eps, int& ierr, BetaShapeMemo* memo) {
     const double bm1 = (b - 0.5) - 0.5;
     const double nu = a + 0.5 * bm1;
     const double lnx = (y > 0.375) ? std::log(x) : alnrel(-y);
@@ -458,7 +451,7 @@ void bgrat(double a, double b, double x, double y, double& w, double eps, int& i
 
 // Asymptotic expansion for I_x(a, b) for large a and b; lambda = (a + b) y - b >= 0.
 double basym(double a, double b, double lambda, double eps) {
-    constexpr int num = 20;               // highest n of the expansion (even)
+    constexpr int num = 20;                   // highest n of the expansion (even)
     constexpr double e0 = 1.12837916709551;   // 2 / sqrt(pi)
     constexpr double e1 = 0.353553390593274;  // 2^(-3/2)
     double a0[num + 1], b0[num + 1], c[num + 1], d[num + 1];
@@ -581,27 +574,59 @@ double fpser(double a, double b, double x, double eps) {
 
 }  // namespace
 
-void bratio(double a, double b, double x, double y, double& w, double& w1, int& ierr,
-            BetaShapeMemo* memo) {
+void bratio(double a, double b, double x, double y, double& w, double& w1, int& ierr, BetaShapeMemo* memo) {
     w = 0.0;
     w1 = 0.0;
-    if (a < 0.0 || b < 0.0) { ierr = 1; return; }
-    if (a == 0.0 && b == 0.0) { ierr = 2; return; }
-    if (x < 0.0 || x > 1.0) { ierr = 3; return; }
-    if (y < 0.0 || y > 1.0) { ierr = 4; return; }
+    if (a < 0.0 || b < 0.0) {
+        ierr = 1;
+        return;
+    }
+    if (a == 0.0 && b == 0.0) {
+        ierr = 2;
+        return;
+    }
+    if (x < 0.0 || x > 1.0) {
+        ierr = 3;
+        return;
+    }
+    if (y < 0.0 || y > 1.0) {
+        ierr = 4;
+        return;
+    }
     const double z = ((x + y) - 0.5) - 0.5;
-    if (std::fabs(z) > 3.0 * kEpsilon) { ierr = 5; return; }
+    if (std::fabs(z) > 3.0 * kEpsilon) {
+        ierr = 5;
+        return;
+    }
     ierr = 0;
     if (x == 0.0) {
-        if (a == 0.0) { ierr = 6; return; }
-        w = 0.0; w1 = 1.0; return;
+        if (a == 0.0) {
+            ierr = 6;
+            return;
+        }
+        w = 0.0;
+        w1 = 1.0;
+        return;
     }
     if (y == 0.0) {
-        if (b == 0.0) { ierr = 7; return; }
-        w = 1.0; w1 = 0.0; return;
+        if (b == 0.0) {
+            ierr = 7;
+            return;
+        }
+        w = 1.0;
+        w1 = 0.0;
+        return;
     }
-    if (a == 0.0) { w = 1.0; w1 = 0.0; return; }
-    if (b == 0.0) { w = 0.0; w1 = 1.0; return; }
+    if (a == 0.0) {
+        w = 1.0;
+        w1 = 0.0;
+        return;
+    }
+    if (b == 0.0) {
+        w = 0.0;
+        w1 = 1.0;
+        return;
+    }
 
     const double eps = std::max(kEpsilon, 1.0e-15);
     if (std::max(a, b) < 1.0e-3 * eps) {
@@ -620,7 +645,10 @@ void bratio(double a, double b, double x, double y, double& w, double& w1, int& 
     if (std::min(a0, b0) <= 1.0) {
         if (x > 0.5) {
             swapped = true;
-            a0 = b; b0 = a; x0 = y; y0 = x;
+            a0 = b;
+            b0 = a;
+            x0 = y;
+            y0 = x;
         }
         if (b0 < std::min(eps, eps * a0)) {
             w = fpser(a0, b0, x0, eps);
@@ -632,12 +660,17 @@ void bratio(double a, double b, double x, double y, double& w, double& w1, int& 
             bool use_bpser = false;
             bool use_bpser_swapped = false;
             if (std::max(a0, b0) <= 1.0) {
-                if (a0 >= std::min(0.2, b0) || std::pow(x0, a0) <= 0.9) use_bpser = true;
-                else if (x0 >= 0.3) use_bpser_swapped = true;
+                if (a0 >= std::min(0.2, b0) || std::pow(x0, a0) <= 0.9)
+                    use_bpser = true;
+                else if (x0 >= 0.3)
+                    use_bpser_swapped = true;
             } else {
-                if (b0 <= 1.0) use_bpser = true;
-                else if (x0 >= 0.3) use_bpser_swapped = true;
-                else if (x0 < 0.1 && std::pow(x0 * b0, a0) <= 0.7) use_bpser = true;
+                if (b0 <= 1.0)
+                    use_bpser = true;
+                else if (x0 >= 0.3)
+                    use_bpser_swapped = true;
+                else if (x0 < 0.1 && std::pow(x0 * b0, a0) <= 0.7)
+                    use_bpser = true;
             }
             if (use_bpser) {
                 w = bpser(a0, b0, x0, eps, memo);
@@ -663,7 +696,10 @@ void bratio(double a, double b, double x, double y, double& w, double& w1, int& 
         double lambda = (a > b) ? (a + b) * y - b : a - (a + b) * x;
         if (lambda < 0.0) {
             swapped = true;
-            a0 = b; b0 = a; x0 = y; y0 = x;
+            a0 = b;
+            b0 = a;
+            x0 = y;
+            y0 = x;
             lambda = std::fabs(lambda);
         }
         if (b0 < 40.0 && b0 * x0 <= 0.7) {
@@ -690,16 +726,22 @@ void bratio(double a, double b, double x, double y, double& w, double& w1, int& 
             got = Got::W;
         } else {
             bool use_bfrac;
-            if (a0 > b0) use_bfrac = (b0 <= 100.0 || lambda > 0.03 * b0);
-            else use_bfrac = (a0 <= 100.0 || lambda > 0.03 * a0);
-            if (use_bfrac) w = bfrac(a0, b0, x0, y0, lambda, 15.0 * eps, memo);
-            else w = basym(a0, b0, lambda, 100.0 * eps);
+            if (a0 > b0)
+                use_bfrac = (b0 <= 100.0 || lambda > 0.03 * b0);
+            else
+                use_bfrac = (a0 <= 100.0 || lambda > 0.03 * a0);
+            if (use_bfrac)
+                w = bfrac(a0, b0, x0, y0, lambda, 15.0 * eps, memo);
+            else
+                w = basym(a0, b0, lambda, 100.0 * eps);
             got = Got::W;
         }
     }
 
-    if (got == Got::W) w1 = 0.5 + (0.5 - w);
-    else w = 0.5 + (0.5 - w1);
+    if (got == Got::W)
+        w1 = 0.5 + (0.5 - w);
+    else
+        w = 0.5 + (0.5 - w1);
     if (swapped) std::swap(w, w1);
 }
 

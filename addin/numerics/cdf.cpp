@@ -36,25 +36,20 @@ namespace qs::numerics {
 
 namespace {
 
-constexpr double kInf = 1.0e300;     // search bound standing for infinity
-constexpr double kZero = 1.0e-300;   // search bound standing for zero
-constexpr double kMaxDfT = 1.0e10;   // largest df searched for t
+constexpr double kInf = 1.0e300;    // search bound standing for infinity
+constexpr double kZero = 1.0e-300;  // search bound standing for zero
+constexpr double kMaxDfT = 1.0e10;  // largest df searched for t
 constexpr double kAbsTol = 1.0e-50;
 constexpr double kRelTol = 1.0e-8;
 constexpr double kStep = 0.5;
 constexpr double kStepMul = 5.0;
 constexpr double kPi = 3.141592653589793;
 
-detail::SearchRange range(double small, double big) {
-    return {small, big, kStep, kStep, kStepMul, kAbsTol, kRelTol};
-}
+detail::SearchRange range(double small, double big) { return {small, big, kStep, kStep, kStepMul, kAbsTol, kRelTol}; }
 
-bool sum_is_not_one(double a, double b) {
-    return std::fabs(((a + b) - 0.5) - 0.5) > 3.0 * detail::kEpsilon;
-}
+bool sum_is_not_one(double a, double b) { return std::fabs(((a + b) - 0.5) - 0.5) > 3.0 * detail::kEpsilon; }
 
-void cumbet(double x, double y, double a, double b, double& cum, double& ccum,
-            detail::BetaShapeMemo* memo = nullptr) {
+void cumbet(double x, double y, double a, double b, double& cum, double& ccum, detail::BetaShapeMemo* memo = nullptr) {
     if (x <= 0.0) {
         cum = 0.0;
         ccum = 1.0;
@@ -96,8 +91,7 @@ double search_scale(double p, double q) {
 }
 
 // Status and bound after a failed search.
-void search_failure(const detail::SearchOutcome& o, double low, double high, int& status,
-                    double& bound) {
+void search_failure(const detail::SearchOutcome& o, double low, double high, int& status, double& bound) {
     if (o.status != -1) return;
     if (o.qleft) {
         status = 1;
@@ -176,9 +170,7 @@ void cumt_with(double t, double df, double& cum, double& ccum, detail::BetaShape
 
 void cumt(double t, double df, double& cum, double& ccum) { cumt_with(t, df, cum, ccum, nullptr); }
 
-void cumchi(double x, double df, double& cum, double& ccum) {
-    cumgam(x * 0.5, df * 0.5, cum, ccum);
-}
+void cumchi(double x, double df, double& cum, double& ccum) { cumgam(x * 0.5, df * 0.5, cum, ccum); }
 
 void cumf(double f, double dfn, double dfd, double& cum, double& ccum) {
     if (f <= 0.0) {
@@ -225,8 +217,7 @@ double dt1(double p, double q, double df) {
     return (p >= 0.5) ? sum : -sum;
 }
 
-void cdfnor(int& which, double& p, double& q, double& x, double& mean, double& sd, int& status,
-            double& bound) {
+void cdfnor(int& which, double& p, double& q, double& x, double& mean, double& sd, int& status, double& bound) {
     status = 0;
     bound = 0.0;
     if (which < 1 || which > 4) {
@@ -332,8 +323,7 @@ void cdft(int& which, double& p, double& q, double& t, double& df, int& status, 
     }
 }
 
-void cdfchi(int& which, double& p, double& q, double& x, double& df, int& status,
-            double& bound) {
+void cdfchi(int& which, double& p, double& q, double& x, double& df, int& status, double& bound) {
     status = 0;
     bound = 0.0;
     if (which < 1 || which > 3) {
@@ -407,8 +397,7 @@ void cdfchi(int& which, double& p, double& q, double& x, double& df, int& status
     if (failed) status = 10;
 }
 
-void cdff(int& which, double& p, double& q, double& f, double& dfn, double& dfd, int& status,
-          double& bound) {
+void cdff(int& which, double& p, double& q, double& f, double& dfn, double& dfd, int& status, double& bound) {
     status = 0;
     bound = 0.0;
     if (which < 1 || which > 4) {
@@ -490,8 +479,7 @@ namespace {
 // absolute 1e-8 (a lower confidence limit of 1e-7 would carry a 10% error). A second zero
 // search in the smaller variable, bracketed around the first answer, restores its relative
 // accuracy; if the bracket fails to hold a sign change the first answer stands.
-void refine_small_probability(double s, double xn, double p, double q, bool qporq, double& pr,
-                              double& ompr) {
+void refine_small_probability(double s, double xn, double p, double q, bool qporq, double& pr, double& ompr) {
     const bool pr_is_small = pr < ompr;
     if (pr_is_small == qporq) return;  // the small one was searched already
     const double v0 = pr_is_small ? pr : ompr;
@@ -500,8 +488,10 @@ void refine_small_probability(double s, double xn, double p, double q, bool qpor
     double v = v0;
     const auto o = detail::dzror(lo, hi, kAbsTol, kRelTol, v, [&](double u) {
         double cum, ccum;
-        if (pr_is_small) cumbin(s, xn, u, 1.0 - u, cum, ccum);
-        else cumbin(s, xn, 1.0 - u, u, cum, ccum);
+        if (pr_is_small)
+            cumbin(s, xn, u, 1.0 - u, cum, ccum);
+        else
+            cumbin(s, xn, 1.0 - u, u, cum, ccum);
         return (qporq ? cum - p : ccum - q) * search_scale(p, q);
     });
     if (o.status != 0) return;
@@ -515,8 +505,8 @@ void refine_small_probability(double s, double xn, double p, double q, bool qpor
 }
 }  // namespace
 
-void cdfbin(int& which, double& p, double& q, double& s, double& xn, double& pr, double& ompr,
-            int& status, double& bound) {
+void cdfbin(int& which, double& p, double& q, double& s, double& xn, double& pr, double& ompr, int& status,
+            double& bound) {
     status = 0;
     bound = 0.0;
     if (which < 1 || which > 4) {

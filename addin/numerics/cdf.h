@@ -20,15 +20,12 @@
 
 namespace qs::numerics {
 
-void cdfnor(int& which, double& p, double& q, double& x, double& mean, double& sd, int& status,
-            double& bound);
+void cdfnor(int& which, double& p, double& q, double& x, double& mean, double& sd, int& status, double& bound);
 void cdft(int& which, double& p, double& q, double& t, double& df, int& status, double& bound);
-void cdfchi(int& which, double& p, double& q, double& x, double& df, int& status,
+void cdfchi(int& which, double& p, double& q, double& x, double& df, int& status, double& bound);
+void cdff(int& which, double& p, double& q, double& f, double& dfn, double& dfd, int& status, double& bound);
+void cdfbin(int& which, double& p, double& q, double& s, double& xn, double& pr, double& ompr, int& status,
             double& bound);
-void cdff(int& which, double& p, double& q, double& f, double& dfn, double& dfd, int& status,
-          double& bound);
-void cdfbin(int& which, double& p, double& q, double& s, double& xn, double& pr, double& ompr,
-            int& status, double& bound);
 
 // The pieces the routines above are built from (exposed for tests and the console).
 void cumnor(double arg, double& cum, double& ccum);  // Cody's normal integral, both tails

@@ -64,8 +64,8 @@ public:
     }
     void ExpectAtLeast(std::size_t count) const {
         if (v_.size() < count)
-            throw BadArguments(name_ + " takes at least " + std::to_string(count) +
-                               " arguments, got " + std::to_string(v_.size()));
+            throw BadArguments(name_ + " takes at least " + std::to_string(count) + " arguments, got " +
+                               std::to_string(v_.size()));
     }
     double operator[](std::size_t i) const { return v_[i]; }
     int Integer(std::size_t i) const {
@@ -99,30 +99,101 @@ std::vector<double> moment(const Descriptives::Moment& m) { return {m.sample, m.
 const std::map<std::string, Operation>& operations() {
     static const std::map<std::string, Operation> table = {
         // Wrappers
-        {"TailP", [](const Args& a) { a.Expect(2); return format_number(TailP(a[0], a.Integer(1))); }},
-        {"NormalP", [](const Args& a) { a.Expect(4); return format_number(NormalP(a[0], a[1], a[2], a.Integer(3))); }},
-        {"NormalQuantile", [](const Args& a) { a.Expect(4); return format_number(NormalQuantile(a[0], a[1], a[2], a.Integer(3))); }},
-        {"NormalDensity", [](const Args& a) { a.Expect(3); return format_number(NormalDensity(a[0], a[1], a[2])); }},
-        {"NormalCI", [](const Args& a) { a.Expect(4); return format_interval(NormalCI(a[0], a[1], a[2], a.Integer(3))); }},
-        {"TP", [](const Args& a) { a.Expect(3); return format_number(TP(a[0], a[1], a.Integer(2))); }},
-        {"TQuantile", [](const Args& a) { a.Expect(3); return format_number(TQuantile(a[0], a[1], a.Integer(2))); }},
-        {"TCI", [](const Args& a) { a.Expect(5); return format_interval(TCI(a[0], a[1], a[2], a[3], a.Integer(4))); }},
-        {"ChiSquareP", [](const Args& a) { a.Expect(3); return format_number(ChiSquareP(a[0], a[1], a.Integer(2))); }},
-        {"FP", [](const Args& a) { a.Expect(4); return format_number(FP(a[0], a[1], a[2], a.Integer(3))); }},
-        {"FQuantile", [](const Args& a) { a.Expect(4); return format_number(FQuantile(a[0], a[1], a[2], a.Integer(3))); }},
-        {"FRatioCI", [](const Args& a) { a.Expect(5); return format_interval(FRatioCI(a[0], a[1], a[2], a[3], a.Integer(4))); }},
-        {"BinomialP", [](const Args& a) { a.Expect(4); return format_number(BinomialP(a[0], a[1], a[2], a.Integer(3))); }},
-        {"BinomialQuantile", [](const Args& a) { a.Expect(4); return format_number(BinomialQuantile(a[0], a[1], a[2], a.Integer(3))); }},
-        {"BinomialProportionBound", [](const Args& a) { a.Expect(4); return format_number(BinomialProportionBound(a[0], a[1], a[2], a.Integer(3))); }},
-        {"BinomialProportionCI", [](const Args& a) { a.Expect(4); return format_interval(BinomialProportionCI(a[0], a[1], a[2], a.Integer(3))); }},
-        {"BinomialRankCI", [](const Args& a) { a.Expect(4); return format_interval(BinomialRankCI(a[0], a[1], a[2], a.Integer(3))); }},
-        {"HypergeometricP", [](const Args& a) {
+        {"TailP",
+         [](const Args& a) {
+             a.Expect(2);
+             return format_number(TailP(a[0], a.Integer(1)));
+         }},
+        {"NormalP",
+         [](const Args& a) {
+             a.Expect(4);
+             return format_number(NormalP(a[0], a[1], a[2], a.Integer(3)));
+         }},
+        {"NormalQuantile",
+         [](const Args& a) {
+             a.Expect(4);
+             return format_number(NormalQuantile(a[0], a[1], a[2], a.Integer(3)));
+         }},
+        {"NormalDensity",
+         [](const Args& a) {
+             a.Expect(3);
+             return format_number(NormalDensity(a[0], a[1], a[2]));
+         }},
+        {"NormalCI",
+         [](const Args& a) {
+             a.Expect(4);
+             return format_interval(NormalCI(a[0], a[1], a[2], a.Integer(3)));
+         }},
+        {"TP",
+         [](const Args& a) {
+             a.Expect(3);
+             return format_number(TP(a[0], a[1], a.Integer(2)));
+         }},
+        {"TQuantile",
+         [](const Args& a) {
+             a.Expect(3);
+             return format_number(TQuantile(a[0], a[1], a.Integer(2)));
+         }},
+        {"TCI",
+         [](const Args& a) {
+             a.Expect(5);
+             return format_interval(TCI(a[0], a[1], a[2], a[3], a.Integer(4)));
+         }},
+        {"ChiSquareP",
+         [](const Args& a) {
+             a.Expect(3);
+             return format_number(ChiSquareP(a[0], a[1], a.Integer(2)));
+         }},
+        {"FP",
+         [](const Args& a) {
+             a.Expect(4);
+             return format_number(FP(a[0], a[1], a[2], a.Integer(3)));
+         }},
+        {"FQuantile",
+         [](const Args& a) {
+             a.Expect(4);
+             return format_number(FQuantile(a[0], a[1], a[2], a.Integer(3)));
+         }},
+        {"FRatioCI",
+         [](const Args& a) {
+             a.Expect(5);
+             return format_interval(FRatioCI(a[0], a[1], a[2], a[3], a.Integer(4)));
+         }},
+        {"BinomialP",
+         [](const Args& a) {
+             a.Expect(4);
+             return format_number(BinomialP(a[0], a[1], a[2], a.Integer(3)));
+         }},
+        {"BinomialQuantile",
+         [](const Args& a) {
+             a.Expect(4);
+             return format_number(BinomialQuantile(a[0], a[1], a[2], a.Integer(3)));
+         }},
+        {"BinomialProportionBound",
+         [](const Args& a) {
+             a.Expect(4);
+             return format_number(BinomialProportionBound(a[0], a[1], a[2], a.Integer(3)));
+         }},
+        {"BinomialProportionCI",
+         [](const Args& a) {
+             a.Expect(4);
+             return format_interval(BinomialProportionCI(a[0], a[1], a[2], a.Integer(3)));
+         }},
+        {"BinomialRankCI",
+         [](const Args& a) {
+             a.Expect(4);
+             return format_interval(BinomialRankCI(a[0], a[1], a[2], a.Integer(3)));
+         }},
+        {"HypergeometricP",
+         [](const Args& a) {
              a.Expect(5);
              int fault = 0;
-             const double p = HypergeometricP(a.Integer(0) != 0, a.Integer(1), a.Integer(2), a.Integer(3), a.Integer(4), fault);
+             const double p =
+                 HypergeometricP(a.Integer(0) != 0, a.Integer(1), a.Integer(2), a.Integer(3), a.Integer(4), fault);
              return join({p, static_cast<double>(fault)});
          }},
-        {"DiscreteTailPrep", [](const Args& a) {
+        {"DiscreteTailPrep",
+         [](const Args& a) {
              // statistic centre lowest highest tail step -> flag, adjusted statistic, p
              a.Expect(6);
              double statistic = a[0];
@@ -130,38 +201,51 @@ const std::map<std::string, Operation>& operations() {
              const bool evaluate = DiscreteTailPrep(statistic, p, a[1], a[2], a[3], a.Integer(4), a[5]);
              return join({evaluate ? 1.0 : 0.0, statistic, p});
          }},
-        {"LogFactorial", [](const Args& a) { a.Expect(1); return format_number(LogFactorial(a.Integer(0))); }},
-        {"BinomialCoefficient", [](const Args& a) { a.Expect(2); return format_number(BinomialCoefficient(a.Integer(0), a.Integer(1))); }},
+        {"LogFactorial",
+         [](const Args& a) {
+             a.Expect(1);
+             return format_number(LogFactorial(a.Integer(0)));
+         }},
+        {"BinomialCoefficient",
+         [](const Args& a) {
+             a.Expect(2);
+             return format_number(BinomialCoefficient(a.Integer(0), a.Integer(1)));
+         }},
         // Distribution core: all arguments after the call, then status and bound
-        {"cdfnor", [](const Args& a) {
+        {"cdfnor",
+         [](const Args& a) {
              a.Expect(6);
              int which = a.Integer(0), status = 0;
              double p = a[1], q = a[2], x = a[3], mean = a[4], sd = a[5], bound = 0;
              cdfnor(which, p, q, x, mean, sd, status, bound);
              return join({p, q, x, mean, sd, static_cast<double>(status), bound});
          }},
-        {"cdft", [](const Args& a) {
+        {"cdft",
+         [](const Args& a) {
              a.Expect(5);
              int which = a.Integer(0), status = 0;
              double p = a[1], q = a[2], t = a[3], df = a[4], bound = 0;
              cdft(which, p, q, t, df, status, bound);
              return join({p, q, t, df, static_cast<double>(status), bound});
          }},
-        {"cdfchi", [](const Args& a) {
+        {"cdfchi",
+         [](const Args& a) {
              a.Expect(5);
              int which = a.Integer(0), status = 0;
              double p = a[1], q = a[2], x = a[3], df = a[4], bound = 0;
              cdfchi(which, p, q, x, df, status, bound);
              return join({p, q, x, df, static_cast<double>(status), bound});
          }},
-        {"cdff", [](const Args& a) {
+        {"cdff",
+         [](const Args& a) {
              a.Expect(6);
              int which = a.Integer(0), status = 0;
              double p = a[1], q = a[2], f = a[3], dfn = a[4], dfd = a[5], bound = 0;
              cdff(which, p, q, f, dfn, dfd, status, bound);
              return join({p, q, f, dfn, dfd, static_cast<double>(status), bound});
          }},
-        {"cdfbin", [](const Args& a) {
+        {"cdfbin",
+         [](const Args& a) {
              a.Expect(7);
              int which = a.Integer(0), status = 0;
              double p = a[1], q = a[2], s = a[3], xn = a[4], pr = a[5], ompr = a[6], bound = 0;
@@ -178,10 +262,14 @@ const std::map<std::string, Operation>& operations() {
         {"GeometricMean", summary([](const Descriptives& d) { return std::vector<double>{d.GeometricMean()}; })},
         {"HarmonicMean", summary([](const Descriptives& d) { return std::vector<double>{d.HarmonicMean()}; })},
         {"SumAbsDeviations", summary([](const Descriptives& d) { return std::vector<double>{d.SumAbsDeviations()}; })},
-        {"SumSquaredDeviations", summary([](const Descriptives& d) { return std::vector<double>{d.SumSquaredDeviations()}; })},
-        {"SumCubedDeviations", summary([](const Descriptives& d) { return std::vector<double>{d.SumCubedDeviations()}; })},
-        {"SumFourthDeviations", summary([](const Descriptives& d) { return std::vector<double>{d.SumFourthDeviations()}; })},
-        {"PopulationVariance", summary([](const Descriptives& d) { return std::vector<double>{d.PopulationVariance()}; })},
+        {"SumSquaredDeviations",
+         summary([](const Descriptives& d) { return std::vector<double>{d.SumSquaredDeviations()}; })},
+        {"SumCubedDeviations",
+         summary([](const Descriptives& d) { return std::vector<double>{d.SumCubedDeviations()}; })},
+        {"SumFourthDeviations",
+         summary([](const Descriptives& d) { return std::vector<double>{d.SumFourthDeviations()}; })},
+        {"PopulationVariance",
+         summary([](const Descriptives& d) { return std::vector<double>{d.PopulationVariance()}; })},
         {"PopulationSD", summary([](const Descriptives& d) { return std::vector<double>{d.PopulationSD()}; })},
         {"MeanAbsDeviation", summary([](const Descriptives& d) { return std::vector<double>{d.MeanAbsDeviation()}; })},
         {"Variance", summary([](const Descriptives& d) { return std::vector<double>{d.Variance()}; })},
@@ -199,39 +287,54 @@ const std::map<std::string, Operation>& operations() {
         {"ThirdQuartile", summary([](const Descriptives& d) { return std::vector<double>{d.ThirdQuartile()}; })},
         {"TriMean", summary([](const Descriptives& d) { return std::vector<double>{d.TriMean()}; })},
         {"IQR", summary([](const Descriptives& d) { return std::vector<double>{d.IQR()}; })},
-        {"Percentile", [](const Args& a) {
+        {"Percentile",
+         [](const Args& a) {
              // P method values...
              a.ExpectAtLeast(2);
              return format_number(Descriptives(a.From(2)).Percentile(a[0], a.Integer(1)));
          }},
-        {"PercentileCI", [](const Args& a) {
+        {"PercentileCI",
+         [](const Args& a) {
              // P confidence method values...
              a.ExpectAtLeast(3);
              return format_interval(Descriptives(a.From(3)).PercentileCI(a[0], a[1], a.Integer(2)));
          }},
-        {"MeanCI", [](const Args& a) {
+        {"MeanCI",
+         [](const Args& a) {
              a.ExpectAtLeast(1);
              return format_interval(Descriptives(a.From(1)).MeanCI(a[0]));
          }},
-        {"MedianCI", [](const Args& a) {
+        {"MedianCI",
+         [](const Args& a) {
              a.ExpectAtLeast(1);
              return format_interval(Descriptives(a.From(1)).MedianCI(a[0]));
          }},
-        {"SkewnessTestP", [](const Args& a) { a.Expect(2); return format_number(SkewnessTestP(a[0], a[1])); }},
-        {"KurtosisTestP", [](const Args& a) { a.Expect(2); return format_number(KurtosisTestP(a[0], a[1])); }},
-        {"Ranks", [](const Args& a) {
+        {"SkewnessTestP",
+         [](const Args& a) {
+             a.Expect(2);
+             return format_number(SkewnessTestP(a[0], a[1]));
+         }},
+        {"KurtosisTestP",
+         [](const Args& a) {
+             a.Expect(2);
+             return format_number(KurtosisTestP(a[0], a[1]));
+         }},
+        {"Ranks",
+         [](const Args& a) {
              const std::vector<double> v = a.From(0);
              std::vector<double> out;
              for (const float r : MidRanks(v, false, nullptr)) out.push_back(r);
              return join(out);
          }},
-        {"RanksAbs", [](const Args& a) {
+        {"RanksAbs",
+         [](const Args& a) {
              const std::vector<double> v = a.From(0);
              std::vector<double> out;
              for (const float r : MidRanks(v, true, nullptr)) out.push_back(r);
              return join(out);
          }},
-        {"Ties", [](const Args& a) {
+        {"Ties",
+         [](const Args& a) {
              // by-absolute-value flag, values... -> untied, total, percent tied, group sizes...
              a.ExpectAtLeast(1);
              const std::vector<double> v = a.From(1);
@@ -241,7 +344,8 @@ const std::map<std::string, Operation>& operations() {
              for (const auto t : record.tie_sizes) out.push_back(t);
              return join(out);
          }},
-        {"Categorical", [](const Args& a) {
+        {"Categorical",
+         [](const Args& a) {
              // category count, categories... -> total, missing, mode, counts...
              a.ExpectAtLeast(1);
              std::vector<std::int32_t> categories;
@@ -251,7 +355,8 @@ const std::map<std::string, Operation>& operations() {
              for (const auto c : d.Counts()) out.push_back(c);
              return join(out);
          }},
-        {"CoDescriptives", [](const Args& a) {
+        {"CoDescriptives",
+         [](const Args& a) {
              // x1 y1 x2 y2 ... -> n, mean x, mean y, covariance, correlation
              if (a.Size() % 2 != 0) throw BadArguments("CoDescriptives takes pairs of values");
              std::vector<double> x, y;
@@ -262,8 +367,16 @@ const std::map<std::string, Operation>& operations() {
              const CoDescriptives c(x, y);
              return join({double(c.N()), c.MeanX(), c.MeanY(), c.Covariance(), c.Correlation()});
          }},
-        {"RoundSignificant", [](const Args& a) { a.Expect(2); return format_number(RoundSignificant(a[0], a.Integer(1))); }},
-        {"NoiseFreeDifference", [](const Args& a) { a.Expect(2); return format_number(NoiseFreeDifference(a[0], a[1])); }},
+        {"RoundSignificant",
+         [](const Args& a) {
+             a.Expect(2);
+             return format_number(RoundSignificant(a[0], a.Integer(1)));
+         }},
+        {"NoiseFreeDifference",
+         [](const Args& a) {
+             a.Expect(2);
+             return format_number(NoiseFreeDifference(a[0], a[1]));
+         }},
     };
     return table;
 }

@@ -196,8 +196,7 @@ Descriptives::Moment Descriptives::Kurtosis() const {
     const double sd = SD();
     if (std::isfinite(sd) && sd > 0.0 && n > 4) {
         const double v = sd * sd;
-        m.sample = n * (n + 1.0) / ((n - 1.0) * (n - 2.0) * (n - 3.0)) * SumFourthDeviations() /
-                       (v * v) -
+        m.sample = n * (n + 1.0) / ((n - 1.0) * (n - 2.0) * (n - 3.0)) * SumFourthDeviations() / (v * v) -
                    3.0 * (n - 1.0) * (n - 1.0) / ((n - 2.0) * (n - 3.0));
     }
     return m;
@@ -249,11 +248,16 @@ double Descriptives::Percentile(double P, int method) const {
     if (method == kPercentileNormal) return Mean() + SD() * NormalQuantile(P / 100.0, 0.0, 1.0, kLowerTail);
     if (method != kPercentileEmpirical) return kNaN;
     double pos;
-    if (P == 0.0) pos = 1.0;
-    else if (P == 100.0) pos = n;
-    else if (P == 25.0) pos = (n + 3.0) / 4.0;
-    else if (P == 75.0) pos = (3.0 * n + 1.0) / 4.0;
-    else pos = P * (n + 1.0) / 100.0;
+    if (P == 0.0)
+        pos = 1.0;
+    else if (P == 100.0)
+        pos = n;
+    else if (P == 25.0)
+        pos = (n + 3.0) / 4.0;
+    else if (P == 75.0)
+        pos = (3.0 * n + 1.0) / 4.0;
+    else
+        pos = P * (n + 1.0) / 100.0;
     const double k = std::floor(pos);
     const double f = pos - k;
     if (f == 0.0) return OrderStatistic(k);
@@ -268,8 +272,7 @@ Interval Descriptives::PercentileCI(double P, double confidence, int method) con
     const std::uint32_t n = N();
     if (method == kPercentileNormal) {
         const double z = NormalQuantile(P / 100.0, 0.0, 1.0, kLowerTail);
-        return NormalCI(alpha, Percentile(P, method), SE() * std::sqrt((z * z + 2.0) / 2.0),
-                        kTwoSided);
+        return NormalCI(alpha, Percentile(P, method), SE() * std::sqrt((z * z + 2.0) / 2.0), kTwoSided);
     }
     if (method != kPercentileEmpirical) return {alpha, kNaN, kNaN};
     const Interval ranks = BinomialRankCI(alpha, n, P / 100.0, kTwoSided);
@@ -285,8 +288,8 @@ Interval Descriptives::MeanCI(double confidence) const {
 double SkewnessTestP(double g, double n) {
     if (!(n >= 8) || std::isnan(g)) return kNaN;
     const double y = g * std::sqrt((n + 1.0) * (n + 3.0) / (6.0 * (n - 2.0)));
-    const double beta2 = 3.0 * (n * n + 27.0 * n - 70.0) * (n + 1.0) * (n + 3.0) /
-                         ((n - 2.0) * (n + 5.0) * (n + 7.0) * (n + 9.0));
+    const double beta2 =
+        3.0 * (n * n + 27.0 * n - 70.0) * (n + 1.0) * (n + 3.0) / ((n - 2.0) * (n + 5.0) * (n + 7.0) * (n + 9.0));
     const double w2 = std::sqrt(2.0 * (beta2 - 1.0)) - 1.0;
     const double delta = 1.0 / std::sqrt(0.5 * std::log(w2));  // ln W, W = sqrt(W^2)
     const double a = std::sqrt(2.0 / (w2 - 1.0));
@@ -298,8 +301,7 @@ double SkewnessTestP(double g, double n) {
 double KurtosisTestP(double b2, double n) {
     if (!(n >= 20) || std::isnan(b2)) return kNaN;
     const double e = 3.0 * (n - 1.0) / (n + 1.0);
-    const double var = 24.0 * n * (n - 2.0) * (n - 3.0) /
-                       ((n + 1.0) * (n + 1.0) * (n + 3.0) * (n + 5.0));
+    const double var = 24.0 * n * (n - 2.0) * (n - 3.0) / ((n + 1.0) * (n + 1.0) * (n + 3.0) * (n + 5.0));
     const double x = (b2 - e) / std::sqrt(var);
     const double sqrt_beta1 = 6.0 * (n * n - 5.0 * n + 2.0) / ((n + 7.0) * (n + 9.0)) *
                               std::sqrt(6.0 * (n + 3.0) * (n + 5.0) / (n * (n - 2.0) * (n - 3.0)));
@@ -310,8 +312,7 @@ double KurtosisTestP(double b2, double n) {
     return NormalP(z, 0.0, 1.0, kTwoSided);
 }
 
-DescriptivesCategorical::DescriptivesCategorical(std::span<const std::int32_t> categories,
-                                                 std::int32_t category_count)
+DescriptivesCategorical::DescriptivesCategorical(std::span<const std::int32_t> categories, std::int32_t category_count)
     : counts_(static_cast<std::size_t>(std::max(category_count, 0)), 0) {
     for (const std::int32_t c : categories) {
         if (c >= 1 && c <= category_count) {
@@ -332,8 +333,7 @@ DescriptivesCategorical::DescriptivesCategorical(std::span<const std::int32_t> c
     }
 }
 
-CoDescriptives::CoDescriptives(std::span<const double> x, std::span<const double> y)
-    : mean_x_(kNaN), mean_y_(kNaN) {
+CoDescriptives::CoDescriptives(std::span<const double> x, std::span<const double> y) : mean_x_(kNaN), mean_y_(kNaN) {
     const std::size_t count = std::min(x.size(), y.size());
     CompensatedSum sx, sy;
     for (std::size_t i = 0; i < count; ++i) {

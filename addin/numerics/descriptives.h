@@ -118,9 +118,9 @@ public:
     DescriptivesCategorical(std::span<const std::int32_t> categories, std::int32_t category_count);
 
     const std::vector<std::uint32_t>& Counts() const { return counts_; }
-    std::uint32_t Total() const { return total_; }      // observations with a category
+    std::uint32_t Total() const { return total_; }  // observations with a category
     std::uint32_t Missing() const { return missing_; }
-    std::int32_t Mode() const { return mode_; }         // 0 when none (a tie for the highest)
+    std::int32_t Mode() const { return mode_; }  // 0 when none (a tie for the highest)
 
 private:
     std::vector<std::uint32_t> counts_;

@@ -20,8 +20,8 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-constexpr double kRootTwoPi = 2.506628274631;     // sqrt(2 pi) of the normal density
-constexpr double kEffectivelyZero = 1e-14;        // standard errors below this have no interval
+constexpr double kRootTwoPi = 2.506628274631;  // sqrt(2 pi) of the normal density
+constexpr double kEffectivelyZero = 1e-14;     // standard errors below this have no interval
 
 template <class... T>
 bool any_nan(T... v) {
@@ -195,8 +195,8 @@ Interval FRatioCI(double alpha, double ratio, double df1, double df2, Tail tail)
     return {alpha, lower, upper};
 }
 
-bool DiscreteTailPrep(double& statistic, double& p, double centre, double lowest,
-                      double /*highest*/, Tail tail, double step) {
+bool DiscreteTailPrep(double& statistic, double& p, double centre, double lowest, double /*highest*/, Tail tail,
+                      double step) {
     if (tail == kTwoSided && std::floor(statistic) == centre) {
         p = 0.5;
         return false;

@@ -68,14 +68,14 @@ Interval BinomialRankCI(double alpha, double n, double pr, Tail tail);
 // replacement from population items of which successes are successes (AS 152). fault: 0 ok,
 // 1 and 2 argument errors (result 0, or 1 for the cumulative with x out of range), 3 precision
 // lost in the summation.
-double HypergeometricP(bool point, std::int32_t sample, std::int32_t x, std::int32_t population,
-                       std::int32_t successes, int& fault);
+double HypergeometricP(bool point, std::int32_t sample, std::int32_t x, std::int32_t population, std::int32_t successes,
+                       int& fault);
 
 // Prepares an exact discrete p-value. Returns true when the caller must evaluate the lower
 // cumulative probability P[X <= statistic] at the adjusted statistic and pass it to TailP with
 // the same tail; otherwise p already holds the lower-tail probability to pass on.
-bool DiscreteTailPrep(double& statistic, double& p, double centre, double lowest, double highest,
-                      Tail tail, double step);
+bool DiscreteTailPrep(double& statistic, double& p, double centre, double lowest, double highest, Tail tail,
+                      double step);
 
 double LogFactorial(std::int32_t n);
 double BinomialCoefficient(std::int32_t a, std::int32_t b);

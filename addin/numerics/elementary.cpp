@@ -14,25 +14,21 @@ namespace qs::numerics::detail {
 namespace {
 // rexp: exp(x) - 1 on |x| <= 0.15
 constexpr double kRexpP[] = {0.914041914819518e-09, 0.238082361044469e-01};
-constexpr double kRexpQ[] = {-0.499999999085958e+00, 0.107141568980644e+00,
-                             -0.119041179760821e-01, 0.595130811860248e-03};
+constexpr double kRexpQ[] = {-0.499999999085958e+00, 0.107141568980644e+00, -0.119041179760821e-01,
+                             0.595130811860248e-03};
 // alnrel: ln(1 + a) on |a| <= 0.375, in t = a / (a + 2)
-constexpr double kAlnrelP[] = {-0.129418923021993e+01, 0.405303492862024e+00,
-                               -0.178874546012214e-01};
-constexpr double kAlnrelQ[] = {-0.162752256355323e+01, 0.747811014037616e+00,
-                               -0.845104217945565e-01};
+constexpr double kAlnrelP[] = {-0.129418923021993e+01, 0.405303492862024e+00, -0.178874546012214e-01};
+constexpr double kAlnrelQ[] = {-0.162752256355323e+01, 0.747811014037616e+00, -0.845104217945565e-01};
 // rlog, rlog1: shared series and reduction constants
 constexpr double kRlogA = 0.566749439387324e-01;  // rlog1(-0.3)  reduction
 constexpr double kRlogB = 0.456512608815524e-01;  // rlog1(0.25) reduction
-constexpr double kRlogP[] = {0.333333333333333e+00, -0.224696413112536e+00,
-                             0.620886815375787e-02};
+constexpr double kRlogP[] = {0.333333333333333e+00, -0.224696413112536e+00, 0.620886815375787e-02};
 constexpr double kRlogQ[] = {-0.127408923933623e+01, 0.354508718369557e+00};
 
 double rlog_series(double u, double w1) {
     const double r = u / (u + 2.0);
     const double t = r * r;
-    const double w = ((kRlogP[2] * t + kRlogP[1]) * t + kRlogP[0]) /
-                     ((kRlogQ[1] * t + kRlogQ[0]) * t + 1.0);
+    const double w = ((kRlogP[2] * t + kRlogP[1]) * t + kRlogP[0]) / ((kRlogQ[1] * t + kRlogQ[0]) * t + 1.0);
     return 2.0 * t * (1.0 / (1.0 - r) - r * w) + w1;
 }
 }  // namespace

@@ -13,7 +13,7 @@
 namespace qs::numerics {
 
 namespace {
-constexpr double kLogFactorialTable[7] = {0.0, 0.0, 0.69314718056, 1.79175946923,
+constexpr double kLogFactorialTable[7] = {0.0,           0.0,           0.69314718056, 1.79175946923,
                                           3.17805383035, 4.78749174278, 6.57925121101};
 constexpr double kLnSqrt2Pi = 0.918938533205;
 }  // namespace

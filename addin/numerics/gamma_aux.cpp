@@ -14,67 +14,62 @@ namespace qs::numerics::detail {
 
 namespace {
 // Stirling remainder del(x) coefficients shared by gamln, algdiv and bcorr.
-constexpr double kDel[] = {0.833333333333333e-01, -0.277777777760991e-02,
-                           0.793650666825390e-03, -0.595202931351870e-03,
-                           0.837308034031215e-03, -0.165322962780713e-02};
+constexpr double kDel[] = {0.833333333333333e-01,  -0.277777777760991e-02, 0.793650666825390e-03,
+                           -0.595202931351870e-03, 0.837308034031215e-03,  -0.165322962780713e-02};
 
 // gam1 on [-0.5, 0): r / s, and on (0, 1.5]: p / q (t reduced to [-0.5, 0.5])
-constexpr double kGam1P[] = {0.577215664901533e+00, -0.409078193005776e+00,
-                             -0.230975380857675e+00, 0.597275330452234e-01,
-                             0.766968181649490e-02, -0.514889771323592e-02,
+constexpr double kGam1P[] = {0.577215664901533e+00, -0.409078193005776e+00, -0.230975380857675e+00,
+                             0.597275330452234e-01, 0.766968181649490e-02,  -0.514889771323592e-02,
                              0.589597428611429e-03};
-constexpr double kGam1Q[] = {0.100000000000000e+01, 0.427569613095214e+00,
-                             0.158451672430138e+00, 0.261132021441447e-01,
+constexpr double kGam1Q[] = {0.100000000000000e+01, 0.427569613095214e+00, 0.158451672430138e+00, 0.261132021441447e-01,
                              0.423244297896961e-02};
-constexpr double kGam1R[] = {-0.422784335098468e+00, -0.771330383816272e+00,
-                             -0.244757765222226e+00, 0.118378989872749e+00,
-                             0.930357293360349e-03, -0.118290993445146e-01,
-                             0.223047661158249e-02, 0.266505979058923e-03,
-                             -0.132674909766242e-03};
+constexpr double kGam1R[] = {-0.422784335098468e+00, -0.771330383816272e+00, -0.244757765222226e+00,
+                             0.118378989872749e+00,  0.930357293360349e-03,  -0.118290993445146e-01,
+                             0.223047661158249e-02,  0.266505979058923e-03,  -0.132674909766242e-03};
 constexpr double kGam1S[] = {0.273076135303957e+00, 0.559398236957378e-01};
 
 // gamln1: ln Gamma(1 + a) for a < 0.6 (p / q) and a >= 0.6 (r / s, in x = a - 1)
-constexpr double kGamln1P[] = {0.577215664901533e+00, 0.844203922187225e+00,
-                               -0.168860593646662e+00, -0.780427615533591e+00,
-                               -0.402055799310489e+00, -0.673562214325671e-01,
+constexpr double kGamln1P[] = {0.577215664901533e+00,  0.844203922187225e+00,  -0.168860593646662e+00,
+                               -0.780427615533591e+00, -0.402055799310489e+00, -0.673562214325671e-01,
                                -0.271935708322958e-02};
-constexpr double kGamln1Q[] = {0.288743195473681e+01, 0.312755088914843e+01,
-                               0.156875193295039e+01, 0.361951990101499e+00,
-                               0.325038868253937e-01, 0.667465618796164e-03};
-constexpr double kGamln1R[] = {0.422784335098467e+00, 0.848044614534529e+00,
-                               0.565221050691933e+00, 0.156513060486551e+00,
-                               0.170502484022650e-01, 0.497958207639485e-03};
-constexpr double kGamln1S[] = {0.124313399877507e+01, 0.548042109832463e+00,
-                               0.101552187439830e+00, 0.713309612391000e-02,
-                               0.116165475989616e-03};
+constexpr double kGamln1Q[] = {0.288743195473681e+01, 0.312755088914843e+01, 0.156875193295039e+01,
+                               0.361951990101499e+00, 0.325038868253937e-01, 0.667465618796164e-03};
+constexpr double kGamln1R[] = {0.422784335098467e+00, 0.848044614534529e+00, 0.565221050691933e+00,
+                               0.156513060486551e+00, 0.170502484022650e-01, 0.497958207639485e-03};
+constexpr double kGamln1S[] = {0.124313399877507e+01, 0.548042109832463e+00, 0.101552187439830e+00,
+                               0.713309612391000e-02, 0.116165475989616e-03};
 
 // Gamma(1 + x), 0 <= x < 1, as p(x) / q(x) (highest degree first)
-constexpr double kGammaP[] = {0.539637273585445e-03, 0.261939260042690e-02,
-                              0.204493667594920e-01, 0.730981088720487e-01,
-                              0.279648642639792e+00, 0.553413866010467e+00, 1.0};
-constexpr double kGammaQ[] = {-0.832979206704073e-03, 0.470059485860584e-02,
-                              0.225211131035340e-01, -0.170458969313360e+00,
-                              -0.567902761974940e-01, 0.113062953091122e+01, 1.0};
+constexpr double kGammaP[] = {0.539637273585445e-03,
+                              0.261939260042690e-02,
+                              0.204493667594920e-01,
+                              0.730981088720487e-01,
+                              0.279648642639792e+00,
+                              0.553413866010467e+00,
+                              1.0};
+constexpr double kGammaQ[] = {-0.832979206704073e-03,
+                              0.470059485860584e-02,
+                              0.225211131035340e-01,
+                              -0.170458969313360e+00,
+                              -0.567902761974940e-01,
+                              0.113062953091122e+01,
+                              1.0};
 // Gamma asymptotic sum for |a| >= 15
-constexpr double kGammaR[] = {0.820756370353826e-03, -0.595156336428591e-03,
-                              0.793650663183693e-03, -0.277777777770481e-02,
-                              0.833333333333333e-01};
+constexpr double kGammaR[] = {0.820756370353826e-03, -0.595156336428591e-03, 0.793650663183693e-03,
+                              -0.277777777770481e-02, 0.833333333333333e-01};
 
 // psi: p1 / q1 on [0.5, 3], p2 / q2 in 1/x^2 beyond
-constexpr double kPsiP1[] = {0.895385022981970e-02, 0.477762828042627e+01,
-                             0.142441585084029e+03, 0.118645200713425e+04,
-                             0.363351846806499e+04, 0.413810161269013e+04,
-                             0.130560269827897e+04};
-constexpr double kPsiQ1[] = {0.448452573429826e+02, 0.520752771467162e+03,
-                             0.221000799247830e+04, 0.364127349079381e+04,
-                             0.190831076596300e+04, 0.691091682714533e-05};
-constexpr double kPsiP2[] = {-0.212940445131011e+01, -0.701677227766759e+01,
-                             -0.448616543918019e+01, -0.648157123766197e+00};
-constexpr double kPsiQ2[] = {0.322703493791143e+02, 0.892920700481861e+02,
-                             0.546117738103215e+02, 0.777788548522962e+01};
+constexpr double kPsiP1[] = {0.895385022981970e-02, 0.477762828042627e+01, 0.142441585084029e+03, 0.118645200713425e+04,
+                             0.363351846806499e+04, 0.413810161269013e+04, 0.130560269827897e+04};
+constexpr double kPsiQ1[] = {0.448452573429826e+02, 0.520752771467162e+03, 0.221000799247830e+04,
+                             0.364127349079381e+04, 0.190831076596300e+04, 0.691091682714533e-05};
+constexpr double kPsiP2[] = {-0.212940445131011e+01, -0.701677227766759e+01, -0.448616543918019e+01,
+                             -0.648157123766197e+00};
+constexpr double kPsiQ2[] = {0.322703493791143e+02, 0.892920700481861e+02, 0.546117738103215e+02,
+                             0.777788548522962e+01};
 
-constexpr double kHalfLn2PiMinusHalf = 0.418938533204673;    // 0.5 (ln 2 pi - 1)
-constexpr double kHalfLn2Pi = 0.918938533204673;             // 0.5 ln 2 pi
+constexpr double kHalfLn2PiMinusHalf = 0.418938533204673;  // 0.5 (ln 2 pi - 1)
+constexpr double kHalfLn2Pi = 0.918938533204673;           // 0.5 ln 2 pi
 
 // The sums s_n = (1 - x^n) / (1 - x) and the series w of algdiv and bcorr.
 double del_difference(double x, double b, double c) {
@@ -85,8 +80,8 @@ double del_difference(double x, double b, double c) {
     const double s9 = 1.0 + (x + x2 * s7);
     const double s11 = 1.0 + (x + x2 * s9);
     const double t = (1.0 / b) * (1.0 / b);
-    double w = ((((kDel[5] * s11 * t + kDel[4] * s9) * t + kDel[3] * s7) * t +
-                 kDel[2] * s5) * t + kDel[1] * s3) * t + kDel[0];
+    double w =
+        ((((kDel[5] * s11 * t + kDel[4] * s9) * t + kDel[3] * s7) * t + kDel[2] * s5) * t + kDel[1] * s3) * t + kDel[0];
     return w * (c / b);
 }
 }  // namespace
@@ -97,8 +92,8 @@ double gam1(double a) {
     if (d > 0.0) t = d - 0.5;
     if (t < 0.0) {
         const double* r = kGam1R;
-        const double top = (((((((r[8] * t + r[7]) * t + r[6]) * t + r[5]) * t + r[4]) * t +
-                              r[3]) * t + r[2]) * t + r[1]) * t + r[0];
+        const double top =
+            (((((((r[8] * t + r[7]) * t + r[6]) * t + r[5]) * t + r[4]) * t + r[3]) * t + r[2]) * t + r[1]) * t + r[0];
         const double bot = (kGam1S[1] * t + kGam1S[0]) * t + 1.0;
         const double w = top / bot;
         if (d > 0.0) return t * w / a;
@@ -107,8 +102,7 @@ double gam1(double a) {
     if (t == 0.0) return 0.0;
     const double* p = kGam1P;
     const double* q = kGam1Q;
-    const double top = (((((p[6] * t + p[5]) * t + p[4]) * t + p[3]) * t + p[2]) * t + p[1]) * t +
-                       p[0];
+    const double top = (((((p[6] * t + p[5]) * t + p[4]) * t + p[3]) * t + p[2]) * t + p[1]) * t + p[0];
     const double bot = (((q[4] * t + q[3]) * t + q[2]) * t + q[1]) * t + 1.0;
     const double w = top / bot;
     if (d > 0.0) return (t / a) * ((w - 0.5) - 0.5);
@@ -119,9 +113,8 @@ double gamln1(double a) {
     if (a < 0.6) {
         const double* p = kGamln1P;
         const double* q = kGamln1Q;
-        const double w =
-            ((((((p[6] * a + p[5]) * a + p[4]) * a + p[3]) * a + p[2]) * a + p[1]) * a + p[0]) /
-            ((((((q[5] * a + q[4]) * a + q[3]) * a + q[2]) * a + q[1]) * a + q[0]) * a + 1.0);
+        const double w = ((((((p[6] * a + p[5]) * a + p[4]) * a + p[3]) * a + p[2]) * a + p[1]) * a + p[0]) /
+                         ((((((q[5] * a + q[4]) * a + q[3]) * a + q[2]) * a + q[1]) * a + q[0]) * a + 1.0);
         return -a * w;
     }
     const double x = (a - 0.5) - 0.5;
@@ -146,9 +139,7 @@ double gamln(double a) {
         return gamln1(t - 1.0) + std::log(w);
     }
     const double t = (1.0 / a) * (1.0 / a);
-    const double w =
-        (((((kDel[5] * t + kDel[4]) * t + kDel[3]) * t + kDel[2]) * t + kDel[1]) * t + kDel[0]) /
-        a;
+    const double w = (((((kDel[5] * t + kDel[4]) * t + kDel[3]) * t + kDel[2]) * t + kDel[1]) * t + kDel[0]) / a;
     return kHalfLn2PiMinusHalf + w + (a - 0.5) * (std::log(a) - 1.0);
 }
 
@@ -202,8 +193,7 @@ double gamma_fn(double a) {
         if (s == 0.0) return 0.0;
     }
     const double t = 1.0 / (x * x);
-    double g = ((((kGammaR[0] * t + kGammaR[1]) * t + kGammaR[2]) * t + kGammaR[3]) * t +
-                kGammaR[4]) / x;
+    double g = ((((kGammaR[0] * t + kGammaR[1]) * t + kGammaR[2]) * t + kGammaR[3]) * t + kGammaR[4]) / x;
     g = (kHalfLn2PiMinusHalf + g) + (x - 0.5) * (std::log(x) - 1.0);
     if (g > 0.99999 * exparg(0)) return 0.0;
     double result = std::exp(g);
@@ -239,8 +229,7 @@ double bcorr(double a0, double b0) {
     const double x = 1.0 / (1.0 + h);
     const double w = del_difference(x, b, c);
     const double t = (1.0 / a) * (1.0 / a);
-    return (((((kDel[5] * t + kDel[4]) * t + kDel[3]) * t + kDel[2]) * t + kDel[1]) * t +
-            kDel[0]) / a + w;
+    return (((((kDel[5] * t + kDel[4]) * t + kDel[3]) * t + kDel[2]) * t + kDel[1]) * t + kDel[0]) / a + w;
 }
 
 double gsumln(double a, double b) {

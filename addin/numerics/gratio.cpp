@@ -30,31 +30,29 @@ constexpr double kThird = 0.333333333333333;
 constexpr double kMaxIterations = 1.0e5;  // terms of any series or fraction (a safety stop)
 
 // Coefficients of Temme's expansion: c_k(z) = sum d_k[j] z^j (constant term listed first).
-constexpr double kD0[] = {0.833333333333333e-01, -0.148148148148148e-01, 0.115740740740741e-02,
-                          0.352733686067019e-03, -0.178755144032922e-03, 0.391926317852244e-04,
+constexpr double kD0[] = {0.833333333333333e-01,  -0.148148148148148e-01, 0.115740740740741e-02,
+                          0.352733686067019e-03,  -0.178755144032922e-03, 0.391926317852244e-04,
                           -0.218544851067999e-05, -0.185406221071516e-05, 0.829671134095309e-06,
-                          -0.176659527368261e-06, 0.670785354340150e-08, 0.102618097842403e-07,
+                          -0.176659527368261e-06, 0.670785354340150e-08,  0.102618097842403e-07,
                           -0.438203601845335e-08};
 constexpr double kD10 = -0.185185185185185e-02;
-constexpr double kD1[] = {-0.347222222222222e-02, 0.264550264550265e-02, -0.990226337448560e-03,
-                          0.205761316872428e-03, -0.401877572016461e-06, -0.180985503344900e-04,
-                          0.764916091608111e-05, -0.161209008945634e-05, 0.464712780280743e-08,
-                          0.137863344691572e-06, -0.575254560351770e-07, 0.119516285997781e-07};
+constexpr double kD1[] = {-0.347222222222222e-02, 0.264550264550265e-02,  -0.990226337448560e-03,
+                          0.205761316872428e-03,  -0.401877572016461e-06, -0.180985503344900e-04,
+                          0.764916091608111e-05,  -0.161209008945634e-05, 0.464712780280743e-08,
+                          0.137863344691572e-06,  -0.575254560351770e-07, 0.119516285997781e-07};
 constexpr double kD20 = 0.413359788359788e-02;
-constexpr double kD2[] = {-0.268132716049383e-02, 0.771604938271605e-03, 0.200938786008230e-05,
-                          -0.107366532263652e-03, 0.529234488291201e-04, -0.127606351886187e-04,
-                          0.342357873409614e-07, 0.137219573090629e-05, -0.629899213838006e-06,
-                          0.142806142060642e-06};
+constexpr double kD2[] = {-0.268132716049383e-02, 0.771604938271605e-03,  0.200938786008230e-05, -0.107366532263652e-03,
+                          0.529234488291201e-04,  -0.127606351886187e-04, 0.342357873409614e-07, 0.137219573090629e-05,
+                          -0.629899213838006e-06, 0.142806142060642e-06};
 constexpr double kD30 = 0.649434156378601e-03;
-constexpr double kD3[] = {0.229472093621399e-03, -0.469189494395256e-03, 0.267720632062839e-03,
+constexpr double kD3[] = {0.229472093621399e-03,  -0.469189494395256e-03, 0.267720632062839e-03,
                           -0.756180167188398e-04, -0.239650511386730e-06, 0.110826541153473e-04,
                           -0.567495282699160e-05, 0.142309007324359e-05};
 constexpr double kD40 = -0.861888290916712e-03;
 constexpr double kD4[] = {0.784039221720067e-03, -0.299072480303190e-03, -0.146384525788434e-05,
                           0.664149821546512e-04, -0.396836504717943e-04, 0.113757269706784e-04};
 constexpr double kD50 = -0.336798553366358e-03;
-constexpr double kD5[] = {-0.697281375836586e-04, 0.277275324495939e-03, -0.199325705161888e-03,
-                          0.679778047793721e-04};
+constexpr double kD5[] = {-0.697281375836586e-04, 0.277275324495939e-03, -0.199325705161888e-03, 0.679778047793721e-04};
 constexpr double kD60 = 0.531307936463992e-03;
 constexpr double kD6[] = {-0.592166437353694e-03, 0.270878209671804e-03};
 constexpr double kD70 = 0.344367606892378e-03;
@@ -69,8 +67,8 @@ double poly(double c0, const double* d, int n, double z) {
 // Temme's sum t for the L = 1 case and |s| <= 1e-3 (short) or the general case (full).
 double temme_sum(int iop, bool full, double z, double u) {
     if (iop == 1) {
-        const int n0 = full ? 13 : 7, n1 = full ? 12 : 6, n2 = full ? 10 : 5, n3 = full ? 8 : 4,
-                  n4 = full ? 6 : 2, n5 = full ? 4 : 2, n6 = full ? 2 : 1;
+        const int n0 = full ? 13 : 7, n1 = full ? 12 : 6, n2 = full ? 10 : 5, n3 = full ? 8 : 4, n4 = full ? 6 : 2,
+                  n5 = full ? 4 : 2, n6 = full ? 2 : 1;
         const double c0 = poly(-kThird, kD0, n0, z);
         const double c1 = poly(kD10, kD1, n1, z);
         const double c2 = poly(kD20, kD2, n2, z);
@@ -119,8 +117,14 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
     const double e0 = kE00[iop - 1];
     const double x0 = kX00[iop - 1];
 
-    auto from_q = [&](double q) { qans = q; ans = 0.5 + (0.5 - q); };
-    auto from_p = [&](double p) { ans = p; qans = 0.5 + (0.5 - p); };
+    auto from_q = [&](double q) {
+        qans = q;
+        ans = 0.5 + (0.5 - q);
+    };
+    auto from_p = [&](double p) {
+        ans = p;
+        qans = 0.5 + (0.5 - p);
+    };
 
     auto continued_fraction = [&](double r) {
         const double tol = std::max(5.0 * e, acc);
@@ -145,8 +149,10 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
     double r = 0.0;
     if (a < 1.0) {
         if (a == 0.5) {
-            if (x >= 0.25) from_q(erfc1(0, std::sqrt(x)));
-            else from_p(erf_fn(std::sqrt(x)));
+            if (x >= 0.25)
+                from_q(erfc1(0, std::sqrt(x)));
+            else
+                from_p(erf_fn(std::sqrt(x)));
             return;
         }
         if (x < 1.1) {
@@ -260,8 +266,10 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
             z = std::sqrt(z + z);
             if (l < 1.0) z = -z;
             const double t = temme_sum(iop, false, z, u);
-            if (l >= 1.0) from_q(c * (w + kRt2PiInv * t / rta));
-            else from_p(c * (w - kRt2PiInv * t / rta));
+            if (l >= 1.0)
+                from_q(c * (w + kRt2PiInv * t / rta));
+            else
+                from_p(c * (w - kRt2PiInv * t / rta));
             return;
         }
         if (std::fabs(s) <= 0.4) {
@@ -277,8 +285,10 @@ void gratio(double a, double x, double& ans, double& qans, int ind) {
             if (l < 1.0) z = -z;
             const bool full = !(iop == 1 && std::fabs(s) <= 1.0e-3);
             const double t = temme_sum(iop, full, z, u);
-            if (l >= 1.0) from_q(c * (w + kRt2PiInv * t / rta));
-            else from_p(c * (w - kRt2PiInv * t / rta));
+            if (l >= 1.0)
+                from_q(c * (w + kRt2PiInv * t / rta));
+            else
+                from_p(c * (w - kRt2PiInv * t / rta));
             return;
         }
         const double t = (1.0 / a) * (1.0 / a);

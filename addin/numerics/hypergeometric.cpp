@@ -45,8 +45,8 @@ struct Scaled {
 
 }  // namespace
 
-double HypergeometricP(bool point, std::int32_t sample, std::int32_t x, std::int32_t population,
-                       std::int32_t successes, int& fault) {
+double HypergeometricP(bool point, std::int32_t sample, std::int32_t x, std::int32_t population, std::int32_t successes,
+                       int& fault) {
     const std::int64_t n = sample, N = population, K = successes, l = x;
     fault = 1;
     if (K < 0 || N < K || n < 0 || n > N) return 0.0;
@@ -58,11 +58,9 @@ double HypergeometricP(bool point, std::int32_t sample, std::int32_t x, std::int
     if (!point && l == std::min(n, K)) return 1.0;
 
     const double ratio = static_cast<double>(K) / static_cast<double>(N - K);
-    if (static_cast<double>(std::min(n, N - n)) > 16.0 * std::max(ratio, 1.0 / ratio) &&
-        N > kApproxPopulation) {
+    if (static_cast<double>(std::min(n, N - n)) > 16.0 * std::max(ratio, 1.0 / ratio) && N > kApproxPopulation) {
         const double mean = static_cast<double>(n) * static_cast<double>(K) / N;
-        const double sig = std::sqrt(mean * (static_cast<double>(N - K) / N) *
-                                     (static_cast<double>(N - n) / (N - 1)));
+        const double sig = std::sqrt(mean * (static_cast<double>(N - K) / N) * (static_cast<double>(N - n) / (N - 1)));
         if (point) {
             const double arg = -0.5 * std::pow((l - mean) / sig, 2);
             return arg >= kExpLimit ? std::exp(arg) / (sig * kSqrt2Pi) : 0.0;
@@ -76,8 +74,7 @@ double HypergeometricP(bool point, std::int32_t sample, std::int32_t x, std::int
     Scaled prob;
     for (std::int64_t i = 0; i < l; ++i)
         prob.mul((static_cast<double>(K - i) / (l - i)) * (static_cast<double>(n - i) / (N - i)));
-    for (std::int64_t i = l; i < n; ++i)
-        prob.mul(static_cast<double>(N - K - (i - l)) / static_cast<double>(N - i));
+    for (std::int64_t i = l; i < n; ++i) prob.mul(static_cast<double>(N - K - (i - l)) / static_cast<double>(N - i));
     if (point) return prob.value();
 
     // Sum the tail away from the mode, relative to the point probability.
@@ -89,8 +86,7 @@ double HypergeometricP(bool point, std::int32_t sample, std::int32_t x, std::int
         // P[X <= l] = P(l) (1 + r_l + r_l r_{l-1} + ...), r_j = P(j - 1) / P(j)
         double term = 1.0, sum = 1.0;
         for (std::int64_t j = l; j > lowest; --j) {
-            term *= (static_cast<double>(j) / (K - j + 1)) *
-                    (static_cast<double>(N - K - n + j) / (n - j + 1));
+            term *= (static_cast<double>(j) / (K - j + 1)) * (static_cast<double>(N - K - n + j) / (n - j + 1));
             sum += term;
             if (term < sum * 1e-17) break;
         }
@@ -101,8 +97,7 @@ double HypergeometricP(bool point, std::int32_t sample, std::int32_t x, std::int
         // P[X > l] = P(l) (s_l + s_l s_{l+1} + ...), s_j = P(j + 1) / P(j)
         double term = 1.0, sum = 0.0;
         for (std::int64_t j = l; j < highest; ++j) {
-            term *= (static_cast<double>(K - j) / (j + 1)) *
-                    (static_cast<double>(n - j) / (N - K - n + j + 1));
+            term *= (static_cast<double>(K - j) / (j + 1)) * (static_cast<double>(n - j) / (N - K - n + j + 1));
             sum += term;
             if (term < sum * 1e-17) break;
         }

@@ -25,7 +25,7 @@ namespace {
 
 constexpr double kErrorBound = 1e-13;
 constexpr int kMaxTerms = 2000;
-constexpr double kLnSqrtPi = 0.572364942924700087071713675677;  // ln(sqrt(pi))
+constexpr double kLnSqrtPi = 0.572364942924700087071713675677;     // ln(sqrt(pi))
 constexpr double kSqrt2OverPi = 0.797884560802865355879892119869;  // sqrt(2 / pi)
 constexpr int kMaxBisections = 200;
 constexpr double kLargeDf = 4e5;

@@ -190,7 +190,7 @@ double KolmogorovSmirnovP(double d) {
     if (std::isnan(d)) return kNaN;
     static const double kD[] = {0.775, 0.819, 0.895, 0.955, 1.035};
     static const double kP[] = {0.15, 0.10, 0.05, 0.025, 0.01};
-    if (d < kD[0]) return INFINITY;  // shown as "> 0.15"
+    if (d < kD[0]) return INFINITY;   // shown as "> 0.15"
     if (d > kD[4]) return -INFINITY;  // shown as "< 0.01"
     for (size_t i = 0; i + 1 < 5; ++i)
         if (d <= kD[i + 1]) return kP[i] + (d - kD[i]) * (kP[i + 1] - kP[i]) / (kD[i + 1] - kD[i]);

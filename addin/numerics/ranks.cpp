@@ -26,16 +26,14 @@ double TieRecord::TieCorrection() const {
     return s;
 }
 
-std::vector<float> MidRanks(std::span<const double> values, bool by_absolute_value,
-                            TieRecord* ties) {
+std::vector<float> MidRanks(std::span<const double> values, bool by_absolute_value, TieRecord* ties) {
     std::vector<float> ranks(values.size(), std::numeric_limits<float>::quiet_NaN());
     auto key = [&](std::size_t i) { return by_absolute_value ? std::fabs(values[i]) : values[i]; };
     std::vector<std::size_t> order;
     order.reserve(values.size());
     for (std::size_t i = 0; i < values.size(); ++i)
         if (std::isfinite(values[i])) order.push_back(i);
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
     std::size_t start = 0;
     while (start < order.size()) {
         std::size_t end = start + 1;
@@ -44,8 +42,10 @@ std::vector<float> MidRanks(std::span<const double> values, bool by_absolute_val
         const double rank = (start + 1.0) + (t - 1.0) / 2.0;
         for (std::size_t j = start; j < end; ++j) ranks[order[j]] = static_cast<float>(rank);
         if (ties) {
-            if (t > 1) ties->tie_sizes.push_back(static_cast<std::uint32_t>(t));
-            else ++ties->untied;
+            if (t > 1)
+                ties->tie_sizes.push_back(static_cast<std::uint32_t>(t));
+            else
+                ++ties->untied;
             ties->total += static_cast<std::uint32_t>(t);
         }
         start = end;

@@ -23,8 +23,7 @@ struct TieRecord {
 
 // Mid-ranks of the non-missing (finite) values, aligned with the input; missing values get
 // NaN. Values are compared exactly, by absolute value when asked. Ranks are single precision.
-std::vector<float> MidRanks(std::span<const double> values, bool by_absolute_value,
-                            TieRecord* ties);
+std::vector<float> MidRanks(std::span<const double> values, bool by_absolute_value, TieRecord* ties);
 
 // Name of the rank variable made from a variable called source.
 std::string RankVariableName(const std::string& source, bool by_absolute_value);

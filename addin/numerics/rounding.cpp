@@ -29,8 +29,7 @@ double NoiseFreeDifference(double a, double b) {
     const double q = std::fabs(std::max(a, b) / d);
     // q = 0 (max(a, b) = 0) means the difference dwarfs the operands: keep every digit.
     const double lq = std::log10(q);
-    const int digits =
-        std::isfinite(lq) ? 14 - static_cast<int>(std::trunc(std::clamp(lq, -100.0, 100.0))) : 17;
+    const int digits = std::isfinite(lq) ? 14 - static_cast<int>(std::trunc(std::clamp(lq, -100.0, 100.0))) : 17;
     return RoundSignificant(d, digits);
 }
 

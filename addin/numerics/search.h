@@ -34,9 +34,9 @@ struct SearchRange {
 };
 
 struct SearchOutcome {
-    int status = 0;     // 0 found; -1 not bounded by the range (or f has no sign change)
-    bool qleft = false; // with status -1: the search stopped at small (true) or big (false)
-    bool qhi = false;   // with status -1: f was above (true) or below (false) the target there
+    int status = 0;      // 0 found; -1 not bounded by the range (or f has no sign change)
+    bool qleft = false;  // with status -1: the search stopped at small (true) or big (false)
+    bool qhi = false;    // with status -1: f was above (true) or below (false) the target there
 };
 
 inline constexpr int kMaxZeroSteps = 2000;
@@ -108,9 +108,12 @@ SearchOutcome dzror(double xxlo, double xxhi, double abstol, double reltol, doub
                 q = -q;
             }
             if (ext == 3) p *= 2.0;
-            if (p * 1.0 == 0.0 || p <= q * tol) w = tol;
-            else if (p < mb * q) w = p / q;
-            else w = mb;
+            if (p * 1.0 == 0.0 || p <= q * tol)
+                w = tol;
+            else if (p < mb * q)
+                w = p / q;
+            else
+                w = mb;
         }
         d = a;
         fd = fa;
@@ -163,11 +166,35 @@ SearchOutcome dinvr(const SearchRange& r, double& x, F&& function) {
     const bool qincr = fbig > fsmall;
     if (qincr) {
         // x is left at big, the last point evaluated, as the published routine leaves it.
-        if (fsmall > 0.0) { out.status = -1; out.qleft = true; out.qhi = true; x = r.big; return out; }
-        if (fbig < 0.0) { out.status = -1; out.qleft = false; out.qhi = false; x = r.big; return out; }
+        if (fsmall > 0.0) {
+            out.status = -1;
+            out.qleft = true;
+            out.qhi = true;
+            x = r.big;
+            return out;
+        }
+        if (fbig < 0.0) {
+            out.status = -1;
+            out.qleft = false;
+            out.qhi = false;
+            x = r.big;
+            return out;
+        }
     } else {
-        if (fsmall < 0.0) { out.status = -1; out.qleft = true; out.qhi = false; x = r.big; return out; }
-        if (fbig > 0.0) { out.status = -1; out.qleft = false; out.qhi = true; x = r.big; return out; }
+        if (fsmall < 0.0) {
+            out.status = -1;
+            out.qleft = true;
+            out.qhi = false;
+            x = r.big;
+            return out;
+        }
+        if (fbig > 0.0) {
+            out.status = -1;
+            out.qleft = false;
+            out.qhi = true;
+            x = r.big;
+            return out;
+        }
     }
     x = xsave;
     double step = std::max(r.absstp, r.relstp * std::fabs(x));
@@ -184,7 +211,10 @@ SearchOutcome dinvr(const SearchRange& r, double& x, F&& function) {
             const bool qlim = xub >= r.big;
             if (qbdd || qlim) {
                 if (qlim && !qbdd) {
-                    out.status = -1; out.qleft = false; out.qhi = !qincr; x = r.big;
+                    out.status = -1;
+                    out.qleft = false;
+                    out.qhi = !qincr;
+                    x = r.big;
                     return out;
                 }
                 break;
@@ -202,7 +232,10 @@ SearchOutcome dinvr(const SearchRange& r, double& x, F&& function) {
             const bool qlim = xlb <= r.small;
             if (qbdd || qlim) {
                 if (qlim && !qbdd) {
-                    out.status = -1; out.qleft = true; out.qhi = qincr; x = r.small;
+                    out.status = -1;
+                    out.qleft = true;
+                    out.qhi = qincr;
+                    x = r.small;
                     return out;
                 }
                 break;

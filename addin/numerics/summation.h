@@ -13,8 +13,10 @@ class CompensatedSum {
 public:
     void Add(double x) {
         const double t = sum_ + x;
-        if (std::fabs(sum_) >= std::fabs(x)) compensation_ += (sum_ - t) + x;
-        else compensation_ += (x - t) + sum_;
+        if (std::fabs(sum_) >= std::fabs(x))
+            compensation_ += (sum_ - t) + x;
+        else
+            compensation_ += (x - t) + sum_;
         sum_ = t;
     }
     double Value() const { return sum_ + compensation_; }

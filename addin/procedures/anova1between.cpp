@@ -29,7 +29,8 @@ std::string LevelName(const VariableChoice& c) {
 std::vector<std::vector<double>> GroupedValues(const std::vector<VariableChoice>& choices) {
     std::vector<std::vector<double>> out;
     const bool oneSplit = !choices.empty() && std::all_of(choices.begin(), choices.end(), [&](const VariableChoice& c) {
-        return c.IsGroup() && c.variable.get() == choices[0].variable.get() && c.factor.get() == choices[0].factor.get();
+        return c.IsGroup() && c.variable.get() == choices[0].variable.get() &&
+               c.factor.get() == choices[0].factor.get();
     });
     if (!oneSplit) {
         for (const VariableChoice& c : choices) out.push_back(ChoiceValues(c));
@@ -86,9 +87,9 @@ public:
         p.Hide(m_kind != procedures::kContrastControl);
         p.Percentage(params::ConfidenceInterval, m_level);
         if (p.mode != Parameters::kCheck) return;
-        const unsigned refused = procedures::ContrastLimitMessage(
-            static_cast<ContrastKind>(m_kind), static_cast<ErrorProtection>(m_protection),
-            static_cast<int>(m_variables.size()), m_level);
+        const unsigned refused = procedures::ContrastLimitMessage(static_cast<ContrastKind>(m_kind),
+                                                                  static_cast<ErrorProtection>(m_protection),
+                                                                  static_cast<int>(m_variables.size()), m_level);
         if (refused) ThrowMessage(refused);
     }
 
@@ -132,7 +133,9 @@ private:
         if (m == 0) return;
         std::vector<double> means;
         std::vector<uint32_t> counts;
-        for (int g = 0; g < k; ++g) means.push_back(model.CentredMean(static_cast<size_t>(g))), counts.push_back(model.Count(static_cast<size_t>(g)));
+        for (int g = 0; g < k; ++g)
+            means.push_back(model.CentredMean(static_cast<size_t>(g))),
+                counts.push_back(model.Count(static_cast<size_t>(g)));
         const double critical = procedures::CriticalValue(protection, k, m, table.dfWithin, Alpha());
         const std::string method = LoadString(kFirstProtectionName + static_cast<unsigned>(m_protection)).str();
         const std::string mark = LoadString(kStringSignificant).str();

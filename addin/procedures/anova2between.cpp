@@ -39,7 +39,8 @@ public:
         p.CheckVariableCount(1);
         p.CheckVariableTypes();
         p.CheckObservations(2);
-        for (auto [descriptor, member] : {std::pair{&params::FactorA403, &m_factorA}, {&params::FactorB403, &m_factorB}}) {
+        for (auto [descriptor, member] :
+             {std::pair{&params::FactorA403, &m_factorA}, {&params::FactorB403, &m_factorB}}) {
             p.Variables(*descriptor, *member);
             p.CheckVariableCount(1);
             p.CheckVariableTypes();
@@ -49,7 +50,8 @@ public:
 
     void Compute() override {
         for (auto [descriptor, member] : {std::pair{&params::Variable404, &m_response},
-                                          {&params::FactorA403, &m_factorA}, {&params::FactorB403, &m_factorB}})
+                                          {&params::FactorA403, &m_factorA},
+                                          {&params::FactorB403, &m_factorB}})
             RequireVariables(*member, 1, *descriptor);
         VariableSource& response = *m_response[0].variable;
         VariableSource& a = *m_factorA[0].variable;
@@ -112,9 +114,11 @@ private:
                 m_ns.push_back(row);
             }
         m_descriptiveA.assign(fa.levels.size(), {});
-        for (size_t i = 0; i < fa.levels.size(); ++i) m_descriptiveA[i].Set(fa.levels[i], numerics::Descriptives(byA[i]));
+        for (size_t i = 0; i < fa.levels.size(); ++i)
+            m_descriptiveA[i].Set(fa.levels[i], numerics::Descriptives(byA[i]));
         m_descriptiveB.assign(fb.levels.size(), {});
-        for (size_t j = 0; j < fb.levels.size(); ++j) m_descriptiveB[j].Set(fb.levels[j], numerics::Descriptives(byB[j]));
+        for (size_t j = 0; j < fb.levels.size(); ++j)
+            m_descriptiveB[j].Set(fb.levels[j], numerics::Descriptives(byB[j]));
     }
 
     // Parameters.

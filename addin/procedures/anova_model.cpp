@@ -162,8 +162,7 @@ AnovaTable AnovaModel::Table() const {
     for (AnovaTerm& term : t.terms) {
         term.ms = term.ss / term.df;
         term.f = noError ? numerics::MissingValue() : term.ms / t.msWithin;
-        term.p = noError ? numerics::MissingValue()
-                         : numerics::FP(term.f, term.df, t.dfWithin, numerics::kUpperTail);
+        term.p = noError ? numerics::MissingValue() : numerics::FP(term.f, term.df, t.dfWithin, numerics::kUpperTail);
         t.ssTotal += term.ss;
         t.dfTotal += term.df;
     }
@@ -214,7 +213,8 @@ std::vector<ContrastRow> Contrasts(ContrastKind kind, int control, const std::ve
         r.first = i;
         r.second = j;
         r.difference = means[static_cast<size_t>(i)] - means[static_cast<size_t>(j)];
-        const double se = std::sqrt((1.0 / counts[static_cast<size_t>(i)] + 1.0 / counts[static_cast<size_t>(j)]) * msWithin);
+        const double se =
+            std::sqrt((1.0 / counts[static_cast<size_t>(i)] + 1.0 / counts[static_cast<size_t>(j)]) * msWithin);
         r.lower = r.difference - critical * se;
         r.upper = r.difference + critical * se;
         r.significant = r.lower > 0 || r.upper < 0;

@@ -35,8 +35,7 @@ constexpr double kAlphaOnePercent = 0.01;
 }  // namespace
 
 CriticalTable TableData(RangeTable table, bool onePercent) {
-    if (table == RangeTable::kDunnett)
-        return {onePercent ? kDunnett01 : kDunnett05, kDunnettRows, kDunnettColumns};
+    if (table == RangeTable::kDunnett) return {onePercent ? kDunnett01 : kDunnett05, kDunnettRows, kDunnettColumns};
     return {onePercent ? kRange01 : kRange05, kRangeRows, kRangeColumns};
 }
 

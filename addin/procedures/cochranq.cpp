@@ -9,7 +9,6 @@ namespace {
 
 using namespace count_labels;
 
-
 class CochranQTest : public Test {
 public:
     const Info& GetInfo() const override { return CochranQTestinfo; }
@@ -80,7 +79,8 @@ void CochranQTest::Compute() {
         bool complete = true;
         for (size_t j = 0; j < k && complete; ++j) {
             const CRef<Categories>& list = m_variables[j].variable->categories;
-            const Category* c = list && i < values[j]->categories.size() ? list->ByNumber(values[j]->categories[i]) : nullptr;
+            const Category* c =
+                list && i < values[j]->categories.size() ? list->ByNumber(values[j]->categories[i]) : nullptr;
             complete = c && !c->first;
             outcome[j] = complete && c->name == success;
         }

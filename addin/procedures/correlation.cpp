@@ -131,8 +131,7 @@ public:
 protected:
     bool HasInterval() const override { return false; }
     unsigned Symbol() const override { return kStringTauSymbol; }
-    procedures::CountResult Result(const std::vector<double>& x, const std::vector<double>& y,
-                                   double) const override {
+    procedures::CountResult Result(const std::vector<double>& x, const std::vector<double>& y, double) const override {
         procedures::CountResult r = procedures::Kendall(x, y, m_tail);
         m_s = r.estimate;
         return r;

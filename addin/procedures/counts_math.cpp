@@ -21,9 +21,9 @@ const double kInfinity = INFINITY;
 double HypergeometricLower(double sample, double x, double population, double successes) {
     if (x < 0) return 0.0;
     int fault = 0;
-    const double p = numerics::HypergeometricP(false, static_cast<std::int32_t>(sample), static_cast<std::int32_t>(x),
-                                               static_cast<std::int32_t>(population),
-                                               static_cast<std::int32_t>(successes), fault);
+    const double p =
+        numerics::HypergeometricP(false, static_cast<std::int32_t>(sample), static_cast<std::int32_t>(x),
+                                  static_cast<std::int32_t>(population), static_cast<std::int32_t>(successes), fault);
     return fault == 1 || fault == 2 ? kNaN : p;
 }
 
@@ -281,10 +281,14 @@ KendallCounts KendallPairCountsDirect(std::span<const double> x, std::span<const
         for (size_t j = i + 1; j < n; ++j) {
             const double dx = x[i] - x[j], dy = y[i] - y[j];
             if (dx == 0 && dy == 0) continue;
-            if (dx == 0) ++c.tiedX;
-            else if (dy == 0) ++c.tiedY;
-            else if ((dx > 0) == (dy > 0)) ++c.concordant;
-            else ++c.discordant;
+            if (dx == 0)
+                ++c.tiedX;
+            else if (dy == 0)
+                ++c.tiedY;
+            else if ((dx > 0) == (dy > 0))
+                ++c.concordant;
+            else
+                ++c.discordant;
         }
     return c;
 }
@@ -302,7 +306,8 @@ KendallTails KendallExactCdf(int n, double s) {
         for (int m = 2; m <= n; ++m) {  // inserting the m-th element adds 0..m-1 inversions
             next.assign(counts.size(), 0.0f);
             for (int k = 0; k <= top; ++k)
-                for (int add = 0; add < m && k + add <= top; ++add) next[static_cast<size_t>(k + add)] += counts[static_cast<size_t>(k)];
+                for (int add = 0; add < m && k + add <= top; ++add)
+                    next[static_cast<size_t>(k + add)] += counts[static_cast<size_t>(k)];
             counts.swap(next);
         }
         cumulative = counts;
@@ -322,7 +327,8 @@ CountResult Kendall(std::span<const double> x, std::span<const double> y, Tail t
     CountResult r;
     const KendallCounts c = KendallPairCounts(x, y);
     const double C = static_cast<double>(c.concordant), D = static_cast<double>(c.discordant);
-    r.statistic = (C - D) / (std::sqrt(C + D + static_cast<double>(c.tiedX)) * std::sqrt(C + D + static_cast<double>(c.tiedY)));
+    r.statistic =
+        (C - D) / (std::sqrt(C + D + static_cast<double>(c.tiedX)) * std::sqrt(C + D + static_cast<double>(c.tiedY)));
     double S = C - D;
     r.estimate = S;
     numerics::TieRecord tx, ty;

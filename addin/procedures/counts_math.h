@@ -15,7 +15,12 @@ namespace qs::procedures {
 
 // The p-value block's method codes and flag bits, as the report's P block reads them.
 enum CountMethod : unsigned {
-    kMethodNone = 0, kMethodExact = 1, kMethodNormal = 2, kMethodChiSquare = 3, kMethodT = 4, kMethodWoolf = 6,
+    kMethodNone = 0,
+    kMethodExact = 1,
+    kMethodNormal = 2,
+    kMethodChiSquare = 3,
+    kMethodT = 4,
+    kMethodWoolf = 6,
 };
 enum CountFlags : unsigned { kFlagTies = 0x100, kFlagDouble1Tailed = 0x200, kFlagContinuity = 0x400 };
 

@@ -50,11 +50,15 @@ void NormalityBlock::Compute(const numerics::Descriptives& d, const std::vector<
     skewness.Set(d.Skewness());
     kurtosis.Set(d.Kurtosis());
     method = how;
-    methodName = how >= kShapiroWilk && how < kNone ? LoadString(kMethodNames + static_cast<unsigned>(how)) : CSharedString();
+    methodName =
+        how >= kShapiroWilk && how < kNone ? LoadString(kMethodNames + static_cast<unsigned>(how)) : CSharedString();
     numerics::NormalityResult r{numerics::MissingValue(), numerics::MissingValue(), numerics::MissingValue()};
-    if (how == kShapiroWilk) r = numerics::ShapiroWilk(values);
-    else if (how == kAndersonDarling) r = numerics::AndersonDarling(values);
-    else if (how == kKolmogorovSmirnov) r = numerics::KolmogorovSmirnov(values);
+    if (how == kShapiroWilk)
+        r = numerics::ShapiroWilk(values);
+    else if (how == kAndersonDarling)
+        r = numerics::AndersonDarling(values);
+    else if (how == kKolmogorovSmirnov)
+        r = numerics::KolmogorovSmirnov(values);
     statistic = r.statistic;
     p = r.p;
 }

@@ -43,14 +43,13 @@ LocationResult TFromDifference(double difference, double se, double df, double a
 LocationResult OneSampleT(const numerics::Descriptives& x, double mu, double alpha, numerics::Tail tail);
 
 // One sample Z with a known population SD: SE = sigma / sqrt(n), normal interval and p.
-LocationResult OneSampleZ(const numerics::Descriptives& x, double mu, double sigma, double alpha,
-                          numerics::Tail tail);
+LocationResult OneSampleZ(const numerics::Descriptives& x, double mu, double sigma, double alpha, numerics::Tail tail);
 
 // Two independent samples, difference mean(x) - mean(y). Pooled: df = n1 + n2 - 2 and
 // SE = sqrt((SS1 + SS2) / df (1/n1 + 1/n2)). Unequal variances (Welch): SE = sqrt(a + b) with
 // a = s1^2/n1, b = s2^2/n2, df = (a + b)^2 / (a^2/(n1 - 1) + b^2/(n2 - 1)), not rounded.
-LocationResult TwoSampleT(const numerics::Descriptives& x, const numerics::Descriptives& y, bool unequal,
-                          double alpha, numerics::Tail tail);
+LocationResult TwoSampleT(const numerics::Descriptives& x, const numerics::Descriptives& y, bool unequal, double alpha,
+                          numerics::Tail tail);
 
 // x - y over the observations where both are present (finite); the pairs beyond the shorter
 // vector are incomplete.
@@ -61,7 +60,7 @@ LocationResult PairedT(const numerics::Descriptives& differences, double alpha, 
 
 // F = s1^2 / s2^2 with df1 = n1 - 1, df2 = n2 - 1; the interval is that of the ratio of the
 // population variances.
-VarianceRatioResult VarianceRatio(const numerics::Descriptives& x, const numerics::Descriptives& y,
-                                  double alpha, numerics::Tail tail);
+VarianceRatioResult VarianceRatio(const numerics::Descriptives& x, const numerics::Descriptives& y, double alpha,
+                                  numerics::Tail tail);
 
 }  // namespace qs::procedures

@@ -23,8 +23,10 @@ public:
         Parameters& p = *Parameters::Current();
         p.Variables(params::Variables2406, m_variables);
         InDatasetOrder(m_variables, dataset.get());
-        if (Several()) p.CheckVariableCount(2, -1);
-        else p.CheckVariableCount(2);
+        if (Several())
+            p.CheckVariableCount(2, -1);
+        else
+            p.CheckVariableCount(2);
         p.CheckVariableTypes();
         p.CheckSameType();
         p.CheckRepeatsFromOneVariable();

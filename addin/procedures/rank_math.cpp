@@ -104,8 +104,7 @@ double MedianOf(std::int64_t count, const std::function<double(std::int64_t)>& a
 
 // The largest c in [0, top] with P[X <= c] <= a for an exact distribution, searched from a start;
 // -1 when even P[X <= 0] exceeds a. The attained probability is returned in `attained`.
-double CriticalCount(double a, double start, double top, const std::function<double(double)>& cdf,
-                     double& attained) {
+double CriticalCount(double a, double start, double top, const std::function<double(double)>& cdf, double& attained) {
     double c = std::clamp(std::floor(start), 0.0, top);
     while (c >= 0 && cdf(c) > a) --c;
     while (c + 1 <= top && cdf(c + 1) <= a) ++c;
@@ -294,7 +293,9 @@ RankResult Runs(std::span<const int> sequence, Tail tail) {
         using numerics::BinomialCoefficient;
         if (u % 2 == 0) return 2 * BinomialCoefficient(a - 1, u / 2 - 1) * BinomialCoefficient(b - 1, u / 2 - 1) / all;
         const int h = (u - 1) / 2;
-        auto term = [](std::int32_t top, std::int32_t k) { return k < 0 || k > top ? 0.0 : numerics::BinomialCoefficient(top, k); };
+        auto term = [](std::int32_t top, std::int32_t k) {
+            return k < 0 || k > top ? 0.0 : numerics::BinomialCoefficient(top, k);
+        };
         return (term(a - 1, h) * term(b - 1, h - 1) + term(a - 1, h - 1) * term(b - 1, h)) / all;
     };
     const int most = 2 * static_cast<int>(std::min(n1, n2)) + (n1 != n2 ? 1 : 0);
@@ -333,12 +334,11 @@ RankResult Sign(std::span<const double> differences, double alpha, Tail tail) {
     for (double d : differences)
         if (std::isfinite(d)) all.push_back(d);
     std::sort(all.begin(), all.end());
-    r.estimate = MedianOf(static_cast<std::int64_t>(all.size()), [&](std::int64_t k) { return all[static_cast<std::size_t>(k)]; });
+    r.estimate = MedianOf(static_cast<std::int64_t>(all.size()),
+                          [&](std::int64_t k) { return all[static_cast<std::size_t>(k)]; });
     std::sort(nonZero.begin(), nonZero.end());
     const numerics::Interval ranks = numerics::BinomialRankCI(alpha, n, 0.5, tail);
-    auto read = [&](double rank) {
-        return rank >= 0 && rank < n ? nonZero[static_cast<std::size_t>(rank)] : kNaN;
-    };
+    auto read = [&](double rank) { return rank >= 0 && rank < n ? nonZero[static_cast<std::size_t>(rank)] : kNaN; };
     r.ci = {ranks.alpha, tail == numerics::kLowerTail ? -kInfinity : read(ranks.lower),
             tail == numerics::kUpperTail ? kInfinity : read(ranks.upper)};
     return r;
@@ -351,8 +351,10 @@ RankResult SignedRanks(std::span<const double> differences, double alpha, Tail t
     for (double d : differences) {
         if (!std::isfinite(d)) continue;
         total += 1;
-        if (d == 0) r.zeros += 1;
-        else nonZero.push_back(d);
+        if (d == 0)
+            r.zeros += 1;
+        else
+            nonZero.push_back(d);
     }
     numerics::TieRecord ties;
     const std::vector<float> ranks = numerics::MidRanks(nonZero, true, &ties);
@@ -372,8 +374,9 @@ RankResult SignedRanks(std::span<const double> differences, double alpha, Tail t
     if (nonZero.empty()) return r;
     const std::vector<double> sorted = Sorted(nonZero);
     r.estimate = WalshMedian(sorted);
-    r.ci = PairInterval(alpha, tail, top, exact, mean, sd, [size](double c) { return SignedRankTails(size, c).lower; }, 0,
-                        [&sorted](std::int64_t k) { return WalshAverageAt(sorted, k); });
+    r.ci = PairInterval(
+        alpha, tail, top, exact, mean, sd, [size](double c) { return SignedRankTails(size, c).lower; }, 0,
+        [&sorted](std::int64_t k) { return WalshAverageAt(sorted, k); });
     return r;
 }
 
@@ -403,9 +406,10 @@ RankResult MannWhitney(std::span<const double> x, std::span<const double> y, dou
     const double small = std::min(n1, n2);
     const double smallMean = small * (N + 1) / 2;
     const std::vector<double> sx = Sorted(x), sy = Sorted(y);
-    r.ci = PairInterval(alpha, tail, n1 * n2, exact, smallMean, sd,
-                        [m, n](double c) { return RankSumTails(std::min(m, n), std::max(m, n), c).lower; },
-                        small * (small + 1) / 2, [&](std::int64_t k) { return PairDifferenceAt(sx, sy, k); });
+    r.ci = PairInterval(
+        alpha, tail, n1 * n2, exact, smallMean, sd,
+        [m, n](double c) { return RankSumTails(std::min(m, n), std::max(m, n), c).lower; }, small * (small + 1) / 2,
+        [&](std::int64_t k) { return PairDifferenceAt(sx, sy, k); });
     return r;
 }
 
@@ -471,7 +475,8 @@ MedianTestResult MedianTest(const std::vector<std::vector<double>>& groups) {
     std::vector<double> all;
     for (const auto& g : groups) all.insert(all.end(), g.begin(), g.end());
     std::sort(all.begin(), all.end());
-    out.median = MedianOf(static_cast<std::int64_t>(all.size()), [&](std::int64_t k) { return all[static_cast<std::size_t>(k)]; });
+    out.median = MedianOf(static_cast<std::int64_t>(all.size()),
+                          [&](std::int64_t k) { return all[static_cast<std::size_t>(k)]; });
     for (const auto& g : groups) {
         double above = 0;
         for (double v : g) above += v > out.median;
@@ -480,7 +485,8 @@ MedianTestResult MedianTest(const std::vector<std::vector<double>>& groups) {
     }
     const std::size_t k = groups.size();
     if (k == 2) {
-        const CountResult f = FisherP({out.above[0], out.above[1], out.notAbove[0], out.notAbove[1]}, numerics::kTwoSided);
+        const CountResult f =
+            FisherP({out.above[0], out.above[1], out.notAbove[0], out.notAbove[1]}, numerics::kTwoSided);
         static_cast<CountResult&>(out.test) = f;
     } else {
         std::vector<double> cells(out.above);

@@ -31,7 +31,8 @@ public:
         p.Variables(params::Variable403, m_variables);
         p.CheckVariableCount(1);
         p.CheckVariableTypes();
-        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kLabelRuns).str(), LoadString(kLabelExpected).str());
+        p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kLabelRuns).str(),
+                     LoadString(kLabelExpected).str());
     }
 
     void Compute() override {
@@ -44,8 +45,10 @@ public:
         for (size_t i = 0; i < values.categories.size(); ++i) {
             const int c = values.categories[i];
             if (c == 0) continue;  // missing
-            if (first < 0) first = c;
-            else if (c != first && second < 0) second = c;
+            if (first < 0)
+                first = c;
+            else if (c != first && second < 0)
+                second = c;
             else if (c != first && c != second)
                 ThrowMessage(kMessageCategoryCount, "%s%s", m_variables[0].name.c_str(),
                              FormatMessage(kCountExactly, "%d", 2).c_str());

@@ -110,9 +110,7 @@ void TTest::ExchangeHypothesis(Parameters& p, const std::string& left, const std
     m_reportRight = reportRight;
 }
 
-void TTest::ExchangeLevel() {
-    Parameters::Current()->Percentage(params::ConfidenceInterval, m_level);
-}
+void TTest::ExchangeLevel() { Parameters::Current()->Percentage(params::ConfidenceInterval, m_level); }
 
 void TTest::SetResult(const procedures::LocationResult& r, unsigned method) {
     m_difference = r.difference;
@@ -136,14 +134,15 @@ void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* 
 
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d) {
     if (variables.size() == count) return;
-    ThrowMessage(ids::kMessageVariableCount, "%s%s", LoadString(d.label).c_str(), FormatMessage(ids::kCountExactly, "%d", static_cast<int>(count)).c_str());
+    ThrowMessage(ids::kMessageVariableCount, "%s%s", LoadString(d.label).c_str(),
+                 FormatMessage(ids::kCountExactly, "%d", static_cast<int>(count)).c_str());
 }
 
 std::string WordedName(unsigned format, const std::vector<VariableChoice>& variables, size_t i) {
     std::string name = NameAt(variables, i);
     const std::string parent = i < variables.size() ? variables[i].Parent() : std::string();
-    if (!parent.empty() && std::all_of(variables.begin(), variables.end(),
-                                       [&](const VariableChoice& v) { return v.Parent() == parent; }))
+    if (!parent.empty() &&
+        std::all_of(variables.begin(), variables.end(), [&](const VariableChoice& v) { return v.Parent() == parent; }))
         name = name.substr(std::min(name.size(), parent.size() + 3));  // after "PARENT - "
     return FormatMessage(format, "%s", name.c_str()).str();
 }

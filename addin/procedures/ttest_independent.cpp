@@ -14,7 +14,8 @@ public:
         Parameters& p = *Parameters::Current();
         ExchangeTwoGroups(p, m_variables, dataset.get());
         p.CheckBox(params::UnequalVariances, m_unequal);
-        ExchangeHypothesis(p, NameAt(m_variables, 0), NameAt(m_variables, 1), WordedName(ids::kStringMeanOf, m_variables, 0),
+        ExchangeHypothesis(p, NameAt(m_variables, 0), NameAt(m_variables, 1),
+                           WordedName(ids::kStringMeanOf, m_variables, 0),
                            WordedName(ids::kStringMeanOf, m_variables, 1));
         ExchangeLevel();
     }

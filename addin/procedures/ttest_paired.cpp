@@ -20,7 +20,8 @@ public:
         p.CheckVariableTypes();
         p.CheckRepeatsFromOneVariable();
         p.CheckObservations(2);
-        ExchangeHypothesis(p, NameAt(m_variables, 0), NameAt(m_variables, 1), WordedName(ids::kStringMeanOf, m_variables, 0),
+        ExchangeHypothesis(p, NameAt(m_variables, 0), NameAt(m_variables, 1),
+                           WordedName(ids::kStringMeanOf, m_variables, 0),
                            WordedName(ids::kStringMeanOf, m_variables, 1));
         ExchangeLevel();
     }
@@ -47,7 +48,6 @@ public:
         SetResult(procedures::PairedT(differences, Alpha(), m_tail));
         m_effect.Set(procedures::PairedEffect(differences, Alpha(), m_tail), m_level);
     }
-
 };
 
 }  // namespace

@@ -166,8 +166,10 @@ void ReadMenu(const std::string& file, std::vector<Menu>& menus) {
         auto flags = [&](Item& it) {
             std::string w;
             while (!(w = Word(s, pos)).empty()) {
-                if (w == "GRAYED") it.grayed = true;
-                else Fail(file, line, "unknown flag " + w);
+                if (w == "GRAYED")
+                    it.grayed = true;
+                else
+                    Fail(file, line, "unknown flag " + w);
             }
         };
         if (kw == "MENU") {

@@ -16,9 +16,9 @@ struct StringResource {
 // `size` counts the node and that subtree (1 for a command or separator).
 struct MenuNode {
     const char* text;
-    uint32_t id;      // command id (commands only)
-    int kind;         // 0 command, 1 popup, 2 separator
-    bool grayed;      // a grayed command is a dynamic item
+    uint32_t id;  // command id (commands only)
+    int kind;     // 0 command, 1 popup, 2 separator
+    bool grayed;  // a grayed command is a dynamic item
     uint32_t size;
 };
 

@@ -37,26 +37,32 @@ const std::map<int, std::vector<TutorialAction>>& StepTable() {
         {2069, {Fill(kYield, "T2-1 dataset!E5:H9")}},
         {2109, {Fill(kYield, "T2-1 dataset 2!E3")}},
         {2110, {Copy(kYield, "T2-1 dataset 2")}},
-        {2239, {Fill(kYield2, "T2-2 dataset!A1"), Fill(kYield2, "T2-2 dataset!A3:D3"), Fill(kYield2, "T2-2 dataset!A4:D39")}},
+        {2239,
+         {Fill(kYield2, "T2-2 dataset!A1"), Fill(kYield2, "T2-2 dataset!A3:D3"), Fill(kYield2, "T2-2 dataset!A4:D39")}},
         {2240, {Copy(kYield2, "T2-2 dataset 1")}},
         {2248, {Fill(kYield2, "T2-2 dataset!F1")}},
         {2249, {Fill(kYield2, "T2-2 dataset!G4:J4"), Fill(kYield2, "T2-2 dataset!G3")}},
         {2268, {Fill(kYield2, "T2-2 dataset!F4")}},
-        {2269, {Fill(kYield2, "T2-2 dataset!F5", false), Fill(kYield2, "T2-2 dataset!F8", false),
-                Fill(kYield2, "T2-2 dataset!F11", false)}},
-        {2278, {Fill(kYield2, "T2-2 dataset!G5:J7"), Fill(kYield2, "T2-2 dataset!G8:J10"),
-                Fill(kYield2, "T2-2 dataset!G11:J13")}},
+        {2269,
+         {Fill(kYield2, "T2-2 dataset!F5", false), Fill(kYield2, "T2-2 dataset!F8", false),
+          Fill(kYield2, "T2-2 dataset!F11", false)}},
+        {2278,
+         {Fill(kYield2, "T2-2 dataset!G5:J7"), Fill(kYield2, "T2-2 dataset!G8:J10"),
+          Fill(kYield2, "T2-2 dataset!G11:J13")}},
         {2279, {Fill(kYield2, "T2-2 dataset!F3")}},
         {2300, {Copy(kYield2, "T2-2 dataset")}},
-        {3018, {Fill(kAd, "T3-1 dataset!A1"), Fill(kAd, "T3-1 dataset!A4:C4"), Fill(kAd, "T3-1 dataset!A3:C3", false),
-                Fill(kAd, "T3-1 dataset!A5:A18")}},
+        {3018,
+         {Fill(kAd, "T3-1 dataset!A1"), Fill(kAd, "T3-1 dataset!A4:C4"), Fill(kAd, "T3-1 dataset!A3:C3", false),
+          Fill(kAd, "T3-1 dataset!A5:A18")}},
         {3019, {Fill(kAd, "T3-1 dataset!B5:C18")}},
         {3020, {Copy(kAd, "T3-1 dataset 1")}},
         {3030, {Copy(kAd, "T3-1 dataset 1")}},
-        {3051, {Fill(kAd, "T3-1 dataset!E1"), Fill(kAd, "T3-1 dataset!F4:G4"), Fill(kAd, "T3-1 dataset!F3"),
-                Fill(kAd, "T3-1 dataset!E4"), Fill(kAd, "T3-1 dataset!E5:E6", false)}},
-        {3052, {Fill(kAd, "T3-1 dataset!F5"), Fill(kAd, "T3-1 dataset!F6"), Fill(kAd, "T3-1 dataset!G5"),
-                Fill(kAd, "T3-1 dataset!G6")}},
+        {3051,
+         {Fill(kAd, "T3-1 dataset!E1"), Fill(kAd, "T3-1 dataset!F4:G4"), Fill(kAd, "T3-1 dataset!F3"),
+          Fill(kAd, "T3-1 dataset!E4"), Fill(kAd, "T3-1 dataset!E5:E6", false)}},
+        {3052,
+         {Fill(kAd, "T3-1 dataset!F5"), Fill(kAd, "T3-1 dataset!F6"), Fill(kAd, "T3-1 dataset!G5"),
+          Fill(kAd, "T3-1 dataset!G6")}},
         {3053, {Fill(kAd, "T3-1 dataset!E3")}},
         {3070, {Copy(kAd, "T3-1 dataset 2")}},
         {3110, {Copy(kSales, "T3-2 dataset")}},
@@ -66,16 +72,16 @@ const std::map<int, std::vector<TutorialAction>>& StepTable() {
 
 constexpr int kFirstExample = 30020;
 constexpr const char* kExamples[] = {
-    "Kappa.xlsx",    "BiasPlot.xlsx", "Deming.xlsx",   "Passing.xlsx",  "RefIntvl.xlsx",  "ROCcurve.xlsx",
-    "Screen.xlsx",   "Precsn.xlsx",   "PrecsnPf.xlsx", "polyreg.xlsx",  "lreg.xlsx",      "nonpcorr.xlsx",
-    "sign.xlsx",     "mcnemar.xlsx",  "cochranq.xlsx", "chisq.xlsx",    "fisher.xlsx",    "binomial.xlsx",
-    "ANOVA1w.xlsx",  "ANOVA1wr.xlsx", "2indep.xlsx",   "ANOVA2w.xlsx",  "2paired.xlsx",   "compdesc.xlsx",
+    "Kappa.xlsx",    "BiasPlot.xlsx", "Deming.xlsx",   "Passing.xlsx", "RefIntvl.xlsx", "ROCcurve.xlsx",
+    "Screen.xlsx",   "Precsn.xlsx",   "PrecsnPf.xlsx", "polyreg.xlsx", "lreg.xlsx",     "nonpcorr.xlsx",
+    "sign.xlsx",     "mcnemar.xlsx",  "cochranq.xlsx", "chisq.xlsx",   "fisher.xlsx",   "binomial.xlsx",
+    "ANOVA1w.xlsx",  "ANOVA1wr.xlsx", "2indep.xlsx",   "ANOVA2w.xlsx", "2paired.xlsx",  "compdesc.xlsx",
     "contdesc.xlsx", "catdesc.xlsx",  "runs.xlsx",
 };
 constexpr int kExampleCount = static_cast<int>(sizeof kExamples / sizeof kExamples[0]);
 
 constexpr int kTutorials = 5;
-constexpr int kOpenStep = 100;       // 100, 200 ... 500 open tutorials 1 to 5
+constexpr int kOpenStep = 100;  // 100, 200 ... 500 open tutorials 1 to 5
 constexpr int kStepsPerTutorial = 1000;
 constexpr int kEnd = 0, kRestart = 1, kFirstStep = 2, kLastStep = 9999;
 

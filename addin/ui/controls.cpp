@@ -165,8 +165,10 @@ std::string ControlFieldNumeric::Format(double value) const {
         if (!s.empty() && s.back() == '.') s.pop_back();
     }
     if (digits == 0) {
-        if (s.rfind("0.", 0) == 0) s.erase(0, 1);
-        else if (s.rfind("-0.", 0) == 0) s.erase(1, 1);
+        if (s.rfind("0.", 0) == 0)
+            s.erase(0, 1);
+        else if (s.rfind("-0.", 0) == 0)
+            s.erase(1, 1);
     }
     if (s == "-0") s = "0";
     return s;

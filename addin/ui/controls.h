@@ -198,7 +198,7 @@ public:
 class ControlDropdownList_List {
 public:
     ControlDropdownList_List(const ControlListData& data, unsigned mask);
-    std::vector<int> rows;  // data rows in list order
+    std::vector<int> rows;       // data rows in list order
     int IndexOf(int row) const;  // -1 when filtered out
 };
 
@@ -222,7 +222,7 @@ class ControlHypothesis : public Control {
 public:
     ControlHypothesis(int id, std::string label);
     static constexpr unsigned char kSymbolSigns[3] = {0xB9, 0xA3, 0xB3};  // not equal, at most, at least
-    static const char* SignText(unsigned char symbolCharacter);  // "≠", "≤", "≥"
+    static const char* SignText(unsigned char symbolCharacter);           // "≠", "≤", "≥"
     static constexpr int kListFontSize = 13, kBoxFontSize = 14;
 
     std::string left, right;

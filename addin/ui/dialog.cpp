@@ -99,8 +99,10 @@ bool Dialog::Click(int id) {
         Control* c = Find(id);
         if (c && (!c->visible || !c->enabled)) return false;
         try {
-            if (id == kIdOK) OnOK();
-            else OnCancel();
+            if (id == kIdOK)
+                OnOK();
+            else
+                OnCancel();
         } catch (CException* e) {
             ShowError(e);
         }

@@ -32,7 +32,9 @@ public:
     void Remove(int id);
     Control* Find(int id) const;
     template <class C>
-    C* FindAs(int id) const { return dynamic_cast<C*>(Find(id)); }
+    C* FindAs(int id) const {
+        return dynamic_cast<C*>(Find(id));
+    }
     std::vector<Control*> ControlsInOrder() const;
 
     // Shows the dialog; 1 when closed with OK, 2 when cancelled.

@@ -11,8 +11,16 @@ namespace qs {
 class DialogDataset : public Dialog {
 public:
     enum : int {
-        kName = 1013, kRegion = 1014, kReset = 3, kLayout = 20, kRepeatMeasures = 1114, kFactors = 1115,
-        kFactorsSpin = 1116, kFactorsLabel = 1117, kWithLabel = 1118, kIdentifierLabel = 1108,
+        kName = 1013,
+        kRegion = 1014,
+        kReset = 3,
+        kLayout = 20,
+        kRepeatMeasures = 1114,
+        kFactors = 1115,
+        kFactorsSpin = 1116,
+        kFactorsLabel = 1117,
+        kWithLabel = 1118,
+        kIdentifierLabel = 1108,
         kAutoFormat = 1077,
     };
 

@@ -13,7 +13,7 @@ namespace {
 constexpr int kMargin = 7;
 constexpr int kButtonWidth = 50, kButtonHeight = 14;
 constexpr int kLabelHeight = 8;
-constexpr int kListRows = 4;        // a variable list shows this many entries
+constexpr int kListRows = 4;           // a variable list shows this many entries
 constexpr int kLabelIdOffset = 20000;  // the caption of item control `id` is `id + kLabelIdOffset`
 constexpr int kPercentIdOffset = 30000;
 
@@ -174,7 +174,8 @@ void DialogRunTest::Layout() {
             case kKindChoice: {
                 labelColumn = std::max(labelColumn, TextWidth(item.label + ":") + 4);
                 int widest = 0;
-                for (const std::string& text : OfferedOptions(item, nullptr)) widest = std::max(widest, TextWidth(text));
+                for (const std::string& text : OfferedOptions(item, nullptr))
+                    widest = std::max(widest, TextWidth(text));
                 controlColumn = std::max(controlColumn, widest + 22);
                 break;
             }
@@ -283,7 +284,8 @@ bool DialogRunTest::Refresh(bool all) {
                     // chosen in an earlier such item.
                     const std::string* parent = (word & kParamGroupsOfOne) ? ParentChosenBefore(i) : nullptr;
                     auto fits = [&](int r) {
-                        return (m_allVariables.RowMask(r) & mask) && (!parent || m_allVariables.entries[r].Parent() == *parent);
+                        return (m_allVariables.RowMask(r) & mask) &&
+                               (!parent || m_allVariables.entries[r].Parent() == *parent);
                     };
                     int row = -1;
                     if (v.type == kValueVariables && !v.variables.empty()) row = m_allVariables.IndexOf(v.variables[0]);
@@ -309,7 +311,8 @@ bool DialogRunTest::Refresh(bool all) {
                         }
                         // Groups come from one variable: one under another parent is refused.
                         if (word & kParamGroupsOfOne) {
-                            if (first) parent = chosen.Parent();
+                            if (first)
+                                parent = chosen.Parent();
                             else if (chosen.Parent() != parent) {
                                 again = true;
                                 continue;
@@ -404,7 +407,8 @@ void DialogRunTest::Update(Parameters::Mode mode) {
 const std::string* DialogRunTest::ParentChosenBefore(size_t item) const {
     for (size_t k = item; k-- > 0;) {
         const ParameterItem& before = parameters.items[k];
-        if (before.hidden || before.descriptor->Kind() != kKindVariable || !(before.descriptor->word & kParamGroupsOfOne))
+        if (before.hidden || before.descriptor->Kind() != kKindVariable ||
+            !(before.descriptor->word & kParamGroupsOfOne))
             continue;
         if (before.value.type == kValueVariables && !before.value.variables.empty()) {
             m_parent = before.value.variables[0].Parent();
@@ -432,7 +436,8 @@ void DialogRunTest::OnOK() {
             for (size_t i = 0; i < m_slots.size(); ++i) {
                 if (!Bound(i)) continue;
                 const ParameterItem& item = parameters.items[i];
-                if (!item.hidden && item.label.size() > best && std::string(text).find(item.label) != std::string::npos) {
+                if (!item.hidden && item.label.size() > best &&
+                    std::string(text).find(item.label) != std::string::npos) {
                     best = item.label.size();
                     SetFocus(m_slots[i].id);
                 }

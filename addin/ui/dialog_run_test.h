@@ -58,17 +58,17 @@ private:
     struct Slot {
         ParameterDescriptor* descriptor = nullptr;
         int kind = 0;
-        int id = 0;                                // the control's id (the item's label id)
-        std::unique_ptr<ControlListData> data;     // options or variables of this item
-        std::vector<int> options;                  // choices: option index of each listed entry
+        int id = 0;                             // the control's id (the item's label id)
+        std::unique_ptr<ControlListData> data;  // options or variables of this item
+        std::vector<int> options;               // choices: option index of each listed entry
     };
 
-    void Build();         // controls for the items, in item order
-    void Layout();        // positions; hidden items take no room
+    void Build();   // controls for the items, in item order
+    void Layout();  // positions; hidden items take no room
     // Item values into the controls (every item, or only the changed ones); true when a control
     // could not show its item's value as it is and the parameters must hear of it again.
     bool Refresh(bool all);
-    void ReadControls();  // control values into the items
+    void ReadControls();            // control values into the items
     bool Bound(size_t slot) const;  // the slot's control stands for item `slot` as it is now
     void Update(Parameters::Mode mode);
     void SaveHelpCards() const;

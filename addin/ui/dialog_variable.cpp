@@ -47,8 +47,10 @@ std::unique_ptr<ControlField> DialogVariable::CategoryList::CreateEditor(int row
     if (!m_copy || row < 0 || row > static_cast<int>(rows.size())) return nullptr;
     std::unique_ptr<ControlField> editor;
     // Values are whole numbers not below 0; names up to 40 characters.
-    if (column == 0) editor = std::make_unique<ControlFieldNumeric>(0, DatasetString(32), 10, 0, false);
-    else if (column == 1) editor = std::make_unique<ControlFieldString>(0, DatasetString(33), 40);
+    if (column == 0)
+        editor = std::make_unique<ControlFieldNumeric>(0, DatasetString(32), 10, 0, false);
+    else if (column == 1)
+        editor = std::make_unique<ControlFieldString>(0, DatasetString(33), 40);
     if (editor) editor->rect = cell;
     return editor;
 }
@@ -114,9 +116,9 @@ DialogVariable::DialogVariable(DatasetSourceExcel& s, VariableSourceExcel& v)
     Add<ControlRadio>(kContinuous, "&Continuous", 1).rect = {10, 52, 60, 10};
     Add<ControlRadio>(kInformation, "&Information", 1).rect = {10, 64, 60, 10};
     Add<ControlStatic>(kCategoriesLabel, "Categories ").rect = {10, 170, 60, 8};
-    auto& grid = Add<ControlEditList>(kCategories, "Categories", &categories,
-                                      std::vector<std::string>{DatasetString(32), DatasetString(33)},
-                                      std::vector<int>{60, 100});
+    auto& grid =
+        Add<ControlEditList>(kCategories, "Categories", &categories,
+                             std::vector<std::string>{DatasetString(32), DatasetString(33)}, std::vector<int>{60, 100});
     grid.rect = {10, 180, 180, 130};
     Add<ControlButton>(kFormat, "&Format...").rect = {140, 28, 50, 14};
     Add<ControlButton>(kIdOK, "OK").rect = {140, 80, 50, 14};

@@ -14,8 +14,14 @@ namespace qs {
 class DialogVariable : public Dialog {
 public:
     enum : int {
-        kName = 1013, kNominal = 1104, kOrdinal = 1105, kContinuous = 1106, kInformation = 1107,
-        kCategoriesLabel = 1103, kCategories = 1084, kFormat = 1000,
+        kName = 1013,
+        kNominal = 1104,
+        kOrdinal = 1105,
+        kContinuous = 1106,
+        kInformation = 1107,
+        kCategoriesLabel = 1103,
+        kCategories = 1084,
+        kFormat = 1000,
     };
     static constexpr int kHeightWithGrid = 348, kHeightWithoutGrid = 187;
 

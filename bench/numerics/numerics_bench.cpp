@@ -28,7 +28,10 @@ double seconds(const std::function<double()>& work, double& checksum) {
 // i = 0..calls-1 mapped to the same arguments r_equivalents.R uses.
 int g_calls = kCalls;
 double u(int i) { return (i + 0.5) / g_calls; }  // in (0, 1)
-double df_of(int i) { static const double d[] = {1, 5, 30, 200}; return d[i % 4]; }
+double df_of(int i) {
+    static const double d[] = {1, 5, 30, 200};
+    return d[i % 4];
+}
 
 }  // namespace
 
@@ -42,12 +45,38 @@ int main(int argc, char** argv) {
         std::function<double()> work;
     };
     std::vector<Task> tasks = {
-        {"TP", [&] { double s = 0; for (int i = 0; i < calls; ++i) s += TP(-10 + 20 * u(i), df_of(i), kTwoSided); return s; }},
-        {"ChiSquareP", [&] { double s = 0; for (int i = 0; i < calls; ++i) s += ChiSquareP(50 * u(i), 1 + 3 * (i % 4), kUpperTail); return s; }},
-        {"FP", [&] { double s = 0; for (int i = 0; i < calls; ++i) s += FP(10 * u(i), 1 + 4 * (i % 3), 10 + 20 * (i % 2), kUpperTail); return s; }},
-        {"TQuantile", [&] { double s = 0; for (int i = 0; i < calls; ++i) s += TQuantile(1e-6 + 0.5 * u(i), df_of(i), kTwoSided); return s; }},
-        {"BinomialP", [&] { double s = 0; for (int i = 0; i < calls; ++i) s += BinomialP(100, i % 101, 0.1 + 0.3 * (i % 3), kUpperTail); return s; }},
-        {"Descriptives", [&] {
+        {"TP",
+         [&] {
+             double s = 0;
+             for (int i = 0; i < calls; ++i) s += TP(-10 + 20 * u(i), df_of(i), kTwoSided);
+             return s;
+         }},
+        {"ChiSquareP",
+         [&] {
+             double s = 0;
+             for (int i = 0; i < calls; ++i) s += ChiSquareP(50 * u(i), 1 + 3 * (i % 4), kUpperTail);
+             return s;
+         }},
+        {"FP",
+         [&] {
+             double s = 0;
+             for (int i = 0; i < calls; ++i) s += FP(10 * u(i), 1 + 4 * (i % 3), 10 + 20 * (i % 2), kUpperTail);
+             return s;
+         }},
+        {"TQuantile",
+         [&] {
+             double s = 0;
+             for (int i = 0; i < calls; ++i) s += TQuantile(1e-6 + 0.5 * u(i), df_of(i), kTwoSided);
+             return s;
+         }},
+        {"BinomialP",
+         [&] {
+             double s = 0;
+             for (int i = 0; i < calls; ++i) s += BinomialP(100, i % 101, 0.1 + 0.3 * (i % 3), kUpperTail);
+             return s;
+         }},
+        {"Descriptives",
+         [&] {
              std::vector<double> v(values);
              for (int i = 0; i < values; ++i) v[i] = std::sin(i * 0.001) * 100 + (i % 1000) * 0.01;
              const Descriptives d(std::move(v));

@@ -74,8 +74,10 @@ Result InChild(Work work) {
 void FillCells(Sheet& s, bool texts, uint32_t rows, uint32_t cols) {
   for (uint32_t r = 0; r < rows; ++r)
     for (uint32_t c = 0; c < cols; ++c) {
-      if (texts) s.SetText(r, c, "s" + std::to_string(uint64_t(r) * cols + c));
-      else s.SetNumber(r, c, double(uint64_t(r) * cols + c) + 0.5);
+      if (texts)
+        s.SetText(r, c, "s" + std::to_string(uint64_t(r) * cols + c));
+      else
+        s.SetNumber(r, c, double(uint64_t(r) * cols + c) + 0.5);
     }
 }
 
@@ -94,9 +96,12 @@ int main(int argc, char** argv) {
   uint32_t rows = 100000, cols = 10;
   bool openpyxl = true;
   for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--rows") && i + 1 < argc) rows = uint32_t(std::atoi(argv[++i]));
-    else if (!std::strcmp(argv[i], "--cols") && i + 1 < argc) cols = uint32_t(std::atoi(argv[++i]));
-    else if (!std::strcmp(argv[i], "--no-openpyxl")) openpyxl = false;
+    if (!std::strcmp(argv[i], "--rows") && i + 1 < argc)
+      rows = uint32_t(std::atoi(argv[++i]));
+    else if (!std::strcmp(argv[i], "--cols") && i + 1 < argc)
+      cols = uint32_t(std::atoi(argv[++i]));
+    else if (!std::strcmp(argv[i], "--no-openpyxl"))
+      openpyxl = false;
   }
   if (openpyxl && std::system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") != 0) {
     std::printf("openpyxl is not installed for /usr/bin/python3: measuring our side only\n");
@@ -118,7 +123,9 @@ int main(int argc, char** argv) {
       FillCells(book.AddSheet("Data"), texts, rows, cols);
       SaveWorkbook(book, ours);
     });
-    double pw = openpyxl ? Python(std::string("write ") + kind + " " + std::to_string(rows) + " " + std::to_string(cols) + " " + theirs) : -1;
+    double pw = openpyxl ? Python(std::string("write ") + kind + " " + std::to_string(rows) + " " +
+                                  std::to_string(cols) + " " + theirs)
+                         : -1;
     // Reading: each side reads the file the other wrote as well as its own; we report ours of
     // openpyxl's file and openpyxl's of ours, the fair pairing, falling back to our own file.
     std::string input = openpyxl && pw > 0 ? theirs : ours;

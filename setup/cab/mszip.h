@@ -19,8 +19,7 @@ public:
 
     // Decodes one block (with its "CK" signature) that must expand to exactly `expected` bytes.
     // On success `out` points to the block's output, valid until the next call.
-    Status decodeBlock(const std::uint8_t* in, std::size_t inLength, std::size_t expected,
-                       const std::uint8_t*& out);
+    Status decodeBlock(const std::uint8_t* in, std::size_t inLength, std::size_t expected, const std::uint8_t*& out);
 
     // Decoding tables of one Huffman code: a direct table for short codes and canonical
     // counts and symbols for the rest.

@@ -11,7 +11,7 @@ struct FileGroup {
     int caption;         // string number shown while the group is copied
     std::string folder;  // relative to the installation folder, "" for the folder itself
     std::vector<std::string> files;
-    bool removeOnly;     // files that are never installed, only removed (indexes the help viewer made ...)
+    bool removeOnly;  // files that are never installed, only removed (indexes the help viewer made ...)
 };
 
 // The groups, in the order the installer declares them.

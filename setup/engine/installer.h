@@ -15,7 +15,8 @@ namespace quelstat::setup {
 // Registry keys and value names the installation writes.
 inline constexpr const char* kAppKey = "SOFTWARE\\Quelstat\\Quelstat for Excel\\1.0";
 inline constexpr const char* kVendorKey = "SOFTWARE\\Quelstat";
-inline constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quelstat for Excel";
+inline constexpr const char* kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quelstat for Excel";
 inline constexpr const char* kRunOnceKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr const char* kWindowsKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 inline constexpr const char* kCabinetName = "quelstat.1";

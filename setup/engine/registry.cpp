@@ -15,12 +15,10 @@
 namespace quelstat::setup {
 namespace {
 
-std::string quote(const std::string& s)
-{
+std::string quote(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
-        if (c == '"' || c == '\\')
-            out.push_back('\\');
+        if (c == '"' || c == '\\') out.push_back('\\');
         if (c == '\n') {
             out += "\\n";
             continue;
@@ -31,10 +29,8 @@ std::string quote(const std::string& s)
 }
 
 // Reads a quoted string at `pos`; returns false when it is not one.
-bool unquote(const std::string& line, std::size_t& pos, std::string& out)
-{
-    if (pos >= line.size() || line[pos] != '"')
-        return false;
+bool unquote(const std::string& line, std::size_t& pos, std::string& out) {
+    if (pos >= line.size() || line[pos] != '"') return false;
     out.clear();
     for (++pos; pos < line.size(); ++pos) {
         char c = line[pos];
@@ -44,8 +40,7 @@ bool unquote(const std::string& line, std::size_t& pos, std::string& out)
         }
         if (c == '\\' && pos + 1 < line.size()) {
             c = line[++pos];
-            if (c == 'n')
-                c = '\n';
+            if (c == 'n') c = '\n';
         }
         out.push_back(c);
     }
@@ -54,45 +49,35 @@ bool unquote(const std::string& line, std::size_t& pos, std::string& out)
 
 }  // namespace
 
-std::optional<std::string> RegistryStore::getString(Hive hive, const std::string& key, const std::string& name) const
-{
+std::optional<std::string> RegistryStore::getString(Hive hive, const std::string& key, const std::string& name) const {
     auto v = get(hive, key, name);
-    if (!v)
-        return std::nullopt;
+    if (!v) return std::nullopt;
     return v->type == RegValue::Type::String ? v->text : std::to_string(v->number);
 }
 
-std::optional<std::uint32_t> RegistryStore::getNumber(Hive hive, const std::string& key, const std::string& name) const
-{
+std::optional<std::uint32_t> RegistryStore::getNumber(Hive hive, const std::string& key,
+                                                      const std::string& name) const {
     auto v = get(hive, key, name);
-    if (!v)
-        return std::nullopt;
-    if (v->type == RegValue::Type::Number)
-        return v->number;
+    if (!v) return std::nullopt;
+    if (v->type == RegValue::Type::Number) return v->number;
     char* end = nullptr;
     unsigned long n = std::strtoul(v->text.c_str(), &end, 10);
-    if (v->text.empty() || *end != '\0')
-        return std::nullopt;
+    if (v->text.empty() || *end != '\0') return std::nullopt;
     return static_cast<std::uint32_t>(n);
 }
 
-std::optional<RegValue> MemoryRegistryStore::get(Hive hive, const std::string& key, const std::string& name) const
-{
+std::optional<RegValue> MemoryRegistryStore::get(Hive hive, const std::string& key, const std::string& name) const {
     const Root& r = root(hive);
     auto it = r.find(platform::FoldCase(key));
-    if (it == r.end())
-        return std::nullopt;
+    if (it == r.end()) return std::nullopt;
     for (const auto& [n, v] : it->second.values)
-        if (platform::EqualNoCase(n, name))
-            return v;
+        if (platform::EqualNoCase(n, name)) return v;
     return std::nullopt;
 }
 
-void MemoryRegistryStore::set(Hive hive, const std::string& key, const std::string& name, const RegValue& value)
-{
+void MemoryRegistryStore::set(Hive hive, const std::string& key, const std::string& name, const RegValue& value) {
     Key& k = root(hive)[platform::FoldCase(key)];
-    if (k.name.empty())
-        k.name = key;
+    if (k.name.empty()) k.name = key;
     for (auto& [n, v] : k.values) {
         if (platform::EqualNoCase(n, name)) {
             v = value;
@@ -102,19 +87,17 @@ void MemoryRegistryStore::set(Hive hive, const std::string& key, const std::stri
     k.values.emplace_back(name, value);
 }
 
-void MemoryRegistryStore::deleteValue(Hive hive, const std::string& key, const std::string& name)
-{
+void MemoryRegistryStore::deleteValue(Hive hive, const std::string& key, const std::string& name) {
     Root& r = root(hive);
     auto it = r.find(platform::FoldCase(key));
-    if (it == r.end())
-        return;
+    if (it == r.end()) return;
     auto& vals = it->second.values;
-    vals.erase(std::remove_if(vals.begin(), vals.end(), [&](const auto& p) { return platform::EqualNoCase(p.first, name); }),
-               vals.end());
+    vals.erase(
+        std::remove_if(vals.begin(), vals.end(), [&](const auto& p) { return platform::EqualNoCase(p.first, name); }),
+        vals.end());
 }
 
-void MemoryRegistryStore::deleteTree(Hive hive, const std::string& key)
-{
+void MemoryRegistryStore::deleteTree(Hive hive, const std::string& key) {
     Root& r = root(hive);
     std::string k = platform::FoldCase(key);
     std::string prefix = k + "\\";
@@ -126,30 +109,25 @@ void MemoryRegistryStore::deleteTree(Hive hive, const std::string& key)
     }
 }
 
-std::vector<std::string> MemoryRegistryStore::valueNames(Hive hive, const std::string& key) const
-{
+std::vector<std::string> MemoryRegistryStore::valueNames(Hive hive, const std::string& key) const {
     std::vector<std::string> names;
     const Root& r = root(hive);
     auto it = r.find(platform::FoldCase(key));
     if (it != r.end())
-        for (const auto& p : it->second.values)
-            names.push_back(p.first);
+        for (const auto& p : it->second.values) names.push_back(p.first);
     return names;
 }
 
-bool MemoryRegistryStore::keyExists(Hive hive, const std::string& key) const
-{
+bool MemoryRegistryStore::keyExists(Hive hive, const std::string& key) const {
     const Root& r = root(hive);
     std::string k = platform::FoldCase(key);
     std::string prefix = k + "\\";
     for (const auto& p : r)
-        if (p.first == k || p.first.compare(0, prefix.size(), prefix) == 0)
-            return true;
+        if (p.first == k || p.first.compare(0, prefix.size(), prefix) == 0) return true;
     return false;
 }
 
-std::string MemoryRegistryStore::serialise(Hive hive) const
-{
+std::string MemoryRegistryStore::serialise(Hive hive) const {
     std::ostringstream out;
     for (const auto& [id, key] : root(hive)) {
         out << '[' << key.name << "]\n";
@@ -169,20 +147,17 @@ std::string MemoryRegistryStore::serialise(Hive hive) const
     return out.str();
 }
 
-bool MemoryRegistryStore::parse(Hive hive, const std::string& text)
-{
+bool MemoryRegistryStore::parse(Hive hive, const std::string& text) {
     Root& r = root(hive);
     r.clear();
     std::istringstream in(text);
     std::string line, key;
     while (std::getline(in, line)) {
-        if (line.empty() || line[0] == ';' || line[0] == '#')
-            continue;
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line[0] == '[' && line.back() == ']') {
             key = line.substr(1, line.size() - 2);
             Key& k = r[platform::FoldCase(key)];
-            if (k.name.empty())
-                k.name = key;
+            if (k.name.empty()) k.name = key;
             continue;
         }
         std::size_t pos = 0;
@@ -193,7 +168,8 @@ bool MemoryRegistryStore::parse(Hive hive, const std::string& text)
         }
         ++pos;
         if (line.compare(pos, 6, "dword:") == 0) {
-            set(hive, key, name, RegValue::dword(static_cast<std::uint32_t>(std::strtoul(line.c_str() + pos + 6, nullptr, 16))));
+            set(hive, key, name,
+                RegValue::dword(static_cast<std::uint32_t>(std::strtoul(line.c_str() + pos + 6, nullptr, 16))));
         } else if (unquote(line, pos, value)) {
             set(hive, key, name, RegValue::string(value));
         } else {
@@ -206,18 +182,15 @@ bool MemoryRegistryStore::parse(Hive hive, const std::string& text)
 
 namespace {
 
-platform::Hive toPlatform(Hive hive)
-{
+platform::Hive toPlatform(Hive hive) {
     return hive == Hive::LocalMachine ? platform::Hive::LocalMachine : platform::Hive::CurrentUser;
 }
 
 }  // namespace
 
-std::optional<RegValue> PlatformRegistryStore::get(Hive hive, const std::string& key, const std::string& name) const
-{
+std::optional<RegValue> PlatformRegistryStore::get(Hive hive, const std::string& key, const std::string& name) const {
     auto v = platform::registry::Get(toPlatform(hive), key, name);
-    if (!v)
-        return std::nullopt;
+    if (!v) return std::nullopt;
     if (v->type == platform::ValueType::Dword && v->data.size() == 4)
         return RegValue::dword(static_cast<std::uint32_t>(v->data[0]) | static_cast<std::uint32_t>(v->data[1]) << 8 |
                                static_cast<std::uint32_t>(v->data[2]) << 16 |
@@ -225,13 +198,11 @@ std::optional<RegValue> PlatformRegistryStore::get(Hive hive, const std::string&
     return RegValue::string(v->Text());
 }
 
-void PlatformRegistryStore::set(Hive hive, const std::string& key, const std::string& name, const RegValue& value)
-{
+void PlatformRegistryStore::set(Hive hive, const std::string& key, const std::string& name, const RegValue& value) {
     platform::SettingsValue v;
     if (value.type == RegValue::Type::Number) {
         v.type = platform::ValueType::Dword;
-        for (int i = 0; i < 4; ++i)
-            v.data.push_back(static_cast<std::uint8_t>(value.number >> (8 * i)));
+        for (int i = 0; i < 4; ++i) v.data.push_back(static_cast<std::uint8_t>(value.number >> (8 * i)));
     } else {
         v.type = platform::ValueType::Text;
         v.data.assign(value.text.begin(), value.text.end());
@@ -239,29 +210,22 @@ void PlatformRegistryStore::set(Hive hive, const std::string& key, const std::st
     platform::registry::Set(toPlatform(hive), key, name, v);
 }
 
-void PlatformRegistryStore::deleteValue(Hive hive, const std::string& key, const std::string& name)
-{
+void PlatformRegistryStore::deleteValue(Hive hive, const std::string& key, const std::string& name) {
     platform::registry::Delete(toPlatform(hive), key, name);
 }
 
-void PlatformRegistryStore::deleteTree(Hive hive, const std::string& key)
-{
+void PlatformRegistryStore::deleteTree(Hive hive, const std::string& key) {
     platform::registry::DeleteKey(toPlatform(hive), key);
 }
 
-std::vector<std::string> PlatformRegistryStore::valueNames(Hive hive, const std::string& key) const
-{
+std::vector<std::string> PlatformRegistryStore::valueNames(Hive hive, const std::string& key) const {
     return platform::registry::ValueNames(toPlatform(hive), key);
 }
 
-bool PlatformRegistryStore::keyExists(Hive hive, const std::string& key) const
-{
+bool PlatformRegistryStore::keyExists(Hive hive, const std::string& key) const {
     return platform::registry::KeyExists(toPlatform(hive), key);
 }
 
-std::string settingsFolder()
-{
-    return platform::SettingsFolder().string();
-}
+std::string settingsFolder() { return platform::SettingsFolder().string(); }
 
 }  // namespace quelstat::setup

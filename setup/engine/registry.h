@@ -39,12 +39,10 @@ public:
 
     std::optional<std::string> getString(Hive hive, const std::string& key, const std::string& name) const;
     std::optional<std::uint32_t> getNumber(Hive hive, const std::string& key, const std::string& name) const;
-    void setString(Hive hive, const std::string& key, const std::string& name, const std::string& text)
-    {
+    void setString(Hive hive, const std::string& key, const std::string& name, const std::string& text) {
         set(hive, key, name, RegValue::string(text));
     }
-    void setNumber(Hive hive, const std::string& key, const std::string& name, std::uint32_t n)
-    {
+    void setNumber(Hive hive, const std::string& key, const std::string& name, std::uint32_t n) {
         set(hive, key, name, RegValue::dword(n));
     }
 };

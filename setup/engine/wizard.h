@@ -37,7 +37,8 @@ public:
     Answers(IniFile ini, std::istream& in, std::ostream& out, bool interactive);
     std::string text(const std::string& key, const std::string& prompt, const std::string& fallback);
     bool yesNo(const std::string& key, const std::string& prompt, bool fallback);
-    int choice(const std::string& key, const std::string& prompt, const std::vector<std::string>& options, int fallback);
+    int choice(const std::string& key, const std::string& prompt, const std::vector<std::string>& options,
+               int fallback);
     bool interactive() const { return interactive_; }
     std::istream& in() { return in_; }
 

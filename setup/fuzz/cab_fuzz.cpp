@@ -13,22 +13,17 @@ namespace {
 
 class MemoryNotify : public CabinetNotify {
 public:
-    std::unique_ptr<CabinetHandler> copyFile(const CabinetFile& file) override
-    {
+    std::unique_ptr<CabinetHandler> copyFile(const CabinetFile& file) override {
         std::string relative;
         (void)safeMemberPath(file.name, relative);
         return std::make_unique<CabinetSinkHandler>(false);
     }
-    bool closeFileInfo(const CabinetFile&, std::unique_ptr<CabinetHandler> out) override
-    {
-        return out->close() == 0;
-    }
+    bool closeFileInfo(const CabinetFile&, std::unique_ptr<CabinetHandler> out) override { return out->close() == 0; }
 };
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CabinetMemoryHandler source(data, size);
     MemoryNotify notify;
     (void)copyCabinet(source, notify);

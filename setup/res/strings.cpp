@@ -6,8 +6,7 @@
 namespace quelstat::setup {
 namespace {
 
-const std::map<int, std::string>& table()
-{
+const std::map<int, std::string>& table() {
     static const std::map<int, std::string> strings = {
         {IDS_STATUS_COPYING, "Status: Copying"},
         {IDS_STATUS_REGISTRY, "Status: Updating registry..."},
@@ -39,21 +38,18 @@ const std::map<int, std::string>& table()
 
 }  // namespace
 
-std::string loadString(int id)
-{
+std::string loadString(int id) {
     auto it = table().find(id);
     return it == table().end() ? std::string() : it->second;
 }
 
-std::string formatText(const std::string& text, std::initializer_list<std::string> args)
-{
+std::string formatText(const std::string& text, std::initializer_list<std::string> args) {
     std::vector<std::string> values(args);
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
             std::size_t n = static_cast<std::size_t>(text[i + 1] - '1');
-            if (n < values.size())
-                out += values[n];
+            if (n < values.size()) out += values[n];
             ++i;
             continue;
         }
@@ -62,9 +58,6 @@ std::string formatText(const std::string& text, std::initializer_list<std::strin
     return out;
 }
 
-std::string formatString(int id, std::initializer_list<std::string> args)
-{
-    return formatText(loadString(id), args);
-}
+std::string formatString(int id, std::initializer_list<std::string> args) { return formatText(loadString(id), args); }
 
 }  // namespace quelstat::setup

@@ -41,7 +41,8 @@ std::optional<Value> CollectNumbers(const Args& args, std::vector<double>& out) 
   std::optional<Value> error;
   ForEachValue(args, [&](const Value& v, bool direct) {
     if (IsError(v)) return error = v, false;
-    if (v.type == ValueType::Number) out.push_back(v.number);
+    if (v.type == ValueType::Number)
+      out.push_back(v.number);
     else if (direct && !v.IsEmpty()) {
       auto n = NumberOf(v);
       if (!n) return error = Value::Error(ErrorCode::Value), false;
@@ -79,7 +80,9 @@ Value Variance(const std::vector<double>& xs, bool sample) {
   return Num(ss / double(sample ? n - 1 : n));
 }
 
-Operand FnSum(const Args& a, const EvalContext&) { return Aggregate(a, [](auto& xs) { return Num(Sum(xs)); }); }
+Operand FnSum(const Args& a, const EvalContext&) {
+  return Aggregate(a, [](auto& xs) { return Num(Sum(xs)); });
+}
 Operand FnAverage(const Args& a, const EvalContext&) {
   return Aggregate(a, [](auto& xs) { return xs.empty() ? Err(ErrorCode::Div0) : Num(Sum(xs) / double(xs.size())); });
 }
@@ -103,8 +106,12 @@ Operand FnSumSq(const Args& a, const EvalContext&) {
     return Num(s);
   });
 }
-Operand FnVar(const Args& a, const EvalContext&) { return Aggregate(a, [](auto& xs) { return Variance(xs, true); }); }
-Operand FnVarP(const Args& a, const EvalContext&) { return Aggregate(a, [](auto& xs) { return Variance(xs, false); }); }
+Operand FnVar(const Args& a, const EvalContext&) {
+  return Aggregate(a, [](auto& xs) { return Variance(xs, true); });
+}
+Operand FnVarP(const Args& a, const EvalContext&) {
+  return Aggregate(a, [](auto& xs) { return Variance(xs, false); });
+}
 Operand FnStdev(const Args& a, const EvalContext&) {
   return Aggregate(a, [](auto& xs) {
     Value v = Variance(xs, true);
@@ -177,12 +184,24 @@ double RoundTo(double x, double digits) {
   return std::round(std::strtod(buf, nullptr)) / scale;
 }
 
-Operand FnAbs(const Args& a, const EvalContext&) { return Math1(a, [](double x) { return std::fabs(x); }); }
-Operand FnSqrt(const Args& a, const EvalContext&) { return Math1(a, [](double x) { return x < 0 ? NAN : std::sqrt(x); }); }
-Operand FnLn(const Args& a, const EvalContext&) { return Math1(a, [](double x) { return x <= 0 ? NAN : std::log(x); }); }
-Operand FnLog10(const Args& a, const EvalContext&) { return Math1(a, [](double x) { return x <= 0 ? NAN : std::log10(x); }); }
-Operand FnExp(const Args& a, const EvalContext&) { return Math1(a, [](double x) { return std::exp(x); }); }
-Operand FnInt(const Args& a, const EvalContext&) { return Math1(a, [](double x) { return std::floor(x); }); }
+Operand FnAbs(const Args& a, const EvalContext&) {
+  return Math1(a, [](double x) { return std::fabs(x); });
+}
+Operand FnSqrt(const Args& a, const EvalContext&) {
+  return Math1(a, [](double x) { return x < 0 ? NAN : std::sqrt(x); });
+}
+Operand FnLn(const Args& a, const EvalContext&) {
+  return Math1(a, [](double x) { return x <= 0 ? NAN : std::log(x); });
+}
+Operand FnLog10(const Args& a, const EvalContext&) {
+  return Math1(a, [](double x) { return x <= 0 ? NAN : std::log10(x); });
+}
+Operand FnExp(const Args& a, const EvalContext&) {
+  return Math1(a, [](double x) { return std::exp(x); });
+}
+Operand FnInt(const Args& a, const EvalContext&) {
+  return Math1(a, [](double x) { return std::floor(x); });
+}
 Operand FnRound(const Args& a, const EvalContext&) {
   return Math2(a, [](double x, double d) {
     double r = RoundTo(x, d);
@@ -281,9 +300,15 @@ Operand Is(const Args& a, Fn test) {
   if (a.size() != 1) return Operand::Err(ErrorCode::Value);
   return Map(a[0], nullptr, [&](const Value& v, const Value&) { return Value::Boolean(test(v)); });
 }
-Operand FnIsNumber(const Args& a, const EvalContext&) { return Is(a, [](const Value& v) { return v.type == ValueType::Number; }); }
-Operand FnIsText(const Args& a, const EvalContext&) { return Is(a, [](const Value& v) { return v.type == ValueType::Text; }); }
-Operand FnIsError(const Args& a, const EvalContext&) { return Is(a, [](const Value& v) { return IsError(v); }); }
+Operand FnIsNumber(const Args& a, const EvalContext&) {
+  return Is(a, [](const Value& v) { return v.type == ValueType::Number; });
+}
+Operand FnIsText(const Args& a, const EvalContext&) {
+  return Is(a, [](const Value& v) { return v.type == ValueType::Text; });
+}
+Operand FnIsError(const Args& a, const EvalContext&) {
+  return Is(a, [](const Value& v) { return IsError(v); });
+}
 Operand FnIsNA(const Args& a, const EvalContext&) {
   return Is(a, [](const Value& v) { return IsError(v) && v.error == ErrorCode::NA; });
 }
@@ -336,17 +361,20 @@ Operand FnIndex(const Args& a, const EvalContext&) {
 
 const std::map<std::string, Builtin, std::less<>>& Table() {
   static const std::map<std::string, Builtin, std::less<>> table = {
-      {"ABS", FnAbs},         {"AND", FnAnd},         {"AVERAGE", FnAverage},   {"COLUMNS", FnColumns},
-      {"COUNT", FnCount},     {"COUNTA", FnCountA},   {"EXP", FnExp},           {"IF", FnIf},
-      {"IFERROR", FnIfError}, {"INDEX", FnIndex},     {"INT", FnInt},           {"ISBLANK", FnIsBlank},
-      {"ISERROR", FnIsError}, {"ISNA", FnIsNA},       {"ISNUMBER", FnIsNumber}, {"ISTEXT", FnIsText},
-      {"LN", FnLn},           {"LOG10", FnLog10},     {"MAX", FnMax},           {"MEDIAN", FnMedian},
-      {"MIN", FnMin},         {"MOD", FnMod},         {"NA", FnNA},             {"NOT", FnNot},
-      {"OR", FnOr},           {"PI", FnPi},           {"POWER", FnPower},       {"PRODUCT", FnProduct},
-      {"ROUND", FnRound},     {"ROWS", FnRows},       {"SQRT", FnSqrt},         {"STDEV", FnStdev},
-      {"STDEVP", FnStdevP},   {"SUM", FnSum},         {"SUMSQ", FnSumSq},       {"VAR", FnVar},
-      {"VARP", FnVarP},       {"STDEV.S", FnStdev},   {"STDEV.P", FnStdevP},    {"VAR.S", FnVar},
-      {"VAR.P", FnVarP},
+      {"ABS", FnAbs},         {"AND", FnAnd},       {"AVERAGE", FnAverage},
+      {"COLUMNS", FnColumns}, {"COUNT", FnCount},   {"COUNTA", FnCountA},
+      {"EXP", FnExp},         {"IF", FnIf},         {"IFERROR", FnIfError},
+      {"INDEX", FnIndex},     {"INT", FnInt},       {"ISBLANK", FnIsBlank},
+      {"ISERROR", FnIsError}, {"ISNA", FnIsNA},     {"ISNUMBER", FnIsNumber},
+      {"ISTEXT", FnIsText},   {"LN", FnLn},         {"LOG10", FnLog10},
+      {"MAX", FnMax},         {"MEDIAN", FnMedian}, {"MIN", FnMin},
+      {"MOD", FnMod},         {"NA", FnNA},         {"NOT", FnNot},
+      {"OR", FnOr},           {"PI", FnPi},         {"POWER", FnPower},
+      {"PRODUCT", FnProduct}, {"ROUND", FnRound},   {"ROWS", FnRows},
+      {"SQRT", FnSqrt},       {"STDEV", FnStdev},   {"STDEVP", FnStdevP},
+      {"SUM", FnSum},         {"SUMSQ", FnSumSq},   {"VAR", FnVar},
+      {"VARP", FnVarP},       {"STDEV.S", FnStdev}, {"STDEV.P", FnStdevP},
+      {"VAR.S", FnVar},       {"VAR.P", FnVarP},
   };
   return table;
 }

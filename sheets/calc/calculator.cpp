@@ -7,9 +7,7 @@
 
 namespace sheets::calc {
 
-Calculator::Calculator(Workbook& book, ExternalFunctions* external) : book_(book), external_(external) {
-  Rebuild();
-}
+Calculator::Calculator(Workbook& book, ExternalFunctions* external) : book_(book), external_(external) { Rebuild(); }
 
 void Calculator::Rebuild() {
   cells_.clear();
@@ -164,8 +162,10 @@ void Calculator::Store(const FormulaCell& fc, const Operand& result) {
   for (uint32_t i = 0; i < r.Rows(); ++i) {
     for (uint32_t j = 0; j < r.Cols(); ++j) {
       Value v = result.At(result.Rows() == 1 ? 0 : i, result.Cols() == 1 ? 0 : j);
-      if (i == 0 && j == 0) sheet.SetCachedValue(r.first.row, r.first.col, v);
-      else sheet.SetValue(r.first.row + i, r.first.col + j, v);
+      if (i == 0 && j == 0)
+        sheet.SetCachedValue(r.first.row, r.first.col, v);
+      else
+        sheet.SetValue(r.first.row + i, r.first.col + j, v);
     }
   }
 }

@@ -77,7 +77,7 @@ class Calculator {
   Workbook& book_;
   ExternalFunctions* external_;
   std::vector<FormulaCell> cells_;
-  std::vector<ColumnIndex> index_;              // per sheet
+  std::vector<ColumnIndex> index_;                 // per sheet
   std::vector<std::vector<uint32_t>> dependents_;  // id -> ids that read it
 };
 

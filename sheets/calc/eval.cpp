@@ -121,8 +121,14 @@ int CompareNoCase(const std::string& a, const std::string& b) {
 int CompareValues(Value a, Value b) {
   auto rank = [](const Value& v) { return v.type == ValueType::Number ? 0 : v.type == ValueType::Text ? 1 : 2; };
   if (a.IsEmpty() && b.IsEmpty()) return 0;
-  if (a.IsEmpty()) a = b.type == ValueType::Text ? Value::Text("") : b.type == ValueType::Boolean ? Value::Boolean(false) : Value::Number(0);
-  if (b.IsEmpty()) b = a.type == ValueType::Text ? Value::Text("") : a.type == ValueType::Boolean ? Value::Boolean(false) : Value::Number(0);
+  if (a.IsEmpty())
+    a = b.type == ValueType::Text      ? Value::Text("")
+        : b.type == ValueType::Boolean ? Value::Boolean(false)
+                                       : Value::Number(0);
+  if (b.IsEmpty())
+    b = a.type == ValueType::Text      ? Value::Text("")
+        : a.type == ValueType::Boolean ? Value::Boolean(false)
+                                       : Value::Number(0);
   if (rank(a) != rank(b)) return rank(a) < rank(b) ? -1 : 1;
   if (a.type == ValueType::Number) return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
   if (a.type == ValueType::Text) return CompareNoCase(a.text, b.text);
@@ -152,7 +158,11 @@ Value Arithmetic(char op, const Value& a, const Value& b) {
 
 Value ApplyBinary(char op, const Value& a, const Value& b) {
   switch (op) {
-    case '+': case '-': case '*': case '/': case '^': return Arithmetic(op, a, b);
+    case '+':
+    case '-':
+    case '*':
+    case '/':
+    case '^': return Arithmetic(op, a, b);
     default: break;
   }
   if (a.type == ValueType::Error) return a;
@@ -179,9 +189,7 @@ Value ApplyUnary(char op, const Value& a) {
 bool IsScalarLike(const Operand& o) { return o.Rows() == 1 && o.Cols() == 1; }
 
 // Element (r, c) with a single row or column repeated along the other direction.
-Value Broadcast(const Operand& o, uint32_t r, uint32_t c) {
-  return o.At(o.Rows() == 1 ? 0 : r, o.Cols() == 1 ? 0 : c);
-}
+Value Broadcast(const Operand& o, uint32_t r, uint32_t c) { return o.At(o.Rows() == 1 ? 0 : r, o.Cols() == 1 ? 0 : c); }
 
 // Applies fn element by element over one or two operands, as arrays do in formulas.
 template <typename Fn>

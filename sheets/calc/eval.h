@@ -38,7 +38,11 @@ struct Operand {
   std::shared_ptr<const Matrix> array;
   Area area;
 
-  static Operand Of(Value v) { Operand o; o.value = std::move(v); return o; }
+  static Operand Of(Value v) {
+    Operand o;
+    o.value = std::move(v);
+    return o;
+  }
   static Operand OfArray(Matrix m);
   static Operand OfArea(const Sheet* sheet, const RangeAddress& range);
   static Operand Err(ErrorCode e) { return Of(Value::Error(e)); }

@@ -15,9 +15,7 @@ bool IsWordStart(char c) {
 bool IsWordChar(char c) {
   return IsWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == ':';
 }
-bool IsAreaChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '$' || c == ':';
-}
+bool IsAreaChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '$' || c == ':'; }
 
 std::string Upper(std::string_view s) {
   std::string out(s);
@@ -27,8 +25,7 @@ std::string Upper(std::string_view s) {
 
 class Parser {
  public:
-  Parser(std::string_view text, const SheetLimits& limits, Formula& out)
-      : s_(text), limits_(limits), f_(out) {}
+  Parser(std::string_view text, const SheetLimits& limits, Formula& out) : s_(text), limits_(limits), f_(out) {}
 
   void Run() {
     if (!s_.empty() && s_[0] == '=') pos_ = 1;
@@ -173,8 +170,10 @@ class Parser {
     if (c == '(') {
       ++pos_;
       uint32_t inner = Comparison();
-      if (Peek() != ')') Fail("missing ')'");
-      else ++pos_;
+      if (Peek() != ')')
+        Fail("missing ')'");
+      else
+        ++pos_;
       return inner;
     }
     if (c == '"') return TextLiteral();
@@ -254,8 +253,10 @@ class Parser {
     if (pos_ < s_.size() && (s_[pos_] == 'e' || s_[pos_] == 'E')) {
       size_t mark = pos_++;
       if (pos_ < s_.size() && (s_[pos_] == '+' || s_[pos_] == '-')) ++pos_;
-      if (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) digits();
-      else pos_ = mark;
+      if (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_])))
+        digits();
+      else
+        pos_ = mark;
     }
     auto number = ParseNumberText(s_.substr(start, pos_ - start));
     if (!number) {

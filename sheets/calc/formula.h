@@ -26,10 +26,10 @@ enum class NodeKind : uint8_t { Constant, Array, Ref, Name, Function, Unary, Bin
 struct Node {
   NodeKind kind = NodeKind::Missing;
   char op = 0;
-  Value constant;          // Constant
-  uint32_t array = 0;      // Array: index into Formula::arrays
-  Reference ref;           // Ref
-  std::string name;        // Name, Function (upper case)
+  Value constant;              // Constant
+  uint32_t array = 0;          // Array: index into Formula::arrays
+  Reference ref;               // Ref
+  std::string name;            // Name, Function (upper case)
   std::vector<uint32_t> args;  // Function: arguments; Unary: one; Binary: two
 };
 

@@ -14,7 +14,8 @@ namespace sheets {
 namespace {
 
 constexpr std::string_view kTrendTypes[] = {"linear", "exp", "log", "poly", "power", "movingAvg"};
-constexpr std::string_view kMarkers[] = {"auto", "none", "square", "diamond", "triangle", "x", "star", "dot", "dash", "circle", "plus"};
+constexpr std::string_view kMarkers[] = {"auto", "none", "square", "diamond", "triangle", "x",
+                                         "star", "dot",  "dash",   "circle",  "plus"};
 constexpr std::string_view kLegendPos[] = {"", "r", "l", "t", "b"};
 
 template <size_t N>
@@ -74,8 +75,10 @@ std::string DataRef(const XmlNode* holder) {
         if (i) out += ',';
         const XmlNode* v = pts[i]->Child("v");
         std::string text = v ? v->text : "";
-        if (kind == "numLit" && ParseNumberText(text)) out += text;
-        else out += FormatConstant(Value::Text(text));
+        if (kind == "numLit" && ParseNumberText(text))
+          out += text;
+        else
+          out += FormatConstant(Value::Text(text));
       }
       return out + "}";
     }
@@ -136,16 +139,26 @@ std::optional<Chart> ParseChartXml(const XmlNode& space, std::string* user_shape
   }
   if (!type_node) return std::nullopt;
   auto tn = type_node->local();
-  if (tn == "scatterChart") chart.type = ChartType::Scatter;
-  else if (tn == "lineChart") chart.type = ChartType::Line;
-  else if (tn == "barChart") chart.type = type_node->Child("barDir") && type_node->Child("barDir")->AttrOr("val", "col") == "bar" ? ChartType::Bar : ChartType::Column;
-  else if (tn == "areaChart") chart.type = ChartType::Area;
-  else if (tn == "pieChart") chart.type = ChartType::Pie;
-  else return std::nullopt;
+  if (tn == "scatterChart")
+    chart.type = ChartType::Scatter;
+  else if (tn == "lineChart")
+    chart.type = ChartType::Line;
+  else if (tn == "barChart")
+    chart.type = type_node->Child("barDir") && type_node->Child("barDir")->AttrOr("val", "col") == "bar"
+                     ? ChartType::Bar
+                     : ChartType::Column;
+  else if (tn == "areaChart")
+    chart.type = ChartType::Area;
+  else if (tn == "pieChart")
+    chart.type = ChartType::Pie;
+  else
+    return std::nullopt;
   if (auto* g = type_node->Child("grouping")) {
     auto v = g->AttrOr("val", "standard");
-    chart.grouping = v == "clustered" ? ChartGrouping::Clustered : v == "stacked" ? ChartGrouping::Stacked
-                     : v == "percentStacked" ? ChartGrouping::PercentStacked : ChartGrouping::Standard;
+    chart.grouping = v == "clustered"        ? ChartGrouping::Clustered
+                     : v == "stacked"        ? ChartGrouping::Stacked
+                     : v == "percentStacked" ? ChartGrouping::PercentStacked
+                                             : ChartGrouping::Standard;
   }
   if (chart.type == ChartType::Column || chart.type == ChartType::Bar)
     if (chart.grouping == ChartGrouping::Standard) chart.grouping = ChartGrouping::Clustered;
@@ -174,7 +187,8 @@ std::optional<Chart> ParseChartXml(const XmlNode& space, std::string* user_shape
     s.smooth = BoolVal(ser->Child("smooth"), false);
     for (auto* t : ser->ChildrenNamed("trendline")) {
       Trendline tr;
-      if (auto* tt = t->Child("trendlineType")) tr.type = TrendlineType(IndexOf(kTrendTypes, tt->AttrOr("val", "linear"), 0));
+      if (auto* tt = t->Child("trendlineType"))
+        tr.type = TrendlineType(IndexOf(kTrendTypes, tt->AttrOr("val", "linear"), 0));
       if (auto v = NumVal(t->Child("order"))) tr.order = int(*v);
       if (auto v = NumVal(t->Child("period"))) tr.period = int(*v);
       if (auto* nm = t->Child("name")) tr.name = nm->text;
@@ -294,7 +308,8 @@ void Title(XmlWriter& w, std::string_view text, bool bold) {
 
 // Categories and X values may be numbers or texts; values and Y values are numbers only: texts among
 // them are left out of the cache and of literal values, as they count for nothing in the chart.
-void DataSource(XmlWriter& w, std::string_view element, const std::string& ref, bool numbers_only, const SeriesCacheFn& cache) {
+void DataSource(XmlWriter& w, std::string_view element, const std::string& ref, bool numbers_only,
+                const SeriesCacheFn& cache) {
   w.Start(element);
   if (!ref.empty() && ref.front() == '{') {
     auto arr = ParseArrayConstant(ref);
@@ -312,7 +327,8 @@ void DataSource(XmlWriter& w, std::string_view element, const std::string& ref, 
       w.Start("c:pt");
       w.Attr("idx", int64_t(i));
       w.TextElement("c:v", v.type == ValueType::Number ? FormatNumberLiteral(v.number)
-                           : v.type == ValueType::Text ? v.text : FormatConstant(v));
+                           : v.type == ValueType::Text ? v.text
+                                                       : FormatConstant(v));
       w.End("c:pt");
     }
     w.End(numeric ? "c:numLit" : "c:strLit");
@@ -340,7 +356,8 @@ void DataSource(XmlWriter& w, std::string_view element, const std::string& ref, 
   w.End(element);
 }
 
-void Axis(XmlWriter& w, bool value_axis, int id, int cross, std::string_view pos, const ChartAxis& a, bool cross_between_mid) {
+void Axis(XmlWriter& w, bool value_axis, int id, int cross, std::string_view pos, const ChartAxis& a,
+          bool cross_between_mid) {
   std::string_view el = value_axis ? "c:valAx" : "c:catAx";
   w.Start(el);
   Val(w, "c:axId", std::to_string(id));
@@ -355,8 +372,14 @@ void Axis(XmlWriter& w, bool value_axis, int id, int cross, std::string_view pos
   w.End("c:scaling");
   Val(w, "c:delete", a.visible ? "0" : "1");
   Val(w, "c:axPos", pos);
-  if (a.major_gridlines) { w.Start("c:majorGridlines"); w.End("c:majorGridlines"); }
-  if (a.minor_gridlines) { w.Start("c:minorGridlines"); w.End("c:minorGridlines"); }
+  if (a.major_gridlines) {
+    w.Start("c:majorGridlines");
+    w.End("c:majorGridlines");
+  }
+  if (a.minor_gridlines) {
+    w.Start("c:minorGridlines");
+    w.End("c:minorGridlines");
+  }
   if (!a.title.empty()) Title(w, a.title, true);
   w.Start("c:numFmt");
   w.Attr("formatCode", a.number_format.empty() ? "General" : a.number_format);
@@ -366,8 +389,10 @@ void Axis(XmlWriter& w, bool value_axis, int id, int cross, std::string_view pos
   Val(w, "c:minorTickMark", "none");
   Val(w, "c:tickLblPos", "nextTo");
   Val(w, "c:crossAx", std::to_string(cross));
-  if (finite(a.scale.crosses_at)) ValNum(w, "c:crossesAt", *a.scale.crosses_at);
-  else Val(w, "c:crosses", "autoZero");
+  if (finite(a.scale.crosses_at))
+    ValNum(w, "c:crossesAt", *a.scale.crosses_at);
+  else
+    Val(w, "c:crosses", "autoZero");
   if (value_axis) {
     Val(w, "c:crossBetween", cross_between_mid ? "midCat" : "between");
     if (unit(a.scale.major_unit)) ValNum(w, "c:majorUnit", *a.scale.major_unit);
@@ -399,20 +424,24 @@ std::string WriteChartXml(const Chart& chart, const std::string& user_shapes_rid
   w.Attr("xmlns:r", "http://schemas.openxmlformats.org/officeDocument/2006/relationships");
   Val(w, "c:roundedCorners", "0");
   w.Start("c:chart");
-  if (!chart.title.empty()) Title(w, chart.title, true);
-  else Val(w, "c:autoTitleDeleted", "1");
+  if (!chart.title.empty())
+    Title(w, chart.title, true);
+  else
+    Val(w, "c:autoTitleDeleted", "1");
   w.Start("c:plotArea");
   w.Start("c:layout");
   w.End("c:layout");
   const bool scatter = chart.type == ChartType::Scatter;
-  std::string_view type_el = scatter ? "c:scatterChart"
+  std::string_view type_el = scatter                         ? "c:scatterChart"
                              : chart.type == ChartType::Line ? "c:lineChart"
                              : chart.type == ChartType::Area ? "c:areaChart"
-                             : chart.type == ChartType::Pie ? "c:pieChart" : "c:barChart";
+                             : chart.type == ChartType::Pie  ? "c:pieChart"
+                                                             : "c:barChart";
   w.Start(type_el);
-  std::string grouping = chart.grouping == ChartGrouping::Stacked ? "stacked"
+  std::string grouping = chart.grouping == ChartGrouping::Stacked          ? "stacked"
                          : chart.grouping == ChartGrouping::PercentStacked ? "percentStacked"
-                         : chart.grouping == ChartGrouping::Clustered ? "clustered" : "standard";
+                         : chart.grouping == ChartGrouping::Clustered      ? "clustered"
+                                                                           : "standard";
   if (scatter) {
     Val(w, "c:scatterStyle", "lineMarker");
   } else if (chart.type == ChartType::Bar || chart.type == ChartType::Column) {
@@ -449,8 +478,11 @@ std::string WriteChartXml(const Chart& chart, const std::string& user_shapes_rid
     // reader's automatic formatting is drawn without lines by some readers.
     const std::string colour = SeriesColour(i);
     if (scatter || chart.type == ChartType::Line) {
-      if (!s.line) w.Raw("<c:spPr><a:ln w=\"19050\"><a:noFill/></a:ln></c:spPr>");
-      else w.Raw("<c:spPr><a:ln w=\"19050\"><a:solidFill><a:srgbClr val=\"" + colour + "\"/></a:solidFill></a:ln></c:spPr>");
+      if (!s.line)
+        w.Raw("<c:spPr><a:ln w=\"19050\"><a:noFill/></a:ln></c:spPr>");
+      else
+        w.Raw("<c:spPr><a:ln w=\"19050\"><a:solidFill><a:srgbClr val=\"" + colour +
+              "\"/></a:solidFill></a:ln></c:spPr>");
     } else if (chart.type != ChartType::Pie) {
       w.Raw("<c:spPr><a:solidFill><a:srgbClr val=\"" + colour + "\"/></a:solidFill></c:spPr>");
     }
@@ -460,8 +492,9 @@ std::string WriteChartXml(const Chart& chart, const std::string& user_shapes_rid
       Val(w, "c:symbol", kMarkers[size_t(s.marker)]);
       if (s.marker != MarkerStyle::None) {
         Val(w, "c:size", "5");
-        w.Raw("<c:spPr><a:solidFill><a:srgbClr val=\"" + colour + "\"/></a:solidFill><a:ln w=\"9525\"><a:solidFill><a:srgbClr val=\"" +
-              colour + "\"/></a:solidFill></a:ln></c:spPr>");
+        w.Raw("<c:spPr><a:solidFill><a:srgbClr val=\"" + colour +
+              "\"/></a:solidFill><a:ln w=\"9525\"><a:solidFill><a:srgbClr val=\"" + colour +
+              "\"/></a:solidFill></a:ln></c:spPr>");
       }
       w.End("c:marker");
     }
@@ -487,7 +520,8 @@ std::string WriteChartXml(const Chart& chart, const std::string& user_shapes_rid
   }
   if (chart.type == ChartType::Bar || chart.type == ChartType::Column) {
     Val(w, "c:gapWidth", "150");
-    if (chart.grouping == ChartGrouping::Stacked || chart.grouping == ChartGrouping::PercentStacked) Val(w, "c:overlap", "100");
+    if (chart.grouping == ChartGrouping::Stacked || chart.grouping == ChartGrouping::PercentStacked)
+      Val(w, "c:overlap", "100");
   }
   if (chart.type == ChartType::Line) Val(w, "c:marker", "1");
   if (chart.type == ChartType::Pie) {
@@ -554,8 +588,9 @@ std::string WriteUserShapesXml(const Chart& chart) {
     w.Attr("txBox", "1");
     w.End("cdr:cNvSpPr");
     w.End("cdr:nvSpPr");
-    w.Raw("<cdr:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"0\" cy=\"0\"/></a:xfrm>"
-          "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></cdr:spPr>");
+    w.Raw(
+        "<cdr:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"0\" cy=\"0\"/></a:xfrm>"
+        "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></cdr:spPr>");
     w.Start("cdr:txBody");
     w.Raw("<a:bodyPr vertOverflow=\"clip\" wrap=\"square\" rtlCol=\"0\"/><a:lstStyle/>");
     size_t start = 0;
@@ -563,7 +598,8 @@ std::string WriteUserShapesXml(const Chart& chart) {
       size_t nl = box.text.find('\n', start);
       w.Start("a:p");
       w.Start("a:r");
-      w.TextElement("a:t", std::string_view(box.text).substr(start, nl == std::string::npos ? std::string::npos : nl - start));
+      w.TextElement("a:t",
+                    std::string_view(box.text).substr(start, nl == std::string::npos ? std::string::npos : nl - start));
       w.End("a:r");
       w.End("a:p");
       if (nl == std::string::npos) break;
@@ -582,7 +618,6 @@ std::string WriteUserShapesXml(const Chart& chart) {
 
 // ---- writing over the part a chart was read from ----------------------------------------------------
 
-
 namespace sheets {
 
 namespace {
@@ -591,27 +626,50 @@ using Order = std::vector<std::string_view>;
 
 // Children of the elements edited here in the order charts write them; an element is inserted
 // after its last namesake, else before the first sibling that comes later in its list.
-const Order kSpaceOrder = {"date1904", "lang", "roundedCorners", "AlternateContent", "style", "clrMapOvr", "pivotSource",
-                           "protection", "chart", "spPr", "txPr", "externalData", "printSettings", "userShapes", "extLst"};
-const Order kChartOrder = {"title", "autoTitleDeleted", "pivotFmts", "view3D", "floor", "sideWall", "backWall",
-                           "plotArea", "legend", "plotVisOnly", "dispBlanksAs", "showDLblsOverMax", "extLst"};
-const Order kTypeOrder = {"barDir", "scatterStyle", "grouping", "varyColors", "ser", "dLbls", "dropLines", "gapWidth",
-                          "overlap", "serLines", "hiLowLines", "upDownBars", "marker", "firstSliceAng", "holeSize",
-                          "axId", "extLst"};
-const Order kSeriesOrder = {"idx", "order", "tx", "spPr", "invertIfNegative", "pictureOptions", "marker", "explosion",
-                            "dPt", "dLbls", "trendline", "errBars", "cat", "val", "xVal", "yVal", "shape", "smooth",
-                            "bubbleSize", "bubble3D", "extLst"};
-const Order kAxisOrder = {"axId", "scaling", "delete", "axPos", "majorGridlines", "minorGridlines", "title", "numFmt",
-                          "majorTickMark", "minorTickMark", "tickLblPos", "spPr", "txPr", "crossAx", "crosses",
-                          "crossesAt", "crossBetween", "auto", "lblAlgn", "lblOffset", "baseTimeUnit", "tickLblSkip",
-                          "tickMarkSkip", "majorUnit", "majorTimeUnit", "minorUnit", "minorTimeUnit", "noMultiLvlLbl",
-                          "dispUnits", "extLst"};
+const Order kSpaceOrder = {"date1904",      "lang",       "roundedCorners", "AlternateContent",
+                           "style",         "clrMapOvr",  "pivotSource",    "protection",
+                           "chart",         "spPr",       "txPr",           "externalData",
+                           "printSettings", "userShapes", "extLst"};
+const Order kChartOrder = {"title",        "autoTitleDeleted", "pivotFmts", "view3D", "floor",
+                           "sideWall",     "backWall",         "plotArea",  "legend", "plotVisOnly",
+                           "dispBlanksAs", "showDLblsOverMax", "extLst"};
+const Order kTypeOrder = {"barDir",    "scatterStyle",  "grouping", "varyColors", "ser",        "dLbls",
+                          "dropLines", "gapWidth",      "overlap",  "serLines",   "hiLowLines", "upDownBars",
+                          "marker",    "firstSliceAng", "holeSize", "axId",       "extLst"};
+const Order kSeriesOrder = {"idx",
+                            "order",
+                            "tx",
+                            "spPr",
+                            "invertIfNegative",
+                            "pictureOptions",
+                            "marker",
+                            "explosion",
+                            "dPt",
+                            "dLbls",
+                            "trendline",
+                            "errBars",
+                            "cat",
+                            "val",
+                            "xVal",
+                            "yVal",
+                            "shape",
+                            "smooth",
+                            "bubbleSize",
+                            "bubble3D",
+                            "extLst"};
+const Order kAxisOrder = {"axId",           "scaling",       "delete",        "axPos",         "majorGridlines",
+                          "minorGridlines", "title",         "numFmt",        "majorTickMark", "minorTickMark",
+                          "tickLblPos",     "spPr",          "txPr",          "crossAx",       "crosses",
+                          "crossesAt",      "crossBetween",  "auto",          "lblAlgn",       "lblOffset",
+                          "baseTimeUnit",   "tickLblSkip",   "tickMarkSkip",  "majorUnit",     "majorTimeUnit",
+                          "minorUnit",      "minorTimeUnit", "noMultiLvlLbl", "dispUnits",     "extLst"};
 const Order kScalingOrder = {"logBase", "orientation", "max", "min", "extLst"};
 const Order kTitleOrder = {"tx", "layout", "overlay", "spPr", "txPr", "extLst"};
 const Order kLegendOrder = {"legendPos", "legendEntry", "layout", "overlay", "spPr", "txPr", "extLst"};
 const Order kMarkerOrder = {"symbol", "size", "spPr", "extLst"};
-const Order kShapeOrder = {"xfrm", "custGeom", "prstGeom", "noFill", "solidFill", "gradFill", "blipFill", "pattFill",
-                           "grpFill", "ln", "effectLst", "effectDag", "scene3d", "sp3d", "extLst"};
+const Order kShapeOrder = {"xfrm",      "custGeom",  "prstGeom", "noFill",  "solidFill",
+                           "gradFill",  "blipFill",  "pattFill", "grpFill", "ln",
+                           "effectLst", "effectDag", "scene3d",  "sp3d",    "extLst"};
 
 int Rank(const Order& order, std::string_view local) {
   for (size_t i = 0; i < order.size(); ++i)
@@ -656,8 +714,10 @@ XmlNode& Set(XmlNode& parent, const Order& order, XmlNode node) {
 // Takes the child of that name from the generated element, or removes it when that has none.
 void SetFrom(XmlNode& target, const XmlNode* generated, const Order& order, std::string_view local) {
   const XmlNode* g = generated ? generated->Child(local) : nullptr;
-  if (g) Set(target, order, *g);
-  else Remove(target, local);
+  if (g)
+    Set(target, order, *g);
+  else
+    Remove(target, local);
 }
 
 struct Prefixes {
@@ -667,9 +727,12 @@ struct Prefixes {
 // Renames the generated tree's "c:", "a:" and "r:" names to the prefixes of the original part.
 void Adopt(XmlNode& n, const Prefixes& px) {
   auto rename = [&](std::string& name) {
-    if (name.starts_with("c:")) name = px.c + name.substr(2);
-    else if (name.starts_with("a:")) name = px.a + name.substr(2);
-    else if (name.starts_with("r:")) name = px.r + name.substr(2);
+    if (name.starts_with("c:"))
+      name = px.c + name.substr(2);
+    else if (name.starts_with("a:"))
+      name = px.a + name.substr(2);
+    else if (name.starts_with("r:"))
+      name = px.r + name.substr(2);
   };
   rename(n.name);
   for (auto& [k, v] : n.attrs)
@@ -681,16 +744,18 @@ void Adopt(XmlNode& n, const Prefixes& px) {
 // declares those that are missing.
 Prefixes RootPrefixes(XmlNode& root) {
   static constexpr std::string_view kNs[3] = {"http://schemas.openxmlformats.org/drawingml/2006/chart",
-                                             "http://schemas.openxmlformats.org/drawingml/2006/main",
-                                             "http://schemas.openxmlformats.org/officeDocument/2006/relationships"};
+                                              "http://schemas.openxmlformats.org/drawingml/2006/main",
+                                              "http://schemas.openxmlformats.org/officeDocument/2006/relationships"};
   static constexpr std::string_view kWanted[3] = {"c", "a", "r"};
   std::string found[3];
   bool have[3] = {false, false, false};
   for (const auto& [k, v] : root.attrs)
     for (int i = 0; i < 3; ++i) {
       if (have[i] || v != kNs[i]) continue;
-      if (k == "xmlns") found[i] = "", have[i] = true;
-      else if (k.starts_with("xmlns:")) found[i] = k.substr(6) + ":", have[i] = true;
+      if (k == "xmlns")
+        found[i] = "", have[i] = true;
+      else if (k.starts_with("xmlns:"))
+        found[i] = k.substr(6) + ":", have[i] = true;
     }
   for (int i = 0; i < 3; ++i) {
     if (have[i]) continue;
@@ -728,8 +793,10 @@ std::pair<XmlNode*, XmlNode*> Axes(XmlNode& plot, const XmlNode& type_node) {
   if (ids.size() >= 2)
     for (XmlNode* a : axes) {
       std::string id = a->Child("axId") ? a->Child("axId")->AttrOr("val", "") : "";
-      if (id == ids[0] && !x) x = a;
-      else if (id == ids[1] && !y) y = a;
+      if (id == ids[0] && !x)
+        x = a;
+      else if (id == ids[1] && !y)
+        y = a;
     }
   if (!x && !y && axes.size() >= 2) x = axes[0], y = axes[1];
   return {x, y};
@@ -900,8 +967,10 @@ std::string WriteChartOverXml(const Chart& chart, const ChartPreserved& original
   if (chart.title != before.title) {
     EditTitle(*oc, kChartOrder, gc);
     if (XmlNode* deleted = Find(*oc, "autoTitleDeleted")) {
-      if (chart.title.empty()) deleted->attrs = {{"val", "1"}};
-      else deleted->attrs = {{"val", "0"}};
+      if (chart.title.empty())
+        deleted->attrs = {{"val", "1"}};
+      else
+        deleted->attrs = {{"val", "0"}};
     } else if (chart.title.empty()) {
       SetFrom(*oc, gc, kChartOrder, "autoTitleDeleted");
     }
@@ -974,9 +1043,12 @@ std::string WriteChartOverXml(const Chart& chart, const ChartPreserved& original
   if (chart.legend != before.legend) {
     const XmlNode* gl = gc->Child("legend");
     XmlNode* ol = Find(*oc, "legend");
-    if (!gl) Remove(*oc, "legend");
-    else if (ol) SetFrom(*ol, gl, kLegendOrder, "legendPos");
-    else Insert(*oc, kChartOrder, *gl);
+    if (!gl)
+      Remove(*oc, "legend");
+    else if (ol)
+      SetFrom(*ol, gl, kLegendOrder, "legendPos");
+    else
+      Insert(*oc, kChartOrder, *gl);
   }
 
   Remove(out, "userShapes");

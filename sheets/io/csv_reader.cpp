@@ -21,13 +21,24 @@ namespace {
 bool ValidUtf8(std::string_view s) {
   for (size_t i = 0; i < s.size();) {
     unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) { ++i; continue; }
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
     size_t n = 0;
     unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) n = 1;
-    else if (c >= 0xE0 && c <= 0xEF) { n = 2; lo = c == 0xE0 ? 0xA0 : 0x80; hi = c == 0xED ? 0x9F : 0xBF; }
-    else if (c >= 0xF0 && c <= 0xF4) { n = 3; lo = c == 0xF0 ? 0x90 : 0x80; hi = c == 0xF4 ? 0x8F : 0xBF; }
-    else return false;
+    if (c >= 0xC2 && c <= 0xDF)
+      n = 1;
+    else if (c >= 0xE0 && c <= 0xEF) {
+      n = 2;
+      lo = c == 0xE0 ? 0xA0 : 0x80;
+      hi = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      n = 3;
+      lo = c == 0xF0 ? 0x90 : 0x80;
+      hi = c == 0xF4 ? 0x8F : 0xBF;
+    } else
+      return false;
     if (i + n >= s.size()) return false;
     unsigned char second = static_cast<unsigned char>(s[i + 1]);
     if (second < lo || second > hi) return false;
@@ -42,8 +53,12 @@ std::string Latin1ToUtf8(std::string_view s) {
   std::string out;
   out.reserve(s.size() + s.size() / 8);
   for (unsigned char c : s) {
-    if (c < 0x80) out += char(c);
-    else { out += char(0xC0 | c >> 6); out += char(0x80 | (c & 0x3F)); }
+    if (c < 0x80)
+      out += char(c);
+    else {
+      out += char(0xC0 | c >> 6);
+      out += char(0x80 | (c & 0x3F));
+    }
   }
   return out;
 }
@@ -55,14 +70,18 @@ std::string SheetNameFor(const std::string& file) {
   size_t dot = base.rfind('.');
   if (dot != std::string::npos && dot > 0) base.erase(dot);
   for (char& c : base)
-    if (c == ':' || c == '\\' || c == '/' || c == '?' || c == '*' || c == '[' || c == ']' || (unsigned char)c < 0x20) c = '_';
+    if (c == ':' || c == '\\' || c == '/' || c == '?' || c == '*' || c == '[' || c == ']' || (unsigned char)c < 0x20)
+      c = '_';
   while (!base.empty() && base.front() == '\'') base.erase(0, 1);
   while (!base.empty() && base.back() == '\'') base.pop_back();
   // At most 31 characters, cut on a character boundary.
   size_t chars = 0, cut = base.size();
   for (size_t i = 0; i < base.size(); ++i) {
     if ((static_cast<unsigned char>(base[i]) & 0xC0) != 0x80) {
-      if (chars == kMaxSheetNameChars) { cut = i; break; }
+      if (chars == kMaxSheetNameChars) {
+        cut = i;
+        break;
+      }
       ++chars;
     }
   }
@@ -77,9 +96,12 @@ char DetectSeparator(std::string_view text) {
     if (c == '"') quoted = !quoted;
     if (quoted) continue;
     if (c == '\n' || c == '\r') break;
-    if (c == ',') ++counts[0];
-    else if (c == ';') ++counts[1];
-    else if (c == '\t') ++counts[2];
+    if (c == ',')
+      ++counts[0];
+    else if (c == ';')
+      ++counts[1];
+    else if (c == '\t')
+      ++counts[2];
   }
   if (counts[2] > counts[0] && counts[2] >= counts[1]) return '\t';
   if (counts[1] > counts[0]) return ';';
@@ -122,9 +144,11 @@ std::unique_ptr<Workbook> ReadCsv(std::span<const uint8_t> bytes, const std::str
   size_t i = 0;
   auto check_cell = [&] {
     if (row >= limits.rows)
-      throw FormatError("row " + std::to_string(uint64_t(row) + 1) + " is beyond the sheet limits of " + std::to_string(limits.rows) + " rows");
+      throw FormatError("row " + std::to_string(uint64_t(row) + 1) + " is beyond the sheet limits of " +
+                        std::to_string(limits.rows) + " rows");
     if (col >= limits.cols || col >= limits::kMaxCsvFields)
-      throw FormatError("row " + std::to_string(uint64_t(row) + 1) + " has more than " + std::to_string(std::min(limits.cols, limits::kMaxCsvFields)) + " fields");
+      throw FormatError("row " + std::to_string(uint64_t(row) + 1) + " has more than " +
+                        std::to_string(std::min(limits.cols, limits::kMaxCsvFields)) + " fields");
     if (++cells > limits::kMaxCells) throw FormatError("more than " + std::to_string(limits::kMaxCells) + " cells");
   };
   while (i < raw.size()) {
@@ -135,15 +159,21 @@ std::unique_ptr<Workbook> ReadCsv(std::span<const uint8_t> bytes, const std::str
       size_t start_line = row + 1;
       ++i;
       for (;;) {
-        if (i >= raw.size()) throw FormatError("unterminated quoted field starting in row " + std::to_string(start_line));
+        if (i >= raw.size())
+          throw FormatError("unterminated quoted field starting in row " + std::to_string(start_line));
         if (raw[i] == '"') {
-          if (i + 1 < raw.size() && raw[i + 1] == '"') { field += '"'; i += 2; continue; }
+          if (i + 1 < raw.size() && raw[i + 1] == '"') {
+            field += '"';
+            i += 2;
+            continue;
+          }
           ++i;
           break;
         }
         field += raw[i++];
         if (field.size() > limits::kMaxCsvFieldBytes)
-          throw FormatError("field in row " + std::to_string(row + 1) + " is longer than " + std::to_string(limits::kMaxCsvFieldBytes) + " bytes");
+          throw FormatError("field in row " + std::to_string(row + 1) + " is longer than " +
+                            std::to_string(limits::kMaxCsvFieldBytes) + " bytes");
       }
       // Text after the closing quote belongs to the field, as spreadsheets read it.
       while (i < raw.size() && raw[i] != sep && raw[i] != '\n' && raw[i] != '\r') field += raw[i++];
@@ -158,7 +188,9 @@ std::unique_ptr<Workbook> ReadCsv(std::span<const uint8_t> bytes, const std::str
     if (raw[i] == sep) {
       ++i;
       ++col;
-      if (i >= raw.size()) { check_cell(); }  // a trailing separator ends with an empty field
+      if (i >= raw.size()) {
+        check_cell();
+      }  // a trailing separator ends with an empty field
       continue;
     }
     // End of record: \n, \r\n or \r.

@@ -31,8 +31,8 @@ struct PackagePreserved {
   std::vector<PreservedRel> package_rels;
   std::vector<PreservedRel> workbook_rels;  // except sheets, styles, shared strings, calc chain
   std::vector<std::pair<std::string, std::string>> workbook_root_attrs;  // xmlns..., mc:Ignorable
-  std::vector<XmlNode> workbook_elements;  // unmodelled children of <workbook>
-  std::vector<XmlNode> style_elements;     // dxfs, colors, cellStyles, cellStyleXfs, tableStyles, extLst
+  std::vector<XmlNode> workbook_elements;                                // unmodelled children of <workbook>
+  std::vector<XmlNode> style_elements;  // dxfs, colors, cellStyles, cellStyleXfs, tableStyles, extLst
   // Targets of the external links, in the order of <externalReferences> ("[1]" is the first); the
   // link parts themselves are kept in parts.
   std::vector<std::string> external_links;
@@ -43,8 +43,8 @@ struct SheetPreserved {
   // The sheet's name in the file: references to it in what is kept follow a rename when saving.
   std::string name_as_read;
   std::vector<std::pair<std::string, std::string>> root_attrs;  // of <worksheet> / <chartsheet>
-  std::vector<XmlNode> elements;    // unmodelled children
-  std::vector<PreservedRel> rels;   // every relationship except the drawing's
+  std::vector<XmlNode> elements;                                // unmodelled children
+  std::vector<PreservedRel> rels;                               // every relationship except the drawing's
   // The sheet's views as read, in the order of the model's (view(), then other_views()), for what
   // the model does not hold of them (split panes, right to left, formulas shown, page layout ...);
   // and the other children of <sheetViews> (extLst).

@@ -13,15 +13,15 @@ namespace sheets {
 
 namespace {
 
-constexpr std::string_view kBorderStyles[] = {"none", "thin", "medium", "dashed", "dotted", "thick", "double",
-                                              "hair", "mediumDashed", "dashDot", "mediumDashDot", "dashDotDot",
-                                              "mediumDashDotDot", "slantDashDot"};
-constexpr std::string_view kPatterns[] = {"none", "solid", "mediumGray", "darkGray", "lightGray", "darkHorizontal",
-                                          "darkVertical", "darkDown", "darkUp", "darkGrid", "darkTrellis",
-                                          "lightHorizontal", "lightVertical", "lightDown", "lightUp", "lightGrid",
-                                          "lightTrellis", "gray125", "gray0625"};
-constexpr std::string_view kHorizontal[] = {"general", "left", "center", "right", "fill", "justify",
-                                            "centerContinuous", "distributed"};
+constexpr std::string_view kBorderStyles[] = {
+    "none",         "thin",    "medium",        "dashed",     "dotted",           "thick",       "double", "hair",
+    "mediumDashed", "dashDot", "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot"};
+constexpr std::string_view kPatterns[] = {
+    "none",     "solid",     "mediumGray",   "darkGray",    "lightGray",       "darkHorizontal", "darkVertical",
+    "darkDown", "darkUp",    "darkGrid",     "darkTrellis", "lightHorizontal", "lightVertical",  "lightDown",
+    "lightUp",  "lightGrid", "lightTrellis", "gray125",     "gray0625"};
+constexpr std::string_view kHorizontal[] = {"general", "left",    "center",           "right",
+                                            "fill",    "justify", "centerContinuous", "distributed"};
 constexpr std::string_view kVertical[] = {"bottom", "top", "center", "justify", "distributed"};
 constexpr std::string_view kUnderline[] = {"none", "single", "double", "singleAccounting", "doubleAccounting"};
 
@@ -36,7 +36,8 @@ uint32_t ToUint(const std::string* s, uint32_t fallback) {
   if (!s) return fallback;
   uint32_t v = 0;
   auto r = std::from_chars(s->data(), s->data() + s->size(), v);
-  if (r.ec != std::errc() || r.ptr != s->data() + s->size()) throw FormatError("invalid number \"" + *s + "\" in the styles");
+  if (r.ec != std::errc() || r.ptr != s->data() + s->size())
+    throw FormatError("invalid number \"" + *s + "\" in the styles");
   return v;
 }
 
@@ -62,8 +63,10 @@ bool Flag(const XmlNode& font, std::string_view name) {
 
 Font ReadFont(const XmlNode& f) {
   Font font;
-  if (auto* n = f.Child("name")) font.name = n->AttrOr("val", font.name);
-  else if (auto* n2 = f.Child("rFont")) font.name = n2->AttrOr("val", font.name);
+  if (auto* n = f.Child("name"))
+    font.name = n->AttrOr("val", font.name);
+  else if (auto* n2 = f.Child("rFont"))
+    font.name = n2->AttrOr("val", font.name);
   if (auto* n = f.Child("sz")) font.size = ToDouble(n->Attr("val"), font.size);
   font.bold = Flag(f, "b");
   font.italic = Flag(f, "i");
@@ -131,7 +134,8 @@ std::vector<uint32_t> ReadStylesXml(const XmlNode& root, Workbook& book, Package
   for (const auto& child : root.children) {
     auto name = child.local();
     if (name == "numFmts") {
-      for (auto* n : child.ChildrenNamed("numFmt")) numfmts[ToUint(n->Attr("numFmtId"), 0)] = n->AttrOr("formatCode", "General");
+      for (auto* n : child.ChildrenNamed("numFmt"))
+        numfmts[ToUint(n->Attr("numFmtId"), 0)] = n->AttrOr("formatCode", "General");
     } else if (name == "fonts") {
       for (auto* f : child.ChildrenNamed("font")) fonts.push_back(ReadFont(*f));
     } else if (name == "fills") {
@@ -168,17 +172,23 @@ std::vector<uint32_t> ReadStylesXml(const XmlNode& root, Workbook& book, Package
       if (formats.size() >= limits::kMaxCellFormats) throw FormatError("too many cell formats");
       CellFormat f;
       uint32_t num = ToUint(xf->Attr("numFmtId"), 0);
-      if (auto it = numfmts.find(num); it != numfmts.end()) f.number_format = it->second;
-      else if (auto b = BuiltinNumberFormat(num)) f.number_format = std::string(*b);
-      else f.number_format = "General";  // locale-specific ids without a code: shown as General
+      if (auto it = numfmts.find(num); it != numfmts.end())
+        f.number_format = it->second;
+      else if (auto b = BuiltinNumberFormat(num))
+        f.number_format = std::string(*b);
+      else
+        f.number_format = "General";  // locale-specific ids without a code: shown as General
       uint32_t font = ToUint(xf->Attr("fontId"), 0), fill = ToUint(xf->Attr("fillId"), 0),
                border = ToUint(xf->Attr("borderId"), 0);
       if (font >= fonts.size() && !(font == 0 && fonts.empty()))
-        throw FormatError("cell format " + std::to_string(formats.size()) + " refers to missing font " + std::to_string(font));
+        throw FormatError("cell format " + std::to_string(formats.size()) + " refers to missing font " +
+                          std::to_string(font));
       if (fill >= fills.size() && !(fill == 0 && fills.empty()))
-        throw FormatError("cell format " + std::to_string(formats.size()) + " refers to missing fill " + std::to_string(fill));
+        throw FormatError("cell format " + std::to_string(formats.size()) + " refers to missing fill " +
+                          std::to_string(fill));
       if (border >= borders.size() && !(border == 0 && borders.empty()))
-        throw FormatError("cell format " + std::to_string(formats.size()) + " refers to missing border " + std::to_string(border));
+        throw FormatError("cell format " + std::to_string(formats.size()) + " refers to missing border " +
+                          std::to_string(border));
       if (!fonts.empty()) f.font = fonts[font];
       if (!fills.empty()) f.fill = fills[fill];
       if (!borders.empty()) f.borders = borders[border];
@@ -212,7 +222,9 @@ std::string WriteStylesXml(const Workbook& book, const PackagePreserved* keep) {
   std::vector<const Font*> fonts;
   std::vector<const Fill*> fills;
   std::vector<const Borders*> borders;
-  struct Ids { uint32_t num, font, fill, border; };
+  struct Ids {
+    uint32_t num, font, fill, border;
+  };
   std::vector<Ids> ids;
   Fill none, gray;
   gray.pattern = FillPattern::Gray125;
@@ -269,9 +281,18 @@ std::string WriteStylesXml(const Workbook& book, const PackagePreserved* keep) {
   w.Attr("count", int64_t(fonts.size()));
   for (const Font* f : fonts) {
     w.Start("font");
-    if (f->bold) { w.Start("b"); w.End("b"); }
-    if (f->italic) { w.Start("i"); w.End("i"); }
-    if (f->strike) { w.Start("strike"); w.End("strike"); }
+    if (f->bold) {
+      w.Start("b");
+      w.End("b");
+    }
+    if (f->italic) {
+      w.Start("i");
+      w.End("i");
+    }
+    if (f->strike) {
+      w.Start("strike");
+      w.End("strike");
+    }
     if (f->underline != Underline::None) {
       w.Start("u");
       if (f->underline != Underline::Single) w.Attr("val", kUnderline[size_t(f->underline)]);
@@ -334,7 +355,9 @@ std::string WriteStylesXml(const Workbook& book, const PackagePreserved* keep) {
     // the tables as read, which are written anew: a place beyond the new tables falls back to the
     // first entry so that the file stays sound (the styles' own look is not kept).
     XmlNode xfs = *kept_style_xfs;
-    auto custom_known = [&](uint32_t id) { return id < kFirstCustomNumberFormatId || id - kFirstCustomNumberFormatId < custom_codes.size(); };
+    auto custom_known = [&](uint32_t id) {
+      return id < kFirstCustomNumberFormatId || id - kFirstCustomNumberFormatId < custom_codes.size();
+    };
     for (auto& xf : xfs.children) {
       for (auto& [k, v] : xf.attrs) {
         if (k != "fontId" && k != "fillId" && k != "borderId" && k != "numFmtId") continue;
@@ -367,8 +390,9 @@ std::string WriteStylesXml(const Workbook& book, const PackagePreserved* keep) {
     }
     // Rotation as stored: 0-90 up, 91-180 down, 255 vertical; a negative angle (down) is turned into
     // that form, anything else is not a rotation.
-    int rotation = f.rotation >= -90 && f.rotation < 0 ? 90 - f.rotation
-                   : (f.rotation >= 0 && f.rotation <= 180) || f.rotation == 255 ? f.rotation : 0;
+    int rotation = f.rotation >= -90 && f.rotation < 0                           ? 90 - f.rotation
+                   : (f.rotation >= 0 && f.rotation <= 180) || f.rotation == 255 ? f.rotation
+                                                                                 : 0;
     bool align = f.horizontal != d.horizontal || f.vertical != d.vertical || f.wrap_text || f.indent || rotation;
     bool protect = f.locked != d.locked || f.formula_hidden != d.formula_hidden;
     if (align) w.Attr("applyAlignment", "1");

@@ -126,7 +126,8 @@ std::unique_ptr<Workbook> ReadWorkbook(const std::string& path, const ReadOption
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       ::close(fd);
-      throw FileError(path, n < 0 ? std::string("cannot read: ") + std::strerror(errno) : "file shrank while being read");
+      throw FileError(path,
+                      n < 0 ? std::string("cannot read: ") + std::strerror(errno) : "file shrank while being read");
     }
     got += size_t(n);
   }
@@ -269,7 +270,8 @@ class SignalsHeld {
 }  // namespace
 
 void SaveWorkbook(Workbook& book, const std::string& path, FileFormat format) {
-  if (format != FileFormat::Xlsx && format != FileFormat::Xlsm && format != FileFormat::Xltx && format != FileFormat::Xltm)
+  if (format != FileFormat::Xlsx && format != FileFormat::Xlsm && format != FileFormat::Xltx &&
+      format != FileFormat::Xltm)
     format = FileFormat::Xlsx;
   const std::string target_path = SaveTarget(path);
   struct stat target {};

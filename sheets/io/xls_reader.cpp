@@ -25,7 +25,9 @@ namespace sheets {
 namespace {
 
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 double F64(const uint8_t* p) {
   uint64_t v = uint64_t(U32(p)) | uint64_t(U32(p + 4)) << 32;
   double d;
@@ -34,10 +36,21 @@ double F64(const uint8_t* p) {
 }
 
 void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) out += char(cp);
-  else if (cp < 0x800) { out += char(0xC0 | cp >> 6); out += char(0x80 | (cp & 0x3F)); }
-  else if (cp < 0x10000) { out += char(0xE0 | cp >> 12); out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F)); }
-  else { out += char(0xF0 | cp >> 18); out += char(0x80 | ((cp >> 12) & 0x3F)); out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F)); }
+  if (cp < 0x80)
+    out += char(cp);
+  else if (cp < 0x800) {
+    out += char(0xC0 | cp >> 6);
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | cp >> 12);
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | cp >> 18);
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
 }
 
 // ---- compound file ------------------------------------------------------------------------------------
@@ -84,7 +97,8 @@ class CompoundFile {
       for (size_t i = 0; i < sector_ / 4; ++i) fat_.push_back(U32(s + 4 * i));
     }
     std::string dir = ReadChain(dir_start, fat_, false, UINT64_MAX);
-    if (dir.size() / 128 > limits::kMaxCfbDirectoryEntries) throw FormatError("compound file with too many directory entries");
+    if (dir.size() / 128 > limits::kMaxCfbDirectoryEntries)
+      throw FormatError("compound file with too many directory entries");
     for (size_t off = 0; off + 128 <= dir.size(); off += 128) {
       const uint8_t* e = reinterpret_cast<const uint8_t*>(dir.data()) + off;
       Entry en;
@@ -101,7 +115,8 @@ class CompoundFile {
     if (entries_.empty() || entries_[0].type != 5) throw FormatError("compound file without a root entry");
     if (minifat_start < sectors_) {
       std::string mf = ReadChain(minifat_start, fat_, false, UINT64_MAX);
-      for (size_t i = 0; i + 4 <= mf.size(); i += 4) minifat_.push_back(U32(reinterpret_cast<const uint8_t*>(mf.data()) + i));
+      for (size_t i = 0; i + 4 <= mf.size(); i += 4)
+        minifat_.push_back(U32(reinterpret_cast<const uint8_t*>(mf.data()) + i));
       mini_stream_ = ReadChain(entries_[0].start, fat_, false, uint64_t(entries_[0].size));
     }
   }
@@ -219,15 +234,24 @@ class Segments {
  public:
   explicit Segments(std::vector<std::string_view> segs) : segs_(std::move(segs)) {}
   bool AtEnd() {
-    while (seg_ < segs_.size() && pos_ >= segs_[seg_].size()) { ++seg_; pos_ = 0; }
+    while (seg_ < segs_.size() && pos_ >= segs_[seg_].size()) {
+      ++seg_;
+      pos_ = 0;
+    }
     return seg_ >= segs_.size();
   }
   uint8_t U8() {
     if (AtEnd()) throw FormatError("truncated string data");
     return uint8_t(segs_[seg_][pos_++]);
   }
-  uint16_t U16v() { uint16_t a = U8(); return uint16_t(a | U8() << 8); }
-  uint32_t U32v() { uint32_t a = U16v(); return a | uint32_t(U16v()) << 16; }
+  uint16_t U16v() {
+    uint16_t a = U8();
+    return uint16_t(a | U8() << 8);
+  }
+  uint32_t U32v() {
+    uint32_t a = U16v();
+    return a | uint32_t(U16v()) << 16;
+  }
   void Skip(uint64_t n) {
     while (n > 0) {
       if (AtEnd()) throw FormatError("truncated string data");
@@ -245,7 +269,10 @@ class Segments {
         high = (U8() & 1) != 0;  // a new flags byte at the start of the CONTINUE record
       }
       uint32_t ch = high ? U16v() : U8();
-      if (ch >= 0xD800 && ch < 0xDC00) { pending_high = ch; continue; }
+      if (ch >= 0xD800 && ch < 0xDC00) {
+        pending_high = ch;
+        continue;
+      }
       if (ch >= 0xDC00 && ch < 0xE000 && pending_high) {
         AppendUtf8(out, 0x10000 + ((pending_high - 0xD800) << 10) + (ch - 0xDC00));
         pending_high = 0;
@@ -317,42 +344,192 @@ struct BiffFunction {
   int8_t args;
 };
 constexpr BiffFunction kBiffFunctions[] = {
-    {0, "COUNT", -1}, {1, "IF", -1}, {2, "ISNA", 1}, {3, "ISERROR", 1}, {4, "SUM", -1}, {5, "AVERAGE", -1},
-    {6, "MIN", -1}, {7, "MAX", -1}, {8, "ROW", -1}, {9, "COLUMN", -1}, {10, "NA", 0}, {11, "NPV", -1},
-    {12, "STDEV", -1}, {15, "SIN", 1}, {16, "COS", 1}, {17, "TAN", 1}, {18, "ATAN", 1}, {19, "PI", 0},
-    {20, "SQRT", 1}, {21, "EXP", 1}, {22, "LN", 1}, {23, "LOG10", 1}, {24, "ABS", 1}, {25, "INT", 1},
-    {26, "SIGN", 1}, {27, "ROUND", 2}, {28, "LOOKUP", -1}, {29, "INDEX", -1}, {30, "REPT", 2}, {31, "MID", 3},
-    {32, "LEN", 1}, {33, "VALUE", 1}, {34, "TRUE", 0}, {35, "FALSE", 0}, {36, "AND", -1}, {37, "OR", -1},
-    {38, "NOT", 1}, {39, "MOD", 2}, {46, "VAR", -1}, {48, "TEXT", 2}, {63, "RAND", 0}, {65, "DATE", 3},
-    {66, "TIME", 3}, {67, "DAY", 1}, {68, "MONTH", 1}, {69, "YEAR", 1}, {70, "WEEKDAY", -1}, {71, "HOUR", 1},
-    {72, "MINUTE", 1}, {73, "SECOND", 1}, {74, "NOW", 0}, {76, "ROWS", 1}, {77, "COLUMNS", 1},
-    {78, "OFFSET", -1}, {82, "SEARCH", -1}, {83, "TRANSPOSE", 1}, {86, "TYPE", 1}, {97, "ATAN2", 2},
-    {98, "ASIN", 1}, {99, "ACOS", 1}, {100, "CHOOSE", -1}, {101, "HLOOKUP", -1}, {102, "VLOOKUP", -1},
-    {109, "LOG", -1}, {111, "CHAR", 1}, {112, "LOWER", 1}, {113, "UPPER", 1}, {114, "PROPER", 1},
-    {115, "LEFT", -1}, {116, "RIGHT", -1}, {117, "EXACT", 2}, {118, "TRIM", 1}, {119, "REPLACE", 4},
-    {120, "SUBSTITUTE", -1}, {121, "CODE", 1}, {124, "FIND", -1}, {126, "ISERR", 1}, {127, "ISTEXT", 1},
-    {128, "ISNUMBER", 1}, {129, "ISBLANK", 1}, {130, "T", 1}, {131, "N", 1}, {140, "DATEVALUE", 1},
-    {141, "TIMEVALUE", 1}, {148, "INDIRECT", -1}, {162, "CLEAN", 1}, {163, "MDETERM", 1}, {164, "MINVERSE", 1},
-    {165, "MMULT", 2}, {169, "COUNTA", -1}, {183, "PRODUCT", -1}, {184, "FACT", 1}, {190, "ISNONTEXT", 1},
-    {193, "STDEVP", -1}, {194, "VARP", -1}, {197, "TRUNC", -1}, {198, "ISLOGICAL", 1}, {212, "ROUNDUP", 2},
-    {213, "ROUNDDOWN", 2}, {216, "RANK", -1}, {219, "ADDRESS", -1}, {221, "TODAY", 0}, {227, "MEDIAN", -1},
-    {228, "SUMPRODUCT", -1}, {229, "SINH", 1}, {230, "COSH", 1}, {231, "TANH", 1}, {252, "FREQUENCY", 2},
-    {261, "ERROR.TYPE", 1}, {269, "AVEDEV", -1}, {270, "BETADIST", -1}, {271, "GAMMALN", 1}, {272, "BETAINV", -1},
-    {273, "BINOMDIST", 4}, {274, "CHIDIST", 2}, {275, "CHIINV", 2}, {276, "COMBIN", 2}, {277, "CONFIDENCE", 3},
-    {278, "CRITBINOM", 3}, {279, "EVEN", 1}, {280, "EXPONDIST", 3}, {281, "FDIST", 3}, {282, "FINV", 3},
-    {283, "FISHER", 1}, {284, "FISHERINV", 1}, {285, "FLOOR", 2}, {286, "GAMMADIST", 4}, {287, "GAMMAINV", 3},
-    {288, "CEILING", 2}, {289, "HYPGEOMDIST", 4}, {290, "LOGNORMDIST", 3}, {291, "LOGINV", 3},
-    {292, "NEGBINOMDIST", 3}, {293, "NORMDIST", 4}, {294, "NORMSDIST", 1}, {295, "NORMINV", 3},
-    {296, "NORMSINV", 1}, {297, "STANDARDIZE", 3}, {298, "ODD", 1}, {299, "PERMUT", 2}, {300, "POISSON", 3},
-    {301, "TDIST", 3}, {302, "WEIBULL", 4}, {303, "SUMXMY2", 2}, {304, "SUMX2MY2", 2}, {305, "SUMX2PY2", 2},
-    {306, "CHITEST", 2}, {307, "CORREL", 2}, {308, "COVAR", 2}, {309, "FORECAST", 3}, {310, "FTEST", 2},
-    {311, "INTERCEPT", 2}, {312, "PEARSON", 2}, {313, "RSQ", 2}, {314, "STEYX", 2}, {315, "SLOPE", 2},
-    {316, "TTEST", 4}, {318, "DEVSQ", -1}, {319, "GEOMEAN", -1}, {320, "HARMEAN", -1}, {321, "SUMSQ", -1},
-    {322, "KURT", -1}, {323, "SKEW", -1}, {324, "ZTEST", -1}, {325, "LARGE", 2}, {326, "SMALL", 2},
-    {327, "QUARTILE", 2}, {328, "PERCENTILE", 2}, {330, "MODE", -1}, {331, "TRIMMEAN", 2}, {332, "TINV", 2},
-    {336, "CONCATENATE", -1}, {337, "POWER", 2}, {342, "RADIANS", 1}, {343, "DEGREES", 1}, {344, "SUBTOTAL", -1},
-    {345, "SUMIF", -1}, {346, "COUNTIF", 2}, {347, "COUNTBLANK", 1}, {361, "AVERAGEA", -1}, {362, "MAXA", -1},
-    {363, "MINA", -1}, {364, "STDEVPA", -1}, {365, "VARPA", -1}, {366, "STDEVA", -1}, {367, "VARA", -1},
+    {0, "COUNT", -1},
+    {1, "IF", -1},
+    {2, "ISNA", 1},
+    {3, "ISERROR", 1},
+    {4, "SUM", -1},
+    {5, "AVERAGE", -1},
+    {6, "MIN", -1},
+    {7, "MAX", -1},
+    {8, "ROW", -1},
+    {9, "COLUMN", -1},
+    {10, "NA", 0},
+    {11, "NPV", -1},
+    {12, "STDEV", -1},
+    {15, "SIN", 1},
+    {16, "COS", 1},
+    {17, "TAN", 1},
+    {18, "ATAN", 1},
+    {19, "PI", 0},
+    {20, "SQRT", 1},
+    {21, "EXP", 1},
+    {22, "LN", 1},
+    {23, "LOG10", 1},
+    {24, "ABS", 1},
+    {25, "INT", 1},
+    {26, "SIGN", 1},
+    {27, "ROUND", 2},
+    {28, "LOOKUP", -1},
+    {29, "INDEX", -1},
+    {30, "REPT", 2},
+    {31, "MID", 3},
+    {32, "LEN", 1},
+    {33, "VALUE", 1},
+    {34, "TRUE", 0},
+    {35, "FALSE", 0},
+    {36, "AND", -1},
+    {37, "OR", -1},
+    {38, "NOT", 1},
+    {39, "MOD", 2},
+    {46, "VAR", -1},
+    {48, "TEXT", 2},
+    {63, "RAND", 0},
+    {65, "DATE", 3},
+    {66, "TIME", 3},
+    {67, "DAY", 1},
+    {68, "MONTH", 1},
+    {69, "YEAR", 1},
+    {70, "WEEKDAY", -1},
+    {71, "HOUR", 1},
+    {72, "MINUTE", 1},
+    {73, "SECOND", 1},
+    {74, "NOW", 0},
+    {76, "ROWS", 1},
+    {77, "COLUMNS", 1},
+    {78, "OFFSET", -1},
+    {82, "SEARCH", -1},
+    {83, "TRANSPOSE", 1},
+    {86, "TYPE", 1},
+    {97, "ATAN2", 2},
+    {98, "ASIN", 1},
+    {99, "ACOS", 1},
+    {100, "CHOOSE", -1},
+    {101, "HLOOKUP", -1},
+    {102, "VLOOKUP", -1},
+    {109, "LOG", -1},
+    {111, "CHAR", 1},
+    {112, "LOWER", 1},
+    {113, "UPPER", 1},
+    {114, "PROPER", 1},
+    {115, "LEFT", -1},
+    {116, "RIGHT", -1},
+    {117, "EXACT", 2},
+    {118, "TRIM", 1},
+    {119, "REPLACE", 4},
+    {120, "SUBSTITUTE", -1},
+    {121, "CODE", 1},
+    {124, "FIND", -1},
+    {126, "ISERR", 1},
+    {127, "ISTEXT", 1},
+    {128, "ISNUMBER", 1},
+    {129, "ISBLANK", 1},
+    {130, "T", 1},
+    {131, "N", 1},
+    {140, "DATEVALUE", 1},
+    {141, "TIMEVALUE", 1},
+    {148, "INDIRECT", -1},
+    {162, "CLEAN", 1},
+    {163, "MDETERM", 1},
+    {164, "MINVERSE", 1},
+    {165, "MMULT", 2},
+    {169, "COUNTA", -1},
+    {183, "PRODUCT", -1},
+    {184, "FACT", 1},
+    {190, "ISNONTEXT", 1},
+    {193, "STDEVP", -1},
+    {194, "VARP", -1},
+    {197, "TRUNC", -1},
+    {198, "ISLOGICAL", 1},
+    {212, "ROUNDUP", 2},
+    {213, "ROUNDDOWN", 2},
+    {216, "RANK", -1},
+    {219, "ADDRESS", -1},
+    {221, "TODAY", 0},
+    {227, "MEDIAN", -1},
+    {228, "SUMPRODUCT", -1},
+    {229, "SINH", 1},
+    {230, "COSH", 1},
+    {231, "TANH", 1},
+    {252, "FREQUENCY", 2},
+    {261, "ERROR.TYPE", 1},
+    {269, "AVEDEV", -1},
+    {270, "BETADIST", -1},
+    {271, "GAMMALN", 1},
+    {272, "BETAINV", -1},
+    {273, "BINOMDIST", 4},
+    {274, "CHIDIST", 2},
+    {275, "CHIINV", 2},
+    {276, "COMBIN", 2},
+    {277, "CONFIDENCE", 3},
+    {278, "CRITBINOM", 3},
+    {279, "EVEN", 1},
+    {280, "EXPONDIST", 3},
+    {281, "FDIST", 3},
+    {282, "FINV", 3},
+    {283, "FISHER", 1},
+    {284, "FISHERINV", 1},
+    {285, "FLOOR", 2},
+    {286, "GAMMADIST", 4},
+    {287, "GAMMAINV", 3},
+    {288, "CEILING", 2},
+    {289, "HYPGEOMDIST", 4},
+    {290, "LOGNORMDIST", 3},
+    {291, "LOGINV", 3},
+    {292, "NEGBINOMDIST", 3},
+    {293, "NORMDIST", 4},
+    {294, "NORMSDIST", 1},
+    {295, "NORMINV", 3},
+    {296, "NORMSINV", 1},
+    {297, "STANDARDIZE", 3},
+    {298, "ODD", 1},
+    {299, "PERMUT", 2},
+    {300, "POISSON", 3},
+    {301, "TDIST", 3},
+    {302, "WEIBULL", 4},
+    {303, "SUMXMY2", 2},
+    {304, "SUMX2MY2", 2},
+    {305, "SUMX2PY2", 2},
+    {306, "CHITEST", 2},
+    {307, "CORREL", 2},
+    {308, "COVAR", 2},
+    {309, "FORECAST", 3},
+    {310, "FTEST", 2},
+    {311, "INTERCEPT", 2},
+    {312, "PEARSON", 2},
+    {313, "RSQ", 2},
+    {314, "STEYX", 2},
+    {315, "SLOPE", 2},
+    {316, "TTEST", 4},
+    {318, "DEVSQ", -1},
+    {319, "GEOMEAN", -1},
+    {320, "HARMEAN", -1},
+    {321, "SUMSQ", -1},
+    {322, "KURT", -1},
+    {323, "SKEW", -1},
+    {324, "ZTEST", -1},
+    {325, "LARGE", 2},
+    {326, "SMALL", 2},
+    {327, "QUARTILE", 2},
+    {328, "PERCENTILE", 2},
+    {330, "MODE", -1},
+    {331, "TRIMMEAN", 2},
+    {332, "TINV", 2},
+    {336, "CONCATENATE", -1},
+    {337, "POWER", 2},
+    {342, "RADIANS", 1},
+    {343, "DEGREES", 1},
+    {344, "SUBTOTAL", -1},
+    {345, "SUMIF", -1},
+    {346, "COUNTIF", 2},
+    {347, "COUNTBLANK", 1},
+    {361, "AVERAGEA", -1},
+    {362, "MAXA", -1},
+    {363, "MINA", -1},
+    {364, "STDEVPA", -1},
+    {365, "VARPA", -1},
+    {366, "STDEVA", -1},
+    {367, "VARA", -1},
 };
 
 const BiffFunction* FindBiffFunction(uint16_t id) {
@@ -364,7 +541,10 @@ const BiffFunction* FindBiffFunction(uint16_t id) {
 // Where a formula's references point: the sheet names of the workbook (by BOUNDSHEET position), the
 // EXTERNSHEET entries that 3-D references use, and the defined names by position.
 struct FormulaContext {
-  struct Xti { uint16_t book; int16_t first, last; };
+  struct Xti {
+    uint16_t book;
+    int16_t first, last;
+  };
   // A SUPBOOK record: this workbook, or another one with its path and sheet names.
   struct Book {
     bool self = false;
@@ -394,11 +574,14 @@ std::string DecodeVirtualPath(const std::string& raw) {
       case 0x01:
         if (i + 1 < raw.size()) {
           char drive = raw[++i];
-          if (drive == '@') out += "\\\\";  // a UNC volume follows
-          else out += std::string(1, drive) + ":\\";
+          if (drive == '@')
+            out += "\\\\";  // a UNC volume follows
+          else
+            out += std::string(1, drive) + ":\\";
         }
         break;
-      case 0x02: case 0x03: out += '\\'; break;
+      case 0x02:
+      case 0x03: out += '\\'; break;
       case 0x04: out += "..\\"; break;
       case 0x05:
         if (i + 1 < raw.size()) {
@@ -442,7 +625,8 @@ std::optional<std::string> DecodeArrayConstant(const uint8_t* p, size_t n, size_
           bool high = p[at + 2] & 1;
           size_t bytes = cch * (high ? 2 : 1);
           if (at + 3 + bytes > n) return std::nullopt;
-          std::string text = Segments({std::string_view(reinterpret_cast<const char*>(p + at + 3), bytes)}).Chars(cch, high);
+          std::string text =
+              Segments({std::string_view(reinterpret_cast<const char*>(p + at + 3), bytes)}).Chars(cch, high);
           at += 3 + bytes;
           out += '"';
           for (char ch : text) out += ch == '"' ? std::string("\"\"") : std::string(1, ch);
@@ -524,7 +708,8 @@ std::optional<std::string> DecodeBiffFormula(const uint8_t* p, size_t n, size_t 
     const FormulaContext::Book& book = (*ctx.books)[x.book];
     if (!book.self && (book.path.empty() || !ctx.other_books)) return std::nullopt;  // add-ins, DDE, OLE links
     const auto& names = book.self ? *ctx.sheet_names : book.sheets;
-    if (x.first < 0 || x.last < 0 || size_t(x.first) >= names.size() || size_t(x.last) >= names.size()) return std::nullopt;
+    if (x.first < 0 || x.last < 0 || size_t(x.first) >= names.size() || size_t(x.last) >= names.size())
+      return std::nullopt;
     return FormatSheetPrefix(book.self ? std::string_view() : std::string_view(book.path), names[size_t(x.first)],
                              x.first == x.last ? std::string_view() : names[size_t(x.last)]);
   };
@@ -544,14 +729,17 @@ std::optional<std::string> DecodeBiffFormula(const uint8_t* p, size_t n, size_t 
       continue;
     }
     switch (t) {
-      case 0x12: case 0x13: case 0x14: case 0x15: {
+      case 0x12:
+      case 0x13:
+      case 0x14:
+      case 0x15: {
         auto a = pop();
         if (!a) return std::nullopt;
         stack.push_back(t == 0x12 ? "+" + *a : t == 0x13 ? "-" + *a : t == 0x14 ? *a + "%" : "(" + *a + ")");
         continue;
       }
       case 0x16: stack.emplace_back(); continue;  // a missing argument
-      case 0x17: {  // string
+      case 0x17: {                                // string
         if (!need(2)) return std::nullopt;
         uint8_t cch = p[i];
         bool high = p[i + 1] & 1;
@@ -656,7 +844,9 @@ std::optional<std::string> DecodeBiffFormula(const uint8_t* p, size_t n, size_t 
         stack.push_back(*a);
         continue;
       }
-      case 0x26: case 0x27: case 0x28:  // the size of a sub-expression that follows
+      case 0x26:
+      case 0x27:
+      case 0x28:  // the size of a sub-expression that follows
         if (!need(6)) return std::nullopt;
         i += 6;
         continue;
@@ -738,7 +928,8 @@ class XlsReader {
   }
   uint32_t FormatOf(uint16_t ixfe) const { return ixfe < xf_map_.size() ? xf_map_[ixfe] : 0; }
   void CountCell() {
-    if (++cells_ > limits::kMaxCells) throw FormatError("the workbook holds more than " + std::to_string(limits::kMaxCells) + " cells");
+    if (++cells_ > limits::kMaxCells)
+      throw FormatError("the workbook holds more than " + std::to_string(limits::kMaxCells) + " cells");
   }
 
   std::span<const uint8_t> bytes_;
@@ -749,13 +940,24 @@ class XlsReader {
   std::vector<Font> fonts_;
   std::map<uint16_t, std::string> formats_;
   std::map<uint32_t, uint32_t> palette_;
-  struct RawXf { uint16_t font, fmt; uint8_t align, rot, indent; uint32_t b1, b2; uint16_t colors; };
+  struct RawXf {
+    uint16_t font, fmt;
+    uint8_t align, rot, indent;
+    uint32_t b1, b2;
+    uint16_t colors;
+  };
   std::vector<RawXf> xfs_;
   std::vector<uint32_t> xf_map_;
   uint64_t cells_ = 0;
   bool date_1904_ = false;
   // Formulas: where their references and names point.
-  struct RawName { std::string name; uint16_t sheet; bool hidden; std::string tokens; size_t cce; };
+  struct RawName {
+    std::string name;
+    uint16_t sheet;
+    bool hidden;
+    std::string tokens;
+    size_t cce;
+  };
   std::vector<RawName> raw_names_;
   std::vector<std::string> name_texts_;   // every name by position, for name tokens
   std::vector<std::string> sheet_names_;  // by BOUNDSHEET position
@@ -767,7 +969,8 @@ class XlsReader {
     out.clear();
     cce = std::min(cce, formula.size());
     FormulaContext ctx{&sheet_names_, &xti_, &books_, &name_texts_, name};
-    auto text = DecodeBiffFormula(reinterpret_cast<const uint8_t*>(formula.data()), cce, formula.size() - cce, cell, ctx);
+    auto text =
+        DecodeBiffFormula(reinterpret_cast<const uint8_t*>(formula.data()), cce, formula.size() - cce, cell, ctx);
     if (!text || text->size() > limits::kMaxStringBytes) return false;
     out = std::move(*text);
     return true;
@@ -801,8 +1004,11 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
         f.color = IndexColor(U16(r.data + 4));
         f.bold = U16(r.data + 6) >= 700;
         uint8_t u = r.data[10];
-        f.underline = u == 1 ? Underline::Single : u == 2 ? Underline::Double : u == 0x21 ? Underline::SingleAccounting
-                      : u == 0x22 ? Underline::DoubleAccounting : Underline::None;
+        f.underline = u == 1      ? Underline::Single
+                      : u == 2    ? Underline::Double
+                      : u == 0x21 ? Underline::SingleAccounting
+                      : u == 0x22 ? Underline::DoubleAccounting
+                                  : Underline::None;
         f.name = ShortString(r.data + 14, r.size - 14, false);
         if (fonts_.size() < 65536) fonts_.push_back(std::move(f));
         break;
@@ -824,7 +1030,8 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
       case 0x00E0: {  // XF
         if (r.size < 20) throw FormatError("truncated XF record");
         if (xfs_.size() >= limits::kMaxCellFormats) throw FormatError("too many cell formats");
-        xfs_.push_back({U16(r.data), U16(r.data + 2), r.data[6], r.data[7], r.data[8], U32(r.data + 10), U32(r.data + 14), U16(r.data + 18)});
+        xfs_.push_back({U16(r.data), U16(r.data + 2), r.data[6], r.data[7], r.data[8], U32(r.data + 10),
+                        U32(r.data + 14), U16(r.data + 18)});
         break;
       }
       case 0x0085: {  // BOUNDSHEET8
@@ -883,13 +1090,16 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
         n.sheet = U16(r.data + 8);
         n.hidden = flags & 1;
         if (flags & 0x20) {  // built-in name: a code
-          static const char* kBuiltin[] = {"Consolidate_Area", "Auto_Open", "Auto_Close", "Extract", "Database",
-                                           "Criteria", "Print_Area", "Print_Titles", "Recorder", "Data_Form",
-                                           "Auto_Activate", "Auto_Deactivate", "Sheet_Title", "_FilterDatabase"};
+          static const char* kBuiltin[] = {"Consolidate_Area", "Auto_Open",      "Auto_Close",    "Extract",
+                                           "Database",         "Criteria",       "Print_Area",    "Print_Titles",
+                                           "Recorder",         "Data_Form",      "Auto_Activate", "Auto_Deactivate",
+                                           "Sheet_Title",      "_FilterDatabase"};
           uint8_t code = cch ? r.data[15] : 0xFF;
-          n.name = code < std::size(kBuiltin) ? std::string("_xlnm.") + kBuiltin[code] : "_xlnm.Name" + std::to_string(code);
+          n.name =
+              code < std::size(kBuiltin) ? std::string("_xlnm.") + kBuiltin[code] : "_xlnm.Name" + std::to_string(code);
         } else {
-          n.name = Segments({std::string_view(reinterpret_cast<const char*>(r.data + 15), name_bytes)}).Chars(cch, high);
+          n.name =
+              Segments({std::string_view(reinterpret_cast<const char*>(r.data + 15), name_bytes)}).Chars(cch, high);
         }
         size_t at = 15 + name_bytes;
         n.tokens.assign(reinterpret_cast<const char*>(r.data + at), r.size - at);  // tokens, then their extra data
@@ -908,7 +1118,8 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
         // The declared count is not trusted for allocation: strings are added as they are read.
         for (uint32_t i = 0; i < unique && !s.AtEnd(); ++i) {
           std::string str = s.RichString();
-          if (str.size() > limits::kMaxStringBytes) throw FormatError("shared string longer than " + std::to_string(limits::kMaxStringBytes) + " bytes");
+          if (str.size() > limits::kMaxStringBytes)
+            throw FormatError("shared string longer than " + std::to_string(limits::kMaxStringBytes) + " bytes");
           sst_.push_back(std::move(str));
         }
         break;
@@ -921,7 +1132,8 @@ void XlsReader::ReadGlobals(RecordReader& rr) {
 
 void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
   Record r;
-  if (!rr.Next(r) || r.type != 0x0809) throw FormatError("sheet \"" + sheet.name() + "\" does not start with a BOF record");
+  if (!rr.Next(r) || r.type != 0x0809)
+    throw FormatError("sheet \"" + sheet.name() + "\" does not start with a BOF record");
   const SheetLimits lim = sheet.limits();
   // Cells come row by row; a few out of order are taken, but not so many that inserting them into
   // the middle of their columns could take quadratic time.
@@ -930,10 +1142,11 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
   auto cell_at = [&](const uint8_t* p) {
     uint16_t row = U16(p), col = U16(p + 2);
     if (row >= lim.rows || col >= lim.cols)
-      throw FormatError("cell R" + std::to_string(row + 1) + "C" + std::to_string(col + 1) + " of sheet \"" + sheet.name() +
-                        "\" is beyond the sheet limits");
+      throw FormatError("cell R" + std::to_string(row + 1) + "C" + std::to_string(col + 1) + " of sheet \"" +
+                        sheet.name() + "\" is beyond the sheet limits");
     CellAddress a{row, col};
-    if (a < last && ++out_of_order > 1000) throw FormatError("the cells of sheet \"" + sheet.name() + "\" are out of order");
+    if (a < last && ++out_of_order > 1000)
+      throw FormatError("the cells of sheet \"" + sheet.name() + "\" are out of order");
     last = a;
     return a;
   };
@@ -942,18 +1155,17 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
   };
   bool has_pending_string = false;  // a FORMULA whose text result follows in STRING
   CellAddress pending_string{};
-  std::string pending_formula;                 // its formula; empty when none was read
-  std::optional<RangeAddress> pending_array;   // the range when that formula is an array formula
-  std::map<CellAddress, std::pair<std::string, size_t>> shared;  // shared formulas (tokens and extra data, cce) by first cell
-  std::optional<CellAddress> shared_master;     // a first cell whose SHRFMLA should follow
-  std::vector<RangeAddress> merges;             // checked against each other at once, at the EOF
+  std::string pending_formula;                // its formula; empty when none was read
+  std::optional<RangeAddress> pending_array;  // the range when that formula is an array formula
+  std::map<CellAddress, std::pair<std::string, size_t>>
+      shared;                                // shared formulas (tokens and extra data, cce) by first cell
+  std::optional<CellAddress> shared_master;  // a first cell whose SHRFMLA should follow
+  std::vector<RangeAddress> merges;          // checked against each other at once, at the EOF
   while (rr.Next(r)) {
     // A FORMULA that starts a shared or array formula is followed right away by its tokens' record.
     std::optional<CellAddress> expecting = std::exchange(shared_master, std::nullopt);
     switch (r.type) {
-      case 0x000A:
-        sheet.MergeAll(merges);
-        return;
+      case 0x000A: sheet.MergeAll(merges); return;
       case 0x0203: {  // NUMBER
         need(14, "NUMBER");
         auto a = cell_at(r.data);
@@ -1008,8 +1220,10 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
         need(8, "BOOLERR");
         auto a = cell_at(r.data);
         CountCell();
-        if (r.data[7]) sheet.SetError(a.row, a.col, BiffError(r.data[6]));
-        else sheet.SetBoolean(a.row, a.col, r.data[6] != 0);
+        if (r.data[7])
+          sheet.SetError(a.row, a.col, BiffError(r.data[6]));
+        else
+          sheet.SetBoolean(a.row, a.col, r.data[6] != 0);
         sheet.SetFormat(a.row, a.col, FormatOf(U16(r.data + 4)));
         break;
       }
@@ -1023,7 +1237,8 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
         need(6, "MULBLANK");
         auto a = cell_at(r.data);
         size_t n = (r.size - 6) / 2;
-        for (size_t i = 0; i < n && a.col + i < lim.cols; ++i) sheet.SetFormat(a.row, uint32_t(a.col + i), FormatOf(U16(r.data + 4 + 2 * i)));
+        for (size_t i = 0; i < n && a.col + i < lim.cols; ++i)
+          sheet.SetFormat(a.row, uint32_t(a.col + i), FormatOf(U16(r.data + 4 + 2 * i)));
         break;
       }
       case 0x0006: {  // FORMULA: the cached result and the formula
@@ -1081,8 +1296,10 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
         // The first cell came before its tokens; its text result, if any, is still to come.
         std::string formula;
         if (!Decode(tokens, cce, master, formula)) break;
-        if (has_pending_string && pending_string == master) pending_formula = formula;
-        else sheet.SetFormula(master.row, master.col, formula, sheet.GetValue(master.row, master.col));
+        if (has_pending_string && pending_string == master)
+          pending_formula = formula;
+        else
+          sheet.SetFormula(master.row, master.col, formula, sheet.GetValue(master.row, master.col));
         break;
       }
       case 0x0221: {  // ARRAY: an array formula over a range, after the FORMULA of its first cell
@@ -1094,7 +1311,9 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
           break;
         size_t cce = std::min<size_t>(U16(r.data + 12), r.size - 14);
         std::string formula;
-        if (!Decode(std::string_view(reinterpret_cast<const char*>(r.data + 14), r.size - 14), cce, range.first, formula)) break;
+        if (!Decode(std::string_view(reinterpret_cast<const char*>(r.data + 14), r.size - 14), cce, range.first,
+                    formula))
+          break;
         if (has_pending_string && pending_string == range.first) {
           pending_formula = formula;  // a text result: set with the STRING record that follows
           pending_array = range;
@@ -1219,8 +1438,10 @@ void XlsReader::ReadSheet(RecordReader& rr, Sheet& sheet) {
       case 0x0809: {  // an embedded substream (a chart): skip to its EOF
         int depth = 1;
         while (depth > 0 && rr.Next(r)) {
-          if (r.type == 0x0809) ++depth;
-          else if (r.type == 0x000A) --depth;
+          if (r.type == 0x0809)
+            ++depth;
+          else if (r.type == 0x000A)
+            --depth;
         }
         break;
       }
@@ -1269,13 +1490,18 @@ std::unique_ptr<Workbook> XlsReader::Read() {
     CellFormat f;
     uint16_t fi = x.font >= 4 ? uint16_t(x.font - 1) : x.font;
     if (fi < fonts_.size()) f.font = fonts_[fi];
-    if (auto it = formats_.find(x.fmt); it != formats_.end()) f.number_format = it->second;
-    else if (auto b = BuiltinNumberFormat(x.fmt)) f.number_format = std::string(*b);
+    if (auto it = formats_.find(x.fmt); it != formats_.end())
+      f.number_format = it->second;
+    else if (auto b = BuiltinNumberFormat(x.fmt))
+      f.number_format = std::string(*b);
     f.horizontal = HorizontalAlignment(std::min<uint8_t>(x.align & 7, 7));
     f.wrap_text = x.align & 8;
     uint8_t vert = (x.align >> 4) & 7;
-    f.vertical = vert == 0 ? VerticalAlignment::Top : vert == 1 ? VerticalAlignment::Center : vert == 2 ? VerticalAlignment::Bottom
-                 : vert == 3 ? VerticalAlignment::Justify : VerticalAlignment::Distributed;
+    f.vertical = vert == 0   ? VerticalAlignment::Top
+                 : vert == 1 ? VerticalAlignment::Center
+                 : vert == 2 ? VerticalAlignment::Bottom
+                 : vert == 3 ? VerticalAlignment::Justify
+                             : VerticalAlignment::Distributed;
     f.rotation = x.rot;
     f.indent = x.indent & 15;
     auto style = [](uint32_t v) { return BorderStyle(std::min<uint32_t>(v & 15, 13)); };
@@ -1312,7 +1538,9 @@ std::unique_ptr<Workbook> XlsReader::Read() {
     } catch (const ModelError& e) {
       throw FormatError(e.what());
     }
-    sheet->set_visibility(info.state == 1 ? SheetVisibility::Hidden : info.state == 2 ? SheetVisibility::VeryHidden : SheetVisibility::Visible);
+    sheet->set_visibility(info.state == 1   ? SheetVisibility::Hidden
+                          : info.state == 2 ? SheetVisibility::VeryHidden
+                                            : SheetVisibility::Visible);
     if (info.offset >= stream->size()) throw FormatError("sheet \"" + info.name + "\" lies beyond the workbook stream");
     // Each sheet has its own substream: one read for several sheets would multiply the work by them.
     if (!offsets.insert(info.offset).second)
@@ -1328,7 +1556,10 @@ std::unique_ptr<Workbook> XlsReader::Read() {
   ReadNames(by_position);
   if (book_->sheet_count() == 0) throw FormatError("the workbook holds no worksheet");
   for (size_t i = 0; i < book_->sheet_count(); ++i)
-    if (book_->sheet(i).view().selected) { book_->set_active_sheet(i); break; }
+    if (book_->sheet(i).view().selected) {
+      book_->set_active_sheet(i);
+      break;
+    }
   return std::move(book_);
 }
 

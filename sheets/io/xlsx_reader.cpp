@@ -91,17 +91,50 @@ std::optional<RangeAddress> ParseRangeName(std::string_view s, const SheetLimits
   if (colon == std::string_view::npos) return RangeAddress{*a, *a};
   auto b = ParseCellName(s.substr(colon + 1), lim);
   if (!b) return std::nullopt;
-  return RangeAddress{{std::min(a->row, b->row), std::min(a->col, b->col)}, {std::max(a->row, b->row), std::max(a->col, b->col)}};
+  return RangeAddress{{std::min(a->row, b->row), std::min(a->col, b->col)},
+                      {std::max(a->row, b->row), std::max(a->col, b->col)}};
 }
 
 // Element order of a worksheet, for placing kept elements back where they belong.
-const std::vector<std::string_view> kWorksheetOrder = {
-    "sheetPr", "dimension", "sheetViews", "sheetFormatPr", "cols", "sheetData", "sheetCalcPr", "sheetProtection",
-    "protectedRanges", "scenarios", "autoFilter", "sortState", "dataConsolidate", "customSheetViews", "mergeCells",
-    "phoneticPr", "conditionalFormatting", "dataValidations", "hyperlinks", "printOptions", "pageMargins",
-    "pageSetup", "headerFooter", "rowBreaks", "colBreaks", "customProperties", "cellWatches", "ignoredErrors",
-    "smartTags", "drawing", "legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls",
-    "webPublishItems", "tableParts", "extLst"};
+const std::vector<std::string_view> kWorksheetOrder = {"sheetPr",
+                                                       "dimension",
+                                                       "sheetViews",
+                                                       "sheetFormatPr",
+                                                       "cols",
+                                                       "sheetData",
+                                                       "sheetCalcPr",
+                                                       "sheetProtection",
+                                                       "protectedRanges",
+                                                       "scenarios",
+                                                       "autoFilter",
+                                                       "sortState",
+                                                       "dataConsolidate",
+                                                       "customSheetViews",
+                                                       "mergeCells",
+                                                       "phoneticPr",
+                                                       "conditionalFormatting",
+                                                       "dataValidations",
+                                                       "hyperlinks",
+                                                       "printOptions",
+                                                       "pageMargins",
+                                                       "pageSetup",
+                                                       "headerFooter",
+                                                       "rowBreaks",
+                                                       "colBreaks",
+                                                       "customProperties",
+                                                       "cellWatches",
+                                                       "ignoredErrors",
+                                                       "smartTags",
+                                                       "drawing",
+                                                       "legacyDrawing",
+                                                       "legacyDrawingHF",
+                                                       "drawingHF",
+                                                       "picture",
+                                                       "oleObjects",
+                                                       "controls",
+                                                       "webPublishItems",
+                                                       "tableParts",
+                                                       "extLst"};
 
 class XlsxReader {
  public:
@@ -138,7 +171,8 @@ class XlsxReader {
     if (!Has(rels)) return out;
     XmlNode root = ReadTree(rels);
     for (auto* r : root.ChildrenNamed("Relationship")) {
-      PreservedRel rel{r->AttrOr("Id", ""), r->AttrOr("Type", ""), r->AttrOr("Target", ""), r->AttrOr("TargetMode", "")};
+      PreservedRel rel{r->AttrOr("Id", ""), r->AttrOr("Type", ""), r->AttrOr("Target", ""),
+                       r->AttrOr("TargetMode", "")};
       // Internal targets become absolute part names, so that they stay right wherever the part that
       // holds them is written.
       if (rel.target_mode.empty()) rel.target = "/" + opc::ResolveTarget(part, rel.target);
@@ -193,7 +227,8 @@ class XlsxReader {
 void XlsxReader::ReadContentTypes() {
   XmlNode root = ReadTree("[Content_Types].xml");
   for (const auto& c : root.children) {
-    if (c.local() == "Default") defaults_[Lower(c.AttrOr("Extension", ""))] = c.AttrOr("ContentType", "");
+    if (c.local() == "Default")
+      defaults_[Lower(c.AttrOr("Extension", ""))] = c.AttrOr("ContentType", "");
     else if (c.local() == "Override") {
       std::string part = c.AttrOr("PartName", "");
       if (!part.empty() && part.front() == '/') part.erase(0, 1);
@@ -209,14 +244,20 @@ class SstHandler : public XmlEvents {
   explicit SstHandler(XlsxReader& r) : r_(r) {}
   void StartElement(std::string_view name, std::span<const XmlAttr>) override {
     auto n = XmlLocalName(name);
-    if (n == "si") { in_si_ = true; cur_.clear(); }
-    else if (n == "rPh") ++in_phonetic_;
-    else if (n == "t" && in_si_ && !in_phonetic_) in_t_ = true;
+    if (n == "si") {
+      in_si_ = true;
+      cur_.clear();
+    } else if (n == "rPh")
+      ++in_phonetic_;
+    else if (n == "t" && in_si_ && !in_phonetic_)
+      in_t_ = true;
   }
   void EndElement(std::string_view name) override {
     auto n = XmlLocalName(name);
-    if (n == "t") in_t_ = false;
-    else if (n == "rPh") --in_phonetic_;
+    if (n == "t")
+      in_t_ = false;
+    else if (n == "rPh")
+      --in_phonetic_;
     else if (n == "si") {
       in_si_ = false;
       if (r_.sst_offsets_.size() > limits::kMaxSharedStrings) throw FormatError("too many shared strings");
@@ -281,17 +322,28 @@ class SheetHandler : public XmlEvents {
     if (tree_.Building()) return tree_.StartElement(name, attrs);
     auto n = XmlLocalName(name);
     if (depth_ == 2) {
-      if (Is(n, "sheetData")) { in_data_ = true; return; }
+      if (Is(n, "sheetData")) {
+        in_data_ = true;
+        return;
+      }
       return tree_.StartElement(name, attrs);
     }
     if (!in_data_) return;
-    if (Is(n, "row")) StartRow(attrs);
-    else if (Is(n, "c")) StartCell(attrs);
-    else if (Is(n, "v") && in_cell_) { in_v_ = true; v_.clear(); }
-    else if (Is(n, "f") && in_cell_) StartFormula(attrs);
-    else if (Is(n, "is") && in_cell_) in_is_ = true;
-    else if (Is(n, "rPh")) ++in_phonetic_;
-    else if (Is(n, "t") && in_is_ && !in_phonetic_) in_t_ = true;
+    if (Is(n, "row"))
+      StartRow(attrs);
+    else if (Is(n, "c"))
+      StartCell(attrs);
+    else if (Is(n, "v") && in_cell_) {
+      in_v_ = true;
+      v_.clear();
+    } else if (Is(n, "f") && in_cell_)
+      StartFormula(attrs);
+    else if (Is(n, "is") && in_cell_)
+      in_is_ = true;
+    else if (Is(n, "rPh"))
+      ++in_phonetic_;
+    else if (Is(n, "t") && in_is_ && !in_phonetic_)
+      in_t_ = true;
   }
 
   void EndElement(std::string_view name) override {
@@ -306,12 +358,18 @@ class SheetHandler : public XmlEvents {
     if (Is(n, "sheetData") && depth_ == 1) {
       in_data_ = false;
       ResolveSharedLater();
-    } else if (Is(n, "v")) in_v_ = false;
-    else if (Is(n, "f")) in_f_ = false;
-    else if (Is(n, "t")) in_t_ = false;
-    else if (Is(n, "rPh")) --in_phonetic_;
-    else if (Is(n, "is")) in_is_ = false;
-    else if (Is(n, "c")) EndCell();
+    } else if (Is(n, "v"))
+      in_v_ = false;
+    else if (Is(n, "f"))
+      in_f_ = false;
+    else if (Is(n, "t"))
+      in_t_ = false;
+    else if (Is(n, "rPh"))
+      --in_phonetic_;
+    else if (Is(n, "is"))
+      in_is_ = false;
+    else if (Is(n, "c"))
+      EndCell();
   }
 
   void Text(std::string_view text) override {
@@ -319,7 +377,8 @@ class SheetHandler : public XmlEvents {
     std::string* target = in_v_ ? &v_ : in_f_ ? &f_ : in_t_ ? &is_ : nullptr;
     if (!target) return;
     if (target->size() + text.size() > limits::kMaxStringBytes * 8)
-      throw FormatError("cell " + CellName(cell_) + " holds text longer than " + std::to_string(limits::kMaxStringBytes) + " bytes");
+      throw FormatError("cell " + CellName(cell_) + " holds text longer than " +
+                        std::to_string(limits::kMaxStringBytes) + " bytes");
     target->append(text);
   }
 
@@ -344,7 +403,8 @@ class SheetHandler : public XmlEvents {
     if (r) {
       uint32_t n = FastUint(*r, "row number");
       if (n == 0 || n > lim_.rows)
-        throw FormatError("row " + std::string(r->substr(0, 20)) + " is beyond the sheet limits of " + std::to_string(lim_.rows) + " rows");
+        throw FormatError("row " + std::string(r->substr(0, 20)) + " is beyond the sheet limits of " +
+                          std::to_string(lim_.rows) + " rows");
       row_ = n - 1;
     } else {
       row_ = started_row_ ? row_ + 1 : 0;
@@ -364,14 +424,24 @@ class SheetHandler : public XmlEvents {
       auto k = XmlLocalName(a.name);
       if (k == "r" || k == "spans") continue;
       std::string v(a.value);
-      if (k == "ht") info.height = ToDouble(&v, 0);
-      else if (k == "customHeight") { custom_height_ = ToBool(&v, false); continue; }
-      else if (k == "hidden") info.hidden = ToBool(&v, false);
-      else if (k == "outlineLevel") info.outline_level = uint8_t(std::min<uint32_t>(ToUint(&v, 0, "outline level"), 7));
-      else if (k == "collapsed") info.collapsed = ToBool(&v, false);
-      else if (k == "s") row_style_ = ToUint(&v, 0, "row style");
-      else if (k == "customFormat") { custom_format_ = ToBool(&v, false); continue; }
-      else continue;
+      if (k == "ht")
+        info.height = ToDouble(&v, 0);
+      else if (k == "customHeight") {
+        custom_height_ = ToBool(&v, false);
+        continue;
+      } else if (k == "hidden")
+        info.hidden = ToBool(&v, false);
+      else if (k == "outlineLevel")
+        info.outline_level = uint8_t(std::min<uint32_t>(ToUint(&v, 0, "outline level"), 7));
+      else if (k == "collapsed")
+        info.collapsed = ToBool(&v, false);
+      else if (k == "s")
+        row_style_ = ToUint(&v, 0, "row style");
+      else if (k == "customFormat") {
+        custom_format_ = ToBool(&v, false);
+        continue;
+      } else
+        continue;
       any = true;
     }
     if (custom_format_ && row_style_ < r_.xf_map_.size() && row_style_ != 0) info.format = r_.xf_map_[row_style_];
@@ -419,7 +489,13 @@ class SheetHandler : public XmlEvents {
     next_col_ = cell_.col + 1;
     if (t) {
       std::string_view tv(*t);
-      type_ = tv == "s" ? 's' : tv == "str" ? 'f' : tv == "inlineStr" ? 'i' : tv == "b" ? 'b' : tv == "e" ? 'e' : tv == "d" ? 'd' : 'n';
+      type_ = tv == "s"           ? 's'
+              : tv == "str"       ? 'f'
+              : tv == "inlineStr" ? 'i'
+              : tv == "b"         ? 'b'
+              : tv == "e"         ? 'e'
+              : tv == "d"         ? 'd'
+                                  : 'n';
     }
     if (s) {
       style_ = FastUint(*s, "cell style");
@@ -463,8 +539,10 @@ class SheetHandler : public XmlEvents {
         uint64_t idx = 0;
         auto res = std::from_chars(v_.data(), v_.data() + v_.size(), idx);
         if (res.ec != std::errc() || res.ptr != v_.data() + v_.size() || idx + 1 >= r_.sst_offsets_.size())
-          throw FormatError("cell " + CellName(cell_) + " refers to shared string " + v_.substr(0, 20) + ", which does not exist");
-        std::string_view text(r_.sst_bytes_.data() + r_.sst_offsets_[idx], r_.sst_offsets_[idx + 1] - r_.sst_offsets_[idx]);
+          throw FormatError("cell " + CellName(cell_) + " refers to shared string " + v_.substr(0, 20) +
+                            ", which does not exist");
+        std::string_view text(r_.sst_bytes_.data() + r_.sst_offsets_[idx],
+                              r_.sst_offsets_[idx + 1] - r_.sst_offsets_[idx]);
         if (!has_formula_) {
           // Each shared string enters the sheet's pool once, without hashing; its cells share the id.
           if (sst_ids_.empty()) sst_ids_.assign(r_.sst_offsets_.size() - 1, UINT32_MAX);
@@ -478,13 +556,12 @@ class SheetHandler : public XmlEvents {
         break;
       }
       case 'f':
-      case 'd':
-        value = Value::Text(DecodeOoxmlText(v_));
-        break;
+      case 'd': value = Value::Text(DecodeOoxmlText(v_)); break;
       case 'i': {
         std::string text = DecodeOoxmlText(is_);
         if (text.size() > limits::kMaxStringBytes)
-          throw FormatError("cell " + CellName(cell_) + " holds text longer than " + std::to_string(limits::kMaxStringBytes) + " bytes");
+          throw FormatError("cell " + CellName(cell_) + " holds text longer than " +
+                            std::to_string(limits::kMaxStringBytes) + " bytes");
         value = Value::Text(text);
         break;
       }
@@ -504,7 +581,8 @@ class SheetHandler : public XmlEvents {
       }
     }
     if (value.type == ValueType::Text && value.text.size() > limits::kMaxStringBytes)
-      throw FormatError("cell " + CellName(cell_) + " holds text longer than " + std::to_string(limits::kMaxStringBytes) + " bytes");
+      throw FormatError("cell " + CellName(cell_) + " holds text longer than " +
+                        std::to_string(limits::kMaxStringBytes) + " bytes");
     if (has_formula_) {
       std::string formula = DecodeOoxmlText(f_);
       if (shared_index_ >= 0) {
@@ -520,13 +598,16 @@ class SheetHandler : public XmlEvents {
           shared_later_.push_back({cell_, shared_index_});
         }
       }
-      if (formula.size() > limits::kMaxStringBytes) throw FormatError("cell " + CellName(cell_) + " holds too long a formula");
+      if (formula.size() > limits::kMaxStringBytes)
+        throw FormatError("cell " + CellName(cell_) + " holds too long a formula");
       if (!formula.empty()) {
         CheckAgainstArrays();
-        if (array_ref_) sheet_.AppendArrayFormula(*array_ref_, formula, value);
-        else sheet_.AppendFormula(cell_.row, cell_.col, formula, value);
-      }
-      else sheet_.SetValue(cell_.row, cell_.col, value);
+        if (array_ref_)
+          sheet_.AppendArrayFormula(*array_ref_, formula, value);
+        else
+          sheet_.AppendFormula(cell_.row, cell_.col, formula, value);
+      } else
+        sheet_.SetValue(cell_.row, cell_.col, value);
     } else if (value.type != ValueType::Empty) {
       sheet_.SetValue(cell_.row, cell_.col, value);
     }
@@ -609,8 +690,8 @@ class SheetHandler : public XmlEvents {
       array_ends_;  // (last row, first column) of each live array, soonest ending first
   std::map<int64_t, std::pair<std::string, CellAddress>> shared_;
   std::vector<std::pair<CellAddress, int64_t>> shared_later_;  // cells whose shared formula was not defined yet
-  uint64_t shared_text_ = 0;  // bytes of formula text copied from shared formulas
-  std::vector<uint32_t> sst_ids_;  // shared string index -> id in this sheet's pool
+  uint64_t shared_text_ = 0;                                   // bytes of formula text copied from shared formulas
+  std::vector<uint32_t> sst_ids_;                              // shared string index -> id in this sheet's pool
 };
 
 void XlsxReader::ApplySheetViews(Sheet& sheet, XmlNode& views, SheetPreserved* keep) {
@@ -680,7 +761,9 @@ void XlsxReader::ApplyPageSetup(Sheet& sheet, const XmlNode& setup) {
   PageSetup& p = sheet.page_setup();
   p.paper_size = ToUint(setup.Attr("paperSize"), 0, "paper size");
   std::string o = setup.AttrOr("orientation", "default");
-  p.orientation = o == "portrait" ? Orientation::Portrait : o == "landscape" ? Orientation::Landscape : Orientation::Default;
+  p.orientation = o == "portrait"    ? Orientation::Portrait
+                  : o == "landscape" ? Orientation::Landscape
+                                     : Orientation::Default;
   p.scale = ToUint(setup.Attr("scale"), 100, "scale");
   p.fit_to_width = ToUint(setup.Attr("fitToWidth"), 0, "fit");
   p.fit_to_height = ToUint(setup.Attr("fitToHeight"), 0, "fit");
@@ -821,17 +904,22 @@ double RowPoints(const Sheet& sheet, uint32_t row) {
 }
 
 // The cell and offset that lie dx, dy points right of and below the origin cell's top-left corner.
-void PlaceCorner(const Sheet& sheet, CellAddress origin, double dx, double dy, CellAddress& cell, double& ox, double& oy) {
+void PlaceCorner(const Sheet& sheet, CellAddress origin, double dx, double dy, CellAddress& cell, double& ox,
+                 double& oy) {
   cell = origin;
   for (int guard = 0; guard < 20000 && dx > 0 && cell.col + 1 < sheet.limits().cols; ++guard) {
     double w = ColumnPoints(sheet, cell.col);
-    if (dx < w || w <= 0) { if (w > 0) break; }
+    if (dx < w || w <= 0) {
+      if (w > 0) break;
+    }
     dx -= w;
     ++cell.col;
   }
   for (int guard = 0; guard < 100000 && dy > 0 && cell.row + 1 < sheet.limits().rows; ++guard) {
     double h = RowPoints(sheet, cell.row);
-    if (dy < h || h <= 0) { if (h > 0) break; }
+    if (dy < h || h <= 0) {
+      if (h > 0) break;
+    }
     dy -= h;
     ++cell.row;
   }
@@ -871,12 +959,13 @@ void XlsxReader::ReadDrawing(Sheet& sheet, const std::string& part, SheetPreserv
       corner(anchor.Child("to"), pos.to, pos.to_x, pos.to_y);
     } else if (an == "oneCellAnchor") {
       corner(anchor.Child("from"), pos.from, pos.from_x, pos.from_y);
-      PlaceCorner(sheet, pos.from, pos.from_x + extent(anchor.Child("ext"), "cx"), pos.from_y + extent(anchor.Child("ext"), "cy"),
-                  pos.to, pos.to_x, pos.to_y);
+      PlaceCorner(sheet, pos.from, pos.from_x + extent(anchor.Child("ext"), "cx"),
+                  pos.from_y + extent(anchor.Child("ext"), "cy"), pos.to, pos.to_x, pos.to_y);
     } else if (an == "absoluteAnchor" && sheet.IsWorksheet()) {
-      PlaceCorner(sheet, {}, extent(anchor.Child("pos"), "x"), extent(anchor.Child("pos"), "y"), pos.from, pos.from_x, pos.from_y);
-      PlaceCorner(sheet, pos.from, pos.from_x + extent(anchor.Child("ext"), "cx"), pos.from_y + extent(anchor.Child("ext"), "cy"),
-                  pos.to, pos.to_x, pos.to_y);
+      PlaceCorner(sheet, {}, extent(anchor.Child("pos"), "x"), extent(anchor.Child("pos"), "y"), pos.from, pos.from_x,
+                  pos.from_y);
+      PlaceCorner(sheet, pos.from, pos.from_x + extent(anchor.Child("ext"), "cx"),
+                  pos.from_y + extent(anchor.Child("ext"), "cy"), pos.to, pos.to_x, pos.to_y);
     }
     if (sheet.IsWorksheet() && (an == "twoCellAnchor" || an == "oneCellAnchor" || an == "absoluteAnchor")) {
       if (const XmlNode* gf = anchor.Child("graphicFrame")) {
@@ -911,12 +1000,14 @@ void XlsxReader::ReadDrawing(Sheet& sheet, const std::string& part, SheetPreserv
             if (const XmlNode* fill = sppr->Child("solidFill"))
               if (const XmlNode* rgb = fill->Child("srgbClr")) {
                 d.fill.pattern = FillPattern::Solid;
-                d.fill.foreground = Color::Rgb(0xFF000000u | uint32_t(std::stoul("0" + rgb->AttrOr("val", "FFFFFF").substr(0, 6), nullptr, 16)));
+                d.fill.foreground = Color::Rgb(
+                    0xFF000000u | uint32_t(std::stoul("0" + rgb->AttrOr("val", "FFFFFF").substr(0, 6), nullptr, 16)));
               }
             if (const XmlNode* ln = sppr->Child("ln"))
               if (const XmlNode* fill = ln->Child("solidFill"))
                 if (const XmlNode* rgb = fill->Child("srgbClr"))
-                  d.line_color = Color::Rgb(0xFF000000u | uint32_t(std::stoul("0" + rgb->AttrOr("val", "000000").substr(0, 6), nullptr, 16)));
+                  d.line_color = Color::Rgb(
+                      0xFF000000u | uint32_t(std::stoul("0" + rgb->AttrOr("val", "000000").substr(0, 6), nullptr, 16)));
           }
           modelled = true;
         }
@@ -983,15 +1074,19 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
   consumed_.insert("_rels/.rels");
   std::string main_part;
   for (const auto& r : package_rels)
-    if (opc::TypeIs(r.type, opc::kOfficeDocument) && r.target_mode.empty()) main_part = opc::ResolveTarget("", r.target);
+    if (opc::TypeIs(r.type, opc::kOfficeDocument) && r.target_mode.empty())
+      main_part = opc::ResolveTarget("", r.target);
   if (main_part.empty() || !Has(main_part)) throw FormatError("the package holds no workbook");
   std::string main_type = ContentType(main_part);
   FileFormat format = FileFormat::Xlsx;
   bool is_template = main_type.find("template") != std::string::npos;
   bool macros = main_type.find("macroEnabled") != std::string::npos;
-  if (is_template && macros) format = FileFormat::Xltm;
-  else if (macros) format = FileFormat::Xlsm;
-  else if (is_template) format = FileFormat::Xltx;
+  if (is_template && macros)
+    format = FileFormat::Xltm;
+  else if (macros)
+    format = FileFormat::Xlsm;
+  else if (is_template)
+    format = FileFormat::Xltx;
   else if (main_type.find("spreadsheetml") == std::string::npos && main_type.find("sheet") == std::string::npos)
     throw FormatError("the package is not a workbook (main part of type \"" + main_type.substr(0, 80) + "\")");
 
@@ -1050,8 +1145,9 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
           throw FormatError(e.what());
         }
         std::string state = s->AttrOr("state", "visible");
-        sheet->set_visibility(state == "hidden" ? SheetVisibility::Hidden : state == "veryHidden" ? SheetVisibility::VeryHidden
-                                                                                                  : SheetVisibility::Visible);
+        sheet->set_visibility(state == "hidden"       ? SheetVisibility::Hidden
+                              : state == "veryHidden" ? SheetVisibility::VeryHidden
+                                                      : SheetVisibility::Visible);
         Claim(target, "sheet");
         if (chartsheet) {
           ReadChartsheet(*sheet, target);
@@ -1150,7 +1246,10 @@ std::unique_ptr<Workbook> XlsxReader::Read() {
 
   if (keep_) {
     for (const auto& r : wb_rels) {
-      if (!r.target_mode.empty()) { keep_->workbook_rels.push_back(r); continue; }
+      if (!r.target_mode.empty()) {
+        keep_->workbook_rels.push_back(r);
+        continue;
+      }
       if (opc::TypeIs(r.type, opc::kWorksheet) || opc::TypeIs(r.type, opc::kChartsheet) ||
           opc::TypeIs(r.type, opc::kStyles) || opc::TypeIs(r.type, opc::kSharedStrings) ||
           opc::TypeIs(r.type, opc::kCalcChain))

@@ -44,20 +44,58 @@ std::string_view MainContentType(FileFormat f) {
 
 bool MacroEnabled(FileFormat f) { return f == FileFormat::Xlsm || f == FileFormat::Xltm; }
 
-const std::vector<std::string_view> kWorksheetOrder = {
-    "sheetPr", "dimension", "sheetViews", "sheetFormatPr", "cols", "sheetData", "sheetCalcPr", "sheetProtection",
-    "protectedRanges", "scenarios", "autoFilter", "sortState", "dataConsolidate", "customSheetViews", "mergeCells",
-    "phoneticPr", "conditionalFormatting", "dataValidations", "hyperlinks", "printOptions", "pageMargins",
-    "pageSetup", "headerFooter", "rowBreaks", "colBreaks", "customProperties", "cellWatches", "ignoredErrors",
-    "smartTags", "drawing", "legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls",
-    "webPublishItems", "tableParts", "extLst"};
+const std::vector<std::string_view> kWorksheetOrder = {"sheetPr",
+                                                       "dimension",
+                                                       "sheetViews",
+                                                       "sheetFormatPr",
+                                                       "cols",
+                                                       "sheetData",
+                                                       "sheetCalcPr",
+                                                       "sheetProtection",
+                                                       "protectedRanges",
+                                                       "scenarios",
+                                                       "autoFilter",
+                                                       "sortState",
+                                                       "dataConsolidate",
+                                                       "customSheetViews",
+                                                       "mergeCells",
+                                                       "phoneticPr",
+                                                       "conditionalFormatting",
+                                                       "dataValidations",
+                                                       "hyperlinks",
+                                                       "printOptions",
+                                                       "pageMargins",
+                                                       "pageSetup",
+                                                       "headerFooter",
+                                                       "rowBreaks",
+                                                       "colBreaks",
+                                                       "customProperties",
+                                                       "cellWatches",
+                                                       "ignoredErrors",
+                                                       "smartTags",
+                                                       "drawing",
+                                                       "legacyDrawing",
+                                                       "legacyDrawingHF",
+                                                       "drawingHF",
+                                                       "picture",
+                                                       "oleObjects",
+                                                       "controls",
+                                                       "webPublishItems",
+                                                       "tableParts",
+                                                       "extLst"};
 const std::vector<std::string_view> kChartsheetOrder = {
-    "sheetPr", "sheetViews", "sheetProtection", "customSheetViews", "pageMargins", "pageSetup", "headerFooter",
-    "drawing", "legacyDrawing", "legacyDrawingHF", "drawingHF", "picture", "webPublishItems", "extLst"};
-const std::vector<std::string_view> kWorkbookOrder = {
-    "fileVersion", "fileSharing", "workbookPr", "workbookProtection", "bookViews", "sheets", "functionGroups",
-    "externalReferences", "definedNames", "calcPr", "oleSize", "customWorkbookViews", "pivotCaches", "smartTagPr",
-    "smartTagTypes", "webPublishing", "fileRecoveryPr", "webPublishObjects", "extLst"};
+    "sheetPr", "sheetViews",    "sheetProtection", "customSheetViews", "pageMargins", "pageSetup",       "headerFooter",
+    "drawing", "legacyDrawing", "legacyDrawingHF", "drawingHF",        "picture",     "webPublishItems", "extLst"};
+const std::vector<std::string_view> kWorkbookOrder = {"fileVersion",    "fileSharing",
+                                                      "workbookPr",     "workbookProtection",
+                                                      "bookViews",      "sheets",
+                                                      "functionGroups", "externalReferences",
+                                                      "definedNames",   "calcPr",
+                                                      "oleSize",        "customWorkbookViews",
+                                                      "pivotCaches",    "smartTagPr",
+                                                      "smartTagTypes",  "webPublishing",
+                                                      "fileRecoveryPr", "webPublishObjects",
+                                                      "extLst"};
 
 size_t OrderOf(const std::vector<std::string_view>& order, std::string_view name) {
   for (size_t i = 0; i < order.size(); ++i)
@@ -96,7 +134,6 @@ std::string XmlSafe(std::string xml) {
 
 // A zoom as views hold it: 10 to 400 percent.
 int64_t ViewZoom(uint32_t zoom) { return std::clamp<int64_t>(zoom, 10, 400); }
-
 
 class PackageWriter {
  public:
@@ -172,18 +209,20 @@ class PackageWriter {
   const PackagePreserved* keep_;
   std::set<std::string> taken_;
   std::map<std::string, std::string> overrides_;
-  StringPool sst_;                       // for texts found on several sheets
+  StringPool sst_;  // for texts found on several sheets
   // The shared strings in order: with texts on one sheet only, that sheet's text ids; else sst_'s
   // texts, whose ids are their indexes.
   const Sheet* sst_sheet_ = nullptr;
   bool sst_dedupe_ = false;
   detail::LargeVector<uint32_t> sst_list_;
   size_t SstSize() const { return sst_sheet_ ? sst_list_.size() : sst_.size(); }
-  std::string_view SstText(size_t k) const { return sst_sheet_ ? sst_sheet_->TextAt(sst_list_[k]) : sst_.Get(uint32_t(k)); }
+  std::string_view SstText(size_t k) const {
+    return sst_sheet_ ? sst_sheet_->TextAt(sst_list_[k]) : sst_.Get(uint32_t(k));
+  }
   uint64_t sst_count_ = 0;
   std::vector<detail::LargeVector<uint32_t>> sst_index_;  // per sheet: text id -> shared string index
   std::map<const DefinedName*, std::string> name_texts_;  // refers-to text with external links numbered
-  std::vector<std::string> new_link_rids_;               // externalReference ids of links made here
+  std::vector<std::string> new_link_rids_;                // externalReference ids of links made here
 };
 
 void PackageWriter::BuildSharedStrings() {
@@ -273,17 +312,19 @@ void PackageWriter::WriteSheetViews(XmlWriter& w, const Sheet& sheet, const Shee
       if (!v.headings) w.Attr("showRowColHeaders", "0");
       if (!v.zero_values) w.Attr("showZeros", "0");
       if (!v.outline_symbols) w.Attr("showOutlineSymbols", "0");
-      if (v.page_break_preview) w.Attr("view", "pageBreakPreview");
-      else if (old && old->AttrOr("view", "") == "pageLayout") w.Attr("view", "pageLayout");
+      if (v.page_break_preview)
+        w.Attr("view", "pageBreakPreview");
+      else if (old && old->AttrOr("view", "") == "pageLayout")
+        w.Attr("view", "pageLayout");
       if (v.top_left != CellAddress{}) w.Attr("topLeftCell", CellName(v.top_left));
     }
     if (v.zoom != 100) w.Attr("zoomScale", ViewZoom(v.zoom));
     const bool layout_zoom = worksheet && v.page_break_preview && v.zoom != 100;
     if (layout_zoom) w.Attr("zoomScaleSheetLayoutView", ViewZoom(v.zoom));
     w.Attr("workbookViewId", int64_t(i == 0 && v.window >= windows ? 0 : v.window));
-    static const std::set<std::string_view> modelled = {"tabSelected", "showGridLines", "showRowColHeaders", "showZeros",
-                                                        "showOutlineSymbols", "view", "topLeftCell", "zoomScale",
-                                                        "workbookViewId"};
+    static const std::set<std::string_view> modelled = {"tabSelected", "showGridLines",      "showRowColHeaders",
+                                                        "showZeros",   "showOutlineSymbols", "view",
+                                                        "topLeftCell", "zoomScale",          "workbookViewId"};
     if (old)
       for (const auto& [k, val] : old->attrs) {
         if (modelled.count(k) || (!worksheet && k != "zoomToFit" && !k.starts_with("xmlns"))) continue;
@@ -390,7 +431,8 @@ std::optional<std::string> PackageWriter::RenamedPart(const std::string& name, c
   if (!lower.ends_with(".xml") || bytes.size() > limits::kMaxTreePartBytes) return std::nullopt;
   std::string lower_bytes = LowerText(bytes);
   bool mentioned = false;
-  for (const auto& [old, now] : renames_) mentioned = mentioned || lower_bytes.find(LowerText(old)) != std::string::npos;
+  for (const auto& [old, now] : renames_)
+    mentioned = mentioned || lower_bytes.find(LowerText(old)) != std::string::npos;
   if (!mentioned) return std::nullopt;
   XmlNode root;
   try {
@@ -437,13 +479,16 @@ std::string PackageWriter::WriteChart(const Chart& chart) {
     if (!s.name_ref.empty())
       if (auto c = CacheFor(s.name_ref); c && !c->texts.empty()) s.name = c->texts[0];
   auto cache = [this](const std::string& r) { return CacheFor(r); };
-  zip_.Add(part, XmlSafe(origin ? WriteChartOverXml(current, *origin, us_rid, cache) : WriteChartXml(current, us_rid, cache)));
+  zip_.Add(part, XmlSafe(origin ? WriteChartOverXml(current, *origin, us_rid, cache)
+                                : WriteChartXml(current, us_rid, cache)));
   Override(part, kCtChart);
   return part;
 }
 
 namespace {
-int64_t Emu(double points) { return std::isfinite(points) ? int64_t(std::llround(std::clamp(points, -1e9, 1e9) * 12700.0)) : 0; }
+int64_t Emu(double points) {
+  return std::isfinite(points) ? int64_t(std::llround(std::clamp(points, -1e9, 1e9) * 12700.0)) : 0;
+}
 
 void Corner(XmlWriter& w, std::string_view name, CellAddress c, double dx, double dy) {
   w.Start(name);
@@ -516,7 +561,8 @@ std::string PackageWriter::WriteDrawing(const Sheet& sheet, const SheetPreserved
       w.Attr(k, v);
       declared.insert(k);
     }
-  if (!declared.count("xmlns:xdr")) w.Attr("xmlns:xdr", "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing");
+  if (!declared.count("xmlns:xdr"))
+    w.Attr("xmlns:xdr", "http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing");
   if (!declared.count("xmlns:a")) w.Attr("xmlns:a", "http://schemas.openxmlformats.org/drawingml/2006/main");
   if (sheet.IsWorksheet()) {
     for (const auto& d : sheet.drawings()) {
@@ -544,12 +590,18 @@ std::string PackageWriter::WriteDrawing(const Sheet& sheet, const SheetPreserved
         w.End("xdr:cNvSpPr");
         w.End("xdr:nvSpPr");
         w.Start("xdr:spPr");
-        w.Raw("<a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"0\" cy=\"0\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom>");
-        if (d->fill.pattern != FillPattern::None && d->fill.foreground.kind == Color::Kind::Rgb) RgbFill(w, d->fill.foreground);
-        else w.Raw("<a:solidFill><a:srgbClr val=\"FFFFFF\"/></a:solidFill>");
+        w.Raw(
+            "<a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"0\" cy=\"0\"/></a:xfrm><a:prstGeom "
+            "prst=\"rect\"><a:avLst/></a:prstGeom>");
+        if (d->fill.pattern != FillPattern::None && d->fill.foreground.kind == Color::Kind::Rgb)
+          RgbFill(w, d->fill.foreground);
+        else
+          w.Raw("<a:solidFill><a:srgbClr val=\"FFFFFF\"/></a:solidFill>");
         w.Start("a:ln");
-        if (d->line_color.kind == Color::Kind::Rgb) RgbFill(w, d->line_color);
-        else w.Raw("<a:noFill/>");
+        if (d->line_color.kind == Color::Kind::Rgb)
+          RgbFill(w, d->line_color);
+        else
+          w.Raw("<a:noFill/>");
         w.End("a:ln");
         w.End("xdr:spPr");
         w.Start("xdr:txBody");
@@ -560,7 +612,8 @@ std::string PackageWriter::WriteDrawing(const Sheet& sheet, const SheetPreserved
           w.Start("a:p");
           w.Start("a:r");
           w.Raw("<a:rPr lang=\"en-US\" sz=\"1000\"/>");
-          w.TextElement("a:t", std::string_view(d->text).substr(start, nl == std::string::npos ? std::string::npos : nl - start));
+          w.TextElement(
+              "a:t", std::string_view(d->text).substr(start, nl == std::string::npos ? std::string::npos : nl - start));
           w.End("a:r");
           w.End("a:p");
           if (nl == std::string::npos) break;
@@ -643,9 +696,12 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
         for (const auto& e : keep->elements)
           if (e.local() == "sheetFormatPr") kept = &e;
       XmlNode node;
-      if (kept) node = *kept;
-      else node = XmlNode{"sheetFormatPr", {{"defaultRowHeight", "12.75"}}, {}, {}};
-      std::erase_if(node.attrs, [](const auto& a) { return a.first == "outlineLevelRow" || a.first == "outlineLevelCol"; });
+      if (kept)
+        node = *kept;
+      else
+        node = XmlNode{"sheetFormatPr", {{"defaultRowHeight", "12.75"}}, {}, {}};
+      std::erase_if(node.attrs,
+                    [](const auto& a) { return a.first == "outlineLevelRow" || a.first == "outlineLevelCol"; });
       if (max_row_level) node.attrs.emplace_back("outlineLevelRow", std::to_string(max_row_level));
       if (max_col_level) node.attrs.emplace_back("outlineLevelCol", std::to_string(max_col_level));
       w.Node(node);
@@ -752,8 +808,10 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
               out += "<f>";
             }
             // Formulas are read back with _xHHHH_ decoded, as cell texts are: written the same way.
-            if (NeedsOoxmlEncoding(v.formula)) XmlEscape(EncodeOoxmlText(v.formula), out, false);
-            else XmlEscape(v.formula, out, false);
+            if (NeedsOoxmlEncoding(v.formula))
+              XmlEscape(EncodeOoxmlText(v.formula), out, false);
+            else
+              XmlEscape(v.formula, out, false);
             out += "</f>";
           }
           switch (v.type) {
@@ -773,8 +831,10 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
             }
             case ValueType::Text:
               out += "<v>";
-              if (formula) XmlEscape(NeedsOoxmlEncoding(v.text) ? EncodeOoxmlText(v.text) : std::string(v.text), out, false);
-              else append_uint(out, SharedStringIndex(index, v));
+              if (formula)
+                XmlEscape(NeedsOoxmlEncoding(v.text) ? EncodeOoxmlText(v.text) : std::string(v.text), out, false);
+              else
+                append_uint(out, SharedStringIndex(index, v));
               out += "</v>";
               break;
             case ValueType::Boolean: out += v.boolean ? "<v>1</v>" : "<v>0</v>"; break;
@@ -804,7 +864,8 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
       bool kept = false;
       if (keep)
         for (const auto& e : keep->elements) kept = kept || e.local() == "pageMargins";
-      if (!kept) w.Raw("<pageMargins left=\"0.75\" right=\"0.75\" top=\"1\" bottom=\"1\" header=\"0.5\" footer=\"0.5\"/>");
+      if (!kept)
+        w.Raw("<pageMargins left=\"0.75\" right=\"0.75\" top=\"1\" bottom=\"1\" header=\"0.5\" footer=\"0.5\"/>");
     } else if (name == "pageSetup") {
       XmlNode node{"pageSetup", {}, {}, {}};
       if (keep)
@@ -831,7 +892,8 @@ void PackageWriter::WriteWorksheet(size_t index, const std::string& part, std::v
       w.End("drawing");
     }
   };
-  std::set<std::string_view> replaced = {"sheetFormatPr", "pageSetup", "drawing", "dimension", "sheetViews", "cols", "mergeCells"};
+  std::set<std::string_view> replaced = {"sheetFormatPr", "pageSetup", "drawing",   "dimension",
+                                         "sheetViews",    "cols",      "mergeCells"};
   WriteInOrder(w, kWorksheetOrder, keep ? &keep->elements : nullptr, gen, replaced);
   w.End("worksheet");
   w.Flush();
@@ -871,7 +933,8 @@ void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
       bool kept = false;
       if (keep)
         for (const auto& e : keep->elements) kept = kept || e.local() == "pageMargins";
-      if (!kept) w.Raw("<pageMargins left=\"0.75\" right=\"0.75\" top=\"1\" bottom=\"1\" header=\"0.5\" footer=\"0.5\"/>");
+      if (!kept)
+        w.Raw("<pageMargins left=\"0.75\" right=\"0.75\" top=\"1\" bottom=\"1\" header=\"0.5\" footer=\"0.5\"/>");
     } else if (name == "pageSetup") {
       XmlNode node{"pageSetup", {}, {}, {}};
       if (keep)
@@ -880,7 +943,8 @@ void PackageWriter::WriteChartsheet(size_t index, const std::string& part) {
       std::erase_if(node.attrs, [](const auto& a) { return a.first == "paperSize" || a.first == "orientation"; });
       const PageSetup& p = sheet.page_setup();
       if (p.orientation != Orientation::Default)
-        node.attrs.insert(node.attrs.begin(), {"orientation", p.orientation == Orientation::Portrait ? "portrait" : "landscape"});
+        node.attrs.insert(node.attrs.begin(),
+                          {"orientation", p.orientation == Orientation::Portrait ? "portrait" : "landscape"});
       if (p.paper_size) node.attrs.insert(node.attrs.begin(), {"paperSize", std::to_string(p.paper_size)});
       if (!node.attrs.empty()) w.Node(node);
     } else if (name == "drawing" && !drawing_rid.empty()) {
@@ -909,7 +973,8 @@ void PackageWriter::PrepareExternalLinks(std::vector<PreservedRel>& wb_rels, siz
       if (links[i] == ref.workbook) {
         if (i >= kept) {
           auto& sheets = sheets_of_new[i - kept];
-          if (!ref.sheet.empty() && std::find(sheets.begin(), sheets.end(), ref.sheet) == sheets.end()) sheets.push_back(ref.sheet);
+          if (!ref.sheet.empty() && std::find(sheets.begin(), sheets.end(), ref.sheet) == sheets.end())
+            sheets.push_back(ref.sheet);
         }
         return i + 1;
       }
@@ -925,7 +990,8 @@ void PackageWriter::PrepareExternalLinks(std::vector<PreservedRel>& wb_rels, siz
     if (!external) return;
     ReferenceList refs = n.references;
     for (auto& r : refs)
-      if (r.IsExternal() && r.workbook.find_first_not_of("0123456789") != std::string::npos) r.workbook = std::to_string(number_of(r));
+      if (r.IsExternal() && r.workbook.find_first_not_of("0123456789") != std::string::npos)
+        r.workbook = std::to_string(number_of(r));
     name_texts_[&n] = FormatReferenceList(refs, RefStyle::A1);
   };
   for (const auto& n : book_.names().entries()) prepare(n);
@@ -1001,7 +1067,8 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
         if (win.width > 0) w.Attr("windowWidth", int64_t(win.width));
         if (win.height > 0) w.Attr("windowHeight", int64_t(win.height));
         if (win.tab_ratio != 600) w.Attr("tabRatio", int64_t(std::min<uint32_t>(win.tab_ratio, 1000)));  // per mille
-        if (win.first_visible_tab && win.first_visible_tab < book_.sheet_count()) w.Attr("firstSheet", int64_t(win.first_visible_tab));
+        if (win.first_visible_tab && win.first_visible_tab < book_.sheet_count())
+          w.Attr("firstSheet", int64_t(win.first_visible_tab));
         if (size_t active = shown(win.active_sheet)) w.Attr("activeTab", int64_t(active));
         w.End("workbookView");
       }
@@ -1047,7 +1114,8 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
         return;
       }
       XmlNode node = kept ? *kept : XmlNode{"externalReferences", {}, {}, {}};
-      for (const auto& id : new_link_rids_) node.children.push_back(XmlNode{"externalReference", {{"r:id", id}}, {}, {}});
+      for (const auto& id : new_link_rids_)
+        node.children.push_back(XmlNode{"externalReference", {{"r:id", id}}, {}, {}});
       w.Node(node);
     } else if (name == "workbookPr") {
       // The date system is the model's; other attributes of a kept element stay.
@@ -1065,7 +1133,8 @@ void PackageWriter::WriteWorkbook(const std::vector<std::string>& sheet_ids) {
       if (!kept) w.Raw("<calcPr calcId=\"0\" fullCalcOnLoad=\"1\"/>");
     }
   };
-  WriteInOrder(w, kWorkbookOrder, keep_ ? &keep_->workbook_elements : nullptr, gen, {"externalReferences", "workbookPr"});
+  WriteInOrder(w, kWorkbookOrder, keep_ ? &keep_->workbook_elements : nullptr, gen,
+               {"externalReferences", "workbookPr"});
   w.End("workbook");
   zip_.Add("xl/workbook.xml", XmlSafe(std::move(w.buffer())));
 }
@@ -1114,11 +1183,15 @@ void PackageWriter::Write() {
   BuildSharedStrings();
   for (size_t i = 0; i < book_.sheet_count(); ++i) {
     const Sheet& s = book_.sheet(i);
-    std::string part = s.IsWorksheet() ? NewPart("xl/worksheets/sheet", ".xml") : NewPart("xl/chartsheets/sheet", ".xml");
-    if (s.IsWorksheet()) WriteWorksheet(i, part, wb_rels);
-    else WriteChartsheet(i, part);
+    std::string part =
+        s.IsWorksheet() ? NewPart("xl/worksheets/sheet", ".xml") : NewPart("xl/chartsheets/sheet", ".xml");
+    if (s.IsWorksheet())
+      WriteWorksheet(i, part, wb_rels);
+    else
+      WriteChartsheet(i, part);
     std::string id = NewId(wb_rels, counter);
-    wb_rels.push_back({id, std::string(opc::kRelBase) + (s.IsWorksheet() ? "worksheet" : "chartsheet"), "/" + part, ""});
+    wb_rels.push_back(
+        {id, std::string(opc::kRelBase) + (s.IsWorksheet() ? "worksheet" : "chartsheet"), "/" + part, ""});
     sheet_ids.push_back(id);
   }
   zip_.Add("xl/styles.xml", XmlSafe(WriteStylesXml(book_, keep_)));
@@ -1139,8 +1212,10 @@ void PackageWriter::Write() {
       bool edge_space = !t.empty() && (t.front() == ' ' || t.back() == ' ' || t.front() == '\n' || t.back() == '\n' ||
                                        t.front() == '\t' || t.back() == '\t');
       out += edge_space ? "<si><t xml:space=\"preserve\">" : "<si><t>";
-      if (NeedsOoxmlEncoding(t)) XmlEscape(EncodeOoxmlText(t), out, false);
-      else XmlEscape(t, out, false);
+      if (NeedsOoxmlEncoding(t))
+        XmlEscape(EncodeOoxmlText(t), out, false);
+      else
+        XmlEscape(t, out, false);
       out += "</t></si>";
       if (out.size() > (1 << 16)) w.Flush();
     }
@@ -1158,7 +1233,8 @@ void PackageWriter::Write() {
   std::vector<PreservedRel> pkg_rels;
   if (keep_) pkg_rels = keep_->package_rels;
   size_t pkg_counter = 0;
-  pkg_rels.insert(pkg_rels.begin(), {NewId(pkg_rels, pkg_counter), std::string(opc::kRelBase) + "officeDocument", "xl/workbook.xml", ""});
+  pkg_rels.insert(pkg_rels.begin(),
+                  {NewId(pkg_rels, pkg_counter), std::string(opc::kRelBase) + "officeDocument", "xl/workbook.xml", ""});
   zip_.Add("_rels/.rels", opc::WriteRels(pkg_rels));
 
   if (keep_) {
@@ -1167,8 +1243,10 @@ void PackageWriter::Write() {
       if (!MacroEnabled(format_) && lower.find("vbaproject") != std::string::npos) continue;
       // The writer owns the names of the parts it writes: a kept part never takes one.
       if (zip_.Holds(name) || lower == "[content_types].xml") continue;
-      if (auto renamed = RenamedPart(name, bytes)) zip_.Add(name, *renamed);
-      else zip_.Add(name, bytes);
+      if (auto renamed = RenamedPart(name, bytes))
+        zip_.Add(name, *renamed);
+      else
+        zip_.Add(name, bytes);
       auto ov = keep_->content_overrides.find(name);
       if (ov != keep_->content_overrides.end()) Override(name, ov->second);
     }

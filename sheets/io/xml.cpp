@@ -41,10 +41,25 @@ void XmlEscape(std::string_view text, std::string& out, bool attribute) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
-      case '"': if (attribute) out += "&quot;"; else out += c; break;
-      case '\n': if (attribute) out += "&#10;"; else out += c; break;
+      case '"':
+        if (attribute)
+          out += "&quot;";
+        else
+          out += c;
+        break;
+      case '\n':
+        if (attribute)
+          out += "&#10;";
+        else
+          out += c;
+        break;
       case '\r': out += "&#13;"; break;
-      case '\t': if (attribute) out += "&#9;"; else out += c; break;
+      case '\t':
+        if (attribute)
+          out += "&#9;";
+        else
+          out += c;
+        break;
       default: out += c;
     }
   }
@@ -78,8 +93,8 @@ struct XmlParser::Impl {
   XML_Parser parser = nullptr;
   XmlHandler* handler = nullptr;
   uint32_t depth = 0;
-  std::string error;            // our own refusal, when we stopped the parser
-  std::exception_ptr thrown;    // an exception from the handler
+  std::string error;          // our own refusal, when we stopped the parser
+  std::exception_ptr thrown;  // an exception from the handler
 
   void Stop(std::string why) {
     if (error.empty() && !thrown) error = std::move(why);
@@ -301,13 +316,20 @@ void XmlWriter::Flush() {
 namespace {
 bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool IsEscapeAt(std::string_view s, size_t i) {
-  return i + 7 <= s.size() && s[i] == '_' && s[i + 1] == 'x' && IsHex(s[i + 2]) && IsHex(s[i + 3]) &&
-         IsHex(s[i + 4]) && IsHex(s[i + 5]) && s[i + 6] == '_';
+  return i + 7 <= s.size() && s[i] == '_' && s[i + 1] == 'x' && IsHex(s[i + 2]) && IsHex(s[i + 3]) && IsHex(s[i + 4]) &&
+         IsHex(s[i + 5]) && s[i + 6] == '_';
 }
 void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) out += char(cp);
-  else if (cp < 0x800) { out += char(0xC0 | cp >> 6); out += char(0x80 | (cp & 0x3F)); }
-  else { out += char(0xE0 | cp >> 12); out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F)); }
+  if (cp < 0x80)
+    out += char(cp);
+  else if (cp < 0x800) {
+    out += char(0xC0 | cp >> 6);
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xE0 | cp >> 12);
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
 }
 }  // namespace
 

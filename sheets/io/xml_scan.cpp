@@ -62,8 +62,8 @@ const char* Utf8(const char* q, const char* e) {
   if (c >= 0xE0 && c <= 0xEF) {
     if (e - q < 3) return nullptr;
     if (!cont(1) || !cont(2)) return q;
-    if (c == 0xE0 && b(1) < 0xA0) return q;                       // overlong
-    if (c == 0xED && b(1) >= 0xA0) return q;                      // surrogates
+    if (c == 0xE0 && b(1) < 0xA0) return q;                                     // overlong
+    if (c == 0xED && b(1) >= 0xA0) return q;                                    // surrogates
     if (c == 0xEF && b(1) == 0xBF && (b(2) == 0xBE || b(2) == 0xBF)) return q;  // U+FFFE, U+FFFF
     return q + 3;
   }
@@ -164,9 +164,18 @@ static bool CheckChars(const char* p, const char* e, Mode mode, const char** bad
   for (const char* q = p; q < e;) {
     switch (kClass[uint8_t(*q)]) {
       case kPlain: ++q; break;
-      case kAmp: need |= mode != kRaw; ++q; break;
-      case kCr: need = true; ++q; break;
-      case kTabLf: need |= mode == kAttr; ++q; break;
+      case kAmp:
+        need |= mode != kRaw;
+        ++q;
+        break;
+      case kCr:
+        need = true;
+        ++q;
+        break;
+      case kTabLf:
+        need |= mode == kAttr;
+        ++q;
+        break;
       case kBracket:
         if (mode == kText && e - q >= 3 && q[1] == ']' && q[2] == '>') {
           *bad = q;
@@ -225,9 +234,12 @@ const char* Decode(const char* p, const char* e, Mode mode, std::string& out, st
         }
         for (char d : digits) {
           uint32_t v;
-          if (d >= '0' && d <= '9') v = uint32_t(d - '0');
-          else if (hex && d >= 'a' && d <= 'f') v = uint32_t(d - 'a' + 10);
-          else if (hex && d >= 'A' && d <= 'F') v = uint32_t(d - 'A' + 10);
+          if (d >= '0' && d <= '9')
+            v = uint32_t(d - '0');
+          else if (hex && d >= 'a' && d <= 'f')
+            v = uint32_t(d - 'a' + 10);
+          else if (hex && d >= 'A' && d <= 'F')
+            v = uint32_t(d - 'A' + 10);
           else {
             *why = "malformed character reference";
             return q;
@@ -446,7 +458,8 @@ const char* XmlScanner::Special(const char* p, const char* end) {
     if (bad) Fail("invalid processing instruction", bad);
     if (!t) return nullptr;
     std::string_view target(p + 2, size_t(t - p - 2));
-    bool xml = target.size() == 3 && (target[0] | 0x20) == 'x' && (target[1] | 0x20) == 'm' && (target[2] | 0x20) == 'l';
+    bool xml =
+        target.size() == 3 && (target[0] | 0x20) == 'x' && (target[1] | 0x20) == 'm' && (target[2] | 0x20) == 'l';
     if (xml && !(state_ == State::kStart && target == "xml")) Fail("XML or text declaration not at start of entity", p);
     const char* q = t;
     for (;;) {
@@ -523,7 +536,8 @@ const char* XmlScanner::Scan(const char* p, const char* end, bool last) {
         CharData(p, lt, false);
       } else {
         for (const char* q = p; q < lt; ++q)
-          if (!IsSpace(*q)) Fail(state_ == State::kEpilog ? "junk after document element" : "text before the document element", q);
+          if (!IsSpace(*q))
+            Fail(state_ == State::kEpilog ? "junk after document element" : "text before the document element", q);
         if (state_ == State::kStart) state_ = State::kProlog;
       }
       p = lt;
@@ -531,9 +545,12 @@ const char* XmlScanner::Scan(const char* p, const char* end, bool last) {
     }
     const char* next = nullptr;
     if (end - p >= 2) {
-      if (p[1] == '/') next = EndTag(p, end);
-      else if (p[1] == '!' || p[1] == '?') next = Special(p, end);
-      else next = StartTag(p, end);
+      if (p[1] == '/')
+        next = EndTag(p, end);
+      else if (p[1] == '!' || p[1] == '?')
+        next = Special(p, end);
+      else
+        next = StartTag(p, end);
     }
     if (!next) {
       if (!last) return p;

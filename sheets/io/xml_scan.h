@@ -65,11 +65,11 @@ class XmlScanner {
   XmlEvents& events_;
   State state_ = State::kStart;
   bool bom_checked_ = false;
-  std::string carry_;            // an incomplete token from the previous chunk
-  size_t retry_at_ = 0;          // size of carry_ at which to try completing it again
-  const char* base_ = nullptr;   // start of the buffer being scanned, for error lines
-  uint64_t line_ = 1;            // line of base_
-  std::string open_names_;       // names of the open elements, one after another
+  std::string carry_;           // an incomplete token from the previous chunk
+  size_t retry_at_ = 0;         // size of carry_ at which to try completing it again
+  const char* base_ = nullptr;  // start of the buffer being scanned, for error lines
+  uint64_t line_ = 1;           // line of base_
+  std::string open_names_;      // names of the open elements, one after another
   std::vector<uint32_t> open_lengths_;
   std::vector<XmlAttr> attrs_;
   std::vector<uint32_t> decoded_;  // per attribute: offset into scratch_ + 1 when decoded, else 0

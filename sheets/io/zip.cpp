@@ -35,9 +35,16 @@ uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
 
 namespace {
 uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-void Put16(std::string& s, uint16_t v) { s += char(v & 0xFF); s += char(v >> 8); }
-void Put32(std::string& s, uint32_t v) { for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF); }
+uint32_t Get32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+void Put16(std::string& s, uint16_t v) {
+  s += char(v & 0xFF);
+  s += char(v >> 8);
+}
+void Put32(std::string& s, uint32_t v) {
+  for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF);
+}
 
 constexpr uint32_t kLocalSig = 0x04034b50, kCentralSig = 0x02014b50, kEndSig = 0x06054b50;
 
@@ -84,7 +91,10 @@ ZipReader::ZipReader(std::span<const uint8_t> archive) : data_(archive) {
   size_t lowest = n > 22 + 65535 ? n - 22 - 65535 : 0;
   size_t end = SIZE_MAX;
   for (size_t i = n - 22 + 1; i-- > lowest;) {
-    if (Get32(&data_[i]) == kEndSig && i + 22 + Get16(&data_[i + 20]) <= n) { end = i; break; }
+    if (Get32(&data_[i]) == kEndSig && i + 22 + Get16(&data_[i + 20]) <= n) {
+      end = i;
+      break;
+    }
   }
   if (end == SIZE_MAX) throw FormatError("truncated or damaged zip archive (no end of central directory)");
   const uint8_t* e = &data_[end];
@@ -93,9 +103,11 @@ ZipReader::ZipReader(std::span<const uint8_t> archive) : data_(archive) {
   uint32_t cd_size = Get32(e + 12), cd_offset = Get32(e + 16);
   if (count == 0xFFFF || cd_offset == 0xFFFFFFFF || cd_size == 0xFFFFFFFF)
     throw FormatError("ZIP64 archives are not supported");
-  if (disk != 0 || cd_disk != 0 || count_here != count) throw FormatError("multi-volume zip archives are not supported");
+  if (disk != 0 || cd_disk != 0 || count_here != count)
+    throw FormatError("multi-volume zip archives are not supported");
   if (uint32_t(count) > limits::kMaxZipEntries) throw FormatError("too many zip entries");
-  if (uint64_t(cd_offset) + cd_size > end) throw FormatError("truncated zip archive (central directory beyond the end)");
+  if (uint64_t(cd_offset) + cd_size > end)
+    throw FormatError("truncated zip archive (central directory beyond the end)");
 
   uint64_t total_declared = 0;
   size_t pos = cd_offset;
@@ -115,18 +127,22 @@ ZipReader::ZipReader(std::span<const uint8_t> archive) : data_(archive) {
     entry.name.assign(reinterpret_cast<const char*>(c + 46), name_len);
     pos += 46 + size_t(name_len) + extra_len + comment_len;
     if (flags & 1) throw FormatError("zip entry " + entry.name + " is encrypted");
-    if (method != 0 && method != 8) throw FormatError("zip entry " + entry.name + " uses an unsupported compression method");
-    if (csize == 0xFFFFFFFF || usize == 0xFFFFFFFF || local == 0xFFFFFFFF) throw FormatError("ZIP64 archives are not supported");
+    if (method != 0 && method != 8)
+      throw FormatError("zip entry " + entry.name + " uses an unsupported compression method");
+    if (csize == 0xFFFFFFFF || usize == 0xFFFFFFFF || local == 0xFFFFFFFF)
+      throw FormatError("ZIP64 archives are not supported");
     if (!SafeName(entry.name)) throw FormatError("unsafe zip entry name \"" + entry.name + "\"");
     if (usize > limits::kMaxPartBytes)
       throw FormatError("zip entry " + entry.name + " would inflate to " + std::to_string(usize) +
                         " bytes, more than the limit of " + std::to_string(limits::kMaxPartBytes));
     total_declared += usize;
     if (total_declared > limits::kMaxTotalBytes)
-      throw FormatError("zip entries would inflate to more than the limit of " + std::to_string(limits::kMaxTotalBytes) + " bytes");
+      throw FormatError("zip entries would inflate to more than the limit of " +
+                        std::to_string(limits::kMaxTotalBytes) + " bytes");
     if (usize > limits::kInflateRatioGraceBytes && uint64_t(csize) * limits::kMinInflateRatioDenominator < usize)
       throw FormatError("zip entry " + entry.name + " has a suspicious inflate ratio (zip bomb)");
-    if (method == 0 && csize != usize) throw FormatError("zip entry " + entry.name + " is stored with inconsistent sizes");
+    if (method == 0 && csize != usize)
+      throw FormatError("zip entry " + entry.name + " is stored with inconsistent sizes");
     // The local header gives the start of the data.
     if (uint64_t(local) + 30 > cd_offset) throw FormatError("truncated zip archive (entry " + entry.name + ")");
     const uint8_t* l = &data_[local];
@@ -178,7 +194,10 @@ void ZipReader::Read(size_t index, const std::function<void(std::string_view)>& 
   } else {
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) throw FormatError("cannot start inflating");
-    struct Guard { z_stream* z; ~Guard() { inflateEnd(z); } } guard{&z};
+    struct Guard {
+      z_stream* z;
+      ~Guard() { inflateEnd(z); }
+    } guard{&z};
     std::vector<unsigned char> out(1 << 18);
     uint64_t produced = 0;
     uint64_t remaining = e.compressed_size;
@@ -210,7 +229,8 @@ void ZipReader::Read(size_t index, const std::function<void(std::string_view)>& 
         sink(std::string_view(reinterpret_cast<const char*>(out.data()), got));
       }
     }
-    if (produced != e.uncompressed_size) throw FormatError("zip entry " + e.name + " is shorter than its declared size");
+    if (produced != e.uncompressed_size)
+      throw FormatError("zip entry " + e.name + " is shorter than its declared size");
   }
   if (crc != e.crc32) throw FormatError("zip entry " + e.name + " fails its CRC check");
 }
@@ -255,11 +275,11 @@ ZipWriter::~ZipWriter() {
 void ZipWriter::WriteLocalHeader(const Written& w) {
   std::string h;
   Put32(h, kLocalSig);
-  Put16(h, 20);  // version needed
+  Put16(h, 20);      // version needed
   Put16(h, 0x0800);  // names are UTF-8
   Put16(h, w.method);
-  Put16(h, 0);       // time 00:00
-  Put16(h, 0x21);    // date 1980-01-01: saved files do not change with the clock
+  Put16(h, 0);     // time 00:00
+  Put16(h, 0x21);  // date 1980-01-01: saved files do not change with the clock
   Put32(h, w.crc);
   Put32(h, uint32_t(w.compressed));
   Put32(h, uint32_t(w.uncompressed));
@@ -273,8 +293,7 @@ bool ZipWriter::Holds(std::string_view name) const { return names_.count(LowerNa
 
 void ZipWriter::Claim(std::string_view name) {
   // Two entries of one name (in any letter case) make a package that readers refuse or misread.
-  if (!names_.insert(LowerName(name)).second)
-    throw std::runtime_error("two parts named " + std::string(name));
+  if (!names_.insert(LowerName(name)).second) throw std::runtime_error("two parts named " + std::string(name));
 }
 
 void ZipWriter::Begin(std::string_view name, int level) {
@@ -382,8 +401,7 @@ void ZipWriter::Add(std::string_view name, std::string_view data, int level) {
 void ZipWriter::AddStored(std::string_view name, std::string_view data) {
   if (finished_ || stream_->open) throw std::logic_error("zip writer misuse");
   Claim(name);
-  Written w{std::string(name), 0, Crc32(0, data.data(), data.size()),
-            data.size(), data.size(), sink_.Position()};
+  Written w{std::string(name), 0, Crc32(0, data.data(), data.size()), data.size(), data.size(), sink_.Position()};
   WriteLocalHeader(w);
   sink_.Write(data.data(), data.size());
   done_.push_back(w);

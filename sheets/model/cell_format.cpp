@@ -22,14 +22,13 @@ size_t CellFormatHash::operator()(const CellFormat& f) const {
   size_t h = std::hash<std::string>()(f.number_format);
   Mix(h, size_t(f.horizontal) | size_t(f.vertical) << 8 | size_t(f.wrap_text) << 16 | size_t(f.indent) << 24);
   Mix(h, size_t(uint16_t(f.rotation)) | size_t(f.locked) << 16 | size_t(f.formula_hidden) << 17);
-  for (const BorderLine* l : {&f.borders.left, &f.borders.right, &f.borders.top, &f.borders.bottom,
-                              &f.borders.diagonal})
+  for (const BorderLine* l :
+       {&f.borders.left, &f.borders.right, &f.borders.top, &f.borders.bottom, &f.borders.diagonal})
     MixLine(h, *l);
   Mix(h, size_t(f.borders.diagonal_up) | size_t(f.borders.diagonal_down) << 1);
   Mix(h, std::hash<std::string>()(f.font.name));
   Mix(h, std::hash<double>()(f.font.size));
-  Mix(h, size_t(f.font.bold) | size_t(f.font.italic) << 1 | size_t(f.font.strike) << 2 |
-             size_t(f.font.underline) << 3);
+  Mix(h, size_t(f.font.bold) | size_t(f.font.italic) << 1 | size_t(f.font.strike) << 2 | size_t(f.font.underline) << 3);
   MixColor(h, f.font.color);
   Mix(h, size_t(f.fill.pattern));
   MixColor(h, f.fill.foreground);

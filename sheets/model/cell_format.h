@@ -27,14 +27,33 @@ struct Color {
 };
 
 enum class HorizontalAlignment : uint8_t {
-  General, Left, Center, Right, Fill, Justify, CenterAcrossSelection, Distributed
+  General,
+  Left,
+  Center,
+  Right,
+  Fill,
+  Justify,
+  CenterAcrossSelection,
+  Distributed
 };
 enum class VerticalAlignment : uint8_t { Bottom, Top, Center, Justify, Distributed };
 
 // The line styles of cell borders, in the order of the xlsx vocabulary.
 enum class BorderStyle : uint8_t {
-  None, Thin, Medium, Dashed, Dotted, Thick, Double, Hair, MediumDashed, DashDot, MediumDashDot,
-  DashDotDot, MediumDashDotDot, SlantDashDot
+  None,
+  Thin,
+  Medium,
+  Dashed,
+  Dotted,
+  Thick,
+  Double,
+  Hair,
+  MediumDashed,
+  DashDot,
+  MediumDashDot,
+  DashDotDot,
+  MediumDashDotDot,
+  SlantDashDot
 };
 
 struct BorderLine {
@@ -64,9 +83,25 @@ struct Font {
 
 // Fill patterns, in the order of the xlsx vocabulary.
 enum class FillPattern : uint8_t {
-  None, Solid, MediumGray, DarkGray, LightGray, DarkHorizontal, DarkVertical, DarkDown, DarkUp,
-  DarkGrid, DarkTrellis, LightHorizontal, LightVertical, LightDown, LightUp, LightGrid, LightTrellis,
-  Gray125, Gray0625
+  None,
+  Solid,
+  MediumGray,
+  DarkGray,
+  LightGray,
+  DarkHorizontal,
+  DarkVertical,
+  DarkDown,
+  DarkUp,
+  DarkGrid,
+  DarkTrellis,
+  LightHorizontal,
+  LightVertical,
+  LightDown,
+  LightUp,
+  LightGrid,
+  LightTrellis,
+  Gray125,
+  Gray0625
 };
 
 struct Fill {

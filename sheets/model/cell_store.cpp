@@ -33,7 +33,8 @@ CellSlot* SlotBlockPool::Take() {
   }
   if (next_ == end_) {
     // Regions double from 4 blocks up to a huge page's worth, then stay at that.
-    size_t blocks = regions_.empty() ? kFirstRegionBlocks : std::min(kMaxRegionBlocks, 2 * (regions_.back().size() / kBlockBytes));
+    size_t blocks =
+        regions_.empty() ? kFirstRegionBlocks : std::min(kMaxRegionBlocks, 2 * (regions_.back().size() / kBlockBytes));
     regions_.emplace_back(blocks * kBlockBytes);
     next_ = regions_.back().data();
     end_ = next_ + blocks * kBlockBytes;
@@ -61,8 +62,10 @@ size_t CellColumn::BlockFor(uint32_t row) const {
   size_t lo = 0, hi = n - 1;
   while (lo < hi) {
     size_t mid = (lo + hi) / 2;
-    if (blocks_[mid].last_row() < row) lo = mid + 1;
-    else hi = mid;
+    if (blocks_[mid].last_row() < row)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   return lo;
 }
@@ -72,8 +75,10 @@ uint32_t LowerIndex(const CellColumn::Block& b, uint32_t row) {
   uint32_t lo = 0, hi = b.size;
   while (lo < hi) {
     uint32_t mid = (lo + hi) / 2;
-    if (b.slots[mid].row < row) lo = mid + 1;
-    else hi = mid;
+    if (b.slots[mid].row < row)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   return lo;
 }
@@ -182,8 +187,10 @@ bool CellColumn::Erase(uint32_t row, SlotBlockPool& pool) {
 }
 
 void CellColumn::FreeBlock(Block& b, SlotBlockPool& pool) {
-  if (b.capacity == kBlockSlots) pool.Give(b.slots);
-  else std::free(b.slots);
+  if (b.capacity == kBlockSlots)
+    pool.Give(b.slots);
+  else
+    std::free(b.slots);
   b.slots = nullptr;
   b.size = 0;
 }

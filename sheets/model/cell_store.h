@@ -29,12 +29,12 @@ struct CellSlot {
   uint16_t unused;
   union {
     double number;
-    uint32_t text;   // id in the sheet's text pool
+    uint32_t text;  // id in the sheet's text pool
   };
 };
 static_assert(sizeof(CellSlot) == 24, "cell slot must stay 24 bytes");
 
-inline constexpr uint32_t kBlockSlots = 2730;    // 65,520 bytes: 32 blocks to a 2 MB region
+inline constexpr uint32_t kBlockSlots = 2730;  // 65,520 bytes: 32 blocks to a 2 MB region
 inline constexpr size_t kBlockBytes = 65536;
 
 // Full-size blocks for one sheet. Blocks given back are reused; the memory goes with the pool.
@@ -120,9 +120,7 @@ class CellStore {
   size_t column_count() const { return columns_.size(); }
   const CellColumn& column(uint32_t c) const { return columns_[c]; }
 
-  CellSlot* Find(uint32_t row, uint32_t col) {
-    return col < columns_.size() ? columns_[col].Find(row) : nullptr;
-  }
+  CellSlot* Find(uint32_t row, uint32_t col) { return col < columns_.size() ? columns_[col].Find(row) : nullptr; }
   const CellSlot* Find(uint32_t row, uint32_t col) const { return const_cast<CellStore*>(this)->Find(row, col); }
   CellSlot& FindOrInsert(uint32_t row, uint32_t col, bool* inserted) {
     if (col >= columns_.size()) columns_.resize(size_t(col) + 1);

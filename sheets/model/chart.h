@@ -24,8 +24,8 @@ enum class TrendlineType : uint8_t { Linear, Exponential, Logarithmic, Polynomia
 
 struct Trendline {
   TrendlineType type = TrendlineType::Linear;
-  int order = 2;   // Polynomial: 2..6
-  int period = 2;  // MovingAverage: 2..255
+  int order = 2;     // Polynomial: 2..6
+  int period = 2;    // MovingAverage: 2..255
   std::string name;  // empty: the default legend text
   std::optional<double> forward, backward, intercept;
   bool display_equation = false;
@@ -36,12 +36,12 @@ struct Trendline {
 enum class MarkerStyle : uint8_t { Automatic, None, Square, Diamond, Triangle, X, Star, Dot, Dash, Circle, Plus };
 
 struct ChartSeries {
-  std::string name;       // literal name ("S1") when name_ref is empty, else the cached name text
-  std::string name_ref;   // reference to the cell holding the name, as written; may be empty
-  std::string x_values;   // reference or array constant text; empty: 1, 2, 3 ...
-  std::string y_values;   // reference or array constant text
+  std::string name;      // literal name ("S1") when name_ref is empty, else the cached name text
+  std::string name_ref;  // reference to the cell holding the name, as written; may be empty
+  std::string x_values;  // reference or array constant text; empty: 1, 2, 3 ...
+  std::string y_values;  // reference or array constant text
   MarkerStyle marker = MarkerStyle::Automatic;
-  bool line = true;       // scatter and line series: joined by a line
+  bool line = true;  // scatter and line series: joined by a line
   bool smooth = false;
   std::vector<Trendline> trendlines;
   friend bool operator==(const ChartSeries&, const ChartSeries&) = default;
@@ -109,8 +109,8 @@ struct ObjectAnchor {
 struct DrawingObject {
   enum class Kind : uint8_t { Chart, TextBox };
   Kind kind = Kind::Chart;
-  uint32_t id = 0;     // unique on its sheet, from 1
-  std::string name;    // "Chart 1", "Text Box 2"
+  uint32_t id = 0;   // unique on its sheet, from 1
+  std::string name;  // "Chart 1", "Text Box 2"
   ObjectAnchor anchor;
   bool visible = true;
   std::shared_ptr<Chart> chart;  // Kind::Chart

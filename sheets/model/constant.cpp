@@ -31,7 +31,10 @@ std::optional<Value> ReadElement(std::string_view s, size_t& pos) {
     for (;;) {
       if (pos >= s.size()) return std::nullopt;
       if (s[pos] == '"') {
-        if (pos + 1 < s.size() && s[pos + 1] == '"') { pos += 2; continue; }
+        if (pos + 1 < s.size() && s[pos + 1] == '"') {
+          pos += 2;
+          continue;
+        }
         ++pos;
         break;
       }
@@ -103,8 +106,10 @@ std::optional<ArrayConstant> ParseArrayConstant(std::string_view text) {
     char sep = text[pos++];
     if (sep == ',') continue;
     // End of a row: all rows as wide as the first.
-    if (array.rows == 0) array.cols = col;
-    else if (col != array.cols) return std::nullopt;
+    if (array.rows == 0)
+      array.cols = col;
+    else if (col != array.cols)
+      return std::nullopt;
     ++array.rows;
     col = 0;
     if (sep == '}') break;

@@ -5,7 +5,9 @@ namespace sheets {
 namespace {
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsNameChar(char c) { return IsLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '\\' || (unsigned char)c >= 0x80; }
+bool IsNameChar(char c) {
+  return IsLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '\\' || (unsigned char)c >= 0x80;
+}
 }  // namespace
 
 std::string ShiftFormulaReferences(std::string_view f, int64_t rows, int64_t cols, const SheetLimits& limits) {
@@ -18,7 +20,10 @@ std::string ShiftFormulaReferences(std::string_view f, int64_t rows, int64_t col
       size_t j = i + 1;
       while (j < f.size()) {
         if (f[j] == '"') {
-          if (j + 1 < f.size() && f[j + 1] == '"') { j += 2; continue; }
+          if (j + 1 < f.size() && f[j + 1] == '"') {
+            j += 2;
+            continue;
+          }
           break;
         }
         ++j;
@@ -31,7 +36,10 @@ std::string ShiftFormulaReferences(std::string_view f, int64_t rows, int64_t col
       size_t j = i + 1;
       while (j < f.size()) {
         if (f[j] == '\'') {
-          if (j + 1 < f.size() && f[j + 1] == '\'') { j += 2; continue; }
+          if (j + 1 < f.size() && f[j + 1] == '\'') {
+            j += 2;
+            continue;
+          }
           break;
         }
         ++j;
@@ -45,11 +53,17 @@ std::string ShiftFormulaReferences(std::string_view f, int64_t rows, int64_t col
       // Try [$]letters[$]digits not followed by a name character or '('.
       size_t j = i;
       bool col_abs = false, row_abs = false;
-      if (f[j] == '$') { col_abs = true; ++j; }
+      if (f[j] == '$') {
+        col_abs = true;
+        ++j;
+      }
       size_t ls = j;
       while (j < f.size() && IsLetter(f[j])) ++j;
       size_t le = j;
-      if (j < f.size() && f[j] == '$') { row_abs = true; ++j; }
+      if (j < f.size() && f[j] == '$') {
+        row_abs = true;
+        ++j;
+      }
       size_t ds = j;
       while (j < f.size() && IsDigit(f[j])) ++j;
       size_t de = j;
@@ -121,7 +135,10 @@ std::string RenameSheetsInFormula(std::string_view f, const SheetRenameFn& renam
     size_t j = start + 1;
     while (j < f.size()) {
       if (f[j] == quote) {
-        if (j + 1 < f.size() && f[j + 1] == quote) { j += 2; continue; }
+        if (j + 1 < f.size() && f[j + 1] == quote) {
+          j += 2;
+          continue;
+        }
         break;
       }
       ++j;

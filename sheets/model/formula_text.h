@@ -14,8 +14,7 @@ namespace sheets {
 // Moves the relative parts of every A1 cell reference in formula by (rows, cols), as copying the
 // formula to another cell does; absolute parts ($A$1) stay. Text in double quotes, names and function
 // names are left alone. A reference moved off the sheet becomes #REF!.
-std::string ShiftFormulaReferences(std::string_view formula, int64_t rows, int64_t cols,
-                                   const SheetLimits& limits);
+std::string ShiftFormulaReferences(std::string_view formula, int64_t rows, int64_t cols, const SheetLimits& limits);
 
 // Gives the sheet names of references ("Data!A1", "'My data'!A1:B2", "Jan:Mar!A1") the new names
 // rename returns (nullopt: the name stays), quoting them where needed. References into other

@@ -91,8 +91,10 @@ LargeBlock& LargeBlock::operator=(LargeBlock&& o) noexcept {
 
 void LargeBlock::Release() {
   if (!data_) return;
-  if (mapped_) munmap(data_, size_);
-  else std::free(data_);
+  if (mapped_)
+    munmap(data_, size_);
+  else
+    std::free(data_);
   data_ = nullptr;
   size_ = 0;
   mapped_ = false;

@@ -76,8 +76,10 @@ class LargeVector {
   }
   // Sets every element to zero bits and the size to n (the memory is mapped afresh when it grows).
   void assign_zero(size_t n) {
-    if (n > capacity()) block_ = LargeBlock(n * sizeof(T));
-    else if (n) std::memset(static_cast<void*>(data()), 0, n * sizeof(T));
+    if (n > capacity())
+      block_ = LargeBlock(n * sizeof(T));
+    else if (n)
+      std::memset(static_cast<void*>(data()), 0, n * sizeof(T));
     size_ = n;
   }
   // Sets the size to n, every element to v.

@@ -45,7 +45,10 @@ std::optional<A1Part> ParseA1Part(std::string_view s, const SheetLimits& limits)
   A1Part p{};
   size_t pos = 0;
   bool col_dollar = false;
-  if (pos < s.size() && s[pos] == '$') { col_dollar = true; ++pos; }
+  if (pos < s.size() && s[pos] == '$') {
+    col_dollar = true;
+    ++pos;
+  }
   size_t letters_start = pos;
   while (pos < s.size() && IsAsciiLetter(s[pos])) ++pos;
   std::string_view letters = s.substr(letters_start, pos - letters_start);
@@ -66,7 +69,10 @@ std::optional<A1Part> ParseA1Part(std::string_view s, const SheetLimits& limits)
     p.kind = A1Part::Column;
     return p;
   }
-  if (s[pos] == '$') { p.row_abs = true; ++pos; }
+  if (s[pos] == '$') {
+    p.row_abs = true;
+    ++pos;
+  }
   auto row = ReadNumber(s, pos);
   if (!row || pos != s.size() || *row == 0 || *row > limits.rows) return std::nullopt;
   p.kind = A1Part::Cell;
@@ -75,12 +81,14 @@ std::optional<A1Part> ParseA1Part(std::string_view s, const SheetLimits& limits)
 }
 
 // One R1C1 coordinate after its letter: "" (relative 0), "5" (absolute), "[-2]" (relative).
-bool ParseR1C1Coord(std::string_view s, size_t& pos, uint32_t base, uint32_t limit, uint32_t& value,
-                    bool& absolute) {
+bool ParseR1C1Coord(std::string_view s, size_t& pos, uint32_t base, uint32_t limit, uint32_t& value, bool& absolute) {
   if (pos < s.size() && s[pos] == '[') {
     ++pos;
     bool negative = false;
-    if (pos < s.size() && (s[pos] == '-' || s[pos] == '+')) { negative = s[pos] == '-'; ++pos; }
+    if (pos < s.size() && (s[pos] == '-' || s[pos] == '+')) {
+      negative = s[pos] == '-';
+      ++pos;
+    }
     auto off = ReadNumber(s, pos);
     if (!off || pos >= s.size() || s[pos] != ']') return false;
     ++pos;
@@ -137,8 +145,14 @@ std::optional<AreaRef> MakeArea(const A1Part& a, std::optional<A1Part> b, const 
   if (a.kind != b->kind) return std::nullopt;
   A1Part lo = a, hi = *b;
   // Keep first <= last in each direction, as a spreadsheet does when it reads B2:A1.
-  if (hi.row < lo.row) { std::swap(lo.row, hi.row); std::swap(lo.row_abs, hi.row_abs); }
-  if (hi.col < lo.col) { std::swap(lo.col, hi.col); std::swap(lo.col_abs, hi.col_abs); }
+  if (hi.row < lo.row) {
+    std::swap(lo.row, hi.row);
+    std::swap(lo.row_abs, hi.row_abs);
+  }
+  if (hi.col < lo.col) {
+    std::swap(lo.col, hi.col);
+    std::swap(lo.col_abs, hi.col_abs);
+  }
   switch (a.kind) {
     case A1Part::Cell:
       r.kind = AreaRef::Kind::Range;
@@ -171,7 +185,11 @@ std::optional<std::string_view> SplitPrefix(std::string_view text, Reference& re
     for (;;) {
       if (pos >= text.size()) return std::nullopt;
       if (text[pos] == '\'') {
-        if (pos + 1 < text.size() && text[pos + 1] == '\'') { prefix += '\''; pos += 2; continue; }
+        if (pos + 1 < text.size() && text[pos + 1] == '\'') {
+          prefix += '\'';
+          pos += 2;
+          continue;
+        }
         break;
       }
       prefix += text[pos++];
@@ -274,8 +292,7 @@ std::string RangeName(const RangeAddress& r) {
 }
 
 namespace {
-std::optional<Reference> ParseOne(std::string_view text, RefStyle style, CellAddress base,
-                                  const SheetLimits& limits) {
+std::optional<Reference> ParseOne(std::string_view text, RefStyle style, CellAddress base, const SheetLimits& limits) {
   if (text.empty() || limits.rows == 0 || limits.cols == 0) return std::nullopt;
   Reference ref;
   auto area_text = SplitPrefix(text, ref);
@@ -329,9 +346,12 @@ std::optional<ReferenceList> ParseReferenceList(std::string_view text, RefStyle 
   for (size_t i = 0; i <= text.size(); ++i) {
     if (i < text.size()) {
       char c = text[i];
-      if (c == '\'') quoted = !quoted;  // '' inside quotes toggles twice: harmless
-      else if (!quoted && c == '[') ++bracket;
-      else if (!quoted && c == ']') --bracket;
+      if (c == '\'')
+        quoted = !quoted;  // '' inside quotes toggles twice: harmless
+      else if (!quoted && c == '[')
+        ++bracket;
+      else if (!quoted && c == ']')
+        --bracket;
       if (quoted || bracket > 0 || c != ',') continue;
     }
     auto ref = ParseOne(text.substr(start, i - start), style, base, limits);
@@ -362,14 +382,12 @@ std::string FormatArea(const AreaRef& area, RefStyle style, CellAddress base) {
     }
     case AreaRef::Kind::Rows: {
       std::string first = RowText(r.first.row, area.first_row_abs, base.row, style, 'R');
-      if (style == RefStyle::R1C1 && r.first.row == r.last.row && area.first_row_abs == area.last_row_abs)
-        return first;
+      if (style == RefStyle::R1C1 && r.first.row == r.last.row && area.first_row_abs == area.last_row_abs) return first;
       return first + ":" + RowText(r.last.row, area.last_row_abs, base.row, style, 'R');
     }
     case AreaRef::Kind::Columns: {
       std::string first = ColText(r.first.col, area.first_col_abs, base.col, style);
-      if (style == RefStyle::R1C1 && r.first.col == r.last.col && area.first_col_abs == area.last_col_abs)
-        return first;
+      if (style == RefStyle::R1C1 && r.first.col == r.last.col && area.first_col_abs == area.last_col_abs) return first;
       return first + ":" + ColText(r.last.col, area.last_col_abs, base.col, style);
     }
   }

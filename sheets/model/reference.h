@@ -54,8 +54,7 @@ struct RangeAddress {
     return a.row >= first.row && a.row <= last.row && a.col >= first.col && a.col <= last.col;
   }
   bool Intersects(const RangeAddress& o) const {
-    return !(o.last.row < first.row || o.first.row > last.row || o.last.col < first.col ||
-             o.first.col > last.col);
+    return !(o.last.row < first.row || o.first.row > last.row || o.last.col < first.col || o.first.col > last.col);
   }
   friend bool operator==(const RangeAddress&, const RangeAddress&) = default;
 };
@@ -116,8 +115,7 @@ std::string FormatReference(const Reference& ref, RefStyle style, CellAddress ba
 std::string FormatReferenceList(const ReferenceList& refs, RefStyle style, CellAddress base = {});
 
 // The "[Book]Sheet!" or "Sheet!" prefix, quoted when the names need it; empty when both are empty.
-std::string FormatSheetPrefix(std::string_view workbook, std::string_view sheet,
-                              std::string_view last_sheet = {});
+std::string FormatSheetPrefix(std::string_view workbook, std::string_view sheet, std::string_view last_sheet = {});
 // True when a sheet name must be quoted in a reference ('My data'!A1, '2019'!A1, 'A1'!B2).
 bool SheetNameNeedsQuotes(std::string_view name);
 

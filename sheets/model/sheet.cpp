@@ -52,7 +52,8 @@ Sheet::Slot& Sheet::FindOrInsert(uint32_t row, uint32_t col) {
   // A new cell takes the format of its row, else of its column, as a typed-in cell does.
   if (!rows_.empty() || !columns_.empty()) {
     auto r = rows_.find(row);
-    if (r != rows_.end() && r->second.format) s.format = *r->second.format;
+    if (r != rows_.end() && r->second.format)
+      s.format = *r->second.format;
     else if (!columns_.empty())
       if (std::optional<uint32_t> f = GetColumn(col).format) s.format = *f;
   }
@@ -90,7 +91,10 @@ CellView Sheet::ViewOf(const Slot& s) const {
   switch (v.type) {
     case ValueType::Empty: break;
     case ValueType::Number: v.number = s.number; break;
-    case ValueType::Text: v.text = texts_.Get(s.text); v.text_id = s.text; break;
+    case ValueType::Text:
+      v.text = texts_.Get(s.text);
+      v.text_id = s.text;
+      break;
     case ValueType::Boolean: v.boolean = s.small != 0; break;
     case ValueType::Error: v.error = ErrorCode(s.small); break;
   }
@@ -380,7 +384,8 @@ void Sheet::ForEachCellIn(const RangeAddress& range,
       if (cur.column->AtEnd(cur.pos) || cur.column->At(cur.pos).row > range.last.row) finished = true;
     }
     if (finished)
-      std::erase_if(cursors, [&](const Cursor& c) { return c.column->AtEnd(c.pos) || c.column->At(c.pos).row > range.last.row; });
+      std::erase_if(
+          cursors, [&](const Cursor& c) { return c.column->AtEnd(c.pos) || c.column->At(c.pos).row > range.last.row; });
   }
 }
 
@@ -397,11 +402,14 @@ ColumnInfo Sheet::GetColumn(uint32_t col) const {
 }
 
 void Sheet::SetRow(uint32_t row, const RowInfo& info) {
-  if (row >= limits_.rows) throw ModelError("Row " + std::to_string(uint64_t(row) + 1) + " is beyond the sheet's limits");
+  if (row >= limits_.rows)
+    throw ModelError("Row " + std::to_string(uint64_t(row) + 1) + " is beyond the sheet's limits");
   if (info.outline_level > 7) throw ModelError("Outline levels go from 0 to 7");
   Touch();
-  if (info == RowInfo{}) rows_.erase(row);
-  else rows_[row] = info;
+  if (info == RowInfo{})
+    rows_.erase(row);
+  else
+    rows_[row] = info;
 }
 
 void Sheet::SetColumn(uint32_t col, const ColumnInfo& info) { SetColumns(col, col, info); }
@@ -480,7 +488,8 @@ void Sheet::MergeAll(const std::vector<RangeAddress>& ranges) {
     if (r.IsSingleCell()) throw ModelError("A merged area needs more than one cell");
     all.emplace_back(r, false);
   }
-  std::stable_sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.first.first.row < b.first.first.row; });
+  std::stable_sort(all.begin(), all.end(),
+                   [](const auto& a, const auto& b) { return a.first.first.row < b.first.first.row; });
   std::map<uint32_t, RangeAddress> live;
   std::multimap<uint32_t, uint32_t> ends;  // last row -> first column of each live area
   for (const auto& [r, old] : all) {
@@ -491,7 +500,8 @@ void Sheet::MergeAll(const std::vector<RangeAddress>& ranges) {
     auto it = live.upper_bound(r.last.col);
     if (it != live.begin() && std::prev(it)->second.last.col >= r.first.col) {
       const RangeAddress& other = std::prev(it)->second;
-      throw ModelError("Merged area " + RangeName(old ? other : r) + " overlaps merged area " + RangeName(old ? r : other));
+      throw ModelError("Merged area " + RangeName(old ? other : r) + " overlaps merged area " +
+                       RangeName(old ? r : other));
     }
     live[r.first.col] = r;
     ends.emplace(r.last.row, r.first.col);
@@ -559,8 +569,6 @@ Chart& Sheet::chart() {
   return *chart_sheet_chart_;
 }
 
-size_t Sheet::CellMemoryUsed() const {
-  return cells_.MemoryUsed() + texts_.MemoryUsed() + formulas_.MemoryUsed();
-}
+size_t Sheet::CellMemoryUsed() const { return cells_.MemoryUsed() + texts_.MemoryUsed() + formulas_.MemoryUsed(); }
 
 }  // namespace sheets

@@ -44,7 +44,7 @@ struct SheetView {
   uint32_t frozen_rows = 0, frozen_cols = 0;
   CellAddress active_cell;
   std::vector<RangeAddress> selection;  // empty: the active cell alone
-  uint32_t window = 0;  // the workbook window showing this view (index into Workbook::windows())
+  uint32_t window = 0;                  // the workbook window showing this view (index into Workbook::windows())
   friend bool operator==(const SheetView&, const SheetView&) = default;
 };
 
@@ -53,7 +53,7 @@ enum class Orientation : uint8_t { Default, Portrait, Landscape };
 struct PageSetup {
   uint32_t paper_size = 0;  // paper code as in the xlsx/BIFF vocabulary (1 Letter, 9 A4); 0 = not set
   Orientation orientation = Orientation::Default;
-  uint32_t scale = 100;     // percent
+  uint32_t scale = 100;                          // percent
   uint32_t fit_to_width = 0, fit_to_height = 0;  // 0: not fitted
   friend bool operator==(const PageSetup&, const PageSetup&) = default;
 };
@@ -62,7 +62,7 @@ struct RowInfo {
   double height = 0;  // points; 0 = default height
   bool hidden = false;
   bool collapsed = false;
-  uint8_t outline_level = 0;  // 0..7
+  uint8_t outline_level = 0;       // 0..7
   std::optional<uint32_t> format;  // row format index
   friend bool operator==(const RowInfo&, const RowInfo&) = default;
 };
@@ -170,7 +170,7 @@ class Sheet {
   const std::map<uint32_t, ColumnSpan>& columns() const { return columns_; }
   RowInfo GetRow(uint32_t row) const;
   ColumnInfo GetColumn(uint32_t col) const;
-  void SetRow(uint32_t row, const RowInfo& info);        // a default RowInfo removes the entry
+  void SetRow(uint32_t row, const RowInfo& info);  // a default RowInfo removes the entry
   void SetColumn(uint32_t col, const ColumnInfo& info);
   // Columns first..last take info (a default ColumnInfo removes their settings); in logarithmic time.
   void SetColumns(uint32_t first, uint32_t last, const ColumnInfo& info);
@@ -254,7 +254,8 @@ class Sheet {
   void StoreValue(Slot& s, const Value& value);
   void DropArrayAt(uint32_t row, uint32_t col);
   void StoreFormula(uint32_t row, uint32_t col, std::string_view formula, const Value& cached, bool check_arrays);
-  void CheckArrayRange(const RangeAddress& range, std::string_view formula) const;  // ends the array formula whose first cell this is
+  void CheckArrayRange(const RangeAddress& range,
+                       std::string_view formula) const;  // ends the array formula whose first cell this is
   CellView ViewOf(const Slot& s) const;
 
   Workbook* owner_;

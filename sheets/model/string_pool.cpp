@@ -113,7 +113,10 @@ uint32_t StringPool::Store(std::string_view text) {
   // The bytes go into the current chunk when they fit, else into a new one: 4 KB, 32 KB, 256 KB,
   // then 2 MB each, or the text's own size when larger.
   if (chunks_.empty() || used_in_last_ + text.size() > chunks_.back().size()) {
-    size_t size = chunks_.empty() ? 4096 : chunks_.size() == 1 ? 32768 : chunks_.size() == 2 ? 262144 : detail::kHugePageBytes;
+    size_t size = chunks_.empty()       ? 4096
+                  : chunks_.size() == 1 ? 32768
+                  : chunks_.size() == 2 ? 262144
+                                        : detail::kHugePageBytes;
     if (text.size() > size) size = text.size();
     chunks_.emplace_back(size);
     used_in_last_ = 0;

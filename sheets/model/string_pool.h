@@ -54,9 +54,9 @@ class StringPool {
   size_t used_in_last_ = 0;
   detail::LargeVector<Entry> entries_;
   // Open addressing, linear probing from the hash modulo the size.
-  detail::LargeVector<uint8_t> tags_;   // 0 = free, else 0x80 | the hash's top seven bits
-  detail::LargeVector<uint32_t> ids_;   // the id in each used slot
-  size_t indexed_ = 0;  // entries below this are in the index; Append adds entries it does not hold
+  detail::LargeVector<uint8_t> tags_;  // 0 = free, else 0x80 | the hash's top seven bits
+  detail::LargeVector<uint32_t> ids_;  // the id in each used slot
+  size_t indexed_ = 0;                 // entries below this are in the index; Append adds entries it does not hold
 };
 
 }  // namespace sheets

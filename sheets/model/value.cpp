@@ -12,9 +12,8 @@ struct ErrorName {
   std::string_view text;
 };
 constexpr ErrorName kErrorNames[] = {
-    {ErrorCode::Null, "#NULL!"}, {ErrorCode::Div0, "#DIV/0!"}, {ErrorCode::Value, "#VALUE!"},
-    {ErrorCode::Ref, "#REF!"},   {ErrorCode::Name, "#NAME?"},  {ErrorCode::Num, "#NUM!"},
-    {ErrorCode::NA, "#N/A"},
+    {ErrorCode::Null, "#NULL!"}, {ErrorCode::Div0, "#DIV/0!"}, {ErrorCode::Value, "#VALUE!"}, {ErrorCode::Ref, "#REF!"},
+    {ErrorCode::Name, "#NAME?"}, {ErrorCode::Num, "#NUM!"},    {ErrorCode::NA, "#N/A"},
 };
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {

@@ -33,16 +33,36 @@ enum class ValueType : uint8_t { Empty, Number, Text, Boolean, Error };
 
 struct Value {
   ValueType type = ValueType::Empty;
-  double number = 0;       // Number
-  std::string text;        // Text (UTF-8)
-  bool boolean = false;    // Boolean
+  double number = 0;                // Number
+  std::string text;                 // Text (UTF-8)
+  bool boolean = false;             // Boolean
   ErrorCode error = ErrorCode::NA;  // Error
 
   static Value Empty() { return {}; }
-  static Value Number(double n) { Value v; v.type = ValueType::Number; v.number = n; return v; }
-  static Value Text(std::string_view s) { Value v; v.type = ValueType::Text; v.text = s; return v; }
-  static Value Boolean(bool b) { Value v; v.type = ValueType::Boolean; v.boolean = b; return v; }
-  static Value Error(ErrorCode e) { Value v; v.type = ValueType::Error; v.error = e; return v; }
+  static Value Number(double n) {
+    Value v;
+    v.type = ValueType::Number;
+    v.number = n;
+    return v;
+  }
+  static Value Text(std::string_view s) {
+    Value v;
+    v.type = ValueType::Text;
+    v.text = s;
+    return v;
+  }
+  static Value Boolean(bool b) {
+    Value v;
+    v.type = ValueType::Boolean;
+    v.boolean = b;
+    return v;
+  }
+  static Value Error(ErrorCode e) {
+    Value v;
+    v.type = ValueType::Error;
+    v.error = e;
+    return v;
+  }
 
   bool IsEmpty() const { return type == ValueType::Empty; }
   friend bool operator==(const Value& a, const Value& b);

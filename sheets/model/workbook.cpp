@@ -61,9 +61,7 @@ Sheet* Workbook::FindSheet(std::string_view name) {
   return nullptr;
 }
 
-const Sheet* Workbook::FindSheet(std::string_view name) const {
-  return const_cast<Workbook*>(this)->FindSheet(name);
-}
+const Sheet* Workbook::FindSheet(std::string_view name) const { return const_cast<Workbook*>(this)->FindSheet(name); }
 
 int Workbook::SheetIndex(const Sheet* sheet) const {
   for (size_t i = 0; i < sheets_.size(); ++i)

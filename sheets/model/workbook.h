@@ -25,7 +25,12 @@ struct PackagePreserved;  // file parts the model does not interpret (sheets/io)
 
 enum class FileFormat : uint8_t {
   None,  // never saved
-  Xlsx, Xlsm, Xltx, Xltm, Xls, Csv
+  Xlsx,
+  Xlsm,
+  Xltx,
+  Xltm,
+  Xls,
+  Csv
 };
 // "xlsx", "xls" ... ("" for None).
 std::string_view FileFormatExtension(FileFormat format);
@@ -39,7 +44,7 @@ struct Window {
   int32_t width = 0, height = 0;  // 0: the host's default size
   uint32_t active_sheet = 0;      // index into sheets
   uint32_t first_visible_tab = 0;
-  uint32_t tab_ratio = 600;       // tab bar width, per mille of the window's width
+  uint32_t tab_ratio = 600;  // tab bar width, per mille of the window's width
   bool show_tabs = true;
   bool show_horizontal_scroll = true;
   bool show_vertical_scroll = true;

@@ -12,8 +12,8 @@ namespace sheets {
 
 namespace {
 
-constexpr const char* kMonths[] = {"January", "February", "March", "April", "May", "June", "July",
-                                   "August", "September", "October", "November", "December"};
+constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                   "July",    "August",   "September", "October", "November", "December"};
 constexpr const char* kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
@@ -27,11 +27,18 @@ std::vector<std::string_view> Sections(std::string_view code) {
   int bracket = 0;
   for (size_t i = 0; i < code.size(); ++i) {
     char c = code[i];
-    if (quoted) { if (c == '"') quoted = false; continue; }
-    if (c == '"') quoted = true;
-    else if (c == '\\' || c == '_' || c == '*') ++i;
-    else if (c == '[') ++bracket;
-    else if (c == ']') --bracket;
+    if (quoted) {
+      if (c == '"') quoted = false;
+      continue;
+    }
+    if (c == '"')
+      quoted = true;
+    else if (c == '\\' || c == '_' || c == '*')
+      ++i;
+    else if (c == '[')
+      ++bracket;
+    else if (c == ']')
+      --bracket;
     else if (c == ';' && bracket <= 0) {
       out.push_back(code.substr(start, i - start));
       start = i + 1;
@@ -63,12 +70,27 @@ std::string StripBrackets(std::string_view s, Condition* cond) {
   bool quoted = false;
   for (size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
-    if (quoted) { out += c; if (c == '"') quoted = false; continue; }
-    if (c == '"') { quoted = true; out += c; continue; }
-    if (c == '\\' && i + 1 < s.size()) { out += c; out += s[++i]; continue; }
+    if (quoted) {
+      out += c;
+      if (c == '"') quoted = false;
+      continue;
+    }
+    if (c == '"') {
+      quoted = true;
+      out += c;
+      continue;
+    }
+    if (c == '\\' && i + 1 < s.size()) {
+      out += c;
+      out += s[++i];
+      continue;
+    }
     if (c == '[') {
       size_t close = s.find(']', i);
-      if (close == std::string_view::npos) { out += c; continue; }
+      if (close == std::string_view::npos) {
+        out += c;
+        continue;
+      }
       std::string_view inner = s.substr(i + 1, close - i - 1);
       std::string lower;
       for (char x : inner) lower += Lower(x);
@@ -77,7 +99,8 @@ std::string StripBrackets(std::string_view s, Condition* cond) {
         out += inner;
         out += ']';
       } else if (!inner.empty() && inner[0] == '$') {
-        std::string_view sym = inner.substr(1, inner.find('-') == std::string_view::npos ? std::string_view::npos : inner.find('-') - 1);
+        std::string_view sym =
+            inner.substr(1, inner.find('-') == std::string_view::npos ? std::string_view::npos : inner.find('-') - 1);
         if (!sym.empty()) {
           out += '"';
           out += sym;
@@ -102,12 +125,22 @@ bool HasDateTokens(std::string_view s) {
   bool quoted = false;
   for (size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
-    if (quoted) { if (c == '"') quoted = false; continue; }
-    if (c == '"') { quoted = true; continue; }
-    if (c == '\\' || c == '_' || c == '*') { ++i; continue; }
+    if (quoted) {
+      if (c == '"') quoted = false;
+      continue;
+    }
+    if (c == '"') {
+      quoted = true;
+      continue;
+    }
+    if (c == '\\' || c == '_' || c == '*') {
+      ++i;
+      continue;
+    }
     char l = Lower(c);
     if (l == 'y' || l == 'd' || l == 'h' || l == 's' || l == 'm') return true;
-    if (c == '[' && i + 1 < s.size() && (Lower(s[i + 1]) == 'h' || Lower(s[i + 1]) == 'm' || Lower(s[i + 1]) == 's')) return true;
+    if (c == '[' && i + 1 < s.size() && (Lower(s[i + 1]) == 'h' || Lower(s[i + 1]) == 'm' || Lower(s[i + 1]) == 's'))
+      return true;
   }
   return false;
 }
@@ -130,7 +163,10 @@ std::string FormatDate(double serial, std::string_view s) {
   for (size_t i = 0; i + 1 < s.size(); ++i)
     if ((s[i] == 's' || s[i] == 'S') && s[i + 1] == '.') {
       size_t k = i + 2;
-      while (k < s.size() && s[k] == '0') { ++sub_digits; ++k; }
+      while (k < s.size() && s[k] == '0') {
+        ++sub_digits;
+        ++k;
+      }
     }
   double scale = std::pow(10.0, sub_digits);
   double rounded = std::round(serial * 86400.0 * scale) / (86400.0 * scale);
@@ -147,11 +183,30 @@ std::string FormatDate(double serial, std::string_view s) {
   char last_hm = 0;  // 'h' after an hour token, so that m means minutes
   for (size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
-    if (quoted) { if (c == '"') quoted = false; else out += c; continue; }
-    if (c == '"') { quoted = true; continue; }
-    if (c == '\\' && i + 1 < s.size()) { out += s[++i]; continue; }
-    if (c == '_' && i + 1 < s.size()) { ++i; out += ' '; continue; }
-    if (c == '*' && i + 1 < s.size()) { ++i; continue; }
+    if (quoted) {
+      if (c == '"')
+        quoted = false;
+      else
+        out += c;
+      continue;
+    }
+    if (c == '"') {
+      quoted = true;
+      continue;
+    }
+    if (c == '\\' && i + 1 < s.size()) {
+      out += s[++i];
+      continue;
+    }
+    if (c == '_' && i + 1 < s.size()) {
+      ++i;
+      out += ' ';
+      continue;
+    }
+    if (c == '*' && i + 1 < s.size()) {
+      ++i;
+      continue;
+    }
     size_t run = 1;
     char l = Lower(c);
     while (i + run < s.size() && Lower(s[i + run]) == l) ++run;
@@ -160,7 +215,9 @@ std::string FormatDate(double serial, std::string_view s) {
       std::string inner(s.substr(i + 1, close - i - 1));
       double total = rounded;
       char k = Lower(inner[0]);
-      double v = k == 'h' ? std::floor(total * 24 + 1e-9) : k == 'm' ? std::floor(total * 1440 + 1e-9) : std::floor(total * 86400 + 1e-6);
+      double v = k == 'h'   ? std::floor(total * 24 + 1e-9)
+                 : k == 'm' ? std::floor(total * 1440 + 1e-9)
+                            : std::floor(total * 86400 + 1e-6);
       std::string num = std::to_string(int64_t(v));
       while (num.size() < inner.size()) num = "0" + num;
       out += num;
@@ -172,14 +229,21 @@ std::string FormatDate(double serial, std::string_view s) {
       out += run <= 2 ? TwoDigits(parts->year % 100) : std::to_string(parts->year);
       i += run - 1;
     } else if (l == 'd') {
-      if (run == 1) out += std::to_string(parts->day);
-      else if (run == 2) out += TwoDigits(parts->day);
-      else if (run == 3) out += std::string(kDays[parts->weekday]).substr(0, 3);
-      else out += kDays[parts->weekday];
+      if (run == 1)
+        out += std::to_string(parts->day);
+      else if (run == 2)
+        out += TwoDigits(parts->day);
+      else if (run == 3)
+        out += std::string(kDays[parts->weekday]).substr(0, 3);
+      else
+        out += kDays[parts->weekday];
       i += run - 1;
     } else if (l == 'h') {
       int h = parts->hour;
-      if (ampm) { h %= 12; if (h == 0) h = 12; }
+      if (ampm) {
+        h %= 12;
+        if (h == 0) h = 12;
+      }
       out += run >= 2 ? TwoDigits(h) : std::to_string(h);
       last_hm = 'h';
       i += run - 1;
@@ -191,12 +255,18 @@ std::string FormatDate(double serial, std::string_view s) {
         while (k < s.size() && !(IsAsciiAlpha(s[k]))) ++k;
         minutes = k < s.size() && Lower(s[k]) == 's';
       }
-      if (minutes && run <= 2) out += run == 2 ? TwoDigits(parts->minute) : std::to_string(parts->minute);
-      else if (run == 1) out += std::to_string(parts->month);
-      else if (run == 2) out += TwoDigits(parts->month);
-      else if (run == 3) out += std::string(kMonths[parts->month - 1]).substr(0, 3);
-      else if (run == 5) out += kMonths[parts->month - 1][0];
-      else out += kMonths[parts->month - 1];
+      if (minutes && run <= 2)
+        out += run == 2 ? TwoDigits(parts->minute) : std::to_string(parts->minute);
+      else if (run == 1)
+        out += std::to_string(parts->month);
+      else if (run == 2)
+        out += TwoDigits(parts->month);
+      else if (run == 3)
+        out += std::string(kMonths[parts->month - 1]).substr(0, 3);
+      else if (run == 5)
+        out += kMonths[parts->month - 1][0];
+      else
+        out += kMonths[parts->month - 1];
       last_hm = 0;
       i += run - 1;
     } else if (l == 's') {
@@ -205,7 +275,10 @@ std::string FormatDate(double serial, std::string_view s) {
       if (i + 1 < s.size() && s[i + 1] == '.') {
         size_t k = i + 2;
         int digits = 0;
-        while (k < s.size() && s[k] == '0') { ++digits; ++k; }
+        while (k < s.size() && s[k] == '0') {
+          ++digits;
+          ++k;
+        }
         if (digits) {
           int64_t frac = int64_t(std::llround(parts->fraction_of_second * std::pow(10.0, digits)));
           std::string f = std::to_string(frac);
@@ -261,7 +334,11 @@ void RoundDecimal(double a, int frac_digits, std::string& int_part, std::string&
     bool up = keep == 0 && digits[0] >= '5';
     kept = up ? "1" : "0";
     exp = up ? -frac_digits : exp;
-    if (!up) { int_part = "0"; frac_part = std::string(size_t(frac_digits), '0'); return; }
+    if (!up) {
+      int_part = "0";
+      frac_part = std::string(size_t(frac_digits), '0');
+      return;
+    }
     keep = 1;
   } else if (keep >= int(digits.size())) {
     kept = digits + std::string(size_t(keep) - digits.size(), '0');
@@ -270,8 +347,11 @@ void RoundDecimal(double a, int frac_digits, std::string& int_part, std::string&
     if (digits[size_t(keep)] >= '5') {
       int i = keep - 1;
       while (i >= 0 && kept[size_t(i)] == '9') kept[size_t(i--)] = '0';
-      if (i < 0) { kept.insert(kept.begin(), '1'); ++exp; }
-      else ++kept[size_t(i)];
+      if (i < 0) {
+        kept.insert(kept.begin(), '1');
+        ++exp;
+      } else
+        ++kept[size_t(i)];
     }
   }
   // kept holds the digits from 10^exp down to 10^-frac_digits.
@@ -310,13 +390,38 @@ std::string FormatWithPattern(double v, std::string_view s) {
   for (size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
     std::string* lit = number_done || in_number ? &p.suffix : &p.prefix;
-    if (quoted) { if (c == '"') quoted = false; else *lit += c; continue; }
-    if (c == '"') { quoted = true; continue; }
-    if (c == '\\' && i + 1 < s.size()) { *lit += s[++i]; continue; }
-    if (c == '_' && i + 1 < s.size()) { ++i; *lit += ' '; continue; }
-    if (c == '*' && i + 1 < s.size()) { ++i; continue; }
-    if (c == '%') { p.percent = true; *lit += '%'; continue; }
-    if (!number_done && (IsPlaceholder(c) || c == '.' || (c == ',' && in_number) || ((c == 'E' || c == 'e') && in_number) || (c == '/' && in_number) || (c == ' ' && in_number && i + 1 < s.size() && IsPlaceholder(s[i + 1])))) {
+    if (quoted) {
+      if (c == '"')
+        quoted = false;
+      else
+        *lit += c;
+      continue;
+    }
+    if (c == '"') {
+      quoted = true;
+      continue;
+    }
+    if (c == '\\' && i + 1 < s.size()) {
+      *lit += s[++i];
+      continue;
+    }
+    if (c == '_' && i + 1 < s.size()) {
+      ++i;
+      *lit += ' ';
+      continue;
+    }
+    if (c == '*' && i + 1 < s.size()) {
+      ++i;
+      continue;
+    }
+    if (c == '%') {
+      p.percent = true;
+      *lit += '%';
+      continue;
+    }
+    if (!number_done &&
+        (IsPlaceholder(c) || c == '.' || (c == ',' && in_number) || ((c == 'E' || c == 'e') && in_number) ||
+         (c == '/' && in_number) || (c == ' ' && in_number && i + 1 < s.size() && IsPlaceholder(s[i + 1])))) {
       in_number = true;
       body += c;
       if ((c == 'E' || c == 'e') && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) body += s[++i];
@@ -336,10 +441,13 @@ std::string FormatWithPattern(double v, std::string_view s) {
     std::string den = body.substr(slash + 1);
     int fixed = 0;
     for (char c : den) {
-      if (c >= '0' && c <= '9' && !(c == '0' && fixed == 0 && den.find_first_of("#?") != std::string::npos)) fixed = fixed * 10 + (c - '0');
+      if (c >= '0' && c <= '9' && !(c == '0' && fixed == 0 && den.find_first_of("#?") != std::string::npos))
+        fixed = fixed * 10 + (c - '0');
       if (c == '?' || c == '#' || c == '0') ++p.denom_digits;
     }
-    if (den.find_first_of("#?") == std::string::npos) { p.fixed_denominator = fixed; }
+    if (den.find_first_of("#?") == std::string::npos) {
+      p.fixed_denominator = fixed;
+    }
     bool whole = body.find(' ') != std::string::npos && body.find(' ') < slash;
     double a = std::fabs(v);
     double ip = whole ? std::floor(a) : 0;
@@ -354,10 +462,17 @@ std::string FormatWithPattern(double v, std::string_view s) {
       for (int64_t d = 1; d <= max_den; ++d) {
         int64_t n = int64_t(std::llround(fp * double(d)));
         double err = std::fabs(fp - double(n) / double(d));
-        if (err < best - 1e-12) { best = err; num = n; den_v = d; }
+        if (err < best - 1e-12) {
+          best = err;
+          num = n;
+          den_v = d;
+        }
       }
     }
-    if (whole && num == den_v) { ip += 1; num = 0; }
+    if (whole && num == den_v) {
+      ip += 1;
+      num = 0;
+    }
     std::string out = p.prefix;
     if (v < 0) out = "-" + out;
     if (whole) {
@@ -377,14 +492,31 @@ std::string FormatWithPattern(double v, std::string_view s) {
       if (IsPlaceholder(body[k])) ++p.exp_digits;
   }
   // Trailing commas scale by a thousand each.
-  while (!mant.empty() && mant.back() == ',') { ++p.scale_commas; mant.pop_back(); }
+  while (!mant.empty() && mant.back() == ',') {
+    ++p.scale_commas;
+    mant.pop_back();
+  }
   size_t dot = mant.find('.');
   std::string ip = dot == std::string::npos ? mant : mant.substr(0, dot);
   std::string fp = dot == std::string::npos ? "" : mant.substr(dot + 1);
   p.point = dot != std::string::npos;
   p.thousands = ip.find(',') != std::string::npos;
-  for (char c : ip) { if (c == '0') ++p.int_zeros; else if (c == '#') ++p.int_hashes; else if (c == '?') ++p.int_qs; }
-  for (char c : fp) { if (c == '0') ++p.frac_zeros; else if (c == '#') ++p.frac_hashes; else if (c == '?') ++p.frac_qs; }
+  for (char c : ip) {
+    if (c == '0')
+      ++p.int_zeros;
+    else if (c == '#')
+      ++p.int_hashes;
+    else if (c == '?')
+      ++p.int_qs;
+  }
+  for (char c : fp) {
+    if (c == '0')
+      ++p.frac_zeros;
+    else if (c == '#')
+      ++p.frac_hashes;
+    else if (c == '?')
+      ++p.frac_qs;
+  }
   int frac_digits = p.frac_zeros + p.frac_hashes + p.frac_qs;
 
   double a = std::fabs(v);
@@ -395,12 +527,17 @@ std::string FormatWithPattern(double v, std::string_view s) {
     int int_digits = std::max(1, p.int_zeros + p.int_hashes + p.int_qs);
     exponent = int(std::floor(std::log10(a)));
     // Engineering-style formats (##0.0E+0) keep the exponent a multiple of the integer digits.
-    if (int_digits > 1) exponent = int(std::floor(double(exponent) / int_digits)) * int_digits;
-    else exponent -= 0;
+    if (int_digits > 1)
+      exponent = int(std::floor(double(exponent) / int_digits)) * int_digits;
+    else
+      exponent -= 0;
     a /= std::pow(10.0, exponent);
     // Rounding may carry into another digit.
     double r = std::round(a * std::pow(10.0, frac_digits)) / std::pow(10.0, frac_digits);
-    if (r >= std::pow(10.0, int_digits)) { a /= std::pow(10.0, int_digits); exponent += int_digits; }
+    if (r >= std::pow(10.0, int_digits)) {
+      a /= std::pow(10.0, int_digits);
+      exponent += int_digits;
+    }
   }
   std::string int_part, frac_part;
   RoundDecimal(a, frac_digits, int_part, frac_part);
@@ -439,8 +576,15 @@ std::string FormatSection(double v, std::string_view section, bool absolute) {
       std::string o;
       for (size_t i = 0; i < t.size(); ++i) {
         if (t[i] == '"') continue;
-        if (t[i] == '\\' && i + 1 < t.size()) { o += t[++i]; continue; }
-        if (t[i] == '_' && i + 1 < t.size()) { ++i; o += ' '; continue; }
+        if (t[i] == '\\' && i + 1 < t.size()) {
+          o += t[++i];
+          continue;
+        }
+        if (t[i] == '_' && i + 1 < t.size()) {
+          ++i;
+          o += ' ';
+          continue;
+        }
         o += t[i];
       }
       return o;
@@ -452,9 +596,18 @@ std::string FormatSection(double v, std::string_view section, bool absolute) {
   {
     bool quoted = false;
     for (size_t i = 0; i < s.size(); ++i) {
-      if (quoted) { if (s[i] == '"') quoted = false; continue; }
-      if (s[i] == '"') { quoted = true; continue; }
-      if (s[i] == '\\' || s[i] == '_' || s[i] == '*') { ++i; continue; }
+      if (quoted) {
+        if (s[i] == '"') quoted = false;
+        continue;
+      }
+      if (s[i] == '"') {
+        quoted = true;
+        continue;
+      }
+      if (s[i] == '\\' || s[i] == '_' || s[i] == '*') {
+        ++i;
+        continue;
+      }
       if (IsPlaceholder(s[i])) has_digits = true;
     }
   }
@@ -464,12 +617,34 @@ std::string FormatSection(double v, std::string_view section, bool absolute) {
     bool quoted = false;
     for (size_t i = 0; i < s.size(); ++i) {
       char c = s[i];
-      if (quoted) { if (c == '"') quoted = false; else out += c; continue; }
-      if (c == '"') { quoted = true; continue; }
-      if (c == '\\' && i + 1 < s.size()) { out += s[++i]; continue; }
-      if (c == '_' && i + 1 < s.size()) { ++i; out += ' '; continue; }
-      if (c == '*' && i + 1 < s.size()) { ++i; continue; }
-      if (c == '@') { out += FormatGeneral(x); continue; }
+      if (quoted) {
+        if (c == '"')
+          quoted = false;
+        else
+          out += c;
+        continue;
+      }
+      if (c == '"') {
+        quoted = true;
+        continue;
+      }
+      if (c == '\\' && i + 1 < s.size()) {
+        out += s[++i];
+        continue;
+      }
+      if (c == '_' && i + 1 < s.size()) {
+        ++i;
+        out += ' ';
+        continue;
+      }
+      if (c == '*' && i + 1 < s.size()) {
+        ++i;
+        continue;
+      }
+      if (c == '@') {
+        out += FormatGeneral(x);
+        continue;
+      }
       out += c;
     }
     if (!absolute && v < 0 && out.find_first_not_of(' ') != std::string::npos) return "-" + out;
@@ -526,15 +701,28 @@ std::optional<DateParts> SerialToDate(double serial) {
   int64_t secs = int64_t(std::floor(secs_f + 1e-7));
   double frac = secs_f - double(secs);
   if (frac < 0) frac = 0;
-  if (secs >= 86400) { secs -= 86400; ++days; }
+  if (secs >= 86400) {
+    secs -= 86400;
+    ++days;
+  }
   DateParts d{};
   d.hour = int(secs / 3600);
   d.minute = int(secs / 60 % 60);
   d.second = int(secs % 60);
   d.fraction_of_second = frac;
   d.weekday = int((days + 6) % 7);  // serial 1 (1900-01-01) counts as a Sunday in this system
-  if (days == 60) { d.year = 1900; d.month = 2; d.day = 29; return d; }
-  if (days == 0) { d.year = 1900; d.month = 1; d.day = 0; return d; }
+  if (days == 60) {
+    d.year = 1900;
+    d.month = 2;
+    d.day = 29;
+    return d;
+  }
+  if (days == 0) {
+    d.year = 1900;
+    d.month = 1;
+    d.day = 0;
+    return d;
+  }
   int64_t n = days < 60 ? days : days - 1;  // days since 1899-12-31, without the phantom day
   // Civil date from days since 1970-01-01 (Howard Hinnant's algorithm).
   int64_t z = n - 25568 + 719468;  // 1900-01-01 is day -25567 from 1970-01-01, and n=1 is that day
@@ -614,12 +802,34 @@ std::string FormatValue(const Value& value, std::string_view code) {
       bool quoted = false;
       for (size_t i = 0; i < s.size(); ++i) {
         char c = s[i];
-        if (quoted) { if (c == '"') quoted = false; else out += c; continue; }
-        if (c == '"') { quoted = true; continue; }
-        if (c == '\\' && i + 1 < s.size()) { out += s[++i]; continue; }
-        if (c == '_' && i + 1 < s.size()) { ++i; out += ' '; continue; }
-        if (c == '*' && i + 1 < s.size()) { ++i; continue; }
-        if (c == '@') { out += value.text; continue; }
+        if (quoted) {
+          if (c == '"')
+            quoted = false;
+          else
+            out += c;
+          continue;
+        }
+        if (c == '"') {
+          quoted = true;
+          continue;
+        }
+        if (c == '\\' && i + 1 < s.size()) {
+          out += s[++i];
+          continue;
+        }
+        if (c == '_' && i + 1 < s.size()) {
+          ++i;
+          out += ' ';
+          continue;
+        }
+        if (c == '*' && i + 1 < s.size()) {
+          ++i;
+          continue;
+        }
+        if (c == '@') {
+          out += value.text;
+          continue;
+        }
         out += c;
       }
       return out;

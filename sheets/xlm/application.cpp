@@ -88,12 +88,9 @@ std::string ApplicationClassId(int excelVersion) {
 }
 
 bool PublishApplication(Host& host) {
-  return platform::RegisterActiveObject(ApplicationClassId(host.ExcelVersion()),
-                                        std::make_shared<Application>());
+  return platform::RegisterActiveObject(ApplicationClassId(host.ExcelVersion()), std::make_shared<Application>());
 }
 
-void RevokeApplication(Host& host) {
-  platform::RevokeActiveObject(ApplicationClassId(host.ExcelVersion()));
-}
+void RevokeApplication(Host& host) { platform::RevokeActiveObject(ApplicationClassId(host.ExcelVersion())); }
 
 }  // namespace xlm

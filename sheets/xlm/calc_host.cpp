@@ -15,8 +15,10 @@ bool RegisteredFunctions::Has(const std::string& name) const {
 void RegisteredFunctions::ArgumentOf(const Operand& a, XLOPER* out) {
   constexpr uint32_t kRefRows = 65536, kRefCols = 256;  // what an XLREF can address
   if (a.kind == Operand::Kind::Scalar) {
-    if (a.value.IsEmpty()) SetMissing(out);
-    else SetCellValue(out, a.value);
+    if (a.value.IsEmpty())
+      SetMissing(out);
+    else
+      SetCellValue(out, a.value);
     return;
   }
   if (a.kind == Operand::Kind::Area && docs_ && a.area.range.last.row < kRefRows && a.area.range.last.col < kRefCols) {

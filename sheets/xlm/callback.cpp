@@ -20,8 +20,8 @@ const FunctionTable& Functions() {
 
 }  // namespace xlm
 
-extern "C" __attribute__((visibility("default"))) int MdCallBack(int xlfn, int coper,
-                                                                 XLOPER** rgpxloper, XLOPER* xloperRes) {
+extern "C" __attribute__((visibility("default"))) int MdCallBack(int xlfn, int coper, XLOPER** rgpxloper,
+                                                                 XLOPER* xloperRes) {
   using namespace xlm;
   if (coper < 0 || coper > XL_MAX_ARGS || (coper > 0 && !rgpxloper)) return XLRET_INVALID_COUNT;
   const FunctionTable& table = Functions();

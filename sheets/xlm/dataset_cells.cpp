@@ -24,7 +24,6 @@ using sheets::CellAddress;
 using sheets::RangeAddress;
 using sheets::Sheet;
 
-
 Handler g_previousGetCell = nullptr;
 Handler g_previousEvaluate = nullptr;
 Handler g_previousSelectSpecial = nullptr;
@@ -123,8 +122,8 @@ int GetCell(Call& c) {
     case 37: SetNumber(c.result, ColorNumber(f.borders.bottom.color)); break;
     // The cell's colour: a solid fill shows its foreground colour, a pattern sits on its background.
     case 63:
-      SetNumber(c.result, ColorNumber(f.fill.pattern == sheets::FillPattern::Solid ? f.fill.foreground
-                                                                                  : f.fill.background));
+      SetNumber(c.result,
+                ColorNumber(f.fill.pattern == sheets::FillPattern::Solid ? f.fill.foreground : f.fill.background));
       break;
     case 64: SetNumber(c.result, ColorNumber(f.fill.foreground)); break;
     case XL_GETCELL_MERGED: {
@@ -582,8 +581,11 @@ void AddDatasetFunctions(FunctionTable& t) {
   t[XLC_SELECT_SPECIAL] = SelectSpecial;
   t[XLC_PATTERNS] = Patterns;
   // Functions no other family answers yet; a family that answers one later keeps its own.
-  for (auto [fn, handler] : {std::pair<int, Handler>{XLF_NAMES, Names}, {XLC_DEFINE_NAME, DefineName},
-                             {XLC_DELETE_NAME, DeleteName}, {XLC_ALIGNMENT, Alignment}, {XLC_BORDER, Border},
+  for (auto [fn, handler] : {std::pair<int, Handler>{XLF_NAMES, Names},
+                             {XLC_DEFINE_NAME, DefineName},
+                             {XLC_DELETE_NAME, DeleteName},
+                             {XLC_ALIGNMENT, Alignment},
+                             {XLC_BORDER, Border},
                              {XLC_FORMAT_FONT, FormatFont}})
     t.emplace(fn, handler);
 }

@@ -46,8 +46,10 @@ void Put(Sheet& s, const std::vector<Moved>& cells, int64_t dRow, int64_t dCol) 
     int64_t row = m.row + dRow, col = m.col + dCol;
     if (row < 0 || col < 0 || row >= s.limits().rows || col >= s.limits().cols) continue;  // pushed off the grid
     auto r = static_cast<uint32_t>(row), c = static_cast<uint32_t>(col);
-    if (!m.formula.empty()) s.SetFormula(r, c, m.formula, m.value);
-    else if (!m.value.IsEmpty()) s.SetValue(r, c, m.value);
+    if (!m.formula.empty())
+      s.SetFormula(r, c, m.formula, m.value);
+    else if (!m.value.IsEmpty())
+      s.SetValue(r, c, m.value);
     s.SetFormat(r, c, m.format);
   }
 }
@@ -117,12 +119,15 @@ void MoveNames(Sheet& s, const RangeAddress& a, bool vertical, bool insert) {
         }
         if (*moved != r.area.range) {
           r.area.range = *moved;
-          if (r.area.kind == sheets::AreaRef::Kind::Cell && !moved->IsSingleCell()) r.area.kind = sheets::AreaRef::Kind::Range;
+          if (r.area.kind == sheets::AreaRef::Kind::Cell && !moved->IsSingleCell())
+            r.area.kind = sheets::AreaRef::Kind::Range;
           touched = true;
         }
       }
-      if (lost) changed.emplace_back(n.name, "#REF!");
-      else if (touched) changed.emplace_back(n.name, sheets::FormatReferenceList(refs, sheets::RefStyle::A1));
+      if (lost)
+        changed.emplace_back(n.name, "#REF!");
+      else if (touched)
+        changed.emplace_back(n.name, sheets::FormatReferenceList(refs, sheets::RefStyle::A1));
     }
     for (const auto& [name, text] : changed) {
       sheets::DefinedName* n = table->Find(name);
@@ -155,7 +160,8 @@ void MoveChartReferences(Sheet& s, const RangeAddress& a, bool vertical, bool in
       std::optional<RangeAddress> moved = MovedArea(r.area.range, a, vertical, insert, s.limits());
       if (!moved || *moved == r.area.range) continue;
       r.area.range = *moved;
-      if (r.area.kind == sheets::AreaRef::Kind::Cell && !moved->IsSingleCell()) r.area.kind = sheets::AreaRef::Kind::Range;
+      if (r.area.kind == sheets::AreaRef::Kind::Cell && !moved->IsSingleCell())
+        r.area.kind = sheets::AreaRef::Kind::Range;
       touched = true;
     }
     if (touched) text = sheets::FormatReferenceList(*refs, sheets::RefStyle::A1);
@@ -258,9 +264,12 @@ int EditCells(ModelDocuments& d, Call& c, bool insert) {
   int shift = static_cast<int>(Number(c.Arg(0)).value_or(0));
   const RangeAddress& a = sel[0];
   if (shift == 0) {
-    if (a.first.col == 0 && a.last.col == s->limits().cols - 1) shift = 3;
-    else if (a.first.row == 0 && a.last.row == s->limits().rows - 1) shift = 4;
-    else shift = 2;
+    if (a.first.col == 0 && a.last.col == s->limits().cols - 1)
+      shift = 3;
+    else if (a.first.row == 0 && a.last.row == s->limits().rows - 1)
+      shift = 4;
+    else
+      shift = 2;
   }
   if (shift < 1 || shift > 4) return c.Refuse();
   ShiftCells(*s, a, shift, insert);
@@ -278,9 +287,7 @@ int SelectSpecial(ModelDocuments& d, Call& c) {
     case 5: {
       // Grow a rectangle from the active cell while a non-empty cell touches it.
       RangeAddress r = RangeAddress::Cell(v.active_cell.row, v.active_cell.col);
-      auto filled = [&](uint32_t row, uint32_t col) {
-        return s->Get(row, col).type != sheets::ValueType::Empty;
-      };
+      auto filled = [&](uint32_t row, uint32_t col) { return s->Get(row, col).type != sheets::ValueType::Empty; };
       for (bool grew = true; grew;) {
         grew = false;
         auto edge = [&](uint32_t r0, uint32_t c0, uint32_t r1, uint32_t c1) {
@@ -292,10 +299,22 @@ int SelectSpecial(ModelDocuments& d, Call& c) {
         uint32_t top = r.first.row ? r.first.row - 1 : 0, left = r.first.col ? r.first.col - 1 : 0;
         uint32_t bottom = std::min(r.last.row + 1, s->limits().rows - 1);
         uint32_t right = std::min(r.last.col + 1, s->limits().cols - 1);
-        if (r.first.row > 0 && edge(top, left, top, right)) { r.first.row = top; grew = true; }
-        if (r.last.row < bottom && edge(bottom, left, bottom, right)) { r.last.row = bottom; grew = true; }
-        if (r.first.col > 0 && edge(top, left, bottom, left)) { r.first.col = left; grew = true; }
-        if (r.last.col < right && edge(top, right, bottom, right)) { r.last.col = right; grew = true; }
+        if (r.first.row > 0 && edge(top, left, top, right)) {
+          r.first.row = top;
+          grew = true;
+        }
+        if (r.last.row < bottom && edge(bottom, left, bottom, right)) {
+          r.last.row = bottom;
+          grew = true;
+        }
+        if (r.first.col > 0 && edge(top, left, bottom, left)) {
+          r.first.col = left;
+          grew = true;
+        }
+        if (r.last.col < right && edge(top, right, bottom, right)) {
+          r.last.col = right;
+          grew = true;
+        }
       }
       v.selection = {r};
       return c.Done();
@@ -316,7 +335,7 @@ int SelectSpecial(ModelDocuments& d, Call& c) {
         for (uint32_t row = r.first.row; row <= r.last.row; ++row)
           for (uint32_t col = r.first.col; col <= r.last.col; ++col) {
             sheets::CellView cell = s->Get(row, col);
-            bool hit = *type == 4 ? cell.type == sheets::ValueType::Empty && !cell.HasFormula()
+            bool hit = *type == 4   ? cell.type == sheets::ValueType::Empty && !cell.HasFormula()
                        : *type == 3 ? cell.HasFormula()
                                     : cell.type != sheets::ValueType::Empty && !cell.HasFormula();
             if (hit) found.push_back(RangeAddress::Cell(row, col));
@@ -389,8 +408,10 @@ int WorkbookCopy(ModelDocuments& d, Call& c) {
     const sheets::FormatTable& from = src->workbook()->formats();
     sheets::FormatTable& into = to->formats();
     src->ForEachCell([&](uint32_t row, uint32_t col, const sheets::CellView& v) {
-      if (v.HasFormula()) copy.SetFormula(row, col, v.formula, v.ToValue());
-      else if (v.type != sheets::ValueType::Empty) copy.SetValue(row, col, v.ToValue());
+      if (v.HasFormula())
+        copy.SetFormula(row, col, v.formula, v.ToValue());
+      else if (v.type != sheets::ValueType::Empty)
+        copy.SetValue(row, col, v.ToValue());
       copy.SetFormat(row, col, into.Intern(from.Get(v.format)));
     });
     for (const auto& [row, info] : src->rows()) {
@@ -522,19 +543,20 @@ int Patterns(ModelDocuments& d, Call& c) {
   if (!o) return c.Refuse();
   if (!d.selectedItem.empty() && o->chart) return SeriesPatterns(d, c, *o->chart);
   if (!d.selectedItem.empty() || o->kind != sheets::DrawingObject::Kind::TextBox) return c.Done();
-  if (std::optional<double> border = Number(c.Arg(2))) o->line_color = sheets::Color::Indexed(static_cast<uint32_t>(*border));
+  if (std::optional<double> border = Number(c.Arg(2)))
+    o->line_color = sheets::Color::Indexed(static_cast<uint32_t>(*border));
   if (Bool(c.Arg(0)).value_or(false)) o->line_color = sheets::Color::Auto();
   std::optional<double> pattern = Number(c.Arg(6));
   if (pattern) o->fill.pattern = *pattern == 0 ? sheets::FillPattern::None : sheets::FillPattern::Solid;
-  if (std::optional<double> fore = Number(c.Arg(7))) o->fill.foreground = sheets::Color::Indexed(static_cast<uint32_t>(*fore));
-  if (std::optional<double> back = Number(c.Arg(8))) o->fill.background = sheets::Color::Indexed(static_cast<uint32_t>(*back));
+  if (std::optional<double> fore = Number(c.Arg(7)))
+    o->fill.foreground = sheets::Color::Indexed(static_cast<uint32_t>(*fore));
+  if (std::optional<double> back = Number(c.Arg(8)))
+    o->fill.background = sheets::Color::Indexed(static_cast<uint32_t>(*back));
   return c.Done();
 }
 
 // FORMAT.TEXT(...): alignment of the selected text box's text; the box keeps its text.
-int FormatText(ModelDocuments& d, Call& c) {
-  return Selected(d) ? c.Done() : c.Refuse();
-}
+int FormatText(ModelDocuments& d, Call& c) { return Selected(d) ? c.Done() : c.Refuse(); }
 
 // ---- items of a selected chart ----
 
@@ -573,7 +595,7 @@ int ChartTrend(ModelDocuments& d, Call& c) {
   sheets::Trendline t = trend ? s.trendlines[static_cast<std::size_t>(trend - 1)] : sheets::Trendline{};
   static const sheets::TrendlineType kinds[] = {
       sheets::TrendlineType::Linear, sheets::TrendlineType::Logarithmic, sheets::TrendlineType::Polynomial,
-      sheets::TrendlineType::Power, sheets::TrendlineType::Exponential, sheets::TrendlineType::MovingAverage};
+      sheets::TrendlineType::Power,  sheets::TrendlineType::Exponential, sheets::TrendlineType::MovingAverage};
   int type = static_cast<int>(Number(c.Arg(0)).value_or(1));
   if (type < 1 || type > 6) return c.Refuse();
   t.type = kinds[type - 1];
@@ -595,8 +617,10 @@ int ChartTrend(ModelDocuments& d, Call& c) {
   if (std::optional<bool> b = Bool(c.Arg(5))) t.display_equation = *b;
   if (std::optional<bool> b = Bool(c.Arg(6))) t.display_r_squared = *b;
   if (std::optional<std::string> name = Text(c.Arg(7))) t.name = *name;
-  if (trend) s.trendlines[static_cast<std::size_t>(trend - 1)] = t;
-  else s.trendlines.push_back(t);
+  if (trend)
+    s.trendlines[static_cast<std::size_t>(trend - 1)] = t;
+  else
+    s.trendlines.push_back(t);
   return c.Done();
 }
 
@@ -608,7 +632,7 @@ int Scale(ModelDocuments& d, Call& c) {
   if (!chart) return c.Refuse();
   sheets::ChartAxis* axis = platform::EqualNoCase(d.selectedItem, "Axis 1")   ? &chart->x_axis
                             : platform::EqualNoCase(d.selectedItem, "Axis 2") ? &chart->y_axis
-                                                                               : nullptr;
+                                                                              : nullptr;
   if (!axis) return c.Refuse();
   auto bound = [&](std::size_t i, std::optional<double>& field) {
     const XLOPER* a = c.Arg(i);
@@ -637,7 +661,8 @@ int GetSeriesFormula(ModelDocuments& d, Call& c) {
   sheets::Chart* chart = SelectedChart(d);
   std::optional<std::string> item = Text(c.Arg(0));
   int series = 0, trend = 0;
-  if (!chart || !item || !ParseSeriesItem(*item, series, trend) || trend || series > static_cast<int>(chart->series.size()))
+  if (!chart || !item || !ParseSeriesItem(*item, series, trend) || trend ||
+      series > static_cast<int>(chart->series.size()))
     return XLRET_INVALID_FN;  // not a chart item: the caller's formula look-up answers
   const sheets::ChartSeries& one = chart->series[static_cast<std::size_t>(series - 1)];
   std::string name = one.name_ref;
@@ -673,7 +698,8 @@ int EditSeries(ModelDocuments& d, Call& c) {
   sheets::Chart* chart = SelectedChart(d);
   std::optional<double> number = Number(c.Arg(0));
   if (!chart || !number || *number < 1 || *number > static_cast<double>(chart->series.size() + 1)) return c.Refuse();
-  std::optional<std::string> name = SeriesReference(d, c, 1), x = SeriesReference(d, c, 2), y = SeriesReference(d, c, 3);
+  std::optional<std::string> name = SeriesReference(d, c, 1), x = SeriesReference(d, c, 2),
+                             y = SeriesReference(d, c, 3);
   if (!name || !x || !y) return c.Refuse();
   std::size_t index = static_cast<std::size_t>(*number) - 1;
   sheets::Chart edited = *chart;
@@ -700,10 +726,14 @@ int ChartText(ModelDocuments& d, Call& c) {
   sheets::Chart* chart = SelectedChart(d);
   std::optional<std::string> text = Text(c.Arg(0));
   if (!chart || !text) return c.Refuse();
-  if (platform::EqualNoCase(d.selectedItem, "Title")) chart->title = *text;
-  else if (platform::EqualNoCase(d.selectedItem, "Text Axis 1")) chart->x_axis.title = *text;
-  else if (platform::EqualNoCase(d.selectedItem, "Text Axis 2")) chart->y_axis.title = *text;
-  else return c.Refuse();
+  if (platform::EqualNoCase(d.selectedItem, "Title"))
+    chart->title = *text;
+  else if (platform::EqualNoCase(d.selectedItem, "Text Axis 1"))
+    chart->x_axis.title = *text;
+  else if (platform::EqualNoCase(d.selectedItem, "Text Axis 2"))
+    chart->y_axis.title = *text;
+  else
+    return c.Refuse();
   return c.Done();
 }
 
@@ -728,17 +758,20 @@ int FormatSize(ModelDocuments& d, Call& c) {
   std::optional<double> width = Number(c.Arg(0)), height = Number(c.Arg(1));
   if (!o || !s || !width || !height || *width <= 0 || *height <= 0) return c.Refuse();
   if (!d.selectedItem.empty()) return c.Done();
-  auto place = [](double length, uint32_t first, double offset, uint32_t last, auto size, uint32_t& cell, double& rest) {
+  auto place = [](double length, uint32_t first, double offset, uint32_t last, auto size, uint32_t& cell,
+                  double& rest) {
     double left = length + offset;
     uint32_t i = first;
     while (i < last && left > size(i)) left -= size(i++);
     cell = i;
     rest = std::min(left, size(i));
   };
-  place(*width, o->anchor.from.col, o->anchor.from_x, s->limits().cols - 1,
-        [&](uint32_t col) { return ColumnPoints(*s, col); }, o->anchor.to.col, o->anchor.to_x);
-  place(*height, o->anchor.from.row, o->anchor.from_y, s->limits().rows - 1,
-        [&](uint32_t row) { return RowPoints(*s, row); }, o->anchor.to.row, o->anchor.to_y);
+  place(
+      *width, o->anchor.from.col, o->anchor.from_x, s->limits().cols - 1,
+      [&](uint32_t col) { return ColumnPoints(*s, col); }, o->anchor.to.col, o->anchor.to_x);
+  place(
+      *height, o->anchor.from.row, o->anchor.from_y, s->limits().rows - 1,
+      [&](uint32_t row) { return RowPoints(*s, row); }, o->anchor.to.row, o->anchor.to_y);
   return c.Done();
 }
 
@@ -750,15 +783,18 @@ int SeriesPatterns(ModelDocuments& d, Call& c, sheets::Chart& chart) {
   if (!ParseSeriesItem(d.selectedItem, series, trend) || trend || series > static_cast<int>(chart.series.size()))
     return c.Done();  // an axis, a point or a trendline: their colours are the template's
   sheets::ChartSeries& one = chart.series[static_cast<std::size_t>(series - 1)];
-  if (Bool(c.Arg(0)).value_or(false)) one.line = true;
-  else if (std::optional<double> style = Number(c.Arg(1))) one.line = *style != 0;
+  if (Bool(c.Arg(0)).value_or(false))
+    one.line = true;
+  else if (std::optional<double> style = Number(c.Arg(1)))
+    one.line = *style != 0;
   if (Bool(c.Arg(4)).value_or(false)) {
     one.marker = sheets::MarkerStyle::Automatic;
   } else if (std::optional<double> marker = Number(c.Arg(5))) {
-    static const sheets::MarkerStyle kinds[] = {
-        sheets::MarkerStyle::None,   sheets::MarkerStyle::Square, sheets::MarkerStyle::Diamond, sheets::MarkerStyle::Triangle,
-        sheets::MarkerStyle::X,      sheets::MarkerStyle::Star,   sheets::MarkerStyle::Dot,     sheets::MarkerStyle::Dash,
-        sheets::MarkerStyle::Circle, sheets::MarkerStyle::Plus};
+    static const sheets::MarkerStyle kinds[] = {sheets::MarkerStyle::None,    sheets::MarkerStyle::Square,
+                                                sheets::MarkerStyle::Diamond, sheets::MarkerStyle::Triangle,
+                                                sheets::MarkerStyle::X,       sheets::MarkerStyle::Star,
+                                                sheets::MarkerStyle::Dot,     sheets::MarkerStyle::Dash,
+                                                sheets::MarkerStyle::Circle,  sheets::MarkerStyle::Plus};
     if (*marker < 0 || *marker > 9) return c.Refuse();
     one.marker = kinds[static_cast<int>(*marker)];
   }

@@ -140,9 +140,7 @@ bool ModelDocuments::New(std::string& error) {
   }
 }
 
-bool ModelDocuments::Open(const std::string& path, std::string& error) {
-  return OpenFile(path, false, error);
-}
+bool ModelDocuments::Open(const std::string& path, std::string& error) { return OpenFile(path, false, error); }
 
 bool ModelDocuments::OpenFile(const std::string& path, bool editTemplate, std::string& error) {
   std::error_code ec;
@@ -220,9 +218,9 @@ bool ModelDocuments::Close(std::string& error) {
 bool ModelDocuments::CloseAsking(Workbook* book, std::string& error) {
   if (book->dirty()) {
     // As a spreadsheet program does: changes are saved, dropped or the close is cancelled.
-    int answer = platform::MessageBox("Microsoft Excel",
-                                      "Do you want to save the changes you made to '" + book->name() + "'?",
-                                      platform::MB_YESNOCANCEL | platform::MB_ICONWARNING);
+    int answer =
+        platform::MessageBox("Microsoft Excel", "Do you want to save the changes you made to '" + book->name() + "'?",
+                             platform::MB_YESNOCANCEL | platform::MB_ICONWARNING);
     if (answer == platform::IDCANCEL) {
       error = "closing " + book->name() + " was cancelled";
       return false;
@@ -264,8 +262,7 @@ std::optional<Target> ResolveText(ModelDocuments& d, const std::string& text, bo
   if (!body.empty() && body[0] == '=') body.erase(0, 1);
   Sheet* active = d.ActiveSheet();
   CellAddress base = active ? active->view().active_cell : CellAddress{};
-  auto list = sheets::ParseReferenceList(body, a1 ? sheets::RefStyle::A1 : sheets::RefStyle::R1C1, base,
-                                         d.Limits());
+  auto list = sheets::ParseReferenceList(body, a1 ? sheets::RefStyle::A1 : sheets::RefStyle::R1C1, base, d.Limits());
   if (!list || list->empty()) return std::nullopt;
   Target t;
   for (const sheets::Reference& r : *list) {
@@ -293,9 +290,7 @@ XLREF ToXlRef(const RangeAddress& r) {
   return x;
 }
 
-RangeAddress FromXlRef(const XLREF& x) {
-  return RangeAddress{{x.rwFirst, x.colFirst}, {x.rwLast, x.colLast}};
-}
+RangeAddress FromXlRef(const XLREF& x) { return RangeAddress{{x.rwFirst, x.colFirst}, {x.rwLast, x.colLast}}; }
 
 void MakeRef(ModelDocuments& d, XLOPER* out, Sheet* sheet, const std::vector<RangeAddress>& areas) {
   // An area table holds 16-bit rows and 8-bit columns: cells beyond them cannot be referred to.
@@ -488,8 +483,10 @@ int GetDocument(ModelDocuments& d, Call& c) {
     case 1:
     case 76: SetText(c.result, s ? ModelDocuments::KeyOf(s) : "[" + b->name() + "]"); break;
     case 2:
-      if (b->path().empty()) SetError(c.result, XLERR_NA);
-      else SetText(c.result, std::filesystem::path(b->path()).parent_path().string());
+      if (b->path().empty())
+        SetError(c.result, XLERR_NA);
+      else
+        SetText(c.result, std::filesystem::path(b->path()).parent_path().string());
       break;
     case 3: SetNumber(c.result, s && !s->IsWorksheet() ? 2 : 1); break;
     case 4: SetBool(c.result, b->dirty()); break;
@@ -571,8 +568,10 @@ int GetCell(ModelDocuments& d, Call& c) {
     case 3: SetNumber(c.result, at.col + 1); break;
     case 5: SetCellValue(c.result, v.ToValue()); break;
     case 6:
-      if (v.HasFormula()) SetText(c.result, "=" + std::string(v.formula));
-      else SetText(c.result, sheets::FormatConstant(v.ToValue()));
+      if (v.HasFormula())
+        SetText(c.result, "=" + std::string(v.formula));
+      else
+        SetText(c.result, sheets::FormatConstant(v.ToValue()));
       break;
     case 7: SetText(c.result, f.number_format); break;
     case 48: SetBool(c.result, v.HasFormula()); break;
@@ -720,8 +719,10 @@ int SetCells(ModelDocuments& d, Call& c) {
   if (r.CellCount() > 10'000'000) return c.Refuse();
   for (uint32_t row = r.first.row; row <= r.last.row; ++row)
     for (uint32_t col = r.first.col; col <= r.last.col; ++col) {
-      if (v->IsEmpty()) t->sheet->ClearContents(row, col);
-      else t->sheet->SetValue(row, col, *v);
+      if (v->IsEmpty())
+        t->sheet->ClearContents(row, col);
+      else
+        t->sheet->SetValue(row, col, *v);
     }
   return XLRET_SUCCESS;
 }
@@ -855,8 +856,10 @@ int ActivateWindow(ModelDocuments& d, Call& c) {
 int WorkbookSelect(ModelDocuments& d, Call& c) {
   Table names = TableOf(c.Arg(0));
   std::string target;
-  if (c.Has(1)) target = Display(c.Arg(1));
-  else if (names.rows * names.columns > 0) target = Display(names.cells[0]);
+  if (c.Has(1))
+    target = Display(c.Arg(1));
+  else if (names.rows * names.columns > 0)
+    target = Display(names.cells[0]);
   Sheet* s = d.FindSheet(target);
   if (!s) return c.Refuse();
   d.Activate(s->workbook(), static_cast<std::size_t>(s->workbook()->SheetIndex(s)));
@@ -893,8 +896,10 @@ int Clear(ModelDocuments& d, Call& c) {
     }
     for (uint32_t row = r.first.row; row <= r.last.row; ++row)
       for (uint32_t col = r.first.col; col <= r.last.col; ++col) {
-        if (what == 2) s->SetFormat(row, col, 0);
-        else s->ClearContents(row, col);
+        if (what == 2)
+          s->SetFormat(row, col, 0);
+        else
+          s->ClearContents(row, col);
       }
   }
   return c.Done();
@@ -915,8 +920,10 @@ int Scroll(ModelDocuments& d, Call& c, bool vertical) {
   if (!s || !to) return c.Refuse();
   // VSCROLL/HSCROLL(position, TRUE): a row or column number.
   uint32_t n = static_cast<uint32_t>(std::max(1.0, *to)) - 1;
-  if (vertical) s->view().top_left.row = std::min(n, s->limits().rows - 1);
-  else s->view().top_left.col = std::min(n, s->limits().cols - 1);
+  if (vertical)
+    s->view().top_left.row = std::min(n, s->limits().rows - 1);
+  else
+    s->view().top_left.col = std::min(n, s->limits().cols - 1);
   return c.Done();
 }
 
@@ -956,7 +963,11 @@ int PasteSpecial(ModelDocuments& d, Call& c) {
   const sheets::FormatTable& sourceFormats = from->workbook()->formats();
   sheets::FormatTable& targetFormats = to->workbook()->formats();
   // Read first: the ranges may overlap.
-  struct Cell { sheets::Value value; std::string formula; uint32_t format; };
+  struct Cell {
+    sheets::Value value;
+    std::string formula;
+    uint32_t format;
+  };
   std::vector<Cell> cells;
   for (uint32_t row = r.first.row; row <= r.last.row; ++row)
     for (uint32_t col = r.first.col; col <= r.last.col; ++col) {
@@ -970,9 +981,12 @@ int PasteSpecial(ModelDocuments& d, Call& c) {
       uint32_t tr = at.row + row, tc = at.col + col;
       if (what == 1 || what == 4) to->SetFormat(tr, tc, cell.format);
       if (what == 4) continue;
-      if ((what == 1 || what == 2) && !cell.formula.empty()) to->SetFormula(tr, tc, cell.formula, cell.value);
-      else if (cell.value.IsEmpty()) to->ClearContents(tr, tc);
-      else to->SetValue(tr, tc, cell.value);
+      if ((what == 1 || what == 2) && !cell.formula.empty())
+        to->SetFormula(tr, tc, cell.formula, cell.value);
+      else if (cell.value.IsEmpty())
+        to->ClearContents(tr, tc);
+      else
+        to->SetValue(tr, tc, cell.value);
     }
   return c.Done();
 }
@@ -1017,11 +1031,14 @@ bool ModelDocuments::Enter(const std::string& text, std::string& error) {
   char* end = nullptr;
   double n = std::strtod(text.c_str(), &end);
   try {
-    if (text.empty()) s->ClearContents(at.row, at.col);
-    else if (end && *end == '\0' && !std::isspace(static_cast<unsigned char>(text[0]))) s->SetNumber(at.row, at.col, n);
+    if (text.empty())
+      s->ClearContents(at.row, at.col);
+    else if (end && *end == '\0' && !std::isspace(static_cast<unsigned char>(text[0])))
+      s->SetNumber(at.row, at.col, n);
     else if (platform::EqualNoCase(text, "TRUE") || platform::EqualNoCase(text, "FALSE"))
       s->SetBoolean(at.row, at.col, platform::EqualNoCase(text, "TRUE"));
-    else s->SetText(at.row, at.col, text);
+    else
+      s->SetText(at.row, at.col, text);
   } catch (const std::exception& e) {
     error = e.what();
     return false;
@@ -1048,8 +1065,10 @@ bool ModelDocuments::EnterFormula(Sheet& s, const std::string& text, std::string
   RangeAddress range = RangeAddress::Cell(at.row, at.col);
   if (array && !s.view().selection.empty()) range = s.view().selection[0];
   try {
-    if (array) s.SetArrayFormula(range, formula);
-    else s.SetFormula(at.row, at.col, formula);
+    if (array)
+      s.SetArrayFormula(range, formula);
+    else
+      s.SetFormula(at.row, at.col, formula);
   } catch (const std::exception& e) {
     error = e.what();
     return false;

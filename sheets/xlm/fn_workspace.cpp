@@ -37,14 +37,14 @@ int GetWorkspace(Call& c) {
   if (!type) return c.Fail();
   Host& h = c.host;
   switch (static_cast<int>(*type)) {
-    case 1: SetText(c.result, "Linux"); break;          // the environment
-    case 2: SetText(c.result, h.VersionText()); break;  // the version, "8.0"
-    case 3: SetNumber(c.result, 0); break;              // fixed decimals: none
-    case 10: SetNumber(c.result, 1); break;             // a pointing device is present
+    case 1: SetText(c.result, "Linux"); break;                             // the environment
+    case 2: SetText(c.result, h.VersionText()); break;                     // the version, "8.0"
+    case 3: SetNumber(c.result, 0); break;                                 // fixed decimals: none
+    case 10: SetNumber(c.result, 1); break;                                // a pointing device is present
     case 13: SetNumber(c.result, h.Options().screenWidth * 0.75); break;   // workspace width (points)
     case 14: SetNumber(c.result, h.Options().screenHeight * 0.75); break;  // workspace height
-    case 26: SetText(c.result, h.UserName()); break;    // the user's name
-    case 40: SetBool(c.result, h.screenUpdating); break;  // screen updating
+    case 26: SetText(c.result, h.UserName()); break;                       // the user's name
+    case 40: SetBool(c.result, h.screenUpdating); break;                   // screen updating
     default: SetError(c.result, XLERR_VALUE);
   }
   return XLRET_SUCCESS;
@@ -129,7 +129,9 @@ long SlowEscMilliseconds() {
 // xlAbort(retain): whether ESC was pressed since the last check; FALSE as argument clears it.
 int Abort(Call& c) {
   if (long ms = SlowEscMilliseconds()) {
-    struct timespec wait{ms / 1000, (ms % 1000) * 1000000L};
+    struct timespec wait {
+      ms / 1000, (ms % 1000) * 1000000L
+    };
     ::nanosleep(&wait, nullptr);  // a signal ends the wait early; the check below sees it
   }
   if (g_escSignal) {
@@ -185,9 +187,18 @@ int CoerceScalar(Call& c) {
     return CoerceScalar(inner);
   }
   if (type == XLTYPE_MISSING || type == XLTYPE_NIL) {
-    if (wanted & XLTYPE_NUM) { SetNumber(c.result, 0); return XLRET_SUCCESS; }
-    if (wanted & XLTYPE_STR) { SetText(c.result, ""); return XLRET_SUCCESS; }
-    if (wanted & XLTYPE_BOOL) { SetBool(c.result, false); return XLRET_SUCCESS; }
+    if (wanted & XLTYPE_NUM) {
+      SetNumber(c.result, 0);
+      return XLRET_SUCCESS;
+    }
+    if (wanted & XLTYPE_STR) {
+      SetText(c.result, "");
+      return XLRET_SUCCESS;
+    }
+    if (wanted & XLTYPE_BOOL) {
+      SetBool(c.result, false);
+      return XLRET_SUCCESS;
+    }
     return c.Refuse();
   }
   if (wanted & XLTYPE_STR && (type == XLTYPE_NUM || type == XLTYPE_BOOL || type == XLTYPE_INT || type == XLTYPE_ERR)) {
@@ -205,15 +216,26 @@ int CoerceScalar(Call& c) {
     } else {
       return c.Refuse();
     }
-    if (wanted & XLTYPE_NUM) SetNumber(c.result, n);
-    else SetInt(c.result, static_cast<int>(std::lround(n)));
+    if (wanted & XLTYPE_NUM)
+      SetNumber(c.result, n);
+    else
+      SetInt(c.result, static_cast<int>(std::lround(n)));
     return XLRET_SUCCESS;
   }
   if (wanted & XLTYPE_BOOL) {
-    if (std::optional<bool> b = Bool(v)) { SetBool(c.result, *b); return XLRET_SUCCESS; }
+    if (std::optional<bool> b = Bool(v)) {
+      SetBool(c.result, *b);
+      return XLRET_SUCCESS;
+    }
     if (std::optional<std::string> s = Text(v)) {
-      if (platform::EqualNoCase(*s, "TRUE")) { SetBool(c.result, true); return XLRET_SUCCESS; }
-      if (platform::EqualNoCase(*s, "FALSE")) { SetBool(c.result, false); return XLRET_SUCCESS; }
+      if (platform::EqualNoCase(*s, "TRUE")) {
+        SetBool(c.result, true);
+        return XLRET_SUCCESS;
+      }
+      if (platform::EqualNoCase(*s, "FALSE")) {
+        SetBool(c.result, false);
+        return XLRET_SUCCESS;
+      }
     }
   }
   return c.Refuse();

@@ -85,8 +85,10 @@ Host::Host(const HostOptions& options) : options_(options) {
   // A German installation names them in German (its Help menu is "?").
   bool german = options_.language == "de";
   MenuBar worksheet{10, "Worksheet Menu Bar", {}};
-  std::vector<const char*> names = {"&File", "&Edit", "&View", "&Insert", "F&ormat", "&Tools", "&Data", "&Window", "&Help"};
-  if (german) names = {"&Datei", "&Bearbeiten", "&Ansicht", "&Einf\xC3\xBCgen", "F&ormat", "E&xtras", "Date&n", "&Fenster", "&?"};
+  std::vector<const char*> names = {"&File",  "&Edit", "&View",   "&Insert", "F&ormat",
+                                    "&Tools", "&Data", "&Window", "&Help"};
+  if (german)
+    names = {"&Datei", "&Bearbeiten", "&Ansicht", "&Einf\xC3\xBCgen", "F&ormat", "E&xtras", "Date&n", "&Fenster", "&?"};
   for (const char* m : names) worksheet.menus.push_back(BuiltinMenu(m));
   MenuBar noDocument{3, "No Documents Open", {}};
   for (const char* m : {names[0], names[8]}) noDocument.menus.push_back(BuiltinMenu(m));
@@ -316,8 +318,7 @@ bool Host::CallRegistered(const Registered& r, const std::vector<const XLOPER*>&
       }
       CopyValue(result, v);
       if (v->xltype & XLBIT_DLLFREE) {
-        if (auto freeFn = reinterpret_cast<XlAutoFreeProc>(::dlsym(r.addin->handle, "xlAutoFree")))
-          freeFn(v);
+        if (auto freeFn = reinterpret_cast<XlAutoFreeProc>(::dlsym(r.addin->handle, "xlAutoFree"))) freeFn(v);
       }
     }
   }
@@ -387,9 +388,12 @@ struct Parser {
       return true;
     }
     std::string word = Name();
-    if (platform::EqualNoCase(word, "TRUE")) SetBool(&out, true);
-    else if (platform::EqualNoCase(word, "FALSE")) SetBool(&out, false);
-    else return false;
+    if (platform::EqualNoCase(word, "TRUE"))
+      SetBool(&out, true);
+    else if (platform::EqualNoCase(word, "FALSE"))
+      SetBool(&out, false);
+    else
+      return false;
     return true;
   }
 };

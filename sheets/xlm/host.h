@@ -83,12 +83,12 @@ struct Registered {
   std::string functionText;  // the name formulas and macros call it by; may be empty
   int macroType = 0;         // 0 hidden, 1 function, 2 command
   void* entry = nullptr;
-  bool named = true;         // false once SET.NAME deleted the function text
+  bool named = true;  // false once SET.NAME deleted the function text
 };
 
 struct HostOptions {
   int excelVersion = 8;
-  std::string userName;       // empty: the login name
+  std::string userName;         // empty: the login name
   std::string language = "en";  // names of the application's own menus: "en" or "de"
   int screenWidth = 1280;
   int screenHeight = 1024;
@@ -132,8 +132,7 @@ class Host {
   bool DeleteName(const std::string& functionText);
   // Calls a registered procedure with argument values; the result is made with the host's
   // allocator (the add-in's own result is copied and handed back with xlAutoFree).
-  bool CallRegistered(const Registered& r, const std::vector<const XLOPER*>& args, XLOPER* result,
-                      std::string& error);
+  bool CallRegistered(const Registered& r, const std::vector<const XLOPER*>& args, XLOPER* result, std::string& error);
 
   // -- macro evaluation --
   // Evaluates "NAME(arg, ...)" (numbers, "texts", TRUE/FALSE, empty arguments) by calling the
@@ -167,7 +166,7 @@ class Host {
   std::string onSheetActivated, onSheetDeactivated;   // hooks for every sheet
   std::map<std::string, std::string> sheetActivated;  // hooks for one sheet (by "[Book]Sheet")
   std::map<std::string, std::string> sheetDeactivated;
-  std::map<std::string, bool> commandBarEnabled;      // automation command bars ("Chart")
+  std::map<std::string, bool> commandBarEnabled;  // automation command bars ("Chart")
   int excelMsgsDisabled = 0;
 
   std::string Title() const;

@@ -78,12 +78,8 @@ void FreeValue(XLOPER* v) {
   if (!v) return;
   switch (TypeOf(v)) {
     case XLTYPE_STR:
-    case XLTYPE_STR_INT:
-      std::free(v->val.str);
-      break;
-    case XLTYPE_REF:
-      std::free(v->val.mref.lpmref);
-      break;
+    case XLTYPE_STR_INT: std::free(v->val.str); break;
+    case XLTYPE_REF: std::free(v->val.mref.lpmref); break;
     case XLTYPE_MULTI: {
       std::size_t n = static_cast<std::size_t>(v->val.array.rows) * v->val.array.columns;
       if (v->val.array.lparray)
@@ -91,8 +87,7 @@ void FreeValue(XLOPER* v) {
       std::free(v->val.array.lparray);
       break;
     }
-    default:
-      break;
+    default: break;
   }
   SetNil(v);
 }
@@ -111,8 +106,7 @@ void CopyValue(XLOPER* out, const XLOPER* in) {
     case XLTYPE_REF: {
       std::vector<XLREF> areas;
       if (in->val.mref.lpmref)
-        for (uint16_t i = 0; i < in->val.mref.lpmref->count; ++i)
-          areas.push_back(in->val.mref.lpmref->reftbl[i]);
+        for (uint16_t i = 0; i < in->val.mref.lpmref->count; ++i) areas.push_back(in->val.mref.lpmref->reftbl[i]);
       SetRef(out, in->val.mref.idSheet, areas);
       break;
     }
@@ -123,9 +117,7 @@ void CopyValue(XLOPER* out, const XLOPER* in) {
       SetArray(out, rows, cols, cells);
       break;
     }
-    default:
-      *out = *in;
-      out->xltype = static_cast<uint16_t>(TypeOf(in));
+    default: *out = *in; out->xltype = static_cast<uint16_t>(TypeOf(in));
   }
 }
 

@@ -14,9 +14,7 @@ namespace xlm {
 
 // Type of a value without the ownership bits.
 inline int TypeOf(const XLOPER* v) { return v ? (v->xltype & XLTYPE_MASK) : XLTYPE_MISSING; }
-inline bool IsMissing(const XLOPER* v) {
-  return !v || TypeOf(v) == XLTYPE_MISSING || TypeOf(v) == XLTYPE_NIL;
-}
+inline bool IsMissing(const XLOPER* v) { return !v || TypeOf(v) == XLTYPE_MISSING || TypeOf(v) == XLTYPE_NIL; }
 
 // Result makers (the previous content of *out is overwritten, not freed).
 void SetNumber(XLOPER* out, double n);

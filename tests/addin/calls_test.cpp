@@ -203,7 +203,12 @@ TEST_F(Calls, Coercion) {
     EXPECT_EQ(code, XLERR_DIV0);
     EXPECT_EQ(Caught([] { XlCoerce(XlValue(), XLTYPE_NUM); }, &code), "Unable to coerce type");
     EXPECT_EQ(code, XLERR_VALUE);
-    EXPECT_EQ(Caught([] { XlCoerce(XlValue::SRef(XLREF{0, 1, 0, 0}), XLTYPE_NUM); }, &code), "Unable to coerce array....");
+    EXPECT_EQ(Caught(
+                  [] {
+                      XlCoerce(XlValue::SRef(XLREF{0, 1, 0, 0}), XLTYPE_NUM);
+                  },
+                  &code),
+              "Unable to coerce array....");
     EXPECT_EQ(code, XLERR_VALUE);
     EXPECT_EQ(Caught([] { XlCoerce(XlValue::Array(1, 2), XLTYPE_STR); }, &code), "Unable to coerce array....");
 

@@ -101,8 +101,14 @@ int Record(const char* text, unsigned, unsigned) {
 
 void FreeValue(XLOPER* v) {
     switch (v->xltype & XLTYPE_MASK) {
-        case XLTYPE_STR: std::free(v->val.str); --host().allocated; break;
-        case XLTYPE_REF: std::free(v->val.mref.lpmref); --host().allocated; break;
+        case XLTYPE_STR:
+            std::free(v->val.str);
+            --host().allocated;
+            break;
+        case XLTYPE_REF:
+            std::free(v->val.mref.lpmref);
+            --host().allocated;
+            break;
         case XLTYPE_MULTI:
             for (int i = 0; i < v->val.array.rows * v->val.array.columns; ++i) FreeValue(&v->val.array.lparray[i]);
             std::free(v->val.array.lparray);
@@ -114,7 +120,9 @@ void FreeValue(XLOPER* v) {
 
 int Default(int fn, int count, XLOPER** args, XLOPER* result) {
     Host& h = host();
-    auto num = [&](int i) { return i < count && (args[i]->xltype & XLTYPE_MASK) == XLTYPE_NUM ? args[i]->val.num : -1; };
+    auto num = [&](int i) {
+        return i < count && (args[i]->xltype & XLTYPE_MASK) == XLTYPE_NUM ? args[i]->val.num : -1;
+    };
     switch (fn) {
         case xlFree:
             ++h.freed;
@@ -139,8 +147,10 @@ int Default(int fn, int count, XLOPER** args, XLOPER* result) {
                 std::string s(reinterpret_cast<char*>(v.val.str + 1), v.val.str[0]);
                 char* end = nullptr;
                 double d = std::strtod(s.c_str(), &end);
-                if (s.empty() || *end) SetError(result, XLERR_VALUE);
-                else SetNumber(result, d);
+                if (s.empty() || *end)
+                    SetError(result, XLERR_VALUE);
+                else
+                    SetNumber(result, d);
                 return XLRET_SUCCESS;
             }
             if ((want & XLTYPE_STR) && t == XLTYPE_NUM) {
@@ -171,11 +181,16 @@ int Default(int fn, int count, XLOPER** args, XLOPER* result) {
         }
         case XLF_GET_WORKSPACE:
             if (!result) return XLRET_SUCCESS;
-            if (num(0) == 2) SetText(result, h.version);
-            else if (num(0) == 40) SetBool(result, h.screenUpdating);
-            else if (num(0) == 26) SetText(result, "Tester");
-            else if (num(0) == 10) SetNumber(result, 1);
-            else SetError(result, XLERR_VALUE);
+            if (num(0) == 2)
+                SetText(result, h.version);
+            else if (num(0) == 40)
+                SetBool(result, h.screenUpdating);
+            else if (num(0) == 26)
+                SetText(result, "Tester");
+            else if (num(0) == 10)
+                SetNumber(result, 1);
+            else
+                SetError(result, XLERR_VALUE);
             return XLRET_SUCCESS;
         case XLC_ECHO:
             if (count > 0) h.screenUpdating = args[0]->val.xbool != 0;
@@ -211,8 +226,7 @@ int Default(int fn, int count, XLOPER** args, XLOPER* result) {
                 if (result) SetBool(result, true);
             }
             return XLRET_SUCCESS;
-        default:
-            return XLRET_SUCCESS;
+        default: return XLRET_SUCCESS;
     }
 }
 }  // namespace

@@ -27,8 +27,8 @@ struct Host {
     bool screenUpdating = true;
     bool escPressed = false;
     int nextRegisterId = 100;
-    int freed = 0;      // xlFree calls
-    int allocated = 0;  // blocks handed out and not yet freed
+    int freed = 0;                      // xlFree calls
+    int allocated = 0;                  // blocks handed out and not yet freed
     std::vector<std::string> messages;  // message boxes shown
 
     void Reset();

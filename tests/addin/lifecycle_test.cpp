@@ -56,12 +56,14 @@ TEST_F(Lifecycle, RegistrationArgumentCounts) {
     ExportAutoOpen();
     auto regs = fake::host().CallsOf(XLF_REGISTER);
     ASSERT_EQ(regs.size(), 10u);
-    EXPECT_EQ(regs[0].Text(), "149(\"/opt/quelstat/quelstat.xll\", \"xlPreExecuteCommand\", \"PJ\", \"QUELSTAT.COMMAND\", \"\", 0)");
+    EXPECT_EQ(regs[0].Text(),
+              "149(\"/opt/quelstat/quelstat.xll\", \"xlPreExecuteCommand\", \"PJ\", \"QUELSTAT.COMMAND\", \"\", 0)");
     EXPECT_EQ(regs[1].args.size(), 3u) << "no function text";
     EXPECT_EQ(regs[5].args[2], "\"AJ\"");
-    EXPECT_EQ(regs[7].Text(),
-              "149(\"/opt/quelstat/quelstat.xll\", \"xlLUPhase\", \"RRRR\", \"A.LU.PHASE\", \" \", 1, 0, \"\", \"\", \" \", "
-              "\"xsubp\", \"K\", \"fun\")");
+    EXPECT_EQ(
+        regs[7].Text(),
+        "149(\"/opt/quelstat/quelstat.xll\", \"xlLUPhase\", \"RRRR\", \"A.LU.PHASE\", \" \", 1, 0, \"\", \"\", \" \", "
+        "\"xsubp\", \"K\", \"fun\")");
     EXPECT_EQ(regs[9].args[3], "\"A.LU\"");
     EXPECT_EQ(app->Table()[1].registerId, 101);
     EXPECT_TRUE(windows->Exists("QuelstatChannel"));
@@ -134,8 +136,9 @@ TEST_F(Lifecycle, UnsupportedVersionShowsTheMessageOnceAndInstallsNothing) {
     fake::host().version = "10.0";
     EXPECT_EQ(ExportAutoOpen(), 1);
     ASSERT_EQ(Shown().size(), 1u);
-    EXPECT_EQ(Shown()[0],
-              "This version of Quelstat is for Excel 95/97.  Please contact your supplier for the appropriate version.");
+    EXPECT_EQ(
+        Shown()[0],
+        "This version of Quelstat is for Excel 95/97.  Please contact your supplier for the appropriate version.");
     EXPECT_TRUE(fake::host().CallsOf(XLF_REGISTER).empty());
     ExportAutoOpen();
     ExportOnSheetActivated();
@@ -167,8 +170,9 @@ TEST_F(Lifecycle, AutomationOfAnotherInstanceStopsStartUp) {
     SetAutomationConnector([](int) -> std::unique_ptr<AutomationApp> { return std::make_unique<ElsewhereApp>(); });
     ExportAutoOpen();
     ASSERT_EQ(Shown().size(), 1u);
-    EXPECT_EQ(Shown()[0], "Unable to initalise OLE automation.  If you have more than one copy of Microsoft Excel "
-                          "running please close them and try again.");
+    EXPECT_EQ(Shown()[0],
+              "Unable to initalise OLE automation.  If you have more than one copy of Microsoft Excel "
+              "running please close them and try again.");
     EXPECT_FALSE(app->Started());
     EXPECT_TRUE(fake::host().CallsOf(XLF_ADD_MENU).empty());
     EXPECT_TRUE(fake::host().CallsOf(XLF_ADD_COMMAND).empty());
@@ -200,7 +204,8 @@ TEST_F(Lifecycle, StartupListQueryDropsStaleEntriesAndKeepsOthers) {
     excel.WriteText("Options", "OPEN4", "/R \"/after/a/gap.xll\"");  // not read: OPEN3 is missing
     StartupList list(9, kPath);
     EXPECT_TRUE(list.Query());
-    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"/R \"/opt/tools/myquelstat.xll\"", "/R \"/opt/quelstat/quelstat.xll\""}));
+    EXPECT_EQ(list.Entries(),
+              (std::vector<std::string>{"/R \"/opt/tools/myquelstat.xll\"", "/R \"/opt/quelstat/quelstat.xll\""}));
     EXPECT_EQ(excel.ReadText("Options", "OPEN2"), "");
     // Version 7 keeps its list elsewhere.
     EXPECT_EQ(StartupList::ApplicationKey(7), "SOFTWARE\\Microsoft\\Excel\\7.0");
@@ -361,8 +366,10 @@ TEST_F(Lifecycle, AutoRegisterGivesRegistersResultAndSearchesTheExtraTable) {
     WithExtra withExtra;
     fake::host().answers[XLF_REGISTER] = [](int, int, XLOPER** args, XLOPER* r) {
         std::string proc(reinterpret_cast<char*>(args[1]->val.str + 1), args[1]->val.str[0]);
-        if (proc == "xlOnWindow") fake::SetError(r, XLERR_NUM);
-        else fake::SetNumber(r, 555);
+        if (proc == "xlOnWindow")
+            fake::SetError(r, XLERR_NUM);
+        else
+            fake::SetNumber(r, 555);
         return XLRET_SUCCESS;
     };
     EXPECT_EQ(withExtra.AutoRegister("XLONWINDOW").Type(), XLTYPE_ERR) << "REGISTER's own answer";

@@ -30,7 +30,8 @@ protected:
         return out;
     }
     static size_t Count(const std::vector<std::string>& v, const std::string& needle) {
-        return static_cast<size_t>(std::count_if(v.begin(), v.end(), [&](const std::string& s) { return s.find(needle) != std::string::npos; }));
+        return static_cast<size_t>(std::count_if(
+            v.begin(), v.end(), [&](const std::string& s) { return s.find(needle) != std::string::npos; }));
     }
     std::shared_ptr<MemorySettingsBackend> settings;
 };

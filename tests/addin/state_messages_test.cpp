@@ -95,7 +95,10 @@ TEST(Messages, ArgumentsPercentAndCase) {
     EXPECT_EQ(FormatMessage(8194, "%d%.1f", 3, 4.25).str(), "between 3 and 4.2");
     // Missing arguments are empty; a lone or non-digit percent stays.
     EXPECT_EQ(SubstituteArguments("a%2b%1c%xd%", "\xAConly"), "abonlyc%xd%");
-    EXPECT_EQ(SubstituteArguments("%1%%", "\xAC" "5"), "5%");
+    EXPECT_EQ(SubstituteArguments("%1%%",
+                                  "\xAC"
+                                  "5"),
+              "5%");
     // Errors start with a capital; plain messages keep their text.
     EXPECT_EQ(FormatError(8193, "%d", 3).str(), "At most 3");
     EXPECT_EQ(FormatMessage(8193, "%d", 3).str(), "at most 3");

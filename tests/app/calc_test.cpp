@@ -99,7 +99,8 @@ TEST_F(HostCalc, FourierFunctionsInCellsGiveRsValuesAndFollowTheirData) {
   script += "select E1:F1\nenter {=A.LU(A1:A16,2,B1:B16)}\n";
   script += "select G1\nenter =E1+F1*0\n";  // reads one cell of the array
   std::string show;
-  for (size_t i = 0; i < ks.size(); ++i) show += "evaluate C" + std::to_string(i + 1) + "\nevaluate D" + std::to_string(i + 1) + "\n";
+  for (size_t i = 0; i < ks.size(); ++i)
+    show += "evaluate C" + std::to_string(i + 1) + "\nevaluate D" + std::to_string(i + 1) + "\n";
   show += "evaluate E1\nevaluate F1\nevaluate G1\nevaluate A.LU(A1:A16,2,B1:B16)\n";
   std::string saved = (home / "fourier.xlsx").string();
   script += show + "select B1\nenter 20\nevaluate C2\nevaluate E1\nevaluate F1\nevaluate G1\nsave " + saved + "\n";
@@ -167,7 +168,8 @@ TEST_F(HostCalc, CalcCommandRecalculatesAndReportsWhatItCannot) {
   // A workbook LibreOffice calculated, plus formulas this host cannot calculate or that loop.
   fs::path book = home / "book.xlsx";
   fs::copy_file(std::string(QUELSTAT_SOURCE) + "/tests/data/sheets/calc/lo_formulas.xlsx", book);
-  std::string script = "open " + book.string() + "\nactivate Calc\nselect C1\nenter =A1*2\n"
+  std::string script = "open " + book.string() +
+                       "\nactivate Calc\nselect C1\nenter =A1*2\n"
                        "select C2\nenter =C3+1\nselect C3\nenter =C2+1\nsave\n";
   Outcome made = Quelstat({"script", "-"}, script);
   ASSERT_EQ(made.status, 0) << made.err;

@@ -86,41 +86,76 @@ TEST_F(HostRun, MenuListsTheInstalledMenusInOrder) {
   EXPECT_EQ(r.err, "");
   const std::string s = "      ";  // items of a submenu
   ExpectInOrder(r.out, {
-      "Menu bar 10",
-      "  7. &Data\n    ----\n" + Item("    ", "&Dataset...", 10004) + "\n" + Item("    ", "&Variable...", 10012),
-      "  8. &Quelstat  >\n    &Descriptive  >\n" + Item(s, "&Summary (continuous)...", 1008),
-      Item(s, "Summary (cate&gorical)...", 1009), Item(s, "&Comparative...", 1013),
-      "    ----\n    &Parametric  >\n" + Item(s, "One Sample &z-test...", 1024) + "\n      ----\n" +
-          Item(s, "One Sample &t-test...", 1025),
-      Item(s, "&Paired Samples t-test...", 1027), Item(s, "&Independent Samples t-test...", 1026),
-      "      ----\n" + Item(s, "&F-Test...", 1028),
-      "    &ANOVA  >", Item(s, "&1-way...", 1029), Item(s, "&2-way...", 1031),
-      "      ----\n" + Item(s, "1-way &repeated measures...", 1030),
-      "    &Non-parametric  >", Item(s, "&Runs...", 1040), Item(s, "&Sign...", 1041),
-      Item(s, "&Wilcoxon...", 1042), Item(s, "&Friedman...", 1046), Item(s, "M&edian...", 1044),
-      Item(s, "&Mann Whitney...", 1043), Item(s, "&Kruskal Wallis...", 1045),
-      "    Rates &+ Proportions  >", Item(s, "&Binomial...", 1056), Item(s, "&McNemar...", 1058),
-      Item(s, "&Cochran...", 1060), Item(s, "&Fisher Exact...", 1057), Item(s, "Chi-&Square...", 1059),
-      "    ----\n    &Correlation  >", Item(s, "&Pearson...", 1072), Item(s, "&Spearman...", 1073),
-      Item(s, "&Kendall...", 1074),
-      "    &Regression  >", Item(s, "&Linear...", 1088), Item(s, "&Polynomial...", 1089),
-      Item(s, "&Deming...", 1201), Item(s, "&Passing and Bablok...", 1202),
-      "    A&greement  >", Item(s, "&Bias Plot...", 1200), Item(s, "&Linear...", 1240),
-      Item(s, "&Deming...", 1239), Item(s, "&Passing and Bablok...", 1238), Item(s, "&Kappa...", 1235),
-      "    ----\n    Diagnostic &Testing  >", Item(s, "Reference &Interval...", 1232),
-      Item(s, "&ROC Curves...", 1233), Item(s, "&Screening...", 1234),
-      "    Pr&ecision  >", Item(s, "1 && 2 &Run...", 1216), Item(s, "&Profile...", 1217),
-      "    Linearity  >", Item(s, "NCCLS EP6-P", 1241),
-      "  9. &Window",
-      "  10. &Help\n    Quelstat Help  >\n" + Item(s, "Contents and Index...", 20117),
-      Item(s, "Getting Started...", 20116), Item(s, "Tutorials...", 20120),
-      "      ----\n" + Item(s, "Visit our Web site", 20113), Item(s, "&Check for updates...", 20127),
-      Item(s, "How to contact us...", 20118), "      ----\n" + Item(s, "About &Quelstat", 10002),
-      "Toolbar \"Report\" (hidden)",
-      Item("  1. ", "Move To Dataset Workbook", 20093, false), Item("  2. ", "Discard", 20094, false),
-      "  3. ----", Item("  4. ", "Update", 20095, false), Item("  5. ", "Update All", 28673, false),
-      "  6. ----", Item("  7. ", "Edit Test Parameters", 28674, false),
-  });
+                           "Menu bar 10",
+                           "  7. &Data\n    ----\n" + Item("    ", "&Dataset...", 10004) + "\n" +
+                               Item("    ", "&Variable...", 10012),
+                           "  8. &Quelstat  >\n    &Descriptive  >\n" + Item(s, "&Summary (continuous)...", 1008),
+                           Item(s, "Summary (cate&gorical)...", 1009),
+                           Item(s, "&Comparative...", 1013),
+                           "    ----\n    &Parametric  >\n" + Item(s, "One Sample &z-test...", 1024) +
+                               "\n      ----\n" + Item(s, "One Sample &t-test...", 1025),
+                           Item(s, "&Paired Samples t-test...", 1027),
+                           Item(s, "&Independent Samples t-test...", 1026),
+                           "      ----\n" + Item(s, "&F-Test...", 1028),
+                           "    &ANOVA  >",
+                           Item(s, "&1-way...", 1029),
+                           Item(s, "&2-way...", 1031),
+                           "      ----\n" + Item(s, "1-way &repeated measures...", 1030),
+                           "    &Non-parametric  >",
+                           Item(s, "&Runs...", 1040),
+                           Item(s, "&Sign...", 1041),
+                           Item(s, "&Wilcoxon...", 1042),
+                           Item(s, "&Friedman...", 1046),
+                           Item(s, "M&edian...", 1044),
+                           Item(s, "&Mann Whitney...", 1043),
+                           Item(s, "&Kruskal Wallis...", 1045),
+                           "    Rates &+ Proportions  >",
+                           Item(s, "&Binomial...", 1056),
+                           Item(s, "&McNemar...", 1058),
+                           Item(s, "&Cochran...", 1060),
+                           Item(s, "&Fisher Exact...", 1057),
+                           Item(s, "Chi-&Square...", 1059),
+                           "    ----\n    &Correlation  >",
+                           Item(s, "&Pearson...", 1072),
+                           Item(s, "&Spearman...", 1073),
+                           Item(s, "&Kendall...", 1074),
+                           "    &Regression  >",
+                           Item(s, "&Linear...", 1088),
+                           Item(s, "&Polynomial...", 1089),
+                           Item(s, "&Deming...", 1201),
+                           Item(s, "&Passing and Bablok...", 1202),
+                           "    A&greement  >",
+                           Item(s, "&Bias Plot...", 1200),
+                           Item(s, "&Linear...", 1240),
+                           Item(s, "&Deming...", 1239),
+                           Item(s, "&Passing and Bablok...", 1238),
+                           Item(s, "&Kappa...", 1235),
+                           "    ----\n    Diagnostic &Testing  >",
+                           Item(s, "Reference &Interval...", 1232),
+                           Item(s, "&ROC Curves...", 1233),
+                           Item(s, "&Screening...", 1234),
+                           "    Pr&ecision  >",
+                           Item(s, "1 && 2 &Run...", 1216),
+                           Item(s, "&Profile...", 1217),
+                           "    Linearity  >",
+                           Item(s, "NCCLS EP6-P", 1241),
+                           "  9. &Window",
+                           "  10. &Help\n    Quelstat Help  >\n" + Item(s, "Contents and Index...", 20117),
+                           Item(s, "Getting Started...", 20116),
+                           Item(s, "Tutorials...", 20120),
+                           "      ----\n" + Item(s, "Visit our Web site", 20113),
+                           Item(s, "&Check for updates...", 20127),
+                           Item(s, "How to contact us...", 20118),
+                           "      ----\n" + Item(s, "About &Quelstat", 10002),
+                           "Toolbar \"Report\" (hidden)",
+                           Item("  1. ", "Move To Dataset Workbook", 20093, false),
+                           Item("  2. ", "Discard", 20094, false),
+                           "  3. ----",
+                           Item("  4. ", "Update", 20095, false),
+                           Item("  5. ", "Update All", 28673, false),
+                           "  6. ----",
+                           Item("  7. ", "Edit Test Parameters", 28674, false),
+                       });
   // Bar 3 is left alone from version 8 on.
   std::string bar3 = r.out.substr(r.out.find("Menu bar 3"));
   EXPECT_EQ(bar3.find("Quelstat Help"), std::string::npos) << bar3;
@@ -235,8 +270,9 @@ TEST_F(HostRun, ScriptRunsMenuCommandsAndReportsBadLines) {
   for (const char* verb : {"open FILE", "select REF", "command ID", "menu", "save [FILE]", "quit"})
     EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
 
-  Outcome r = Quelstat({"script", "-"}, "# about box\nanswer ok\ncommand 10002\ncommand 20093\nfrobnicate\n"
-                                         "answer maybe\nquit\necho not reached\n");
+  Outcome r = Quelstat({"script", "-"},
+                       "# about box\nanswer ok\ncommand 10002\ncommand 20093\nfrobnicate\n"
+                       "answer maybe\nquit\necho not reached\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Quelstat: Quelstat 1.61"), std::string::npos) << r.err;  // the About box
   EXPECT_NE(r.err.find("line 6: answer takes"), std::string::npos) << r.err;
@@ -313,14 +349,15 @@ TEST_F(HostRun, AddinsFailsWhenTheAddInCannotStartAndToolbarButtonsFollowTheirSt
 TEST_F(HostRun, GermanMenuNamesAreFoundByTheirPlace) {
   Outcome r = Quelstat({"--language", "de", "menu"});
   ASSERT_EQ(r.status, 0) << r.err;
-  ExpectInOrder(r.out, {"  7. Date&n\n    ----\n" + Item("    ", "&Dataset...", 10004),
-                        "  8. &Quelstat  >", "  9. &Fenster", "  10. &?\n    Quelstat Help  >"});
+  ExpectInOrder(r.out, {"  7. Date&n\n    ----\n" + Item("    ", "&Dataset...", 10004), "  8. &Quelstat  >",
+                        "  9. &Fenster", "  10. &?\n    Quelstat Help  >"});
 }
 
 TEST_F(HostRun, ClosingAChangedWorkbookAsksAndNothingIsDroppedSilently) {
   const std::string file = (home / "book.xlsx").string();
   // Saved once, changed, then closed: Cancel keeps it open, Yes saves it.
-  Outcome r = Quelstat({"script", "-"}, "select B3\nenter 42.5\nsave " + file + "\nenter Glucose\n"
+  Outcome r = Quelstat({"script", "-"}, "select B3\nenter 42.5\nsave " + file +
+                                            "\nenter Glucose\n"
                                             "answer cancel\nclose\nanswer yes\nclose\nnew\nenter lost?\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(Count(r.err, "Do you want to save the changes you made to 'book.xlsx'?"), 2) << r.err;

@@ -49,8 +49,8 @@ class Robustness : public ::testing::Test {
   }
   Outcome Quelstat(std::vector<std::string> args) { return apptest::RunQuelstat(home, std::move(args)); }
   Outcome TTest(const fs::path& book, std::vector<std::string> more = {}) {
-    std::vector<std::string> args = {"run", book.string(), "--cell", "Diet study!B8", "--test",
-                                     "Independent samples t-test"};
+    std::vector<std::string> args = {"run",           book.string(), "--cell",
+                                     "Diet study!B8", "--test",      "Independent samples t-test"};
     args.insert(args.end(), more.begin(), more.end());
     return Quelstat(args);
   }
@@ -58,14 +58,13 @@ class Robustness : public ::testing::Test {
 
 TEST_F(Robustness, DamagedSettingsGiveDefaultsAndAMessageAndStayAsTheyWere) {
   const std::string damaged = std::string("[SOFTWARE\\Quelstat]\n\"Path\"=\"cut\0 in the mid", 40);
-  {
-    std::ofstream(settings / "user.reg", std::ios::binary) << damaged;
-  }
+  { std::ofstream(settings / "user.reg", std::ios::binary) << damaged; }
   for (const char* command : {"menu", "addins"}) {
     Outcome r = Quelstat({command});
     EXPECT_TRUE(r.status == 0 || r.status == 1) << command << " exited with " << r.status << "\n" << r.err;
     EXPECT_NE(r.err.find((settings / "user.reg").string() + ":2: malformed text value"), std::string::npos)
-        << command << "\n" << r.err;
+        << command << "\n"
+        << r.err;
     EXPECT_EQ(r.err.find("terminate called"), std::string::npos) << r.err;
   }
   Outcome r = TTest(Example("cholesterol-diet.xlsx"));
@@ -83,17 +82,18 @@ TEST_F(Robustness, ASettingsFolderThatIsAFileOrReadOnlyStopsNothing) {
   EXPECT_EQ(Slurp(home / "plain"), "not a folder");
   // A read-only folder, for a user other than root (root writes anyway, so the test takes another
   // user where the system has one to take).
-  if (::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "needs root and setpriv to act as another user";
+  if (::geteuid() != 0 || ::access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs root and setpriv to act as another user";
   ::setenv("QUELSTAT_HOME", settings.c_str(), 1);
   fs::permissions(home, fs::perms(0755));
   fs::permissions(work, fs::perms(0777));
   fs::permissions(settings, fs::perms(0555));
   fs::path book = Example("cholesterol-diet.xlsx");
   fs::permissions(book, fs::perms(0644));
-  std::string command = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups -- '" + std::string(QUELSTAT_EXE) +
-                        "' run '" + book.string() + "' --cell 'Diet study!B8' --test 'Independent samples t-test' --reports '" +
-                        (work / "r.xlsx").string() + "' >'" + (work / "out.txt").string() + "' 2>'" +
-                        (work / "err.txt").string() + "'";
+  std::string command =
+      "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups -- '" + std::string(QUELSTAT_EXE) + "' run '" +
+      book.string() + "' --cell 'Diet study!B8' --test 'Independent samples t-test' --reports '" +
+      (work / "r.xlsx").string() + "' >'" + (work / "out.txt").string() + "' 2>'" + (work / "err.txt").string() + "'";
   int status = std::system(command.c_str());
   std::string err = Slurp(work / "err.txt");
   ASSERT_TRUE(WIFEXITED(status)) << err;
@@ -156,9 +156,9 @@ TEST_F(Robustness, SeveralProcessesOnOneSettingsFolderEachFinish) {
     runs.emplace_back([&, i] {
       fs::path own = home / ("p" + std::to_string(i));
       fs::create_directories(own);
-      outcomes[size_t(i)] = apptest::RunQuelstat(own, {"run", book.string(), "--cell", "Diet study!B8", "--test",
-                                                       "Independent samples t-test", "--reports",
-                                                       (work / ("r" + std::to_string(i) + ".xlsx")).string()});
+      outcomes[size_t(i)] = apptest::RunQuelstat(
+          own, {"run", book.string(), "--cell", "Diet study!B8", "--test", "Independent samples t-test", "--reports",
+                (work / ("r" + std::to_string(i) + ".xlsx")).string()});
     });
   for (auto& t : runs) t.join();
   for (const Outcome& o : outcomes) {

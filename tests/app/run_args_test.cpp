@@ -26,7 +26,10 @@ TEST(RunArguments, CatalogueTextAndTestLookUp) {
   EXPECT_FALSE(c[2].built);
   EXPECT_TRUE(c[1].built && c[1].available);
 
-  auto id = [&](const std::string& t) { const app::CatalogueEntry* e = app::ResolveTest(c, t); return e ? e->id : -1L; };
+  auto id = [&](const std::string& t) {
+    const app::CatalogueEntry* e = app::ResolveTest(c, t);
+    return e ? e->id : -1L;
+  };
   EXPECT_EQ(id("1026"), 1026);
   EXPECT_EQ(id(" TTESTI "), 1026);
   EXPECT_EQ(id("independent samples T-TEST"), 1026);
@@ -40,10 +43,10 @@ TEST(RunArguments, CatalogueTextAndTestLookUp) {
 TEST(RunArguments, ParsedAsGivenOrRefusedWithAReason) {
   app::RunArguments a;
   std::string error;
-  ASSERT_TRUE(app::ParseRunArguments({"data.xlsx", "--cell", "B2", "--test", "ttesti", "--set", " Confidence interval = 90 ",
-                                      "--set", "Variable - Groups=Weight - A, Weight - B", "--layout", "tabular",
-                                      "--factors", "2", "--json", "--dialog-trace"},
-                                     a, error))
+  ASSERT_TRUE(app::ParseRunArguments(
+      {"data.xlsx", "--cell", "B2", "--test", "ttesti", "--set", " Confidence interval = 90 ", "--set",
+       "Variable - Groups=Weight - A, Weight - B", "--layout", "tabular", "--factors", "2", "--json", "--dialog-trace"},
+      a, error))
       << error;
   EXPECT_EQ(a.workbook, "data.xlsx");
   ASSERT_EQ(a.set.size(), 2u);

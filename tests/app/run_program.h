@@ -17,8 +17,8 @@ std::string Slurp(const std::filesystem::path& p);
 // Runs QUELSTAT_EXE with `args`, `input` on standard input; the streams go through files in `folder`.
 // With `interruptWhen`, sends SIGINT once standard error contains that text (and kills the program
 // after 60 seconds); a run that ends before the text appears is a test failure.
-Outcome RunQuelstat(const std::filesystem::path& folder, std::vector<std::string> args,
-                    const std::string& input = "", const std::string& interruptWhen = "");
+Outcome RunQuelstat(const std::filesystem::path& folder, std::vector<std::string> args, const std::string& input = "",
+                    const std::string& interruptWhen = "");
 // The same with another build of the program (the fault-injection build of the tests).
 Outcome RunProgram(const std::string& exe, const std::filesystem::path& folder, std::vector<std::string> args,
                    const std::string& input = "", const std::string& interruptWhen = "");

@@ -96,8 +96,8 @@ TEST_F(RunCommand, UsageErrorsExitTwoAndWriteNothing) {
   EXPECT_EQ(r.status, 2);
   // An answer for an item the dialog does not have cancels the dialog: nothing runs, and the answers
   // given with it are not remembered for the next run.
-  r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--set", "Confidence interval=80",
-                "--set", "Confidence levle=80"});
+  r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--set", "Confidence interval=80", "--set",
+                "Confidence levle=80"});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("\"Confidence levle=...\" matched no item"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(work / "cholesterol-diet-reports.xlsx"));
@@ -177,8 +177,15 @@ class RunJson : public RunCommand {
         std::cout << "[  SKIPPED ] " << c.prefix << ": no report template " << c.templateName << " in this build\n";
         continue;
       }
-      std::vector<std::string> args{"run", Example(c.file).string(), "--cell", c.cell, "--test", c.test, "--json",
-                                    "--reports", (work / (c.prefix + ".xlsx")).string()};
+      std::vector<std::string> args{"run",
+                                    Example(c.file).string(),
+                                    "--cell",
+                                    c.cell,
+                                    "--test",
+                                    c.test,
+                                    "--json",
+                                    "--reports",
+                                    (work / (c.prefix + ".xlsx")).string()};
       for (const std::string& s : c.set) args.insert(args.end(), {"--set", s});
       Outcome r = Quelstat(args);
       ASSERT_EQ(r.status, 0) << r.err;
@@ -193,30 +200,54 @@ class RunJson : public RunCommand {
       if (std::isfinite(lo)) ExpectClose(JsonNumber(r.out, "CI"), lo, 1e-7, "lower");
       std::size_t comma = r.out.find(',', ci);
       ExpectClose(std::strtod(r.out.c_str() + comma + 1, nullptr), hi, 1e-7, "upper");
-      for (const std::string& piece : c.contains) EXPECT_NE(r.out.find(piece), std::string::npos) << piece << "\n" << r.out;
+      for (const std::string& piece : c.contains)
+        EXPECT_NE(r.out.find(piece), std::string::npos) << piece << "\n" << r.out;
       EXPECT_TRUE(fs::exists(work / (c.prefix + ".xlsx")));
     }
   }
 };
 
 TEST_F(RunJson, IndependentGroupsAgreeWithR) {
-  Check({{"cholesterol-diet.xlsx", "B7", "Independent samples t-test", "diet_pooled", "ttesti", "t", {},
+  Check({{"cholesterol-diet.xlsx",
+          "B7",
+          "Independent samples t-test",
+          "diet_pooled",
+          "ttesti",
+          "t",
+          {},
           {"{\"n\":45,\"Descriptive\":[{\"Group\":\"Cholesterol - Low fat\",\"n\":24,\"Mean\":5.42875,",
            "{\"Group\":\"Cholesterol - Mediterranean\",\"n\":21,", "\"DF\":43,"}},
          {"cholesterol-diet.xlsx", "B7", "TTESTI", "diet_welch", "ttesti", "t", {"Unequal variances=yes"}, {}},
-         {"cholesterol-diet.xlsx", "B7", "1026", "diet_pooled_less", "ttesti", "t",
+         {"cholesterol-diet.xlsx",
+          "B7",
+          "1026",
+          "diet_pooled_less",
+          "ttesti",
+          "t",
           {"Alternative hypothesis=less than", "Confidence interval=90"},
           {"\"CI\":[\"-inf\","}},
          // Answers are remembered between runs: the level of the run before is set back.
-         {"cholesterol-diet.xlsx", "A3", "F test", "diet_f", "ftest", "F",
-          {"Confidence interval=95", "Alternative hypothesis=not equal"}, {"\"DF\":[23,20]"}}});
+         {"cholesterol-diet.xlsx",
+          "A3",
+          "F test",
+          "diet_f",
+          "ftest",
+          "F",
+          {"Confidence interval=95", "Alternative hypothesis=not equal"},
+          {"\"DF\":[23,20]"}}});
 }
 
 TEST_F(RunJson, PairedAndOneSampleAgreeWithR) {
   Check({{"weight-programme.xlsx", "B5", "ttestp", "weight_paired", "ttestp", "t", {}, {}},
          {"control-material.xlsx", "B10", "ttest1", "qc", "ttest1", "t", {"Hypothesised mean=5.5"}, {}},
-         {"control-material.xlsx", "B10", "One sample Z-test", "qc_z", "ztest1", "Z",
-          {"Hypothesised mean=5.5", "Population SD=0.12"}, {"\"Population SD\":0.12,"}}});
+         {"control-material.xlsx",
+          "B10",
+          "One sample Z-test",
+          "qc_z",
+          "ztest1",
+          "Z",
+          {"Hypothesised mean=5.5", "Population SD=0.12"},
+          {"\"Population SD\":0.12,"}}});
 }
 
 TEST_F(RunCommand, AnOutOfRangeAnswerEndsWithTheMessageAndNoReports) {
@@ -238,8 +269,7 @@ TEST_F(RunCommand, CtrlCDuringTheComputationLeavesNoReport) {
   fs::path book = Example("cholesterol-diet.xlsx");
   ::setenv("QUELSTAT_SLOW_ESC_MS", "400", 1);
   // The parameter dialog's answers are traced just before the computation starts.
-  Outcome r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--dialog-trace"}, "",
-                       "answered:");
+  Outcome r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ttesti", "--dialog-trace"}, "", "answered:");
   EXPECT_EQ(r.status, 130) << r.err;
   EXPECT_NE(r.err.find("Interrupted - ESC key pressed.\n\nTest has not been performed."), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
@@ -278,8 +308,8 @@ TEST_F(RunCommand, CancellingTheNewDatasetPromptLeavesNoWorkbook) {
 TEST_F(RunCommand, SaveKeepsTheConfirmedDatasetInTheInput) {
   fs::path book = Example("cholesterol-diet.xlsx");
   // A sheet name with a blank, typed without quotes as a shell user would.
-  Outcome r = Quelstat({"run", book.string(), "--cell", "Diet study!B8", "--test", "Independent samples t-test", "--save",
-                        "--name", "Diet trial", "--reports", (work / "out.xlsx").string()});
+  Outcome r = Quelstat({"run", book.string(), "--cell", "Diet study!B8", "--test", "Independent samples t-test",
+                        "--save", "--name", "Diet trial", "--reports", (work / "out.xlsx").string()});
   ASSERT_EQ(r.status, 0) << r.err;
   Outcome d = Quelstat({"detect", book.string(), "--cell", "B4"});
   ASSERT_EQ(d.status, 0) << d.err;
@@ -342,8 +372,9 @@ TEST_F(RunCommand, LibreOfficeOpensTheReportsWorkbook) {
   r = Quelstat({"run", book.string(), "--cell", "A5", "--test", "ftest"});
   ASSERT_EQ(r.status, 0) << r.err;
   fs::create_directories(work / "lo");
-  ASSERT_EQ(std::system((convert + "xlsx --outdir '" + (work / "lo").string() + "' '" + reports.string() +
-                         "' >/dev/null 2>&1").c_str()),
+  ASSERT_EQ(std::system(
+                (convert + "xlsx --outdir '" + (work / "lo").string() + "' '" + reports.string() + "' >/dev/null 2>&1")
+                    .c_str()),
             0);
   for (const char* sheet : {"t-test 1", "F-test 2"}) {
     Outcome shown = Quelstat({"show", (work / "lo" / "cholesterol-diet-reports.xlsx").string(), "--sheet", sheet});
@@ -385,9 +416,11 @@ TEST_F(RunCommand, AReportsFileThatIsNoReportsWorkbookIsRefusedAndKept) {
 TEST_F(RunCommand, RememberedAnswersAreNamedAndDefaultsLeaveThemAlone) {
   fs::path diet = Example("cholesterol-diet.xlsx");
   fs::path qc = Example("control-material.xlsx");
-  ASSERT_EQ(Quelstat({"run", diet.string(), "--cell", "A5", "--test", "ttesti", "--set", "Confidence interval=90"}).status, 0);
-  const std::vector<std::string> oneSample{"run", qc.string(), "--cell", "B10", "--test", "ttest1",
-                                           "--set", "Hypothesised mean=5.5"};
+  ASSERT_EQ(
+      Quelstat({"run", diet.string(), "--cell", "A5", "--test", "ttesti", "--set", "Confidence interval=90"}).status,
+      0);
+  const std::vector<std::string> oneSample{"run",    qc.string(), "--cell", "B10",
+                                           "--test", "ttest1",    "--set",  "Hypothesised mean=5.5"};
   Outcome r = Quelstat(oneSample);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("90% CI"), std::string::npos) << r.out;
@@ -458,11 +491,13 @@ TEST_F(RunCommand, ObservationsLeftOutAreCountedInTheReport) {
   // left out, and said so, each with its reason; the reports go beside it as an .xlsx workbook.
   fs::path csv = work / "scores.csv";
   std::ofstream(csv) << "Case,Score\na,12.5\nb,14\nc,9.5\nd,n/a\ne,16.5\nf,\ng,11\nh,13.5\ni,\n";
-  Outcome r = Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttest1", "--set", "Hypothesised mean=12", "--json"});
+  Outcome r =
+      Quelstat({"run", csv.string(), "--cell", "B2", "--test", "ttest1", "--set", "Hypothesised mean=12", "--json"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\"n\":6,\"Mean\":"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"Missing\":2,\"Not a number\":1}"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"parameters\":{\"Variable\":[\"Score\"],\"Hypothesised mean\":12,"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"parameters\":{\"Variable\":[\"Score\"],\"Hypothesised mean\":12,"), std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("{\"test\":{\"id\":1025,\"name\":\"One sample t-test\"}"), std::string::npos) << r.out;
   EXPECT_TRUE(fs::exists(work / "scores-reports.xlsx"));
 }
@@ -534,7 +569,11 @@ TEST_F(RunCommand, CountCorrelationAndRankExamplesAgreeWithR) {
   };
   const std::vector<Case> cases = {
       {"binomial.xlsx", "B5", "binomial", "binomial", "value", {"Hypothesised proportion=0.9"}},
-      {"fisher.xlsx", "B5", "fisher", "fisher_rr", "value",
+      {"fisher.xlsx",
+       "B5",
+       "fisher",
+       "fisher_rr",
+       "value",
        {"Factor A (row)=Dressing", "Factor B (column)=Infection", "Point estimate=Relative risk"}},
       {"mcnemar.xlsx", "B5", "mcnemar", "mcnemar", "value", {"Factor A (row)=Before", "Factor B (column)=After"}},
       {"chisq.xlsx", "B5", "chisq", "chisq", "X²", {"Factor A (row)=Region", "Factor B (column)=Blood group"}},
@@ -553,8 +592,15 @@ TEST_F(RunCommand, CountCorrelationAndRankExamplesAgreeWithR) {
   std::map<std::string, double> ref = Reference();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.prefix);
-    std::vector<std::string> args{"run", Example(c.file).string(), "--cell", c.cell, "--test", c.test, "--json",
-                                  "--reports", (work / (c.prefix + "-reports.xlsx")).string()};
+    std::vector<std::string> args{"run",
+                                  Example(c.file).string(),
+                                  "--cell",
+                                  c.cell,
+                                  "--test",
+                                  c.test,
+                                  "--json",
+                                  "--reports",
+                                  (work / (c.prefix + "-reports.xlsx")).string()};
     for (const std::string& s : c.set) args.insert(args.end(), {"--set", s});
     Outcome r = Quelstat(args);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -588,8 +634,9 @@ TEST_F(RunCommand, ADatasetWithoutWhatTheTestNeedsEndsWithItsRequirement) {
       {"nonpcorr.xlsx", "fisher",
        "Quelstat: Dataset for Fisher exact test must be either a:\n\n · 2-way contingency table, \n · list dataset, "
        "containing 2 categorical variables.."},
-      {"fisher.xlsx", "correls", "Quelstat: Spearman rank correlation requires a list dataset, containing 2 at least "
-                                 "ordinal variables."},
+      {"fisher.xlsx", "correls",
+       "Quelstat: Spearman rank correlation requires a list dataset, containing 2 at least "
+       "ordinal variables."},
       {"nonpcorr.xlsx", "binomial", "Quelstat: Dataset for Binomial test must contain a dichotomous variable."},
   };
   for (const Case& c : cases) {
@@ -642,7 +689,8 @@ TEST_F(RunCommand, AnyExceptionEndsWithItsMessageAndNoReport) {
   }
   // The same build without a fault makes its report.
   fs::path book = Example("cholesterol-diet.xlsx");
-  Outcome r = apptest::RunProgram(QUELSTAT_FAULTS_EXE, home, {"run", book.string(), "--cell", "A5", "--test", "ttesti"});
+  Outcome r =
+      apptest::RunProgram(QUELSTAT_FAULTS_EXE, home, {"run", book.string(), "--cell", "A5", "--test", "ttesti"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::exists(work / "cholesterol-diet-reports.xlsx"));
 }

@@ -139,7 +139,7 @@ TEST(ChartClasses, BoxPlotSlotsAndOutliers) {
     EXPECT_EQ(box->x[1], 0.65);
     EXPECT_TRUE(std::isnan(box->x[5]));
     EXPECT_EQ(box->x[6], 1.35);
-    EXPECT_EQ(boxes.FindSeries(3)->y, (std::vector<double>{1, 30}));   // far outliers
+    EXPECT_EQ(boxes.FindSeries(3)->y, (std::vector<double>{1, 30}));     // far outliers
     EXPECT_EQ(boxes.FindSeries(2)->x, (std::vector<double>{1.5, 1.5}));  // near outliers at the middle
     EXPECT_EQ(boxes.xMaximum, 2);
     EXPECT_LE(boxes.yMinimum, 1);

@@ -27,9 +27,9 @@ TEST(HistogramBins, SturgesCountAndNiceWidths) {
     EXPECT_DOUBLE_EQ(NiceWidth(0.37), 0.25);
     EXPECT_DOUBLE_EQ(NiceWidth(37), 25);
     EXPECT_DOUBLE_EQ(NiceWidth(0.037), 0.025);
-    EXPECT_DOUBLE_EQ(NiceWidth(1), 1);     // 0.1 x 10
-    EXPECT_DOUBLE_EQ(NiceWidth(1.6), 2);   // 0.16 is nearest 0.2
-    EXPECT_DOUBLE_EQ(NiceWidth(7.6), 5);   // 0.76 is nearest 0.5
+    EXPECT_DOUBLE_EQ(NiceWidth(1), 1);    // 0.1 x 10
+    EXPECT_DOUBLE_EQ(NiceWidth(1.6), 2);  // 0.16 is nearest 0.2
+    EXPECT_DOUBLE_EQ(NiceWidth(7.6), 5);  // 0.76 is nearest 0.5
     // A tie between 0.25 and 0.5 (0.375, exact in binary) takes the later value.
     EXPECT_DOUBLE_EQ(NiceWidth(3.75), 5);
     EXPECT_TRUE(std::isnan(NiceWidth(0)));
@@ -123,7 +123,7 @@ TEST(BoxStatistics, NearAndFarOutliersOnBothSides) {
 TEST(BoxStatistics, PercentileTicks) {
     std::vector<double> x = Sequence(99, 1, 1);
     BoxStatistics s = BoxStatisticsOf(x, 5);
-    EXPECT_DOUBLE_EQ(s.lowTick, 5);   // position 5 (n + 1) / 100 = 5
+    EXPECT_DOUBLE_EQ(s.lowTick, 5);  // position 5 (n + 1) / 100 = 5
     EXPECT_DOUBLE_EQ(s.highTick, 95);
     EXPECT_TRUE(std::isnan(BoxStatisticsOf(x, kNaN).lowTick));
 }

@@ -174,7 +174,6 @@ TEST_F(HostTest, ContingencyTableDatasetAddsItsCounts) {
   EXPECT_DOUBLE_EQ(t.rowTotals[1], 30);
 }
 
-
 TEST_F(Filters, ComputedVariablesTakePartLikeCellVariables) {
   qs::ValueVector ranks;
   ranks.type = qs::kTypeFloat;

@@ -286,7 +286,6 @@ TEST_F(Detection, HeaderCellsWithoutANameAreRefusedWithTheCellSelected) {
   EXPECT_EQ(text, qs::DatasetString(200));
 }
 
-
 TEST_F(Detection, BooleanCategoriesSurviveASaveAndReload) {
   NewBook();
   sheets::Sheet& sh = Sheet();
@@ -322,7 +321,6 @@ TEST_F(Detection, BooleanCategoriesSurviveASaveAndReload) {
   EXPECT_EQ(d2->categories->Count(), 3u);
 }
 
-
 TEST_F(Detection, OutlineLevelOrFormulaUnderTheFirstRowKeepsOneHeaderRow) {
   NewBook();
   sheets::Sheet& sh = Sheet();
@@ -347,7 +345,6 @@ TEST_F(Detection, OutlineLevelOrFormulaUnderTheFirstRowKeepsOneHeaderRow) {
   sh.SetFormula(1, 1, "\"y\"", sheets::Value::Text("y"));
   EXPECT_EQ(Find("B5")->headerBand.count, 1);
 }
-
 
 TEST_F(Detection, RestoredFactorCategoriesKeepTheirCellsAfterAHeaderEdit) {
   Open("groups_by_title.xlsx");

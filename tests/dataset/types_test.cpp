@@ -31,9 +31,9 @@ class Loading : public HostTest {
 };
 
 TEST_F(Loading, CategoriesAreOrderedByValueThenNameWithoutCase) {
-  auto s = Make({sheets::Value::Number(10), sheets::Value::Number(2), sheets::Value::Number(1),
-                 sheets::Value::Number(2)},
-                qs::kTypeNominal);
+  auto s =
+      Make({sheets::Value::Number(10), sheets::Value::Number(2), sheets::Value::Number(1), sheets::Value::Number(2)},
+           qs::kTypeNominal);
   const qs::ValueVector& v = V(*s).Values();
   EXPECT_EQ(Names(*V(*s).categories), (std::vector<std::string>{"1", "2", "10"}));
   ASSERT_EQ(v.Size(), 4u);
@@ -89,8 +89,7 @@ TEST_F(Loading, AtMost256CategoriesLoad) {
 }
 
 TEST_F(Loading, CountsMustBeWholeAndNotNegative) {
-  auto s = Make({sheets::Value::Number(3), sheets::Value::Number(0), sheets::Value::Text("x")},
-                qs::kTypeIntegralCount);
+  auto s = Make({sheets::Value::Number(3), sheets::Value::Number(0), sheets::Value::Text("x")}, qs::kTypeIntegralCount);
   const qs::ValueVector& v = V(*s).Values();
   ASSERT_EQ(v.Size(), 3u);
   EXPECT_EQ(v.counts[1], 0u);
@@ -105,9 +104,9 @@ TEST_F(Loading, CountsMustBeWholeAndNotNegative) {
 }
 
 TEST_F(Loading, ContinuousMissingAndZero) {
-  auto s = Make({sheets::Value::Number(0), sheets::Value::Text("n/a"), sheets::Value::Boolean(true),
-                 sheets::Value::Number(-0.0)},
-                qs::kTypeContinuous);
+  auto s = Make(
+      {sheets::Value::Number(0), sheets::Value::Text("n/a"), sheets::Value::Boolean(true), sheets::Value::Number(-0.0)},
+      qs::kTypeContinuous);
   const qs::ValueVector& v = V(*s).Values();
   ASSERT_EQ(v.Size(), 4u);
   EXPECT_TRUE(v.IsZero(0));
@@ -129,8 +128,9 @@ TEST_F(Types, OrdinalNeedsUniqueValuesOnEveryCategory) {
   EXPECT_EQ(v.type, qs::kTypeNominal);
   c->SetValue(c->FindName("low"), 1);
   text = MessageOf([&] { c->SetValue(c->FindName("high"), 1); });
-  EXPECT_EQ(text, "Another category is already assigned the ordinal value =1.  All categories must have unique "
-                  "values.  ");
+  EXPECT_EQ(text,
+            "Another category is already assigned the ordinal value =1.  All categories must have unique "
+            "values.  ");
   c->SetValue(c->FindName("high"), 5);
   v.SetType(qs::kTypeOrdinal);
   EXPECT_EQ(v.type, qs::kTypeOrdinal);

@@ -23,7 +23,8 @@ TEST_F(Selection, TabularGroupsOfTheDataVariable) {
   Open("groups_by_title.xlsx");
   auto source = Find("B4");
   auto list = qs::ListVariables(*source);
-  EXPECT_EQ(Names(list), (std::vector<std::string>{"Weight", "Weight - Low", "Weight - Medium", "Weight - High", "Diet"}));
+  EXPECT_EQ(Names(list),
+            (std::vector<std::string>{"Weight", "Weight - Low", "Weight - Medium", "Weight - High", "Diet"}));
   const qs::VariableChoice* low = qs::FindVariableChoice(list, "Low");
   ASSERT_NE(low, nullptr);
   EXPECT_EQ(low->name, "Weight - Low");
@@ -59,7 +60,8 @@ TEST_F(Selection, RepeatMeasuresAndPairs) {
   Open("list_repeat_measures.xlsx");
   auto source = Find("B4");
   auto list = qs::ListVariables(*source);
-  EXPECT_EQ(Names(list), (std::vector<std::string>{"Subject", "Glucose - Day 1", "Glucose - Day 2", "Glucose - Day 3"}));
+  EXPECT_EQ(Names(list),
+            (std::vector<std::string>{"Subject", "Glucose - Day 1", "Glucose - Day 2", "Glucose - Day 3"}));
   const qs::VariableChoice* day2 = qs::FindVariableChoice(list, "Day 2");
   ASSERT_NE(day2, nullptr);
   EXPECT_FALSE(day2->IsGroup());

@@ -96,7 +96,9 @@ TEST(Guards, ZeroAndAllEqual) {
   EXPECT_EQ(MessageOf([] { qs::Test::CheckNotZero(1e-15, "SD", "differences"); }),
             "Test cannot be computed.  SD of differences is zero.");
   EXPECT_EQ(MessageOf([] { qs::Test::CheckNotZero(-2e-14, "SD", "x"); }), "");
-  EXPECT_EQ(MessageOf([] { qs::Test::CheckNotAllEqual({3, 3, 3}, "Weight"); }),
+  EXPECT_EQ(MessageOf([] {
+              qs::Test::CheckNotAllEqual({3, 3, 3}, "Weight");
+            }),
             "Test cannot be computed.  All observations in 'Weight' are the same.");
   EXPECT_EQ(MessageOf([] { qs::Test::CheckNotAllEqual({3, 3, 3.0000001}, "Weight"); }), "");
 }

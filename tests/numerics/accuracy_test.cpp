@@ -53,16 +53,16 @@ void check_quantile(ErrorTable& table, const QuantileCheck& c, Residual residual
     const double e = QuantileError(c.got, c.expected, c.zero_median);
     if (e > 1e-7 && residual(c.got) < residual(c.expected)) {
         ++g_r_less_accurate;
-        std::printf("  %s at %s: ours %.17g solves P(x) = p better than R's %.17g\n", c.function,
-                    c.at.c_str(), c.got, c.expected);
+        std::printf("  %s at %s: ours %.17g solves P(x) = p better than R's %.17g\n", c.function, c.at.c_str(), c.got,
+                    c.expected);
         return;
     }
     table.Add(c.function, c.region, e, c.at);
 }
 
 // Adds the error when the reference exists (R's value above 1e-300).
-void check(ErrorTable& table, const char* function, const std::string& region, double got,
-           double expected, const std::string& at) {
+void check(ErrorTable& table, const char* function, const std::string& region, double got, double expected,
+           const std::string& at) {
     if (std::isnan(expected)) return;
     table.Add(function, region, RelativeError(got, expected), at);
 }
@@ -80,8 +80,14 @@ TEST(AccuracyAgainstR, NormalDistribution) {
         const double p = r.values[0];
         auto lower = [&](double x) { return RelativeError(NormalP(x, 0, 1, kLowerTail), p); };
         auto upper = [&](double x) { return RelativeError(NormalP(x, 0, 1, kUpperTail), p); };
-        check_quantile(t, {"NormalQuantile lower", r.region, NormalQuantile(p, 0, 1, kLowerTail), r.values[1], where({p}), p == 0.5}, lower);
-        check_quantile(t, {"NormalQuantile upper", r.region, NormalQuantile(p, 0, 1, kUpperTail), r.values[2], where({p}), p == 0.5}, upper);
+        check_quantile(
+            t,
+            {"NormalQuantile lower", r.region, NormalQuantile(p, 0, 1, kLowerTail), r.values[1], where({p}), p == 0.5},
+            lower);
+        check_quantile(
+            t,
+            {"NormalQuantile upper", r.region, NormalQuantile(p, 0, 1, kUpperTail), r.values[2], where({p}), p == 0.5},
+            upper);
     }
     t.Report("normal");
     EXPECT_LE(t.Worst("NormalP lower"), kProbabilityTolerance);
@@ -98,17 +104,21 @@ TEST(AccuracyAgainstR, StudentT) {
         check(t, "TP lower", r.region, TP(x, df, kLowerTail), r.values[2], where({x, df}));
         check(t, "TP upper", r.region, TP(x, df, kUpperTail), r.values[3], where({x, df}));
         if (!std::isnan(r.values[2]) && !std::isnan(r.values[3]))
-            check(t, "TP two-sided", r.region, TP(x, df, kTwoSided),
-                  2 * std::fmin(r.values[2], r.values[3]), where({x, df}));
+            check(t, "TP two-sided", r.region, TP(x, df, kTwoSided), 2 * std::fmin(r.values[2], r.values[3]),
+                  where({x, df}));
     }
     for (const auto& r : ReadFixture("qt.txt")) {
         const double p = r.values[0], df = r.values[1];
         auto lower = [&](double x) { return RelativeError(TP(x, df, kLowerTail), p); };
         auto upper = [&](double x) { return RelativeError(TP(x, df, kUpperTail), p); };
         const bool median = p == 0.5;
-        check_quantile(t, {"TQuantile lower", r.region, TQuantile(p, df, kLowerTail), r.values[2], where({p, df}), median}, lower);
-        check_quantile(t, {"TQuantile upper", r.region, TQuantile(p, df, kUpperTail), r.values[3], where({p, df}), median}, upper);
-        check_quantile(t, {"TQuantile two-sided", r.region, TQuantile(2 * p, df, kTwoSided), r.values[2], where({p, df}), median}, lower);
+        check_quantile(
+            t, {"TQuantile lower", r.region, TQuantile(p, df, kLowerTail), r.values[2], where({p, df}), median}, lower);
+        check_quantile(
+            t, {"TQuantile upper", r.region, TQuantile(p, df, kUpperTail), r.values[3], where({p, df}), median}, upper);
+        check_quantile(
+            t, {"TQuantile two-sided", r.region, TQuantile(2 * p, df, kTwoSided), r.values[2], where({p, df}), median},
+            lower);
     }
     t.Report("Student t");
     for (const char* f : {"TP lower", "TP upper", "TP two-sided"}) EXPECT_LE(t.Worst(f), kProbabilityTolerance) << f;
@@ -119,8 +129,8 @@ TEST(AccuracyAgainstR, StudentT) {
 // Where ours and R's differ beyond 1e-12, a 30-digit value (mpmath) decides: when it shows R's
 // value to be the less accurate one, our error against it is scored instead, and the case is
 // listed.
-void check_with_arbiter(ErrorTable& table, const char* function, const std::string& region, double got,
-                        double expected, double exact, const std::string& at) {
+void check_with_arbiter(ErrorTable& table, const char* function, const std::string& region, double got, double expected,
+                        double exact, const std::string& at) {
     if (std::isnan(expected)) return;
     const double e = RelativeError(got, expected);
     if (e > kProbabilityTolerance && !std::isnan(exact) && RelativeError(got, exact) < RelativeError(expected, exact)) {
@@ -136,8 +146,10 @@ TEST(AccuracyAgainstR, ChiSquare) {
     ErrorTable t;
     for (const auto& r : ReadFixture("pchisq.txt")) {
         const double x = r.values[0], df = r.values[1];
-        check_with_arbiter(t, "ChiSquareP lower", r.region, ChiSquareP(x, df, kLowerTail), r.values[2], r.values[4], where({x, df}));
-        check_with_arbiter(t, "ChiSquareP upper", r.region, ChiSquareP(x, df, kUpperTail), r.values[3], r.values[5], where({x, df}));
+        check_with_arbiter(t, "ChiSquareP lower", r.region, ChiSquareP(x, df, kLowerTail), r.values[2], r.values[4],
+                           where({x, df}));
+        check_with_arbiter(t, "ChiSquareP upper", r.region, ChiSquareP(x, df, kUpperTail), r.values[3], r.values[5],
+                           where({x, df}));
     }
     // No chi-square quantile wrapper exists; the core's inversion is checked directly.
     for (const auto& r : ReadFixture("qchisq.txt")) {
@@ -146,9 +158,13 @@ TEST(AccuracyAgainstR, ChiSquare) {
             int which = 2, status = 0;
             double pp = upper ? 1 - p : p, qq = upper ? p : 1 - p, x = 0, d = df, bound = 0;
             cdfchi(which, pp, qq, x, d, status, bound);
-            auto residual = [&](double v) { return RelativeError(ChiSquareP(v, df, upper ? kUpperTail : kLowerTail), p); };
-            check_quantile(t, {upper ? "cdfchi which 2 upper" : "cdfchi which 2 lower", r.region, x,
-                                r.values[upper ? 3 : 2], where({p, df})}, residual);
+            auto residual = [&](double v) {
+                return RelativeError(ChiSquareP(v, df, upper ? kUpperTail : kLowerTail), p);
+            };
+            check_quantile(t,
+                           {upper ? "cdfchi which 2 upper" : "cdfchi which 2 lower", r.region, x,
+                            r.values[upper ? 3 : 2], where({p, df})},
+                           residual);
         }
     }
     t.Report("chi-square");
@@ -169,8 +185,12 @@ TEST(AccuracyAgainstR, FDistribution) {
         const double p = r.values[0], dfn = r.values[1], dfd = r.values[2];
         auto lower = [&](double x) { return RelativeError(FP(x, dfn, dfd, kLowerTail), p); };
         auto upper = [&](double x) { return RelativeError(FP(x, dfn, dfd, kUpperTail), p); };
-        check_quantile(t, {"FQuantile lower", r.region, FQuantile(p, dfn, dfd, kLowerTail), r.values[3], where({p, dfn, dfd})}, lower);
-        check_quantile(t, {"FQuantile upper", r.region, FQuantile(p, dfn, dfd, kUpperTail), r.values[4], where({p, dfn, dfd})}, upper);
+        check_quantile(
+            t, {"FQuantile lower", r.region, FQuantile(p, dfn, dfd, kLowerTail), r.values[3], where({p, dfn, dfd})},
+            lower);
+        check_quantile(
+            t, {"FQuantile upper", r.region, FQuantile(p, dfn, dfd, kUpperTail), r.values[4], where({p, dfn, dfd})},
+            upper);
     }
     t.Report("F");
     EXPECT_LE(t.Worst("FP lower"), kProbabilityTolerance);
@@ -195,8 +215,7 @@ TEST(AccuracyAgainstR, Binomial) {
         if (std::isnan(s)) {
             if (expected != 0) {
                 ++quantile_mismatches;
-                ADD_FAILURE() << "BinomialQuantile(" << p << ", " << n << ", " << pr
-                              << ") is NaN, qbinom " << expected;
+                ADD_FAILURE() << "BinomialQuantile(" << p << ", " << n << ", " << pr << ") is NaN, qbinom " << expected;
             }
             continue;
         }
@@ -207,8 +226,8 @@ TEST(AccuracyAgainstR, Binomial) {
         if (r.region == "tiny-n") ++tiny_n_cases;
         if (std::ceil(s) != expected) {
             ++quantile_mismatches;
-            ADD_FAILURE() << "BinomialQuantile(" << p << ", " << n << ", " << pr << ") = " << s
-                          << ", qbinom " << expected;
+            ADD_FAILURE() << "BinomialQuantile(" << p << ", " << n << ", " << pr << ") = " << s << ", qbinom "
+                          << expected;
         }
     }
     for (const auto& r : ReadFixture("binom_ci.txt")) {
@@ -241,8 +260,10 @@ TEST(AccuracyAgainstR, Hypergeometric) {
             worst_approx_abs = std::fmax(worst_approx_abs, std::fabs(cum - r.values[4]));
             continue;
         }
-        check(t, "HypergeometricP cumulative", r.region, cum, r.values[4], where({double(x), double(m), double(nf), double(k)}));
-        check(t, "HypergeometricP point", r.region, point, r.values[5], where({double(x), double(m), double(nf), double(k)}));
+        check(t, "HypergeometricP cumulative", r.region, cum, r.values[4],
+              where({double(x), double(m), double(nf), double(k)}));
+        check(t, "HypergeometricP point", r.region, point, r.values[5],
+              where({double(x), double(m), double(nf), double(k)}));
     }
     t.Report("hypergeometric");
     std::printf("  normal-approximation region: worst absolute error of the cumulative %.3e\n", worst_approx_abs);

@@ -30,9 +30,8 @@ TEST(Descriptives, SingleObservationHasCountAndSumOnly) {
     const Descriptives d({5.0});
     EXPECT_EQ(d.N(), 1u);
     EXPECT_EQ(d.Sum(), 5.0);
-    for (double v : {d.Mean(), d.SD(), d.SE(), d.Variance(), d.RootMeanSquare(), d.GeometricMean(),
-                     d.Median(), d.Minimum(), d.Percentile(50, 1), d.Skewness().coefficient,
-                     d.Kurtosis().sample})
+    for (double v : {d.Mean(), d.SD(), d.SE(), d.Variance(), d.RootMeanSquare(), d.GeometricMean(), d.Median(),
+                     d.Minimum(), d.Percentile(50, 1), d.Skewness().coefficient, d.Kurtosis().sample})
         EXPECT_TRUE(std::isnan(v));
 }
 

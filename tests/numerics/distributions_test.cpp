@@ -177,14 +177,14 @@ TEST(Binomial, ProportionIntervalsAtTheEdges) {
     const Interval one_sided = BinomialProportionCI(0.05, 10, 0.3, kLowerTail);
     EXPECT_EQ(one_sided.lower, 0.0);
     EXPECT_NEAR(one_sided.alpha, 0.05, 1e-8);
-    EXPECT_NEAR(BinomialProportionBound(0.05, 10, 3, kUpperTail),
-                1 - BinomialProportionBound(0.05, 10, 3, kLowerTail), 1e-15);
+    EXPECT_NEAR(BinomialProportionBound(0.05, 10, 3, kUpperTail), 1 - BinomialProportionBound(0.05, 10, 3, kLowerTail),
+                1e-15);
 }
 
 TEST(Binomial, RankIntervalsCountFromZero) {
     const Interval median = BinomialRankCI(0.05, 20, 0.5, kTwoSided);
-    EXPECT_EQ(median.lower, 5);  // the 6th smallest value
-    EXPECT_EQ(median.upper, 14); // the 15th
+    EXPECT_EQ(median.lower, 5);   // the 6th smallest value
+    EXPECT_EQ(median.upper, 14);  // the 15th
     EXPECT_NEAR(median.alpha, 2 * 0.020694732666015625, 1e-12);
     const Interval lower = BinomialRankCI(0.05, 20, 0.5, kLowerTail);
     EXPECT_EQ(lower.lower, -kInf);
@@ -261,7 +261,7 @@ TEST(BadArguments, NaNInNaNOutAndRejectedArgumentsGiveNaN) {
     EXPECT_TRUE(std::isnan(BinomialQuantile(0.05, kNaN, 0.5, kLowerTail)));
     EXPECT_TRUE(std::isnan(NormalCI(kNaN, 1, 1, kTwoSided).lower));
     EXPECT_TRUE(std::isnan(BinomialRankCI(0.05, kNaN, 0.5, kTwoSided).lower));
-    EXPECT_TRUE(std::isnan(TP(1, -1, kTwoSided)));        // df <= 0
+    EXPECT_TRUE(std::isnan(TP(1, -1, kTwoSided)));          // df <= 0
     EXPECT_TRUE(std::isnan(NormalP(0, 0, 0, kLowerTail)));  // sd <= 0
     EXPECT_TRUE(std::isnan(TQuantile(0, 5, kLowerTail)));
     EXPECT_TRUE(std::isnan(TQuantile(1.5, 5, kLowerTail)));
@@ -378,9 +378,9 @@ TEST(Core, InvertsForEveryParameter) {
 // its expansion coefficients formed for another b.
 TEST(Core, BetaShapeMemoChangesNoResult) {
     detail::BetaShapeMemo shared;
-    const double shapes[][2] = {{0.5, 0.5}, {2.5, 0.5}, {15, 0.5}, {100, 0.5}, {0.5, 3},
-                                {0.3, 0.7}, {0.05, 0.5}, {3, 7}, {5, 30}, {0.5, 20},
-                                {12, 9}, {60, 45}, {200, 150}, {1e-17, 2}, {2, 1e-17}};
+    const double shapes[][2] = {{0.5, 0.5}, {2.5, 0.5},  {15, 0.5},  {100, 0.5}, {0.5, 3},
+                                {0.3, 0.7}, {0.05, 0.5}, {3, 7},     {5, 30},    {0.5, 20},
+                                {12, 9},    {60, 45},    {200, 150}, {1e-17, 2}, {2, 1e-17}};
     const double xs[] = {1e-12, 1e-4, 0.004, 0.03, 0.09, 0.2, 0.35, 0.5, 0.65, 0.8, 0.97, 0.9999};
     int compared = 0;
     for (int pass = 0; pass < 2; ++pass) {
@@ -407,8 +407,7 @@ TEST(Core, BetaShapeMemoChangesNoResult) {
 TEST(Core, BrokenSearchBracketRaisesTheIterativeRoutineError) {
     // A start outside the range searched.
     double x = 6;
-    EXPECT_THROW(detail::dinvr({0, 3, 0.5, 0.5, 5, 1e-50, 1e-8}, x, [](double v) { return v - 1; }),
-                 NumericsError);
+    EXPECT_THROW(detail::dinvr({0, 3, 0.5, 0.5, 5, 1e-50, 1e-8}, x, [](double v) { return v - 1; }), NumericsError);
     // A range end that is not a number holds no start.
     int which = 2, status = 0;
     double p = 0.5, q = 0.5, s = 0, n = kNaN, pr = 0.5, ompr = 0.5, bound = 0;

@@ -44,8 +44,7 @@ double RelativeError(double a, double r) {
     return std::fabs(a - r) / std::fabs(r);
 }
 
-void ErrorTable::Add(const std::string& function, const std::string& region, double error,
-                     const std::string& where) {
+void ErrorTable::Add(const std::string& function, const std::string& region, double error, const std::string& where) {
     Entry& e = entries_[function][region];
     ++e.count;
     if (error > e.worst || e.count == 1) {
@@ -69,8 +68,8 @@ void ErrorTable::Report(const std::string& title) const {
     std::printf("  %-28s %-22s %6s %12s  %s\n", "function", "region", "cases", "worst", "at");
     for (const auto& [function, regions] : entries_)
         for (const auto& [region, e] : regions)
-            std::printf("  %-28s %-22s %6d %12.3e  %s\n", function.c_str(), region.c_str(), e.count,
-                        e.worst, e.where.c_str());
+            std::printf("  %-28s %-22s %6d %12.3e  %s\n", function.c_str(), region.c_str(), e.count, e.worst,
+                        e.where.c_str());
     std::fflush(stdout);
 }
 

@@ -26,8 +26,7 @@ double RelativeError(double a, double r);
 // Worst relative error per function and region, printed by Report().
 class ErrorTable {
 public:
-    void Add(const std::string& function, const std::string& region, double error,
-             const std::string& where);
+    void Add(const std::string& function, const std::string& region, double error, const std::string& where);
     double Worst(const std::string& function) const;
     void Report(const std::string& title) const;
 

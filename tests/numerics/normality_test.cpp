@@ -59,8 +59,8 @@ TEST(AndersonDarling, FarValuesGiveAFiniteStatistic) {
 }
 
 TEST(KolmogorovSmirnov, TableInterpolationAndItsBounds) {
-    EXPECT_EQ(KolmogorovSmirnovP(0.7), INFINITY);    // shown as "> 0.15"
-    EXPECT_EQ(KolmogorovSmirnovP(1.1), -INFINITY);   // shown as "< 0.01"
+    EXPECT_EQ(KolmogorovSmirnovP(0.7), INFINITY);   // shown as "> 0.15"
+    EXPECT_EQ(KolmogorovSmirnovP(1.1), -INFINITY);  // shown as "< 0.01"
     EXPECT_NEAR(KolmogorovSmirnovP(0.857), 0.075, 1e-12);
     EXPECT_NEAR(KolmogorovSmirnovP(1.035), 0.01, 1e-15);
     EXPECT_NEAR(KolmogorovSmirnovP(0.775), 0.15, 1e-15);

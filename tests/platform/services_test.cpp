@@ -43,10 +43,11 @@ TEST(MessageBox, FrontEndAnswersElseTheFirstButton) {
   EXPECT_EQ(DefaultAnswer(MB_RETRYCANCEL), IDRETRY);
   EXPECT_EQ(DefaultAnswer(MB_OK), IDOK);
   std::string seen;
-  MessageBoxHandler old = SetMessageBoxHandler([&](const std::string& caption, const std::string& text, unsigned, unsigned help) {
-    seen = caption + "|" + text + "|" + std::to_string(help);
-    return IDNO;
-  });
+  MessageBoxHandler old =
+      SetMessageBoxHandler([&](const std::string& caption, const std::string& text, unsigned, unsigned help) {
+        seen = caption + "|" + text + "|" + std::to_string(help);
+        return IDNO;
+      });
   EXPECT_EQ(MessageBox("Quelstat", "Replace?", MB_YESNO, 64), IDNO);
   EXPECT_EQ(seen, "Quelstat|Replace?|64");
   SetMessageBoxHandler(old);
@@ -62,7 +63,8 @@ TEST(Shell, WithoutADesktopTargetsArePrinted) {
   EXPECT_TRUE(ShowHelp("/opt/q/system/quelstat.hlp", kHelpContext, 246));
   EXPECT_TRUE(ShellOpen("https://example.org/quelstat"));
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, "Help: /opt/q/system/quelstat.hlp topic 246: /opt/q/system/quelstat/246.html\n"
-                 "Open: https://example.org/quelstat\n");
+  EXPECT_EQ(out,
+            "Help: /opt/q/system/quelstat.hlp topic 246: /opt/q/system/quelstat/246.html\n"
+            "Open: https://example.org/quelstat\n");
   ::unsetenv("QUELSTAT_NO_DESKTOP");
 }

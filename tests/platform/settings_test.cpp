@@ -62,7 +62,7 @@ TEST(SettingsKey, DefaultsTypesAndDeletion) {
   EXPECT_FALSE(user.ReadBinary("", "Missing").has_value());
   user.WriteString("", "Text", "12");
   EXPECT_EQ(user.ReadDword("", "Text", 5), 5u);  // a text value is not a number
-  user.WriteDword("", "Text", 12);                // rewriting changes the type
+  user.WriteDword("", "Text", 12);               // rewriting changes the type
   EXPECT_EQ(user.ReadDword("", "Text", 5), 12u);
   EXPECT_EQ(user.ReadString("", "Text", "x"), "x");
 
@@ -109,17 +109,15 @@ struct Reports {
 
 TEST(SettingsKey, DamagedFilesGiveDefaultsAMessageNamingFileAndLineAndStayAsTheyWere) {
   const std::string damaged[] = {
-      "[K]\n\"v\"=dword:0000000",                        // cut in the middle of a line
+      "[K]\n\"v\"=dword:0000000",                                     // cut in the middle of a line
       std::string("[K]\n\"v\"=dword:00000001\n\"w\0\"=\"x\"\n", 30),  // a NUL byte, then cut
-      "\x8f\x01\xff[K\n\"v\"=dword:00000001\n",             // random bytes
+      "\x8f\x01\xff[K\n\"v\"=dword:00000001\n",                       // random bytes
   };
   const std::string where[] = {":2: malformed dword", ":3: malformed text value", ":1: value outside a key"};
   for (int i = 0; i < 3; ++i) {
     TempHome home;
     Reports reports;
-    {
-      std::ofstream(home.dir / "user.reg", std::ios::binary) << damaged[i];
-    }
+    { std::ofstream(home.dir / "user.reg", std::ios::binary) << damaged[i]; }
     SettingsKey user(Hive::CurrentUser, "K");
     EXPECT_EQ(user.ReadDword("", "v", 7), 7u);
     user.WriteDword("", "w", 1);
@@ -167,7 +165,8 @@ TEST(SettingsKey, TemporariesOfKilledWritersAreRemoved) {
 TEST(SettingsKey, ManyKeysLoadOnceAndInLinearTime) {
   TempHome home;
   std::string text;
-  for (int i = 0; i < 20000; ++i) text += "[K\\" + std::to_string(i) + "]\n\"v\"=dword:0000000" + std::to_string(i % 10) + "\n";
+  for (int i = 0; i < 20000; ++i)
+    text += "[K\\" + std::to_string(i) + "]\n\"v\"=dword:0000000" + std::to_string(i % 10) + "\n";
   std::ofstream(home.dir / "user.reg") << text;
   SettingsKey user(Hive::CurrentUser, "K");
   for (int i = 0; i < 20000; i += 97) EXPECT_EQ(user.ReadDword(std::to_string(i), "v", 99), uint32_t(i % 10));
@@ -179,9 +178,7 @@ TEST(SettingsKey, ManyKeysLoadOnceAndInLinearTime) {
 TEST(IniFile, KeepsCommentsAndOrderAndIgnoresCase) {
   TempHome home;
   std::filesystem::path f = home.dir / "setup.ini";
-  {
-    std::ofstream(f) << "; made by hand\r\n[Setup]\r\nTitle=Quelstat\r\nDir = C:\\Q \r\n\r\n[Files]\r\na=1\r\n";
-  }
+  { std::ofstream(f) << "; made by hand\r\n[Setup]\r\nTitle=Quelstat\r\nDir = C:\\Q \r\n\r\n[Files]\r\na=1\r\n"; }
   IniFile ini(f);
   ASSERT_TRUE(ini.Load());
   EXPECT_EQ(ini.Get("setup", "DIR"), "C:\\Q");

@@ -185,11 +185,13 @@ TEST(AnovaContrasts, IntervalsAgreeWithTheFormulasInR) {
         const int k = static_cast<int>(model.CellCount());
         std::vector<double> means;
         std::vector<uint32_t> counts;
-        for (size_t g = 0; g < model.CellCount(); ++g) means.push_back(model.CentredMean(g)), counts.push_back(model.Count(g));
+        for (size_t g = 0; g < model.CellCount(); ++g)
+            means.push_back(model.CentredMean(g)), counts.push_back(model.Count(g));
         const double alpha = (100 - ref.Number(r, "level")) / 100;
         ASSERT_EQ(ContrastLimitMessage(kind, protection, k, ref.Number(r, "level")), 0u);
         const double c = CriticalValue(protection, k, ContrastCount(kind, k), table.dfWithin, alpha);
-        const std::vector<ContrastRow> rows = Contrasts(kind, ref.Whole(r, "control"), means, counts, table.msWithin, c);
+        const std::vector<ContrastRow> rows =
+            Contrasts(kind, ref.Whole(r, "control"), means, counts, table.msWithin, c);
         // The row of this reference line.
         const ContrastRow* row = nullptr;
         for (const ContrastRow& x : rows)
@@ -210,7 +212,8 @@ TEST(AnovaContrasts, IntervalsAgreeWithTheFormulasInR) {
         worstHalfWidth = std::max(worstHalfWidth, RelativeError(row->upper - row->lower, upper - lower));
         EXPECT_EQ(row->significant, lower > 0 || upper < 0) << where;
         ++checked;
-        const double halfWidth = (upper - lower) / 2, exactHalf = (ref.Number(r, "exact_upper") - ref.Number(r, "exact_lower")) / 2;
+        const double halfWidth = (upper - lower) / 2,
+                     exactHalf = (ref.Number(r, "exact_upper") - ref.Number(r, "exact_lower")) / 2;
         if (!std::isnan(exactHalf) && halfWidth > 0) {
             double& far = protection == kTukey ? tukeyFar : dunnettFar;
             far = std::max(far, std::fabs(halfWidth / exactHalf - 1));
@@ -218,9 +221,10 @@ TEST(AnovaContrasts, IntervalsAgreeWithTheFormulasInR) {
     }
     EXPECT_GT(checked, 1000u);
     std::printf("  largest relative difference of the interval widths from R's: %.3g\n", worstHalfWidth);
-    std::printf("  table-based against exact intervals (largest relative difference of the half-widths):\n"
-                "    Tukey (qtukey, as TukeyHSD) %.4f, Dunnett (two-sided quantile) %.4f\n",
-                tukeyFar, dunnettFar);
+    std::printf(
+        "  table-based against exact intervals (largest relative difference of the half-widths):\n"
+        "    Tukey (qtukey, as TukeyHSD) %.4f, Dunnett (two-sided quantile) %.4f\n",
+        tukeyFar, dunnettFar);
 }
 
 TEST(AnovaContrasts, LimitsRefuseBeforeRunning) {
@@ -241,8 +245,8 @@ TEST(AnovaContrasts, CriticalValuesByMethod) {
     EXPECT_DOUBLE_EQ(CriticalValue(kTukey, 3, 3, 25, 0.05), static_cast<double>(3.53f) / std::sqrt(2.0));
     // Bonferroni with 3 contrasts at 95% is the F quantile at 1 - 0.05/3, that is t at 1 - 0.05/6; the
     // values are R's (qt, qf), to the quantile search's accuracy.
-    EXPECT_NEAR(CriticalValue(kBonferroni, 3, 3, 25, 0.05), 2.5659785520779015, 1e-9);   // qt(1 - 0.05/6, 25)
-    EXPECT_NEAR(CriticalValue(kLSD, 3, 3, 25, 0.05), 2.0595385527532977, 1e-9);          // qt(0.975, 25)
+    EXPECT_NEAR(CriticalValue(kBonferroni, 3, 3, 25, 0.05), 2.5659785520779015, 1e-9);  // qt(1 - 0.05/6, 25)
+    EXPECT_NEAR(CriticalValue(kLSD, 3, 3, 25, 0.05), 2.0595385527532977, 1e-9);         // qt(0.975, 25)
     EXPECT_NEAR(CriticalValue(kScheffe, 3, 3, 25, 0.05), std::sqrt(2 * 3.3851899614491696), 1e-9);  // qf(.95, 2, 25)
     // No table row below DF 5 (Dunnett) or DF 1 (studentized range): no interval.
     EXPECT_TRUE(std::isnan(CriticalValue(kDunnett, 3, 2, 4, 0.05)));
@@ -261,7 +265,8 @@ std::vector<std::vector<double>> ReadTableFile(const std::string& name) {
         std::vector<double> row;
         std::stringstream s(line);
         for (std::string cell; std::getline(s, cell, ',');)
-            if (cell.find_first_of("0123456789") != std::string::npos) row.push_back(std::strtod(cell.c_str(), nullptr));
+            if (cell.find_first_of("0123456789") != std::string::npos)
+                row.push_back(std::strtod(cell.c_str(), nullptr));
         if (!row.empty()) rows.push_back(row);
     }
     return rows;
@@ -281,7 +286,13 @@ TEST(CriticalTables, EveryEntryIsTheComputedQuantileAsPrinted) {
             ref.Number(r, "value");
     // Entries where the printed table is not the rounded quantile (the table's own value is kept).
     const std::map<std::string, double> printed = {{"tukey 0.05 1 2", 18.1}};
-    struct File { const char* name; const char* table; const char* alpha; RangeTable id; bool onePercent; };
+    struct File {
+        const char* name;
+        const char* table;
+        const char* alpha;
+        RangeTable id;
+        bool onePercent;
+    };
     const File files[] = {{"studentized_range_05", "tukey", "0.05", RangeTable::kStudentizedRange, false},
                           {"studentized_range_01", "tukey", "0.01", RangeTable::kStudentizedRange, true},
                           {"dunnett_05", "dunnett", "0.05", RangeTable::kDunnett, false},

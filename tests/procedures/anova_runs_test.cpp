@@ -31,10 +31,27 @@ const qs::Results* BlockField(const qs::Results& block, unsigned label) {
     return f && f->block ? f->block(*owner) : nullptr;
 }
 
-enum : unsigned { kN = 2017, kDescriptive = 2016, kGroup = 2176, kSS = 2020, kDF = 2038, kMS = 2180,
-                  kF = 2116, kP = 2113, kANOVA = 2226, kContrasts = 2227, kContrast = 2052, kCI = 2064,
-                  kSignificant = 2265, kProtection = 5042, kSSWithin = 2260, kDFWithin = 2261,
-                  kMSWithin = 2262, kSSTotal = 2263, kDFTotal = 2264 };
+enum : unsigned {
+    kN = 2017,
+    kDescriptive = 2016,
+    kGroup = 2176,
+    kSS = 2020,
+    kDF = 2038,
+    kMS = 2180,
+    kF = 2116,
+    kP = 2113,
+    kANOVA = 2226,
+    kContrasts = 2227,
+    kContrast = 2052,
+    kCI = 2064,
+    kSignificant = 2265,
+    kProtection = 5042,
+    kSSWithin = 2260,
+    kDFWithin = 2261,
+    kMSWithin = 2262,
+    kSSTotal = 2263,
+    kDFTotal = 2264
+};
 
 class AnovaRuns : public TestRun {
 protected:
@@ -114,8 +131,10 @@ protected:
                 char* end = nullptr;
                 const double v = std::strtod(rows[r][c].c_str(), &end);
                 if (rows[r][c].empty()) continue;
-                if (*end == '\0') sh.SetNumber(r + 1, c, v);
-                else sh.SetText(r + 1, c, rows[r][c]);
+                if (*end == '\0')
+                    sh.SetNumber(r + 1, c, v);
+                else
+                    sh.SetText(r + 1, c, rows[r][c]);
             }
         source = Find("A2");
         for (const std::string& n : names)
@@ -139,7 +158,7 @@ TEST_F(AnovaRuns, OneWayTabularAndListGiveRsTable) {
     source = Find("A3");
     Start(qs::ANOVA1betweeninfo);
     EXPECT_EQ(ItemLabels(false), (std::vector<std::string>{"Variable - Groups", "Contrasts", "Error protection",
-                                                       "Control group", "Confidence interval"}));
+                                                           "Control group", "Confidence interval"}));
     // No contrasts: neither the protection nor the control is asked for.
     EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable - Groups", "Contrasts", "Confidence interval"}));
     EXPECT_EQ(Run(), "");  // every group of the variable at the cell is offered
@@ -155,7 +174,8 @@ TEST_F(AnovaRuns, OneWayTabularAndListGiveRsTable) {
     ExpectTable(50);
     // The list's categories come in their display order; each group's numbers are the tabular ones.
     const std::string list = Json();
-    for (const char* group : {"{\"Group\":\"Low\",\"n\":5,\"Mean\":61.4,", "{\"Group\":\"High\",\"n\":4,\"Mean\":76.75,"}) {
+    for (const char* group :
+         {"{\"Group\":\"Low\",\"n\":5,\"Mean\":61.4,", "{\"Group\":\"High\",\"n\":4,\"Mean\":76.75,"}) {
         EXPECT_NE(list.find(group), std::string::npos) << list;
         EXPECT_NE(tabular.find(group), std::string::npos) << tabular;
     }
@@ -206,7 +226,7 @@ TEST_F(AnovaRuns, ContrastsWithEveryProtectionAgreeWithR) {
     SetOption("Contrasts", 2);
     SetOption("Control group", 1);
     EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable - Groups", "Contrasts", "Error protection",
-                                                  "Control group", "Confidence interval"}));
+                                                      "Control group", "Confidence interval"}));
     EXPECT_EQ(Item("Control group").options, (std::vector<std::string>{"Low", "Medium", "High"}));
     ASSERT_EQ(Run(), "");
     const auto control = Rows(*test, kContrasts);
@@ -327,7 +347,8 @@ TEST_F(AnovaRuns, TwoWayTabularAndListGiveRsTable) {
     SetVariables("Variable", {"Yield"});
     SetVariables("Factor A (row)", {"Region"});
     SetVariables("Factor B (column)", {"Fertiliser"});
-    EXPECT_EQ(Run(), "All cells must contain the same number of observations.  Unbalanced 2-way ANOVAs are not supported.  ");
+    EXPECT_EQ(Run(),
+              "All cells must contain the same number of observations.  Unbalanced 2-way ANOVAs are not supported.  ");
 }
 
 TEST_F(AnovaRuns, TwoWayNeedsTwoCategoriesAndReplicates) {

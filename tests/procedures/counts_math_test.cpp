@@ -24,8 +24,6 @@ using qs::procedures::testing::RelativeError;
 constexpr double kStatisticTolerance = 1e-10;
 constexpr double kLimitTolerance = 1e-7;
 
-
-
 void ExpectInterval(const CountResult& r, const FixtureRow& row) {
     EXPECT_CLOSE(r.ci.lower, row["lower"], kLimitTolerance, row);
     EXPECT_CLOSE(r.ci.upper, row["upper"], kLimitTolerance, row);

@@ -14,7 +14,6 @@ namespace {
 using qs::procedures::testing::FixtureRow;
 using qs::procedures::testing::ReadFixture;
 
-
 const qs::P* PBlock(const qs::Results& root) {
     const qs::Results* owner = nullptr;
     FindField(root, 2113, &owner);
@@ -25,7 +24,9 @@ class CountRuns : public TestRun {
 protected:
     // A list dataset of two categorical columns "Row" and "Column", one row per observation of a
     // 2 x 2 table: categories "R1", "R2" and "C1", "C2" in that order.
-    void BuildTable(const qs::Test::Info& info, const FixtureRow& t) { BuildTable(info, {t["a"], t["b"], t["c"], t["d"]}); }
+    void BuildTable(const qs::Test::Info& info, const FixtureRow& t) {
+        BuildTable(info, {t["a"], t["b"], t["c"], t["d"]});
+    }
     void BuildTable(const qs::Test::Info& info, const std::vector<double>& t) {
         NewBook();
         sheets::Sheet& sh = Sheet();
@@ -71,7 +72,7 @@ TEST_F(CountRuns, FisherOnCrossTabulatedListData) {
             dataset = row.Int("dataset");
             BuildTable(qs::FisherExactTestinfo, row);
             EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Factor A (row)", "Factor B (column)", "Point estimate",
-                                                          "Alternative hypothesis", "Confidence interval"}));
+                                                              "Alternative hypothesis", "Confidence interval"}));
             SetVariables("Factor A (row)", {"Row"});
             SetVariables("Factor B (column)", {"Column"});
         }
@@ -198,7 +199,8 @@ TEST_F(CountRuns, ChiSquareMessagesAndTheContinuitySwitch) {
         if (row.Int("rows") != 2 || row.Int("columns") != 2) continue;
         std::stringstream cells(row.Text("cells"));
         std::string a, b, c, d;
-        std::getline(cells, a, ';'), std::getline(cells, b, ';'), std::getline(cells, c, ';'), std::getline(cells, d, ';');
+        std::getline(cells, a, ';'), std::getline(cells, b, ';'), std::getline(cells, c, ';'),
+            std::getline(cells, d, ';');
         BuildTable(qs::ChiSquareTestinfo, {std::stod(a), std::stod(b), std::stod(c), std::stod(d)});
         SetVariables("Factor A (row)", {"Row"});
         SetVariables("Factor B (column)", {"Column"});
@@ -226,7 +228,7 @@ TEST_F(CountRuns, BinomialOnADichotomousVariable) {
     for (uint32_t r = 1; r <= 20; ++r) sh.SetText(r, 0, r % 3 == 1 ? "No" : "Yes");
     Bind(qs::BinomialTestinfo, {"Answer"});
     EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable", "Hypothesised proportion", "Alternative hypothesis",
-                                                  "Confidence interval"}));
+                                                      "Confidence interval"}));
     SetVariables("Variable", {"Answer"});
     EXPECT_EQ(CheckMessage(), "Hypothesised proportion must be between 0 and 1 exclusive.");
     for (const FixtureRow& row : RowsOf("binomial_results.csv", 1)) {  // 7 of 20 against 0.5
@@ -266,7 +268,8 @@ TEST_F(CountRuns, CochranQOnRepeatedDichotomousMeasures) {
     for (uint32_t j = 0; j < 3; ++j) sh.SetText(0, j, names[j]);
     uint32_t r = 1;
     for (const auto& [i, values] : subjects) {
-        for (const auto& [j, v] : values) sh.SetText(r, static_cast<uint32_t>(j - 1), v == 1 ? "Favourable" : "Unfavourable");
+        for (const auto& [j, v] : values)
+            sh.SetText(r, static_cast<uint32_t>(j - 1), v == 1 ? "Favourable" : "Unfavourable");
         ++r;
     }
     // One subject with a missing measure takes no part.

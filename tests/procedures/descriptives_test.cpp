@@ -128,8 +128,7 @@ TEST_F(DescriptiveRuns, NormalityTestNeedsThreeObservationsAndShowsPBounds) {
     Compute();
     const std::string after = qs::ResultsJson(*test);
     EXPECT_TRUE(after.find("\"p\":\"> 0.15\"") != std::string::npos ||
-                after.find("\"p\":\"< 0.01\"") != std::string::npos ||
-                after.find("\"p\":0.") != std::string::npos)
+                after.find("\"p\":\"< 0.01\"") != std::string::npos || after.find("\"p\":0.") != std::string::npos)
         << after;
 }
 
@@ -139,10 +138,9 @@ TEST_F(DescriptiveRuns, SummaryDescriptivesAgreeWithR) {
     Start(qs::SummaryDescriptivesinfo, kData + "continuous.csv", "A2");
     EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable", "Percentile plot", "Normality test"}));
     const std::vector<std::pair<unsigned, const char*>> numbers{
-        {2017, "n"},        {2018, "sum"},   {2020, "ss"},        {2030, "se"},
-        {2032, "variance"}, {2029, "sd"},      {2031, "cv"},    {2024, "amd"},       {2025, "rms"},
-        {2026, "gm"},       {2027, "hm"},      {2033, "trimean"}, {2035, "iqr"},     {2036, "mode"},
-        {2039, "range"}};
+        {2017, "n"},  {2018, "sum"},     {2020, "ss"},  {2030, "se"},   {2032, "variance"},
+        {2029, "sd"}, {2031, "cv"},      {2024, "amd"}, {2025, "rms"},  {2026, "gm"},
+        {2027, "hm"}, {2033, "trimean"}, {2035, "iqr"}, {2036, "mode"}, {2039, "range"}};
     // Every column of the dataset runs to its longest one: cells below a shorter column's values are
     // missing observations of that variable, like the empty cells among them.
     double rows = -1;  // lines of continuous.csv below its header
@@ -171,8 +169,8 @@ TEST_F(DescriptiveRuns, SummaryDescriptivesAgreeWithR) {
                 ASSERT_LT(i, rows.size()) << where;
                 EXPECT_EQ(Number(*rows[i], 2040), std::strtod(pair.substr(0, eq).c_str(), nullptr)) << where;
                 const std::string want = pair.substr(eq + 1);
-                Expect("percentile", Number(*rows[i], 2041), want == "NA" ? std::nan("") : std::strtod(want.c_str(), nullptr),
-                       1e-12, where);
+                Expect("percentile", Number(*rows[i], 2041),
+                       want == "NA" ? std::nan("") : std::strtod(want.c_str(), nullptr), 1e-12, where);
                 ++i;
             }
             EXPECT_EQ(i, rows.size()) << where;
@@ -253,7 +251,8 @@ TEST_F(DescriptiveRuns, CategoricalSummariesAgreeWithR) {
         size_t listed = 0;
         while (want >> pair) {
             const size_t eq = pair.find('=');
-            EXPECT_EQ(got[pair.substr(0, eq)], std::strtod(pair.substr(eq + 1).c_str(), nullptr)) << where << " " << pair;
+            EXPECT_EQ(got[pair.substr(0, eq)], std::strtod(pair.substr(eq + 1).c_str(), nullptr))
+                << where << " " << pair;
             ++listed;
         }
         EXPECT_EQ(got.size(), listed) << where;

@@ -30,8 +30,8 @@ double Error(double got, double want) {
 }
 
 void Compare(const EffectSizeResult& got, const EffectReference& r, double& worst) {
-    const std::pair<double, double> pairs[] = {{got.d, r.d}, {got.dLower, r.dLower}, {got.dUpper, r.dUpper},
-                                               {got.correction, r.j}, {got.g, r.g}, {got.gLower, r.gLower},
+    const std::pair<double, double> pairs[] = {{got.d, r.d},          {got.dLower, r.dLower}, {got.dUpper, r.dUpper},
+                                               {got.correction, r.j}, {got.g, r.g},           {got.gLower, r.gLower},
                                                {got.gUpper, r.gUpper}};
     const char* names[] = {"d", "d lower", "d upper", "J", "g", "g lower", "g upper"};
     for (size_t i = 0; i < std::size(pairs); ++i) {

@@ -52,7 +52,9 @@ size_t Table::Column(const std::string& column) const {
     return it->second;
 }
 
-const std::string& Table::Text(size_t row, const std::string& column) const { return m_rows.at(row).at(Column(column)); }
+const std::string& Table::Text(size_t row, const std::string& column) const {
+    return m_rows.at(row).at(Column(column));
+}
 
 double Table::Number(size_t row, const std::string& column) const {
     try {
@@ -81,10 +83,17 @@ std::vector<Reference> ReadReferences(const std::string& file) {
         Reference r;
         r.dataset = t.Integer(i, "dataset");
         r.tail = t.Integer(i, "tail");
-        const std::pair<const char*, double*> columns[] = {
-            {"level", &r.level}, {"mu", &r.mu},     {"sigma", &r.sigma}, {"unequal", &r.unequal},
-            {"estimate", &r.estimate}, {"statistic", &r.statistic}, {"df1", &r.df1}, {"df2", &r.df2},
-            {"p", &r.p},         {"lower", &r.lower}, {"upper", &r.upper}};
+        const std::pair<const char*, double*> columns[] = {{"level", &r.level},
+                                                           {"mu", &r.mu},
+                                                           {"sigma", &r.sigma},
+                                                           {"unequal", &r.unequal},
+                                                           {"estimate", &r.estimate},
+                                                           {"statistic", &r.statistic},
+                                                           {"df1", &r.df1},
+                                                           {"df2", &r.df2},
+                                                           {"p", &r.p},
+                                                           {"lower", &r.lower},
+                                                           {"upper", &r.upper}};
         for (const auto& [column, field] : columns) *field = t.Number(i, column);
         refs.push_back(r);
     }
@@ -101,8 +110,8 @@ std::vector<EffectReference> ReadEffectSizes(const std::string& test) {
         r.dataset = t.Integer(i, "dataset");
         r.tail = t.Integer(i, "tail");
         const std::pair<const char*, double*> columns[] = {
-            {"level", &r.level}, {"mu", &r.mu}, {"d", &r.d}, {"dlower", &r.dLower}, {"dupper", &r.dUpper},
-            {"j", &r.j}, {"g", &r.g}, {"glower", &r.gLower}, {"gupper", &r.gUpper}};
+            {"level", &r.level}, {"mu", &r.mu}, {"d", &r.d},           {"dlower", &r.dLower}, {"dupper", &r.dUpper},
+            {"j", &r.j},         {"g", &r.g},   {"glower", &r.gLower}, {"gupper", &r.gUpper}};
         for (const auto& [column, field] : columns) *field = t.Number(i, column);
         refs.push_back(r);
     }

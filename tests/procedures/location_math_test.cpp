@@ -42,8 +42,7 @@ public:
         }
         Record(quantity, e, got, want, kLimitTolerance, r);
     }
-    void Record(const std::string& quantity, double e, double got, double want, double tolerance,
-                const Reference& r) {
+    void Record(const std::string& quantity, double e, double got, double want, double tolerance, const Reference& r) {
         if (std::isnan(e)) e = std::numeric_limits<double>::infinity();
         Entry& entry = m_entries[quantity];
         entry.tolerance = tolerance;
@@ -59,7 +58,8 @@ public:
     void Expect(size_t rows) const {
         EXPECT_GE(rows, 30u * 3u * 3u) << "too few reference rows";
         for (const auto& [quantity, e] : m_entries) {
-            std::printf("  %s %-10s worst relative error %.2e over %zu rows\n", m_title.c_str(), quantity.c_str(), e.worst, e.count);
+            std::printf("  %s %-10s worst relative error %.2e over %zu rows\n", m_title.c_str(), quantity.c_str(),
+                        e.worst, e.count);
             EXPECT_LE(e.worst, e.tolerance) << quantity << " worst at " << e.where;
             EXPECT_EQ(e.count, rows) << quantity;
         }

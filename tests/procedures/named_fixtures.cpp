@@ -56,8 +56,9 @@ bool Close(double got, double want, double tolerance, const char* quantity) {
     const double error = tiny ? 0.0 : RelativeError(got, want);
     if (quantity) {
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        Worst()->Record(std::string(test ? test->test_suite_name() : "") + "." + (test ? test->name() : "") + " " +
-                            quantity, std::isfinite(error) ? error : INFINITY);
+        Worst()->Record(
+            std::string(test ? test->test_suite_name() : "") + "." + (test ? test->name() : "") + " " + quantity,
+            std::isfinite(error) ? error : INFINITY);
     }
     return error <= tolerance;
 }

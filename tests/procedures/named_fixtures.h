@@ -36,6 +36,6 @@ bool Close(double got, double want, double tolerance, const char* quantity = nul
 }  // namespace qs::procedures::testing
 
 // Expects `got` to agree with the column's reference value `want` of the fixture row `row`.
-#define EXPECT_CLOSE(got, want, tolerance, row)                                                    \
-    EXPECT_TRUE(qs::procedures::testing::Close(got, want, tolerance, #got))                        \
+#define EXPECT_CLOSE(got, want, tolerance, row)                             \
+    EXPECT_TRUE(qs::procedures::testing::Close(got, want, tolerance, #got)) \
         << #got << " at " << (row).Where() << ": got " << (got) << ", R " << (want)

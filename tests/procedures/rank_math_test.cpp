@@ -19,13 +19,13 @@ using qs::procedures::testing::FixtureRow;
 using qs::procedures::testing::ReadFixture;
 using qs::procedures::testing::RelativeError;
 
-
 // dataset -> group -> values, in file order.
 using Data = std::map<int, std::map<int, std::vector<double>>>;
 const Data& RankData() {
     static const Data data = [] {
         Data d;
-        for (const FixtureRow& row : ReadFixture("rank_data.csv")) d[row.Int("dataset")][row.Int("group")].push_back(row["value"]);
+        for (const FixtureRow& row : ReadFixture("rank_data.csv"))
+            d[row.Int("dataset")][row.Int("group")].push_back(row["value"]);
         return d;
     }();
     return data;
@@ -192,8 +192,10 @@ TEST(HodgesLehmann, SelectionEqualsTheSortOfAllPairs) {
         for (double& v : x) v = trial % 2 ? value(rng) : normal(rng);
         for (double& v : y) v = trial % 3 ? value(rng) * 0.5 : normal(rng);
         const std::vector<double> walsh = AllWalshAverages(x), diffs = AllPairDifferences(x, y);
-        for (size_t k = 0; k < walsh.size(); ++k) ASSERT_EQ(WalshAverageAt(x, static_cast<std::int64_t>(k)), walsh[k]) << trial << " " << k;
-        for (size_t k = 0; k < diffs.size(); ++k) ASSERT_EQ(PairDifferenceAt(x, y, static_cast<std::int64_t>(k)), diffs[k]) << trial << " " << k;
+        for (size_t k = 0; k < walsh.size(); ++k)
+            ASSERT_EQ(WalshAverageAt(x, static_cast<std::int64_t>(k)), walsh[k]) << trial << " " << k;
+        for (size_t k = 0; k < diffs.size(); ++k)
+            ASSERT_EQ(PairDifferenceAt(x, y, static_cast<std::int64_t>(k)), diffs[k]) << trial << " " << k;
     }
     // Larger samples than the direct selection threshold, at a few ranks.
     std::vector<double> x(400), y(300);

@@ -13,7 +13,6 @@ namespace {
 using qs::procedures::testing::FixtureRow;
 using qs::procedures::testing::ReadFixture;
 
-
 std::map<int, std::vector<double>> DatasetGroups(int dataset) {
     std::map<int, std::vector<double>> out;
     for (const FixtureRow& row : ReadFixture("rank_data.csv"))
@@ -71,7 +70,8 @@ TEST_F(RankRuns, SignAndWilcoxonOnPairedColumns) {
     for (const auto* info : {&qs::SignTestinfo, &qs::WilcoxonSignedRanksTestinfo}) {
         const bool wilcoxon = info == &qs::WilcoxonSignedRanksTestinfo;
         Build(*info, dataset, true);
-        EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variables", "Alternative hypothesis", "Confidence interval"}));
+        EXPECT_EQ(ItemLabels(),
+                  (std::vector<std::string>{"Variables", "Alternative hypothesis", "Confidence interval"}));
         SetVariables("Variables", {"G1", "G2"});
         for (const FixtureRow& row : ReadFixture(wilcoxon ? "wilcoxon_results.csv" : "sign_results.csv")) {
             if (row.Int("dataset") != dataset) continue;

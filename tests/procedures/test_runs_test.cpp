@@ -21,8 +21,8 @@ using qs::procedures::testing::RelativeError;
 class TestRuns : public TestRun {
 protected:
     void ExpectNear(const char* what, double got, double want, double tolerance, const Reference& r) {
-        EXPECT_LE(RelativeError(got, want), tolerance) << what << " at " << r.Where() << ": got " << got
-                                                       << ", R " << want;
+        EXPECT_LE(RelativeError(got, want), tolerance)
+            << what << " at " << r.Where() << ": got " << got << ", R " << want;
     }
     void ExpectLocation(const Reference& r, unsigned statisticLabel) {
         const qs::Results& root = *test;
@@ -47,7 +47,7 @@ protected:
 TEST_F(TestRuns, ZTestOnOneVariable) {
     Start(qs::ZTest1info, "list_identifier_label.xlsx", "C3");
     EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable", "Hypothesised mean", "Population SD",
-                                                  "Alternative hypothesis", "Confidence interval"}));
+                                                      "Alternative hypothesis", "Confidence interval"}));
     SetVariables("Variable", {"Score"});
     SetNumber("Hypothesised mean", 12);
     SetNumber("Population SD", 2);
@@ -58,7 +58,8 @@ TEST_F(TestRuns, ZTestOnOneVariable) {
     }
     // The table's fields in report order, then what the report states of the question (the
     // alternative and the level).
-    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2099, 2100, 2050, 2064, 2117, 2113, 2068, 5024, 2187}));
+    EXPECT_EQ(FieldLabels(*test),
+              (std::vector<unsigned>{2017, 2016, 2099, 2100, 2050, 2064, 2117, 2113, 2068, 5024, 2187}));
     EXPECT_EQ(Number(*test, 2017), 6);
     EXPECT_EQ(Number(*test, 2099), 12);
     EXPECT_EQ(Number(*test, 2100), 2);
@@ -90,7 +91,7 @@ TEST_F(TestRuns, ZTestParameterChecks) {
 TEST_F(TestRuns, OneSampleT) {
     Start(qs::TTest1info, "list_identifier_label.xlsx", "C3");
     EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable", "Hypothesised mean", "Alternative hypothesis",
-                                                  "Confidence interval"}));
+                                                      "Confidence interval"}));
     SetVariables("Variable", {"Score"});
     SetNumber("Hypothesised mean", 12);
     for (const Reference& r : References(2)) {
@@ -99,7 +100,8 @@ TEST_F(TestRuns, OneSampleT) {
         ExpectLocation(r, 2115);
     }
     // The table's fields, the effect-size block, then the alternative and the level.
-    EXPECT_EQ(FieldLabels(*test), (std::vector<unsigned>{2017, 2016, 2050, 2064, 2115, 2038, 2113, 2068, 2183, 5024, 2187}));
+    EXPECT_EQ(FieldLabels(*test),
+              (std::vector<unsigned>{2017, 2016, 2050, 2064, 2115, 2038, 2113, 2068, 2183, 5024, 2187}));
     // As --json prints it: the last run was one-sided "greater than", its interval open above.
     const std::string json = qs::ResultsJson(*test);
     EXPECT_EQ(json.rfind("{\"n\":6,\"Descriptive\":[{\"Group\":\"Score\",\"n\":6,\"Mean\":", 0), 0u) << json;
@@ -111,7 +113,7 @@ TEST_F(TestRuns, OneSampleT) {
 TEST_F(TestRuns, IndependentSamplesPooledAndWelch) {
     Start(qs::TTestIndependentinfo, "groups_by_title.xlsx", "A3");
     EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable - Groups", "Unequal variances",
-                                                  "Alternative hypothesis", "Confidence interval"}));
+                                                      "Alternative hypothesis", "Confidence interval"}));
     // Every group of the data variable is offered at first: the test takes two.
     EXPECT_NE(CheckMessage(), "");
     SetVariables("Variable - Groups", {"Low", "Medium"});
@@ -171,8 +173,8 @@ TEST_F(TestRuns, PairedSamples) {
 
 TEST_F(TestRuns, VarianceRatio) {
     Start(qs::FTestinfo, "groups_by_title.xlsx", "A3");
-    EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Variable - Groups", "Alternative hypothesis",
-                                                  "Confidence interval"}));
+    EXPECT_EQ(ItemLabels(),
+              (std::vector<std::string>{"Variable - Groups", "Alternative hypothesis", "Confidence interval"}));
     SetVariables("Variable - Groups", {"Low", "High"});
     for (const Reference& r : References(6)) {
         SetTailAndLevel(r.tail, r.level);

@@ -61,9 +61,9 @@ TEST_F(HostEdit, RenamingASheetKeepsItsNamesPointingAtIt) {
 }
 
 TEST_F(HostEdit, MovingTheOnlySheetClosesItsWorkbookAndATakenNameGetsANumber) {
-    NewBook();                          // Book1
+    NewBook();  // Book1
     Sheet().SetText(0, 0, "kept");
-    NewBook();                          // Book2, whose Sheet1 clashes
+    NewBook();  // Book2, whose Sheet1 clashes
     qs::XlCall(XLC_WORKBOOK_MOVE, {"[Book1]Sheet1", "Book2", 2});
     EXPECT_EQ(docs->WorkbookNames(), std::vector<std::string>{"Book2"});
     sheets::Workbook* b = docs->FindBook("Book2");

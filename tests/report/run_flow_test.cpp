@@ -23,11 +23,8 @@ struct Row : qs::Results {
     uint32_t n = 0;
     double mean = 0;
     const qs::FieldTable& GetFields() const override {
-        static const qs::FieldTable table = qs::FieldTableOf<Row>()
-                                                .Text(2176, &Row::group)
-                                                .Count(2017, &Row::n)
-                                                .Number(2021, &Row::mean)
-                                                .Build();
+        static const qs::FieldTable table =
+            qs::FieldTableOf<Row>().Text(2176, &Row::group).Count(2017, &Row::n).Number(2021, &Row::mean).Build();
         return table;
     }
     size_t Size() const override { return 16; }
@@ -210,7 +207,7 @@ TEST_F(RunFlow, ReportLandsInUnfiledReportsWithSlotsFilledAndRecordsKept) {
     ASSERT_TRUE(g_messages.empty()) << g_messages.front();
     sheets::Workbook* reports = Reports();
     ASSERT_NE(reports, nullptr);
-    ASSERT_EQ(reports->sheet_count(), 1u);  // the new workbook's own first sheet is gone
+    ASSERT_EQ(reports->sheet_count(), 1u);        // the new workbook's own first sheet is gone
     EXPECT_EQ(docs->WorkbookNames().size(), 2u);  // data and reports; the template workbook closed
     const sheets::Sheet& s = reports->sheet(0);
     EXPECT_EQ(s.name().rfind("t-test ", 0), 0u) << s.name();

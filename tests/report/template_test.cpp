@@ -23,12 +23,12 @@ TEST(Templates, TtestiSlotPathsBecomeTheirSlotNames) {
     const sheets::Sheet& s = book->sheet(0);
     EXPECT_EQ(s.name(), "t-test");
     const std::map<std::string, std::string> expected = {
-        {"__sm_RR__7d0_7d1", "B3"},  {"__sm_RR__7d0_7d5", "B4"},  {"__sm_RR__7d0_7d6", "B5"},
-        {"__sm_RR__7d0_7d3", "B6"},  {"__sm_RR__7d0_7d2", "G6"},  {"__sm_RR__7d0_7d4", "H2"},
-        {"__sm_RR_0_7e1", "B9"},     {"__sm_SR_0_7e0_880", "B11"}, {"__sm_SR_0_7e0_7e1", "C11"},
+        {"__sm_RR__7d0_7d1", "B3"},   {"__sm_RR__7d0_7d5", "B4"},   {"__sm_RR__7d0_7d6", "B5"},
+        {"__sm_RR__7d0_7d3", "B6"},   {"__sm_RR__7d0_7d2", "G6"},   {"__sm_RR__7d0_7d4", "H2"},
+        {"__sm_RR_0_7e1", "B9"},      {"__sm_SR_0_7e0_880", "B11"}, {"__sm_SR_0_7e0_7e1", "C11"},
         {"__sm_SR_0_7e0_7e5", "D11"}, {"__sm_SR_0_7e0_7ed", "E11"}, {"__sm_SR_0_7e0_7ee", "F11"},
-        {"__sm_RR_0_802", "B15"},    {"__sm_RR_0_810", "B16"},    {"__sm_RR_0_843", "B18"},
-        {"__sm_RR_0_7f6", "B19"},    {"__sm_RR_0_841", "B20"},
+        {"__sm_RR_0_802", "B15"},     {"__sm_RR_0_810", "B16"},     {"__sm_RR_0_843", "B18"},
+        {"__sm_RR_0_7f6", "B19"},     {"__sm_RR_0_841", "B20"},
     };
     for (const auto& [name, cell] : expected) {
         const sheets::DefinedName* n = s.names().Find(name);
@@ -77,9 +77,12 @@ TEST(Templates, EveryTemplateFitsItsCatalogueEntry) {
         }
         EXPECT_GE(slots, 8);
         // The header captions sit to the left of the header slots.
-        for (const auto& [slot, caption] : std::map<std::string, std::string>{
-                 {"__sm_RR__7d0_7d1", "Test"}, {"__sm_RR__7d0_7d5", "Dataset"}, {"__sm_RR__7d0_7d6", "Variables"},
-                 {"__sm_RR__7d0_7d3", "User"}, {"__sm_RR__7d0_7d2", "Date"}, {"__sm_RR__7d0_7d4", "analysed with:"}}) {
+        for (const auto& [slot, caption] : std::map<std::string, std::string>{{"__sm_RR__7d0_7d1", "Test"},
+                                                                              {"__sm_RR__7d0_7d5", "Dataset"},
+                                                                              {"__sm_RR__7d0_7d6", "Variables"},
+                                                                              {"__sm_RR__7d0_7d3", "User"},
+                                                                              {"__sm_RR__7d0_7d2", "Date"},
+                                                                              {"__sm_RR__7d0_7d4", "analysed with:"}}) {
             const sheets::DefinedName* n = s.names().Find(slot);
             ASSERT_NE(n, nullptr) << slot;
             sheets::CellAddress at = n->references.at(0).area.range.first;

@@ -17,16 +17,14 @@ namespace {
 const std::string kQscab = QSCAB_PATH;
 
 // Writes `count` members of mixed kinds and sizes into `folder`; returns their names.
-std::vector<std::string> makeMembers(const fs::path& folder, int count, std::size_t largest, unsigned seed)
-{
+std::vector<std::string> makeMembers(const fs::path& folder, int count, std::size_t largest, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<std::string> names;
     fs::create_directories(folder);
     for (int i = 0; i < count; ++i) {
         std::size_t size = i == 0 ? largest : i == 1 ? 0 : rng() % (1 + largest / (1 + i % 7));
         std::string name = "member" + std::to_string(i) + (i % 3 == 0 ? ".bin" : ".txt");
-        if (i % 4 == 3)
-            name = "sub" + std::to_string(i % 3) + "/" + name;  // stored with a folder
+        if (i % 4 == 3) name = "sub" + std::to_string(i % 3) + "/" + name;  // stored with a folder
         fs::create_directories((folder / name).parent_path());
         std::ofstream out(folder / name, std::ios::binary);
         std::string chunk;
@@ -47,8 +45,7 @@ struct Listing {
     std::vector<std::pair<std::string, unsigned long>> members;  // name, size
 };
 
-Listing parseQscab(const std::string& text)
-{
+Listing parseQscab(const std::string& text) {
     Listing l;
     std::istringstream in(text);
     std::string line;
@@ -57,34 +54,31 @@ Listing parseQscab(const std::string& text)
         std::istringstream f(line);
         unsigned long size;
         std::string day, time, attr, folder, name;
-        if (!(f >> size >> day >> time >> attr >> folder) || day.size() != 10 || day[4] != '-')
-            continue;
+        if (!(f >> size >> day >> time >> attr >> folder) || day.size() != 10 || day[4] != '-') continue;
         std::getline(f >> std::ws, name);
         l.members.emplace_back(name, size);
     }
     return l;
 }
 
-Listing parseCabextract(const std::string& text)
-{
+Listing parseCabextract(const std::string& text) {
     Listing l;
     std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
         auto bar1 = line.find(" | ");
         auto bar2 = line.find(" | ", bar1 == std::string::npos ? 0 : bar1 + 3);
-        if (bar1 == std::string::npos || bar2 == std::string::npos)
-            continue;
+        if (bar1 == std::string::npos || bar2 == std::string::npos) continue;
         std::string size = line.substr(0, bar1);
-        if (size.find_first_not_of(' ') == std::string::npos || size.find_first_not_of(" 0123456789") != std::string::npos)
+        if (size.find_first_not_of(' ') == std::string::npos ||
+            size.find_first_not_of(" 0123456789") != std::string::npos)
             continue;
         l.members.emplace_back(line.substr(bar2 + 3), std::stoul(size));
     }
     return l;
 }
 
-void compareOne(const fs::path& work, int count, std::size_t largest, bool compressed, unsigned seed)
-{
+void compareOne(const fs::path& work, int count, std::size_t largest, bool compressed, unsigned seed) {
     SCOPED_TRACE("members=" + std::to_string(count) + " largest=" + std::to_string(largest) +
                  (compressed ? " mszip" : " stored"));
     fs::path src = work / "src";
@@ -93,8 +87,7 @@ void compareOne(const fs::path& work, int count, std::size_t largest, bool compr
     fs::path cab = work / "test.cab";
     fs::remove(cab);
     std::string cmd = "cd '" + src.string() + "' && gcab -c " + (compressed ? "-z " : "") + "'" + cab.string() + "'";
-    for (const auto& n : names)
-        cmd += " '" + n + "'";
+    for (const auto& n : names) cmd += " '" + n + "'";
     ASSERT_EQ(run(cmd + " 2>&1"), 0) << cmd;
 
     fs::path ours = work / "ours", theirs = work / "theirs";
@@ -104,8 +97,7 @@ void compareOne(const fs::path& work, int count, std::size_t largest, bool compr
     ASSERT_EQ(run("cabextract -q -d '" + theirs.string() + "' '" + cab.string() + "' 2>&1"), 0);
     int compared = 0;
     for (auto& e : fs::recursive_directory_iterator(theirs)) {
-        if (!e.is_regular_file())
-            continue;
+        if (!e.is_regular_file()) continue;
         auto rel = fs::relative(e.path(), theirs);
         ASSERT_TRUE(fs::exists(ours / rel)) << rel;
         ASSERT_TRUE(readAll(ours / rel) == readAll(e.path())) << rel;
@@ -123,8 +115,7 @@ void compareOne(const fs::path& work, int count, std::size_t largest, bool compr
 
 }  // namespace
 
-TEST(CompareWithCabextract, GcabCabinetsCompressedAndStored)
-{
+TEST(CompareWithCabextract, GcabCabinetsCompressedAndStored) {
     if (!quelstat::testing::haveTool("gcab") || !quelstat::testing::haveTool("cabextract"))
         GTEST_SKIP() << "gcab or cabextract not installed: comparison skipped";
     TempFolder work;

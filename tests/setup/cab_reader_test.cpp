@@ -27,11 +27,9 @@ namespace {
 const fs::path kData = QUELSTAT_SETUP_TESTDATA;
 
 // Every file below `root`, as paths relative to it.
-std::vector<std::string> treeOf(const fs::path& root)
-{
+std::vector<std::string> treeOf(const fs::path& root) {
     std::vector<std::string> out;
-    for (auto& e : fs::recursive_directory_iterator(root))
-        out.push_back(fs::relative(e.path(), root).string());
+    for (auto& e : fs::recursive_directory_iterator(root)) out.push_back(fs::relative(e.path(), root).string());
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -41,14 +39,12 @@ struct HostileCase {
     int message;
 };
 
-std::vector<HostileCase> hostileCases()
-{
+std::vector<HostileCase> hostileCases() {
     std::ifstream in(kData / "hostile" / "expected.txt");
     std::vector<HostileCase> cases;
     std::string line;
     while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
+        if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line);
         HostileCase c;
         fields >> c.file >> c.message;
@@ -61,8 +57,7 @@ std::vector<HostileCase> hostileCases()
 
 // Each hostile cabinet ends with its exact message, and whatever was written before the
 // problem showed lies inside the extraction folder.
-TEST(HostileCabinets, RefusedWithExactMessageAndNothingOutsideFolder)
-{
+TEST(HostileCabinets, RefusedWithExactMessageAndNothingOutsideFolder) {
     auto cases = hostileCases();
     ASSERT_GE(cases.size(), 40u);
     for (const auto& c : cases) {
@@ -86,8 +81,7 @@ TEST(HostileCabinets, RefusedWithExactMessageAndNothingOutsideFolder)
 }
 
 // Failures of the file system on the way out end with their own messages, naming the cause.
-TEST(ExtractionFailures, FolderOpenAndWriteErrorsGiveTheirMessages)
-{
+TEST(ExtractionFailures, FolderOpenAndWriteErrorsGiveTheirMessages) {
     const std::string cabinet = (kData / "good" / "reserve-multifolder-unordered.cab").string();
     auto messageOf = [&](const fs::path& out) {
         try {
@@ -124,16 +118,16 @@ TEST(ExtractionFailures, FolderOpenAndWriteErrorsGiveTheirMessages)
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previous);
         EXPECT_EQ(id, 2006);
-        EXPECT_EQ(text, "An error occured writing a file to disk.  Please check you have enough disk-space "
-                        "available. File too large");
+        EXPECT_EQ(text,
+                  "An error occured writing a file to disk.  Please check you have enough disk-space "
+                  "available. File too large");
     }
 }
 
 // Entries already in the folder are never written through: a link to a file or a folder
 // outside, a link to nothing yet, a second name of an outside file and a pipe each end the
 // extraction with its message, and nothing outside the folder changes.
-TEST(ExtractionFailures, LinksInTheFolderAreNotFollowed)
-{
+TEST(ExtractionFailures, LinksInTheFolderAreNotFollowed) {
     const std::string cabinet = (kData / "good" / "reserve-multifolder-unordered.cab").string();
     struct Planted {
         const char* what;
@@ -142,21 +136,24 @@ TEST(ExtractionFailures, LinksInTheFolderAreNotFollowed)
         std::string text;  // after the folder's path
     };
     const Planted cases[] = {
-        {"link to a file", [](const fs::path& out, const fs::path& outside) {
+        {"link to a file",
+         [](const fs::path& out, const fs::path& outside) {
              fs::create_symlink(outside / "victim.txt", out / "b.txt");
-         }, 2005, "Unable to open file '%/b.txt'. Is a symbolic link, which is not followed."},
-        {"link to nothing yet", [](const fs::path& out, const fs::path& outside) {
-             fs::create_symlink(outside / "new.txt", out / "b.txt");
-         }, 2005, "Unable to open file '%/b.txt'. Is a symbolic link, which is not followed."},
-        {"link to a folder", [](const fs::path& out, const fs::path& outside) {
-             fs::create_directory_symlink(outside, out / "docs");
-         }, 2004, "Unable to create directory '%/docs'."},
-        {"hard link", [](const fs::path& out, const fs::path& outside) {
+         },
+         2005, "Unable to open file '%/b.txt'. Is a symbolic link, which is not followed."},
+        {"link to nothing yet",
+         [](const fs::path& out, const fs::path& outside) { fs::create_symlink(outside / "new.txt", out / "b.txt"); },
+         2005, "Unable to open file '%/b.txt'. Is a symbolic link, which is not followed."},
+        {"link to a folder",
+         [](const fs::path& out, const fs::path& outside) { fs::create_directory_symlink(outside, out / "docs"); },
+         2004, "Unable to create directory '%/docs'."},
+        {"hard link",
+         [](const fs::path& out, const fs::path& outside) {
              fs::create_hard_link(outside / "victim.txt", out / "b.txt");
-         }, 2005, "Unable to open file '%/b.txt'. Has further hard links, which would change with it."},
-        {"pipe", [](const fs::path& out, const fs::path&) {
-             ASSERT_EQ(::mkfifo((out / "b.txt").c_str(), 0666), 0);
-         }, 2005, "Unable to open file '%/b.txt'. Invalid argument."},
+         },
+         2005, "Unable to open file '%/b.txt'. Has further hard links, which would change with it."},
+        {"pipe", [](const fs::path& out, const fs::path&) { ASSERT_EQ(::mkfifo((out / "b.txt").c_str(), 0666), 0); },
+         2005, "Unable to open file '%/b.txt'. Invalid argument."},
     };
     for (const Planted& c : cases) {
         SCOPED_TRACE(c.what);
@@ -187,16 +184,14 @@ TEST(ExtractionFailures, LinksInTheFolderAreNotFollowed)
     fs::create_directories(top.path() / "out");
     fs::create_directory_symlink(top.path(), top.path() / "out" / "docs");
     std::string said;
-    EXPECT_EQ(quelstat::testing::run(std::string(QSCAB_PATH) + " x " + cabinet + " " + (top.path() / "out").string() +
-                                         " 2>&1",
-                                     &said),
+    EXPECT_EQ(quelstat::testing::run(
+                  std::string(QSCAB_PATH) + " x " + cabinet + " " + (top.path() / "out").string() + " 2>&1", &said),
               1);
     EXPECT_EQ(said, "qscab: Unable to create directory '" + (top.path() / "out" / "docs").string() + "'.\n");
     EXPECT_FALSE(fs::exists(top.path() / "a.txt"));
 }
 
-TEST(HostileCabinets, MissingCabinetGivesNotFoundMessage)
-{
+TEST(HostileCabinets, MissingCabinetGivesNotFoundMessage) {
     TempFolder top;
     try {
         setup::extractCabinetToFolder((top.path() / "absent.cab").string(), (top.path() / "out").string());
@@ -209,15 +204,13 @@ TEST(HostileCabinets, MissingCabinetGivesNotFoundMessage)
 
 // The decoder never depends on reading a whole cabinet at once: every prefix of a good one
 // fails cleanly (no crash, no success) through the same interface.
-TEST(HostileCabinets, EveryTruncationOfAGoodCabinetIsRefused)
-{
+TEST(HostileCabinets, EveryTruncationOfAGoodCabinetIsRefused) {
     auto bytes = quelstat::testing::readAll(kData / "good" / "reserve-multifolder-unordered.cab");
     ASSERT_GT(bytes.size(), 1000u);
     for (std::size_t n = 0; n < bytes.size(); n += (n < 400 ? 1 : 97)) {
         CabinetMemoryHandler source(bytes.data(), n);
         struct Sink : CabinetNotify {
-            std::unique_ptr<CabinetHandler> copyFile(const CabinetFile&) override
-            {
+            std::unique_ptr<CabinetHandler> copyFile(const CabinetFile&) override {
                 return std::make_unique<CabinetSinkHandler>(false);
             }
             bool closeFileInfo(const CabinetFile&, std::unique_ptr<CabinetHandler>) override { return true; }
@@ -227,16 +220,14 @@ TEST(HostileCabinets, EveryTruncationOfAGoodCabinetIsRefused)
     }
 }
 
-TEST(GoodCabinets, ReservedAreasSeveralFoldersAndMembersOutOfOrder)
-{
+TEST(GoodCabinets, ReservedAreasSeveralFoldersAndMembersOutOfOrder) {
     TempFolder top;
     setup::extractCabinetToFolder((kData / "good" / "reserve-multifolder-unordered.cab").string(), top.str());
     std::ifstream in(kData / "good" / "expected.txt");
     std::string line;
     int checked = 0;
     while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
+        if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line);
         std::string cab, hexName, hash;
         std::uint64_t size;
@@ -253,8 +244,7 @@ TEST(GoodCabinets, ReservedAreasSeveralFoldersAndMembersOutOfOrder)
     EXPECT_EQ(checked, 7);
 }
 
-TEST(GoodCabinets, DirectoryListsMembersWithFoldersAndAttributes)
-{
+TEST(GoodCabinets, DirectoryListsMembersWithFoldersAndAttributes) {
     auto source = openCabinet((kData / "good" / "reserve-multifolder-unordered.cab").string());
     ASSERT_TRUE(source);
     CabinetDirectory dir;
@@ -269,19 +259,17 @@ TEST(GoodCabinets, DirectoryListsMembersWithFoldersAndAttributes)
     EXPECT_EQ(dir.setId, 0x1234);
 }
 
-TEST(MemberNames, SafePathsStayInsideTheFolder)
-{
+TEST(MemberNames, SafePathsStayInsideTheFolder) {
     std::string rel;
     EXPECT_TRUE(safeMemberPath("a\\b\\c.txt", rel));
     EXPECT_EQ(rel, "a/b/c.txt");
     EXPECT_TRUE(safeMemberPath("..hidden..txt", rel));  // dots inside a name are harmless
-    for (const char* bad : {"", "..", "../x", "a/../../x", "a\\..", "/etc/passwd", "\\x", "C:\\x", "c:x", "a//b",
-                            "a/./b", "a/"})
+    for (const char* bad :
+         {"", "..", "../x", "a/../../x", "a\\..", "/etc/passwd", "\\x", "C:\\x", "c:x", "a//b", "a/./b", "a/"})
         EXPECT_FALSE(safeMemberPath(bad, rel)) << bad;
 }
 
-TEST(MemberNames, StrictUtf8)
-{
+TEST(MemberNames, StrictUtf8) {
     std::string name;
     EXPECT_TRUE(decodeMemberName("\xc2\xb5mol", true, name));
     EXPECT_FALSE(decodeMemberName("\xc0\xaf", true, name));          // overlong '/'
@@ -294,8 +282,7 @@ TEST(MemberNames, StrictUtf8)
     EXPECT_EQ(name, "\xc2\xb5");
 }
 
-TEST(CabinetHandlers, MemoryReadsStopAtTheEndAndRejectNegativeSeeks)
-{
+TEST(CabinetHandlers, MemoryReadsStopAtTheEndAndRejectNegativeSeeks) {
     const char bytes[] = "0123456789";
     CabinetMemoryHandler h(bytes, 10);
     char buf[8];
@@ -311,14 +298,11 @@ TEST(CabinetHandlers, MemoryReadsStopAtTheEndAndRejectNegativeSeeks)
     EXPECT_EQ(h.write("x", 1), -1);
 }
 
-TEST(CabinetHandlers, NameWithSeparatorIsAFileOtherwiseAResource)
-{
+TEST(CabinetHandlers, NameWithSeparatorIsAFileOtherwiseAResource) {
     static const char fake[] = "resource bytes";
     addResource("CAB", "test.cab", fake, sizeof fake - 1);
     TempFolder top;
-    {
-        std::ofstream(top.path() / "test.cab") << "file bytes";
-    }
+    { std::ofstream(top.path() / "test.cab") << "file bytes"; }
     char buf[32] = {};
     auto fromResource = openCabinet("TEST.CAB");
     ASSERT_TRUE(fromResource);
@@ -334,8 +318,7 @@ TEST(CabinetHandlers, NameWithSeparatorIsAFileOtherwiseAResource)
     EXPECT_FALSE(openCabinet((top.path() / "other.cab").string()));
 }
 
-TEST(MemberFiles, DosTimeIsLocalTime)
-{
+TEST(MemberFiles, DosTimeIsLocalTime) {
     const char* old = std::getenv("TZ");
     std::string saved = old ? old : "";
     ::setenv("TZ", "UTC", 1);
@@ -353,8 +336,7 @@ TEST(MemberFiles, DosTimeIsLocalTime)
     ::tzset();
 }
 
-TEST(MemberFiles, ReadOnlyIsKeptAndNoAttributesMeansNormal)
-{
+TEST(MemberFiles, ReadOnlyIsKeptAndNoAttributesMeansNormal) {
     TempFolder top;
     OpenFolder folder = openFolderBelow(top.str(), "", false);
     ASSERT_TRUE(folder);
@@ -380,21 +362,18 @@ TEST(MemberFiles, ReadOnlyIsKeptAndNoAttributesMeansNormal)
 // extract cleanly, and their truncated and damaged copies, like every input that once crashed
 // the fuzz target (setup/fuzz/run-fuzz.sh adds those), end with an error or a clean extraction
 // into memory and never bring the reader down.
-TEST(HostileCabinets, FuzzRegressionsReplay)
-{
+TEST(HostileCabinets, FuzzRegressionsReplay) {
     fs::path folder = kData / "fuzz-regressions";
     ASSERT_TRUE(fs::is_directory(folder)) << folder;
     int replayed = 0, seeds = 0;
     for (auto& e : fs::directory_iterator(folder)) {
-        if (e.path().extension() != ".cab")
-            continue;
+        if (e.path().extension() != ".cab") continue;
         SCOPED_TRACE(e.path().filename().string());
         auto bytes = quelstat::testing::readAll(e.path());
         CabinetMemoryHandler source(bytes.data(), bytes.size());
         struct Sink : CabinetNotify {
             int files = 0;
-            std::unique_ptr<CabinetHandler> copyFile(const CabinetFile&) override
-            {
+            std::unique_ptr<CabinetHandler> copyFile(const CabinetFile&) override {
                 ++files;
                 return std::make_unique<CabinetSinkHandler>(false);
             }

@@ -24,20 +24,17 @@ namespace {
 const fs::path kData = QUELSTAT_SETUP_TESTDATA;
 const char* const kOptions9 = "SOFTWARE\\Microsoft\\Office\\9.0\\Excel\\Options";
 
-std::vector<std::string> startupList(const RegistryStore& reg, const std::string& key)
-{
+std::vector<std::string> startupList(const RegistryStore& reg, const std::string& key) {
     std::vector<std::string> out;
     for (int i = 0;; ++i) {
         auto v = reg.getString(Hive::CurrentUser, key, i == 0 ? "OPEN" : "OPEN" + std::to_string(i));
-        if (!v)
-            break;
+        if (!v) break;
         out.push_back(*v);
     }
     return out;
 }
 
-void write(const fs::path& path, const std::string& text)
-{
+void write(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
 }
@@ -49,8 +46,7 @@ struct Media {
     fs::path program, cabinet, home;
     std::vector<std::string> members;
 
-    explicit Media(const std::string& ini)
-    {
+    explicit Media(const std::string& ini) {
         program = temp.path() / "media" / "setup";
         write(program, "#!/bin/sh\nexit 0\n");
         write(temp.path() / "media" / "setup.ini", ini);
@@ -61,21 +57,17 @@ struct Media {
         std::ifstream names(fs::path(QUELSTAT_SETUP_SOURCE) / "res" / "install_files.txt");
         std::string name;
         while (std::getline(names, name)) {
-            if (name.empty() || name[0] == '#')
-                continue;
-            if (name == "2INDEP.XLS")
-                name = "2INDEP.xlsx";
+            if (name.empty() || name[0] == '#') continue;
+            if (name == "2INDEP.XLS") name = "2INDEP.xlsx";
             write(stage / name, "contents of " + name + "\n");
             members.push_back(name);
         }
         write(stage / "stray.txt", "belongs to no group\n");
         cabinet = temp.path() / "quelstat.1.cab";
         std::string cmd = "cd '" + stage.string() + "' && gcab -c -z '" + cabinet.string() + "'";
-        for (const auto& m : members)
-            cmd += " '" + m + "'";
+        for (const auto& m : members) cmd += " '" + m + "'";
         cmd += " stray.txt";
-        if (quelstat::testing::run(cmd + " 2>&1") != 0)
-            members.clear();
+        if (quelstat::testing::run(cmd + " 2>&1") != 0) members.clear();
     }
 };
 
@@ -87,8 +79,7 @@ struct Counting : Progress {
     void advance(std::uint64_t n) override { done += n; }
 };
 
-Installer makeInstaller(MemoryRegistryStore& reg, const Media& media, bool hostRunning = false)
-{
+Installer makeInstaller(MemoryRegistryStore& reg, const Media& media, bool hostRunning = false) {
     Installer::Services s;
     s.registry = &reg;
     s.hostRunning = [hostRunning] { return hostRunning; };
@@ -98,14 +89,12 @@ Installer makeInstaller(MemoryRegistryStore& reg, const Media& media, bool hostR
     return Installer(s);
 }
 
-#define REQUIRE_GCAB()                                                          \
-    if (!quelstat::testing::haveTool("gcab"))                                   \
-        GTEST_SKIP() << "gcab not installed: installer cabinet tests skipped"
+#define REQUIRE_GCAB() \
+    if (!quelstat::testing::haveTool("gcab")) GTEST_SKIP() << "gcab not installed: installer cabinet tests skipped"
 
 }  // namespace
 
-TEST(StartupList, ThisAddinMovesToTheEndWhenOnAndClosesUpWhenOff)
-{
+TEST(StartupList, ThisAddinMovesToTheEndWhenOnAndClosesUpWhenOff) {
     MemoryRegistryStore reg;
     reg.setString(Hive::CurrentUser, kOptions9, "OPEN", "/R \"/opt/a.xla\"");
     reg.setString(Hive::CurrentUser, kOptions9, "OPEN1", "/R \"/old/QUELSTAT.XLL\"");
@@ -118,8 +107,7 @@ TEST(StartupList, ThisAddinMovesToTheEndWhenOnAndClosesUpWhenOff)
     EXPECT_FALSE(reg.get(Hive::CurrentUser, kOptions9, "OPEN2"));
 }
 
-TEST(StartupList, WalkStopsAtTheFirstMissingName)
-{
+TEST(StartupList, WalkStopsAtTheFirstMissingName) {
     MemoryRegistryStore reg;
     reg.setString(Hive::CurrentUser, kOptions9, "OPEN", "/R \"/opt/a.xla\"");
     reg.setString(Hive::CurrentUser, kOptions9, "OPEN2", "/R \"/opt/quelstat.xll\"");
@@ -129,8 +117,7 @@ TEST(StartupList, WalkStopsAtTheFirstMissingName)
     EXPECT_EQ(*reg.getString(Hive::CurrentUser, kOptions9, "OPEN2"), "/R \"/opt/quelstat.xll\"");
 }
 
-TEST(Settings, DefaultsWithoutOptionsSection)
-{
+TEST(Settings, DefaultsWithoutOptionsSection) {
     Media media("[Other]\nUI=0\n");
     MemoryRegistryStore reg;
     auto inst = makeInstaller(reg, media);
@@ -144,8 +131,7 @@ TEST(Settings, DefaultsWithoutOptionsSection)
     EXPECT_EQ(inst.path, "");
 }
 
-TEST(Settings, RegistryThenIniThenSwitches)
-{
+TEST(Settings, RegistryThenIniThenSwitches) {
     Media media("[Options]\nDirectory=/srv/q\nUI=0\nAutoLoad=1\nModules=1\n");
     MemoryRegistryStore reg;
     reg.setString(Hive::LocalMachine, kAppKey, "Path", "/old/place");
@@ -185,8 +171,7 @@ TEST(Settings, RegistryThenIniThenSwitches)
     }
 }
 
-TEST(Settings, SwitchesAreWholeArgumentsNotPartsOfFolderNames)
-{
+TEST(Settings, SwitchesAreWholeArgumentsNotPartsOfFolderNames) {
     Media media("");
     MemoryRegistryStore reg;
     auto inst = makeInstaller(reg, media);
@@ -197,8 +182,7 @@ TEST(Settings, SwitchesAreWholeArgumentsNotPartsOfFolderNames)
     EXPECT_EQ(inst.tidyFolder, "/opt/Quelstat Copy/");
 }
 
-TEST(Install, SilentInstallLaysOutEveryGroupAndWritesTheRegistry)
-{
+TEST(Install, SilentInstallLaysOutEveryGroupAndWritesTheRegistry) {
     REQUIRE_GCAB();
     Media media("[Options]\nUI=0\nAutoLoad=1\nModules=2\n");
     ASSERT_EQ(media.members.size(), 78u);
@@ -212,11 +196,9 @@ TEST(Install, SilentInstallLaysOutEveryGroupAndWritesTheRegistry)
 
     fs::path root = media.temp.path() / "Quelstat";
     for (const FileGroup& g : fileGroups()) {
-        if (g.removeOnly)
-            continue;
+        if (g.removeOnly) continue;
         for (std::string f : g.files) {
-            if (f == "2INDEP.XLS")
-                f = "2INDEP.xlsx";
+            if (f == "2INDEP.XLS") f = "2INDEP.xlsx";
             fs::path p = root / g.folder / f;
             ASSERT_TRUE(fs::exists(p)) << p;
             EXPECT_EQ(quelstat::testing::readAll(p).size(), ("contents of " + f + "\n").size());
@@ -266,8 +248,7 @@ TEST(Install, SilentInstallLaysOutEveryGroupAndWritesTheRegistry)
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kVendorKey));
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kUninstallKey));
     EXPECT_EQ(startupList(reg, kOptions9), (std::vector<std::string>{"/R \"/opt/other.xla\""}));
-    for (const auto& key : excelAddinManagerKeys())
-        EXPECT_TRUE(reg.valueNames(Hive::CurrentUser, key).empty()) << key;
+    for (const auto& key : excelAddinManagerKeys()) EXPECT_TRUE(reg.valueNames(Hive::CurrentUser, key).empty()) << key;
     // The tidy-up run removes the program, its settings and the emptied folders, but not a
     // file the user keeps there.
     write(root / "my notes.txt", "mine");
@@ -276,8 +257,7 @@ TEST(Install, SilentInstallLaysOutEveryGroupAndWritesTheRegistry)
     EXPECT_TRUE(fs::exists(root / "my notes.txt"));
 }
 
-TEST(Install, AfterRestartRunAndAskingLeaveTheStartupListToTheFinishingPage)
-{
+TEST(Install, AfterRestartRunAndAskingLeaveTheStartupListToTheFinishingPage) {
     REQUIRE_GCAB();
     Media media("[Options]\nUI=3\n");
     MemoryRegistryStore reg;
@@ -291,8 +271,7 @@ TEST(Install, AfterRestartRunAndAskingLeaveTheStartupListToTheFinishingPage)
     EXPECT_TRUE(reg.getString(Hive::CurrentUser, excelAddinManagerKeys()[0], inst.path + "quelstat.xll"));
 }
 
-TEST(Install, NetworkServerPreparesTheShareForClients)
-{
+TEST(Install, NetworkServerPreparesTheShareForClients) {
     REQUIRE_GCAB();
     Media media("[Options]\nUI=0\nAutoLoad=1\n");
     MemoryRegistryStore reg;
@@ -329,8 +308,7 @@ TEST(Install, NetworkServerPreparesTheShareForClients)
     EXPECT_EQ(startupList(clientReg, kOptions9), (std::vector<std::string>{"/R \"" + inst.path + "quelstat.xll\""}));
 }
 
-TEST(Install, MemberOfNoGroupIsSkippedEvenWithAHostileName)
-{
+TEST(Install, MemberOfNoGroupIsSkippedEvenWithAHostileName) {
     Media media("");
     MemoryRegistryStore reg;
     Installer::Services s;
@@ -350,8 +328,7 @@ TEST(Install, MemberOfNoGroupIsSkippedEvenWithAHostileName)
 // The installer usually runs as root: a link planted in its folder (to a file, to nothing yet,
 // or where a folder belongs) ends the install with its message and nothing is written through
 // it; removal never deletes through one either.
-TEST(Install, PlantedLinksAreRefusedAndNothingIsWrittenThroughThem)
-{
+TEST(Install, PlantedLinksAreRefusedAndNothingIsWrittenThroughThem) {
     REQUIRE_GCAB();
     Media media("[Options]\nUI=0\n");
     fs::path root = media.temp.path() / "Quelstat", outside = media.temp.path() / "outside";
@@ -362,11 +339,14 @@ TEST(Install, PlantedLinksAreRefusedAndNothingIsWrittenThroughThem)
         std::string text;  // '%' stands for the installation folder
     };
     const Planted cases[] = {
-        {"quelstat.xll", "victim.txt", 2005, "Unable to open file '%quelstat.xll'. Is a symbolic link, which is not followed."},
-        {"quelstat.xll", "new.xll", 2005, "Unable to open file '%quelstat.xll'. Is a symbolic link, which is not followed."},
+        {"quelstat.xll", "victim.txt", 2005,
+         "Unable to open file '%quelstat.xll'. Is a symbolic link, which is not followed."},
+        {"quelstat.xll", "new.xll", 2005,
+         "Unable to open file '%quelstat.xll'. Is a symbolic link, which is not followed."},
         {"system", "", 2004, "Unable to create directory '%system'."},
         {"system/template", "", 2004, "Unable to create directory '%system/template'."},
-        {"system/setup", "victim.txt", 2005, "Unable to open file '%system/setup'. Is a symbolic link, which is not followed."},
+        {"system/setup", "victim.txt", 2005,
+         "Unable to open file '%system/setup'. Is a symbolic link, which is not followed."},
         {"system/setup.ini", "victim.txt", 2005,
          "Unable to open file '%system/setup.ini'. Is a symbolic link, which is not followed."},
     };
@@ -396,8 +376,7 @@ TEST(Install, PlantedLinksAreRefusedAndNothingIsWrittenThroughThem)
         EXPECT_EQ(id, c.id);
         EXPECT_EQ(text, expected);
         std::vector<std::string> left;
-        for (auto& e : fs::recursive_directory_iterator(outside))
-            left.push_back(e.path().filename().string());
+        for (auto& e : fs::recursive_directory_iterator(outside)) left.push_back(e.path().filename().string());
         EXPECT_EQ(left, std::vector<std::string>{"victim.txt"});
         EXPECT_EQ(quelstat::testing::readAll(outside / "victim.txt").size(), 8u);
         EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kAppKey));
@@ -420,16 +399,15 @@ TEST(Install, PlantedLinksAreRefusedAndNothingIsWrittenThroughThem)
     EXPECT_FALSE(fs::exists(root / "quelstat.xll"));
 }
 
-TEST(Install, DamagedOrMissingCabinetEndsWithItsMessage)
-{
+TEST(Install, DamagedOrMissingCabinetEndsWithItsMessage) {
     REQUIRE_GCAB();
     Media media("");
     // A data block of an installed member damaged on its way.
     auto bytes = quelstat::testing::readAll(media.cabinet);
     bytes[bytes.size() - 40] ^= 0x55;
     fs::path damaged = media.temp.path() / "damaged.cab";
-    std::ofstream(damaged, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(damaged, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     MemoryRegistryStore reg;
     Installer::Services s;
     s.registry = &reg;
@@ -454,8 +432,7 @@ TEST(Install, DamagedOrMissingCabinetEndsWithItsMessage)
     }
 }
 
-TEST(Wizard, PagesForEachKindOfRun)
-{
+TEST(Wizard, PagesForEachKindOfRun) {
     Media media("");
     MemoryRegistryStore reg;
     auto inst = makeInstaller(reg, media);
@@ -479,8 +456,7 @@ TEST(Wizard, PagesForEachKindOfRun)
     EXPECT_EQ(wizard.pagePlan(), (std::vector<int>{506}));
 }
 
-TEST(Wizard, FullWizardFromScriptedAnswers)
-{
+TEST(Wizard, FullWizardFromScriptedAnswers) {
     REQUIRE_GCAB();
     Media media("");
     MemoryRegistryStore reg;
@@ -508,15 +484,14 @@ TEST(Wizard, FullWizardFromScriptedAnswers)
     EXPECT_TRUE(fs::exists(folder + "quelstat.xll"));
     EXPECT_EQ(*reg.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 1u);
     EXPECT_TRUE(startupList(reg, kOptions9).empty());  // the finishing page's box was left clear
-    for (const char* text : {"Welcome to the Quelstat Setup Wizard", "End-User Licence Agreement",
-                             "Where do you want to install the software ?", "Which modules do you want to install ?",
-                             "Ready to begin", "Status: Copying Template files...", "[##########] 100%",
-                             "You have successfully installed Quelstat."})
+    for (const char* text :
+         {"Welcome to the Quelstat Setup Wizard", "End-User Licence Agreement",
+          "Where do you want to install the software ?", "Which modules do you want to install ?", "Ready to begin",
+          "Status: Copying Template files...", "[##########] 100%", "You have successfully installed Quelstat."})
         EXPECT_NE(out.str().find(text), std::string::npos) << text;
 }
 
-TEST(Wizard, SilentRunWithHostRunningDoesNothing)
-{
+TEST(Wizard, SilentRunWithHostRunningDoesNothing) {
     Media media("[Options]\nUI=0\n");
     MemoryRegistryStore reg;
     auto inst = makeInstaller(reg, media, true);
@@ -529,16 +504,16 @@ TEST(Wizard, SilentRunWithHostRunningDoesNothing)
     EXPECT_EQ(wizard.run(), 1);
     EXPECT_TRUE(inst.failed);
     EXPECT_TRUE(out.str().empty());
-    EXPECT_EQ(err.str(), "setup: Microsoft Excel is currently running.  You must quit Excel to continue installation "
-                         "of Quelstat.\n");
+    EXPECT_EQ(err.str(),
+              "setup: Microsoft Excel is currently running.  You must quit Excel to continue installation "
+              "of Quelstat.\n");
     EXPECT_FALSE(fs::exists(inst.path));
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kAppKey));
 }
 
 // The installer's values are the ones the host and the add-in read through the settings store.
 // With a person to ask, a running host holds the wizard at its welcome page until it goes.
-TEST(Wizard, WelcomePageWaitsForTheHostToQuit)
-{
+TEST(Wizard, WelcomePageWaitsForTheHostToQuit) {
     REQUIRE_GCAB();
     Media media("[Options]\nUI=1\n");
     MemoryRegistryStore reg;
@@ -564,8 +539,7 @@ TEST(Wizard, WelcomePageWaitsForTheHostToQuit)
     EXPECT_TRUE(fs::exists(media.temp.path() / "w" / "quelstat.xll"));
 }
 
-TEST(Registry, PlatformStoreIsWhatTheSettingsKeysSee)
-{
+TEST(Registry, PlatformStoreIsWhatTheSettingsKeysSee) {
     TempFolder home;
     ::setenv("QUELSTAT_HOME", home.str().c_str(), 1);
     PlatformRegistryStore reg;
@@ -584,8 +558,7 @@ TEST(Registry, PlatformStoreIsWhatTheSettingsKeysSee)
     ::unsetenv("QUELSTAT_HOME");
 }
 
-TEST(FileGroups, NamesMatchWithoutCaseAndInThisPlatformsFormats)
-{
+TEST(FileGroups, NamesMatchWithoutCaseAndInThisPlatformsFormats) {
     ASSERT_TRUE(findGroup("QUELSTAT.XLL"));
     EXPECT_EQ(findGroup("QUELSTAT.XLL")->folder, "");
     EXPECT_EQ(findGroup("2indep.xls")->folder, "system/examples");
@@ -606,7 +579,6 @@ TEST(FileGroups, NamesMatchWithoutCaseAndInThisPlatformsFormats)
         }
     std::size_t listed = 0;
     for (const auto& g : fileGroups())
-        if (!g.removeOnly)
-            listed += g.files.size();
+        if (!g.removeOnly) listed += g.files.size();
     EXPECT_EQ(count, listed);
 }

@@ -13,12 +13,10 @@ using quelstat::cab::MszipDecoder;
 namespace {
 
 std::vector<std::uint8_t> deflateBlock(const std::uint8_t* data, std::size_t n, const std::uint8_t* history,
-                                       std::size_t historyLength, int level, int strategy)
-{
+                                       std::size_t historyLength, int level, int strategy) {
     z_stream z{};
     EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 8, strategy), Z_OK);
-    if (historyLength)
-        deflateSetDictionary(&z, history, static_cast<uInt>(historyLength));
+    if (historyLength) deflateSetDictionary(&z, history, static_cast<uInt>(historyLength));
     std::vector<std::uint8_t> out(2 + deflateBound(&z, static_cast<uLong>(n)) + 16);
     out[0] = 'C';
     out[1] = 'K';
@@ -33,8 +31,7 @@ std::vector<std::uint8_t> deflateBlock(const std::uint8_t* data, std::size_t n, 
 }
 
 // Text with long-range repeats, so later blocks copy from earlier ones.
-std::vector<std::uint8_t> sample(std::size_t n, unsigned seed)
-{
+std::vector<std::uint8_t> sample(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<std::uint8_t> out;
     const char* words[] = {"mean ", "median ", "kappa ", "deming ", "\n", "0.95 ", "roc "};
@@ -42,11 +39,9 @@ std::vector<std::uint8_t> sample(std::size_t n, unsigned seed)
         if (out.size() > 1000 && rng() % 5 == 0) {
             std::size_t back = 1 + rng() % std::min<std::size_t>(out.size(), 40000);
             std::size_t len = 3 + rng() % 300;
-            for (std::size_t i = 0; i < len; ++i)
-                out.push_back(out[out.size() - back]);
+            for (std::size_t i = 0; i < len; ++i) out.push_back(out[out.size() - back]);
         } else if (rng() % 7 == 0) {
-            for (int i = 0; i < 50; ++i)
-                out.push_back(static_cast<std::uint8_t>(rng()));
+            for (int i = 0; i < 50; ++i) out.push_back(static_cast<std::uint8_t>(rng()));
         } else {
             const char* w = words[rng() % 7];
             out.insert(out.end(), w, w + std::strlen(w));
@@ -58,8 +53,7 @@ std::vector<std::uint8_t> sample(std::size_t n, unsigned seed)
 
 }  // namespace
 
-TEST(MszipDecoder, MatchesZlibAcrossLevelsAndStrategies)
-{
+TEST(MszipDecoder, MatchesZlibAcrossLevelsAndStrategies) {
     auto data = sample(300000, 7);
     struct Mode {
         int level, strategy;
@@ -80,8 +74,7 @@ TEST(MszipDecoder, MatchesZlibAcrossLevelsAndStrategies)
     }
 }
 
-TEST(MszipDecoder, WindowIsForgottenAtReset)
-{
+TEST(MszipDecoder, WindowIsForgottenAtReset) {
     auto data = sample(65536, 3);
     MszipDecoder decoder;
     auto first = deflateBlock(data.data(), 32768, nullptr, 0, 6, Z_DEFAULT_STRATEGY);
@@ -93,8 +86,7 @@ TEST(MszipDecoder, WindowIsForgottenAtReset)
     EXPECT_EQ(decoder.decodeBlock(second.data(), second.size(), 32768, out), MszipDecoder::Status::BadData);
 }
 
-TEST(MszipDecoder, WrongExpectedSizeIsBadData)
-{
+TEST(MszipDecoder, WrongExpectedSizeIsBadData) {
     auto data = sample(1000, 5);
     auto block = deflateBlock(data.data(), data.size(), nullptr, 0, 6, Z_DEFAULT_STRATEGY);
     const std::uint8_t* out;
@@ -107,8 +99,7 @@ TEST(MszipDecoder, WrongExpectedSizeIsBadData)
 }
 
 // Damaged streams never decode past the block or crash; most are caught as bad data.
-TEST(MszipDecoder, RandomDamageIsContained)
-{
+TEST(MszipDecoder, RandomDamageIsContained) {
     auto data = sample(32768, 11);
     auto block = deflateBlock(data.data(), data.size(), nullptr, 0, 6, Z_DEFAULT_STRATEGY);
     std::mt19937 rng(1);
@@ -116,15 +107,12 @@ TEST(MszipDecoder, RandomDamageIsContained)
     for (int trial = 0; trial < 2000; ++trial) {
         auto bad = block;
         int flips = 1 + static_cast<int>(rng() % 4);
-        for (int i = 0; i < flips; ++i)
-            bad[2 + rng() % (bad.size() - 2)] ^= static_cast<std::uint8_t>(1 + rng() % 255);
-        if (trial % 3 == 0)
-            bad.resize(2 + rng() % (bad.size() - 2));
+        for (int i = 0; i < flips; ++i) bad[2 + rng() % (bad.size() - 2)] ^= static_cast<std::uint8_t>(1 + rng() % 255);
+        if (trial % 3 == 0) bad.resize(2 + rng() % (bad.size() - 2));
         MszipDecoder decoder;
         const std::uint8_t* out = nullptr;
         auto status = decoder.decodeBlock(bad.data(), bad.size(), data.size(), out);
-        if (status != MszipDecoder::Status::Ok)
-            ++refused;
+        if (status != MszipDecoder::Status::Ok) ++refused;
     }
     EXPECT_GT(refused, 1500);
 }

@@ -34,13 +34,11 @@ namespace {
 
 const char* const kOptions9 = "SOFTWARE\\Microsoft\\Office\\9.0\\Excel\\Options";
 
-std::vector<std::string> startupList(const RegistryStore& reg, const std::string& key)
-{
+std::vector<std::string> startupList(const RegistryStore& reg, const std::string& key) {
     std::vector<std::string> out;
     for (int i = 0;; ++i) {
         auto v = reg.getString(Hive::CurrentUser, key, i == 0 ? "OPEN" : "OPEN" + std::to_string(i));
-        if (!v)
-            break;
+        if (!v) break;
         out.push_back(*v);
     }
     return out;
@@ -49,17 +47,13 @@ std::vector<std::string> startupList(const RegistryStore& reg, const std::string
 // A program started by the test, ended by its own id.
 class Child {
 public:
-    Child(const std::string& program, std::vector<std::string> args)
-    {
+    Child(const std::string& program, std::vector<std::string> args) {
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (auto& a : args)
-            argv.push_back(a.data());
+        for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (::posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
+        if (::posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
     }
-    ~Child()
-    {
+    ~Child() {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);
             ::waitpid(pid_, nullptr, 0);
@@ -76,12 +70,10 @@ private:
 // its input ends.
 class HostProcess {
 public:
-    explicit HostProcess(const std::string& environment)
-    {
+    explicit HostProcess(const std::string& environment) {
         std::string cmd = environment + "QUELSTAT_NO_DESKTOP=1 '" QUELSTAT_EXE "' script - 2>/dev/null";
         int toHost[2], fromHost[2];
-        if (::pipe(toHost) != 0 || ::pipe(fromHost) != 0)
-            return;
+        if (::pipe(toHost) != 0 || ::pipe(fromHost) != 0) return;
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(toHost[0], 0);
@@ -96,27 +88,21 @@ public:
         input_ = toHost[1];
         output_ = fromHost[0];
         const char hello[] = "echo ready\n";
-        if (::write(input_, hello, sizeof hello - 1) != static_cast<ssize_t>(sizeof hello - 1))
-            return;
+        if (::write(input_, hello, sizeof hello - 1) != static_cast<ssize_t>(sizeof hello - 1)) return;
         std::string got;
         char buf[4096];
         pollfd p{output_, POLLIN, 0};
         while (got.find("ready\n") == std::string::npos && ::poll(&p, 1, 20000) > 0) {
             ssize_t n = ::read(output_, buf, sizeof buf);
-            if (n <= 0)
-                break;
+            if (n <= 0) break;
             got.append(buf, static_cast<std::size_t>(n));
         }
         ready_ = got.find("ready\n") != std::string::npos;
     }
-    ~HostProcess()
-    {
-        if (input_ >= 0)
-            ::close(input_);
-        if (pid_ > 0)
-            ::waitpid(pid_, nullptr, 0);
-        if (output_ >= 0)
-            ::close(output_);
+    ~HostProcess() {
+        if (input_ >= 0) ::close(input_);
+        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+        if (output_ >= 0) ::close(output_);
     }
     bool ready() const { return ready_; }
 
@@ -130,8 +116,7 @@ private:
 struct Machine {
     TempFolder temp;
     fs::path media, home, folder;
-    Machine()
-    {
+    Machine() {
         media = temp.path() / "media";
         home = temp.path() / "home";
         folder = temp.path() / "Quelstat Stats";
@@ -140,8 +125,7 @@ struct Machine {
         fs::copy_file(SETUP_PATH, media / "setup");
     }
     void ini(const std::string& text) { std::ofstream(media / "setup.ini") << text; }
-    int setup(const std::string& program, const std::string& args, std::string* err = nullptr)
-    {
+    int setup(const std::string& program, const std::string& args, std::string* err = nullptr) {
         std::string errFile = (temp.path() / "stderr.txt").string();
         int rc = run(environment() + "'" + program + "' " + args + " </dev/null >/dev/null 2>'" + errFile + "'");
         if (err) {
@@ -152,8 +136,7 @@ struct Machine {
     }
     std::string installed() const { return folder.string() + "/"; }
     // Settings and menu entries stay inside the test's folder.
-    std::string environment() const
-    {
+    std::string environment() const {
         return "QUELSTAT_HOME='" + home.string() + "' XDG_DATA_HOME='" + (temp.path() / "data").string() + "' ";
     }
     // This process reads the same settings folder as the programs it starts.
@@ -161,21 +144,18 @@ struct Machine {
     fs::path shortcut(const std::string& name) const { return temp.path() / "data" / "applications" / name; }
 };
 
-#define REQUIRE_INSTALL_CABINET()                                                             \
-    if (!fs::exists(INSTALL_CABINET) || fs::file_size(INSTALL_CABINET) == 0)                   \
+#define REQUIRE_INSTALL_CABINET()                                            \
+    if (!fs::exists(INSTALL_CABINET) || fs::file_size(INSTALL_CABINET) == 0) \
     GTEST_SKIP() << "setup was built without its installation cabinet (gcab not installed)"
 
-bool waitUntilGone(const fs::path& p)
-{
-    for (int i = 0; i < 200 && fs::exists(p); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+bool waitUntilGone(const fs::path& p) {
+    for (int i = 0; i < 200 && fs::exists(p); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return !fs::exists(p);
 }
 
 }  // namespace
 
-TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
-{
+TEST(SetupProgram, SilentInstallHostCheckAndRemoval) {
     REQUIRE_INSTALL_CABINET();
     Machine m;
     m.ini("[Options]\nUI=0\nAutoLoad=1\nDirectory=" + m.folder.string() + "\n");
@@ -215,8 +195,8 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
     EXPECT_EQ(*reg.getNumber(Hive::LocalMachine, kAppKey, "Modules"), 3u);
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "UninstallString"), path + "system/setup /u");
     EXPECT_EQ(*reg.getString(Hive::LocalMachine, kUninstallKey, "DisplayName"), "Quelstat for Excel");
-    EXPECT_EQ(startupList(reg, kOptions9), (std::vector<std::string>{"/R \"/opt/a.xla\"", "/R \"/opt/b.xla\"",
-                                                                      "/R \"" + path + "quelstat.xll\""}));
+    EXPECT_EQ(startupList(reg, kOptions9),
+              (std::vector<std::string>{"/R \"/opt/a.xla\"", "/R \"/opt/b.xla\"", "/R \"" + path + "quelstat.xll\""}));
     for (const auto& key : excelOptionKeys())
         EXPECT_EQ(startupList(reg, key).back(), "/R \"" + path + "quelstat.xll\"");
 #ifdef HAVE_HOST_STARTUP_LIST
@@ -245,8 +225,9 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
         ASSERT_TRUE(host.ready()) << "the host did not start";
         m.ini("[Options]\nUI=0\nAutoLoad=1\nDirectory=" + (m.temp.path() / "second").string() + "\n");
         EXPECT_EQ(m.setup((m.media / "setup").string(), "", &err), 1);
-        EXPECT_EQ(err, "setup: Microsoft Excel is currently running.  You must quit Excel to continue installation "
-                       "of Quelstat.\n");
+        EXPECT_EQ(err,
+                  "setup: Microsoft Excel is currently running.  You must quit Excel to continue installation "
+                  "of Quelstat.\n");
         EXPECT_FALSE(fs::exists(m.temp.path() / "second"));
         EXPECT_EQ(*reg.getString(Hive::LocalMachine, kAppKey, "Path"), path);
     }
@@ -261,8 +242,7 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kUninstallKey));
     for (const auto& key : excelOptionKeys())
         EXPECT_EQ(startupList(reg, key), (std::vector<std::string>{"/R \"/opt/a.xla\"", "/R \"/opt/b.xla\""})) << key;
-    for (const auto& key : excelAddinManagerKeys())
-        EXPECT_TRUE(reg.valueNames(Hive::CurrentUser, key).empty());
+    for (const auto& key : excelAddinManagerKeys()) EXPECT_TRUE(reg.valueNames(Hive::CurrentUser, key).empty());
 #ifdef QUELSTAT_EXE
     // With the other add-ins still listed, the host opens no Quelstat any more.
     run("cd / && " + m.environment() + "QUELSTAT_NO_DESKTOP=1 '" QUELSTAT_EXE "' menu 2>&1", &menus);
@@ -270,8 +250,7 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval)
 #endif
 }
 
-TEST(SetupProgram, ProgramInUseIsReplacedByTheNextRun)
-{
+TEST(SetupProgram, ProgramInUseIsReplacedByTheNextRun) {
     REQUIRE_INSTALL_CABINET();
     Machine m;
     m.ini("[Options]\nUI=0\nAutoLoad=0\nDirectory=" + m.folder.string() + "\n");
@@ -297,8 +276,7 @@ TEST(SetupProgram, ProgramInUseIsReplacedByTheNextRun)
     EXPECT_FALSE(IniFile::load((m.home / "wininit.ini").string()).get("Rename", installed.string()));
 }
 
-TEST(SetupProgram, ConsoleWizardAnsweredFromSetupIni)
-{
+TEST(SetupProgram, ConsoleWizardAnsweredFromSetupIni) {
     REQUIRE_INSTALL_CABINET();
     Machine m;
     m.ini("[Options]\nUI=1\nAutoLoad=2\nDirectory=" + m.folder.string() +
@@ -314,8 +292,7 @@ TEST(SetupProgram, ConsoleWizardAnsweredFromSetupIni)
     EXPECT_EQ(startupList(reg, kOptions9), (std::vector<std::string>{"/R \"" + m.installed() + "quelstat.xll\""}));
 }
 
-TEST(SetupProgram, ChangeOfModulesRunsFromTheInstalledProgram)
-{
+TEST(SetupProgram, ChangeOfModulesRunsFromTheInstalledProgram) {
     REQUIRE_INSTALL_CABINET();
     Machine m;
     m.ini("[Options]\nUI=0\nAutoLoad=0\nDirectory=" + m.folder.string() + "\n");
@@ -342,8 +319,7 @@ TEST(SetupProgram, ChangeOfModulesRunsFromTheInstalledProgram)
 
 // Run as root over a folder where someone planted a link to a file of theirs, the program refuses
 // with the copy message, and the linked file keeps its contents.
-TEST(SetupProgram, PlantedLinkInTheFolderIsRefused)
-{
+TEST(SetupProgram, PlantedLinkInTheFolderIsRefused) {
     REQUIRE_INSTALL_CABINET();
     Machine m;
     m.ini("[Options]\nUI=0\nDirectory=" + m.folder.string() + "\n");

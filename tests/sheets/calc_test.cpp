@@ -35,7 +35,7 @@ class CalcTest : public ::testing::Test {
 TEST_F(CalcTest, OperatorsFollowPrecedence) {
   EXPECT_EQ(Num("1+2*3"), 7);
   EXPECT_EQ(Num("=(1+2)*3"), 9);
-  EXPECT_EQ(Num("-2^2"), 4);  // negation binds before the power
+  EXPECT_EQ(Num("-2^2"), 4);    // negation binds before the power
   EXPECT_EQ(Num("2^3^2"), 64);  // left to right
   EXPECT_EQ(Num("50%*4"), 2);
   EXPECT_EQ(Eval("1+2=3"), Value::Boolean(true));

@@ -92,7 +92,8 @@ std::unique_ptr<Workbook> Sample() {
 }  // namespace
 
 TEST(ExternalRoundTrip, OpenpyxlReadsWhatWeWrite) {
-  if (!HaveOpenpyxl()) GTEST_SKIP() << "openpyxl for /usr/bin/python3 is not installed (apt-get install python3-openpyxl)";
+  if (!HaveOpenpyxl())
+    GTEST_SKIP() << "openpyxl for /usr/bin/python3 is not installed (apt-get install python3-openpyxl)";
   TempDir dir;
   std::string path = (dir.path / "ours.xlsx").string();
   auto book = Sample();
@@ -120,7 +121,8 @@ print(len(ws._charts))
 }
 
 TEST(ExternalRoundTrip, LibreOfficeOpensWhatWeWriteAndWeReadWhatItSaves) {
-  if (!HaveLibreOffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed (apt-get install libreoffice-calc-nogui)";
+  if (!HaveLibreOffice())
+    GTEST_SKIP() << "LibreOffice (soffice) is not installed (apt-get install libreoffice-calc-nogui)";
   TempDir dir;
   std::string path = (dir.path / "ours.xlsx").string();
   auto book = Sample();
@@ -140,7 +142,8 @@ TEST(ExternalRoundTrip, LibreOfficeOpensWhatWeWriteAndWeReadWhatItSaves) {
   EXPECT_EQ(f.number_format, "0.000");
   EXPECT_TRUE(f.font.bold);
   // LibreOffice reads centre-across-selection as plain centre.
-  EXPECT_TRUE(f.horizontal == HorizontalAlignment::CenterAcrossSelection || f.horizontal == HorizontalAlignment::Center);
+  EXPECT_TRUE(f.horizontal == HorizontalAlignment::CenterAcrossSelection ||
+              f.horizontal == HorizontalAlignment::Center);
   EXPECT_EQ(f.borders.bottom.style, BorderStyle::Thick);
   EXPECT_EQ(f.fill.pattern, FillPattern::Solid);
   EXPECT_EQ(s.merged(), book->sheet(0).merged());

@@ -293,7 +293,8 @@ TEST(SheetViews, WhatTheModelDoesNotHoldOfAViewSurvivesAnEditAndSave) {
   std::string bytes = WithPart(WriteXlsxBytes(book), "xl/worksheets/sheet1.xml", [](std::string& xml) {
     // The first view shows formulas right to left in page layout; the second is split in four.
     Replace(xml, "<sheetView workbookViewId=\"0\">",
-            "<sheetView rightToLeft=\"1\" showFormulas=\"1\" view=\"pageLayout\" zoomScaleNormal=\"90\" workbookViewId=\"0\">");
+            "<sheetView rightToLeft=\"1\" showFormulas=\"1\" view=\"pageLayout\" zoomScaleNormal=\"90\" "
+            "workbookViewId=\"0\">");
     Replace(xml, "<sheetView workbookViewId=\"1\"><selection activeCell=\"A1\" sqref=\"A1\"/>",
             "<sheetView workbookViewId=\"1\"><pane xSplit=\"2000\" ySplit=\"1500\" topLeftCell=\"C5\" "
             "activePane=\"bottomRight\"/><selection pane=\"topRight\" activeCell=\"D1\" sqref=\"D1\"/>"
@@ -333,11 +334,12 @@ std::string WithCells(const std::string& sheet_data) {
 }
 
 TEST(SharedFormulas, CellsBeforeTheDefiningCellTakeItsFormulaAndOrphansKeepTheirValue) {
-  auto book = ReadBytes(WithCells(
-      "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f t=\"shared\" si=\"0\"/><v>10</v></c>"
-      "<c r=\"C1\"><f t=\"shared\" si=\"7\"/><v>99</v></c></row>"
-      "<row r=\"2\"><c r=\"A2\"><v>2</v></c><c r=\"B2\"><f t=\"shared\" ref=\"B1:B3\" si=\"0\">A2*10</f><v>20</v></c></row>"
-      "<row r=\"3\"><c r=\"A3\"><v>3</v></c><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>30</v></c></row>"));
+  auto book = ReadBytes(
+      WithCells("<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f t=\"shared\" si=\"0\"/><v>10</v></c>"
+                "<c r=\"C1\"><f t=\"shared\" si=\"7\"/><v>99</v></c></row>"
+                "<row r=\"2\"><c r=\"A2\"><v>2</v></c><c r=\"B2\"><f t=\"shared\" ref=\"B1:B3\" "
+                "si=\"0\">A2*10</f><v>20</v></c></row>"
+                "<row r=\"3\"><c r=\"A3\"><v>3</v></c><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>30</v></c></row>"));
   const Sheet& s = book->sheet(0);
   EXPECT_EQ(s.Get(0, 1).formula, "A1*10");
   EXPECT_EQ(s.GetValue(0, 1), Value::Number(10));
@@ -375,14 +377,16 @@ TEST(SheetRename, KeptPartsAndElementsFollowARenamedSheet) {
                       "<cacheSource type=\"worksheet\"><worksheetSource ref=\"A1:A3\" sheet=\"Data\"/></cacheSource>"
                       "</pivotCacheDefinition>");
   // A 3-D chart, which the model does not hold, kept as it is but for its references.
-  bytes = WithNewPart(bytes, "xl/charts/chart7.xml",
-                      "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"><c:chart><c:view3D/>"
-                      "<c:plotArea><c:bar3DChart><c:ser><c:val><c:numRef><c:f>Data!$A$1:$A$3</c:f></c:numRef></c:val>"
-                      "</c:ser></c:bar3DChart></c:plotArea></c:chart></c:chartSpace>");
-  bytes = WithNewPart(bytes, "xl/tables/table1.xml",
-                      "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" ref=\"A1:B3\">"
-                      "<tableColumns count=\"1\"><tableColumn id=\"1\" name=\"Sum\"><calculatedColumnFormula>Data!A1*2"
-                      "</calculatedColumnFormula></tableColumn></tableColumns></table>");
+  bytes = WithNewPart(
+      bytes, "xl/charts/chart7.xml",
+      "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"><c:chart><c:view3D/>"
+      "<c:plotArea><c:bar3DChart><c:ser><c:val><c:numRef><c:f>Data!$A$1:$A$3</c:f></c:numRef></c:val>"
+      "</c:ser></c:bar3DChart></c:plotArea></c:chart></c:chartSpace>");
+  bytes =
+      WithNewPart(bytes, "xl/tables/table1.xml",
+                  "<table xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" id=\"1\" ref=\"A1:B3\">"
+                  "<tableColumns count=\"1\"><tableColumn id=\"1\" name=\"Sum\"><calculatedColumnFormula>Data!A1*2"
+                  "</calculatedColumnFormula></tableColumn></tableColumns></table>");
   auto read = ReadBytes(bytes);
   read->RenameSheet(0, "Obs 2024");
   std::string saved = WriteXlsxBytes(*read);
@@ -423,19 +427,22 @@ TEST(StyledChartParts, AChartsStylePartIsKeptAndAChartMovedToAnotherBookIsWritte
   std::ifstream in(Fixture("openpyxl-styled-chart.xlsx"), std::ios::binary);
   std::stringstream ss;
   ss << in.rdbuf();
-  const std::string style = "<cs:chartStyle xmlns:cs=\"http://schemas.microsoft.com/office/drawing/2012/chartStyle\" id=\"201\"/>";
+  const std::string style =
+      "<cs:chartStyle xmlns:cs=\"http://schemas.microsoft.com/office/drawing/2012/chartStyle\" id=\"201\"/>";
   std::string bytes = WithNewPart(ss.str(), "xl/charts/style1.xml", style);
-  bytes = WithNewPart(bytes, "xl/charts/_rels/chart1.xml.rels",
-                      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                      "<Relationship Id=\"rId1\" Type=\"http://schemas.microsoft.com/office/2011/relationships/chartStyle\" "
-                      "Target=\"style1.xml\"/></Relationships>");
+  bytes = WithNewPart(
+      bytes, "xl/charts/_rels/chart1.xml.rels",
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" Type=\"http://schemas.microsoft.com/office/2011/relationships/chartStyle\" "
+      "Target=\"style1.xml\"/></Relationships>");
   auto book = ReadBytes(bytes);
   std::string saved = WriteXlsxBytes(*book);
   EXPECT_EQ(Part(saved, "xl/charts/style1.xml"), style);
   bool related = false;
   for (int k = 1; k <= 2; ++k) {
     std::string rels = Part(saved, "xl/charts/_rels/chart" + std::to_string(k) + ".xml.rels");
-    related = related || (rels.find("chartStyle") != std::string::npos && rels.find("/xl/charts/style1.xml") != std::string::npos);
+    related = related ||
+              (rels.find("chartStyle") != std::string::npos && rels.find("/xl/charts/style1.xml") != std::string::npos);
   }
   EXPECT_TRUE(related);
 
@@ -541,8 +548,10 @@ TEST(XlsFormulas, ReadAsTheSameWorkbookSavedAsXlsx) {
       if (v.HasFormula()) ++formulas;
       if (want.name() == "Functions") return;  // volatile and locale-dependent results: the formulas tell
       Value a = g.ToValue(), b = v.ToValue();
-      if (a.type == ValueType::Number && b.type == ValueType::Number) EXPECT_NEAR(a.number, b.number, 1e-12 * std::abs(b.number));
-      else EXPECT_EQ(a, b) << want.name() << "!" << CellName({row, col});
+      if (a.type == ValueType::Number && b.type == ValueType::Number)
+        EXPECT_NEAR(a.number, b.number, 1e-12 * std::abs(b.number));
+      else
+        EXPECT_EQ(a, b) << want.name() << "!" << CellName({row, col});
     });
   }
   EXPECT_GE(formulas, 200u);
@@ -554,7 +563,8 @@ TEST(XlsFormulas, ReadAsTheSameWorkbookSavedAsXlsx) {
     return out;
   };
   EXPECT_EQ(names(xls->names()), names(xlsx->names()));
-  for (size_t i = 0; i < xlsx->sheet_count(); ++i) EXPECT_EQ(names(xls->sheet(i).names()), names(xlsx->sheet(i).names()));
+  for (size_t i = 0; i < xlsx->sheet_count(); ++i)
+    EXPECT_EQ(names(xls->sheet(i).names()), names(xlsx->sheet(i).names()));
 }
 
 TEST(XlsFormulas, ReferencesAcrossSheets) {
@@ -617,7 +627,9 @@ TEST(XlsFormulas, ReferencesToAnotherWorkbook) {
 
 INSTANTIATE_TEST_SUITE_P(Producers, StyledChart,
                          testing::Values("openpyxl-styled-chart.xlsx", "libreoffice-styled-chart.xlsx"),
-                         [](const auto& info) { return std::string(info.param).substr(0, std::string(info.param).find('-')); });
+                         [](const auto& info) {
+                           return std::string(info.param).substr(0, std::string(info.param).find('-'));
+                         });
 
 }  // namespace
 

@@ -28,7 +28,8 @@ std::string CsvError(std::string_view text, SheetLimits limits = SheetLimits::Cl
 }  // namespace
 
 TEST(Csv, SeparatorsQuotesLineEndsAndTypes) {
-  auto book = Csv("\xEF\xBB\xBFname;value;note\r\n\"a;b\";1.5;\"say \"\"hi\"\"\"\r\nx;-2E3;\"two\nlines\"\ny;TRUE;\"12\"\n");
+  auto book =
+      Csv("\xEF\xBB\xBFname;value;note\r\n\"a;b\";1.5;\"say \"\"hi\"\"\"\r\nx;-2E3;\"two\nlines\"\ny;TRUE;\"12\"\n");
   const Sheet& s = book->sheet(0);
   EXPECT_EQ(s.name(), "My file");
   EXPECT_EQ(s.GetValue(0, 0), Value::Text("name"));  // the byte-order mark is not part of the text
@@ -79,7 +80,8 @@ TEST(Xls, LibreOfficeFixtureReadsValuesAndFormats) {
   const CellFormat& a1 = book->formats().Get(s.Get(0, 0).format);
   EXPECT_TRUE(a1.font.bold);
   EXPECT_TRUE(a1.font.italic);
-  EXPECT_EQ(book->formats().Get(s.Get(0, 1).format).horizontal, HorizontalAlignment::Center);  // as LibreOffice wrote it
+  EXPECT_EQ(book->formats().Get(s.Get(0, 1).format).horizontal,
+            HorizontalAlignment::Center);  // as LibreOffice wrote it
   EXPECT_EQ(book->formats().Get(s.Get(1, 1).format).borders.bottom.style, BorderStyle::Double);
   EXPECT_EQ(book->formats().Get(s.Get(2, 1).format).fill.pattern, FillPattern::Solid);
   EXPECT_EQ(s.merged().size(), 1u);
@@ -92,7 +94,8 @@ TEST(Xls, LibreOfficeFixtureReadsValuesAndFormats) {
   // Saved as xlsx, it reads back with the same values.
   std::string bytes = WriteXlsxBytes(*book);
   auto back = ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, "x.xlsx");
-  s.ForEachCell([&](uint32_t r, uint32_t c, const CellView& v) { EXPECT_EQ(back->sheet(0).GetValue(r, c), v.ToValue()); });
+  s.ForEachCell(
+      [&](uint32_t r, uint32_t c, const CellView& v) { EXPECT_EQ(back->sheet(0).GetValue(r, c), v.ToValue()); });
 }
 
 TEST(Show, DatesOfThe1904SystemShowTheirOwnDay) {

@@ -146,9 +146,8 @@ TEST(ArrayFormulaRoundTrip, ManyArraysBesideATallOneReadInLinearTime) {
                      R"(<c r="B1"><f t="array">1</f><v>1</v></c><c r="C1"><f>B1</f><v>1</v></c></row>)";
   for (uint32_t r = 2; r <= rows; ++r) {
     std::string n = std::to_string(r);
-    data += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c><c r=\"B" + n +
-            "\"><f t=\"array\">" + n + "</f><v>" + n + "</v></c><c r=\"C" + n + "\"><f>B" + n + "</f><v>" + n +
-            "</v></c></row>";
+    data += "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + n + "</v></c><c r=\"B" + n + "\"><f t=\"array\">" + n +
+            "</f><v>" + n + "</v></c><c r=\"C" + n + "\"><f>B" + n + "</f><v>" + n + "</v></c></row>";
   }
   std::string bytes = WithSheetData(data);
   double start = test_bounds::CpuSeconds();

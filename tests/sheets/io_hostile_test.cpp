@@ -73,7 +73,8 @@ Attempt ReadInChild(const std::filesystem::path& path, const std::string& name) 
   close(fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {"the reading process died with status " + std::to_string(status)};
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return {"the reading process died with status " + std::to_string(status)};
   Attempt a;
   std::istringstream in(report);
   in >> a.seconds >> a.peak_bytes;
@@ -103,7 +104,8 @@ TEST(HostileFiles, EachIsRefusedWithItsExactMessageWithinASecondAnd256MB) {
     EXPECT_EQ(got.message, expected[name]);
     EXPECT_LT(got.seconds, test_bounds::Seconds(1.0)) << name;
     EXPECT_LT(got.peak_bytes, test_bounds::Bytes(uint64_t(256) << 20)) << name;
-    if (std::getenv("QS_SHOW_PEAKS")) std::cerr << name << " " << got.seconds << " s " << got.peak_bytes / 1024 << " KB\n";
+    if (std::getenv("QS_SHOW_PEAKS"))
+      std::cerr << name << " " << got.seconds << " s " << got.peak_bytes / 1024 << " KB\n";
   }
   EXPECT_EQ(files, expected.size()) << "expected.txt lists files that are not there";
 }
@@ -144,8 +146,7 @@ TEST(HostileFiles, EveryTruncationOfAGoodPackageIsRefusedCleanly) {
     damaged[at] = char(damaged[at] ^ 0x5A);
     try {
       ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(damaged.data()), damaged.size()}, "flip.xlsx");
-    } catch (const FileError&) {
-    }
+    } catch (const FileError&) {}
   }
 }
 
@@ -174,7 +175,10 @@ TEST(HostileFiles, TextXmlCannotCarryIsEscapedOnSaving) {
   // again, so that the saved workbook reads back the same.
   auto book = ReadHostile("text-escaping-a-surrogate.xlsx");
   std::string text = book->sheet(0).GetValue(0, 0).text;
-  EXPECT_EQ(text, "a\xED\xA0\x80" "b\xEF\xBF\xBF" "c");
+  EXPECT_EQ(text,
+            "a\xED\xA0\x80"
+            "b\xEF\xBF\xBF"
+            "c");
   std::string saved = WriteXlsxBytes(*book);
   auto again = ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(saved.data()), saved.size()}, "again.xlsx");
   EXPECT_EQ(again->sheet(0).GetValue(0, 0).text, text);

@@ -125,5 +125,6 @@ TEST(Saving, TerminationDuringASaveLeavesNoTemporaryAndStaleOnesAreRemoved) {
   SaveWorkbook(book, book_path.string());
   std::vector<std::string> left = Hidden(f.path);
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{".big.xlsx.notes", ".big.xlsx.qs" + std::to_string(::getppid()) + ".Xy34Zw"}));
+  EXPECT_EQ(left,
+            (std::vector<std::string>{".big.xlsx.notes", ".big.xlsx.qs" + std::to_string(::getppid()) + ".Xy34Zw"}));
 }

@@ -415,7 +415,8 @@ TEST(XlsxKeep, MacrosAreDroppedOnlyWhenSavedAsAMacroFreeFormat) {
   ASSERT_TRUE(keep);
   keep->parts["xl/vbaProject.bin"] = "not really a VBA project";
   keep->content_overrides["xl/vbaProject.bin"] = "application/vnd.ms-office.vbaProject";
-  keep->workbook_rels.push_back({"rIdVba", "http://schemas.microsoft.com/office/2006/relationships/vbaProject", "/xl/vbaProject.bin", ""});
+  keep->workbook_rels.push_back(
+      {"rIdVba", "http://schemas.microsoft.com/office/2006/relationships/vbaProject", "/xl/vbaProject.bin", ""});
   auto parts_xlsm = PartNames(WriteXlsxBytes(*book, FileFormat::Xlsm));
   auto parts_xlsx = PartNames(WriteXlsxBytes(*book, FileFormat::Xlsx));
   EXPECT_NE(std::find(parts_xlsm.begin(), parts_xlsm.end(), "xl/vbaProject.bin"), parts_xlsm.end());
@@ -457,7 +458,9 @@ TEST(Save, IsAtomicAndLeavesNoTemporaryFileBehind) {
     SaveWorkbook(*book, (dir / "no-such-folder" / "x.xlsx").string());
     ADD_FAILURE() << "saved into a missing folder";
   } catch (const FileError& e) {
-    EXPECT_NE(std::string(e.what()).find("no-such-folder/x.xlsx: cannot save: No such file or directory"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("no-such-folder/x.xlsx: cannot save: No such file or directory"),
+              std::string::npos)
+        << e.what();
   }
   auto back = ReadWorkbook(path);
   ExpectSameSheets(*book, *back);

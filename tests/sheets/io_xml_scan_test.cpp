@@ -59,7 +59,8 @@ TEST(XmlScanner, BuildsTheTreesExpatBuildsInAnyChunking) {
   const std::vector<std::string> docs = {
       "<a x=\"1\" y='2'>t&amp;&lt;&gt;&quot;&apos;&#x41;&#66;&#x1F600;</a>",
       "<a><![CDATA[<b>&amp; ]] ]>]]>after</a>",
-      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<!-- c --><a><?pi data?><!-- x --> y </a><!-- z -->\n",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<!-- c --><a><?pi data?><!-- x --> y </a><!-- z "
+      "-->\n",
       "<a b=\"x\r\ny\tz\nw\">l1\r\nl2\rl3\n</a>",
       "<a b=\"1&#10;2&#9;3&#13;\" c='&quot;&apos;'/>",
       "<x:worksheet xmlns:x=\"urn:u\" xmlns:r=\"urn:r\"><x:sheetData r:id=\"a\"/></x:worksheet>",
@@ -81,12 +82,43 @@ TEST(XmlScanner, BuildsTheTreesExpatBuildsInAnyChunking) {
 
 TEST(XmlScanner, RefusesWhatExpatRefuses) {
   const std::vector<std::string> docs = {
-      "<a></b>", "<a>", "<a b=\"1\" b=\"2\"/>", "<a>&foo;</a>", "<a>&#0;</a>", "<a>&#xD800;</a>", "<a>&#1;</a>",
-      "<a>&#x110000;</a>", "<a>]]></a>", std::string("<a>\x01</a>"), "<a>\xC3</a>", "<a>\xED\xA0\x80</a>",
-      "<a>\xC0\xAF</a>", "<a>\xEF\xBF\xBE</a>", "<a b=1/>", "<a b=\"<\"/>", "<a/><b/>", "text<a/>", "<a/>text",
-      "<!DOCTYPE a><a/>", "<a><!-- -- --></a>", "<?xml version=\"1.0\"?><a><?xml x?></a>", "<a", "", "<a><![CDATA[x</a>",
-      "<1a/>", "<a>&amp</a>", "<a b=\"&\"/>", "<a b=\"1\"c=\"2\"/>", "<a/ >", "</a>", "<a><b></a></b>", "<a>&#xG;</a>",
-      "<a>&#;</a>", " <?xml version=\"1.0\"?><a/>", "<![CDATA[x]]><a/>", "<a><!x></a>",
+      "<a></b>",
+      "<a>",
+      "<a b=\"1\" b=\"2\"/>",
+      "<a>&foo;</a>",
+      "<a>&#0;</a>",
+      "<a>&#xD800;</a>",
+      "<a>&#1;</a>",
+      "<a>&#x110000;</a>",
+      "<a>]]></a>",
+      std::string("<a>\x01</a>"),
+      "<a>\xC3</a>",
+      "<a>\xED\xA0\x80</a>",
+      "<a>\xC0\xAF</a>",
+      "<a>\xEF\xBF\xBE</a>",
+      "<a b=1/>",
+      "<a b=\"<\"/>",
+      "<a/><b/>",
+      "text<a/>",
+      "<a/>text",
+      "<!DOCTYPE a><a/>",
+      "<a><!-- -- --></a>",
+      "<?xml version=\"1.0\"?><a><?xml x?></a>",
+      "<a",
+      "",
+      "<a><![CDATA[x</a>",
+      "<1a/>",
+      "<a>&amp</a>",
+      "<a b=\"&\"/>",
+      "<a b=\"1\"c=\"2\"/>",
+      "<a/ >",
+      "</a>",
+      "<a><b></a></b>",
+      "<a>&#xG;</a>",
+      "<a>&#;</a>",
+      " <?xml version=\"1.0\"?><a/>",
+      "<![CDATA[x]]><a/>",
+      "<a><!x></a>",
       "\xEF\xBB\xBF\xEF\xBB\xBF<a/>",  // one byte order mark only, however the bytes come
   };
   for (const auto& doc : docs) {
@@ -125,11 +157,39 @@ TEST(XmlScanner, KeepsItsBounds) {
 }
 
 TEST(XmlNumbers, ReadToTheDoubleFromCharsGives) {
-  std::vector<std::string> texts = {"0", "-0", "1", "0.5", "-12.25", "1.", ".5", "-.5", "007", "0.1", "0.3",
-                                    "123456789012345", "1234567890123456", "12345678901234567890",
-                                    "0.0000000000000000000001", "0.00000000000000000000001", "3.141592653589793",
-                                    "9007199254740993", "1e5", "1.5E-7", "-2.5e+300", "1e400", "inf", "nan",
-                                    "", "-", ".", "1.2.3", "+1", "1a", " 1", "0x10", "99999.999999999"};
+  std::vector<std::string> texts = {"0",
+                                    "-0",
+                                    "1",
+                                    "0.5",
+                                    "-12.25",
+                                    "1.",
+                                    ".5",
+                                    "-.5",
+                                    "007",
+                                    "0.1",
+                                    "0.3",
+                                    "123456789012345",
+                                    "1234567890123456",
+                                    "12345678901234567890",
+                                    "0.0000000000000000000001",
+                                    "0.00000000000000000000001",
+                                    "3.141592653589793",
+                                    "9007199254740993",
+                                    "1e5",
+                                    "1.5E-7",
+                                    "-2.5e+300",
+                                    "1e400",
+                                    "inf",
+                                    "nan",
+                                    "",
+                                    "-",
+                                    ".",
+                                    "1.2.3",
+                                    "+1",
+                                    "1a",
+                                    " 1",
+                                    "0x10",
+                                    "99999.999999999"};
   // And a spread of decimals of every length around the fast path's edge.
   uint64_t x = 88172645463325252ull;
   for (int i = 0; i < 20000; ++i) {
@@ -185,19 +245,22 @@ const char* kHead = "<worksheet xmlns=\"http://schemas.openxmlformats.org/spread
 }  // namespace
 
 TEST(XlsxSheetData, CellsInEveryFormProducersWrite) {
-  std::string sheet = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n") + kHead +
-                      "<sheetData>\r\n"
-                      // attributes in any order and quoting, white space inside tags, self-closing cells
-                      "<row spans=\"1:4\" r=\"1\" ><c t='n' r='A1'  ><v>1.5</v></c><c r=\"B1\"/><c\n r=\"C1\"\tt=\"b\"><v>1</v></c></row>"
-                      // missing r attributes: the next row and the next column
-                      "<row><c><v>2</v></c><c t=\"inlineStr\"><is><t>a&amp;b&#x41;</t></is></c></row>"
-                      // inline rich text runs, with phonetic text left out, and CDATA
-                      "<row r=\"5\"><c r=\"A5\" t=\"inlineStr\"><is><r><t>x</t></r><r><rPr><b/></rPr><t xml:space=\"preserve\"> y</t></r>"
-                      "<rPh sb=\"0\" eb=\"1\"><t>ignored</t></rPh></is></c>"
-                      "<c r=\"B5\"><v><![CDATA[3.25]]></v></c><c r=\"C5\" t=\"s\"><v>1</v></c>"
-                      "<c r=\"D5\" t=\"str\"><f>\"p\"&amp;\"q\"</f><v>pq</v></c><c r=\"E5\" t=\"e\"><v>#N/A</v></c></row>"
-                      "<!-- a comment --><?pi x?>"
-                      "</sheetData></worksheet>";
+  std::string sheet =
+      std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n") + kHead +
+      "<sheetData>\r\n"
+      // attributes in any order and quoting, white space inside tags, self-closing cells
+      "<row spans=\"1:4\" r=\"1\" ><c t='n' r='A1'  ><v>1.5</v></c><c r=\"B1\"/><c\n "
+      "r=\"C1\"\tt=\"b\"><v>1</v></c></row>"
+      // missing r attributes: the next row and the next column
+      "<row><c><v>2</v></c><c t=\"inlineStr\"><is><t>a&amp;b&#x41;</t></is></c></row>"
+      // inline rich text runs, with phonetic text left out, and CDATA
+      "<row r=\"5\"><c r=\"A5\" t=\"inlineStr\"><is><r><t>x</t></r><r><rPr><b/></rPr><t xml:space=\"preserve\"> "
+      "y</t></r>"
+      "<rPh sb=\"0\" eb=\"1\"><t>ignored</t></rPh></is></c>"
+      "<c r=\"B5\"><v><![CDATA[3.25]]></v></c><c r=\"C5\" t=\"s\"><v>1</v></c>"
+      "<c r=\"D5\" t=\"str\"><f>\"p\"&amp;\"q\"</f><v>pq</v></c><c r=\"E5\" t=\"e\"><v>#N/A</v></c></row>"
+      "<!-- a comment --><?pi x?>"
+      "</sheetData></worksheet>";
   std::string sst =
       "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>zero</t></si>"
       "<si><r><t>o</t></r><r><t>ne&lt;</t></r><rPh><t>no</t></rPh></si></sst>";
@@ -220,7 +283,8 @@ TEST(XlsxSheetData, CellsInEveryFormProducersWrite) {
 TEST(XlsxSheetData, PrefixedNamesReadAsUnprefixed) {
   std::string sheet =
       "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><x:sheetData>"
-      "<x:row r=\"2\"><x:c r=\"B2\" x:t=\"inlineStr\"><x:is><x:t>p</x:t></x:is></x:c><x:c r=\"C2\"><x:v>7</x:v></x:c></x:row>"
+      "<x:row r=\"2\"><x:c r=\"B2\" x:t=\"inlineStr\"><x:is><x:t>p</x:t></x:is></x:c><x:c "
+      "r=\"C2\"><x:v>7</x:v></x:c></x:row>"
       "</x:sheetData></x:worksheet>";
   auto book = Read(WithSheet(sheet));
   EXPECT_EQ(book->sheet(0).GetValue(1, 1), Value::Text("p"));

@@ -13,7 +13,8 @@ using namespace sheets;
 TEST(ZipWriter, EveryLevelReadsBackWhateverTheData) {
   std::mt19937 rng(3);
   std::string repetitive;
-  for (int i = 0; i < 200000; ++i) repetitive += "<c r=\"B" + std::to_string(i) + "\" t=\"s\"><v>" + std::to_string(i % 977) + "</v></c>";
+  for (int i = 0; i < 200000; ++i)
+    repetitive += "<c r=\"B" + std::to_string(i) + "\" t=\"s\"><v>" + std::to_string(i % 977) + "</v></c>";
   std::string noise(3 << 20, '\0');
   for (char& c : noise) c = char(rng());
   std::string mixed = repetitive.substr(0, 1 << 20) + noise.substr(0, 1 << 20) + repetitive.substr(1 << 20);

@@ -62,8 +62,8 @@ double Payload(uint32_t row, int round) { return row * 10.0 + round; }
 TEST(CellStore, RandomInsertsOverwritesAndErasesAgreeWithAMap) {
   struct Order {
     const char* name;
-    uint32_t rows;    // rows drawn from [0, rows)
-    double erase;     // share of operations that erase
+    uint32_t rows;  // rows drawn from [0, rows)
+    double erase;   // share of operations that erase
   };
   for (Order order : {Order{"dense", 12000, 0.2}, Order{"sparse", 4000000, 0.1}, Order{"churn", 9000, 0.5}}) {
     SCOPED_TRACE(order.name);
@@ -188,8 +188,8 @@ TEST(CellStore, MemoryStaysNearTheCellsWhateverTheOrder) {
   double in_order = bytes_per_cell([](size_t i) { return uint32_t(i / 4); });
   double reversed = bytes_per_cell([&](size_t i) { return uint32_t(cells / 4 - i / 4); });
   double random = bytes_per_cell([&](size_t i) { return shuffled[i / 4]; });
-  EXPECT_LT(in_order, 26 + 12);  // a 24-byte slot and the last, partly filled region
-  EXPECT_LT(reversed, 26 + 12);  // cells before the first row start a new first block
+  EXPECT_LT(in_order, 26 + 12);    // a 24-byte slot and the last, partly filled region
+  EXPECT_LT(reversed, 26 + 12);    // cells before the first row start a new first block
   EXPECT_LT(random, 24 * 2 + 12);  // splits leave blocks at least half full
   // One cell in each of many columns and far-apart rows: small first blocks, no full block each.
   CellStore sparse;
@@ -225,8 +225,10 @@ TEST(SheetCells, ClearingAndArrayFormulasAcrossManyBlocksAgreeWithAMap) {
   size_t formatted = 0;
   std::map<std::pair<uint32_t, uint32_t>, double> seen;
   s.ForEachCell([&](uint32_t r, uint32_t c, const CellView& v) {
-    if (v.type == ValueType::Number) seen[{r, c}] = v.number;
-    else if (v.format == 5) ++formatted;
+    if (v.type == ValueType::Number)
+      seen[{r, c}] = v.number;
+    else if (v.format == 5)
+      ++formatted;
   });
   EXPECT_EQ(seen, ref);
   EXPECT_EQ(formatted, 1u);

@@ -51,8 +51,8 @@ TEST(ArrayConstant, RowsColumnsAndMixedElements) {
   EXPECT_EQ(FormatArrayConstant(*a), "{1,\"a;b\",TRUE;#N/A,-2,\"\"\"\"}");
   EXPECT_EQ(ParseArrayConstant(FormatArrayConstant(*a)), a);
 
-  for (const char* bad : {"{}", "{1;2,3}", "{1,2;3}", "{1,}", "{,1}", "{1", "1}", "{1}}", "{{1}}",
-                          "{\"a}", "{A1}", "{1;;2}"})
+  for (const char* bad :
+       {"{}", "{1;2,3}", "{1,2;3}", "{1,}", "{,1}", "{1", "1}", "{1}}", "{{1}}", "{\"a}", "{A1}", "{1;;2}"})
     EXPECT_FALSE(ParseArrayConstant(bad)) << bad;
 }
 

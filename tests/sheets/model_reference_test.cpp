@@ -12,9 +12,11 @@ const SheetLimits kLarge = SheetLimits::Large();
 }  // namespace
 
 TEST(ColumnLetters, RoundTripsAtTheBoundaries) {
-  struct { uint32_t col; const char* text; } cases[] = {
-      {0, "A"}, {25, "Z"}, {26, "AA"}, {51, "AZ"}, {52, "BA"}, {255, "IV"}, {701, "ZZ"}, {702, "AAA"},
-      {16383, "XFD"}};
+  struct {
+    uint32_t col;
+    const char* text;
+  } cases[] = {{0, "A"},    {25, "Z"},   {26, "AA"},   {51, "AZ"},    {52, "BA"},
+               {255, "IV"}, {701, "ZZ"}, {702, "AAA"}, {16383, "XFD"}};
   for (auto& c : cases) {
     EXPECT_EQ(ColumnLetters(c.col), c.text);
     EXPECT_EQ(ParseColumnLetters(c.text, kLarge.cols), c.col) << c.text;
@@ -62,9 +64,10 @@ TEST(ParseA1, CellsRangesRowsAndColumnsWithAbsoluteFlags) {
 }
 
 TEST(ParseA1, RefusesTextThatIsNotAReferenceOrLiesBeyondTheLimits) {
-  for (const char* bad : {"", "A", "3", "A0", "A1:", ":A1", "A1:B2:C3", "A1 ", " A1", "$$A1", "A$$1",
-                          "1A", "A1B", "A-1", "IW1", "A65537", "Sheet1!", "!A1", "A:1", "'Sheet1!A1",
-                          "'Sheet1'A1", "[Book.xlsx!A1", "A1234567890"}) {
+  for (const char* bad :
+       {"",        "A",    "3",    "A0",         "A1:",        ":A1",           "A1:B2:C3",   "A1 ",
+        " A1",     "$$A1", "A$$1", "1A",         "A1B",        "A-1",           "IW1",        "A65537",
+        "Sheet1!", "!A1",  "A:1",  "'Sheet1!A1", "'Sheet1'A1", "[Book.xlsx!A1", "A1234567890"}) {
     EXPECT_FALSE(ParseA1(bad, kClassic)) << bad;
   }
   EXPECT_TRUE(ParseA1("XFD1048576", kLarge));
@@ -114,9 +117,9 @@ TEST(FormatReference, QuotesOnlyWhereNeededAndRoundTrips) {
   EXPECT_FALSE(SheetNameNeedsQuotes("Sheet1"));
   EXPECT_FALSE(SheetNameNeedsQuotes("Data_2.old"));
 
-  for (const char* text : {"$A$1", "A1:B2", "Sheet1!$B$2:$C$4", "'My data'!A1", "'It''s'!$A:$A",
-                           "[Book.xlsx]Sheet!A1:B2", "'[My book.xlsx]Sheet1'!A1", "'C:\\d\\[B.xlsx]S'!$A$1",
-                           "Sheet1:Sheet3!B2", "$3:$5", "C:E"}) {
+  for (const char* text :
+       {"$A$1", "A1:B2", "Sheet1!$B$2:$C$4", "'My data'!A1", "'It''s'!$A:$A", "[Book.xlsx]Sheet!A1:B2",
+        "'[My book.xlsx]Sheet1'!A1", "'C:\\d\\[B.xlsx]S'!$A$1", "Sheet1:Sheet3!B2", "$3:$5", "C:E"}) {
     auto r = ParseA1(text, kClassic);
     ASSERT_TRUE(r) << text;
     EXPECT_EQ(FormatReference(*r, RefStyle::A1), text);
@@ -191,7 +194,8 @@ TEST(RenameSheetsInFormula, RenamesPlainReferencesOnlyQuotingAsNeeded) {
   EXPECT_EQ(RenameSheetsInFormula("SUM(Data!A1:B2)+'My data'!$C$3", rename), "SUM('My data'!A1:B2)+Data!$C$3");
   EXPECT_EQ(RenameSheetsInFormula("data!A1", rename), "'My data'!A1");  // names match whatever their case
   EXPECT_EQ(RenameSheetsInFormula("SUM(Jan:Mar!B1)", rename), "SUM(Winter:Mar!B1)");
-  EXPECT_EQ(RenameSheetsInFormula("Jan!A1", [](std::string_view) { return std::optional<std::string>("Q1"); }), "'Q1'!A1");
+  EXPECT_EQ(RenameSheetsInFormula("Jan!A1", [](std::string_view) { return std::optional<std::string>("Q1"); }),
+            "'Q1'!A1");
   // Other workbooks, other sheets, text and names that only look alike stay.
   for (const char* same : {"[1]Data!A1", "'[Book.xlsx]Data'!A1", "Other!A1", "\"Data!A1\"&Data2!A1", "MyData!A1",
                            "Data", "IF(A1,\"it's\",'Other sheet'!B2)"})

@@ -156,12 +156,12 @@ TEST(SheetDrawings, ChartsAndTextBoxesGetIdsAndNames) {
 TEST(SheetArrayFormulas, FirstCellHoldsTheTextOtherCellsTheirCachedValues) {
   Workbook book;
   Sheet& s = book.AddSheet("Data");
-  s.SetText(2, 2, "old");                          // C3: inside the range, loses its content
-  s.SetFormula(1, 3, "A1", Value::Number(1));      // D2: ordinary formula inside, goes too
+  s.SetText(2, 2, "old");                      // C3: inside the range, loses its content
+  s.SetFormula(1, 3, "A1", Value::Number(1));  // D2: ordinary formula inside, goes too
   s.SetNumber(1, 2, 5);
-  s.SetFormat(1, 2, 3);                            // C2: keeps its format
-  s.SetNumber(3, 1, 9);                            // B4: outside, untouched
-  const RangeAddress range{{0, 1}, {2, 3}};        // B1:D3
+  s.SetFormat(1, 2, 3);                      // C2: keeps its format
+  s.SetNumber(3, 1, 9);                      // B4: outside, untouched
+  const RangeAddress range{{0, 1}, {2, 3}};  // B1:D3
   s.SetArrayFormula(range, "=A1:A3*{1,2,3}", Value::Number(10));
   EXPECT_EQ(s.Get(0, 1).formula, "A1:A3*{1,2,3}");
   EXPECT_EQ(s.GetValue(0, 1), Value::Number(10));
@@ -191,7 +191,7 @@ TEST(SheetArrayFormulas, FirstCellHoldsTheTextOtherCellsTheirCachedValues) {
 TEST(SheetArrayFormulas, RefusesOverlapsAndFormulasOfTheirOwnInside) {
   Workbook book;
   Sheet& s = book.AddSheet("Data");
-  s.SetArrayFormula({{1, 1}, {3, 2}}, "A1:B3");  // B2:C4
+  s.SetArrayFormula({{1, 1}, {3, 2}}, "A1:B3");                        // B2:C4
   EXPECT_THROW(s.SetArrayFormula({{3, 2}, {4, 4}}, "X"), ModelError);  // shares C4
   EXPECT_THROW(s.SetArrayFormula({{0, 0}, {1, 1}}, "X"), ModelError);  // shares B2
   EXPECT_THROW(s.SetFormula(2, 2, "1+1"), ModelError);
@@ -212,7 +212,10 @@ TEST(SheetArrayFormulas, EndWhenTheirFirstCellChangesOrIsCleared) {
   Workbook book;
   Sheet& s = book.AddSheet("Data");
   const RangeAddress a{{0, 0}, {1, 1}};
-  auto fresh = [&] { s.SetArrayFormula(a, "B5:C6"); s.SetNumber(1, 1, 4); };
+  auto fresh = [&] {
+    s.SetArrayFormula(a, "B5:C6");
+    s.SetNumber(1, 1, 4);
+  };
 
   fresh();
   s.SetNumber(0, 0, 1);
@@ -254,7 +257,10 @@ TEST(SheetArrayFormulas, LookupAgreesWithAPlainSearchAmongManyShapes) {
   Sheet& s = book.AddSheet("Data");
   std::vector<RangeAddress> placed;
   uint32_t seed = 12345;
-  auto next = [&] { seed = seed * 1103515245u + 12345u; return (seed >> 16) % 7; };
+  auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % 7;
+  };
   for (uint32_t r = 0; r < 60; ++r)
     for (uint32_t c = 0; c < 30; ++c) {
       RangeAddress want{{r, c}, {r + next() % 5, c + next() % 4}};

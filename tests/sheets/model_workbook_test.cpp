@@ -10,8 +10,8 @@ TEST(WorkbookSheets, NamesAreCheckedAndCompareWithoutCase) {
   Workbook book;
   book.AddSheet("Data");
   EXPECT_THROW(book.AddSheet("DATA"), ModelError);
-  for (const char* bad : {"", "a/b", "a:b", "x[1]", "what?", "star*", "'quoted", "quoted'",
-                          "this name is far too long for a tab"})
+  for (const char* bad :
+       {"", "a/b", "a:b", "x[1]", "what?", "star*", "'quoted", "quoted'", "this name is far too long for a tab"})
     EXPECT_THROW(book.AddSheet(bad), ModelError) << bad;
   EXPECT_NO_THROW(book.AddSheet("Glucose µmol·L ²"));
   EXPECT_NE(book.FindSheet("data"), nullptr);
@@ -97,8 +97,7 @@ TEST(DefinedNames, RefersToIsKeptAsWrittenAndParsed) {
 TEST(DefinedNames, SpellingRules) {
   for (const char* good : {"Data", "_x", "\\y", "a.b?c", "__sm_CR_1a2b", "Mesure_µ", "RC1x", "AB"})
     EXPECT_TRUE(IsValidDefinedName(good)) << good;
-  for (const char* bad : {"", "1a", ".a", "?a", "a b", "A1", "xfd1", "R1C1", "R", "c", "R[1]C", "a-b",
-                          "a!b"})
+  for (const char* bad : {"", "1a", ".a", "?a", "a b", "A1", "xfd1", "R1C1", "R", "c", "R[1]C", "a-b", "a!b"})
     EXPECT_FALSE(IsValidDefinedName(bad)) << bad;
   EXPECT_FALSE(IsValidDefinedName(std::string(256, 'a')));
   Workbook book;

@@ -79,16 +79,17 @@ TEST(TutorialDriver, DemonstrationEndRestartExamplesAndErrors) {
     driver.Card(30020);
     driver.Card(30047);  // not in the table
     driver.Card(30019);
-    driver.Card(7001);   // no tutorial 7
+    driver.Card(7001);  // no tutorial 7
     EXPECT_EQ(ops.Take(), (std::vector<std::string>{"example runs.xlsx", "example Kappa.xlsx"}));
     EXPECT_EQ(ExampleWorkbook(30038), "ANOVA1w.xlsx");
 
     ops.failFills = true;
     driver.Card(3019);
-    EXPECT_EQ(ops.Take(), (std::vector<std::string>{
-                              "start 3", "help hidden",
-                              "error Tutorial cannot demonstrate actions because of an unexpected error. no master workbook",
-                              "help shown"}));
+    EXPECT_EQ(ops.Take(),
+              (std::vector<std::string>{
+                  "start 3", "help hidden",
+                  "error Tutorial cannot demonstrate actions because of an unexpected error. no master workbook",
+                  "help shown"}));
 }
 
 TEST(TutorialDriver, StepTable) {

@@ -13,9 +13,10 @@ namespace {
 
 class Form : public qs::Dialog {
 public:
-    Form() : Dialog("run-test", "Independent samples t-test"),
-             options({"99%", "95%", "90%"}),
-             variables({"Weight", "Weight - A", "Weight - B", "Height - A", "Height - B", "Height - C"}) {
+    Form()
+        : Dialog("run-test", "Independent samples t-test"),
+          options({"99%", "95%", "90%"}),
+          variables({"Weight", "Weight - A", "Weight - B", "Height - A", "Height - B", "Height - C"}) {
         Add<qs::ControlButton>(qs::kIdOK, "OK");
         Add<qs::ControlButton>(qs::kIdCancel, "Cancel");
         Add<qs::ControlFieldNumeric>(10, "Hypothesised mean:", 10, 4, true);

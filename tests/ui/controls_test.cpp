@@ -29,7 +29,7 @@ TEST(NumericField, TypingRulesOfAPercentageField) {
     f.Clear();
     EXPECT_EQ(TypeAll(f, "100"), "0");  // a third digit before the point
     EXPECT_EQ(f.Text(), "10");
-    EXPECT_FALSE(f.Type("-"));  // no negatives
+    EXPECT_FALSE(f.Type("-"));         // no negatives
     EXPECT_EQ(TypeAll(f, ".."), ".");  // one point only
     EXPECT_FALSE(f.Type("e"));
     EXPECT_FALSE(f.Type(","));
@@ -108,7 +108,8 @@ TEST(StringField, LimitCountsCharactersNotBytes) {
 
 class MaskedData : public qs::ControlListData {
 public:
-    std::vector<std::pair<std::string, unsigned>> rows{{"Weight", 4}, {"Sex", 1 | 128}, {"Grade", 2 | 128}, {"Notes", 8}};
+    std::vector<std::pair<std::string, unsigned>> rows{
+        {"Weight", 4}, {"Sex", 1 | 128}, {"Grade", 2 | 128}, {"Notes", 8}};
     std::string CellText(int row, int) const override { return rows[row].first; }
     int Rows() const override { return static_cast<int>(rows.size()); }
     unsigned RowMask(int row) const override { return rows[row].second; }
@@ -165,8 +166,10 @@ public:
                 shown = "taken";
                 return false;
             }
-        if (row == static_cast<int>(values.size())) values.push_back(v);
-        else values[row] = v;
+        if (row == static_cast<int>(values.size()))
+            values.push_back(v);
+        else
+            values[row] = v;
         return true;
     }
     void DeleteRow(int row) override { values.erase(values.begin() + row); }

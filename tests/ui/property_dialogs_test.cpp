@@ -217,7 +217,7 @@ TEST_F(PropertyDialogs, ScaleChangesShowTheGridAndCancelTakesThemBack) {
     const int n = static_cast<int>(height->categories->Count()) - 1;  // without the missing one
     ASSERT_GT(n, 2);
     EXPECT_EQ(static_cast<int>(grid.items.size()), n + 1);  // and the empty row
-    EXPECT_EQ(grid.items[0].substr(0, 4), "158\t");  // numbers keep their values
+    EXPECT_EQ(grid.items[0].substr(0, 4), "158\t");         // numbers keep their values
     // A new category in the empty row; deleting a category the cells hold changes nothing.
     EXPECT_TRUE(d.EditCell(qs::DialogVariable::kCategories, n, 1, "Unknown"));
     EXPECT_EQ(static_cast<int>(d.Find(qs::DialogVariable::kCategories)->Describe().items.size()), n + 2);

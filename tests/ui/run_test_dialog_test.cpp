@@ -203,7 +203,7 @@ TEST_F(RunTestDialog, OKWithABadValueShowsTheMessageAndStaysOpen) {
     EXPECT_TRUE(d.Click(qs::kIdOK));
     EXPECT_FALSE(d.Closed());
     EXPECT_EQ(g_box, "Confidence interval must be a percentage between 50% and 100%");
-    EXPECT_EQ(d.Focus(), id);  // on the item the message is about
+    EXPECT_EQ(d.Focus(), id);                                 // on the item the message is about
     EXPECT_EQ(d.FindAs<qs::ControlField>(id)->Text(), "10");  // the user's input stays
     platform::TypeText(d, id, "90.5");
     EXPECT_TRUE(d.Click(qs::kIdOK));
@@ -234,7 +234,7 @@ protected:
 
 TEST_F(VariableChooser, VariablesAndGroupsAsTheDatasetListsThem) {
     Open("list_one_header.xlsx");
-    auto source = Find("A3");  // Weight
+    auto source = Find("A3");                        // Weight
     Var(*source, "Sex")->SetType(qs::kTypeNominal);  // its categories make groups
     std::vector<qs::VariableChoice> one, groups;
     auto p = Bound(
@@ -257,8 +257,7 @@ TEST_F(VariableChooser, VariablesAndGroupsAsTheDatasetListsThem) {
     ASSERT_EQ(list.selected.size(), 2u);
     EXPECT_EQ(list.items[list.selected[0]], "Weight - F");
     EXPECT_EQ(list.items[list.selected[1]], "Weight - M");
-    auto* rows = dynamic_cast<qs::DialogRunTest::VariableList*>(
-        static_cast<qs::ControlList*>(d.ItemControl(1))->data);
+    auto* rows = dynamic_cast<qs::DialogRunTest::VariableList*>(static_cast<qs::ControlList*>(d.ItemControl(1))->data);
     ASSERT_NE(rows, nullptr);
     EXPECT_EQ(rows->Level(list.selected[0]), 1);
 

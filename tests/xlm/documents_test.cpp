@@ -229,7 +229,7 @@ TEST_F(WorkbookFunctions, NamesAndEvaluation) {
 TEST_F(WorkbookFunctions, InsertAndDeleteShiftCellsBelowAndBeside) {
   sheets::Sheet& s = *docs->ActiveSheet();
   for (uint32_t r = 0; r < 5; ++r) s.SetNumber(r, 0, r + 1);  // A1:A5 = 1..5
-  s.SetText(1, 1, "beside");                                    // B2 stays where it is
+  s.SetText(1, 1, "beside");                                  // B2 stays where it is
   std::string error;
   ASSERT_TRUE(docs->Select("A2:A3", error));
   HostValue r;

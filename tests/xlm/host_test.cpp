@@ -27,7 +27,10 @@ struct Value {
     std::vector<XLOPER> cells;
     for (const char* t : texts) {
       XLOPER c;
-      if (t) SetText(&c, t); else SetMissing(&c);
+      if (t)
+        SetText(&c, t);
+      else
+        SetMissing(&c);
       cells.push_back(c);
     }
     SetArray(&v, rows, cols, cells);
@@ -82,9 +85,9 @@ TEST_F(HostTest, MenusAreAddedFoundEnabledAndRemovedByNameOrPosition) {
   // A submenu inside it, then commands with a separator into the submenu.
   Value sub(1, 2, {"&Descriptive", ""}), parent("Quelstat");
   ASSERT_EQ(HostCall(XLF_ADD_MENU, r, bar, sub, none, parent), XLRET_SUCCESS);
-  Value items(3, 5, {"&Summary...", "QUELSTAT.COMMAND(1008)", "", "Summary", "h!1008",
-                     "-", "", "", "", "",
-                     "&Comparative...", "QUELSTAT.COMMAND(1013)", "", "", ""});
+  Value items(3, 5,
+              {"&Summary...", "QUELSTAT.COMMAND(1008)", "", "Summary", "h!1008", "-", "", "", "", "", "&Comparative...",
+               "QUELSTAT.COMMAND(1013)", "", "", ""});
   Value menu("&Quelstat"), subName("&Descriptive");
   ASSERT_EQ(HostCall(XLF_ADD_COMMAND, r, bar, menu, items, none, subName), XLRET_SUCCESS);
   // Into an existing menu found under another spelling, at the end.
@@ -132,8 +135,8 @@ TEST_F(HostTest, ToolbarsLoadFromTheirFileAndFollowShowEnableDelete) {
            "  button Update | QUELSTAT.COMMAND(20095)\n";
   }
   HostValue r;
-  Value path(file.c_str()), name("Report"), seven(7.0), six(6.0), two(2.0), three(3.0), off(false),
-      on(true), none, x(660.0), y(135.0), w(640.0);
+  Value path(file.c_str()), name("Report"), seven(7.0), six(6.0), two(2.0), three(3.0), off(false), on(true), none,
+      x(660.0), y(135.0), w(640.0);
   ASSERT_EQ(MdCallBack(XLC_OPEN, 1, std::vector<XLOPER*>{&path.v}.data(), &r.v), XLRET_SUCCESS);
   HostCall(XLF_GET_TOOLBAR, r, seven, name);
   EXPECT_EQ(Str(r), "FALSE");
@@ -233,15 +236,14 @@ TEST_F(HostTest, AddInRegistersAndRunsItsCommandsInTwoSteps) {
   // The running application answers macro calls by automation, in this process.
   ASSERT_TRUE(host.PublishRunningInstance());
   auto app = platform::GetActiveObject(ApplicationClassId(8));
-  platform::Variant got = app->Invoke(kDispExecuteExcel4Macro, platform::kMethod,
-                                      {platform::Variant::Of("TEST.STATE(1)")});
+  platform::Variant got =
+      app->Invoke(kDispExecuteExcel4Macro, platform::kMethod, {platform::Variant::Of("TEST.STATE(1)")});
   EXPECT_EQ(got.d, 77);
   platform::Variant bars = app->Invoke(kDispCommandBars, platform::kPropertyGet, {});
   platform::Variant chart = bars.object->Invoke(0, platform::kMethod, {platform::Variant::Of("Chart")});
   chart.object->Invoke(kDispCommandBarEnabled, platform::kPropertyPut, {platform::Variant::Of(false)});
   EXPECT_FALSE(host.commandBarEnabled["Chart"]);
-  EXPECT_THROW(bars.object->Invoke(0, platform::kMethod, {platform::Variant::Of("Nope")}),
-               platform::DispatchError);
+  EXPECT_THROW(bars.object->Invoke(0, platform::kMethod, {platform::Variant::Of("Nope")}), platform::DispatchError);
 
   // xlAutoClose deletes the command's name.
   host.UnloadAll();

@@ -132,8 +132,10 @@ __attribute__((visibility("default"))) XLOPER* tstState(XLOPER* what, XLOPER*, X
   static XLOPER result;
   static unsigned char buf[256];
   int w = (what->xltype & XLTYPE_MASK) == XLTYPE_NUM ? static_cast<int>(what->val.num) : 0;
-  if (w == 1) result = Num(g_lastCommand);
-  else if (w == 2) result = Num(g_sheetHooks);
+  if (w == 1)
+    result = Num(g_lastCommand);
+  else if (w == 2)
+    result = Num(g_sheetHooks);
   else if (w == 3) {
     result = Text(g_path.c_str(), buf);
     result.xltype |= XLBIT_DLLFREE;

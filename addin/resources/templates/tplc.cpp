@@ -155,9 +155,12 @@ private:
 
     void Orientation(const std::vector<std::string>& w) {
         Need(w, 2, "orientation portrait|landscape");
-        if (w[1] == "portrait") m_sheet->page_setup().orientation = sheets::Orientation::Portrait;
-        else if (w[1] == "landscape") m_sheet->page_setup().orientation = sheets::Orientation::Landscape;
-        else throw SourceError("orientation is portrait or landscape");
+        if (w[1] == "portrait")
+            m_sheet->page_setup().orientation = sheets::Orientation::Portrait;
+        else if (w[1] == "landscape")
+            m_sheet->page_setup().orientation = sheets::Orientation::Landscape;
+        else
+            throw SourceError("orientation is portrait or landscape");
     }
 
     // scale PERCENT: printed at this size (10 to 400).
@@ -174,8 +177,9 @@ private:
         std::string cols = w[1];
         size_t colon = cols.find(':');
         std::optional<uint32_t> first = sheets::ParseColumnLetters(cols.substr(0, colon), m_book.limits().cols);
-        std::optional<uint32_t> last =
-            colon == std::string::npos ? first : sheets::ParseColumnLetters(cols.substr(colon + 1), m_book.limits().cols);
+        std::optional<uint32_t> last = colon == std::string::npos
+                                           ? first
+                                           : sheets::ParseColumnLetters(cols.substr(colon + 1), m_book.limits().cols);
         if (!first || !last || *last < *first) throw SourceError("'" + cols + "' is not a column or column range");
         double width = NumberOf(w[2]);
         for (uint32_t c = *first; c <= *last; ++c) {
@@ -189,10 +193,14 @@ private:
     void View(const std::vector<std::string>& w) {
         for (size_t i = 1; i < w.size(); ++i) {
             auto [key, value] = KeyValue(w[i]);
-            if (key == "gridlines") m_sheet->view().gridlines = OnOff(value);
-            else if (key == "headings") m_sheet->view().headings = OnOff(value);
-            else if (key == "zoom") m_sheet->view().zoom = static_cast<uint32_t>(NumberOf(value));
-            else throw SourceError("unknown view setting '" + key + "'");
+            if (key == "gridlines")
+                m_sheet->view().gridlines = OnOff(value);
+            else if (key == "headings")
+                m_sheet->view().headings = OnOff(value);
+            else if (key == "zoom")
+                m_sheet->view().zoom = static_cast<uint32_t>(NumberOf(value));
+            else
+                throw SourceError("unknown view setting '" + key + "'");
         }
     }
 
@@ -216,12 +224,18 @@ private:
 
     static sheets::BorderLine Line(const std::string& weight) {
         sheets::BorderLine line;
-        if (weight.empty() || weight == "thin") line.style = sheets::BorderStyle::Thin;
-        else if (weight == "medium") line.style = sheets::BorderStyle::Medium;
-        else if (weight == "thick") line.style = sheets::BorderStyle::Thick;
-        else if (weight == "double") line.style = sheets::BorderStyle::Double;
-        else if (weight == "hair") line.style = sheets::BorderStyle::Hair;
-        else throw SourceError("unknown border weight '" + weight + "'");
+        if (weight.empty() || weight == "thin")
+            line.style = sheets::BorderStyle::Thin;
+        else if (weight == "medium")
+            line.style = sheets::BorderStyle::Medium;
+        else if (weight == "thick")
+            line.style = sheets::BorderStyle::Thick;
+        else if (weight == "double")
+            line.style = sheets::BorderStyle::Double;
+        else if (weight == "hair")
+            line.style = sheets::BorderStyle::Hair;
+        else
+            throw SourceError("unknown border weight '" + weight + "'");
         return line;
     }
 
@@ -233,19 +247,31 @@ private:
         if (depth > 8) throw SourceError("styles nest too deeply");
         for (const std::string& a : attrs) {
             auto [key, value] = KeyValue(a);
-            if (key == "bold") f.font.bold = true;
-            else if (key == "italic") f.font.italic = true;
-            else if (key == "size") f.font.size = NumberOf(value);
-            else if (key == "font") f.font.name = value;
-            else if (key == "format") f.number_format = value;
-            else if (key == "wrap") f.wrap_text = true;
-            else if (key == "indent") f.indent = static_cast<uint8_t>(NumberOf(value));
+            if (key == "bold")
+                f.font.bold = true;
+            else if (key == "italic")
+                f.font.italic = true;
+            else if (key == "size")
+                f.font.size = NumberOf(value);
+            else if (key == "font")
+                f.font.name = value;
+            else if (key == "format")
+                f.number_format = value;
+            else if (key == "wrap")
+                f.wrap_text = true;
+            else if (key == "indent")
+                f.indent = static_cast<uint8_t>(NumberOf(value));
             else if (key == "align") {
-                if (value == "left") f.horizontal = sheets::HorizontalAlignment::Left;
-                else if (value == "center") f.horizontal = sheets::HorizontalAlignment::Center;
-                else if (value == "right") f.horizontal = sheets::HorizontalAlignment::Right;
-                else if (value == "across") f.horizontal = sheets::HorizontalAlignment::CenterAcrossSelection;
-                else throw SourceError("unknown alignment '" + value + "'");
+                if (value == "left")
+                    f.horizontal = sheets::HorizontalAlignment::Left;
+                else if (value == "center")
+                    f.horizontal = sheets::HorizontalAlignment::Center;
+                else if (value == "right")
+                    f.horizontal = sheets::HorizontalAlignment::Right;
+                else if (value == "across")
+                    f.horizontal = sheets::HorizontalAlignment::CenterAcrossSelection;
+                else
+                    throw SourceError("unknown alignment '" + value + "'");
             } else if (key == "fill") {
                 f.fill.pattern = sheets::FillPattern::Solid;
                 f.fill.foreground = sheets::Color::Rgb(0xFF000000u | Hex(value));
@@ -423,10 +449,14 @@ private:
         for (size_t i = 2; i < w.size(); ++i) {
             auto [key, value] = KeyValue(w[i]);
             if (key == "type") {
-                if (value == "scatter") chart.type = sheets::ChartType::Scatter;
-                else if (value == "line") chart.type = sheets::ChartType::Line;
-                else if (value == "column") chart.type = sheets::ChartType::Column;
-                else throw SourceError("chart type is scatter, line or column");
+                if (value == "scatter")
+                    chart.type = sheets::ChartType::Scatter;
+                else if (value == "line")
+                    chart.type = sheets::ChartType::Line;
+                else if (value == "column")
+                    chart.type = sheets::ChartType::Column;
+                else
+                    throw SourceError("chart type is scatter, line or column");
             } else if (key == "title") {
                 chart.title = value;
             } else if (key == "xtitle") {
@@ -434,10 +464,14 @@ private:
             } else if (key == "ytitle") {
                 chart.y_axis.title = value;
             } else if (key == "legend") {
-                if (value == "none") chart.legend = sheets::LegendPosition::None;
-                else if (value == "right") chart.legend = sheets::LegendPosition::Right;
-                else if (value == "bottom") chart.legend = sheets::LegendPosition::Bottom;
-                else throw SourceError("legend is none, right or bottom");
+                if (value == "none")
+                    chart.legend = sheets::LegendPosition::None;
+                else if (value == "right")
+                    chart.legend = sheets::LegendPosition::Right;
+                else if (value == "bottom")
+                    chart.legend = sheets::LegendPosition::Bottom;
+                else
+                    throw SourceError("legend is none, right or bottom");
             } else if (key == "xaxis" || key == "yaxis") {
                 (key == "xaxis" ? chart.x_axis : chart.y_axis).visible = OnOff(value);
             } else if (key == "xmin") {
@@ -466,7 +500,8 @@ private:
         if (!m_chart) throw SourceError("series comes after its chart");
         sheets::Chart& chart = *m_chart->chart;
         if (NumberOf(w[1]) != static_cast<double>(chart.series.size() + 1))
-            throw SourceError("series are numbered 1, 2, 3 ... in order; expected " + std::to_string(chart.series.size() + 1));
+            throw SourceError("series are numbered 1, 2, 3 ... in order; expected " +
+                              std::to_string(chart.series.size() + 1));
         sheets::ChartSeries s;
         s.name = "S" + std::to_string(chart.series.size() + 1);
         auto cellRef = [&](const std::string& text) {
@@ -476,19 +511,28 @@ private:
             ref.area = sheets::AreaRef::Absolute(at);
             return sheets::FormatReference(ref, sheets::RefStyle::A1);
         };
-        static const std::map<std::string, sheets::MarkerStyle> kMarkers{
-            {"auto", sheets::MarkerStyle::Automatic}, {"none", sheets::MarkerStyle::None},
-            {"circle", sheets::MarkerStyle::Circle},  {"square", sheets::MarkerStyle::Square},
-            {"diamond", sheets::MarkerStyle::Diamond}, {"triangle", sheets::MarkerStyle::Triangle},
-            {"dot", sheets::MarkerStyle::Dot},        {"plus", sheets::MarkerStyle::Plus},
-            {"x", sheets::MarkerStyle::X},            {"dash", sheets::MarkerStyle::Dash}};
+        static const std::map<std::string, sheets::MarkerStyle> kMarkers{{"auto", sheets::MarkerStyle::Automatic},
+                                                                         {"none", sheets::MarkerStyle::None},
+                                                                         {"circle", sheets::MarkerStyle::Circle},
+                                                                         {"square", sheets::MarkerStyle::Square},
+                                                                         {"diamond", sheets::MarkerStyle::Diamond},
+                                                                         {"triangle", sheets::MarkerStyle::Triangle},
+                                                                         {"dot", sheets::MarkerStyle::Dot},
+                                                                         {"plus", sheets::MarkerStyle::Plus},
+                                                                         {"x", sheets::MarkerStyle::X},
+                                                                         {"dash", sheets::MarkerStyle::Dash}};
         for (size_t i = 2; i < w.size(); ++i) {
             auto [key, value] = KeyValue(w[i]);
-            if (key == "x") s.x_values = cellRef(value);
-            else if (key == "y") s.y_values = cellRef(value);
-            else if (key == "name") s.name = value;
-            else if (key == "line") s.line = OnOff(value);
-            else if (key == "smooth") s.smooth = true;
+            if (key == "x")
+                s.x_values = cellRef(value);
+            else if (key == "y")
+                s.y_values = cellRef(value);
+            else if (key == "name")
+                s.name = value;
+            else if (key == "line")
+                s.line = OnOff(value);
+            else if (key == "smooth")
+                s.smooth = true;
             else if (key == "marker") {
                 auto it = kMarkers.find(value);
                 if (it == kMarkers.end()) throw SourceError("unknown marker '" + value + "'");
@@ -547,8 +591,10 @@ int main(int argc, char** argv) {
         number = 0;
         compiler.Finish();
     } catch (const std::exception& e) {
-        if (number) std::fprintf(stderr, "%s:%d: %s\n", argv[1], number, e.what());
-        else std::fprintf(stderr, "%s: %s\n", argv[1], e.what());
+        if (number)
+            std::fprintf(stderr, "%s:%d: %s\n", argv[1], number, e.what());
+        else
+            std::fprintf(stderr, "%s: %s\n", argv[1], e.what());
         return 1;
     }
     try {

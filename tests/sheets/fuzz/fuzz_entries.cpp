@@ -46,8 +46,7 @@ bool Try(Read read) {
     WriteAndReread(*book);
     return true;
   } catch (const FormatError&) {
-  } catch (const ModelError&) {
-  }
+  } catch (const ModelError&) {}
   return false;
 }
 

@@ -27,18 +27,18 @@ struct Simple {
   std::string name;
   Kind kind = Kind::String;
   bool ranged = false;
-  double lo = 0, hi = 0;          // Int and Double bounds; String length bounds
-  size_t bytes = 0;               // Hex
+  double lo = 0, hi = 0;            // Int and Double bounds; String length bounds
+  size_t bytes = 0;                 // Hex
   std::vector<std::string> values;  // Enum
-  int item = -1;                  // List
+  int item = -1;                    // List
 };
 
 struct Particle {
   enum class Kind { Element, Seq, Choice, Any };
   Kind kind = Kind::Seq;
-  std::string ns, local;  // Element
-  std::string type;       // Element: a complex or simple type's name
-  bool any_other = false; // Any: only namespaces other than the owner's
+  std::string ns, local;   // Element
+  std::string type;        // Element: a complex or simple type's name
+  bool any_other = false;  // Any: only namespaces other than the owner's
   uint32_t min = 1, max = 1;
   std::vector<Particle> children;
   int line = 0;
@@ -64,8 +64,8 @@ struct Complex {
   std::string name;
   std::string ns;  // target namespace: of unqualified child names, and of "any other"
   std::vector<Attribute> attrs;
-  Particle content;  // a sequence
-  int text = -1;     // simple type of the text, when the element holds text
+  Particle content;   // a sequence
+  int text = -1;      // simple type of the text, when the element holds text
   bool open = false;  // content and attributes not checked
   bool any_attr = false;
   mutable std::unique_ptr<Nfa> nfa;
@@ -161,7 +161,8 @@ bool ParseDateTime(std::string_view s) {
   };
   if (!digits(0, 4) || s.size() < 10 || s[4] != '-' || !digits(5, 2) || s[7] != '-' || !digits(8, 2)) return false;
   if (s.size() == 10) return true;
-  if (s[10] != 'T' || !digits(11, 2) || s.size() < 19 || s[13] != ':' || !digits(14, 2) || s[16] != ':' || !digits(17, 2))
+  if (s[10] != 'T' || !digits(11, 2) || s.size() < 19 || s[13] != ':' || !digits(14, 2) || s[16] != ':' ||
+      !digits(17, 2))
     return false;
   size_t i = 19;
   if (i < s.size() && s[i] == '.') {
@@ -193,7 +194,7 @@ struct Schema::Impl {
   struct PartKind {
     std::string root_ns, root_local, type;
   };
-  std::map<std::string, PartKind> parts;  // content type -> root
+  std::map<std::string, PartKind> parts;                                               // content type -> root
   std::map<std::pair<std::string, std::string>, std::pair<std::string, int>> globals;  // element -> type, line
 
   // ---- reading the table ----
@@ -232,14 +233,15 @@ struct Schema::Impl {
     cx.out->push_back({cx.part, path, std::move(message)});
   }
   static Scope Enter(const sheets::XmlNode& n, const Scope& parent);
-  static std::pair<std::string, std::string> Resolve(std::string_view qname, const Scope& scope, bool attribute, bool& ok);
+  static std::pair<std::string, std::string> Resolve(std::string_view qname, const Scope& scope, bool attribute,
+                                                     bool& ok);
   struct Child {
     const sheets::XmlNode* node;
     std::shared_ptr<Scope> scope;
     std::string ns, local;
   };
-  void Expand(const sheets::XmlNode& parent, const std::shared_ptr<Scope>& scope, std::vector<Child>& out,
-              Context& cx, const std::string& path) const;
+  void Expand(const sheets::XmlNode& parent, const std::shared_ptr<Scope>& scope, std::vector<Child>& out, Context& cx,
+              const std::string& path) const;
   void CheckElement(const sheets::XmlNode& n, const Scope& scope, const std::string& type, const std::string& path,
                     Context& cx) const;
   void CheckAttributes(const sheets::XmlNode& n, const Scope& scope, const Complex* c, const std::string& path,
@@ -334,10 +336,14 @@ void Schema::Impl::Load(std::string_view text) {
         current->content.line = line_no;
         stack = {&current->content};
         for (size_t i = 2; i < t.size(); ++i) {
-          if (t[i] == "open") current->open = true;
-          else if (t[i] == "anyattr") current->any_attr = true;
-          else if (t[i] == "text" && i + 1 < t.size()) pending.push_back({{"@text", t[1], t[++i]}, line_no});
-          else Fail(line_no, "unknown type option " + t[i]);
+          if (t[i] == "open")
+            current->open = true;
+          else if (t[i] == "anyattr")
+            current->any_attr = true;
+          else if (t[i] == "text" && i + 1 < t.size())
+            pending.push_back({{"@text", t[1], t[++i]}, line_no});
+          else
+            Fail(line_no, "unknown type option " + t[i]);
         }
       } else {
         Fail(line_no, "unknown statement");
@@ -355,8 +361,10 @@ void Schema::Impl::Load(std::string_view text) {
       a.ns = ans, a.local = alocal;
       if (t.size() < 2) Fail(line_no, "attribute without a type");
       for (size_t i = 2; i < t.size(); ++i) {
-        if (t[i] == "req") a.required = true;
-        else Fail(line_no, "unknown attribute option " + t[i]);
+        if (t[i] == "req")
+          a.required = true;
+        else
+          Fail(line_no, "unknown attribute option " + t[i]);
       }
       current->attrs.push_back(a);
       attr_types.push_back({current, current->attrs.size() - 1, t[1], line_no});
@@ -405,21 +413,36 @@ void Schema::Impl::Load(std::string_view text) {
       s.ranged = true;
       s.lo = lo, s.hi = hi;
     };
-    if (base == "string") s.kind = Simple::Kind::String, range(3);
-    else if (base == "bool") s.kind = Simple::Kind::Bool;
-    else if (base == "int") int_range(-2147483648.0, 2147483647.0), range(3);
-    else if (base == "uint") int_range(0, 4294967295.0), range(3);
-    else if (base == "ubyte") int_range(0, 255), range(3);
-    else if (base == "ushort") int_range(0, 65535), range(3);
-    else if (base == "long") int_range(-9223372036854775808.0, 9223372036854775807.0), range(3);
-    else if (base == "double") s.kind = Simple::Kind::Double, range(3);
-    else if (base == "cell") s.kind = Simple::Kind::Cell;
-    else if (base == "ref") s.kind = Simple::Kind::Ref;
-    else if (base == "datetime") s.kind = Simple::Kind::DateTime;
-    else if (base == "hex" && t.size() == 4) s.kind = Simple::Kind::Hex, s.bytes = std::stoul(t[3]);
-    else if (base == "enum" && t.size() > 3) s.kind = Simple::Kind::Enum, s.values.assign(t.begin() + 3, t.end());
-    else if (base == "list" && t.size() == 4) s.kind = Simple::Kind::List, s.item = SimpleOf(t[3], ps.line);
-    else Fail(ps.line, "unknown simple type form");
+    if (base == "string")
+      s.kind = Simple::Kind::String, range(3);
+    else if (base == "bool")
+      s.kind = Simple::Kind::Bool;
+    else if (base == "int")
+      int_range(-2147483648.0, 2147483647.0), range(3);
+    else if (base == "uint")
+      int_range(0, 4294967295.0), range(3);
+    else if (base == "ubyte")
+      int_range(0, 255), range(3);
+    else if (base == "ushort")
+      int_range(0, 65535), range(3);
+    else if (base == "long")
+      int_range(-9223372036854775808.0, 9223372036854775807.0), range(3);
+    else if (base == "double")
+      s.kind = Simple::Kind::Double, range(3);
+    else if (base == "cell")
+      s.kind = Simple::Kind::Cell;
+    else if (base == "ref")
+      s.kind = Simple::Kind::Ref;
+    else if (base == "datetime")
+      s.kind = Simple::Kind::DateTime;
+    else if (base == "hex" && t.size() == 4)
+      s.kind = Simple::Kind::Hex, s.bytes = std::stoul(t[3]);
+    else if (base == "enum" && t.size() > 3)
+      s.kind = Simple::Kind::Enum, s.values.assign(t.begin() + 3, t.end());
+    else if (base == "list" && t.size() == 4)
+      s.kind = Simple::Kind::List, s.item = SimpleOf(t[3], ps.line);
+    else
+      Fail(ps.line, "unknown simple type form");
   }
   for (const auto& pa : attr_types) pa.owner->attrs[pa.index].simple = SimpleOf(pa.type, pa.line);
   for (const auto& [name, c] : complexes) CheckReferences(c.content);
@@ -518,7 +541,8 @@ bool Matches(const Particle& p, const std::string& owner_ns, const std::string& 
   return p.ns == ns && p.local == local;
 }
 
-const Particle* FindDecl(const Particle& p, const std::string& owner_ns, const std::string& ns, const std::string& local) {
+const Particle* FindDecl(const Particle& p, const std::string& owner_ns, const std::string& ns,
+                         const std::string& local) {
   if (p.kind == Particle::Kind::Element || p.kind == Particle::Kind::Any)
     return Matches(p, owner_ns, ns, local) ? &p : nullptr;
   for (const auto& c : p.children)
@@ -612,8 +636,10 @@ bool Schema::Impl::ValueOk(int index, std::string_view raw, std::string& why) co
 Schema::Impl::Scope Schema::Impl::Enter(const sheets::XmlNode& n, const Scope& parent) {
   Scope s = parent;
   for (const auto& [k, v] : n.attrs) {
-    if (k == "xmlns") s.prefixes[""] = v;
-    else if (k.starts_with("xmlns:")) s.prefixes[k.substr(6)] = v;
+    if (k == "xmlns")
+      s.prefixes[""] = v;
+    else if (k.starts_with("xmlns:"))
+      s.prefixes[k.substr(6)] = v;
   }
   for (const auto& [k, v] : n.attrs) {
     bool ok = true;
@@ -682,7 +708,8 @@ void Schema::Impl::CheckAttributes(const sheets::XmlNode& n, const Scope& scope,
     }
     if (ans == kMcNs && alocal == "Ignorable")
       for (const auto& prefix : Split(v))
-        if (!scope.prefixes.count(prefix)) Report(cx, path, "mc:Ignorable names prefix " + prefix + ", which is not declared");
+        if (!scope.prefixes.count(prefix))
+          Report(cx, path, "mc:Ignorable names prefix " + prefix + ", which is not declared");
     if (ans == kMcNs || scope.ignorable.count(ans)) continue;
     bool found = false;
     if (c)
@@ -767,8 +794,9 @@ void Schema::Impl::CheckElement(const sheets::XmlNode& n, const Scope& scope, co
       } else if (previous == k.local) {
         Report(cx, child_path, "too many <" + k.local + "> in " + c.name);
       } else {
-        Report(cx, child_path, "<" + k.local + "> out of order in " + c.name + (previous.empty() ? "" : " (after <" + previous + ">)") +
-                                   "; expected: " + expected(set));
+        Report(cx, child_path,
+               "<" + k.local + "> out of order in " + c.name + (previous.empty() ? "" : " (after <" + previous + ">)") +
+                   "; expected: " + expected(set));
       }
       if (decl) {
         // Carries on both as if the child were absent and as if it stood where the content model
@@ -788,7 +816,8 @@ void Schema::Impl::CheckElement(const sheets::XmlNode& n, const Scope& scope, co
     }
     CheckElement(*k.node, *k.scope, decl->type, child_path, cx);
   }
-  if (!set[size_t(nfa.accept)]) Report(cx, path, "required child missing in " + c.name + "; expected: " + expected(set));
+  if (!set[size_t(nfa.accept)])
+    Report(cx, path, "required child missing in " + c.name + "; expected: " + expected(set));
 }
 
 // ---- the public face ---------------------------------------------------------------------------------
@@ -828,8 +857,9 @@ std::vector<Problem> Schema::CheckTree(std::string_view part_name, std::string_v
   auto [rns, rlocal] = Impl::Resolve(root.name, scope, false, ok);
   std::string path = "/" + root.name;
   if (!ok || rns != it->second.root_ns || rlocal != it->second.root_local) {
-    impl_->Report(cx, path, "root element is {" + rns + "}" + rlocal + ", expected {" + it->second.root_ns + "}" +
-                                it->second.root_local);
+    impl_->Report(
+        cx, path,
+        "root element is {" + rns + "}" + rlocal + ", expected {" + it->second.root_ns + "}" + it->second.root_local);
     return out;
   }
   impl_->CheckElement(root, scope, it->second.type, path, cx);
@@ -883,7 +913,8 @@ void CheckRelIds(const sheets::XmlNode& n, std::map<std::string, std::string> pr
 struct ParsedPart {
   std::string name, type;
   sheets::XmlNode tree;
-  ParsedPart(std::string n, std::string t, sheets::XmlNode x) : name(std::move(n)), type(std::move(t)), tree(std::move(x)) {}
+  ParsedPart(std::string n, std::string t, sheets::XmlNode x)
+      : name(std::move(n)), type(std::move(t)), tree(std::move(x)) {}
 };
 
 // 0-based row and column of "B7"; false when it is not a cell reference.
@@ -903,7 +934,8 @@ bool CellOf(std::string_view ref, uint32_t& row, uint32_t& col) {
 
 std::optional<uint64_t> Number(const sheets::XmlNode& n, std::string_view attr) {
   const std::string* v = n.Attr(attr);
-  if (!v || v->empty() || v->find_first_not_of("0123456789") != std::string::npos || v->size() > 18) return std::nullopt;
+  if (!v || v->empty() || v->find_first_not_of("0123456789") != std::string::npos || v->size() > 18)
+    return std::nullopt;
   return std::stoull(*v);
 }
 
@@ -930,7 +962,9 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
   const uint64_t cell_xfs = count(st ? st->Child("cellXfs") : nullptr, "xf");
   const uint64_t dxfs = count(st ? st->Child("dxfs") : nullptr, "dxf");
   const uint64_t strings = sst ? count(&sst->tree, "si") : 0;
-  auto report = [&](const std::string& part, const std::string& path, const std::string& what) { out.push_back({part, path, what}); };
+  auto report = [&](const std::string& part, const std::string& path, const std::string& what) {
+    out.push_back({part, path, what});
+  };
 
   if (st) {
     std::set<uint64_t> custom;
@@ -946,7 +980,9 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
         std::string path = "/styleSheet/" + std::string(table) + "/xf[" + std::to_string(++k) + "]";
         auto check = [&](std::string_view attr, uint64_t size, std::string_view what) {
           if (auto v = Number(*xf, attr); v && *v >= size)
-            report(styles->name, path, std::string(attr) + " " + std::to_string(*v) + " but " + std::to_string(size) + " " + std::string(what));
+            report(styles->name, path,
+                   std::string(attr) + " " + std::to_string(*v) + " but " + std::to_string(size) + " " +
+                       std::string(what));
         };
         check("fontId", fonts, "fonts");
         check("fillId", fills, "fills");
@@ -961,7 +997,8 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
       for (auto* c : cs->ChildrenNamed("cellStyle")) {
         ++k;
         if (auto v = Number(*c, "xfId"); v && *v >= style_xfs)
-          report(styles->name, "/styleSheet/cellStyles/cellStyle[" + std::to_string(k) + "]", "xfId " + std::to_string(*v) + " but " + std::to_string(style_xfs) + " cell style formats");
+          report(styles->name, "/styleSheet/cellStyles/cellStyle[" + std::to_string(k) + "]",
+                 "xfId " + std::to_string(*v) + " but " + std::to_string(style_xfs) + " cell style formats");
       }
     }
   }
@@ -976,15 +1013,18 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
         ++sheet_count;
         visible.push_back(s->AttrOr("state", "visible") == "visible");
         std::string lower = Lower(s->AttrOr("name", ""));
-        if (!names.insert(lower).second) report(workbook->name, "/workbook/sheets", "sheet name \"" + s->AttrOr("name", "") + "\" used twice");
-        if (!ids.insert(s->AttrOr("sheetId", "")).second) report(workbook->name, "/workbook/sheets", "sheetId " + s->AttrOr("sheetId", "") + " used twice");
+        if (!names.insert(lower).second)
+          report(workbook->name, "/workbook/sheets", "sheet name \"" + s->AttrOr("name", "") + "\" used twice");
+        if (!ids.insert(s->AttrOr("sheetId", "")).second)
+          report(workbook->name, "/workbook/sheets", "sheetId " + s->AttrOr("sheetId", "") + " used twice");
       }
     if (auto* bv = wb.Child("bookViews"))
       for (auto* v : bv->ChildrenNamed("workbookView")) {
         ++views;
         for (std::string_view attr : {"activeTab", "firstSheet"})
           if (auto n = Number(*v, attr); n && *n >= sheet_count)
-            report(workbook->name, "/workbook/bookViews", std::string(attr) + " " + std::to_string(*n) + " but " + std::to_string(sheet_count) + " sheets");
+            report(workbook->name, "/workbook/bookViews",
+                   std::string(attr) + " " + std::to_string(*n) + " but " + std::to_string(sheet_count) + " sheets");
         uint64_t active = Number(*v, "activeTab").value_or(0);
         if (active < visible.size() && !visible[active])
           report(workbook->name, "/workbook/bookViews", "the active sheet " + std::to_string(active) + " is hidden");
@@ -998,9 +1038,12 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
       for (auto* d : dn->ChildrenNamed("definedName")) {
         auto local = Number(*d, "localSheetId");
         if (local && *local >= sheet_count)
-          report(workbook->name, "/workbook/definedNames", "name " + d->AttrOr("name", "") + " belongs to sheet " + std::to_string(*local) + " of " + std::to_string(sheet_count));
+          report(workbook->name, "/workbook/definedNames",
+                 "name " + d->AttrOr("name", "") + " belongs to sheet " + std::to_string(*local) + " of " +
+                     std::to_string(sheet_count));
         if (!seen.insert(Lower(d->AttrOr("name", "")) + "|" + d->AttrOr("localSheetId", "")).second)
-          report(workbook->name, "/workbook/definedNames", "name " + d->AttrOr("name", "") + " defined twice in one scope");
+          report(workbook->name, "/workbook/definedNames",
+                 "name " + d->AttrOr("name", "") + " defined twice in one scope");
       }
     }
   }
@@ -1027,15 +1070,18 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
       if (auto* svs = ws.Child("sheetViews"))
         for (auto* sv : svs->ChildrenNamed("sheetView"))
           if (auto id = Number(*sv, "workbookViewId"); id && *id >= std::max<uint64_t>(views, 1))
-            report(p.name, root + "/sheetViews", "workbookViewId " + std::to_string(*id) + " but " + std::to_string(views) + " workbook views");
+            report(p.name, root + "/sheetViews",
+                   "workbookViewId " + std::to_string(*id) + " but " + std::to_string(views) + " workbook views");
     uint64_t last_col_max = 0;
     for (auto* cols : ws.ChildrenNamed("cols"))
       for (auto* c : cols->ChildrenNamed("col")) {
         if (auto s = Number(*c, "style"); s && styles && *s >= cell_xfs)
-          report(p.name, root + "/cols", "column style " + std::to_string(*s) + " but " + std::to_string(cell_xfs) + " cell formats");
+          report(p.name, root + "/cols",
+                 "column style " + std::to_string(*s) + " but " + std::to_string(cell_xfs) + " cell formats");
         auto lo = Number(*c, "min"), hi = Number(*c, "max");
         if (lo && hi && (*lo > *hi || *lo <= last_col_max))
-          report(p.name, root + "/cols", "columns " + std::to_string(*lo) + ":" + std::to_string(*hi) + " overlap or go backwards");
+          report(p.name, root + "/cols",
+                 "columns " + std::to_string(*lo) + ":" + std::to_string(*hi) + " overlap or go backwards");
         if (hi) last_col_max = std::max(last_col_max, *hi);
       }
     if (const sheets::XmlNode* data = ws.Child("sheetData")) {
@@ -1045,10 +1091,13 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
         std::string rpath = root + "/sheetData/row[" + std::to_string(++k) + "]";
         int64_t r = last_row + 1;
         if (auto n = Number(*row, "r")) r = int64_t(*n) - 1;
-        if (r <= last_row) report(p.name, rpath, "row " + std::to_string(r + 1) + " does not come after row " + std::to_string(last_row + 1));
+        if (r <= last_row)
+          report(p.name, rpath,
+                 "row " + std::to_string(r + 1) + " does not come after row " + std::to_string(last_row + 1));
         last_row = r;
         if (auto s = Number(*row, "s"); s && styles && *s >= cell_xfs)
-          report(p.name, rpath, "row style " + std::to_string(*s) + " but " + std::to_string(cell_xfs) + " cell formats");
+          report(p.name, rpath,
+                 "row style " + std::to_string(*s) + " but " + std::to_string(cell_xfs) + " cell formats");
         int64_t last_col = -1;
         for (auto* c : row->ChildrenNamed("c")) {
           uint32_t cr = 0, cc = uint32_t(last_col + 1);
@@ -1059,23 +1108,32 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
             if (CellOf(plain, cr, cc) && int64_t(cr) != r)
               report(p.name, rpath, "cell " + *ref + " in row " + std::to_string(r + 1));
           }
-          if (int64_t(cc) <= last_col) report(p.name, rpath, "cell " + c->AttrOr("r", "") + " does not come after the cell before it");
+          if (int64_t(cc) <= last_col)
+            report(p.name, rpath, "cell " + c->AttrOr("r", "") + " does not come after the cell before it");
           last_col = cc;
           if (auto s = Number(*c, "s"); s && styles && *s >= cell_xfs)
-            report(p.name, rpath, "cell " + c->AttrOr("r", "") + " has format " + std::to_string(*s) + " but " + std::to_string(cell_xfs) + " cell formats");
+            report(p.name, rpath,
+                   "cell " + c->AttrOr("r", "") + " has format " + std::to_string(*s) + " but " +
+                       std::to_string(cell_xfs) + " cell formats");
           if (c->AttrOr("t", "n") == "s") {
             const sheets::XmlNode* v = c->Child("v");
             uint64_t index = 0;
-            bool ok = v && !v->text.empty() && v->text.find_first_not_of("0123456789") == std::string::npos && v->text.size() < 18;
+            bool ok = v && !v->text.empty() && v->text.find_first_not_of("0123456789") == std::string::npos &&
+                      v->text.size() < 18;
             if (ok) index = std::stoull(v->text);
             if (!ok || index >= strings)
-              report(p.name, rpath, "cell " + c->AttrOr("r", "") + " names shared string " + (v ? v->text : "") + " of " + std::to_string(strings));
+              report(p.name, rpath,
+                     "cell " + c->AttrOr("r", "") + " names shared string " + (v ? v->text : "") + " of " +
+                         std::to_string(strings));
           }
         }
       }
     }
     if (auto* merges = ws.Child("mergeCells")) {
-      struct Area { uint32_t r0, c0, r1, c1; std::string ref; };
+      struct Area {
+        uint32_t r0, c0, r1, c1;
+        std::string ref;
+      };
       std::vector<Area> areas;
       for (auto* m : merges->ChildrenNamed("mergeCell")) {
         std::string ref = m->AttrOr("ref", "");
@@ -1084,7 +1142,8 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
           if (ch != '$') plain += ch;
         size_t colon = plain.find(':');
         Area a{0, 0, 0, 0, ref};
-        if (colon == std::string::npos || !CellOf(plain.substr(0, colon), a.r0, a.c0) || !CellOf(plain.substr(colon + 1), a.r1, a.c1))
+        if (colon == std::string::npos || !CellOf(plain.substr(0, colon), a.r0, a.c0) ||
+            !CellOf(plain.substr(colon + 1), a.r1, a.c1))
           continue;
         if (a.r1 < a.r0) std::swap(a.r0, a.r1);
         if (a.c1 < a.c0) std::swap(a.c0, a.c1);
@@ -1097,7 +1156,8 @@ void CheckConsistency(const std::vector<ParsedPart>& parts, std::vector<Problem>
     for (auto* cf : ws.ChildrenNamed("conditionalFormatting"))
       for (auto* rule : cf->ChildrenNamed("cfRule"))
         if (auto d = Number(*rule, "dxfId"); d && styles && *d >= dxfs)
-          report(p.name, root + "/conditionalFormatting", "dxfId " + std::to_string(*d) + " but " + std::to_string(dxfs) + " differential formats");
+          report(p.name, root + "/conditionalFormatting",
+                 "dxfId " + std::to_string(*d) + " but " + std::to_string(dxfs) + " differential formats");
   }
 }
 
@@ -1124,7 +1184,7 @@ PackageReport CheckPackage(const Schema& schema, std::string_view package) {
   }
   std::map<std::string, std::string> defaults, overrides;
   std::map<std::string, std::set<std::string>> rel_ids;  // lower-case source part -> its relationship ids
-  std::vector<ParsedPart> trees;                          // the parts checked, for the checks across parts
+  std::vector<ParsedPart> trees;                         // the parts checked, for the checks across parts
   for (const auto& [lower, bytes] : parts) {
     size_t r = lower.rfind("_rels/");
     if (r == std::string::npos || !lower.ends_with(".rels")) continue;
@@ -1143,13 +1203,16 @@ PackageReport CheckPackage(const Schema& schema, std::string_view package) {
     for (const auto& c : types.children) {
       if (c.local() == "Default") {
         std::string ext = Lower(c.AttrOr("Extension", ""));
-        if (defaults.count(ext)) report.problems.push_back({"[Content_Types].xml", "/Types", "extension " + ext + " declared twice"});
+        if (defaults.count(ext))
+          report.problems.push_back({"[Content_Types].xml", "/Types", "extension " + ext + " declared twice"});
         defaults[ext] = c.AttrOr("ContentType", "");
       } else if (c.local() == "Override") {
         std::string name = Lower(c.AttrOr("PartName", ""));
-        if (overrides.count(name)) report.problems.push_back({"[Content_Types].xml", "/Types", "part " + name + " declared twice"});
+        if (overrides.count(name))
+          report.problems.push_back({"[Content_Types].xml", "/Types", "part " + name + " declared twice"});
         if (!name.starts_with("/") || !parts.count(name.substr(1)))
-          report.problems.push_back({"[Content_Types].xml", "/Types", "override for a part the package lacks: " + name});
+          report.problems.push_back(
+              {"[Content_Types].xml", "/Types", "override for a part the package lacks: " + name});
         overrides[name] = c.AttrOr("ContentType", "");
       }
     }
@@ -1172,7 +1235,8 @@ PackageReport CheckPackage(const Schema& schema, std::string_view package) {
     if (type == kRelsCt) {
       // The part the relationships belong to: "xl/_rels/workbook.xml.rels" -> "xl/workbook.xml".
       size_t r = name.rfind("_rels/");
-      std::string source = r == std::string::npos ? "" : name.substr(0, r) + name.substr(r + 6, name.size() - r - 6 - 5);
+      std::string source =
+          r == std::string::npos ? "" : name.substr(0, r) + name.substr(r + 6, name.size() - r - 6 - 5);
       if (!source.empty() && !parts.count(Lower(source)))
         report.problems.push_back({name, "/", "relationships of a part the package lacks: " + source});
       sheets::XmlNode rels;
@@ -1188,11 +1252,13 @@ PackageReport CheckPackage(const Schema& schema, std::string_view package) {
       std::set<std::string> ids;
       for (const auto& rel : rels.children) {
         std::string id = rel.AttrOr("Id", "");
-        if (!ids.insert(id).second) report.problems.push_back({name, "/Relationships", "relationship id " + id + " used twice"});
+        if (!ids.insert(id).second)
+          report.problems.push_back({name, "/Relationships", "relationship id " + id + " used twice"});
         if (rel.AttrOr("TargetMode", "Internal") == "External") continue;
         std::string target = sheets::opc::ResolveTarget(source, rel.AttrOr("Target", ""));
         if (!parts.count(Lower(target)))
-          report.problems.push_back({name, "/Relationships", "relationship " + id + " targets a missing part " + target});
+          report.problems.push_back(
+              {name, "/Relationships", "relationship " + id + " targets a missing part " + target});
       }
       continue;
     }

@@ -43,7 +43,8 @@ class Schema {
   // Checks one part of that content type.
   std::vector<Problem> CheckPart(std::string_view part_name, std::string_view content_type, std::string_view xml) const;
   // The same with the part already parsed.
-  std::vector<Problem> CheckTree(std::string_view part_name, std::string_view content_type, const sheets::XmlNode& root) const;
+  std::vector<Problem> CheckTree(std::string_view part_name, std::string_view content_type,
+                                 const sheets::XmlNode& root) const;
 
   struct Impl;
 
@@ -54,9 +55,9 @@ class Schema {
 
 struct PackageReport {
   std::vector<Problem> problems;
-  std::vector<std::string> checked;                  // parts checked against the table
-  std::map<std::string, std::string> not_checked;    // part -> content type the table does not model
-  std::string Summary() const;                       // every problem, one a line
+  std::vector<std::string> checked;                // parts checked against the table
+  std::map<std::string, std::string> not_checked;  // part -> content type the table does not model
+  std::string Summary() const;                     // every problem, one a line
 };
 
 // Checks every part of a package (zip bytes): the content types part, each relationships part (and

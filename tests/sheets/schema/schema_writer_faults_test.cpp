@@ -54,7 +54,7 @@ TEST(SchemaWriterFaults, SeriesValuesAreNumericSourcesEvenWhenTheCellsHoldTexts)
     auto back = WriteCheckRead(book);
     const Chart& r = *back->sheet(0).drawings()[0]->chart;
     EXPECT_EQ(r.series[0].y_values, "S!$A$1:$A$3");  // the reference itself is kept
-    EXPECT_EQ(r.series[1].y_values, "{4}");           // a text among constant values counts for nothing
+    EXPECT_EQ(r.series[1].y_values, "{4}");          // a text among constant values counts for nothing
     EXPECT_EQ(r.series[1].x_values, "{\"p\",\"q\"}");
   }
 }

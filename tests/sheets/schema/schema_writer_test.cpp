@@ -18,10 +18,10 @@
 
 using namespace sheets;
 using schemacheck::CheckPackage;
-using schemacheck::ReadFile;
-using schemacheck::Table;
 using schemacheck::PackageReport;
+using schemacheck::ReadFile;
 using schemacheck::Schema;
+using schemacheck::Table;
 
 namespace {
 
@@ -125,10 +125,11 @@ std::unique_ptr<Workbook> EveryFeature() {
   s.SetNumber(1048575, 16383, 1);  // the last cell of the large grid
 
   // Formats: every border style, pattern, alignment and underline, with colours of each kind.
-  const BorderStyle borders[] = {BorderStyle::Thin, BorderStyle::Medium, BorderStyle::Dashed, BorderStyle::Dotted,
-                                 BorderStyle::Thick, BorderStyle::Double, BorderStyle::Hair, BorderStyle::MediumDashed,
-                                 BorderStyle::DashDot, BorderStyle::MediumDashDot, BorderStyle::DashDotDot,
-                                 BorderStyle::MediumDashDotDot, BorderStyle::SlantDashDot};
+  const BorderStyle borders[] = {BorderStyle::Thin,          BorderStyle::Medium,       BorderStyle::Dashed,
+                                 BorderStyle::Dotted,        BorderStyle::Thick,        BorderStyle::Double,
+                                 BorderStyle::Hair,          BorderStyle::MediumDashed, BorderStyle::DashDot,
+                                 BorderStyle::MediumDashDot, BorderStyle::DashDotDot,   BorderStyle::MediumDashDotDot,
+                                 BorderStyle::SlantDashDot};
   const Color colors[] = {Color::Rgb(0xFF102030), Color::Indexed(10), Color::Theme(4, -0.25), Color::Auto()};
   for (int i = 0; i < 19; ++i) {
     CellFormat f;
@@ -211,12 +212,16 @@ std::unique_ptr<Workbook> EveryFeature() {
 
   // Charts of every kind and grouping, each with text boxes, trend lines and scaled axes.
   uint32_t row_at = 60;
-  for (auto [type, grouping] : std::vector<std::pair<ChartType, ChartGrouping>>{
-           {ChartType::Scatter, ChartGrouping::Standard},  {ChartType::Line, ChartGrouping::Standard},
-           {ChartType::Line, ChartGrouping::Stacked},      {ChartType::Bar, ChartGrouping::Clustered},
-           {ChartType::Bar, ChartGrouping::PercentStacked}, {ChartType::Column, ChartGrouping::Stacked},
-           {ChartType::Area, ChartGrouping::Standard},     {ChartType::Area, ChartGrouping::PercentStacked},
-           {ChartType::Pie, ChartGrouping::Standard}}) {
+  for (auto [type, grouping] :
+       std::vector<std::pair<ChartType, ChartGrouping>>{{ChartType::Scatter, ChartGrouping::Standard},
+                                                        {ChartType::Line, ChartGrouping::Standard},
+                                                        {ChartType::Line, ChartGrouping::Stacked},
+                                                        {ChartType::Bar, ChartGrouping::Clustered},
+                                                        {ChartType::Bar, ChartGrouping::PercentStacked},
+                                                        {ChartType::Column, ChartGrouping::Stacked},
+                                                        {ChartType::Area, ChartGrouping::Standard},
+                                                        {ChartType::Area, ChartGrouping::PercentStacked},
+                                                        {ChartType::Pie, ChartGrouping::Standard}}) {
     s.AddChart(MakeChart(type, grouping, s.name()), {{row_at, 1}, 3, 4, {row_at + 12, 8}, 0, 0}).visible = row_at != 72;
     row_at += 14;
   }
@@ -293,7 +298,8 @@ TEST(SchemaWriter, EveryFeatureWrittenAsWorkbookAndAsTemplateIsValid) {
 TEST(SchemaWriter, FixturesReadEditedAndSavedAreValid) {
   for (const auto& entry : std::filesystem::directory_iterator(QS_SHEETS_DATA)) {
     std::string name = entry.path().filename().string();
-    if (entry.path().extension() != ".xlsx" || !(name.starts_with("libreoffice-") || name.starts_with("openpyxl-"))) continue;
+    if (entry.path().extension() != ".xlsx" || !(name.starts_with("libreoffice-") || name.starts_with("openpyxl-")))
+      continue;
     SCOPED_TRACE(name);
     std::string bytes = ReadFile(entry.path().string());
     auto book = ReadWorkbookBytes(Bytes(bytes), name);
@@ -487,7 +493,8 @@ TEST(SchemaWriter, NeighboursSwappedInAnyWrittenPartAreRefused) {
       std::swap(s.parent->children[s.at], s.parent->children[s.at + 1]);
       const std::string& a = s.parent->children[s.at].name;
       const std::string& b = s.parent->children[s.at + 1].name;
-      const bool unordered = any_order.count(s.parent->name) > 0 || (s.parent->name == "c:plotArea" && axis(a) && axis(b));
+      const bool unordered =
+          any_order.count(s.parent->name) > 0 || (s.parent->name == "c:plotArea" && axis(a) && axis(b));
       if (problems.empty() && !unordered) ADD_FAILURE() << "accepted: " << s.key;
       if (!problems.empty() && unordered) ADD_FAILURE() << "refused: " << s.key << "\n" << problems[0].ToString();
       refused += !problems.empty();
