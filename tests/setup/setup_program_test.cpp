@@ -18,9 +18,7 @@
 #include "setup/engine/installer.h"
 #include "setup/engine/registry.h"
 #include "tests/setup/test_util.h"
-#ifdef HAVE_HOST_STARTUP_LIST
 #include "sheets/xlm/startup.h"
-#endif
 
 extern char** environ;
 
@@ -65,7 +63,6 @@ private:
     pid_t pid_ = -1;
 };
 
-#ifdef QUELSTAT_EXE
 // The spreadsheet host running a script from a pipe: it stays up, with its main window, until
 // its input ends.
 class HostProcess {
@@ -111,7 +108,6 @@ private:
     int input_ = -1, output_ = -1;
     bool ready_ = false;
 };
-#endif
 
 struct Machine {
     TempFolder temp;
@@ -199,7 +195,6 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval) {
               (std::vector<std::string>{"/R \"/opt/a.xla\"", "/R \"/opt/b.xla\"", "/R \"" + path + "quelstat.xll\""}));
     for (const auto& key : excelOptionKeys())
         EXPECT_EQ(startupList(reg, key).back(), "/R \"" + path + "quelstat.xll\"");
-#ifdef HAVE_HOST_STARTUP_LIST
     // The spreadsheet host reads the same lists: every Excel version it can stand for finds the
     // add-in to open at start and in its Add-in Manager.
     for (int version : {7, 8, 9}) {
@@ -210,9 +205,7 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval) {
         auto manager = xlm::AddInManagerList(version);
         EXPECT_NE(std::find(manager.begin(), manager.end(), path + "quelstat.xll"), manager.end()) << version;
     }
-#endif
 
-#ifdef QUELSTAT_EXE
     // The host, started from anywhere, opens the installed add-in from its start-up list (the
     // list is not empty, so the host's own default add-in is not what shows the menu).
     std::string menus;
@@ -231,7 +224,6 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval) {
         EXPECT_FALSE(fs::exists(m.temp.path() / "second"));
         EXPECT_EQ(*reg.getString(Hive::LocalMachine, kAppKey, "Path"), path);
     }
-#endif
 
     // Removal with the installed program: files, keys and the entries go; the other add-ins
     // stay in their order.
@@ -243,11 +235,9 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval) {
     for (const auto& key : excelOptionKeys())
         EXPECT_EQ(startupList(reg, key), (std::vector<std::string>{"/R \"/opt/a.xla\"", "/R \"/opt/b.xla\""})) << key;
     for (const auto& key : excelAddinManagerKeys()) EXPECT_TRUE(reg.valueNames(Hive::CurrentUser, key).empty());
-#ifdef QUELSTAT_EXE
     // With the other add-ins still listed, the host opens no Quelstat any more.
     run("cd / && " + m.environment() + "QUELSTAT_NO_DESKTOP=1 '" QUELSTAT_EXE "' menu 2>&1", &menus);
     EXPECT_EQ(menus.find("&Quelstat  >"), std::string::npos) << menus;
-#endif
 }
 
 TEST(SetupProgram, ProgramInUseIsReplacedByTheNextRun) {
