@@ -36,7 +36,7 @@ std::string TextOf(const XlValue& v) {
   switch (v.Type()) {
     case XLTYPE_STR: return v.Text();
     case XLTYPE_NUM: return FormatG(v.val.num);
-    case XLTYPE_BOOL: return DatasetString(v.val.xbool ? 39 : 38);
+    case XLTYPE_BOOL: return DatasetString(v.val.xbool ? ids::kStringTrue : ids::kStringFalse);
     default: return {};
   }
 }
@@ -212,7 +212,8 @@ void VariableSource::Invalidate() {
 void VariableSource::SetType(TypeCode code) {
   if (SameType(code, type)) return;
   if (categories && IsCategorical(code)) {
-    if (SameType(code, kTypeOrdinal) && !categories->AllValuedAndUnique()) ThrowDatasetMessage(97);
+    if (SameType(code, kTypeOrdinal) && !categories->AllValuedAndUnique())
+      ThrowDatasetMessage(ids::kMessageOrdinalValuesMissing);
     categories->type = code;
   }
   if (!(IsCategorical(type) && IsCategorical(code))) {
@@ -284,7 +285,7 @@ const ValueVector& VariableSourceExcel::Values() {
           if (categories->Count() >= 258) {
             for (const CRef<Category>& k : categories->Order()) k->flags |= Category::kOccursInData;
             m_cache.reset();
-            ThrowDatasetMessage(100, {DisplayName()});
+            ThrowDatasetMessage(ids::kMessageTooManyCategories, {DisplayName()});
           }
           cat->flags |= Category::kOccursInData;
           v.categories.push_back(static_cast<uint16_t>(cat->number));
@@ -296,7 +297,7 @@ const ValueVector& VariableSourceExcel::Values() {
             double n = cell.val.num;
             if (!(n >= 0) || n != std::floor(n) || n > 4294967295.0) {
               CellRange where = values.Cell(r, c);
-              ThrowDatasetMessage(96, {DisplayName(), where.Address(), TextOf(cell)});
+              ThrowDatasetMessage(ids::kMessageInvalidCount, {DisplayName(), where.Address(), TextOf(cell)});
             }
             v.counts.push_back(static_cast<uint32_t>(n));
           } else {
@@ -548,7 +549,7 @@ void DatasetSourceExcel::BuildListVariables() {
       if (!text[static_cast<size_t>(line)].empty()) top = line, ++filled;
     if (top < 0) {
       Select(region.Cell(std::max(0, hr - 1), lc + c));
-      ThrowDatasetMessage(200);
+      ThrowDatasetMessage(ids::kMessageNotVariableName);
     }
     if (filled == 2) {
       const std::string& upper = text[0];
@@ -603,7 +604,7 @@ void DatasetSourceExcel::BuildFactor(bool headerRowBand, VariableSourceExcel* da
     std::string name = namesOnly ? DatasetString(ids::kLabelGroup) : TextOf(CellValue(nameCell));
     if (name.empty()) {
       Select(nameCell);
-      ThrowDatasetMessage(200);
+      ThrowDatasetMessage(ids::kMessageNotVariableName);
     }
     CRef<VariableSourceExcel> f = NewSource(name, CellRange{}, nameCell);
     f->type = kTypeNominal;
@@ -644,7 +645,7 @@ void DatasetSourceExcel::BuildFactor(bool headerRowBand, VariableSourceExcel* da
         else
           run.lastRow = first.firstRow + (end - p) - 1;
         Select(run);
-        ThrowDatasetMessage(201);
+        ThrowDatasetMessage(ids::kMessageNotCategoryName);
       }
       cat->flags |= Category::kOccursInData;
       if (std::find(f->grouping.begin(), f->grouping.end(), cat->number) == f->grouping.end())
@@ -772,10 +773,10 @@ void DatasetSourceExcel::Scan(int contingency, int layout, int labelColumns, int
     dataBody = CellRange{region.sheet};
   else
     dataBody = region.Offset(hr, lc, region.Rows() - hr, region.Cols() - lc);
-  if (dataBody.Empty()) ThrowDatasetMessage(36);
+  if (dataBody.Empty()) ThrowDatasetMessage(ids::kMessageEmptyDataset);
   if (createVariables) {
     if (found == kLayoutIndependent) {
-      std::string dataName = DatasetString(21);
+      std::string dataName = DatasetString(ids::kStringData);
       CellRange dataNameCell;
       if (lc >= 1 && hr >= 2) {
         XlValue corner = CellValue(region.Cell(0, 0));

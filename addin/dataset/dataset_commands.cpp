@@ -3,6 +3,7 @@
 #include "addin/dataset/dataset_strings.h"
 #include "addin/host/messages.h"
 #include "addin/host/xlcalls.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -12,7 +13,7 @@ DatasetPropertiesDialog g_dialog = nullptr;
 
 CRef<DatasetSourceExcel> FindDatasetForCommand() {
   CRef<DatasetSourceExcel> s = FindDataset(ActiveCell(), kLayoutDetect, -1, -1, true, true);
-  if (!s) ThrowDatasetMessage(64);
+  if (!s) ThrowDatasetMessage(ids::kMessageNoDataset);
   return s;
 }
 
@@ -30,25 +31,27 @@ CRef<DatasetSourceExcel> EnsureConfirmed(const CRef<DatasetSourceExcel>& source)
   } catch (CException* e) {
     e->Delete();
   }
-  if (!ShowText(CSharedString(DatasetString(34)), MB_OKCANCEL | MB_ICONQUESTION, 34)) return CRef<DatasetSourceExcel>();
+  if (!ShowText(CSharedString(DatasetString(ids::kMessageNewDataset)), MB_OKCANCEL | MB_ICONQUESTION,
+                ids::kMessageNewDataset))
+    return CRef<DatasetSourceExcel>();
   if (!g_dialog || !g_dialog(*source)) return CRef<DatasetSourceExcel>();
   return source;
 }
 
 VariableSourceExcel* FindVariableForCommand(DatasetSourceExcel& source) {
   VariableSourceExcel* v = source.FindVariableAt(ActiveCell());
-  if (!v) ThrowDatasetMessage(65);
+  if (!v) ThrowDatasetMessage(ids::kMessageNoVariable);
   return v;
 }
 
 void CheckVariablePropertiesAllowed(const VariableSource& variable) {
-  if (SameType(variable.type, kTypeIntegralCount)) ThrowDatasetMessage(102);
+  if (SameType(variable.type, kTypeIntegralCount)) ThrowDatasetMessage(ids::kMessageCountsTable);
 }
 
 void CheckOrdinalValues(const VariableSource& variable) {
   if (!variable.categories) return;
   for (const CRef<Category>& c : variable.categories->Order())
-    if (!c->first && !c->HasValue()) ThrowDatasetMessage(101, {variable.DisplayName()});
+    if (!c->first && !c->HasValue()) ThrowDatasetMessage(ids::kMessageNoOrdinalValues, {variable.DisplayName()});
 }
 
 bool Variable::IsEqual(const CShared& other) const {

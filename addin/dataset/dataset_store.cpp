@@ -5,6 +5,7 @@
 #include "addin/dataset/dataset_strings.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -67,7 +68,7 @@ XlValue MakeArray(const std::vector<XlValue>& column) {
 
 CRef<DatasetSourceExcel> FindDataset(const CellRange& activeCell, int layout, int labelColumns, int headerRows,
                                      bool searchStored, bool createVariables) {
-  XlStateScope scope(303, 0, false);
+  XlStateScope scope(ids::kStatusPleaseWait, 0, false);
   std::string sheetKey = SheetKeyOf(activeCell.sheet);
   StoredName matched;
   CellRange region;
@@ -142,7 +143,7 @@ void DatasetSourceExcel::NameDataset(const std::string& storedText) {
     }
   }
   size_t n = NamesMatching(sheetKey, 'D').size() + (stored.Empty() ? 1 : 0);
-  dataset->name = DatasetMessage(23, {std::to_string(n)});
+  dataset->name = DatasetMessage(ids::kStringDatasetNumber, {std::to_string(n)});
   dataset->nameOrigin = 1;
 }
 
@@ -334,7 +335,7 @@ void ConfirmDataset(DatasetSourceExcel& source, const DatasetProperties& p) {
   if (p.name) source.SetName(*p.name);
   source.SaveProperties();
   if (p.autoFormat) {
-    XlStateScope scope(85, 0, false);
+    XlStateScope scope(ids::kStatusFormattingDataset, 0, false);
     source.AutoFormat();
   }
 }

@@ -10,6 +10,7 @@
 #include "addin/host/exceptions.h"
 #include "addin/host/json_text.h"
 #include "addin/host/messages.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -192,7 +193,7 @@ extern "C" __attribute__((visibility("default"))) int QuelstatDetectDataset(int 
   }
   try {
     CRef<DatasetSourceExcel> source = qs::FindLaidOut(p, layoutGiven || p.repeatMeasures || p.identifierLabel);
-    if (!source) ThrowDatasetMessage(64);
+    if (!source) ThrowDatasetMessage(ids::kMessageNoDataset);
     if (confirm) {
       // What the dialog shows first, changed by the options given.
       DatasetProperties shown = CurrentProperties(*source);

@@ -6,6 +6,7 @@
 
 #include "addin/dataset/dataset_strings.h"
 #include "addin/host/xlcalls.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -24,13 +25,13 @@ TypeCode TypeOfIndex(int index) {
 
 unsigned TypeNameId(TypeCode code) {
   switch (TypeKey(code)) {
-    case kTypeNominal: return 68;
-    case kTypeOrdinal: return 69;
-    case kTypeContinuous: return 66;
-    case kTypeIntegralCount: return 72;
-    case kTypeInformation: return 71;
-    case kTypeFloat: return 74;
-    default: return 66;
+    case kTypeNominal: return ids::kStringNominalType;
+    case kTypeOrdinal: return ids::kStringOrdinalType;
+    case kTypeContinuous: return ids::kStringContinuousType;
+    case kTypeIntegralCount: return ids::kStringIntegralCountType;
+    case kTypeInformation: return ids::kStringInformationType;
+    case kTypeFloat: return ids::kStringFloatType;
+    default: return ids::kStringContinuousType;
   }
 }
 
@@ -43,10 +44,10 @@ bool Accepts(TypeRequirement mask, TypeCode code) {
 
 unsigned RequirementTextId(TypeRequirement mask) {
   switch (mask & 7) {
-    case 2: return 69;
-    case 3: return 67;
-    case 4: return 66;
-    case 6: return 70;
+    case 2: return ids::kStringOrdinalType;
+    case 3: return ids::kStringCategoricalType;
+    case 4: return ids::kStringContinuousType;
+    case 6: return ids::kStringAtLeastOrdinalType;
     case 7: return 0;  // "continuous or categorical type" has no table entry: built by the caller
     default: return 0;
   }
@@ -65,11 +66,11 @@ std::string FormatWithNumberFormat(double value, const std::string& numberFormat
 }
 
 std::string Category::Description() const {
-  std::string out = DatasetMessage(50, {name});
+  std::string out = DatasetMessage(ids::kStringCategoryNamed, {name});
   if (kind == kNumeric)
     out += " (=" + FormatG(value) + ")";
   else if (kind == kBoolean)
-    out += " (=" + DatasetString(value != 0 ? 39 : 38) + ")";
+    out += " (=" + DatasetString(value != 0 ? ids::kStringTrue : ids::kStringFalse) + ")";
   return out;
 }
 
@@ -121,7 +122,7 @@ Category* Categories::FindOrAdd(const XlValue& cell, const std::string& numberFo
       c->value = v;
       XlValue shown = XlCallResultNA(
           XLF_TEXT, {XlValue::Bool(v != 0), numberFormat.empty() ? std::string("General") : numberFormat});
-      c->name = shown.Is(XLTYPE_STR) ? shown.Text() : DatasetString(v != 0 ? 39 : 38);
+      c->name = shown.Is(XLTYPE_STR) ? shown.Text() : DatasetString(v != 0 ? ids::kStringTrue : ids::kStringFalse);
       Add(c.get(), sorted);
       return c.get();
     }
@@ -148,7 +149,8 @@ void Categories::CheckUnique(const Category* category, const Category* except) c
     if (other == category || other == except) continue;
     bool clash = (!category->name.empty() && other->name == category->name) ||
                  (category->HasValue() && other->HasValue() && other->value == category->value);
-    if (clash) ThrowDatasetMessage(8196, {DatasetString(49), other->Description()});
+    if (clash)
+      ThrowDatasetMessage(ids::kMessageAlreadyHas, {DatasetString(ids::kStringCategories), other->Description()});
   }
 }
 
@@ -201,7 +203,7 @@ void Categories::SetName(Category* category, const std::string& name) {
 
 void Categories::SetValue(Category* category, double value) {
   std::string shown = FormatG(value);
-  if (!std::isfinite(value)) ThrowDatasetMessage(98, {category->Description(), shown});
+  if (!std::isfinite(value)) ThrowDatasetMessage(ids::kMessageOrdinalValueTaken, {category->Description(), shown});
   for (size_t i = 1; i < m_order.size(); ++i) {
     const Category* other = m_order[i].get();
     if (other == category) continue;
@@ -209,7 +211,7 @@ void Categories::SetValue(Category* category, double value) {
     // them unique.
     bool ordinal = SameType(type, kTypeOrdinal);
     if ((ordinal && !other->HasValue()) || (other->HasValue() && other->value == value))
-      ThrowDatasetMessage(98, {category->Description(), shown});
+      ThrowDatasetMessage(ids::kMessageOrdinalValueTaken, {category->Description(), shown});
   }
   category->kind = Category::kNumeric;
   category->value = value;

@@ -7,6 +7,7 @@
 #include "addin/host/test_catalogue.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
+#include "addin/resources/string_ids.h"
 #include "platform/text.h"
 
 namespace qs {
@@ -112,7 +113,7 @@ CommandRecord& CommandRecordFor(int id) {
 
 void ClearCommandRecords() { Records().clear(); }
 
-std::string CommandMacroText(int id) { return LoadString(57345).str() + "(" + std::to_string(id) + ")"; }
+std::string CommandMacroText(int id) { return LoadString(ids::kMacroCommand).str() + "(" + std::to_string(id) + ")"; }
 
 std::string CommandHelpReference(int id) {
     char buf[32];

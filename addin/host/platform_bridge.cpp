@@ -8,6 +8,7 @@
 #include "addin/host/exceptions.h"
 #include "addin/host/messages.h"
 #include "addin/host/settings.h"
+#include "addin/resources/string_ids.h"
 #include "platform/automation.h"
 #include "platform/msgbox.h"
 #include "platform/settings.h"
@@ -201,7 +202,7 @@ std::unique_ptr<AutomationApp> ConnectPlatform(int version) {
 }
 
 int PlatformMessageBox(const char* text, unsigned style, unsigned helpId) {
-    return platform::MessageBox(LoadString(1).str(), text, style, helpId);
+    return platform::MessageBox(LoadString(ids::kStringQuelstat).str(), text, style, helpId);
 }
 
 }  // namespace

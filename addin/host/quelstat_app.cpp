@@ -9,6 +9,7 @@
 #include "addin/host/test_catalogue.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -31,7 +32,9 @@ void Guarded(F&& f) {
 }
 
 // Shown for a command whose layer is not part of this build yet.
-void NotAvailable(const std::string& what) { ShowMessage(57600, MB_OK | MB_ICONINFORMATION, "%s", what.c_str()); }
+void NotAvailable(const std::string& what) {
+    ShowMessage(ids::kMessageNotInThisBuild, MB_OK | MB_ICONINFORMATION, "%s", what.c_str());
+}
 
 // Hosts without a help viewer or browser: the target is printed.
 void ShowHelpTopic(const std::string& file, int command, long context) {
@@ -95,10 +98,10 @@ void XllQuelstat::AutoOpen() {
 }
 
 void XllQuelstat::StartUp() {
-    XlStateScope scope(15, 0, true);
+    XlStateScope scope(ids::kStatusLoading, 0, true);
     // The splash window belongs to a graphical front end; a console host shows the status text.
     ConnectAutomation();
-    XlCall(XLF_APP_TITLE, {LoadString(3)});
+    XlCall(XLF_APP_TITLE, {LoadString(ids::kStringAppTitle)});
     m_versionText = XlCallText(XLF_GET_WORKSPACE, {2}).str();
     m_userName = XlCallText(XLF_GET_WORKSPACE, {26}).str();
 
@@ -181,28 +184,29 @@ bool XllQuelstat::ExecuteCommand(int id) {
     try {
         int kind = ActiveSheetKind();
         switch (id) {
-            case 10002: {
+            case ids::kCommandAbout: {
                 char version[16];
                 std::snprintf(version, sizeof version, "%d.%02d", kVersionNumber / 100, kVersionNumber % 100);
-                ShowMessage(57601, MB_OK | MB_ICONINFORMATION, "%s%s%s", version, kBuildDate,
-                            LoadString(57344).c_str());
+                ShowMessage(ids::kMessageAbout, MB_OK | MB_ICONINFORMATION, "%s%s%s", version, kBuildDate,
+                            LoadString(ids::kStringProductName).c_str());
                 break;
             }
-            case 20113: OpenUrl(kWebSite); break;
-            case 20116: TCard(400); break;
-            case 20117: ShowHelpTopic(m_helpFile, 11, 0); break;
-            case 20118: ShowHelpTopic(m_helpFile + ">notmain", 1, 246); break;
-            case 20120: TCard(500); break;
-            case 20127: NotAvailable("Check for updates"); break;
-            case 20093:
-            case 20094:
-            case 20095:
-            case 28673:
-            case 28674:
+            case ids::kCommandWebSite: OpenUrl(kWebSite); break;
+            case ids::kCommandGettingStarted: TCard(400); break;
+            case ids::kCommandHelp: ShowHelpTopic(m_helpFile, 11, 0); break;
+            case ids::kCommandContactUs: ShowHelpTopic(m_helpFile + ">notmain", 1, 246); break;
+            case ids::kCommandTutorials: TCard(500); break;
+            case ids::kCommandCheckForUpdates: NotAvailable("Check for updates"); break;
+            case ids::kCommandMoveReport:
+            case ids::kCommandDiscardReport:
+            case ids::kCommandUpdateReport:
+            case ids::kCommandUpdateAllReports:
+            case ids::kCommandEditParameters:
                 if (kind == 2 && m_reports.CurrentReport()) ReportCommandOnCurrent(id);
                 break;
             default:
-                if (id == 10004 || id == 10012 || FindTestEntry(static_cast<unsigned>(id))) {
+                if (id == ids::kCommandDatasetProperties || id == ids::kCommandVariableProperties ||
+                    FindTestEntry(static_cast<unsigned>(id))) {
                     if (kind == 1 || kind == 2) DatasetCommand(id);
                 }
                 break;
@@ -228,14 +232,15 @@ void XllQuelstat::ReportCommandOnCurrent(int id) {
 
 void XllQuelstat::DatasetCommand(int id) {
     XlValue selection = XlCallResult(XLF_SELECTION);
-    if (!(selection.Is(XLTYPE_REF) || selection.Is(XLTYPE_SREF))) ThrowMessage(64);
+    if (!(selection.Is(XLTYPE_REF) || selection.Is(XLTYPE_SREF))) ThrowMessage(ids::kMessageNoDataset);
     XlValue sheetOfSelection = XlCallResultNA(xlSheetNm, {selection});
 
     XlStateScope scope(0, 0, false);
-    if (id == 10004 || id == 10012) {
-        auto& service = id == 10004 ? Services().datasetProperties : Services().variableProperties;
+    if (id == ids::kCommandDatasetProperties || id == ids::kCommandVariableProperties) {
+        auto& service =
+            id == ids::kCommandDatasetProperties ? Services().datasetProperties : Services().variableProperties;
         if (!service) {
-            NotAvailable(id == 10004 ? "Dataset properties" : "Variable properties");
+            NotAvailable(id == ids::kCommandDatasetProperties ? "Dataset properties" : "Variable properties");
             return;
         }
         XlStateScope screen(true);

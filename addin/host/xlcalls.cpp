@@ -6,6 +6,7 @@
 
 #include "addin/host/exceptions.h"
 #include "addin/host/messages.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -222,13 +223,13 @@ int XlHighestPane(int typeCode) {
 
 CSharedString XlGetWindowText(XlArgs args) {
     XlValue r = XlCallResult(XLF_GET_WINDOW, args);
-    if (!r.Is(XLTYPE_STR)) throw new XlException(FormatError(57502), XLERR_NA);
+    if (!r.Is(XLTYPE_STR)) throw new XlException(FormatError(ids::kMessageExcelFailed), XLERR_NA);
     return CSharedString(r.TextView());
 }
 
 XlValue XlCoerce(const XlValue& value, int types) {
     uint16_t t = value.Type();
-    if (t == XLTYPE_ERR) throw new XlException(FormatError(57500), value.val.err);
+    if (t == XLTYPE_ERR) throw new XlException(FormatError(ids::kMessageCannotCoerce), value.val.err);
     if ((types & (XLTYPE_MULTI | XLTYPE_REF | XLTYPE_SREF)) == 0) {
         bool many = false;
         if (t == XLTYPE_MULTI) {
@@ -237,14 +238,14 @@ XlValue XlCoerce(const XlValue& value, int types) {
             std::vector<XLREF> areas = value.Areas();
             many = areas.size() != 1 || areas[0].rwFirst != areas[0].rwLast || areas[0].colFirst != areas[0].colLast;
         }
-        if (many) throw new XlException(FormatError(57501), XLERR_VALUE);
+        if (many) throw new XlException(FormatError(ids::kMessageCannotCoerceArray), XLERR_VALUE);
     }
     if (t & types) {
         XlValue copy;
         copy.CopyFrom(value, false);
         return copy;
     }
-    if (t == XLTYPE_MISSING) throw new XlException(FormatError(57500), XLERR_VALUE);
+    if (t == XLTYPE_MISSING) throw new XlException(FormatError(ids::kMessageCannotCoerce), XLERR_VALUE);
     XlValue typesArg(types);
     return XlCallResult(xlCoerce, {value, typesArg});
 }

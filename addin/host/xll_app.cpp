@@ -8,6 +8,7 @@
 #include "addin/host/startup_list.h"
 #include "addin/host/xlcalls.h"
 #include "addin/host/xlstate.h"
+#include "addin/resources/string_ids.h"
 #include "platform/text.h"
 
 namespace qs {
@@ -16,16 +17,16 @@ namespace {
 XLL* g_instance = nullptr;
 
 XlFunctionEntry g_standardTable[] = {
-    {"xlPreExecuteCommand", "PJ", 0, 0, 57345, 0, 0},
+    {"xlPreExecuteCommand", "PJ", 0, 0, ids::kMacroCommand, 0, 0},
     {"xlExecuteCommand", "A", 0, 0, 0, 0, 0},
-    {"xlOnSheetActivated", "A", 0, 0, 57347, 0, 0},
-    {"xlOnSheetDeactivated", "A", 0, 0, 57348, 0, 0},
-    {"xlOnWindow", "A", 0, 0, 57349, 0, 0},
-    {"xlOnTCard", "AJ", 0, 0, 57346, 0, 0},
-    {"xlInitialiseOLE", "A", 0, 0, 57350, 0, 0},
-    {"xlLUPhase", "RRRR", 1, 0, 57504, 3, 0},
-    {"xlLUPP", "RRRR", 1, 0, 57511, 3, 0},
-    {"xlLU", "RRRR", 1, 0, 57518, 3, 0},
+    {"xlOnSheetActivated", "A", 0, 0, ids::kMacroSheetActivated, 0, 0},
+    {"xlOnSheetDeactivated", "A", 0, 0, ids::kMacroSheetDeactivated, 0, 0},
+    {"xlOnWindow", "A", 0, 0, ids::kMacroWindow, 0, 0},
+    {"xlOnTCard", "AJ", 0, 0, ids::kMacroTCard, 0, 0},
+    {"xlInitialiseOLE", "A", 0, 0, ids::kMacroInitialiseOLE, 0, 0},
+    {"xlLUPhase", "RRRR", 1, 0, ids::kFunctionLUPhase, 3, 0},
+    {"xlLUPP", "RRRR", 1, 0, ids::kFunctionLUPP, 3, 0},
+    {"xlLU", "RRRR", 1, 0, ids::kFunctionLU, 3, 0},
     {nullptr, nullptr, 0, 0, 0, 0, 0},
 };
 
@@ -41,7 +42,7 @@ void Guarded(F&& f) {
 // Thrown when a call is refused on an unsupported host version after the message was shown once.
 class UnsupportedVersion : public CStdException {
 public:
-    UnsupportedVersion() : CStdException(CSharedString(), 57499) {}
+    UnsupportedVersion() : CStdException(CSharedString(), ids::kMessageWrongExcelVersion) {}
 };
 }  // namespace
 
@@ -93,8 +94,8 @@ void XLL::PrepareHost() {
         HostInfo().version = m_version;
         if (m_version == 7) Guarded([&] { HostInfo().mainWindow = MainWindow(); });
         if (m_version < 7 || m_version > 9) {
-            ShowMessage(57499, MB_OK | MB_ICONERROR, "%s", "95/97");
-            ThrowMessage(57499, "%s", "95/97");
+            ShowMessage(ids::kMessageWrongExcelVersion, MB_OK | MB_ICONERROR, "%s", "95/97");
+            ThrowMessage(ids::kMessageWrongExcelVersion, "%s", "95/97");
         }
     } else if (m_version < 7 || m_version > 9) {
         // The message was shown on the first call; later calls are refused quietly, so that nothing
@@ -220,8 +221,8 @@ void XLL::AutoRemove() {}
 
 void XLL::InstallSheetHooks(bool install) {
     if (install == m_hooksInstalled) return;
-    std::string deactivated = install ? LoadString(57348).str() : std::string();
-    std::string activated = install ? LoadString(57347).str() : std::string();
+    std::string deactivated = install ? LoadString(ids::kMacroSheetDeactivated).str() : std::string();
+    std::string activated = install ? LoadString(ids::kMacroSheetActivated).str() : std::string();
     XlCall(XLC_ON_SHEET, {nullptr, deactivated, false});
     XlCall(XLC_ON_SHEET, {nullptr, activated, true});
     m_hooksInstalled = install;
@@ -248,7 +249,7 @@ intptr_t XLL::OnChannelMessage(unsigned message, uintptr_t wParam, intptr_t) {
                 CloseTutorialStepWindow();
                 Framed([&] { TCard(id); });
             } else if (m_automation) {
-                ExecuteExcel4Macro(*m_automation, LoadString(57346).str() + "(" + std::to_string(id) + ")");
+                ExecuteExcel4Macro(*m_automation, LoadString(ids::kMacroTCard).str() + "(" + std::to_string(id) + ")");
             }
             return 0;
         }
@@ -272,16 +273,16 @@ void XLL::ConnectAutomation() {
         XlCall(XLC_CLOSE, {false});
     }
     m_automation = ConnectRunningApplication(m_version);
-    if (!m_automation) ThrowMessage(57503);
+    if (!m_automation) ThrowMessage(ids::kMessageNoAutomation);
     m_oleReached = false;
     try {
-        ExecuteExcel4Macro(*m_automation, LoadString(57350).str() + "()");
+        ExecuteExcel4Macro(*m_automation, LoadString(ids::kMacroInitialiseOLE).str() + "()");
     } catch (CException* e) {
         e->Delete();  // unreachable counts as another instance's object
     }
     if (!m_oleReached) {
         m_automation.reset();
-        ThrowMessage(57503);
+        ThrowMessage(ids::kMessageNoAutomation);
     }
     HostInfo().automation = m_automation.get();
 }

@@ -12,6 +12,7 @@
 #include "addin/host/exceptions.h"
 #include "addin/host/messages.h"
 #include "addin/host/xlcalls.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -84,7 +85,7 @@ void XlStateScope::Apply() const {
             XlCall(XLC_MESSAGE, {false});
         } else {
             std::string text = LoadString(m_messageId).str();
-            if (m_escMode == 1) text += LoadString(57370).view();
+            if (m_escMode == 1) text += LoadString(ids::kStatusEscToCancel).view();
             XlCall(XLC_MESSAGE, {true, text});
         }
     });

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "addin/host/messages.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -54,7 +55,7 @@ Control* Dialog::Target(int id) const {
 
 void Dialog::ShowError(CException* e) {
     if (e == CancelKeyException::Instance()) {
-        ShowMessage(307);
+        ShowMessage(ids::kMessageInterrupted);
         return;
     }
     ShowException(e);

@@ -6,6 +6,7 @@
 #include "addin/framework/test.h"
 #include "addin/host/messages.h"
 #include "addin/host/settings.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -420,7 +421,7 @@ const std::string* DialogRunTest::ParentChosenBefore(size_t item) const {
 
 void DialogRunTest::OnChange(Control& c, bool) {
     if (c.id == kIdOK || c.id == kIdCancel) return;
-    Update(c.id == kHypothesisId ? Parameters::kUpdateHypothesis : Parameters::kUpdate);
+    Update(c.id == ids::kLabelAlternativeHypothesis ? Parameters::kUpdateHypothesis : Parameters::kUpdate);
 }
 
 void DialogRunTest::OnOK() {

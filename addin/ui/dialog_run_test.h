@@ -33,7 +33,6 @@ public:
     };
     static constexpr Metrics kMetrics{21, 16, 8};
     static constexpr int kMinContentWidth = 210, kHelpCardWidth = 170;
-    static constexpr int kHypothesisId = 5024;
 
     DialogRunTest(Parameters& parameters, const CellRange& selection);
     ~DialogRunTest() override;

@@ -6,6 +6,7 @@
 #include "addin/dataset/dataset_strings.h"
 #include "addin/host/messages.h"
 #include "addin/host/xlcalls.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -48,9 +49,9 @@ std::unique_ptr<ControlField> DialogVariable::CategoryList::CreateEditor(int row
     std::unique_ptr<ControlField> editor;
     // Values are whole numbers not below 0; names up to 40 characters.
     if (column == 0)
-        editor = std::make_unique<ControlFieldNumeric>(0, DatasetString(32), 10, 0, false);
+        editor = std::make_unique<ControlFieldNumeric>(0, DatasetString(ids::kStringIdColumn), 10, 0, false);
     else if (column == 1)
-        editor = std::make_unique<ControlFieldString>(0, DatasetString(33), 40);
+        editor = std::make_unique<ControlFieldString>(0, DatasetString(ids::kStringNameColumn), 40);
     if (editor) editor->rect = cell;
     return editor;
 }
@@ -116,9 +117,10 @@ DialogVariable::DialogVariable(DatasetSourceExcel& s, VariableSourceExcel& v)
     Add<ControlRadio>(kContinuous, "&Continuous", 1).rect = {10, 52, 60, 10};
     Add<ControlRadio>(kInformation, "&Information", 1).rect = {10, 64, 60, 10};
     Add<ControlStatic>(kCategoriesLabel, "Categories ").rect = {10, 170, 60, 8};
-    auto& grid =
-        Add<ControlEditList>(kCategories, "Categories", &categories,
-                             std::vector<std::string>{DatasetString(32), DatasetString(33)}, std::vector<int>{60, 100});
+    auto& grid = Add<ControlEditList>(
+        kCategories, "Categories", &categories,
+        std::vector<std::string>{DatasetString(ids::kStringIdColumn), DatasetString(ids::kStringNameColumn)},
+        std::vector<int>{60, 100});
     grid.rect = {10, 180, 180, 130};
     Add<ControlButton>(kFormat, "&Format...").rect = {140, 28, 50, 14};
     Add<ControlButton>(kIdOK, "OK").rect = {140, 80, 50, 14};
@@ -188,9 +190,10 @@ void DialogVariable::OnOK() {
     TypeCode code = TypeOfIndex(scale);
     if (scale == 0 || scale == 1) {
         Categories* real = variable->categories.get();
-        if (!real || !categories.Loaded()) ThrowDatasetMessage(97);
+        if (!real || !categories.Loaded()) ThrowDatasetMessage(ids::kMessageOrdinalValuesMissing);
         // Ordinal values: every category needs its own.
-        if (scale == 1 && !categories.m_copy->AllValuedAndUnique()) ThrowDatasetMessage(97);
+        if (scale == 1 && !categories.m_copy->AllValuedAndUnique())
+            ThrowDatasetMessage(ids::kMessageOrdinalValuesMissing);
         // The edits go onto the variable's own categories so that the numbers its observations
         // hold stay theirs; the copy has already kept names and values unique.
         for (Category* gone : categories.removed) real->Remove(gone);

@@ -9,6 +9,7 @@
 #include "addin/framework/parameters.h"
 #include "addin/framework/test.h"
 #include "addin/host/messages.h"
+#include "addin/resources/string_ids.h"
 #include "addin/ui/dialog_run_test.h"
 #include "app/dialog_console.h"
 #include "tests/dataset/dataset_harness.h"
@@ -180,11 +181,11 @@ TEST_F(RunTestDialog, EveryKeystrokeRunsAnUpdatePassAndTheHypothesisBoxRunsMode2
     EXPECT_EQ(seen[2], -1);
     EXPECT_EQ(seen.back(), -1.5);
     // The hypothesis box follows the parameters at once.
-    auto* h = d.FindAs<qs::ControlHypothesis>(qs::DialogRunTest::kHypothesisId);
+    auto* h = d.FindAs<qs::ControlHypothesis>(qs::ids::kLabelAlternativeHypothesis);
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(h->ItemText(1), "\xCE\xBC \xE2\x89\xA4 -1.5");
     p->passes.clear();
-    EXPECT_TRUE(d.Choose(qs::DialogRunTest::kHypothesisId, 2));
+    EXPECT_TRUE(d.Choose(qs::ids::kLabelAlternativeHypothesis, 2));
     EXPECT_EQ(p->passes, std::vector<int>{qs::Parameters::kUpdateHypothesis});
     EXPECT_EQ(tail, 2);
 }
