@@ -1,5 +1,7 @@
-// The add-in's entry points, as the host finds them with dlsym. The application object is made when
-// the library is loaded, before the host calls any of them.
+// The add-in's entry points, as the host finds them with dlsym. The application object is made by
+// the first of them the host calls (xlAutoOpen as a rule), not while the library's units are being
+// initialised: making it reads what other units set up (services, settings, the catalogue of
+// tests), which is whole only once every unit is.
 #include <dlfcn.h>
 
 #include <memory>
@@ -33,23 +35,32 @@ std::unique_ptr<qs::XllQuelstat> MakeApplication() {
     qs::InstallUserInterface();
     return std::make_unique<qs::XllQuelstat>(OwnPath());
 }
-std::unique_ptr<qs::XllQuelstat> g_app = MakeApplication();
+
+// The one application object of this load, made on first use.
+void EnsureApplication() { static const std::unique_ptr<qs::XllQuelstat> application = MakeApplication(); }
+
+// An entry point of the application: the application first, then `F`.
+template <auto F, class... Args>
+auto Entry(Args... args) {
+    EnsureApplication();
+    return F(args...);
+}
 }  // namespace
 
-QS_EXPORT int xlAutoOpen(void) { return qs::ExportAutoOpen(); }
-QS_EXPORT int xlAutoClose(void) { return qs::ExportAutoClose(); }
-QS_EXPORT int xlAutoAdd(void) { return qs::ExportAutoAdd(); }
-QS_EXPORT int xlAutoRemove(void) { return qs::ExportAutoRemove(); }
-QS_EXPORT XLOPER* xlAutoRegister(XLOPER* name) { return qs::ExportAutoRegister(name); }
-QS_EXPORT void xlAutoFree(XLOPER* value) { qs::ExportAutoFree(value); }
-QS_EXPORT XLOPER* xlAddInManagerInfo(XLOPER* action) { return qs::ExportAddInManagerInfo(action); }
-QS_EXPORT XLOPER* xlPreExecuteCommand(int id) { return qs::ExportPreExecuteCommand(id); }
-QS_EXPORT short xlExecuteCommand(void) { return qs::ExportExecuteCommand(); }
-QS_EXPORT short xlOnSheetActivated(void) { return qs::ExportOnSheetActivated(); }
-QS_EXPORT short xlOnSheetDeactivated(void) { return qs::ExportOnSheetDeactivated(); }
-QS_EXPORT short xlOnWindow(void) { return qs::ExportOnWindow(); }
-QS_EXPORT short xlOnTCard(int id) { return qs::ExportOnTCard(id); }
-QS_EXPORT short xlInitialiseOLE(void) { return qs::ExportInitialiseOLE(); }
+QS_EXPORT int xlAutoOpen(void) { return Entry<qs::ExportAutoOpen>(); }
+QS_EXPORT int xlAutoClose(void) { return Entry<qs::ExportAutoClose>(); }
+QS_EXPORT int xlAutoAdd(void) { return Entry<qs::ExportAutoAdd>(); }
+QS_EXPORT int xlAutoRemove(void) { return Entry<qs::ExportAutoRemove>(); }
+QS_EXPORT XLOPER* xlAutoRegister(XLOPER* name) { return Entry<qs::ExportAutoRegister>(name); }
+QS_EXPORT void xlAutoFree(XLOPER* value) { return Entry<qs::ExportAutoFree>(value); }
+QS_EXPORT XLOPER* xlAddInManagerInfo(XLOPER* action) { return Entry<qs::ExportAddInManagerInfo>(action); }
+QS_EXPORT XLOPER* xlPreExecuteCommand(int id) { return Entry<qs::ExportPreExecuteCommand>(id); }
+QS_EXPORT short xlExecuteCommand(void) { return Entry<qs::ExportExecuteCommand>(); }
+QS_EXPORT short xlOnSheetActivated(void) { return Entry<qs::ExportOnSheetActivated>(); }
+QS_EXPORT short xlOnSheetDeactivated(void) { return Entry<qs::ExportOnSheetDeactivated>(); }
+QS_EXPORT short xlOnWindow(void) { return Entry<qs::ExportOnWindow>(); }
+QS_EXPORT short xlOnTCard(int id) { return Entry<qs::ExportOnTCard>(id); }
+QS_EXPORT short xlInitialiseOLE(void) { return Entry<qs::ExportInitialiseOLE>(); }
 QS_EXPORT XLOPER* xlLU(XLOPER* t, XLOPER* k, XLOPER* x) { return qs::LuFunction(qs::LuResult::Both, t, k, x); }
 QS_EXPORT XLOPER* xlLUPP(XLOPER* t, XLOPER* k, XLOPER* x) { return qs::LuFunction(qs::LuResult::Power, t, k, x); }
 QS_EXPORT XLOPER* xlLUPhase(XLOPER* t, XLOPER* k, XLOPER* x) { return qs::LuFunction(qs::LuResult::Phase, t, k, x); }
