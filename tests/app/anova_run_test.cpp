@@ -24,27 +24,7 @@ using apptest::Outcome;
 
 const fs::path kSource = QUELSTAT_SOURCE;
 
-class AnovaRun : public ::testing::Test {
- protected:
-  fs::path home, work;
-  void SetUp() override {
-    char tmpl[] = "/tmp/qsanova.XXXXXX";
-    home = ::mkdtemp(tmpl);
-    work = home / "work";
-    fs::create_directories(work);
-    ::setenv("QUELSTAT_HOME", (home / "settings").c_str(), 1);
-    ::setenv("QUELSTAT_NO_DESKTOP", "1", 1);
-  }
-  void TearDown() override {
-    fs::remove_all(home);
-    ::unsetenv("QUELSTAT_HOME");
-  }
-  fs::path Copy(const fs::path& from) {
-    fs::copy_file(from, work / from.filename(), fs::copy_options::overwrite_existing);
-    return work / from.filename();
-  }
-  Outcome Quelstat(std::vector<std::string> args) { return apptest::RunQuelstat(home, std::move(args)); }
-};
+using AnovaRun = apptest::ScratchSettings;
 
 // The number after "KEY": (the first after `from`); NaN when absent or null.
 double Json(const std::string& json, const std::string& key, size_t from = 0) {

@@ -63,23 +63,7 @@ void ExpectClose(double got, double want, const std::string& what) {
   EXPECT_NEAR(got, want, 1e-12 * std::max(1.0, std::fabs(want))) << what;
 }
 
-class HostCalc : public ::testing::Test {
- protected:
-  fs::path home;
-  void SetUp() override {
-    char tmpl[] = "/tmp/qscalc.XXXXXX";
-    home = ::mkdtemp(tmpl);
-    ::setenv("QUELSTAT_HOME", home.c_str(), 1);
-    ::setenv("QUELSTAT_NO_DESKTOP", "1", 1);
-  }
-  void TearDown() override {
-    fs::remove_all(home);
-    ::unsetenv("QUELSTAT_HOME");
-  }
-  Outcome Quelstat(std::vector<std::string> args, const std::string& input = "") {
-    return apptest::RunQuelstat(home, std::move(args), input);
-  }
-};
+using HostCalc = apptest::ScratchSettings;
 
 TEST_F(HostCalc, FourierFunctionsInCellsGiveRsValuesAndFollowTheirData) {
   Reference ref = ReadReference();

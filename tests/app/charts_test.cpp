@@ -46,26 +46,9 @@ std::string Capture(const std::string& command) {
   return out;
 }
 
-class ReportCharts : public ::testing::Test {
+class ReportCharts : public apptest::ScratchSettings {
  protected:
-  fs::path home, work;
-  void SetUp() override {
-    char tmpl[] = "/tmp/qscharts.XXXXXX";
-    home = ::mkdtemp(tmpl);
-    work = home / "work";
-    fs::create_directories(work);
-    ::setenv("QUELSTAT_HOME", (home / "settings").c_str(), 1);
-    ::setenv("QUELSTAT_NO_DESKTOP", "1", 1);
-  }
-  void TearDown() override {
-    fs::remove_all(home);
-    ::unsetenv("QUELSTAT_HOME");
-  }
-  fs::path Example(const std::string& name) {
-    fs::copy_file(kSource / "examples" / name, work / name, fs::copy_options::overwrite_existing);
-    return work / name;
-  }
-  Outcome Quelstat(std::vector<std::string> args) { return apptest::RunQuelstat(home, std::move(args)); }
+  fs::path Example(const std::string& name) { return Copy(kSource / "examples" / name); }
 
   // Runs a test and returns the reports workbook.
   fs::path Run(const fs::path& book, const std::string& cell, const std::string& test,

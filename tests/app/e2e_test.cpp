@@ -38,25 +38,8 @@ int Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-class HostRun : public ::testing::Test {
+class HostRun : public apptest::ScratchSettings {
  protected:
-  std::filesystem::path home;
-  void SetUp() override {
-    char tmpl[] = "/tmp/qse2e.XXXXXX";
-    home = ::mkdtemp(tmpl);
-    ::setenv("QUELSTAT_HOME", home.c_str(), 1);
-    ::setenv("QUELSTAT_NO_DESKTOP", "1", 1);
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(home);
-    ::unsetenv("QUELSTAT_HOME");
-  }
-
-  // Runs quelstat with arguments and optional standard input.
-  Outcome Quelstat(std::vector<std::string> args, const std::string& input = "") {
-    return apptest::RunQuelstat(home, std::move(args), input);
-  }
-
   platform::SettingsKey ExcelKey() { return platform::SettingsKey(platform::Hive::CurrentUser, kExcelKey); }
   std::string Entry(const std::string& name) { return ExcelKey().ReadString("Microsoft Excel", name, "<none>"); }
 };
@@ -302,7 +285,7 @@ TEST_F(HostRun, CtrlCEndsAWaitingScriptWithStatus130) {
   for (int i = 0; i < 200; ++i) {
     bool up = false;
     std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(home / "run", ec))
+    for (const auto& e : std::filesystem::directory_iterator(settings / "run", ec))
       up = up || e.path().filename().string().find("QuelstatChannel") != std::string::npos;
     if (up) break;
     ::usleep(50000);

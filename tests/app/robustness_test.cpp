@@ -24,30 +24,13 @@ using apptest::Slurp;
 
 const fs::path kExamples = fs::path(QUELSTAT_SOURCE) / "examples";
 
-class Robustness : public ::testing::Test {
+class Robustness : public apptest::ScratchSettings {
  protected:
-  fs::path home, work, settings;
   void SetUp() override {
-    char tmpl[] = "/tmp/qsrobust.XXXXXX";
-    home = ::mkdtemp(tmpl);
-    work = home / "work";
-    settings = home / "settings";
-    fs::create_directories(work);
+    ScratchSettings::SetUp();
     fs::create_directories(settings);
-    ::setenv("QUELSTAT_HOME", settings.c_str(), 1);
-    ::setenv("QUELSTAT_NO_DESKTOP", "1", 1);
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(settings, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(home, ec);
-    ::unsetenv("QUELSTAT_HOME");
-  }
-  fs::path Example(const std::string& name) {
-    fs::copy_file(kExamples / name, work / name, fs::copy_options::overwrite_existing);
-    return work / name;
-  }
-  Outcome Quelstat(std::vector<std::string> args) { return apptest::RunQuelstat(home, std::move(args)); }
+  fs::path Example(const std::string& name) { return Copy(kExamples / name); }
   Outcome TTest(const fs::path& book, std::vector<std::string> more = {}) {
     std::vector<std::string> args = {"run",           book.string(), "--cell",
                                      "Diet study!B8", "--test",      "Independent samples t-test"};

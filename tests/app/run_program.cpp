@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -61,6 +62,32 @@ Outcome RunProgram(const std::string& exe, const std::filesystem::path& folder, 
   r.out = Slurp(out);
   r.err = Slurp(err);
   return r;
+}
+
+void ScratchSettings::SetUp() {
+  char tmpl[] = "/tmp/qsapp.XXXXXX";
+  const char* made = ::mkdtemp(tmpl);
+  ASSERT_NE(made, nullptr) << "no scratch folder";
+  home = made;
+  settings = home / "settings";
+  work = home / "work";
+  std::filesystem::create_directories(work);
+  ::setenv("QUELSTAT_HOME", settings.c_str(), 1);
+  ::setenv("QUELSTAT_NO_DESKTOP", "1", 1);
+  ::unsetenv("QUELSTAT_SLOW_ESC_MS");
+}
+
+void ScratchSettings::TearDown() {
+  std::error_code ec;  // a test may have taken the write permission off the settings folder
+  std::filesystem::permissions(settings, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(home, ec);
+  ::unsetenv("QUELSTAT_HOME");
+  ::unsetenv("QUELSTAT_SLOW_ESC_MS");
+}
+
+std::filesystem::path ScratchSettings::Copy(const std::filesystem::path& from) {
+  std::filesystem::copy_file(from, work / from.filename(), std::filesystem::copy_options::overwrite_existing);
+  return work / from.filename();
 }
 
 }  // namespace apptest

@@ -1,6 +1,8 @@
 // Runs the quelstat program as a shell would, with its standard streams in files of a folder.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,5 +24,21 @@ Outcome RunQuelstat(const std::filesystem::path& folder, std::vector<std::string
 // The same with another build of the program (the fault-injection build of the tests).
 Outcome RunProgram(const std::string& exe, const std::filesystem::path& folder, std::vector<std::string> args,
                    const std::string& input = "", const std::string& interruptWhen = "");
+
+// A test with a scratch folder of its own: `home` (removed afterwards) holds the streams of the runs,
+// `settings` (QUELSTAT_HOME, made by the program when it needs it) and `work` for the test's files;
+// no desktop, and no slowed ESC checks unless the test asks.
+class ScratchSettings : public ::testing::Test {
+ protected:
+  std::filesystem::path home, settings, work;
+  void SetUp() override;
+  void TearDown() override;
+  // A copy of `from` in `work` (the reports of a run land beside it).
+  std::filesystem::path Copy(const std::filesystem::path& from);
+  Outcome Quelstat(std::vector<std::string> args, const std::string& input = "",
+                   const std::string& interruptWhen = "") {
+    return RunQuelstat(home, std::move(args), input, interruptWhen);
+  }
+};
 
 }  // namespace apptest

@@ -29,35 +29,10 @@ using apptest::Slurp;
 
 const fs::path kExamples = fs::path(QUELSTAT_SOURCE) / "examples";
 
-class RunCommand : public ::testing::Test {
+class RunCommand : public apptest::ScratchSettings {
  protected:
-  fs::path home, work;
-  void SetUp() override {
-    char tmpl[] = "/tmp/qsrun.XXXXXX";
-    home = ::mkdtemp(tmpl);
-    work = home / "work";
-    fs::create_directories(work);
-    ::setenv("QUELSTAT_HOME", (home / "settings").c_str(), 1);
-    ::setenv("QUELSTAT_NO_DESKTOP", "1", 1);
-    ::unsetenv("QUELSTAT_SLOW_ESC_MS");
-  }
-  void TearDown() override {
-    fs::remove_all(home);
-    ::unsetenv("QUELSTAT_HOME");
-    ::unsetenv("QUELSTAT_SLOW_ESC_MS");
-  }
-
   // A copy of an example workbook in the test's folder (the reports land beside it).
-  fs::path Example(const std::string& name) {
-    fs::copy_file(kExamples / name, work / name, fs::copy_options::overwrite_existing);
-    return work / name;
-  }
-
-  // Runs quelstat. With `interruptWhen`, sends SIGINT once standard error contains that text.
-  Outcome Quelstat(std::vector<std::string> args, const std::string& input = "",
-                   const std::string& interruptWhen = "") {
-    return apptest::RunQuelstat(home, std::move(args), input, interruptWhen);
-  }
+  fs::path Example(const std::string& name) { return Copy(kExamples / name); }
 };
 
 // The number after "KEY": in a JSON text (the first occurrence after `from`), NaN when absent.
