@@ -18,21 +18,7 @@ namespace qs {
 
 // ------------------------------------------------------------------ descriptors
 
-ParameterDescriptor::ParameterDescriptor(unsigned l, uint16_t w) : label(l), word(w) {
-    const_cast<std::vector<ParameterDescriptor*>&>(All()).push_back(this);
-}
-
-const std::vector<ParameterDescriptor*>& ParameterDescriptor::All() {
-    static std::vector<ParameterDescriptor*> all;
-    return all;
-}
-
 std::string ParameterDescriptor::SettingName() const { return std::to_string(label); }
-
-NumberDescriptor::NumberDescriptor(unsigned l, uint16_t w, double d) : ParameterDescriptor(l, w), defaultValue(d) {}
-
-ChoiceDescriptor::ChoiceDescriptor(unsigned l, uint16_t w, unsigned first, int n, int def, uint32_t allowed)
-    : ParameterDescriptor(l, w), firstChoice(first), count(n), defaultIndex(def), allowedMask(allowed) {}
 
 std::string ChoiceDescriptor::SettingName() const {
     char buf[48];
@@ -282,7 +268,7 @@ void Parameters::Percentage(NumberDescriptor& d, double& member) {
     if (!Checking()) return;
     // Confidence levels are held as 32-bit floats: the check sees the value as that precision
     // keeps it, so a level that rounds to 100 is refused.
-    const double lower = d.label == 5025 ? 50 : 0;
+    const double lower = d.label == ids::kLabelConfidenceInterval ? 50 : 0;
     float v = static_cast<float>(member);
     if (!(std::isfinite(member) && v > lower && v < 100))
         ThrowMessage(ids::kMessagePercentage, "%s%g%g", Last().label.c_str(), lower, 100.0);
@@ -397,7 +383,7 @@ std::vector<VariableChoice> Parameters::DefaultVariables(const VariableDescripto
                 g.push_back(c);
         return g;
     };
-    if (d.label == 5022 || (d.word & kParamGroupsOfOne)) {
+    if (d.label == ids::kLabelVariableGroups || (d.word & kParamGroupsOfOne)) {
         if (atCell) out = groupsOf(atCell);
         for (size_t i = 0; out.empty() && i < list.size(); ++i)
             if (list[i].IsGroup() && fits(list[i])) out = groupsOf(list[i].variable.get());

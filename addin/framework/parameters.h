@@ -42,10 +42,12 @@ constexpr TypeCode kValueBoolean = 0x01000007;
 constexpr TypeCode kValueVariables = 16;
 constexpr TypeCode kValueNothing = 15;
 
-// A static descriptor shared by every test that declares the parameter.
+// A static descriptor shared by every test that declares the parameter. The descriptors are the
+// constants of `params` below, initialised at compile time (no constructor runs at load, so no
+// other unit's initialisation can see one half-made), and listed once by All().
 class ParameterDescriptor : public CRefCounted {
 public:
-    ParameterDescriptor(unsigned label, uint16_t word);
+    constexpr ParameterDescriptor(unsigned label, uint16_t word) : label(label), word(word) {}
     bool IsStatic() const override { return true; }
     unsigned label;  // string id
     uint16_t word;
@@ -55,20 +57,26 @@ public:
     unsigned char remembered[16] = {};
     bool hasRemembered = false;
     virtual std::string SettingName() const;  // "%d" with the label id
-    // Every descriptor, in construction order.
+    // Every descriptor of `params`, in the order they are defined.
     static const std::vector<ParameterDescriptor*>& All();
 };
 
 class NumberDescriptor : public ParameterDescriptor {  // kinds 1 (number) and 5 (check box)
 public:
-    NumberDescriptor(unsigned label, uint16_t word, double defaultValue);
+    constexpr NumberDescriptor(unsigned label, uint16_t word, double defaultValue)
+        : ParameterDescriptor(label, word), defaultValue(defaultValue) {}
     double defaultValue;  // quiet NaN: none
 };
 
 class ChoiceDescriptor : public ParameterDescriptor {  // kind 2
 public:
-    ChoiceDescriptor(unsigned label, uint16_t word, unsigned firstChoice, int count, int defaultIndex,
-                     uint32_t allowedMask);
+    constexpr ChoiceDescriptor(unsigned label, uint16_t word, unsigned firstChoice, int count, int defaultIndex,
+                               uint32_t allowedMask)
+        : ParameterDescriptor(label, word),
+          firstChoice(firstChoice),
+          count(count),
+          defaultIndex(defaultIndex),
+          allowedMask(allowedMask) {}
     unsigned firstChoice;  // string id of the first option text
     int count;
     int defaultIndex;
@@ -80,12 +88,12 @@ public:
 
 class HypothesisDescriptor : public ParameterDescriptor {  // kind 3
 public:
-    HypothesisDescriptor(unsigned label, uint16_t word) : ParameterDescriptor(label, word) {}
+    constexpr HypothesisDescriptor(unsigned label, uint16_t word) : ParameterDescriptor(label, word) {}
 };
 
 class VariableDescriptor : public ParameterDescriptor {  // kind 4; low byte: TypeRequirement
 public:
-    VariableDescriptor(unsigned label, uint16_t word) : ParameterDescriptor(label, word) {}
+    constexpr VariableDescriptor(unsigned label, uint16_t word) : ParameterDescriptor(label, word) {}
     TypeRequirement Requirement() const { return static_cast<TypeRequirement>(word & 0xFF); }
 };
 
@@ -114,6 +122,7 @@ extern NumberDescriptor Prevalence;            // 5210, 0x103
 extern NumberDescriptor SameScale;             // 5220, 0x500, 1
 extern NumberDescriptor NoIntercept;           // 5227, 0x500, 0
 extern NumberDescriptor WeightedKappa;         // 5226, 0x500, 0
+extern NumberDescriptor ContinuityCorrection;  // 5228, 0x500, 1 (2 x 2 tables of the chi-square test)
 // Choice lists (a suffix gives the number of choices or the allowed mask where two differ).
 extern ChoiceDescriptor PointEstimate3, PointEstimate2;                // 5108: 6096.. 3 or 2 choices
 extern ChoiceDescriptor PercentilePlot;                                // 5109: 7041.. 5, default 95%

@@ -15,7 +15,6 @@ std::vector<const Test::Info*>*& CatalogueList() {
     static std::vector<const Test::Info*>* list = nullptr;
     return list;
 }
-const std::vector<const Test::Info*> kEmpty;
 }  // namespace
 
 // ------------------------------------------------------------------ catalogue
@@ -49,8 +48,9 @@ bool Test::Info::IsAvailable() const { return module && (InstalledModules() & mo
 CSharedString Test::Info::Name() const { return LoadString(id); }
 
 const std::vector<const Test::Info*>& Catalogue() {
+    static const std::vector<const Test::Info*> empty;
     const std::vector<const Test::Info*>* list = CatalogueList();
-    return list ? *list : kEmpty;
+    return list ? *list : empty;
 }
 
 const Test::Info* FindTest(unsigned id) {

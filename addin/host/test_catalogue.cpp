@@ -4,17 +4,20 @@
 #include <string>
 
 #include "addin/host/settings.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
-const TestModule kModuleGeneral{13, 1};
-const TestModule kModuleClinicalLaboratory{14, 2};
+constinit const TestModule kModuleGeneral{ids::kStringGeneral, 1};
+constinit const TestModule kModuleClinicalLaboratory{ids::kStringClinicalLaboratory, 2};
 
 namespace {
-const TestModule* const G = &kModuleGeneral;
-const TestModule* const C = &kModuleClinicalLaboratory;
+constexpr const TestModule* G = &kModuleGeneral;
+constexpr const TestModule* C = &kModuleClinicalLaboratory;
 
-const TestCatalogueEntry kCatalogue[] = {
+// Constant-initialised: every test's catalogue object reads its entry while the units are being
+// initialised, in whatever order they come.
+constinit const TestCatalogueEntry kCatalogue[] = {
     {1008, G, 1501, "dscrptv"},  {1009, G, 1502, "dscrptvn"}, {1011, G, 1501, "normalty"}, {1013, G, 1509, "dscrptvc"},
     {1024, G, 1501, "ztest1"},   {1025, G, 1501, "ttest1"},   {1026, G, 1505, "ttesti"},   {1027, G, 1500, "ttestp"},
     {1028, G, 1505, "ftest"},    {1029, G, 1513, "anova1b"},  {1030, G, 1511, "anova1w"},  {1031, G, 1515, "anova2b"},
@@ -29,7 +32,7 @@ const TestCatalogueEntry kCatalogue[] = {
 };
 
 using Need = DatasetNeed;
-const DatasetNeed kNeeds[] = {
+constinit const DatasetNeed kNeeds[] = {
     {1500, 0, 0, Need::kRepeats},   // a variable with repeat measures
     {1501, 1, 0, Need::kAnyShape},  // a continuous variable
     {1502, 0, 1, Need::kAnyShape},  // a categorical variable

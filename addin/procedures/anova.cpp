@@ -1,9 +1,9 @@
 #include "addin/procedures/anova.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
 using namespace result_labels;
-using namespace anova_labels;
 
 const FieldTable& CountRow::GetFields() const {
     static const FieldTable table =
@@ -61,7 +61,7 @@ const FieldTable& ContrastResult::GetFields() const {
                                         .Number(kLabelContrast, &ContrastResult::contrast)
                                         .Nested(kLabelCI, &ContrastResult::ci, kFieldTransparent)
                                         .Text(kLabelSignificant, &ContrastResult::significant)
-                                        .Text(kLabelErrorProtection, &ContrastResult::protection)
+                                        .Text(ids::kLabelErrorProtection, &ContrastResult::protection)
                                         .Build();
     return table;
 }

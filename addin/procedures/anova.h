@@ -8,18 +8,14 @@
 
 #include "addin/framework/test.h"
 #include "addin/procedures/anova_model.h"
+#include "addin/procedures/catalogue.h"
 #include "addin/procedures/ttest.h"
 
 namespace qs {
 
 // The ANOVA tests' own labels and texts are the string tables' named constants (ids::kLabelSS,
-// ids::kStringSubjects ...); the error protection's label and its option names are the dialog's.
-namespace anova_labels {
-enum : unsigned {
-    kLabelErrorProtection = 5042,  // "Error protection", the dialog item's label
-    kFirstProtectionName = 7096,   // "Dunnett", then the other four methods in order
-};
-}  // namespace anova_labels
+// ids::kStringSubjects ...); the error protection's label (ids::kLabelErrorProtection) and its option
+// names (ids::kStringDunnett, then the other four methods in order) are the dialog's.
 
 // One row of an "n" table: a group (or cell) and its count.
 struct CountRow : Results {
@@ -59,9 +55,5 @@ struct ContrastResult : Results {
     const FieldTable& GetFields() const override;  // Group, Contrast, CI, Significant, Error protection
     size_t Size() const override { return 40; }
 };
-
-extern const Test::Info ANOVA1betweeninfo;  // 1029
-extern const Test::Info ANOVA1withininfo;   // 1030
-extern const Test::Info ANOVA2betweeninfo;  // 1031
 
 }  // namespace qs

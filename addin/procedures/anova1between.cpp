@@ -8,12 +8,12 @@
 #include "addin/framework/selection.h"
 #include "addin/host/messages.h"
 #include "addin/procedures/anova.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 namespace {
 
 using namespace result_labels;
-using namespace anova_labels;
 using procedures::ContrastKind;
 using procedures::ErrorProtection;
 
@@ -70,8 +70,9 @@ public:
         if (p.mode == Parameters::kCheck)  // every group at least two observations, in one pass
             for (const std::vector<double>& x : GroupedValues(m_variables))
                 if (x.size() < 2)
-                    ThrowMessage(6030, "%s%s", LoadString(params::VariableGroups2404.label).c_str(),
-                                 FormatMessage(8192, "%d", 2).c_str());
+                    ThrowMessage(ids::kMessageObservationCount, "%s%s",
+                                 LoadString(params::VariableGroups2404.label).c_str(),
+                                 FormatMessage(ids::kRangeAtLeast, "%d", 2).c_str());
         p.Choice(params::Contrasts, m_kind);
         // Dunnett's table compares with one control only; Tukey's range covers all pairs.
         if (m_kind == procedures::kContrastControl) {
@@ -94,9 +95,7 @@ public:
     }
 
     void Compute() override {
-        if (m_variables.size() < 2)
-            ThrowMessage(6002, "%s%s", LoadString(params::VariableGroups2404.label).c_str(),
-                         FormatMessage(6012, "%d", 2).c_str());
+        RequireAtLeastVariables(m_variables, 2, params::VariableGroups2404);
         procedures::AnovaFactor factor;
         factor.name = m_variables[0].IsGroup() ? m_variables[0].factor->name : LoadString(kStringGroups).str();
         const std::vector<std::vector<double>> values = GroupedValues(m_variables);
@@ -137,7 +136,7 @@ private:
             means.push_back(model.CentredMean(static_cast<size_t>(g))),
                 counts.push_back(model.Count(static_cast<size_t>(g)));
         const double critical = procedures::CriticalValue(protection, k, m, table.dfWithin, Alpha());
-        const std::string method = LoadString(kFirstProtectionName + static_cast<unsigned>(m_protection)).str();
+        const std::string method = LoadString(ids::kStringDunnett + static_cast<unsigned>(m_protection)).str();
         const std::string mark = LoadString(kStringSignificant).str();
         for (const procedures::ContrastRow& r :
              procedures::Contrasts(kind, m_control, means, counts, table.msWithin, critical)) {

@@ -6,12 +6,12 @@
 #include "addin/dataset/criteria.h"
 #include "addin/host/messages.h"
 #include "addin/procedures/anova.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 namespace {
 
 using namespace result_labels;
-using namespace anova_labels;
 
 class ANOVA1within : public Test {
 public:
@@ -38,9 +38,7 @@ public:
     }
 
     void Compute() override {
-        if (m_variables.size() < 2)
-            ThrowMessage(6002, "%s%s", LoadString(params::Variables2404.label).c_str(),
-                         FormatMessage(6012, "%d", 2).c_str());
+        RequireAtLeastVariables(m_variables, 2, params::Variables2404);
         // Only the subjects measured under every treatment take part.
         PairWith complete;
         for (const VariableChoice& c : m_variables) complete.entries.push_back({c.variable.get(), true, false});
@@ -50,8 +48,8 @@ public:
         for (const VariableChoice& c : m_variables) values.push_back(ObservationValues(*c.variable, rows.get()));
         const size_t subjects = values[0].size();
         if (subjects < 2)
-            ThrowMessage(6030, "%s%s", LoadString(params::Variables2404.label).c_str(),
-                         FormatMessage(8192, "%d", 2).c_str());
+            ThrowMessage(ids::kMessageObservationCount, "%s%s", LoadString(params::Variables2404.label).c_str(),
+                         FormatMessage(ids::kRangeAtLeast, "%d", 2).c_str());
 
         procedures::AnovaFactor treatment, subject;
         const WithinSubject* group = m_variables[0].variable->group;

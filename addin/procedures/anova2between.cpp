@@ -5,18 +5,12 @@
 #include "addin/dataset/criteria.h"
 #include "addin/host/messages.h"
 #include "addin/procedures/anova.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 namespace {
 
 using namespace result_labels;
-using namespace anova_labels;
-
-enum : unsigned {
-    kMessageUnbalanced = 160,     // every cell must hold the same number of observations
-    kMessageNoInteraction = 161,  // a cell with a single observation
-    kMessageTooSmall = 162,       // a factor with fewer than 2 categories
-};
 
 class ANOVA2between : public Test {
 public:
@@ -57,7 +51,7 @@ public:
         VariableSource& a = *m_factorA[0].variable;
         VariableSource& b = *m_factorB[0].variable;
         const SplitBy splitA(a), splitB(b);
-        if (splitA.GroupCount() < 2 || splitB.GroupCount() < 2) ThrowMessage(kMessageTooSmall);
+        if (splitA.GroupCount() < 2 || splitB.GroupCount() < 2) ThrowMessage(ids::kMessageAnovaTooSmall);
         procedures::AnovaModel model({Factor(a, splitA), Factor(b, splitB)});
         const std::vector<double> x = ObservationValues(response, nullptr);
         const ValueVector& av = a.Values();
@@ -71,8 +65,8 @@ public:
             byA[static_cast<size_t>(levels[0])].push_back(x[i]);
             byB[static_cast<size_t>(levels[1])].push_back(x[i]);
         }
-        if (!model.Balanced()) ThrowMessage(kMessageUnbalanced);
-        if (model.SmallestCell() < 2) ThrowMessage(kMessageNoInteraction);
+        if (!model.Balanced()) ThrowMessage(ids::kMessageUnbalanced);
+        if (model.SmallestCell() < 2) ThrowMessage(ids::kMessageNoInteraction);
         model.Fit();
         SetDescriptives(model, byA, byB);
         m_anova.Set(model.Table());

@@ -5,6 +5,7 @@
 
 #include "addin/numerics/distributions.h"
 #include "addin/numerics/summation.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs::procedures {
 
@@ -180,15 +181,14 @@ int ContrastCount(ContrastKind kind, int k) {
 }
 
 unsigned ContrastLimitMessage(ContrastKind kind, ErrorProtection protection, int k, double level) {
-    enum : unsigned { kLevelFor95Or99 = 8002, kTooManyForDunnett = 8003, kTooManyForTukey = 8004 };
     enum { kDunnettLevels = 10, kDunnettContrasts = 10, kTukeyLevels = 6, kTukeyContrasts = 20 };
     if (kind == kContrastNone || (protection != kDunnett && protection != kTukey)) return 0;
     // The level is held as a 32-bit float, as the confidence-interval parameter keeps it.
     const float held = static_cast<float>(level);
-    if (held != 95.0f && held != 99.0f) return kLevelFor95Or99;
+    if (held != 95.0f && held != 99.0f) return ids::kMessageLevelFor95Or99;
     const int m = ContrastCount(kind, k);
-    if (protection == kDunnett && (k > kDunnettLevels || m > kDunnettContrasts)) return kTooManyForDunnett;
-    if (protection == kTukey && (k > kTukeyLevels || m > kTukeyContrasts)) return kTooManyForTukey;
+    if (protection == kDunnett && (k > kDunnettLevels || m > kDunnettContrasts)) return ids::kMessageTooManyForDunnett;
+    if (protection == kTukey && (k > kTukeyLevels || m > kTukeyContrasts)) return ids::kMessageTooManyForTukey;
     return 0;
 }
 

@@ -27,9 +27,7 @@ public:
 
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
-        p.Variables(params::Variable403, m_variables);
-        p.CheckVariableCount(1);
-        p.CheckVariableTypes();
+        ExchangeDichotomous(p, m_variables);
         p.Proportion(params::HypothesisedProportion, m_expected);
         p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kStringProportionSymbol).str(),
                      HypothesisNumber(m_expected));
@@ -41,8 +39,7 @@ public:
         const ContingencyTable t = MakeContingencyTable(*m_variables[0].variable, nullptr);
         if (t.total == 0) ThrowMessage(kMessageNoObservations);
         if (t.rows > 2)  // a dichotomous variable: the first category met and the other one
-            ThrowMessage(kMessageCategoryCount, "%s%s", m_variables[0].name.c_str(),
-                         FormatMessage(kCountExactly, "%d", 2).c_str());
+            ThrowNotDichotomous(m_variables[0].name);
         m_n = static_cast<uint32_t>(t.total);
         m_counts.assign(static_cast<size_t>(t.rows), {});
         for (int i = 0; i < t.rows; ++i) {

@@ -11,9 +11,6 @@ namespace {
 
 using namespace count_labels;
 
-// The switch of Yates' correction (2 x 2 tables only; on by default).
-NumberDescriptor ContinuityCorrection(ids::kParamContinuityCorrection, 0x500, 1);
-
 class ChiSquareTest : public Test {
 public:
     const Info& GetInfo() const override { return ChiSquareTestinfo; }
@@ -32,20 +29,12 @@ public:
 
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
-        p.Variables(params::FactorA403, m_rows);
-        p.CheckVariableCount(1);
-        p.CheckVariableTypes();
-        p.Variables(params::FactorB403, m_columns);
-        p.CheckVariableCount(1);
-        p.CheckVariableTypes();
-        p.CheckBox(ContinuityCorrection, m_continuity);
+        m_factors.Exchange(p);
+        p.CheckBox(params::ContinuityCorrection, m_continuity);
     }
 
     void Compute() override {
-        RequireVariables(m_rows, 1, params::FactorA403);
-        RequireVariables(m_columns, 1, params::FactorB403);
-        const ContingencyTable t = TableOfChoices(m_rows[0], m_columns[0], dataset.get());
-        RequireTableSize(t, false);
+        const ContingencyTable t = m_factors.Table(dataset.get(), false);
         const procedures::CountResult r = procedures::ChiSquare(t.cells, t.rows, t.columns, m_continuity);
         if (!std::isfinite(r.statistic)) ThrowMessage(kMessageZeroMargin);
         m_n = static_cast<uint32_t>(t.total);
@@ -64,7 +53,7 @@ public:
         m_p.Set(r.p, P::kNoTailShown, 0, r.flags);
     }
 
-    std::vector<VariableChoice> m_rows, m_columns;
+    TableFactors m_factors;
     bool m_continuity = true;
 
     uint32_t m_n = 0;

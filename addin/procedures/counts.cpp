@@ -3,6 +3,7 @@
 #include "addin/procedures/counts.h"
 
 #include "addin/host/messages.h"
+#include "addin/procedures/ttest.h"
 
 namespace qs {
 
@@ -54,6 +55,33 @@ const FieldTable& Effect::GetFields() const {
             .Build();
     }();
     return table;
+}
+
+void ExchangeDichotomous(Parameters& p, std::vector<VariableChoice>& variables) {
+    p.Variables(params::Variable403, variables);
+    p.CheckVariableCount(1);
+    p.CheckVariableTypes();
+}
+
+void ThrowNotDichotomous(const std::string& name) {
+    ThrowMessage(kMessageCategoryCount, "%s%s", name.c_str(), FormatMessage(kCountExactly, "%d", 2).c_str());
+}
+
+void TableFactors::Exchange(Parameters& p) {
+    p.Variables(params::FactorA403, rows);
+    p.CheckVariableCount(1);
+    p.CheckVariableTypes();
+    p.Variables(params::FactorB403, columns);
+    p.CheckVariableCount(1);
+    p.CheckVariableTypes();
+}
+
+ContingencyTable TableFactors::Table(DatasetSourceExcel* dataset, bool exactlyTwoByTwo) const {
+    RequireVariables(rows, 1, params::FactorA403);
+    RequireVariables(columns, 1, params::FactorB403);
+    ContingencyTable t = TableOfChoices(rows[0], columns[0], dataset);
+    RequireTableSize(t, exactlyTwoByTwo);
+    return t;
 }
 
 ContingencyTable TableOfChoices(const VariableChoice& row, const VariableChoice& column, DatasetSourceExcel* dataset) {

@@ -1,7 +1,7 @@
 // The tests on counts and proportions (binomial, Fisher's exact, McNemar's, chi-square, Cochran's Q)
 // and the correlation tests (Pearson, Spearman, Kendall): their shared result rows and the
 // contingency table they read. The arithmetic is in counts_math; the classes live in their own
-// units, the catalogue objects are declared here.
+// units, their catalogue objects are declared in catalogue.h.
 #pragma once
 
 #include <string>
@@ -9,6 +9,7 @@
 
 #include "addin/dataset/criteria.h"
 #include "addin/framework/test.h"
+#include "addin/procedures/catalogue.h"
 #include "addin/procedures/counts_math.h"
 #include "addin/resources/string_ids.h"
 
@@ -54,6 +55,21 @@ struct Effect : Results {
     size_t Size() const override { return 48; }
 };
 
+// Declares the selector of one dichotomous variable with its checks: one variable, of its type.
+void ExchangeDichotomous(Parameters& p, std::vector<VariableChoice>& variables);
+// Stops because the variable `name` has more than two categories.
+[[noreturn]] void ThrowNotDichotomous(const std::string& name);
+
+// The two factors of a contingency-table test, one categorical variable each: Factor A gives the
+// rows of the table, Factor B its columns.
+struct TableFactors {
+    std::vector<VariableChoice> rows, columns;
+    // Declares both in the parameter exchange, with their checks.
+    void Exchange(Parameters& p);
+    // Their table of counts in `dataset`; stops unless it is 2 x 2 (`exactlyTwoByTwo`) or at least that.
+    ContingencyTable Table(DatasetSourceExcel* dataset, bool exactlyTwoByTwo) const;
+};
+
 // The counts a 2 x 2 or r x c test reads: a contingency-table dataset's counts by its row and
 // column factors, or the cross tabulation of two categorical variables of a list dataset.
 ContingencyTable TableOfChoices(const VariableChoice& row, const VariableChoice& column, DatasetSourceExcel* dataset);
@@ -64,14 +80,5 @@ std::string ColumnNames(const ContingencyTable& t);
 void RequireTableSize(const ContingencyTable& t, bool exactlyTwoByTwo);
 // The P block from a result.
 void SetP(P& p, const procedures::CountResult& r, numerics::Tail tail);
-
-extern const Test::Info BinomialTestinfo;         // 1056
-extern const Test::Info FisherExactTestinfo;      // 1057
-extern const Test::Info McNemarTestinfo;          // 1058
-extern const Test::Info ChiSquareTestinfo;        // 1059
-extern const Test::Info CochranQTestinfo;         // 1060
-extern const Test::Info PearsonCorrelationinfo;   // 1072
-extern const Test::Info SpearmanCorrelationinfo;  // 1073
-extern const Test::Info KendallCorrelationinfo;   // 1074
 
 }  // namespace qs

@@ -10,6 +10,7 @@
 #include "addin/framework/test.h"
 #include "addin/numerics/descriptives.h"
 #include "addin/numerics/normality.h"
+#include "addin/procedures/catalogue.h"
 #include "addin/resources/string_ids.h"
 
 namespace qs {
@@ -55,10 +56,5 @@ struct NormalityBlock : Results {
     const FieldTable& GetFields() const override;
     size_t Size() const override { return 96; }
 };
-
-extern const Test::Info SummaryDescriptivesinfo;             // 1008
-extern const Test::Info SummaryDescriptivesCategoricalinfo;  // 1009
-extern const Test::Info NormalityTestinfo;                   // 1011
-extern const Test::Info ComparativeDescriptivesinfo;         // 1013
 
 }  // namespace qs

@@ -3,6 +3,7 @@
 
 #include "addin/host/messages.h"
 #include "addin/procedures/descriptives.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -10,7 +11,6 @@ using namespace descriptive_labels;
 
 namespace {
 // Option texts of the normality methods: "Shapiro-Wilk", "Anderson-Darling", "Kolmogorov-Smirnov".
-constexpr unsigned kMethodNames = 7012;
 
 std::string PBoundText(double p) { return p > 0 ? "> 0.15" : "< 0.01"; }
 }  // namespace
@@ -50,8 +50,8 @@ void NormalityBlock::Compute(const numerics::Descriptives& d, const std::vector<
     skewness.Set(d.Skewness());
     kurtosis.Set(d.Kurtosis());
     method = how;
-    methodName =
-        how >= kShapiroWilk && how < kNone ? LoadString(kMethodNames + static_cast<unsigned>(how)) : CSharedString();
+    methodName = how >= kShapiroWilk && how < kNone ? LoadString(ids::kStringShapiroWilk + static_cast<unsigned>(how))
+                                                    : CSharedString();
     numerics::NormalityResult r{numerics::MissingValue(), numerics::MissingValue(), numerics::MissingValue()};
     if (how == kShapiroWilk)
         r = numerics::ShapiroWilk(values);

@@ -73,17 +73,23 @@ public:  // read by the field tables
 
 using T = PairedRanksTest;
 
+// The field table of a test of two measures: n, the pairs, the ranks (when `ranks`), the statistic
+// under the label `statistic`, the median difference with its interval, and p.
+FieldTable TwoMeasureFields(unsigned statistic, bool ranks) {
+    FieldTableOf<T> fields;
+    fields.Count(kLabelN, &T::m_n).Rows(kLabelDescriptive, &T::m_pairs);
+    if (ranks) fields.Rows(kLabelRanks, &T::m_ranks);
+    return fields.Number(statistic, &T::m_statistic)
+        .Nested(kLabelMedian, &T::m_estimate)
+        .Nested(kLabelP, &T::m_p, kFieldTransparent)
+        .Build();
+}
+
 class SignTest : public PairedRanksTest {
 public:
     const Info& GetInfo() const override { return SignTestinfo; }
     const FieldTable& GetFields() const override {
-        static const FieldTable table = FieldTableOf<T>()
-                                            .Count(kLabelN, &T::m_n)
-                                            .Rows(kLabelDescriptive, &T::m_pairs)
-                                            .Number(kLabelSignTest, &T::m_statistic)
-                                            .Nested(kLabelMedian, &T::m_estimate)
-                                            .Nested(kLabelP, &T::m_p, kFieldTransparent)
-                                            .Build();
+        static const FieldTable table = TwoMeasureFields(kLabelSignTest, false);
         return table;
     }
     void Compute() override {
@@ -96,14 +102,7 @@ class WilcoxonSignedRanksTest : public PairedRanksTest {
 public:
     const Info& GetInfo() const override { return WilcoxonSignedRanksTestinfo; }
     const FieldTable& GetFields() const override {
-        static const FieldTable table = FieldTableOf<T>()
-                                            .Count(kLabelN, &T::m_n)
-                                            .Rows(kLabelDescriptive, &T::m_pairs)
-                                            .Rows(kLabelRanks, &T::m_ranks)
-                                            .Number(kLabelWilcoxonW, &T::m_statistic)
-                                            .Nested(kLabelMedian, &T::m_estimate)
-                                            .Nested(kLabelP, &T::m_p, kFieldTransparent)
-                                            .Build();
+        static const FieldTable table = TwoMeasureFields(kLabelWilcoxonW, true);
         return table;
     }
     void Compute() override {
@@ -151,9 +150,7 @@ protected:
 };
 
 void FriedmanTest::Compute() {
-    if (m_variables.size() < 2)
-        ThrowMessage(kMessageVariableCount, "%s%s", LoadString(params::Variables2406.label).c_str(),
-                     FormatMessage(kCountAtLeast, "%d", 2).c_str());
+    RequireAtLeastVariables(m_variables, 2, params::Variables2406);
     // The blocks: the observations where every measure is present.
     std::vector<std::vector<double>> columns;
     size_t length = SIZE_MAX;

@@ -1,7 +1,7 @@
 // The rank-based tests: the runs test, the paired tests sharing PairedRanksTest (sign, Wilcoxon's
 // signed ranks, Friedman) and the independent-group tests sharing IndependentRanksTest
 // (Mann-Whitney, Kruskal-Wallis, median test). The arithmetic is in rank_math; the catalogue
-// objects are declared here.
+// objects are declared in catalogue.h.
 #pragma once
 
 #include <string>
@@ -9,6 +9,7 @@
 
 #include "addin/framework/test.h"
 #include "addin/numerics/ranks.h"
+#include "addin/procedures/catalogue.h"
 #include "addin/procedures/counts.h"
 #include "addin/procedures/rank_math.h"
 
@@ -39,13 +40,5 @@ using TablePairedRanks = TableRanks;
 
 // The P block of a rank test.
 void SetRankP(P& p, const procedures::RankResult& r, numerics::Tail tail);
-
-extern const Test::Info RunsTestinfo;                 // 1040
-extern const Test::Info SignTestinfo;                 // 1041
-extern const Test::Info WilcoxonSignedRanksTestinfo;  // 1042
-extern const Test::Info MannWhitneyTestinfo;          // 1043
-extern const Test::Info MedianTestinfo;               // 1044
-extern const Test::Info KruskalWallisTestinfo;        // 1045
-extern const Test::Info FriedmanTestinfo;             // 1046
 
 }  // namespace qs

@@ -28,9 +28,7 @@ public:
 
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
-        p.Variables(params::Variable403, m_variables);
-        p.CheckVariableCount(1);
-        p.CheckVariableTypes();
+        ExchangeDichotomous(p, m_variables);
         p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kLabelRuns).str(),
                      LoadString(kLabelExpected).str());
     }
@@ -50,8 +48,7 @@ public:
             else if (c != first && second < 0)
                 second = c;
             else if (c != first && c != second)
-                ThrowMessage(kMessageCategoryCount, "%s%s", m_variables[0].name.c_str(),
-                             FormatMessage(kCountExactly, "%d", 2).c_str());
+                ThrowNotDichotomous(m_variables[0].name);
             codes.push_back(c == first ? 0 : 1);
         }
         if (second < 0) ThrowMessage(kMessageAllEqual, "%s", m_variables[0].name.c_str());  // one category only

@@ -138,6 +138,12 @@ void RequireVariables(const std::vector<VariableChoice>& variables, size_t count
                  FormatMessage(ids::kCountExactly, "%d", static_cast<int>(count)).c_str());
 }
 
+void RequireAtLeastVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d) {
+    if (variables.size() >= count) return;
+    ThrowMessage(ids::kMessageVariableCount, "%s%s", LoadString(d.label).c_str(),
+                 FormatMessage(ids::kCountAtLeast, "%d", static_cast<int>(count)).c_str());
+}
+
 std::string WordedName(unsigned format, const std::vector<VariableChoice>& variables, size_t i) {
     std::string name = NameAt(variables, i);
     const std::string parent = i < variables.size() ? variables[i].Parent() : std::string();

@@ -1,7 +1,7 @@
 // The parametric tests of location and spread: the one-sample Z test, the three t tests sharing the
 // base TTest (a difference, its standard error and degrees of freedom turned into the interval, t
-// and p), and the F test of two variances. The classes live in their own units; the catalogue
-// objects are declared here.
+// and p), and the F test of two variances. The classes live in their own units; their catalogue
+// objects are declared in catalogue.h.
 #pragma once
 
 #include <string>
@@ -10,6 +10,7 @@
 #include "addin/framework/selection.h"
 #include "addin/framework/test.h"
 #include "addin/numerics/descriptives.h"
+#include "addin/procedures/catalogue.h"
 #include "addin/procedures/effect_size.h"
 #include "addin/procedures/location_math.h"
 #include "addin/resources/string_ids.h"
@@ -117,6 +118,8 @@ void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* 
 // Compute's own guard for a selection that did not pass through the checks (message 6002 with
 // the parameter's label): `count` variables must be selected in `variables`.
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d);
+// The same for at least `count` variables.
+void RequireAtLeastVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d);
 // Declares the selector of one continuous variable with its checks: one variable, at least two
 // observations.
 void ExchangeOneVariable(Parameters& p, std::vector<VariableChoice>& variables);
@@ -130,11 +133,5 @@ std::string NameAt(const std::vector<VariableChoice>& variables, size_t i);
 std::string WordedName(unsigned format, const std::vector<VariableChoice>& variables, size_t i);
 // A number as the hypothesis control shows it (empty when not given).
 std::string HypothesisNumber(double value);
-
-extern const Test::Info ZTest1info;            // 1024
-extern const Test::Info TTest1info;            // 1025
-extern const Test::Info TTestIndependentinfo;  // 1026
-extern const Test::Info TTestPairedinfo;       // 1027
-extern const Test::Info FTestinfo;             // 1028
 
 }  // namespace qs

@@ -26,12 +26,7 @@ public:
 
     void ExchangeParameters() override {
         Parameters& p = *Parameters::Current();
-        p.Variables(params::FactorA403, m_rows);
-        p.CheckVariableCount(1);
-        p.CheckVariableTypes();
-        p.Variables(params::FactorB403, m_columns_choice);
-        p.CheckVariableCount(1);
-        p.CheckVariableTypes();
+        m_factors.Exchange(p);
         p.Choice(Measures(), m_measure);
         p.Hypothesis(params::AlternativeHypothesis, m_tail, LoadString(kStringFirstProportion).str(),
                      LoadString(kStringSecondProportion).str());
@@ -39,10 +34,7 @@ public:
     }
 
     void Compute() override {
-        RequireVariables(m_rows, 1, params::FactorA403);
-        RequireVariables(m_columns_choice, 1, params::FactorB403);
-        const ContingencyTable t = TableOfChoices(m_rows[0], m_columns_choice[0], dataset.get());
-        RequireTableSize(t, true);
+        const ContingencyTable t = m_factors.Table(dataset.get(), true);
         m_n = static_cast<uint32_t>(t.total);
         m_table = CategoryRows(t);
         m_columns = ColumnNames(t);
@@ -58,7 +50,7 @@ protected:
     virtual procedures::CountResult Result(const procedures::Table2x2& t, double alpha) const = 0;
 
     // Parameters.
-    std::vector<VariableChoice> m_rows, m_columns_choice;
+    TableFactors m_factors;
     int m_measure = 0;
     numerics::Tail m_tail = numerics::kTwoSided;
     double m_level = 95;

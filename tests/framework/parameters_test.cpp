@@ -40,7 +40,7 @@ void SetNumber(Probe& p, unsigned label, double v) {
 }
 
 TEST(Descriptors, CatalogueOfDescriptorsWithWordsAndSettingNames) {
-  EXPECT_EQ(qs::ParameterDescriptor::All().size(), 75u);  // 74 and the alternative hypothesis
+  EXPECT_EQ(qs::ParameterDescriptor::All().size(), 76u);  // 75 and the alternative hypothesis
   EXPECT_EQ(params::PercentilePlot.SettingName(), "5109_5_7041");
   EXPECT_EQ(params::PointEstimate2.SettingName(), "5108_2_6096");
   EXPECT_EQ(params::ConfidenceInterval.SettingName(), "5025");
