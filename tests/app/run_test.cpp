@@ -33,6 +33,15 @@ class RunCommand : public apptest::ScratchSettings {
  protected:
   // A copy of an example workbook in the test's folder (the reports land beside it).
   fs::path Example(const std::string& name) { return Copy(kExamples / name); }
+
+  // Runs a test with --json on a copy of an example workbook, each of `set` as a --set answer.
+  Outcome RunExampleJson(const std::string& file, const std::string& cell, const std::string& test,
+                         const std::vector<std::string>& set, const fs::path& reports) {
+    std::vector<std::string> args{"run",       Example(file).string(), "--cell", cell, "--test", test, "--json",
+                                  "--reports", reports.string()};
+    for (const std::string& s : set) args.insert(args.end(), {"--set", s});
+    return Quelstat(args);
+  }
 };
 
 // The number after "KEY": in a JSON text (the first occurrence after `from`), NaN when absent.
@@ -152,17 +161,7 @@ class RunJson : public RunCommand {
         std::cout << "[  SKIPPED ] " << c.prefix << ": no report template " << c.templateName << " in this build\n";
         continue;
       }
-      std::vector<std::string> args{"run",
-                                    Example(c.file).string(),
-                                    "--cell",
-                                    c.cell,
-                                    "--test",
-                                    c.test,
-                                    "--json",
-                                    "--reports",
-                                    (work / (c.prefix + ".xlsx")).string()};
-      for (const std::string& s : c.set) args.insert(args.end(), {"--set", s});
-      Outcome r = Quelstat(args);
+      Outcome r = RunExampleJson(c.file, c.cell, c.test, c.set, work / (c.prefix + ".xlsx"));
       ASSERT_EQ(r.status, 0) << r.err;
       ASSERT_EQ(r.out.substr(0, 1), "{") << r.out;
       ASSERT_EQ(r.out.substr(r.out.size() - 2), "}\n") << r.out;
@@ -567,17 +566,7 @@ TEST_F(RunCommand, CountCorrelationAndRankExamplesAgreeWithR) {
   std::map<std::string, double> ref = Reference();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.prefix);
-    std::vector<std::string> args{"run",
-                                  Example(c.file).string(),
-                                  "--cell",
-                                  c.cell,
-                                  "--test",
-                                  c.test,
-                                  "--json",
-                                  "--reports",
-                                  (work / (c.prefix + "-reports.xlsx")).string()};
-    for (const std::string& s : c.set) args.insert(args.end(), {"--set", s});
-    Outcome r = Quelstat(args);
+    Outcome r = RunExampleJson(c.file, c.cell, c.test, c.set, work / (c.prefix + "-reports.xlsx"));
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_TRUE(ref.count(c.prefix + "_t")) << "no reference for " << c.prefix;
     ExpectClose(JsonNumber(r.out, c.key), ref[c.prefix + "_t"], 1e-10, c.key);

@@ -1,7 +1,9 @@
-// A test class of the framework's own tests: its parameters are whatever the case declares.
+// A test class of the framework's and the dialog's tests: its parameters are whatever the case
+// declares, and it keeps the mode of every exchange pass. The test program defines GetInfo.
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "addin/framework/test.h"
 #include "tests/dataset/dataset_harness.h"
@@ -17,7 +19,9 @@ class Probe : public qs::Test {
   }
   size_t Size() const override { return 0; }
   void ExchangeParameters() override {
-    if (exchange) exchange(*qs::Parameters::Current());
+    qs::Parameters& p = *qs::Parameters::Current();
+    passes.push_back(p.mode);
+    if (exchange) exchange(p);
   }
   void Compute() override {
     ++computed;
@@ -26,6 +30,7 @@ class Probe : public qs::Test {
   std::function<void(qs::Parameters&)> exchange;
   std::function<void()> compute;
   int computed = 0;
+  std::vector<int> passes;  // the modes of the exchange passes
 };
 
 // The message of the add-in exception `fn` raises (empty when none).

@@ -13,27 +13,18 @@
 #include "setup/engine/installer.h"
 #include "setup/engine/registry.h"
 #include "setup/engine/wizard.h"
+#include "tests/setup/startup_list.h"
 #include "tests/setup/test_util.h"
 
 namespace fs = std::filesystem;
 using namespace quelstat::setup;
+using quelstat::testing::kOptions9;
+using quelstat::testing::startupList;
 using quelstat::testing::TempFolder;
 
 namespace {
 
 const fs::path kData = QUELSTAT_SETUP_TESTDATA;
-const char* const kOptions9 = "SOFTWARE\\Microsoft\\Office\\9.0\\Excel\\Options";
-
-std::vector<std::string> startupList(const RegistryStore& reg, const std::string& key) {
-    std::vector<std::string> out;
-    for (int i = 0;; ++i) {
-        auto v = reg.getString(Hive::CurrentUser, key, i == 0 ? "OPEN" : "OPEN" + std::to_string(i));
-        if (!v) break;
-        out.push_back(*v);
-    }
-    return out;
-}
-
 void write(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;

@@ -17,6 +17,7 @@
 #include "setup/engine/ini_file.h"
 #include "setup/engine/installer.h"
 #include "setup/engine/registry.h"
+#include "tests/setup/startup_list.h"
 #include "tests/setup/test_util.h"
 #include "sheets/xlm/startup.h"
 
@@ -24,23 +25,13 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace quelstat::setup;
+using quelstat::testing::kOptions9;
 using quelstat::testing::readAll;
 using quelstat::testing::run;
+using quelstat::testing::startupList;
 using quelstat::testing::TempFolder;
 
 namespace {
-
-const char* const kOptions9 = "SOFTWARE\\Microsoft\\Office\\9.0\\Excel\\Options";
-
-std::vector<std::string> startupList(const RegistryStore& reg, const std::string& key) {
-    std::vector<std::string> out;
-    for (int i = 0;; ++i) {
-        auto v = reg.getString(Hive::CurrentUser, key, i == 0 ? "OPEN" : "OPEN" + std::to_string(i));
-        if (!v) break;
-        out.push_back(*v);
-    }
-    return out;
-}
 
 // A program started by the test, ended by its own id.
 class Child {

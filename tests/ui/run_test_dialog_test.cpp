@@ -13,28 +13,20 @@
 #include "addin/ui/dialog_run_test.h"
 #include "app/dialog_console.h"
 #include "tests/dataset/dataset_harness.h"
+#include "tests/framework/framework_probe.h"
 
 namespace uitest {
 
-// A test whose parameters are whatever the case declares.
-class Probe : public qs::Test {
-public:
-    const Info& GetInfo() const override;
-    const qs::FieldTable& GetFields() const override {
-        static const qs::FieldTable none;
-        return none;
-    }
-    size_t Size() const override { return 0; }
-    void ExchangeParameters() override {
-        qs::Parameters& p = *qs::Parameters::Current();
-        passes.push_back(p.mode);
-        if (exchange) exchange(p);
-    }
-    std::function<void(qs::Parameters&)> exchange;
-    std::vector<int> passes;
-};
+using fwtest::Probe;
+
+}  // namespace uitest
+
+namespace fwtest {
 const qs::Test::Info Probeinfo(1026, []() -> qs::Test* { return new Probe; });
 const qs::Test::Info& Probe::GetInfo() const { return Probeinfo; }
+}  // namespace fwtest
+
+namespace uitest {
 
 namespace {
 
