@@ -94,15 +94,6 @@ XlValue Row(std::initializer_list<std::string> cells) {
     for (const std::string& s : cells) t.At(0, c++).SetText(s);
     return t;
 }
-
-template <class F>
-void Dropping(F&& f) {
-    try {
-        f();
-    } catch (CException* e) {
-        e->Delete();
-    }
-}
 }  // namespace
 
 CommandRecord& CommandRecordFor(int id) {
@@ -202,9 +193,9 @@ void XlCommandSet::WalkContainer(const res::MenuNode* first, const res::MenuNode
             WalkContainer(n + 1, n + n->size, mode, bar, inner);
             if (mode == kDelete && !name.exists) {
                 if (inner.size() == 1)
-                    Dropping([&] { XlCall(XLF_DELETE_MENU, {bar, inner[0]}); });
+                    Guarded([&] { XlCall(XLF_DELETE_MENU, {bar, inner[0]}); });
                 else
-                    Dropping([&] { XlCall(XLF_DELETE_MENU, {bar, inner[0], inner[1]}); });
+                    Guarded([&] { XlCall(XLF_DELETE_MENU, {bar, inner[0], inner[1]}); });
             }
             continue;
         }
@@ -228,7 +219,7 @@ void XlCommandSet::WalkContainer(const res::MenuNode* first, const res::MenuNode
             rec.places.push_back(std::move(place));
         } else if (mode == kDelete) {
             for (const MenuPlace& p : rec.places)
-                Dropping([&] { XlCall(XLF_DELETE_COMMAND, {p.bar, p.menu, p.command, p.submenu}); });
+                Guarded([&] { XlCall(XLF_DELETE_COMMAND, {p.bar, p.menu, p.command, p.submenu}); });
             rec.places.clear();
         } else if (n->grayed) {
             bool state = mode == kEnable;

@@ -78,4 +78,14 @@ private:
     CancelKeyException() { m_autoDelete = false; }
 };
 
+// Runs `f`, dropping a failure the add-in raised: for clean-up steps that go on past one that fails.
+template <class F>
+void Guarded(F&& f) {
+    try {
+        f();
+    } catch (CException* e) {
+        e->Delete();
+    }
+}
+
 }  // namespace qs

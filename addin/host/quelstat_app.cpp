@@ -22,15 +22,6 @@ namespace {
 SettingsKey UserKey() { return SettingsKey(SettingsRoot::CurrentUser, kQuelstatKey); }
 SettingsKey MachineKey() { return SettingsKey(SettingsRoot::LocalMachine, kQuelstatKey); }
 
-template <class F>
-void Guarded(F&& f) {
-    try {
-        f();
-    } catch (CException* e) {
-        e->Delete();
-    }
-}
-
 // Shown for a command whose layer is not part of this build yet.
 void NotAvailable(const std::string& what) {
     ShowMessage(ids::kMessageNotInThisBuild, MB_OK | MB_ICONINFORMATION, "%s", what.c_str());

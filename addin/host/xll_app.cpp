@@ -30,15 +30,6 @@ XlFunctionEntry g_standardTable[] = {
     {nullptr, nullptr, 0, 0, 0, 0, 0},
 };
 
-template <class F>
-void Guarded(F&& f) {
-    try {
-        f();
-    } catch (CException* e) {
-        e->Delete();
-    }
-}
-
 // Thrown when a call is refused on an unsupported host version after the message was shown once.
 class UnsupportedVersion : public CStdException {
 public:

@@ -49,15 +49,8 @@ XlStateScope* XlStateScope::Current() { return g_current; }
 
 // Applies this scope to the host. Whatever fails is ignored: the scope is current in any case.
 void XlStateScope::Apply() const {
-    auto guarded = [](auto&& step) {
-        try {
-            step();
-        } catch (CException* e) {
-            e->Delete();
-        }
-    };
-    guarded([&] { XlCall(XLF_CANCEL_KEY, {static_cast<double>(m_escMode)}); });
-    guarded([&] {
+    Guarded([&] { XlCall(XLF_CANCEL_KEY, {static_cast<double>(m_escMode)}); });
+    Guarded([&] {
         XlValue now = XlCallResult(XLF_GET_WORKSPACE, {40});
         bool known = now.Is(XLTYPE_BOOL) || now.Is(XLTYPE_NUM);
         bool on = now.Is(XLTYPE_BOOL) ? now.val.xbool != 0 : now.Number() != 0;
@@ -80,7 +73,7 @@ void XlStateScope::Apply() const {
             }
         }
     });
-    guarded([&] {
+    Guarded([&] {
         if (m_messageId == 0) {
             XlCall(XLC_MESSAGE, {false});
         } else {

@@ -164,6 +164,18 @@ std::string HypothesisNumber(double value) {
     return buffer;
 }
 
+numerics::Descriptives OneSampleDescriptives(const std::vector<VariableChoice>& variables, uint32_t& n,
+                                             std::vector<DescriptiveRow>& rows) {
+    RequireVariables(variables, 1, params::Variable404);
+    const VariableChoice& v = variables[0];
+    numerics::Descriptives d(ChoiceValues(v));
+    n = d.N();
+    rows.assign(1, {});
+    rows[0].Set(v.name, d);
+    rows[0].SetLeftOut(LeftOutOf(v));
+    return d;
+}
+
 void ExchangeOneVariable(Parameters& p, std::vector<VariableChoice>& variables) {
     p.Variables(params::Variable404, variables);
     p.CheckVariableCount(1);

@@ -120,6 +120,10 @@ void InDatasetOrder(std::vector<VariableChoice>& variables, DatasetSourceExcel* 
 void RequireVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d);
 // The same for at least `count` variables.
 void RequireAtLeastVariables(const std::vector<VariableChoice>& variables, size_t count, const ParameterDescriptor& d);
+// The descriptives of a one-sample test's variable (the one of `variables`), its count `n` and its
+// row of the Descriptive table `rows`.
+numerics::Descriptives OneSampleDescriptives(const std::vector<VariableChoice>& variables, uint32_t& n,
+                                             std::vector<DescriptiveRow>& rows);
 // Declares the selector of one continuous variable with its checks: one variable, at least two
 // observations.
 void ExchangeOneVariable(Parameters& p, std::vector<VariableChoice>& variables);

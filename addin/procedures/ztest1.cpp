@@ -43,13 +43,7 @@ public:
     }
 
     void Compute() override {
-        RequireVariables(m_variables, 1, params::Variable404);
-        const VariableChoice& v = m_variables[0];
-        const numerics::Descriptives d(ChoiceValues(v));
-        m_n = d.N();
-        m_descriptive.assign(1, {});
-        m_descriptive[0].Set(v.name, d);
-        m_descriptive[0].SetLeftOut(LeftOutOf(v));
+        const numerics::Descriptives d = OneSampleDescriptives(m_variables, m_n, m_descriptive);
         const auto r = procedures::OneSampleZ(d, m_mu, m_sigma, 1.0 - m_level / 100.0, m_tail);
         m_difference = r.difference;
         m_z = r.statistic;
