@@ -41,6 +41,13 @@ void SetNumber(Probe& p, unsigned label, double v) {
 
 TEST(Descriptors, CatalogueOfDescriptorsWithWordsAndSettingNames) {
   EXPECT_EQ(qs::ParameterDescriptor::All().size(), 76u);  // 75 and the alternative hypothesis
+  // Listed once each, in the order they are defined, the chi-square test's switch last.
+  const std::set<const qs::ParameterDescriptor*> listed(qs::ParameterDescriptor::All().begin(),
+                                                        qs::ParameterDescriptor::All().end());
+  EXPECT_EQ(listed.size(), qs::ParameterDescriptor::All().size());
+  EXPECT_EQ(qs::ParameterDescriptor::All().front(), &params::ConfidenceInterval);
+  EXPECT_EQ(qs::ParameterDescriptor::All().back(), &params::ContinuityCorrection);
+  EXPECT_EQ(params::ContinuityCorrection.SettingName(), "5228");
   EXPECT_EQ(params::PercentilePlot.SettingName(), "5109_5_7041");
   EXPECT_EQ(params::PointEstimate2.SettingName(), "5108_2_6096");
   EXPECT_EQ(params::ConfidenceInterval.SettingName(), "5025");
