@@ -48,8 +48,6 @@ std::string Capture(const std::string& command) {
 
 class ReportCharts : public apptest::ScratchSettings {
  protected:
-  fs::path Example(const std::string& name) { return Copy(kSource / "examples" / name); }
-
   // Runs a test and returns the reports workbook.
   fs::path Run(const fs::path& book, const std::string& cell, const std::string& test,
                std::vector<std::string> more = {}) {

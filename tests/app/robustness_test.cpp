@@ -22,15 +22,12 @@ namespace fs = std::filesystem;
 using apptest::Outcome;
 using apptest::Slurp;
 
-const fs::path kExamples = fs::path(QUELSTAT_SOURCE) / "examples";
-
 class Robustness : public apptest::ScratchSettings {
  protected:
   void SetUp() override {
     ScratchSettings::SetUp();
     fs::create_directories(settings);
   }
-  fs::path Example(const std::string& name) { return Copy(kExamples / name); }
   Outcome TTest(const fs::path& book, std::vector<std::string> more = {}) {
     std::vector<std::string> args = {"run",           book.string(), "--cell",
                                      "Diet study!B8", "--test",      "Independent samples t-test"};

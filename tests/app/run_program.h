@@ -9,6 +9,9 @@
 
 namespace apptest {
 
+// The example workbooks of the source tree.
+inline const std::filesystem::path kExamples = std::filesystem::path(QUELSTAT_SOURCE) / "examples";
+
 struct Outcome {
   int status = -1;  // exit status, -1 when killed by a signal
   std::string out, err;
@@ -35,6 +38,8 @@ class ScratchSettings : public ::testing::Test {
   void TearDown() override;
   // A copy of `from` in `work` (the reports of a run land beside it).
   std::filesystem::path Copy(const std::filesystem::path& from);
+  // A copy of the example workbook `name` (examples/) in `work`.
+  std::filesystem::path Example(const std::string& name) { return Copy(kExamples / name); }
   Outcome Quelstat(std::vector<std::string> args, const std::string& input = "",
                    const std::string& interruptWhen = "") {
     return RunQuelstat(home, std::move(args), input, interruptWhen);

@@ -24,16 +24,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using apptest::kExamples;
 using apptest::Outcome;
 using apptest::Slurp;
 
-const fs::path kExamples = fs::path(QUELSTAT_SOURCE) / "examples";
-
 class RunCommand : public apptest::ScratchSettings {
  protected:
-  // A copy of an example workbook in the test's folder (the reports land beside it).
-  fs::path Example(const std::string& name) { return Copy(kExamples / name); }
-
   // Runs a test with --json on a copy of an example workbook, each of `set` as a --set answer.
   Outcome RunExampleJson(const std::string& file, const std::string& cell, const std::string& test,
                          const std::vector<std::string>& set, const fs::path& reports) {

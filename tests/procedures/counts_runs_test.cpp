@@ -57,6 +57,22 @@ protected:
         EXPECT_CLOSE(ci.second, row["upper"], 1e-7, row);
     }
     // The rows of a fixture file for its first `datasets` datasets.
+    // One row of a 2 x 2 test's reference results: its table (built anew when the row starts another
+    // dataset), effect measure, tail and level; the effect and p compared with R's.
+    void CheckTwoByTwoRow(const qs::Test::Info& info, const FixtureRow& row, int& dataset) {
+        if (row.Int("dataset") != dataset) {
+            dataset = row.Int("dataset");
+            BuildTable(info, row);
+            SetVariables("Factor A (row)", {"Row"});
+            SetVariables("Factor B (column)", {"Column"});
+        }
+        SetWhole("Point estimate", row.Int("measure"));
+        SetTail(row.Int("tail"));
+        SetNumber("Confidence interval", row["level"]);
+        Compute();
+        ExpectEffect(row);
+        EXPECT_CLOSE(Number(*test, 2113), row["p"], 1e-10, row);
+    }
     static std::vector<FixtureRow> RowsOf(const std::string& file, int datasets) {
         std::vector<FixtureRow> out;
         for (const FixtureRow& r : ReadFixture(file))
@@ -68,22 +84,11 @@ protected:
 TEST_F(CountRuns, FisherOnCrossTabulatedListData) {
     int dataset = 0;
     for (const FixtureRow& row : RowsOf("fisher_results.csv", 4)) {
-        if (row.Int("dataset") != dataset) {
-            dataset = row.Int("dataset");
-            BuildTable(qs::FisherExactTestinfo, row);
-            EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Factor A (row)", "Factor B (column)", "Point estimate",
-                                                              "Alternative hypothesis", "Confidence interval"}));
-            SetVariables("Factor A (row)", {"Row"});
-            SetVariables("Factor B (column)", {"Column"});
-        }
-        SetWhole("Point estimate", row.Int("measure"));
-        SetTail(row.Int("tail"));
-        SetNumber("Confidence interval", row["level"]);
-        Compute();
-        ExpectEffect(row);
-        EXPECT_CLOSE(Number(*test, 2113), row["p"], 1e-10, row);
+        CheckTwoByTwoRow(qs::FisherExactTestinfo, row, dataset);
         EXPECT_EQ(Number(*test, 2017), row["a"] + row["b"] + row["c"] + row["d"]);
     }
+    EXPECT_EQ(ItemLabels(), (std::vector<std::string>{"Factor A (row)", "Factor B (column)", "Point estimate",
+                                                      "Alternative hypothesis", "Confidence interval"}));
     // The table as the report shows it: rows R1, R2 with the counts of C1 and C2.
     const auto rows = Rows(*test, 2228);
     ASSERT_EQ(rows.size(), 2u);
@@ -97,20 +102,7 @@ TEST_F(CountRuns, FisherOnCrossTabulatedListData) {
 
 TEST_F(CountRuns, McNemarOnPairedCategories) {
     int dataset = 0;
-    for (const FixtureRow& row : RowsOf("mcnemar_results.csv", 3)) {
-        if (row.Int("dataset") != dataset) {
-            dataset = row.Int("dataset");
-            BuildTable(qs::McNemarTestinfo, row);
-            SetVariables("Factor A (row)", {"Row"});
-            SetVariables("Factor B (column)", {"Column"});
-        }
-        SetWhole("Point estimate", row.Int("measure"));
-        SetTail(row.Int("tail"));
-        SetNumber("Confidence interval", row["level"]);
-        Compute();
-        ExpectEffect(row);
-        EXPECT_CLOSE(Number(*test, 2113), row["p"], 1e-10, row);
-    }
+    for (const FixtureRow& row : RowsOf("mcnemar_results.csv", 3)) CheckTwoByTwoRow(qs::McNemarTestinfo, row, dataset);
     // Only two effect measures: the relative risk is refused.
     SetWhole("Point estimate", 2);
     EXPECT_NE(CheckMessage(), "");
