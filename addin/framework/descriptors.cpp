@@ -1,6 +1,7 @@
 // The parameter descriptors shared by every test: labels, descriptor words, defaults and choices.
 // Every one is constant-initialised (constinit): they are whole before any code of the add-in runs,
-// whatever the order in which the units are initialised.
+// whatever the order in which the units are initialised. A new descriptor is defined here, declared
+// in parameters.h and listed in All() at the end (its remembered value is kept only then).
 #include <limits>
 
 #include "addin/framework/parameters.h"
