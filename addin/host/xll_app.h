@@ -10,6 +10,7 @@
 #include "addin/host/automation.h"
 #include "addin/host/exceptions.h"
 #include "addin/host/xlvalue.h"
+#include "addin/resources/string_ids.h"
 
 namespace qs {
 
@@ -26,7 +27,8 @@ struct XlFunctionEntry {
 
 class XLL {
 public:
-    explicit XLL(unsigned nameId = 1, unsigned descriptionId = 2, XlFunctionEntry* extraTable = nullptr);
+    explicit XLL(unsigned nameId = ids::kStringQuelstat, unsigned descriptionId = ids::kStringDescription,
+                 XlFunctionEntry* extraTable = nullptr);
     virtual ~XLL();
     XLL(const XLL&) = delete;
     XLL& operator=(const XLL&) = delete;
