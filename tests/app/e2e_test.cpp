@@ -1,5 +1,6 @@
 // The host and the add-in together, as a user runs them: menus, version check, start-up list and
 // two hosts on one settings folder.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -62,6 +63,17 @@ std::string Item(const std::string& indent, const std::string& text, int id, boo
 }
 
 }  // namespace
+
+// Loading the add-in runs nothing of it but its units' own initialisation: the application object,
+// which reads the machine's settings, is made by the first export a host calls.
+TEST_F(HostRun, LoadingTheAddInTouchesNoSettings) {
+  void* addin = ::dlopen(kXll.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(addin, nullptr) << ::dlerror();
+  EXPECT_NE(::dlsym(addin, "xlAutoOpen"), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(settings)) << "the settings folder was opened at load";
+  ::dlclose(addin);
+  EXPECT_FALSE(std::filesystem::exists(settings)) << "the settings folder was opened at unload";
+}
 
 TEST_F(HostRun, MenuListsTheInstalledMenusInOrder) {
   Outcome r = Quelstat({"menu"});
