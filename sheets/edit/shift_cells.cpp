@@ -6,7 +6,7 @@
 #include <cctype>
 #include <map>
 
-#include "sheets/calc/formula.h"
+#include "sheets/edit/formula_refs.h"
 #include "sheets/io/preserved.h"
 #include "sheets/model/workbook.h"
 
@@ -35,17 +35,6 @@ Band BandOf(const CellShift& shift) {
   }
   b.count = b.to - b.from + 1;
   return b;
-}
-
-bool ContainsNoCase(std::string_view text, std::string_view word) {
-  if (word.empty() || word.size() > text.size()) return word.empty();
-  auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
-  for (size_t i = 0; i + word.size() <= text.size(); ++i) {
-    size_t k = 0;
-    while (k < word.size() && lower(text[i + k]) == lower(word[k])) ++k;
-    if (k == word.size()) return true;
-  }
-  return false;
 }
 
 // The file name an external reference's workbook part names: "Book.xlsx" of "C:\dir\Book.xlsx",
@@ -109,109 +98,40 @@ bool RefersToShiftedSheet(const Reference& ref, const FormulaHome& home, const C
   return NamesEqual(ref.sheet, shift.sheet->name());
 }
 
-std::optional<std::string> ShiftFormulaText(std::string_view formula, const FormulaHome& home, const CellShift& shift) {
-  std::string_view body = formula;
-  if (!body.empty() && body.front() == '=') body.remove_prefix(1);
-  const SheetLimits& limits = home.book ? home.book->limits() : shift.sheet->limits();
-  calc::Formula parsed = calc::ParseFormula(body, limits);
-  if (!parsed.ok) return std::nullopt;
-  struct Edit {
-    size_t begin, end;
-    std::string text;
-  };
-  std::vector<Edit> edits;
-  for (const calc::Node& node : parsed.nodes) {
-    if (node.kind != calc::NodeKind::Ref || node.text_end <= node.text_begin) continue;
-    std::string_view text = body.substr(node.text_begin, node.text_end - node.text_begin);
-    std::optional<Reference> ref = ParseA1(text, limits);
-    if (!ref || !RefersToShiftedSheet(*ref, home, shift)) continue;
-    std::optional<RangeAddress> moved = ShiftedArea(ref->area, shift);
-    if (!moved) {
-      edits.push_back({node.text_begin, node.text_end, "#REF!"});
-      continue;
-    }
-    if (*moved == ref->area.range) continue;
-    AreaRef area = ref->area;
+namespace {
+
+// The new text of a reference into the shifted sheet (its area moved, or #REF!), keeping the sheet
+// and workbook as written; nullopt when it stays.
+ReferenceEdit ShiftEdit(const FormulaHome& home, const CellShift& shift) {
+  return [home, &shift](const Reference& ref, std::string_view text) -> std::optional<std::string> {
+    if (!RefersToShiftedSheet(ref, home, shift)) return std::nullopt;
+    std::optional<RangeAddress> moved = ShiftedArea(ref.area, shift);
+    if (!moved) return "#REF!";
+    if (*moved == ref.area.range) return std::nullopt;
+    AreaRef area = ref.area;
     area.range = *moved;
-    // Only the area is rewritten: the sheet and workbook stay as they were written.
     size_t bang = text.rfind('!');
-    size_t begin = node.text_begin + (bang == std::string_view::npos ? 0 : bang + 1);
-    edits.push_back({begin, node.text_end, FormatArea(area, RefStyle::A1)});
-  }
-  if (edits.empty()) return std::nullopt;
-  std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
-  std::string out(formula.substr(0, formula.size() - body.size()));
-  size_t at = 0;
-  for (const Edit& e : edits) {
-    if (e.begin < at) continue;  // never overlapping; kept safe all the same
-    out.append(body.substr(at, e.begin - at));
-    out += e.text;
-    at = e.end;
-  }
-  out.append(body.substr(at));
-  return out;
+    return std::string(bang == std::string_view::npos ? std::string_view() : text.substr(0, bang + 1)) +
+           FormatArea(area, RefStyle::A1);
+  };
+}
+
+const SheetLimits& LimitsOf(const FormulaHome& home, const CellShift& shift) {
+  return home.book ? home.book->limits() : shift.sheet->limits();
+}
+
+}  // namespace
+
+std::optional<std::string> ShiftFormulaText(std::string_view formula, const FormulaHome& home, const CellShift& shift) {
+  return EditFormulaReferences(formula, LimitsOf(home, shift), ShiftEdit(home, shift));
 }
 
 std::optional<std::string> ShiftReferenceListText(std::string_view text, const FormulaHome& home,
                                                   const CellShift& shift) {
-  std::string_view body = text;
-  if (!body.empty() && body.front() == '=') body.remove_prefix(1);
-  const SheetLimits& limits = home.book ? home.book->limits() : shift.sheet->limits();
-  std::optional<ReferenceList> refs = ParseReferenceList(body, RefStyle::A1, {}, limits);
-  if (!refs) return std::nullopt;
-  bool changed = false;
-  std::string out;
-  for (Reference& ref : *refs) {
-    if (!out.empty()) out += ',';
-    if (RefersToShiftedSheet(ref, home, shift)) {
-      std::optional<RangeAddress> moved = ShiftedArea(ref.area, shift);
-      if (!moved) {
-        out += "#REF!";
-        changed = true;
-        continue;
-      }
-      if (*moved != ref.area.range) {
-        ref.area.range = *moved;
-        changed = true;
-      }
-    }
-    out += FormatReference(ref, RefStyle::A1);
-  }
-  if (!changed) return std::nullopt;
-  return out;
+  return EditReferenceList(text, LimitsOf(home, shift), ShiftEdit(home, shift));
 }
 
 namespace {
-
-void ShiftNames(NameTable& table, const FormulaHome& home, const CellShift& shift) {
-  std::vector<std::pair<std::string, std::string>> changed;
-  for (const DefinedName& n : table.entries()) {
-    std::optional<std::string> text;
-    if (n.kind == DefinedName::Kind::References)
-      text = ShiftReferenceListText(n.refers_to, home, shift);
-    else if (n.kind == DefinedName::Kind::Formula)
-      text = ShiftFormulaText(n.refers_to, home, shift);
-    if (text) changed.emplace_back(n.name, std::move(*text));
-  }
-  for (const auto& [name, text] : changed)
-    if (DefinedName* n = table.Find(name)) n->SetRefersTo(text, home.book->limits());
-}
-
-// A chart whose series follow the shift, or nullopt when none of them changes.
-std::optional<Chart> ShiftedChart(const Chart& chart, const FormulaHome& home, const CellShift& shift) {
-  Chart moved = chart;
-  bool changed = false;
-  for (ChartSeries& one : moved.series)
-    for (std::string* ref : {&one.name_ref, &one.x_values, &one.y_values}) {
-      if (ref->empty() || ref->front() == '{') continue;
-      if (std::optional<std::string> text = ShiftReferenceListText(*ref, home, shift)) {
-        *ref = std::move(*text);
-        changed = true;
-      }
-    }
-  if (!changed) return std::nullopt;
-  return moved;
-}
 
 // Cell formulas, names and charts of one sheet.
 void ShiftSheetReferences(Sheet& s, const CellShift& shift) {
@@ -220,28 +140,15 @@ void ShiftSheetReferences(Sheet& s, const CellShift& shift) {
   std::string_view needle;
   if (home.book != shift.sheet->workbook())
     needle = "[";
-  else if (&s != shift.sheet)
+  else if (&s != shift.sheet && shift.sheet->name().find('\'') == std::string::npos)  // quoted, ' is ''
     needle = shift.sheet->name();
-  std::vector<std::pair<CellAddress, std::string>> changed;
-  s.ForEachCell([&](uint32_t row, uint32_t col, const CellView& cell) {
-    if (!cell.HasFormula() || (!needle.empty() && !ContainsNoCase(cell.formula, needle))) return;
-    if (std::optional<std::string> text = ShiftFormulaText(cell.formula, home, shift))
-      changed.emplace_back(CellAddress{row, col}, std::move(*text));
-  });
-  for (const auto& [at, text] : changed) s.ReplaceFormulaText(at.row, at.col, text);
-  ShiftNames(s.names(), home, shift);
-  // A chart object may be shared with a copy of the sheet: the copy keeps its references.
-  for (auto& object : s.drawings())
-    if (object->kind == DrawingObject::Kind::Chart && object->chart)
-      if (std::optional<Chart> moved = ShiftedChart(*object->chart, home, shift))
-        object->chart = std::make_shared<Chart>(std::move(*moved));
-  if (const Chart* chart = s.chart_if_any())
-    if (std::optional<Chart> moved = ShiftedChart(*chart, home, shift)) s.chart() = std::move(*moved);
+  EditSheetReferences(s, ShiftEdit(home, shift), needle);
 }
 
 void ShiftReferences(const CellShift& shift, const std::vector<Workbook*>& books) {
   for (Workbook* book : books) {
-    ShiftNames(book->names(), FormulaHome{book, nullptr}, shift);
+    const FormulaHome home{book, nullptr};
+    EditNameReferences(book->names(), book->limits(), ShiftEdit(home, shift));
     for (size_t i = 0; i < book->sheet_count(); ++i) ShiftSheetReferences(book->sheet(i), shift);
   }
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/fileutil.h"
+#include "sheets/edit/moved_sheet.h"
 #include "sheets/edit/shift_cells.h"
 #include "sheets/xlm/calc_host.h"
 #include "sheets/xlm/documents_model.h"
@@ -228,6 +229,9 @@ int WorkbookCopy(ModelDocuments& d, Call& c) {
       copy.drawings().push_back(std::move(dup));
     }
     if (!src->IsWorksheet() && src->chart_if_any()) copy.chart() = *src->chart_if_any();
+    // The copy's references to its original mean the copy; into another workbook, references to the
+    // original's neighbours become external ones.
+    sheets::RebaseArrivedSheet(copy, *src->workbook(), src->name());
     d.Activate(to, static_cast<std::size_t>(to->SheetIndex(&copy)));
   } catch (const std::exception&) {
     return c.Refuse();

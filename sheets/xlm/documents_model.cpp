@@ -10,6 +10,7 @@
 
 #include "platform/fileutil.h"
 #include "platform/msgbox.h"
+#include "sheets/edit/moved_sheet.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/xlm/calc_host.h"
 #include "sheets/xlm/functions.h"
@@ -836,6 +837,10 @@ int WorkbookMove(ModelDocuments& d, Call& c) {
     if (name != s->name()) from->RenameSheet(index, name);
     std::unique_ptr<Sheet> detached = from->DetachSheet(index);
     Sheet& moved = to->AdoptSheet(std::move(detached), from->formats(), position);
+    // References follow the sheet: its own to its old neighbours become external ones, and those
+    // of the workbook it left to it too.
+    sheets::RebaseArrivedSheet(moved, *from, name);
+    if (!closeSource) sheets::ReferToDepartedSheet(*from, name, moved);
     if (closeSource) d.CloseBook(from);
     d.Activate(to, static_cast<std::size_t>(to->SheetIndex(&moved)));
   } catch (const std::exception&) {
