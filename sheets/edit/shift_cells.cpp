@@ -302,6 +302,51 @@ void MoveMergesAndDrawings(Sheet& s, const CellShift& shift) {
   }
 }
 
+// A space-separated list of areas ("A1:B2 D4", as kept parts of a sheet file write them) after the
+// shift; empty when all of them are gone.
+std::string ShiftedAreaList(std::string_view list, const CellShift& shift) {
+  std::string out;
+  size_t at = 0;
+  while (at < list.size()) {
+    size_t end = std::min(list.find(' ', at), list.size());
+    std::string_view one = list.substr(at, end - at);
+    at = end + 1;
+    if (one.empty()) continue;
+    std::optional<Reference> ref = ParseA1(one, shift.sheet->limits());
+    std::optional<RangeAddress> moved = ref ? ShiftedArea(ref->area, shift) : std::nullopt;
+    if (ref && !moved) continue;  // its cells are gone
+    if (!out.empty()) out += ' ';
+    out += ref ? RangeName(*moved) : std::string(one);
+  }
+  return out;
+}
+
+// Parts of the sheet's file kept as they were read (conditional formats, data validations,
+// hyperlinks, filters ...): their cell ranges and formulas follow. False when the element's cells
+// are all gone, and it with them.
+bool ShiftKeptElement(XmlNode& node, const CellShift& shift) {
+  for (auto& [name, value] : node.attrs) {
+    std::string_view local = XmlLocalName(name);
+    if ((local != "sqref" && local != "ref") || value.empty()) continue;
+    value = ShiftedAreaList(value, shift);
+    if (value.empty()) return false;
+  }
+  std::string_view local = node.local();
+  if (local == "formula" || local == "formula1" || local == "formula2")
+    if (std::optional<std::string> text = ShiftFormulaText(node.text, {shift.sheet->workbook(), shift.sheet}, shift))
+      node.text = std::move(*text);
+  size_t before = node.children.size();
+  std::erase_if(node.children, [&](XmlNode& child) { return !ShiftKeptElement(child, shift); });
+  return before == 0 || !node.children.empty();  // a list left empty goes too
+}
+
+void ShiftKeptParts(Sheet& s, const CellShift& shift) {
+  if (!s.preserved() || s.preserved()->elements.empty()) return;
+  auto kept = std::make_shared<SheetPreserved>(*s.preserved());  // perhaps shared with a copy of the sheet
+  std::erase_if(kept->elements, [&](XmlNode& e) { return !ShiftKeptElement(e, shift); });
+  s.preserved() = std::move(kept);
+}
+
 bool Shift(Sheet& sheet, const RangeAddress& area, ShiftAxis axis, bool insert, const std::vector<Workbook*>& others,
            std::string* why) {
   const SheetLimits& limits = sheet.limits();
@@ -323,6 +368,7 @@ bool Shift(Sheet& sheet, const RangeAddress& area, ShiftAxis axis, bool insert, 
   MoveStoredCells(sheet, shift);
   MoveRowsAndColumns(sheet, shift);
   MoveMergesAndDrawings(sheet, shift);
+  ShiftKeptParts(sheet, shift);
   sheet.Touch();
   return true;
 }

@@ -192,3 +192,21 @@ TEST_F(ShiftWorkbook, MergesArraysAndRowHeightsMoveAndWhatCannotMoveIsRefused) {
   EXPECT_EQ(data.GetValue(65535, 7).text, "last");
   EXPECT_TRUE(InsertCells(data, R("G1"), ShiftAxis::Down, {}, &why)) << why;  // beside it
 }
+
+TEST_F(ShiftWorkbook, KeptPartsOfTheSheetFileFollowTheirCells) {
+  // As a file read keeps them: a conditional format over two areas with its rule's formula, and
+  // hyperlinks on cells.
+  XmlNode rule{"cfRule", {{"type", "expression"}}, {XmlNode{"formula", {}, {}, "A2>B$1"}}, ""};
+  XmlNode format{"conditionalFormatting", {{"sqref", "A2:A5 C9"}}, {rule}, ""};
+  XmlNode links{"hyperlinks", {}, {XmlNode{"hyperlink", {{"ref", "B3"}, {"r:id", "rId1"}}, {}, ""}}, ""};
+  data.preserved() = std::make_shared<SheetPreserved>();
+  data.preserved()->elements = {format, links};
+  ASSERT_TRUE(DeleteCells(data, R("A3:IV4"), ShiftAxis::Down, {}, &why)) << why;
+  const std::vector<XmlNode>& kept = data.preserved()->elements;
+  ASSERT_EQ(kept.size(), 1u);  // the only hyperlink's cell is gone, and the list with it
+  EXPECT_EQ(kept[0].AttrOr("sqref", ""), "A2:A3 C7");
+  EXPECT_EQ(kept[0].children[0].children[0].text, "A2>B$1");
+  ASSERT_TRUE(InsertCells(data, R("A1:IV1"), ShiftAxis::Down, {}, &why)) << why;
+  EXPECT_EQ(data.preserved()->elements[0].AttrOr("sqref", ""), "A3:A4 C8");
+  EXPECT_EQ(data.preserved()->elements[0].children[0].children[0].text, "A3>B$2");
+}
