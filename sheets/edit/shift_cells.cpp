@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <map>
 
 #include "sheets/edit/formula_refs.h"
@@ -278,6 +279,19 @@ void MoveRowsAndColumns(Sheet& s, const CellShift& shift) {
   }
 }
 
+// A drawing object whose top-left cell lies in the moved band moves, keeping its size in cells.
+void MoveAnchor(CellAddress& from, CellAddress* to, const CellShift& shift) {
+  const bool down = IsDown(shift);
+  const Band b = BandOf(shift);
+  uint32_t cross = down ? from.col : from.row;
+  uint32_t along = down ? from.row : from.col;
+  if (cross < b.cross_first || cross > b.cross_last || along < b.from) return;
+  int64_t n = shift.insert ? int64_t(b.count) : -int64_t(b.count);
+  auto move = [&](uint32_t& v) { v = static_cast<uint32_t>(std::clamp<int64_t>(int64_t(v) + n, 0, b.max)); };
+  move(down ? from.row : from.col);
+  if (to) move(down ? to->row : to->col);
+}
+
 // Merged areas follow as references do (one cut to a single cell is dropped); drawing objects
 // whose top-left cell lies in the moved band move, keeping their size in cells.
 void MoveMergesAndDrawings(Sheet& s, const CellShift& shift) {
@@ -288,18 +302,7 @@ void MoveMergesAndDrawings(Sheet& s, const CellShift& shift) {
     s.Unmerge(m);
     if (moved && !moved->IsSingleCell()) s.Merge(*moved);
   }
-  const bool down = IsDown(shift);
-  const Band b = BandOf(shift);
-  for (auto& object : s.drawings()) {
-    ObjectAnchor& at = object->anchor;
-    uint32_t cross = down ? at.from.col : at.from.row;
-    uint32_t along = down ? at.from.row : at.from.col;
-    if (cross < b.cross_first || cross > b.cross_last || along < b.from) continue;
-    int64_t n = shift.insert ? int64_t(b.count) : -int64_t(b.count);
-    auto move = [&](uint32_t& v) { v = static_cast<uint32_t>(std::clamp<int64_t>(int64_t(v) + n, 0, b.max)); };
-    move(down ? at.from.row : at.from.col);
-    move(down ? at.to.row : at.to.col);
-  }
+  for (auto& object : s.drawings()) MoveAnchor(object->anchor.from, &object->anchor.to, shift);
 }
 
 // A space-separated list of areas ("A1:B2 D4", as kept parts of a sheet file write them) after the
@@ -340,10 +343,52 @@ bool ShiftKeptElement(XmlNode& node, const CellShift& shift) {
   return before == 0 || !node.children.empty();  // a list left empty goes too
 }
 
+// The cell of a kept drawing anchor's corner (<xdr:from><xdr:col>1</xdr:col>...<xdr:row>2</xdr:row>).
+struct KeptCorner {
+  XmlNode* col = nullptr;
+  XmlNode* row = nullptr;
+  std::optional<CellAddress> Cell() const {
+    if (!col || !row) return std::nullopt;
+    char* end = nullptr;
+    unsigned long c = std::strtoul(col->text.c_str(), &end, 10);
+    if (col->text.empty() || *end) return std::nullopt;
+    unsigned long r = std::strtoul(row->text.c_str(), &end, 10);
+    if (row->text.empty() || *end) return std::nullopt;
+    return CellAddress{static_cast<uint32_t>(std::min(r, 0xFFFFFFFFul)),
+                       static_cast<uint32_t>(std::min(c, 0xFFFFFFFFul))};
+  }
+  void Set(CellAddress a) {
+    col->text = std::to_string(a.col);
+    row->text = std::to_string(a.row);
+  }
+};
+
+KeptCorner CornerOf(XmlNode& anchor, std::string_view which) {
+  KeptCorner corner;
+  for (XmlNode& child : anchor.children)
+    if (child.local() == which)
+      for (XmlNode& part : child.children) {
+        if (part.local() == "col") corner.col = &part;
+        if (part.local() == "row") corner.row = &part;
+      }
+  return corner;
+}
+
+// Pictures and shapes kept from the file move as the modelled drawing objects do.
+void ShiftKeptAnchor(XmlNode& anchor, const CellShift& shift) {
+  KeptCorner from = CornerOf(anchor, "from"), to = CornerOf(anchor, "to");
+  std::optional<CellAddress> first = from.Cell(), last = to.Cell();
+  if (!first) return;
+  MoveAnchor(*first, last ? &*last : nullptr, shift);
+  from.Set(*first);
+  if (last) to.Set(*last);
+}
+
 void ShiftKeptParts(Sheet& s, const CellShift& shift) {
-  if (!s.preserved() || s.preserved()->elements.empty()) return;
+  if (!s.preserved() || (s.preserved()->elements.empty() && s.preserved()->drawing_anchors.empty())) return;
   auto kept = std::make_shared<SheetPreserved>(*s.preserved());  // perhaps shared with a copy of the sheet
   std::erase_if(kept->elements, [&](XmlNode& e) { return !ShiftKeptElement(e, shift); });
+  for (XmlNode& anchor : kept->drawing_anchors) ShiftKeptAnchor(anchor, shift);
   s.preserved() = std::move(kept);
 }
 

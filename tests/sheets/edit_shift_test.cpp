@@ -199,8 +199,14 @@ TEST_F(ShiftWorkbook, KeptPartsOfTheSheetFileFollowTheirCells) {
   XmlNode rule{"cfRule", {{"type", "expression"}}, {XmlNode{"formula", {}, {}, "A2>B$1"}}, ""};
   XmlNode format{"conditionalFormatting", {{"sqref", "A2:A5 C9"}}, {rule}, ""};
   XmlNode links{"hyperlinks", {}, {XmlNode{"hyperlink", {{"ref", "B3"}, {"r:id", "rId1"}}, {}, ""}}, ""};
+  // And a picture over C4:E8 (cells counted from 0 in drawing anchors).
+  auto corner = [](const char* which, const char* col, const char* row) {
+    return XmlNode{which, {}, {XmlNode{"xdr:col", {}, {}, col}, XmlNode{"xdr:row", {}, {}, row}}, ""};
+  };
+  XmlNode picture{"xdr:twoCellAnchor", {}, {corner("xdr:from", "2", "3"), corner("xdr:to", "4", "7")}, ""};
   data.preserved() = std::make_shared<SheetPreserved>();
   data.preserved()->elements = {format, links};
+  data.preserved()->drawing_anchors = {picture};
   ASSERT_TRUE(DeleteCells(data, R("A3:IV4"), ShiftAxis::Down, {}, &why)) << why;
   const std::vector<XmlNode>& kept = data.preserved()->elements;
   ASSERT_EQ(kept.size(), 1u);  // the only hyperlink's cell is gone, and the list with it
@@ -209,4 +215,8 @@ TEST_F(ShiftWorkbook, KeptPartsOfTheSheetFileFollowTheirCells) {
   ASSERT_TRUE(InsertCells(data, R("A1:IV1"), ShiftAxis::Down, {}, &why)) << why;
   EXPECT_EQ(data.preserved()->elements[0].AttrOr("sqref", ""), "A3:A4 C8");
   EXPECT_EQ(data.preserved()->elements[0].children[0].children[0].text, "A3>B$2");
+  const XmlNode& moved = data.preserved()->drawing_anchors[0];
+  EXPECT_EQ(moved.children[0].children[1].text, "2");  // row 4, less 2 deleted, plus 1 inserted (from 0)
+  EXPECT_EQ(moved.children[1].children[1].text, "6");
+  EXPECT_EQ(moved.children[0].children[0].text, "2");
 }
