@@ -95,11 +95,12 @@ void EditNameReferences(NameTable& table, const SheetLimits& limits, const Refer
 void EditSheetReferences(Sheet& s, const ReferenceEdit& edit, std::string_view needle) {
   const SheetLimits& limits = s.workbook()->limits();
   std::vector<std::pair<CellAddress, std::string>> changed;
-  s.ForEachCell([&](uint32_t row, uint32_t col, const CellView& cell) {
-    if (!cell.HasFormula() || (!needle.empty() && !ContainsNoCase(cell.formula, needle))) return;
-    if (std::optional<std::string> text = EditFormulaReferences(cell.formula, limits, edit))
-      changed.emplace_back(CellAddress{row, col}, std::move(*text));
-  });
+  if (s.EverHadFormulas())
+    s.ForEachCell([&](uint32_t row, uint32_t col, const CellView& cell) {
+      if (!cell.HasFormula() || (!needle.empty() && !ContainsNoCase(cell.formula, needle))) return;
+      if (std::optional<std::string> text = EditFormulaReferences(cell.formula, limits, edit))
+        changed.emplace_back(CellAddress{row, col}, std::move(*text));
+    });
   for (const auto& [at, text] : changed) s.ReplaceFormulaText(at.row, at.col, text);
   EditNameReferences(s.names(), limits, edit);
   auto editChart = [&](const Chart& chart) -> std::optional<Chart> {

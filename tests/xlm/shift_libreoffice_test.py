@@ -53,6 +53,11 @@ GLOBAL_NAMES = {"Dataset": "$Data.$A$1:$C$12", "Header": "$Data.$A$1:$C$1", "Gon
                 "Edge": "$Data.$A$1048576", "Wide": "$Data.$A:$A", "Konst": "42",
                 "Grown": "OFFSET($Data.$B$2;0;0;COUNT($Data.$B$2:$B$12);1)"}
 LOCAL_NAMES = {"__sm_ER_0": "$Data.$A$1:$C$12", "Below": "$Data.$B$30"}  # on sheet "Calc"
+DATA_NAMES = {"Own": "$Data.$B$2:$B$6", "OwnCell": "$Data.$A$7"}  # on sheet "Data"
+# A chart on "Calc" over these cells of "Data". No case deletes a whole series: LibreOffice keeps such
+# a series at the place of the deleted cells where the host (as formulas do) makes it #REF!; and over
+# A:B LibreOffice 7.4 crashes deleting A5:A6 moving cells left.
+CHART_RANGE = "D1:E12"
 
 
 def skip(why):
@@ -151,6 +156,11 @@ def make_input(office, path):
         doc.NamedRanges.addNewByName(name, content, origin, 0)
     for name, content in LOCAL_NAMES.items():
         calc.NamedRanges.addNewByName(name, content, origin, 0)
+    for name, content in DATA_NAMES.items():
+        data.NamedRanges.addNewByName(name, content, origin, 0)
+    rect = uno.createUnoStruct("com.sun.star.awt.Rectangle")
+    rect.X, rect.Y, rect.Width, rect.Height = 8000, 1000, 10000, 7000
+    calc.Charts.addNewByName("Plot", rect, (data.getCellRangeByName(CHART_RANGE).RangeAddress,), False, False)
     save_xlsx(doc, path)
     doc.close(True)
 
@@ -181,6 +191,9 @@ def contents(office, path):
                 cell = sheet.getCellByPosition(c, r)
                 if cell.Formula.startswith("="):
                     out[f"{sheet.Name}!{cell.AbsoluteName.split('.')[-1]}"] = cell.Formula
+        for i, chart in enumerate(sheet.Charts):  # the cells each chart shows, as (sheet:column,row) pairs
+            ranges = [f"{r.Sheet}:{r.StartColumn},{r.StartRow}:{r.EndColumn},{r.EndRow}" for r in chart.Ranges]
+            out[f"chart {i + 1} on {sheet.Name}"] = " ".join(ranges)
         for name in sheet.NamedRanges.ElementNames:
             out[f"name {sheet.Name}!{name}"] = sheet.NamedRanges.getByName(name).Content
     for name in doc.NamedRanges.ElementNames:
