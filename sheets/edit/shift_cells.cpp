@@ -9,6 +9,7 @@
 
 #include "sheets/edit/formula_refs.h"
 #include "sheets/io/preserved.h"
+#include "sheets/model/model_error.h"
 #include "sheets/model/workbook.h"
 
 namespace sheets {
@@ -300,7 +301,12 @@ void MoveMergesAndDrawings(Sheet& s, const CellShift& shift) {
     std::optional<RangeAddress> moved = ShiftedArea(AreaRef::Absolute(m), shift);
     if (moved && *moved == m) continue;
     s.Unmerge(m);
-    if (moved && !moved->IsSingleCell()) s.Merge(*moved);
+    if (!moved || moved->IsSingleCell()) continue;
+    try {
+      s.Merge(*moved);
+    } catch (const ModelError&) {
+      // Cells moved beside an area reaching out of the band now meet it: the moved one stays unmerged.
+    }
   }
   for (auto& object : s.drawings()) MoveAnchor(object->anchor.from, &object->anchor.to, shift);
 }

@@ -191,6 +191,14 @@ TEST_F(ShiftWorkbook, MergesArraysAndRowHeightsMoveAndWhatCannotMoveIsRefused) {
   EXPECT_NE(why.find("pushed off"), std::string::npos) << why;
   EXPECT_EQ(data.GetValue(65535, 7).text, "last");
   EXPECT_TRUE(InsertCells(data, R("G1"), ShiftAxis::Down, {}, &why)) << why;  // beside it
+
+  // A merged area reaching beside the moved cells stays where it is (as report templates have
+  // them); one moved onto it stays unmerged rather than overlap it.
+  data.Merge(R("J6:L6"));
+  data.Merge(R("J3:K3"));
+  ASSERT_TRUE(InsertCells(data, R("J1:K3"), ShiftAxis::Down, {}, &why)) << why;
+  EXPECT_EQ(data.MergedAreaAt({5, 9}), R("J6:L6"));
+  EXPECT_EQ(data.merged().size(), 2u);  // B4:C5 and J6:L6
 }
 
 TEST_F(ShiftWorkbook, KeptPartsOfTheSheetFileFollowTheirCells) {
