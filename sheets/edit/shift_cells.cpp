@@ -8,7 +8,9 @@
 #include <map>
 
 #include "sheets/edit/formula_refs.h"
+#include "sheets/io/opc.h"
 #include "sheets/io/preserved.h"
+#include "sheets/io/xml.h"
 #include "sheets/model/model_error.h"
 #include "sheets/model/workbook.h"
 
@@ -398,6 +400,113 @@ void ShiftKeptParts(Sheet& s, const CellShift& shift) {
   s.preserved() = std::move(kept);
 }
 
+// ---- cell notes, kept as the file's parts: the comments part names each note's cell, the VML
+// drawing places its box (x:Row and x:Column name the cell, x:Anchor the box's corners).
+
+// Where each note's cell went: old cell -> new cell, or nullopt when it was deleted.
+using NoteMoves = std::map<CellAddress, std::optional<CellAddress>>;
+
+bool ShiftCommentsPart(XmlNode& root, const CellShift& shift, NoteMoves& moves) {
+  bool changed = false;
+  for (XmlNode& list : root.children) {
+    if (list.local() != "commentList") continue;
+    std::erase_if(list.children, [&](XmlNode& comment) {
+      std::string ref = comment.AttrOr("ref", "");
+      std::optional<Reference> at = ParseA1(ref, shift.sheet->limits());
+      if (!at) return false;
+      std::optional<RangeAddress> moved = ShiftedArea(at->area, shift);
+      if (moved && *moved == at->area.range) return false;
+      changed = true;
+      moves[at->area.range.first] = moved ? std::optional<CellAddress>(moved->first) : std::nullopt;
+      if (!moved) return true;
+      for (auto& [name, value] : comment.attrs)
+        if (XmlLocalName(name) == "ref") value = RangeName(*moved);
+      return false;
+    });
+  }
+  return changed;
+}
+
+// The child of a VML note's client data with that local name.
+XmlNode* ClientPart(XmlNode& data, std::string_view local) {
+  for (XmlNode& child : data.children)
+    if (child.local() == local) return &child;
+  return nullptr;
+}
+
+// Moves (or, for a deleted note, drops) the VML shapes of the notes that moved.
+void ShiftNoteShapes(XmlNode& node, const NoteMoves& moves) {
+  std::erase_if(node.children, [&](XmlNode& shape) {
+    XmlNode* data = shape.local() == "shape" ? ClientPart(shape, "ClientData") : nullptr;
+    XmlNode* row = data ? ClientPart(*data, "Row") : nullptr;
+    XmlNode* col = data ? ClientPart(*data, "Column") : nullptr;
+    if (!row || !col) return false;
+    CellAddress at{static_cast<uint32_t>(std::strtoul(row->text.c_str(), nullptr, 10)),
+                   static_cast<uint32_t>(std::strtoul(col->text.c_str(), nullptr, 10))};
+    auto move = moves.find(at);
+    if (move == moves.end()) return false;
+    if (!move->second) return true;
+    const int64_t drow = int64_t(move->second->row) - at.row, dcol = int64_t(move->second->col) - at.col;
+    row->text = std::to_string(move->second->row);
+    col->text = std::to_string(move->second->col);
+    if (XmlNode* anchor =
+            ClientPart(*data, "Anchor")) {  // left col, off, top row, off, right col, off, bottom row, off
+      std::vector<int64_t> v;
+      for (const char* p = anchor->text.c_str(); *p;) {
+        char* end = nullptr;
+        v.push_back(std::strtoll(p, &end, 10));
+        if (end == p) break;
+        p = *end == ',' ? end + 1 : end;
+      }
+      if (v.size() == 8) {
+        for (size_t i : {0, 4}) v[i] = std::max<int64_t>(0, v[i] + dcol);
+        for (size_t i : {2, 6}) v[i] = std::max<int64_t>(0, v[i] + drow);
+        std::string text;
+        for (size_t i = 0; i < v.size(); ++i) text += (i ? ", " : "") + std::to_string(v[i]);
+        anchor->text = text;
+      }
+    }
+    return false;
+  });
+  for (XmlNode& child : node.children) ShiftNoteShapes(child, moves);
+}
+
+void ShiftKeptNotes(Sheet& s, const CellShift& shift) {
+  Workbook* book = s.workbook();
+  if (!book || !book->preserved() || !s.preserved()) return;
+  std::string comments_part, vml_part;
+  for (const PreservedRel& r : s.preserved()->rels) {
+    if (!r.target_mode.empty()) continue;
+    // Sheet parts sit in one folder: their relationship targets resolve against any of them.
+    if (opc::TypeIs(r.type, "comments")) comments_part = opc::ResolveTarget("xl/worksheets/sheet1.xml", r.target);
+    if (opc::TypeIs(r.type, "vmlDrawing")) vml_part = opc::ResolveTarget("xl/worksheets/sheet1.xml", r.target);
+  }
+  const auto& parts = book->preserved()->parts;
+  auto comments = parts.find(comments_part);
+  if (comments == parts.end()) return;
+  auto vml = parts.find(vml_part);
+  XmlNode comments_tree, vml_tree;
+  try {
+    comments_tree = ParseXmlTree(comments->second);
+    if (vml != parts.end()) vml_tree = ParseXmlTree(vml->second);
+  } catch (const std::exception&) {
+    return;  // a part this reader cannot take stays as it is
+  }
+  NoteMoves moves;
+  if (!ShiftCommentsPart(comments_tree, shift, moves)) return;
+  auto kept = std::make_shared<PackagePreserved>(*book->preserved());  // perhaps shared with another workbook
+  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+  comments_tree.Serialize(text);
+  kept->parts[comments_part] = std::move(text);
+  if (vml != parts.end()) {
+    ShiftNoteShapes(vml_tree, moves);
+    std::string shapes;
+    vml_tree.Serialize(shapes);
+    kept->parts[vml_part] = std::move(shapes);
+  }
+  book->preserved() = std::move(kept);
+}
+
 bool Shift(Sheet& sheet, const RangeAddress& area, ShiftAxis axis, bool insert, const std::vector<Workbook*>& others,
            std::string* why) {
   const SheetLimits& limits = sheet.limits();
@@ -420,6 +529,7 @@ bool Shift(Sheet& sheet, const RangeAddress& area, ShiftAxis axis, bool insert, 
   MoveRowsAndColumns(sheet, shift);
   MoveMergesAndDrawings(sheet, shift);
   ShiftKeptParts(sheet, shift);
+  ShiftKeptNotes(sheet, shift);
   sheet.Touch();
   return true;
 }

@@ -7,8 +7,9 @@
 // Cells beyond the inserted area move down (or right); cells beyond a deleted area move up (or
 // left). What follows them: cell formulas on every sheet of the workbook and of the other open
 // workbooks given (their external references "[Book.xlsx]Sheet!A1"), defined names of workbook
-// and sheet level, chart series, merged areas, array formulas, drawing objects, and the heights
-// and widths of whole rows and columns. A reference moves with its cells, grows when cells are
+// and sheet level, chart series, merged areas, array formulas, drawing objects, the heights and
+// widths of whole rows and columns, and what a file read keeps of the sheet by cell address
+// (conditional formats, validations, hyperlinks, pictures, cell notes). A reference moves with its cells, grows when cells are
 // inserted inside it, shrinks when part of it is deleted and becomes #REF! when all of it is
 // deleted or pushed off the sheet; absolute and relative references alike. A reference only part of
 // whose cells move (it reaches beside the moved band) stays, as do 3-D references (Jan:Mar!A1),

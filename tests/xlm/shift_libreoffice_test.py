@@ -3,14 +3,14 @@
 
     shift_libreoffice_test.py QUELSTAT_EXE WORK_DIR
 
-LibreOffice (headless, driven through python-uno) makes a workbook of formulas and defined names
-(workbook and sheet level) over a sheet "Data", saves it as xlsx, and then, for each case below,
-does one insertion or deletion on a fresh copy and saves the result. The host does the same
-actions on the same file through `quelstat script`. LibreOffice then reads both results back, so
-that both are seen through the same reader, and every cell formula and every name must be the
-same. 3-D references (Data:Calc!A1) are left out: the host leaves them as they are when one sheet
-of their span moves, while LibreOffice moves them in some cases and not in others. Skips (exit 0,
-with a line saying so) when soffice or python-uno is absent."""
+LibreOffice (headless, driven through python-uno) makes a workbook of formulas, defined names
+(workbook and sheet level), a chart and cell notes over a sheet "Data", saves it as xlsx, and then,
+for each case below, does one insertion or deletion on a fresh copy and saves the result. The host
+does the same actions on the same file through `quelstat script`. LibreOffice then reads both
+results back, so that both are seen through the same reader, and every cell formula, name, chart
+range and note must be the same. 3-D references (Data:Calc!A1) are left out: the host leaves them
+as they are when one sheet of their span moves, while LibreOffice moves them in some cases and not
+in others. Skips (exit 0, with a line saying so) when soffice or python-uno is absent."""
 import os
 import shutil
 import socket
@@ -54,6 +54,7 @@ GLOBAL_NAMES = {"Dataset": "$Data.$A$1:$C$12", "Header": "$Data.$A$1:$C$1", "Gon
                 "Grown": "OFFSET($Data.$B$2;0;0;COUNT($Data.$B$2:$B$12);1)"}
 LOCAL_NAMES = {"__sm_ER_0": "$Data.$A$1:$C$12", "Below": "$Data.$B$30"}  # on sheet "Calc"
 DATA_NAMES = {"Own": "$Data.$B$2:$B$6", "OwnCell": "$Data.$A$7"}  # on sheet "Data"
+NOTES = [(1, 4), (0, 10), (2, 1)]  # cell notes on "Data", (column, row) from 0: B5, A11, C2
 # A chart on "Calc" over these cells of "Data". No case deletes a whole series: LibreOffice keeps such
 # a series at the place of the deleted cells where the host (as formulas do) makes it #REF!; and over
 # A:B LibreOffice 7.4 crashes deleting A5:A6 moving cells left.
@@ -158,6 +159,8 @@ def make_input(office, path):
         calc.NamedRanges.addNewByName(name, content, origin, 0)
     for name, content in DATA_NAMES.items():
         data.NamedRanges.addNewByName(name, content, origin, 0)
+    for column, row in NOTES:
+        data.Annotations.insertNew(CellAddress(0, column, row), f"note at {column},{row}")
     rect = uno.createUnoStruct("com.sun.star.awt.Rectangle")
     rect.X, rect.Y, rect.Width, rect.Height = 8000, 1000, 10000, 7000
     calc.Charts.addNewByName("Plot", rect, (data.getCellRangeByName(CHART_RANGE).RangeAddress,), False, False)
@@ -194,6 +197,8 @@ def contents(office, path):
         for i, chart in enumerate(sheet.Charts):  # the cells each chart shows, as (sheet:column,row) pairs
             ranges = [f"{r.Sheet}:{r.StartColumn},{r.StartRow}:{r.EndColumn},{r.EndRow}" for r in chart.Ranges]
             out[f"chart {i + 1} on {sheet.Name}"] = " ".join(ranges)
+        for note in sheet.Annotations:
+            out[f"note {sheet.Name}!{note.Position.Column},{note.Position.Row}"] = note.String
         for name in sheet.NamedRanges.ElementNames:
             out[f"name {sheet.Name}!{name}"] = sheet.NamedRanges.getByName(name).Content
     for name in doc.NamedRanges.ElementNames:
