@@ -60,6 +60,7 @@ private:
     void PerformUpTo(int step, bool demo);
     TutorialOperations& ops_;
     int current_ = 0;
+    bool started_ = false;  // the learner's workbook of the current tutorial is made
     bool demo_ = false;
 };
 
