@@ -31,5 +31,6 @@ inline constexpr const char* kSystemFolder = "system";
 inline constexpr const char* kAddinFile = "quelstat.xll";
 inline constexpr const char* kSetupProgram = "setup";
 inline constexpr const char* kSetupIni = "setup.ini";
+inline constexpr const char* kTutorialProgram = "tutorhost";  // runs the tutorial pages' links
 
 }  // namespace quelstat::setup

@@ -340,7 +340,7 @@ void Installer::install(Progress& progress) {
 std::vector<std::string> Installer::shortcutPaths() const {
     if (services_.shortcutFolder.empty()) return {};
     std::string folder = withSlash(services_.shortcutFolder);
-    return {folder + "quelstat.desktop", folder + "quelstat-setup.desktop"};
+    return {folder + "quelstat.desktop", folder + "quelstat-setup.desktop", folder + "quelstat-tutorial.desktop"};
 }
 
 void Installer::createShortcuts() {
@@ -360,6 +360,12 @@ void Installer::createShortcuts() {
             quoted(addinPath()) + "\nCategories=Office;Science;\n",
         "[Desktop Entry]\nType=Application\nName=Quelstat Setup\nComment=Change or remove Quelstat\nExec=" +
             quoted(systemFolder() + kSetupProgram) + " /c\nTerminal=true\nCategories=Settings;\n",
+        // The handler of the tutorial pages' quelstat-tutorial: links (the tutorial hook's program).
+        "[Desktop Entry]\nType=Application\nName=Quelstat Tutorial\nComment=Runs the steps of the Quelstat "
+        "tutorials\nExec=" +
+            quoted(systemFolder() + kTutorialProgram) +
+            " %u\nMimeType=x-scheme-handler/quelstat-tutorial;\n"
+            "NoDisplay=true\nTerminal=false\n",
     };
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (!cab::createParentFolders(paths[i])) throw systemException(IDS_ERR_SHORTCUT, {paths[i], lastErrorText()});
@@ -398,7 +404,7 @@ void Installer::remove(Progress& progress, bool startTidyUp) {
         for (const auto& file : group.files) deleteListed(folder, file);
     }
     if (cab::OpenFolder system = openInstallFolder(path, kSystemFolder, false))
-        for (const char* folder : {"template", "examples"}) ::unlinkat(system.fd(), folder, AT_REMOVEDIR);
+        for (const char* folder : {"template", "examples", "tutorial"}) ::unlinkat(system.fd(), folder, AT_REMOVEDIR);
 
     for (const auto& shortcut : shortcutPaths()) ::unlink(shortcut.c_str());
     unregisterFromExcel();
