@@ -132,6 +132,10 @@ void TutorialDriver::PerformUpTo(int step, bool demo) {
         if (tutorial != current_ / kStepsPerTutorial) {
             started_ = false;
             current_ = step - 1;
+        } else if (started_ && !ops_.TutorialOpen()) {
+            // The learner closed the workbook: a new one gets every step of the tutorial so far.
+            started_ = false;
+            current_ = tutorial * kStepsPerTutorial;
         }
         if (!started_) {
             ops_.StartTutorial(tutorial);

@@ -150,6 +150,16 @@ void TutorialHost::StartTutorial(int tutorial) {
     if (started) started(tutorial);
 }
 
+bool TutorialHost::TutorialOpen() const {
+    bool open = false;
+    Standard([&] {
+        open = !m_learner.empty() && !m_master.empty() &&
+               XlCallResultNA(XLF_GET_DOCUMENT, {88, m_learner}).Is(XLTYPE_STR) &&
+               XlCallResultNA(XLF_GET_DOCUMENT, {88, m_master}).Is(XLTYPE_STR);
+    });
+    return open;
+}
+
 void TutorialHost::CloseMaster() {
     if (m_master.empty()) return;
     std::string master = std::exchange(m_master, {});
@@ -199,7 +209,7 @@ std::string TutorialHost::LearnerSheet(const std::string& name) {
 
 void TutorialHost::Perform(const TutorialAction& action, bool demo) {
     Standard([&] {
-        if (m_learner.empty() || m_master.empty()) throw std::runtime_error("No tutorial is open.");
+        if (!TutorialOpen()) throw std::runtime_error("The tutorial's workbooks are not open.");
         // A demonstration is there to be watched; otherwise the screen rests until the step is done.
         XlStateScope scope(demo);
         if (action.kind == TutorialAction::Kind::Fill)

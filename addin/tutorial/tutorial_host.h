@@ -18,6 +18,7 @@ public:
 
     void ShowTutorialTopic(long context, bool placeWindow) override;
     void StartTutorial(int tutorial) override;
+    bool TutorialOpen() const override;
     void SetHelpVisible(bool visible) override;
     void Perform(const TutorialAction& action, bool demo) override;
     void OpenExample(const std::string& file) override;

@@ -79,6 +79,19 @@ TEST_F(TutorialHostTest, CopiedSheetsReplaceAndMissingSheetsAreMade) {
     } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), "The tutorial workbook has no sheet No such dataset.");
     }
+    // Closing the learner's workbook is noticed (the driver then makes it again).
+    EXPECT_TRUE(host.TutorialOpen());
+    std::string error;
+    ASSERT_TRUE(docs->Select("'T1 dataset'!A1", error)) << error;
+    docs->ActiveBook()->set_dirty(false);
+    ASSERT_TRUE(docs->Close(error)) << error;
+    EXPECT_FALSE(host.TutorialOpen());
+    try {
+        host.Perform({qs::TutorialAction::Kind::Fill, "Bodyfat dataset", "T1 dataset!A1", true}, false);
+        ADD_FAILURE() << "no failure";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "The tutorial's workbooks are not open.");
+    }
 }
 
 }  // namespace
