@@ -139,6 +139,7 @@ void TutorialHost::StartTutorial(int tutorial) {
         CloseMaster();
         XlCall(XLC_NEW, {1});
         m_learner = XlCallText(XLF_GET_DOCUMENT, {88}).str();
+        m_learnerSheet = XlCallResult(xlSheetId).SheetId();
         char title[32];
         std::snprintf(title, sizeof title, kLearnerTitle, tutorial);
         XlCall(XLF_WINDOW_TITLE, {title});
@@ -150,22 +151,30 @@ void TutorialHost::StartTutorial(int tutorial) {
     if (started) started(tutorial);
 }
 
-bool TutorialHost::TutorialOpen() const {
-    bool open = false;
-    Standard([&] {
-        open = !m_learner.empty() && !m_master.empty() &&
-               XlCallResultNA(XLF_GET_DOCUMENT, {88, m_learner}).Is(XLTYPE_STR) &&
-               XlCallResultNA(XLF_GET_DOCUMENT, {88, m_master}).Is(XLTYPE_STR);
-    });
-    return open;
+std::string TutorialHost::BookOf(XL_SHEET_ID sheet) {
+    if (!sheet) return {};
+    try {
+        std::string key = XlCallText(xlSheetNm, {XlValue::Ref(sheet, {XLREF{0, 0, 0, 0}})}).str();
+        size_t close = key.find(']');
+        return key.size() > 1 && key[0] == '[' && close != std::string::npos ? key.substr(1, close - 1) : key;
+    } catch (CException* e) {
+        e->Delete();  // the sheet, and so its workbook, is gone
+        return {};
+    }
 }
 
+void TutorialHost::Refresh() {
+    m_learner = BookOf(m_learnerSheet);
+    m_master = BookOf(m_masterSheet);
+}
+
+bool TutorialHost::TutorialOpen() const { return !BookOf(m_learnerSheet).empty() && !BookOf(m_masterSheet).empty(); }
+
 void TutorialHost::CloseMaster() {
-    if (m_master.empty()) return;
-    std::string master = std::exchange(m_master, {});
-    // The learner may have closed it already.
-    if (!XlCallResultNA(XLF_GET_DOCUMENT, {88, master}).Is(XLTYPE_STR)) return;
-    XlCall(XLC_ACTIVATE, {master});
+    Refresh();
+    m_masterSheet = 0;
+    if (m_master.empty()) return;  // never opened, or closed by the learner
+    XlCall(XLC_ACTIVATE, {std::exchange(m_master, {})});
     XlCall(XLC_CLOSE, {false});
 }
 
@@ -174,6 +183,7 @@ void TutorialHost::OpenMaster() {
     if (!FileExists(path)) throw std::runtime_error("The tutorial workbook " + path + " is missing.");
     XlCall(XLC_OPEN, {path});
     m_master = XlCallText(XLF_GET_DOCUMENT, {88}).str();
+    m_masterSheet = XlCallResult(xlSheetId).SheetId();
     XlCall(XLC_HIDE);  // the learner works in their own workbook
     XlCall(XLC_ACTIVATE, {m_learner});
 }
@@ -209,7 +219,8 @@ std::string TutorialHost::LearnerSheet(const std::string& name) {
 
 void TutorialHost::Perform(const TutorialAction& action, bool demo) {
     Standard([&] {
-        if (!TutorialOpen()) throw std::runtime_error("The tutorial's workbooks are not open.");
+        Refresh();
+        if (m_learner.empty() || m_master.empty()) throw std::runtime_error("The tutorial's workbooks are not open.");
         // A demonstration is there to be watched; otherwise the screen rests until the step is done.
         XlStateScope scope(demo);
         if (action.kind == TutorialAction::Kind::Fill)

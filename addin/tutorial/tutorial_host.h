@@ -7,6 +7,7 @@
 #include <string>
 
 #include "addin/tutorial/tutorial_driver.h"
+#include "xll/xlcall.h"
 
 namespace qs {
 
@@ -46,7 +47,13 @@ private:
     std::string LearnerSheet(const std::string& name);
     bool MasterHasSheet(const std::string& name) const;
 
+    // The workbook of a sheet of this id, as it is named now (saving renames it); empty when the
+    // sheet is gone. The workbooks are followed by a sheet each, so that the learner may save theirs.
+    static std::string BookOf(XL_SHEET_ID sheet);
+    void Refresh();
+
     std::string m_systemFolder, m_helpFile;
+    XL_SHEET_ID m_learnerSheet = 0, m_masterSheet = 0;
     std::string m_learner, m_master;
 };
 
