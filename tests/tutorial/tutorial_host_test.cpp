@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "addin/host/addin_services.h"
 #include "addin/tutorial/tutorial_host.h"
 #include "tests/dataset/dataset_harness.h"
 
@@ -54,6 +55,34 @@ TEST_F(TutorialHostTest, ADemonstrationHighlightsEachLineAsItArrives) {
     host.Perform({qs::TutorialAction::Kind::Fill, "Bodyfat dataset", "T1 dataset!A5:D6", false}, false);
     EXPECT_TRUE(seen.empty());
     EXPECT_EQ(Sheet().Get(5, 0).ToValue().text, "S02");
+}
+
+TEST_F(TutorialHostTest, OpeningATutorialShowsItsTopicAndPlacesTheWindow) {
+    std::vector<std::string> shown;
+    auto previous = qs::Services().showHelp;
+    qs::Services().showHelp = [&](const std::string& file, int command, long context) {
+        shown.push_back(file + " " + std::to_string(command) + " " + std::to_string(context));
+    };
+    host.ShowTutorialTopic(30002, true);
+    host.ShowTutorialTopic(30001, false);
+    qs::Services().showHelp = previous;
+    std::string help = std::string(QUELSTAT_SYSTEM) + "/tutorial.hlp>tutorial 1 ";
+    EXPECT_EQ(shown, (std::vector<std::string>{help + "30002", help + "30001"}));
+    const auto& window = xlm::Host::Get().appWindow;
+    EXPECT_EQ(window.left, 200);
+    EXPECT_EQ(window.top, 135);
+    EXPECT_EQ(window.width, 640);
+    EXPECT_EQ(window.height, xlm::Host::Get().Options().screenHeight);  // kept
+}
+
+TEST_F(TutorialHostTest, AMissingMasterWorkbookIsNamed) {
+    qs::TutorialHost elsewhere("/nonexistent/system/", "/nonexistent/system/tutorial.hlp");
+    try {
+        elsewhere.StartTutorial(2);
+        ADD_FAILURE() << "no failure";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "The tutorial workbook /nonexistent/system/tutorial.xlsx is missing.");
+    }
 }
 
 TEST_F(TutorialHostTest, CopiedSheetsReplaceAndMissingSheetsAreMade) {
