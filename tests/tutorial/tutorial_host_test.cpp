@@ -86,6 +86,8 @@ TEST_F(TutorialHostTest, AMissingMasterWorkbookIsNamed) {
 }
 
 TEST_F(TutorialHostTest, CopiedSheetsReplaceAndMissingSheetsAreMade) {
+    NewBook();  // the learner's own work, open before the tutorial
+    std::string own = docs->ActiveBook()->name();
     host.StartTutorial(1);
     host.Perform({qs::TutorialAction::Kind::CopySheet, "Bodyfat dataset", "T1 dataset 1", true}, false);
     host.Perform({qs::TutorialAction::Kind::CopySheet, "Bodyfat dataset", "T1 dataset 1", true}, false);
@@ -115,6 +117,8 @@ TEST_F(TutorialHostTest, CopiedSheetsReplaceAndMissingSheetsAreMade) {
     docs->ActiveBook()->set_dirty(false);
     ASSERT_TRUE(docs->Close(error)) << error;
     EXPECT_FALSE(host.TutorialOpen());
+    // The learner's own workbook comes to the front, not the hidden master workbook.
+    EXPECT_EQ(docs->ActiveBook()->name(), own);
     try {
         host.Perform({qs::TutorialAction::Kind::Fill, "Bodyfat dataset", "T1 dataset!A1", true}, false);
         ADD_FAILURE() << "no failure";
