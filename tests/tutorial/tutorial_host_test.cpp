@@ -128,3 +128,21 @@ TEST_F(TutorialHostTest, CopiedSheetsReplaceAndMissingSheetsAreMade) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TutorialHighlight, SixHundredMillisecondsUnlessTheHostSaysOtherwise) {
+    ::unsetenv("QUELSTAT_HIGHLIGHT_MS");
+    EXPECT_EQ(qs::TutorialHost::HighlightMilliseconds(), 600);
+    for (const char* bad : {"", "fast", "-5", "20000", "12ms"}) {
+        ::setenv("QUELSTAT_HIGHLIGHT_MS", bad, 1);
+        EXPECT_EQ(qs::TutorialHost::HighlightMilliseconds(), 600) << bad;
+    }
+    ::setenv("QUELSTAT_HIGHLIGHT_MS", "0", 1);
+    EXPECT_EQ(qs::TutorialHost::HighlightMilliseconds(), 0);
+    ::setenv("QUELSTAT_HIGHLIGHT_MS", "50", 1);
+    EXPECT_EQ(qs::TutorialHost::HighlightMilliseconds(), 50);
+    ::unsetenv("QUELSTAT_HIGHLIGHT_MS");
+}
+
+}  // namespace
