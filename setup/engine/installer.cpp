@@ -373,6 +373,22 @@ void Installer::createShortcuts() {
         out << texts[i];
         if (!out.flush()) throw systemException(IDS_ERR_SHORTCUT, {paths[i], lastErrorText()});
     }
+    registerTutorialLinks(true);
+}
+
+// The tutorial entry as the default handler of quelstat-tutorial: links, in the mimeapps.list of
+// the desktop entries' folder (other entries of the list are kept).
+void Installer::registerTutorialLinks(bool install) {
+    if (services_.shortcutFolder.empty()) return;
+    std::string list = withSlash(services_.shortcutFolder) + "mimeapps.list";
+    IniFile ini = IniFile::load(list);
+    if (install)
+        ini.set(kMimeDefaults, kTutorialScheme, "quelstat-tutorial.desktop");
+    else if (ini.get(kMimeDefaults, kTutorialScheme))
+        ini.remove(kMimeDefaults, kTutorialScheme);
+    else
+        return;
+    if (!ini.save(list) && install) throw systemException(IDS_ERR_SHORTCUT, {list, lastErrorText()});
 }
 
 void Installer::registerWithExcel(bool load) {
@@ -407,6 +423,7 @@ void Installer::remove(Progress& progress, bool startTidyUp) {
         for (const char* folder : {"template", "examples", "tutorial"}) ::unlinkat(system.fd(), folder, AT_REMOVEDIR);
 
     for (const auto& shortcut : shortcutPaths()) ::unlink(shortcut.c_str());
+    registerTutorialLinks(false);
     unregisterFromExcel();
     registry_.deleteTree(Hive::LocalMachine, kVendorKey);
     registry_.deleteTree(Hive::LocalMachine, kUninstallKey);

@@ -192,6 +192,10 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval) {
     std::string handler(bytes.begin(), bytes.end());
     EXPECT_NE(handler.find("MimeType=x-scheme-handler/quelstat-tutorial;"), std::string::npos) << handler;
     EXPECT_NE(handler.find("system/tutorhost\" %u"), std::string::npos) << handler;
+    auto mime = readAll(m.shortcut("mimeapps.list"));
+    EXPECT_NE(std::string(mime.begin(), mime.end())
+                  .find("[Default Applications]\nx-scheme-handler/quelstat-tutorial=quelstat-tutorial.desktop"),
+              std::string::npos);
 
     m.useSettings();
     PlatformRegistryStore reg;
@@ -244,6 +248,8 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval) {
     EXPECT_TRUE(waitUntilGone(m.folder)) << "installation folder left behind";
     EXPECT_FALSE(fs::exists(m.shortcut("quelstat.desktop")));
     EXPECT_FALSE(fs::exists(m.shortcut("quelstat-tutorial.desktop")));
+    auto left = readAll(m.shortcut("mimeapps.list"));
+    EXPECT_EQ(std::string(left.begin(), left.end()).find("quelstat-tutorial"), std::string::npos);
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kVendorKey));
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kUninstallKey));
     for (const auto& key : excelOptionKeys())
