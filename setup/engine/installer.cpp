@@ -276,6 +276,14 @@ void Installer::copyProgramAndSettings() {
             scheduleReplacement(services_.settingsFolder, target, waiting);
         }
     }
+    // The tutorial hook's program arrives as a plain member of the cabinet; the tutorial pages'
+    // links run it. It is reached as the files were written, without following a link.
+    int hook = ::openat(dir.fd(), kTutorialProgram, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (hook >= 0) {
+        struct stat st {};
+        if (::fstat(hook, &st) == 0 && S_ISREG(st.st_mode)) (void)::fchmod(hook, (st.st_mode & 07777) | 0111);
+        ::close(hook);
+    }
     std::string iniPath = system + kSetupIni;
     IniFile ini = IniFile::load(iniPath);
     ini.set("Options", "Directory", path);

@@ -192,6 +192,7 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval) {
     std::string handler(bytes.begin(), bytes.end());
     EXPECT_NE(handler.find("MimeType=x-scheme-handler/quelstat-tutorial;"), std::string::npos) << handler;
     EXPECT_NE(handler.find("system/tutorhost\" %u"), std::string::npos) << handler;
+    EXPECT_NE(fs::status(m.folder / "system" / "tutorhost").permissions() & fs::perms::owner_exec, fs::perms::none);
     auto mime = readAll(m.shortcut("mimeapps.list"));
     EXPECT_NE(std::string(mime.begin(), mime.end())
                   .find("[Default Applications]\nx-scheme-handler/quelstat-tutorial=quelstat-tutorial.desktop"),
