@@ -235,10 +235,10 @@ void TutorialHost::Fill(const TutorialAction& action, bool demo) {
     XLREF whole{};
     if (bang == std::string::npos || !ParseArea(action.target.substr(bang + 1), whole))
         throw std::runtime_error("The tutorial step's range " + action.target + " is not a range.");
-    std::string learnerKey = LearnerSheet(action.target.substr(0, bang));
-    std::string masterKey = "[" + m_master + "]" + action.masterSheet;
     if (!MasterHasSheet(action.masterSheet))
         throw std::runtime_error("The tutorial workbook has no sheet " + action.masterSheet + ".");
+    std::string masterKey = "[" + m_master + "]" + action.masterSheet;
+    std::string learnerKey = LearnerSheet(action.target.substr(0, bang));
     XlCall(XLC_WORKBOOK_SELECT, {learnerKey});
     int lines = action.byColumns ? whole.colLast - whole.colFirst + 1 : whole.rwLast - whole.rwFirst + 1;
     int ms = HighlightMilliseconds();
