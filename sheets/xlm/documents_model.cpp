@@ -709,9 +709,13 @@ int SetCells(ModelDocuments& d, Call& c) {
                                  ? tab.At(static_cast<int>(i), static_cast<int>(j))
                                  : nullptr;
         std::optional<sheets::Value> v = cell ? ModelValue(cell) : sheets::Value::Error(sheets::ErrorCode::NA);
-        if (!v) return c.Refuse();
+        if (!v) {
+          RecalculateWritten(*t->sheet, {r});  // what was written so far stays, and counts
+          return c.Refuse();
+        }
         t->sheet->SetValue(row, col, *v);
       }
+    RecalculateWritten(*t->sheet, {r});
     return XLRET_SUCCESS;
   }
   std::optional<sheets::Value> v = ModelValue(value);
@@ -724,6 +728,7 @@ int SetCells(ModelDocuments& d, Call& c) {
       else
         t->sheet->SetValue(row, col, *v);
     }
+  RecalculateWritten(*t->sheet, {r});
   return XLRET_SUCCESS;
 }
 
@@ -902,6 +907,7 @@ int Clear(ModelDocuments& d, Call& c) {
           s->ClearContents(row, col);
       }
   }
+  if (what != 2) RecalculateWritten(*s, areas);
   return c.Done();
 }
 
@@ -988,6 +994,8 @@ int PasteSpecial(ModelDocuments& d, Call& c) {
       else
         to->SetValue(tr, tc, cell.value);
     }
+  // Pasted formulas are calculated where they now stand, and what reads the cells follows.
+  if (what != 4) RecalculateWritten(*to, {{at, {at.row + r.Rows() - 1, at.col + r.Cols() - 1}}});
   return c.Done();
 }
 
