@@ -162,7 +162,9 @@ def yield_by_variety_and_irrigation():
 
 
 if __name__ == "__main__":
+    import clinical_examples
     import counts_examples
+    import general_examples
 
     control_material()
     cholesterol_by_diet()
@@ -174,5 +176,7 @@ if __name__ == "__main__":
     height_by_fertiliser()
     reaction_by_dose()
     yield_by_variety_and_irrigation()
+    general_examples.write_all()
+    clinical_examples.write_all()
     set_nominal("catdesc.xlsx", "B5")
     set_nominal("compdesc.xlsx", "B5")
