@@ -437,3 +437,37 @@ TEST_F(WorkbookFunctions, CellsAnAddInWritesRecalculateTheirDependents) {
   EXPECT_EQ(number(0, 5), 26);
   EXPECT_EQ(number(0, 1), 8);
 }
+
+// Writes during an add-in call are gathered (a report written cell by cell is recalculated once),
+// but settle before the add-in or anyone else can read a cell, and when the call returns.
+TEST_F(WorkbookFunctions, WritesDuringAnAddInCallSettleBeforeAnythingReads) {
+  std::string error;
+  sheets::Sheet& s = *docs->ActiveSheet();
+  ASSERT_TRUE(docs->Select("B1", error));
+  ASSERT_TRUE(docs->Enter("=SUM(A1:A3)", error)) << error;
+  HostValue a1, a2, a3, b1;  // references made before the add-in runs: making one reads nothing
+  Do(XLF_TEXTREF, a1, Arg("[Book1]Sheet1!R1C1"), Arg(false));
+  Do(XLF_TEXTREF, a2, Arg("[Book1]Sheet1!R2C1"), Arg(false));
+  Do(XLF_TEXTREF, a3, Arg("[Book1]Sheet1!R3C1"), Arg(false));
+  Do(XLF_TEXTREF, b1, Arg("[Book1]Sheet1!R1C2"), Arg(false));
+  auto put = [](HostValue& target, double value) {
+    HostValue done;
+    Arg v(value);
+    XLOPER* set[] = {&target.v, &v.v};
+    return MdCallBack(xlSet, 2, set, &done.v);
+  };
+  AddIn running;  // stands for the add-in whose code runs
+  {
+    CallerScope scope(Host::Get(), &running);
+    ASSERT_EQ(put(a1, 5), XLRET_SUCCESS);
+    ASSERT_EQ(put(a2, 6), XLRET_SUCCESS);
+    EXPECT_EQ(s.GetValue(0, 1), sheets::Value::Number(0));  // gathered, not yet calculated
+    HostValue value;
+    XLOPER* get[] = {&b1.v};
+    ASSERT_EQ(MdCallBack(xlCoerce, 1, get, &value.v), XLRET_SUCCESS);
+    EXPECT_EQ(Display(&value.v), "11");
+    ASSERT_EQ(put(a3, 7), XLRET_SUCCESS);
+    EXPECT_EQ(s.GetValue(0, 1), sheets::Value::Number(11));
+  }
+  EXPECT_EQ(s.GetValue(0, 1), sheets::Value::Number(18));
+}
