@@ -62,16 +62,23 @@ void Calculator::CollectPrecedents(FormulaCell& fc) {
   };
   for (const Node& n : fc.formula.nodes) addNode(n, fc.precedents);
   // A range operator covers the cells between its ends, whatever picks them (A1:INDEX(A:A,5)): the
-  // box around every reference beneath it, per sheet, holds them all.
-  for (const Node& n : fc.formula.nodes) {
-    if (n.kind != NodeKind::Binary || n.op != ':') continue;
+  // box around every reference beneath it, per sheet, holds them all. A range operator beneath
+  // another lies in the outer one's box; children come before their parents among the nodes, so
+  // walking down from the last node meets the outer one first and each node is walked once.
+  const std::vector<Node>& nodes = fc.formula.nodes;
+  std::vector<char> covered(nodes.size(), 0);
+  for (size_t i = nodes.size(); i-- > 0;) {
+    const Node& n = nodes[i];
+    if (n.kind != NodeKind::Binary || n.op != ':' || covered[i]) continue;
     std::vector<Precedent> beneath;
     std::vector<uint32_t> stack(n.args.begin(), n.args.end());
     while (!stack.empty()) {
-      const Node& below = fc.formula.nodes[stack.back()];
+      uint32_t at = stack.back();
       stack.pop_back();
-      addNode(below, beneath);
-      stack.insert(stack.end(), below.args.begin(), below.args.end());
+      if (at >= nodes.size() || covered[at]) continue;
+      covered[at] = 1;
+      addNode(nodes[at], beneath);
+      stack.insert(stack.end(), nodes[at].args.begin(), nodes[at].args.end());
     }
     std::map<uint32_t, RangeAddress> boxes;
     for (const Precedent& p : beneath) {

@@ -145,6 +145,9 @@ TEST_F(CalcTest, RangeOperatorUnionsAndThreeDimensionalReferences) {
   EXPECT_EQ(Num("-SUM(B3:A1)"), -66);        // written backwards
   EXPECT_EQ(Num("SUM(2:3)+ROWS(1:2)"), 57);  // whole rows
   EXPECT_EQ(Eval("SUM(A1:5)"), Value::Error(ErrorCode::Value));
+  std::string chain = "SUM(A1";  // read an operator at a time, so a long chain is no trouble
+  for (int i = 0; i < 3000; ++i) chain += ":A" + std::to_string(i % 6 + 1);
+  EXPECT_EQ(Num(chain + ")"), 21);
   EXPECT_EQ(Eval("SUM(A1:'My data'!B2)"), Value::Error(ErrorCode::Value));
   // Unions in parentheses: aggregates read every area, a single value cannot be had.
   EXPECT_EQ(Num("SUM((A1:A2,B1:B3))"), 63);
