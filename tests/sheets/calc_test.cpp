@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <sstream>
 
 #include "sheets/calc/calculator.h"
@@ -168,6 +169,43 @@ TEST_F(CalcTest, RangeOperatorUnionsAndThreeDimensionalReferences) {
   EXPECT_EQ(Num("COUNT('Data:My data'!A1:A6)"), 7);
   EXPECT_EQ(Eval("SUM(Data:Nowhere!A1)"), Value::Error(ErrorCode::Ref));
   EXPECT_TRUE(UnknownPart(ParseFormula("SUM(Data:Third!A1)", book.limits()), &book, nullptr).empty());
+}
+
+// Random formulas of references, range operators, unions and calls, some with a stray piece put in:
+// parsing always ends, and what parses evaluates and joins the graph without fault.
+TEST_F(CalcTest, RandomReferenceFormulasParseEvaluateAndCalculateSafely) {
+  Sheet& third = book.AddSheet("Third");
+  Fill(data, 0, {1, 2, 3});
+  Fill(third, 1, {4, 5});
+  book.names().Define("Pair", "Data!$A$1,Third!$B$1:$B$2", book.limits());
+  const char* refs[] = {"A1", "B2:C3", "$A$3", "1:2", "A:A", "Data:Third!A1:B2", "'My data'!B1", "Third!B2", "Pair"};
+  const char* calls[] = {"SUM(", "INDEX(", "ROWS(", "COUNT(", "-(", "ISBLANK("};
+  const char* strays[] = {":", ",", "(", ")", "!", "Data:", "2", " ", "#REF!"};
+  uint32_t seed = 20261208;
+  auto pick = [&](uint32_t n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; };
+  std::function<std::string(int)> expr = [&](int depth) -> std::string {
+    switch (depth > 3 ? 0 : pick(5)) {
+      case 0: return refs[pick(std::size(refs))];
+      case 1: return expr(depth + 1) + ":" + expr(depth + 1);
+      case 2: return "(" + expr(depth + 1) + "," + expr(depth + 1) + ")";
+      case 3: return std::string(calls[pick(std::size(calls))]) + expr(depth + 1) + (pick(2) ? ",2)" : ")");
+      default: return expr(depth + 1) + (pick(2) ? "+" : "*") + expr(depth + 1);
+    }
+  };
+  size_t parsed = 0;
+  for (int i = 0; i < 1500; ++i) {
+    std::string text = expr(0);
+    if (pick(4) == 0) text.insert(pick(uint32_t(text.size()) + 1), strays[pick(std::size(strays))]);
+    Formula f = ParseFormula(text, book.limits());
+    if (!f.ok) continue;
+    ++parsed;
+    Evaluate(f, {&book, &data, {20, 5}, nullptr});
+    data.SetFormula(20 + uint32_t(i % 50), 5, text);
+  }
+  EXPECT_GT(parsed, 1000u);
+  Calculator calc(book);
+  CalcReport report = calc.RecalculateAll();
+  EXPECT_EQ(report.calculated + report.kept.size() + report.circular.size(), calc.FormulaCount());
 }
 
 TEST_F(CalcTest, RangesUnionsAndThreeDimensionalReferencesFeedTheGraph) {
