@@ -256,9 +256,13 @@ class Evaluator {
       case NodeKind::Name: {
         const ReferenceList* refs = NameReferences(n.name, ctx_.book, ctx_.sheet);
         if (!refs) return Operand::Err(ErrorCode::Name);
-        Operand all = RefOperand((*refs)[0]);
-        for (size_t i = 1; i < refs->size(); ++i) all = UnionOf(all, RefOperand((*refs)[i]));
-        return all;
+        std::vector<Area> areas;
+        for (const Reference& ref : *refs) {
+          Operand one = RefOperand(ref);
+          if (one.kind == Operand::Kind::Scalar) return one;  // #REF!
+          for (const Area& area : one.Areas()) areas.push_back(area);
+        }
+        return Operand::OfAreas(std::move(areas));
       }
       case NodeKind::Unary: {
         Operand a = Eval(n.args[0]);
