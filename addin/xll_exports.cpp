@@ -11,6 +11,7 @@
 #include "addin/host/worksheet_functions.h"
 #include "addin/framework/services.h"
 #include "addin/framework/run.h"
+#include "addin/tutorial/tutorial_host.h"
 #include "addin/ui/install.h"
 
 #define QS_EXPORT extern "C" __attribute__((visibility("default")))
@@ -31,6 +32,7 @@ std::unique_ptr<qs::XllQuelstat> MakeApplication() {
     qs::InstallFrameworkServices();
     qs::InstallRunServices();
     qs::InstallUserInterface();
+    qs::InstallTutorial();
     return std::make_unique<qs::XllQuelstat>(OwnPath());
 }
 std::unique_ptr<qs::XllQuelstat> g_app = MakeApplication();
