@@ -54,6 +54,15 @@ bool RunMenuCommand(xlm::Host& host, long id, std::string& error) {
   return host.RunMacro(macro, error);
 }
 
+bool RunReportCommand(xlm::Host& host, const std::string& action, std::string& error) {
+  static const std::pair<const char*, long> kCommands[] = {
+      {"move", 20093}, {"discard", 20094}, {"update", 20095}, {"update-all", 28673}, {"edit", 28674}};
+  for (const auto& [name, id] : kCommands)
+    if (action == name) return host.RunMacro("QUELSTAT.COMMAND(" + std::to_string(id) + ")", error);
+  error = "report takes update, edit, update-all, move or discard";
+  return false;
+}
+
 bool ClickTool(xlm::Host& host, const std::string& toolbar, int position, std::string& error) {
   xlm::Toolbar* t = host.FindToolbar(toolbar);
   if (!t) {

@@ -66,7 +66,15 @@ int TestsCommand(const SessionOptions& options, const std::vector<std::string>& 
 int VariableCommand(const SessionOptions& options, const std::vector<std::string>& args, std::ostream& out,
                     std::ostream& err);
 
+// quelstat update WORKBOOK [--sheet NAME | --all] [--set ...]... [--edit] [--json] [--dialog-trace]:
+// reports computed again on their data and WORKBOOK saved; quelstat reports WORKBOOK [--json]: the
+// report sheets with their test, dataset reference and stored parameters.
+int UpdateCommand(const SessionOptions& options, const std::vector<std::string>& args, std::ostream& out,
+                  std::ostream& err);
+int ReportsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
 // The usage texts, for "--help".
+const char* UpdateUsage();
 const char* RunUsage();
 const char* VariableUsage();
 
