@@ -91,8 +91,13 @@ std::string OpenDatasetWorkbook(const DatasetReference& ref, const std::string& 
     if (SameText(book, reportBook) || IsOpen(book)) return book;
     std::vector<std::string> candidates{ref.workbook};
     XlValue folder = XlCallResultNA(XLF_GET_DOCUMENT, {2, reportBook});
-    if (folder.Is(XLTYPE_STR) && ref.workbook.find_first_of("/\\") == std::string::npos)
-        candidates.insert(candidates.begin(), folder.Text() + "/" + book);
+    if (folder.Is(XLTYPE_STR)) {
+        std::string beside = folder.Text() + "/" + book;
+        if (ref.workbook.find_first_of("/\\") == std::string::npos)
+            candidates.insert(candidates.begin(), beside);
+        else if (beside != ref.workbook)
+            candidates.push_back(beside);
+    }
     for (const std::string& path : candidates) {
         try {
             XlCall(XLC_OPEN, {path, nullptr, nullptr, nullptr, ""});
