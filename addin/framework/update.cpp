@@ -190,6 +190,8 @@ CRef<DatasetSourceExcel> LocateDataset(ReportExcel& report, UpdateSession& sessi
     XLREF first = areas.front();
     first.rwLast = first.rwFirst;
     first.colLast = first.colFirst;
+    // The dataset is found around a cell of the active sheet, as a command finds it.
+    XlCall(XLC_WORKBOOK_SELECT, {XlCallText(xlSheetNm, {range}).str()});
     CRef<DatasetSourceExcel> dataset =
         FindDataset(CellRange::Of(range.SheetId(), first), kLayoutDetect, -1, -1, true, true);
     if (!dataset || !dataset->dataset)
