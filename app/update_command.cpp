@@ -203,6 +203,8 @@ int UpdateCommand(const SessionOptions& options, const std::vector<std::string>&
   DialogScript answers;
   answers.set = update.set;
   answers.trace = update.trace;
+  answers.cancelRefused = true;
+  answers.cancelUnanswered = !update.edit;
   answers.Install();
   long command = update.sheet.empty() ? kUpdateAllCommand : update.edit ? kEditParametersCommand : kUpdateCommand;
   bool ran = s.Docs()->ActivateSheet(first, error) &&
@@ -226,8 +228,11 @@ int UpdateCommand(const SessionOptions& options, const std::vector<std::string>&
     updated += made;
     outcome.emplace_back(name, made);
   }
-  int status = AnswerProblems(problems, err);
-  if (status < 0) status = updated == static_cast<int>(outcome.size()) ? 0 : 1;
+  if (int status = AnswerProblems(problems, err); status >= 0 && !updated) {
+    s.Discard(book);
+    return status;
+  }
+  int status = updated == static_cast<int>(outcome.size()) ? 0 : 1;
   if (g_updateInterrupted) status = 130;
 
   if (update.json) {

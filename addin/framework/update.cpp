@@ -136,7 +136,7 @@ bool SplitDatasetReference(const std::string& text, DatasetReference& out) {
         if (i + 1 >= body.size() || body[i + 1] != '!') return false;
         bang = i + 1;
     } else {
-        bang = body.rfind('!');
+        bang = body.find('!');
         if (bang == std::string::npos) return false;
         prefix = body.substr(0, bang);
     }
