@@ -220,8 +220,12 @@ TEST_F(UpdateCommand, RenamedColumnsAskForTheVariablesAgain) {
   MakeReports();
   ASSERT_EQ(Helper("rename", data), "");
   std::string bytes = Slurp(reports);
-  Outcome r =
-      Quelstat({"update", reports.string(), "--sheet", "t-test 1", "--set", "Variable=North (EUR)", "--dialog-trace"});
+  // Without an answer the dialog is not confirmed with variables nobody chose: nothing is updated.
+  Outcome r = Quelstat({"update", reports.string(), "--all"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(r.out, "not updated: t-test 1\nnot updated: t-test 2\nnot updated: t-test 3\n");
+  EXPECT_TRUE(Slurp(reports) == bytes);
+  r = Quelstat({"update", reports.string(), "--sheet", "t-test 1", "--set", "Variable=North (EUR)", "--dialog-trace"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("Report cannot be updated because the original variable's names have changed.  Select "
                        "different variables and re-run."),
