@@ -300,6 +300,25 @@ TEST_F(UpdateCommand, AFailedUpdateLeavesTheReportAsItWas) {
   EXPECT_TRUE(Slurp(reports) == bytes);
 }
 
+// The report toolbar's commands are enabled on a report sheet only; Discard deletes the sheet.
+TEST_F(UpdateCommand, TheReportCommandsFollowTheActiveSheet) {
+  MakeReports();
+  fs::path kept = home / "kept.xlsx";
+  std::string script = "open " + reports.string() + "\nactivate t-test 2\nmenu\nopen " + data.string() +
+                       "\nmenu\nreport update\nopen " + reports.string() +
+                       "\nactivate t-test 2\nreport discard\nsave " + kept.string() + "\n";
+  Outcome r = Quelstat({"script", "-"}, script);
+  EXPECT_EQ(r.status, 1) << r.err;  // Update on the data sheet is no report command's place
+  std::string onReport = r.out.substr(0, r.out.find("Toolbar \"Report\"", r.out.find("Toolbar \"Report\"") + 1));
+  EXPECT_NE(onReport.find("Update                                   20095  enabled"), std::string::npos) << r.out;
+  std::string onData = r.out.substr(onReport.size());
+  EXPECT_NE(onData.find("Update                                   20095  disabled"), std::string::npos) << r.out;
+  std::unique_ptr<sheets::Workbook> book = sheets::ReadWorkbook(kept.string());
+  ASSERT_EQ(book->sheet_count(), 2u);
+  EXPECT_EQ(book->sheet(0).name(), "t-test 1");
+  EXPECT_EQ(book->sheet(1).name(), "t-test 3");
+}
+
 TEST_F(UpdateCommand, UsageErrors) {
   EXPECT_EQ(Quelstat({"update"}).status, 2);
   EXPECT_EQ(Quelstat({"update", "x.xlsx", "--all", "--sheet", "a"}).status, 2);
