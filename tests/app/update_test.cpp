@@ -197,6 +197,23 @@ TEST_F(UpdateCommand, AReportMovedIntoItsDatasetWorkbookFollowsItsData) {
   EXPECT_EQ(LinesStarting(Helper("dump", data), "Data!"), dataSheet);
 }
 
+// Edit Test Parameters: the stored answers in the dialog, one changed; the run as JSON.
+TEST_F(UpdateCommand, EditingAReportChangesItsStoredAnswers) {
+  MakeReports();
+  Outcome r = Quelstat(
+      {"update", reports.string(), "--sheet", "t-test 2", "--edit", "--set", "Confidence interval=99", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"Confidence interval\":99"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"Hypothesised mean\":100"), std::string::npos) << r.out;
+  Outcome listed = Quelstat({"reports", reports.string(), "--json"});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  std::size_t second = listed.out.find("\"sheet\": \"t-test 2\"");
+  ASSERT_NE(second, std::string::npos) << listed.out;
+  std::string entry = listed.out.substr(second, listed.out.find("\"sheet\"", second + 1) - second);
+  EXPECT_NE(entry.find("\"values\": [99]"), std::string::npos) << entry;
+  EXPECT_NE(entry.find("\"values\": [\"South\"]"), std::string::npos) << entry;
+}
+
 TEST_F(UpdateCommand, AMovedDatasetWorkbookIsNamedAndNothingIsWritten) {
   MakeReports();
   std::string bytes = Slurp(reports);

@@ -96,6 +96,21 @@ TEST_F(UpdateFlow, UpdateComputesTheReportAgainInItsPlace) {
     EXPECT_EQ(docs->WorkbookNames().size(), books);  // no template workbook left behind
 }
 
+// A dataset in a workbook that is not open: the update opens it, hidden, and closes it again as it was.
+TEST_F(UpdateFlow, TheDatasetsWorkbookIsOpenedForTheUpdateAndClosedAgain) {
+    MakeReport();
+    sheets::Workbook* data = docs->FindBook(dataBook);
+    ASSERT_NE(data, nullptr);
+    ASSERT_FALSE(data->path().empty());
+    docs->CloseBook(data);
+    size_t books = docs->WorkbookNames().size();
+    qs::CRef<qs::ReportExcel> report = Report();
+    ASSERT_TRUE(qs::UpdateReport(*report, false, false)) << LastShown();
+    EXPECT_EQ(docs->FindBook(dataBook), nullptr);
+    EXPECT_EQ(docs->WorkbookNames().size(), books);
+    EXPECT_NEAR(Mean(ReportSheet()), 61.4, 1e-12);
+}
+
 TEST_F(UpdateFlow, AReportWhoseDatasetCannotBeFoundStaysAsItWas) {
     MakeReport();
     const sheets::DefinedName* layout = ReportSheet().names().Find("__sm_EV_1");
