@@ -49,6 +49,10 @@ struct RunArguments {
   bool verbose = false;   // --verbose: also the message boxes the options answered
 };
 
+// Adds the answer of one --set "LABEL=VALUE" (label and value trimmed). False with the problem.
+bool ParseSetAnswer(const std::string& text, std::vector<std::pair<std::string, std::string>>& answers,
+                    std::string& error);
+
 // Parses the words after "run". False with the problem in `error`.
 bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, std::string& error);
 

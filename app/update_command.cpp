@@ -63,12 +63,6 @@ struct UpdateArguments {
   std::vector<std::pair<std::string, std::string>> set;
 };
 
-std::string Trim(const std::string& s) {
-  std::size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
 bool ParseUpdateArguments(const std::vector<std::string>& args, UpdateArguments& out, std::string& error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -85,13 +79,7 @@ bool ParseUpdateArguments(const std::vector<std::string>& args, UpdateArguments&
         error = "--set needs \"LABEL=VALUE\"";
         return false;
       }
-      const std::string& v = args[++i];
-      std::size_t eq = v.find('=');
-      if (eq == std::string::npos || Trim(v.substr(0, eq)).empty()) {
-        error = "--set takes \"LABEL=VALUE\", not \"" + v + "\"";
-        return false;
-      }
-      out.set.emplace_back(Trim(v.substr(0, eq)), Trim(v.substr(eq + 1)));
+      if (!ParseSetAnswer(args[++i], out.set, error)) return false;
     } else if (a == "--all") {
       out.all = true;
     } else if (a == "--edit") {

@@ -151,6 +151,14 @@ bool SplitDatasetReference(const std::string& text, DatasetReference& out) {
     return !out.sheet.empty() && !out.range.empty() && out.range.find_first_of(",!") == std::string::npos;
 }
 
+DatasetReference ReadDatasetReference(const std::string& sheetKey) {
+    XlValue refersTo = XlCallResultNA(XLF_GET_NAME, {sheetKey + "!__sm_ER_0"});
+    DatasetReference ref;
+    if (!refersTo.Is(XLTYPE_STR) || !SplitDatasetReference(refersTo.Text(), ref))
+        ThrowMessage(ids::kMessageParametersInvalid);
+    return ref;
+}
+
 UpdateSession::~UpdateSession() {
     // The workbooks opened to find datasets go again, as they were: nothing of them was changed.
     for (const std::string& book : opened) {
@@ -171,10 +179,7 @@ void UpdateSession::Keep(const std::string& book) {
 CRef<DatasetSourceExcel> LocateDataset(ReportExcel& report, UpdateSession& session) {
     if (report.tests.empty()) report.Load();
     std::string key = report.SheetKey();
-    XlValue refersTo = XlCallResultNA(XLF_GET_NAME, {key + "!__sm_ER_0"});
-    DatasetReference ref;
-    if (!refersTo.Is(XLTYPE_STR) || !SplitDatasetReference(refersTo.Text(), ref))
-        ThrowMessage(ids::kMessageParametersInvalid);
+    DatasetReference ref = ReadDatasetReference(key);
     LayoutRecord record = ReadLayoutRecord(key);
 
     std::string reportBook = BookOfSheet(key);
@@ -303,10 +308,7 @@ void MoveToDatasetWorkbook(ReportExcel& report) {
     UpdateSession session;
     if (report.tests.empty()) report.Load();
     std::string key = report.SheetKey();
-    XlValue refersTo = XlCallResultNA(XLF_GET_NAME, {key + "!__sm_ER_0"});
-    DatasetReference ref;
-    if (!refersTo.Is(XLTYPE_STR) || !SplitDatasetReference(refersTo.Text(), ref))
-        ThrowMessage(ids::kMessageParametersInvalid);
+    DatasetReference ref = ReadDatasetReference(key);
     std::string reportBook = BookOfSheet(key);
     std::string book = OpenDatasetWorkbook(ref, reportBook, ReadLayoutRecord(key), session);
     if (SameText(book, reportBook)) return;

@@ -23,6 +23,8 @@ struct DatasetReference {
 // Splits "='/data/[Sales.xlsx]Year 1'!$A$3:$C$40", "=[Sales.xlsx]Data!$A$1:$B$9" or "=Data!$A$1";
 // false when the text is no reference of one of these forms.
 bool SplitDatasetReference(const std::string& text, DatasetReference& out);
+// The dataset reference of the report on the sheet; message 135 when it has none that can be read.
+DatasetReference ReadDatasetReference(const std::string& sheetKey);
 
 // What one update, or one Update All, holds on to: the workbooks it opened to find datasets (closed
 // again, unchanged, when it ends) and the datasets it found, so that reports on the same data load it
