@@ -142,6 +142,32 @@ TEST_F(UpdateFlow, AReportWhoseDatasetCannotBeFoundStaysAsItWas) {
     EXPECT_EQ(Shown().front(), qs::LoadString(qs::ids::kMessageVariablesRenamed).str());
 }
 
+// The dialog of a user who puts the confidence level right.
+bool LevelOf95(qs::Parameters& p, const qs::CellRange&) {
+    qs::ParameterItem* level = p.FindByLabel("Confidence interval");
+    if (!level) return false;
+    level->value.number = 95;
+    p.Run(qs::Parameters::kUpdate);
+    p.Run(qs::Parameters::kCheck);
+    return true;
+}
+
+// A stored answer that today's checks refuse: message 133 with the check's text, then the dialog.
+TEST_F(UpdateFlow, AStoredAnswerTheChecksRefuseIsEditedInTheDialog) {
+    MakeReport();
+    const sheets::DefinedName* level = ReportSheet().names().Find("__sm_VV_3");
+    ASSERT_NE(level, nullptr);
+    ASSERT_EQ(level->refers_to, "{134218756;258;95}");  // a number (0x08000404), word 0x102, 95
+    Redefine("__sm_VV_3", "{134218756;258;200}");
+    qs::SetParameterDialog(LevelOf95);
+    qs::CRef<qs::ReportExcel> report = Report();
+    EXPECT_TRUE(qs::UpdateReport(*report, false, false)) << LastShown();
+    ASSERT_EQ(Shown().size(), 1u);
+    EXPECT_EQ(Shown().front(),
+              "Confidence interval must be a percentage between 50% and 100%. Edit the test parameters and re-run.");
+    EXPECT_EQ(ReportSheet().names().Find("__sm_VV_3")->refers_to, "{134218756;258;95}");
+}
+
 TEST_F(UpdateFlow, EscDuringAnUpdateKeepsTheOldReport) {
     MakeReport();
     std::string before = Fingerprint(ReportSheet());
