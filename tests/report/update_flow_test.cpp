@@ -96,6 +96,22 @@ TEST_F(UpdateFlow, UpdateComputesTheReportAgainInItsPlace) {
     EXPECT_EQ(docs->WorkbookNames().size(), books);  // no template workbook left behind
 }
 
+// Rows deleted inside the dataset through the host's Delete command: the update finds the data that
+// are left.
+TEST_F(UpdateFlow, RowsDeletedInsideTheDatasetDoNotBreakAnUpdate) {
+    MakeReport();
+    std::string error;
+    ASSERT_TRUE(docs->ActivateSheet("[" + dataBook + "]Groups", error)) << error;
+    Select("A4:C4");  // Low 62, Medium 68, High 78
+    qs::XlCall(XLC_EDIT_DELETE, {2});
+    qs::CRef<qs::ReportExcel> report = Report();
+    ASSERT_TRUE(qs::UpdateReport(*report, false, false)) << LastShown();
+    EXPECT_TRUE(Shown().empty()) << LastShown();
+    EXPECT_EQ(ReportSheet().GetValue(10, 2).number, 4);  // Low's n
+    EXPECT_NEAR(Mean(ReportSheet()), 61.25, 1e-12);
+    EXPECT_EQ(ReportSheet().GetValue(11, 2).number, 6);  // Medium's n
+}
+
 // A dataset in a workbook that is not open: the update opens it, hidden, and closes it again as it was.
 TEST_F(UpdateFlow, TheDatasetsWorkbookIsOpenedForTheUpdateAndClosedAgain) {
     MakeReport();
