@@ -36,6 +36,13 @@ const char* ScriptHelp() {
          "  enter VALUE          type a number, TRUE/FALSE, text or =FORMULA into the active\n"
          "                       cell, or {=FORMULA} as an array formula over the selection;\n"
          "                       what depends on the cell is recalculated\n"
+         "  insert rows|columns|down|right [REF]\n"
+         "                       insert whole rows or columns over the selection (or REF),\n"
+         "                       or cells there moving the others down or right; formulas,\n"
+         "                       names and charts of every open workbook follow the cells\n"
+         "  delete rows|columns|up|left [REF]\n"
+         "                       delete them, the others moving up or left; references to\n"
+         "                       deleted cells become #REF!\n"
          "  command ID           run the menu command with this id, as choosing its item\n"
          "  tool TOOLBAR N       click button N of a toolbar (separators count)\n"
          "  macro TEXT           run a macro as a menu item does, e.g. QUELSTAT.COMMAND(1026)\n"
@@ -134,6 +141,16 @@ std::vector<int> ButtonsOf(unsigned style) {
     case platform::MB_RETRYCANCEL: return {platform::IDRETRY, platform::IDCANCEL};
     default: return {platform::IDOK};
   }
+}
+
+// The shift of an insert or delete action's first word (1 right/left, 2 down/up, 3 rows,
+// 4 columns), or nothing.
+std::optional<int> ShiftOf(const std::string& word, bool insert) {
+  if (platform::EqualNoCase(word, "rows")) return 3;
+  if (platform::EqualNoCase(word, "columns")) return 4;
+  if (platform::EqualNoCase(word, insert ? "down" : "up")) return 2;
+  if (platform::EqualNoCase(word, insert ? "right" : "left")) return 1;
+  return std::nullopt;
 }
 
 std::string Trim(const std::string& s) {
@@ -254,6 +271,16 @@ int RunScript(Session& session, const std::string& file, std::ostream& out, std:
       ok = needDocs() && docs->Select(rest, error);
     } else if (verb == "enter") {
       ok = needDocs() && docs->Enter(rest, error);
+    } else if (verb == "insert" || verb == "delete") {
+      bool insert = verb == "insert";
+      std::string how = rest.substr(0, rest.find_first_of(" \t"));
+      std::optional<int> shift = ShiftOf(how, insert);
+      if (!shift) {
+        error = insert ? "insert takes rows, columns, down or right" : "delete takes rows, columns, up or left";
+        ok = false;
+      } else {
+        ok = needDocs() && docs->EditCells(insert, *shift, Trim(rest.substr(how.size())), error);
+      }
     } else if (verb == "activate") {
       ok = needDocs() && docs->ActivateSheet(rest, error);
     } else if (verb == "save") {

@@ -164,7 +164,19 @@ class Parser {
     return operand;
   }
 
+  // An operand, with the place of its text noted when it is a reference.
   uint32_t Primary() {
+    Skip();
+    size_t begin = pos_;
+    uint32_t id = Operand();
+    if (!failed_ && f_.nodes[id].kind == NodeKind::Ref && f_.nodes[id].text_end == 0) {
+      f_.nodes[id].text_begin = static_cast<uint32_t>(begin);
+      f_.nodes[id].text_end = static_cast<uint32_t>(pos_);
+    }
+    return id;
+  }
+
+  uint32_t Operand() {
     char c = Peek();
     if (failed_) return 0;
     if (c == '(') {

@@ -31,6 +31,9 @@ struct Node {
   Reference ref;               // Ref
   std::string name;            // Name, Function (upper case)
   std::vector<uint32_t> args;  // Function: arguments; Unary: one; Binary: two
+  // Ref: where the reference's text (with its sheet and workbook) stands in the formula text,
+  // [text_begin, text_end); for tools that rewrite references in place.
+  uint32_t text_begin = 0, text_end = 0;
 };
 
 struct Formula {

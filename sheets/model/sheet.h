@@ -230,6 +230,8 @@ class Sheet {
 
   // Number of texts in the sheet's pool (text ids are below this), and the text of an id.
   size_t TextPoolSize() const { return texts_.size(); }
+  // False when no cell of the sheet ever held a formula (so none holds one now).
+  bool EverHadFormulas() const { return formulas_.size() > 0; }
   std::string_view TextAt(uint32_t text_id) const { return texts_.Get(text_id); }
   // Memory held by the cell store, in bytes (benchmarks).
   size_t CellMemoryUsed() const;

@@ -27,6 +27,10 @@ class Documents {
   virtual bool ActivateSheet(const std::string& sheet, std::string& error) = 0;
   // Types a value into the active cell: a number, TRUE or FALSE, or text.
   virtual bool Enter(const std::string& text, std::string& error) = 0;
+  // Inserts (insert true) or deletes cells over the selected range, or over ref when it is not
+  // empty (selecting it first): shift 1 moves the cells beside right (left), 2 below down (up),
+  // 3 whole rows, 4 whole columns. References to the moved cells follow them.
+  virtual bool EditCells(bool insert, int shift, const std::string& ref, std::string& error) = 0;
   // "[Book]Sheet" of the active sheet; empty when no workbook is open.
   virtual std::string ActiveSheetKey() const = 0;
   virtual std::vector<std::string> WorkbookNames() const = 0;

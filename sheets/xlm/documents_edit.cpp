@@ -6,6 +6,9 @@
 #include <cmath>
 
 #include "platform/fileutil.h"
+#include "sheets/edit/moved_sheet.h"
+#include "sheets/edit/shift_cells.h"
+#include "sheets/xlm/calc_host.h"
 #include "sheets/xlm/documents_model.h"
 #include "sheets/xlm/functions.h"
 
@@ -24,235 +27,28 @@ std::vector<RangeAddress> Selection(const Sheet& s) {
   return sel;
 }
 
-// One stored cell, to be written elsewhere.
-struct Moved {
-  uint32_t row, col;
-  sheets::Value value;
-  std::string formula;
-  uint32_t format;
-};
-
-std::vector<Moved> Take(Sheet& s, const RangeAddress& r) {
-  std::vector<Moved> cells;
-  s.ForEachCellIn(r, [&](uint32_t row, uint32_t col, const sheets::CellView& v) {
-    cells.push_back({row, col, v.ToValue(), std::string(v.formula), v.format});
-  });
-  s.ClearRange(r);
-  return cells;
-}
-
-void Put(Sheet& s, const std::vector<Moved>& cells, int64_t dRow, int64_t dCol) {
-  for (const Moved& m : cells) {
-    int64_t row = m.row + dRow, col = m.col + dCol;
-    if (row < 0 || col < 0 || row >= s.limits().rows || col >= s.limits().cols) continue;  // pushed off the grid
-    auto r = static_cast<uint32_t>(row), c = static_cast<uint32_t>(col);
-    if (!m.formula.empty())
-      s.SetFormula(r, c, m.formula, m.value);
-    else if (!m.value.IsEmpty())
-      s.SetValue(r, c, m.value);
-    s.SetFormat(r, c, m.format);
-  }
-}
-
-// How one area of a reference changes when `a` is inserted (or deleted) with cells moving along
-// one axis: an area whose span across the axis lies inside the moved band moves with the cells
-// beyond `a`, grows when the insertion falls inside it and shrinks when part of it is deleted; an
-// area wholly deleted is gone (nullopt). Other areas stay.
-std::optional<RangeAddress> MovedArea(RangeAddress r, const RangeAddress& a, bool vertical, bool insert,
-                                      const sheets::SheetLimits& limits) {
-  auto along = [&](RangeAddress& x) -> std::pair<uint32_t&, uint32_t&> {
-    return vertical ? std::pair<uint32_t&, uint32_t&>(x.first.row, x.last.row)
-                    : std::pair<uint32_t&, uint32_t&>(x.first.col, x.last.col);
-  };
-  uint32_t crossFirst = vertical ? r.first.col : r.first.row, crossLast = vertical ? r.last.col : r.last.row;
-  uint32_t bandFirst = vertical ? a.first.col : a.first.row, bandLast = vertical ? a.last.col : a.last.row;
-  if (crossFirst < bandFirst || crossLast > bandLast) return r;
-  RangeAddress cut = a;
-  auto [from, to] = along(cut);
-  const uint32_t n = to - from + 1;
-  const uint32_t max = (vertical ? limits.rows : limits.cols) - 1;
-  auto [first, last] = along(r);
-  if (insert) {
-    if (last < from) return r;
-    if (first >= from) {
-      if (static_cast<uint64_t>(first) + n > max) return std::nullopt;  // pushed off the sheet
-      first += n;
-    }
-    last = static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(last) + n, max));
-    return r;
-  }
-  if (last < from) return r;
-  if (first > to) {
-    first -= n;
-    last -= n;
-    return r;
-  }
-  if (first >= from && last <= to) return std::nullopt;  // wholly deleted
-  // Partly deleted: what is left before the band stays, what is left after it moves up.
-  last = last > to ? last - n : from - 1;
-  if (first > from) first = from;
-  return r;
-}
-
-// Defined names follow the cells they refer to: every name of the workbook (and of its sheets)
-// referring to this sheet is moved, grown or shrunk as its cells are; a name whose cells are all
-// deleted refers to #REF!. Merged areas move the same way.
-void MoveNames(Sheet& s, const RangeAddress& a, bool vertical, bool insert) {
-  Workbook* book = s.workbook();
-  std::vector<sheets::NameTable*> tables{&book->names()};
-  for (std::size_t i = 0; i < book->sheet_count(); ++i) tables.push_back(&book->sheet(i).names());
-  for (sheets::NameTable* table : tables) {
-    bool localHere = table == &s.names();
-    std::vector<std::pair<std::string, std::string>> changed;
-    for (const sheets::DefinedName& n : table->entries()) {
-      if (n.kind != sheets::DefinedName::Kind::References) continue;
-      sheets::ReferenceList refs = n.references;
-      bool touched = false, lost = false;
-      for (sheets::Reference& r : refs) {
-        if (r.IsExternal() || !r.last_sheet.empty()) continue;
-        bool here = r.sheet.empty() ? localHere : sheets::NamesEqual(r.sheet, s.name());
-        if (!here) continue;
-        std::optional<RangeAddress> moved = MovedArea(r.area.range, a, vertical, insert, s.limits());
-        if (!moved) {
-          lost = true;
-          continue;
-        }
-        if (*moved != r.area.range) {
-          r.area.range = *moved;
-          if (r.area.kind == sheets::AreaRef::Kind::Cell && !moved->IsSingleCell())
-            r.area.kind = sheets::AreaRef::Kind::Range;
-          touched = true;
-        }
-      }
-      if (lost)
-        changed.emplace_back(n.name, "#REF!");
-      else if (touched)
-        changed.emplace_back(n.name, sheets::FormatReferenceList(refs, sheets::RefStyle::A1));
-    }
-    for (const auto& [name, text] : changed) {
-      sheets::DefinedName* n = table->Find(name);
-      if (n) n->SetRefersTo(text, s.limits());
-    }
-  }
-  std::vector<RangeAddress> merges = s.merged();
-  for (const RangeAddress& m : merges) {
-    std::optional<RangeAddress> moved = MovedArea(m, a, vertical, insert, s.limits());
-    if (moved && *moved == m) continue;
-    s.Unmerge(m);
-    if (moved && !moved->IsSingleCell()) s.Merge(*moved);
-  }
-}
-
-// Chart series and drawing objects follow the cells as names do: a series range on the sheet is
-// moved, grown or shrunk with its cells, and an object whose top-left cell lies in the moved band
-// moves with it, keeping its size in cells.
-void MoveChartReferences(Sheet& s, const RangeAddress& a, bool vertical, bool insert) {
-  Workbook* book = s.workbook();
-  auto moveText = [&](std::string& text, bool localHere) {
-    if (text.empty() || text[0] == '{') return;
-    std::optional<sheets::ReferenceList> refs = sheets::ParseReferenceList(text, sheets::RefStyle::A1, {}, s.limits());
-    if (!refs) return;
-    bool touched = false;
-    for (sheets::Reference& r : *refs) {
-      if (r.IsExternal() || !r.last_sheet.empty()) continue;
-      bool here = r.sheet.empty() ? localHere : sheets::NamesEqual(r.sheet, s.name());
-      if (!here) continue;
-      std::optional<RangeAddress> moved = MovedArea(r.area.range, a, vertical, insert, s.limits());
-      if (!moved || *moved == r.area.range) continue;
-      r.area.range = *moved;
-      if (r.area.kind == sheets::AreaRef::Kind::Cell && !moved->IsSingleCell())
-        r.area.kind = sheets::AreaRef::Kind::Range;
-      touched = true;
-    }
-    if (touched) text = sheets::FormatReferenceList(*refs, sheets::RefStyle::A1);
-  };
-  for (std::size_t i = 0; i < book->sheet_count(); ++i) {
-    Sheet& owner = book->sheet(i);
-    for (auto& object : owner.drawings()) {
-      if (object->kind != sheets::DrawingObject::Kind::Chart || !object->chart) continue;
-      sheets::Chart moved = *object->chart;
-      for (sheets::ChartSeries& one : moved.series)
-        for (std::string* ref : {&one.name_ref, &one.x_values, &one.y_values}) moveText(*ref, &owner == &s);
-      // A chart object may be shared with a copy of the sheet: the copy keeps its references.
-      if (moved.series != object->chart->series) object->chart = std::make_shared<sheets::Chart>(std::move(moved));
-    }
-  }
-  for (auto& object : s.drawings()) {
-    sheets::ObjectAnchor& at = object->anchor;
-    uint32_t cross = vertical ? at.from.col : at.from.row;
-    uint32_t bandFirst = vertical ? a.first.col : a.first.row, bandLast = vertical ? a.last.col : a.last.row;
-    uint32_t along = vertical ? at.from.row : at.from.col;
-    uint32_t from = vertical ? a.first.row : a.first.col;
-    if (cross < bandFirst || cross > bandLast || along < from) continue;
-    int64_t n = vertical ? a.Rows() : a.Cols();
-    if (!insert) n = -n;
-    auto shift = [&](uint32_t& v) { v = static_cast<uint32_t>(std::max<int64_t>(0, static_cast<int64_t>(v) + n)); };
-    if (vertical) {
-      shift(at.from.row);
-      shift(at.to.row);
-    } else {
-      shift(at.from.col);
-      shift(at.to.col);
-    }
-  }
-}
+}  // namespace
 
 // Shifts: 1 left/right, 2 up/down, 3 whole rows, 4 whole columns (as EDIT.DELETE and INSERT).
-// Cell values, formulas and formats move, and so do the names referring to them; formulas are
-// not rewritten.
-bool ShiftCells(Sheet& s, const RangeAddress& area, int shift, bool insert) {
-  const uint32_t maxRow = s.limits().rows - 1, maxCol = s.limits().cols - 1;
+// References to the moved cells follow them in every open workbook.
+bool ShiftCells(ModelDocuments& d, Sheet& s, const RangeAddress& area, int shift, bool insert, std::string* why) {
   RangeAddress a = area;
   if (shift == 3) {
     a.first.col = 0;
-    a.last.col = maxCol;
+    a.last.col = s.limits().cols - 1;
   } else if (shift == 4) {
     a.first.row = 0;
-    a.last.row = maxRow;
+    a.last.row = s.limits().rows - 1;
   }
-  bool vertical = shift == 2 || shift == 3;
-  MoveNames(s, a, vertical, insert);
-  MoveChartReferences(s, a, vertical, insert);
-  if (vertical) {
-    RangeAddress below{{a.first.row, a.first.col}, {maxRow, a.last.col}};
-    if (insert) {
-      std::vector<Moved> cells = Take(s, below);
-      Put(s, cells, a.Rows(), 0);
-    } else {
-      s.ClearRange(a);
-      if (a.last.row < maxRow) {
-        std::vector<Moved> cells = Take(s, RangeAddress{{a.last.row + 1, a.first.col}, {maxRow, a.last.col}});
-        Put(s, cells, -static_cast<int64_t>(a.Rows()), 0);
-      }
-    }
-    if (shift == 3) {  // row heights and outline levels move with their rows
-      std::map<uint32_t, sheets::RowInfo> rows = s.rows();
-      for (auto& [row, info] : rows)
-        if (row >= a.first.row) s.SetRow(row, sheets::RowInfo{});
-      for (auto& [row, info] : rows) {
-        if (row < a.first.row) continue;
-        if (insert) {
-          if (row + a.Rows() <= maxRow) s.SetRow(row + a.Rows(), info);
-        } else if (row > a.last.row) {
-          s.SetRow(row - a.Rows(), info);
-        }
-      }
-    }
-  } else {
-    RangeAddress right{{a.first.row, a.first.col}, {a.last.row, maxCol}};
-    if (insert) {
-      std::vector<Moved> cells = Take(s, right);
-      Put(s, cells, 0, a.Cols());
-    } else {
-      s.ClearRange(a);
-      if (a.last.col < maxCol) {
-        std::vector<Moved> cells = Take(s, RangeAddress{{a.first.row, a.last.col + 1}, {a.last.row, maxCol}});
-        Put(s, cells, 0, -static_cast<int64_t>(a.Cols()));
-      }
-    }
-  }
-  return true;
+  sheets::ShiftAxis axis = shift == 2 || shift == 3 ? sheets::ShiftAxis::Down : sheets::ShiftAxis::Right;
+  std::vector<Workbook*> books = d.Books();
+  bool done = insert ? sheets::InsertCells(s, a, axis, books, why) : sheets::DeleteCells(s, a, axis, books, why);
+  // Formulas that lost their cells now say #REF!: their values follow.
+  if (done && !insert) Recalculate(*s.workbook());
+  return done;
 }
+
+namespace {
 
 int EditCells(ModelDocuments& d, Call& c, bool insert) {
   Sheet* s = d.ActiveSheet();
@@ -272,8 +68,7 @@ int EditCells(ModelDocuments& d, Call& c, bool insert) {
       shift = 2;
   }
   if (shift < 1 || shift > 4) return c.Refuse();
-  ShiftCells(*s, a, shift, insert);
-  return c.Done();
+  return ShiftCells(d, *s, a, shift, insert) ? c.Done() : c.Refuse();
 }
 
 // SELECT.SPECIAL(type): 2 constants, 3 formulas, 4 blanks (within the selection), 5 the current
@@ -434,6 +229,9 @@ int WorkbookCopy(ModelDocuments& d, Call& c) {
       copy.drawings().push_back(std::move(dup));
     }
     if (!src->IsWorksheet() && src->chart_if_any()) copy.chart() = *src->chart_if_any();
+    // The copy's references to its original mean the copy; into another workbook, references to the
+    // original's neighbours become external ones.
+    sheets::RebaseArrivedSheet(copy, *src->workbook(), src->name());
     d.Activate(to, static_cast<std::size_t>(to->SheetIndex(&copy)));
   } catch (const std::exception&) {
     return c.Refuse();

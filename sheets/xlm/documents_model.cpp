@@ -10,6 +10,7 @@
 
 #include "platform/fileutil.h"
 #include "platform/msgbox.h"
+#include "sheets/edit/moved_sheet.h"
 #include "sheets/io/workbook_io.h"
 #include "sheets/xlm/calc_host.h"
 #include "sheets/xlm/functions.h"
@@ -120,6 +121,12 @@ Sheet* ModelDocuments::FindSheet(const std::string& key) const {
 }
 
 std::string ModelDocuments::ActiveSheetKey() const { return KeyOf(ActiveSheet()); }
+
+std::vector<sheets::Workbook*> ModelDocuments::Books() const {
+  std::vector<sheets::Workbook*> out;
+  for (const auto& b : books_) out.push_back(b.get());
+  return out;
+}
 
 std::vector<std::string> ModelDocuments::WorkbookNames() const {
   std::vector<std::string> out;
@@ -830,6 +837,10 @@ int WorkbookMove(ModelDocuments& d, Call& c) {
     if (name != s->name()) from->RenameSheet(index, name);
     std::unique_ptr<Sheet> detached = from->DetachSheet(index);
     Sheet& moved = to->AdoptSheet(std::move(detached), from->formats(), position);
+    // References follow the sheet: its own to its old neighbours become external ones, and those
+    // of the workbook it left to it too.
+    sheets::RebaseArrivedSheet(moved, *from, name);
+    if (!closeSource) sheets::ReferToDepartedSheet(*from, name, moved);
     if (closeSource) d.CloseBook(from);
     d.Activate(to, static_cast<std::size_t>(to->SheetIndex(&moved)));
   } catch (const std::exception&) {
@@ -1007,6 +1018,28 @@ bool ModelDocuments::Select(const std::string& ref, std::string& error) {
   }
   t->sheet->view().selection = t->areas;
   t->sheet->view().active_cell = t->areas[0].first;
+  return true;
+}
+
+bool ModelDocuments::EditCells(bool insert, int shift, const std::string& ref, std::string& error) {
+  if (!ref.empty() && !Select(ref, error)) return false;
+  Sheet* s = ActiveSheet();
+  if (!s || !s->IsWorksheet()) {
+    error = "no worksheet is active";
+    return false;
+  }
+  const std::vector<RangeAddress>& selection = s->view().selection;
+  if (selection.size() > 1) {
+    error = "select one range to insert or delete";
+    return false;
+  }
+  RangeAddress area =
+      selection.empty() ? RangeAddress::Cell(s->view().active_cell.row, s->view().active_cell.col) : selection[0];
+  std::string why;
+  if (!ShiftCells(*this, *s, area, shift, insert, &why)) {
+    error = std::string(insert ? "cannot insert: " : "cannot delete: ") + why;
+    return false;
+  }
   return true;
 }
 

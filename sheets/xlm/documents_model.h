@@ -25,6 +25,7 @@ class ModelDocuments : public Documents {
   bool Select(const std::string& ref, std::string& error) override;
   bool ActivateSheet(const std::string& sheet, std::string& error) override;
   bool Enter(const std::string& text, std::string& error) override;
+  bool EditCells(bool insert, int shift, const std::string& ref, std::string& error) override;
   std::string ActiveSheetKey() const override;
   std::vector<std::string> WorkbookNames() const override;
 
@@ -39,6 +40,8 @@ class ModelDocuments : public Documents {
   sheets::Workbook* ActiveBook() const;
   sheets::Sheet* ActiveSheet() const;
   sheets::Workbook* FindBook(const std::string& name) const;
+  // Every open workbook, in order of opening.
+  std::vector<sheets::Workbook*> Books() const;
   sheets::Workbook& AddBook(std::unique_ptr<sheets::Workbook> book);
   // Makes book and its sheet `index` active, running the sheet hooks when the sheet changes.
   void Activate(sheets::Workbook* book, std::size_t index);
@@ -79,6 +82,10 @@ class ModelDocuments : public Documents {
 
 // Editing, object and chart functions (documents_edit.cpp); XLRET_INVALID_FN for others.
 int HandleEdit(ModelDocuments& d, Call& c);
+// Inserts (or deletes) cells over area of sheet s as INSERT (EDIT.DELETE) with shift 1 right
+// (left), 2 down (up), 3 whole rows, 4 whole columns; false with why when it cannot be done.
+bool ShiftCells(ModelDocuments& d, sheets::Sheet& s, const sheets::RangeAddress& area, int shift, bool insert,
+                std::string* why = nullptr);
 // SELECT of a drawing object or chart item by name; false when the text names none.
 bool SelectObject(ModelDocuments& d, const std::string& name);
 

@@ -397,3 +397,39 @@ TEST_F(WorkbookFunctions, CopiedSheetKeepsCellsFormatsAndNamesUnderANewName) {
   ASSERT_EQ(Do(XLC_FORMAT_NUMBER, r, code), XLRET_SUCCESS);
   EXPECT_EQ(copy->workbook()->formats().Get(copy->Get(0, 0).format).number_format, "0.0%");
 }
+
+TEST_F(WorkbookFunctions, InsertAndDeleteReachOtherOpenWorkbooksAndRefuseToLoseCells) {
+  sheets::Workbook& data = *docs->ActiveBook();  // Book1
+  sheets::Sheet& s = data.sheet(0);
+  for (uint32_t r = 0; r < 6; ++r) s.SetNumber(r, 0, r + 1);  // A1:A6
+  std::string error;
+  ASSERT_TRUE(docs->New(error)) << error;  // Book2, a reports workbook
+  sheets::Sheet& report = *docs->ActiveSheet();
+  report.names().Define("__sm_ER_0", "[Book1]Sheet1!$A$1:$A$6", report.limits());
+  ASSERT_TRUE(docs->Enter("=SUM([Book1]Sheet1!A5:A6)", error)) << error;
+
+  HostValue r;
+  Arg down(2.0), whole(3.0);
+  ASSERT_TRUE(docs->Select("[Book1]Sheet1!A2", error)) << error;
+  ASSERT_EQ(Do(XLC_INSERT, r, whole), XLRET_SUCCESS);
+  EXPECT_EQ(report.names().Find("__sm_ER_0")->refers_to, "[Book1]Sheet1!$A$1:$A$7");
+  EXPECT_EQ(report.Get(0, 0).formula, "SUM([Book1]Sheet1!A6:A7)");
+
+  // Deleting the cells a formula of the workbook reads gives #REF!, and its value follows.
+  s.SetFormula(0, 2, "A6*2", sheets::Value::Number(10));
+  ASSERT_TRUE(docs->Select("[Book1]Sheet1!A6:A7", error)) << error;
+  ASSERT_EQ(Do(XLC_EDIT_DELETE, r, down), XLRET_SUCCESS);
+  EXPECT_EQ(s.Get(0, 2).formula, "#REF!*2");
+  EXPECT_EQ(s.GetValue(0, 2).type, sheets::ValueType::Error);
+  EXPECT_EQ(report.Get(0, 0).formula, "SUM(#REF!)");
+  EXPECT_EQ(report.names().Find("__sm_ER_0")->refers_to, "[Book1]Sheet1!$A$1:$A$5");
+
+  // Cells that would be pushed off the sheet stop the insertion, which then changes nothing.
+  s.SetText(s.limits().rows - 1, 0, "last");
+  ASSERT_TRUE(docs->Select("[Book1]Sheet1!A1", error)) << error;
+  EXPECT_NE(Do(XLC_INSERT, r, down), XLRET_SUCCESS);
+  EXPECT_EQ(s.GetValue(0, 0).number, 1);
+  EXPECT_EQ(report.names().Find("__sm_ER_0")->refers_to, "[Book1]Sheet1!$A$1:$A$5");
+  EXPECT_FALSE(docs->EditCells(true, 2, "", error));
+  EXPECT_NE(error.find("pushed off the sheet"), std::string::npos) << error;
+}
