@@ -261,6 +261,21 @@ TEST_F(UpdateCommand, RenamedColumnsAskForTheVariablesAgain) {
   EXPECT_TRUE(Slurp(reports) == bytes);
 }
 
+// Rows inserted above the data and deleted inside it through the host, with the reports workbook
+// open: its dataset references follow, and the update finds the data that are left.
+TEST_F(UpdateCommand, RowsInsertedAndDeletedThroughTheHostDoNotBreakAnUpdate) {
+  MakeReports();
+  std::string script = "open " + reports.string() + "\nopen " + data.string() +
+                       "\ninsert rows Data!A1:A2\ndelete rows Data!A5:A6\nsave\nopen " + reports.string() + "\nsave\n";
+  Outcome edited = Quelstat({"script", "-"}, script);
+  ASSERT_EQ(edited.status, 0) << edited.err;
+  Outcome listed = Quelstat({"reports", reports.string()});
+  EXPECT_NE(listed.out.find("[sales.xlsx]Data'!$A$3:$B$11 'Sales'"), std::string::npos) << listed.out;
+  Outcome r = Quelstat({"update", reports.string(), "--all"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectChangedValues(ReportStats(reports), "t-test 1", "deleted");
+}
+
 TEST_F(UpdateCommand, ASheetCarryingACopiedTestRecordIsAReport) {
   MakeReports();
   {

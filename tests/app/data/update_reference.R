@@ -9,3 +9,5 @@ show <- function(name, test) {
 show("north", t.test(north, mu = 100))
 show("south", t.test(south, mu = 100))
 show("greater", t.test(north, mu = 110, alternative = "greater"))
+# The original North values after two of its rows (98 and 105) were deleted through the host.
+show("deleted", t.test(c(112, 121, 93, 108, 117, 101, 99, 110), mu = 100))
