@@ -12,6 +12,7 @@
 #include "addin/framework/services.h"
 #include "addin/framework/run.h"
 #include "addin/framework/update.h"
+#include "addin/tutorial/tutorial_host.h"
 #include "addin/ui/install.h"
 
 #define QS_EXPORT extern "C" __attribute__((visibility("default")))
@@ -33,6 +34,7 @@ std::unique_ptr<qs::XllQuelstat> MakeApplication() {
     qs::InstallRunServices();
     qs::InstallReportServices();
     qs::InstallUserInterface();
+    qs::InstallTutorial();
     return std::make_unique<qs::XllQuelstat>(OwnPath());
 }
 std::unique_ptr<qs::XllQuelstat> g_app = MakeApplication();

@@ -9,7 +9,9 @@
 
 namespace platform {
 
-// True when a desktop is present to open things on. QUELSTAT_NO_DESKTOP=1 forces false.
+// True when a desktop is present to open things on. QUELSTAT_NO_DESKTOP=1 forces false;
+// QUELSTAT_OPENER=PROGRAM forces true and opens things with PROGRAM instead of xdg-open (it gets
+// the file, page or address as its one argument), so that tests can record what was opened.
 bool HasDesktop();
 // Opens a file or web address with the desktop's default program; prints
 // "Open: TARGET" without a desktop. Returns false when the desktop failed to start it.

@@ -1,6 +1,11 @@
-// tutorhost step N | demo N | welcome [--screen WxH] [--toggle]: what the tutorial help pages'
-// links run. step and demo send the step to the running add-in; welcome prints where the welcome
-// window goes and, with --toggle, flips the "do not show again" box as clicking it does.
+// tutorhost step N | demo N | welcome [--screen WxH] [--toggle] | URL: what the tutorial help
+// pages' links run. step and demo send the step to the running add-in; welcome prints where the
+// welcome window goes and, with --toggle, flips the "do not show again" box as clicking it does.
+//
+// The pages' links are addresses of the scheme quelstat-tutorial, which the desktop entry the
+// installer registers hands to this program: quelstat-tutorial:step/N, quelstat-tutorial:demo/N,
+// and quelstat-tutorial:welcome/show or quelstat-tutorial:welcome/hide (the welcome page's
+// "show this page when Quelstat starts" choice).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,8 +15,10 @@
 
 namespace {
 
+constexpr const char* kScheme = "quelstat-tutorial:";
+
 int Usage() {
-    std::fprintf(stderr, "usage: tutorhost step N | demo N | welcome [--screen WxH] [--toggle]\n");
+    std::fprintf(stderr, "usage: tutorhost step N | demo N | welcome [--screen WxH] [--toggle] | %sstep/N\n", kScheme);
     return 2;
 }
 
@@ -47,14 +54,18 @@ int Welcome(int argc, char** argv) {
     return 0;
 }
 
-}  // namespace
+// The welcome page's choice: the box checked (hide) or not (show), kept as closing the box keeps it.
+int WelcomeChoice(bool show) {
+    wndprocShow(0, tutorhost::kWmCreate, 0, 0);
+    if (tutorhost::ShowToggleChecked() == show) hctrlShowToggle();
+    wndprocShow(0, tutorhost::kWmDestroy, 0, 0);
+    std::printf("show the welcome topic again: %s\n", show ? "yes" : "no");
+    return 0;
+}
 
-int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
-    std::string verb = argv[1];
-    if (verb == "welcome") return Welcome(argc, argv);
+int Send(const std::string& verb, const char* number) {
     int n = 0;
-    if (argc != 3 || !ParseNumber(argv[2], n)) return Usage();
+    if (!ParseNumber(number, n)) return Usage();
     if (verb == "step")
         std::printf("%ld\n", static_cast<long>(tutorialStep(n)));
     else if (verb == "demo")
@@ -62,4 +73,26 @@ int main(int argc, char** argv) {
     else
         return Usage();
     return 0;
+}
+
+// quelstat-tutorial:VERB/ARG (a browser may add "//" after the scheme or a "/" at the end).
+int Link(std::string rest) {
+    if (rest.rfind("//", 0) == 0) rest.erase(0, 2);
+    if (!rest.empty() && rest.back() == '/') rest.pop_back();
+    size_t slash = rest.find('/');
+    if (slash == std::string::npos) return Usage();
+    std::string verb = rest.substr(0, slash), arg = rest.substr(slash + 1);
+    if (verb == "welcome" && (arg == "show" || arg == "hide")) return WelcomeChoice(arg == "show");
+    return Send(verb, arg.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    std::string verb = argv[1];
+    if (verb.rfind(kScheme, 0) == 0) return argc == 2 ? Link(verb.substr(std::strlen(kScheme))) : Usage();
+    if (verb == "welcome") return Welcome(argc, argv);
+    if (argc != 3) return Usage();
+    return Send(verb, argv[2]);
 }

@@ -9,6 +9,7 @@ namespace {
 constexpr const char* kNoHostCaption = "Quelstat Tutorial";
 constexpr const char* kNoHostText = "Please start Excel and Quelstat before using this tutorial.";
 constexpr int kWelcomeWidth = 580, kWelcomeHeight = 355;
+constexpr int kStepAnswerTimeoutMs = 60 * 60 * 1000;
 
 // The module's state: the check box (one at a time), the first-placement flag, the desktop.
 struct ModuleState {
@@ -62,7 +63,10 @@ extern "C" {
 
 std::intptr_t tutorialStep(int step) {
     platform::WindowHandle channel = platform::FindWindow("", kChannelTitle);
-    if (channel) return platform::SendMessage(channel, platform::WM_TCARD, static_cast<std::uintptr_t>(step), 0);
+    // The add-in answers once the steps are done, a demonstration after its highlights: wait for it.
+    if (channel)
+        return platform::SendMessage(channel, platform::WM_TCARD, static_cast<std::uintptr_t>(step), 0,
+                                     kStepAnswerTimeoutMs);
     if (step == 0) return 0;
     return platform::MessageBox(kNoHostCaption, kNoHostText, platform::MB_OK);
 }

@@ -247,7 +247,10 @@ size_t XlUtf8CutLength(const char* text, size_t len, size_t limit);
 #define XLC_WORKBOOK_DELETE (385 | XLBIT_COMMAND) /* 0x8181 */
 #define XLC_WORKBOOK_NAME   (386 | XLBIT_COMMAND) /* 0x8182 */
 #define XLC_ON_SHEET        (471 | XLBIT_COMMAND) /* 0x81D7 */
-#define XLC_FORMAT_NUMBER   (42 | XLBIT_COMMAND)  /* 0x802A; with XLBIT_PROMPT 0x902A shows its dialog */
+/* The application window's position and size in points (the tutorial places it). */
+#define XLC_APP_MOVE      (170 | XLBIT_COMMAND) /* 0x80AA */
+#define XLC_APP_SIZE      (171 | XLBIT_COMMAND) /* 0x80AB */
+#define XLC_FORMAT_NUMBER (42 | XLBIT_COMMAND)  /* 0x802A; with XLBIT_PROMPT 0x902A shows its dialog */
 /* Names and cell formatting used by the dataset model's stored names and AutoFormat. */
 #define XLF_NAMES       122
 #define XLC_DEFINE_NAME (61 | XLBIT_COMMAND)  /* 0x803D */

@@ -36,6 +36,8 @@ struct AddinServices {
     // Opens a help topic (file, WinHelp command, context) or a web address.
     std::function<void(const std::string& file, int command, long context)> showHelp;
     std::function<void(const std::string& url)> openUrl;
+    // Whether help topics can be shown to a person (a desktop's browser); unset means they can.
+    std::function<bool()> helpViewerPresent;
 };
 
 AddinServices& Services();

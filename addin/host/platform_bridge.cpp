@@ -224,6 +224,7 @@ void UsePlatformServices() {
             platform::ShowHelp(file, static_cast<unsigned>(command), static_cast<unsigned long>(context));
         };
     if (!s.openUrl) s.openUrl = [](const std::string& url) { platform::ShellOpen(url); };
+    if (!s.helpViewerPresent) s.helpViewerPresent = [] { return platform::HasDesktop(); };
 }
 
 }  // namespace qs

@@ -112,9 +112,11 @@ void XllQuelstat::StartUp() {
     m_mainMenu.Remove();
     m_mainMenu.Install();
 
-    if (UserKey().ReadNumber("", "ShowWelcome", 1) != 0 && Services().tutorial) {
-        // Welcome: the Getting Started tutorial, once. Without a tutorial driver in this build the
-        // value stays set, so the welcome still comes once the driver is there.
+    bool canShow = Services().tutorial && (!Services().helpViewerPresent || Services().helpViewerPresent());
+    if (UserKey().ReadNumber("", "ShowWelcome", 1) != 0 && canShow) {
+        // Welcome: the Getting Started tutorial, once. Without a tutorial driver in this build, or
+        // without a desktop to show the topic on (a terminal or a script), the value stays set, so
+        // the welcome still comes once it can be seen.
         TCard(400);
         UserKey().WriteNumber("", "ShowWelcome", 0);
     }

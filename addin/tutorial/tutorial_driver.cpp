@@ -100,16 +100,20 @@ std::string ExampleWorkbook(int number) {
 
 void TutorialDriver::Card(int number) {
     if (number >= kOpenStep && number <= kTutorials * kOpenStep && number % kOpenStep == 0) {
-        // Opening a tutorial starts it: its first step replays everything before it.
+        // Opening a tutorial makes it the current one: its first step replays everything before it.
+        // The learner's workbook is made by that step, so that opening a topic (the welcome at
+        // start-up among them) leaves the learner's workbooks alone.
         int tutorial = number / kOpenStep;
         ops_.ShowTutorialTopic(kFirstTopic + tutorial, true);
-        ops_.StartTutorial(tutorial);
         current_ = tutorial * kStepsPerTutorial;
+        started_ = false;
         demo_ = false;
     } else if (number == kEnd) {
         current_ = 0;
+        started_ = false;
     } else if (number == kRestart) {
         current_ = 0;
+        started_ = false;
         ops_.ShowTutorialTopic(kFirstTopic + 1, false);
     } else if (number >= kFirstStep && number <= kLastStep) {
         PerformUpTo(number, false);
@@ -126,8 +130,16 @@ void TutorialDriver::PerformUpTo(int step, bool demo) {
     demo_ = demo;
     try {
         if (tutorial != current_ / kStepsPerTutorial) {
-            ops_.StartTutorial(tutorial);
+            started_ = false;
             current_ = step - 1;
+        } else if (started_ && !ops_.TutorialOpen()) {
+            // The learner closed the workbook: a new one gets every step of the tutorial so far.
+            started_ = false;
+            current_ = tutorial * kStepsPerTutorial;
+        }
+        if (!started_) {
+            ops_.StartTutorial(tutorial);
+            started_ = true;
         }
         ops_.SetHelpVisible(false);
         // Steps after the current one up to `step`; going back performs nothing.

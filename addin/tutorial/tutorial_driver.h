@@ -36,6 +36,8 @@ public:
     // Starts tutorial t: closes the master workbook if open, makes the learner's workbook
     // "Tutorial t" and opens the master workbook.
     virtual void StartTutorial(int tutorial) = 0;
+    // Whether the learner's workbook of the started tutorial is still open.
+    virtual bool TutorialOpen() const { return true; }
     // Hides or shows the tutorial help window while steps are performed.
     virtual void SetHelpVisible(bool visible) = 0;
     // Performs one action; demo: each row or column highlighted for a moment first.
@@ -60,6 +62,7 @@ private:
     void PerformUpTo(int step, bool demo);
     TutorialOperations& ops_;
     int current_ = 0;
+    bool started_ = false;  // the learner's workbook of the current tutorial is made
     bool demo_ = false;
 };
 

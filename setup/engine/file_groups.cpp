@@ -8,7 +8,15 @@ const std::vector<FileGroup>& fileGroups() {
     static const std::vector<FileGroup> groups = {
         {64, "", {"quelstat.xll"}, false},
         {64, "system", {"quelstat5.xlb", "quelstat8.xlb", "quelstat.log"}, false},
-        {65, "system", {"tutorial.xls", "tutorhost.dll", "quelstat.cnt", "quelstat.hlp", "tutorial.hlp"}, false},
+        {65,
+         "system",
+         {"tutorial.xls", "tutorhost.dll", "tutorhost", "quelstat.cnt", "quelstat.hlp", "tutorial.hlp"},
+         false},
+        // The tutorial help file's topics: one page per topic, as the help viewer opens them.
+        {65,
+         "system/tutorial",
+         {"30001.html", "30002.html", "30003.html", "30004.html", "30005.html", "tutorial.css"},
+         false},
         {66,
          "system/template",
          {"anova1b.xlt",  "anova1w.xlt", "anova2b.xlt",  "binomial.xlt", "chisq.xlt",    "cochranq.xlt", "correlk.xlt",

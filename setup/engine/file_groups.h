@@ -31,5 +31,8 @@ inline constexpr const char* kSystemFolder = "system";
 inline constexpr const char* kAddinFile = "quelstat.xll";
 inline constexpr const char* kSetupProgram = "setup";
 inline constexpr const char* kSetupIni = "setup.ini";
+inline constexpr const char* kTutorialProgram = "tutorhost";  // runs the tutorial pages' links
+inline constexpr const char* kTutorialScheme = "x-scheme-handler/quelstat-tutorial";
+inline constexpr const char* kMimeDefaults = "Default Applications";  // section of mimeapps.list
 
 }  // namespace quelstat::setup

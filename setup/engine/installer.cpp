@@ -276,6 +276,14 @@ void Installer::copyProgramAndSettings() {
             scheduleReplacement(services_.settingsFolder, target, waiting);
         }
     }
+    // The tutorial hook's program arrives as a plain member of the cabinet; the tutorial pages'
+    // links run it. It is reached as the files were written, without following a link.
+    int hook = ::openat(dir.fd(), kTutorialProgram, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (hook >= 0) {
+        struct stat st {};
+        if (::fstat(hook, &st) == 0 && S_ISREG(st.st_mode)) (void)::fchmod(hook, (st.st_mode & 07777) | 0111);
+        ::close(hook);
+    }
     std::string iniPath = system + kSetupIni;
     IniFile ini = IniFile::load(iniPath);
     ini.set("Options", "Directory", path);
@@ -340,7 +348,7 @@ void Installer::install(Progress& progress) {
 std::vector<std::string> Installer::shortcutPaths() const {
     if (services_.shortcutFolder.empty()) return {};
     std::string folder = withSlash(services_.shortcutFolder);
-    return {folder + "quelstat.desktop", folder + "quelstat-setup.desktop"};
+    return {folder + "quelstat.desktop", folder + "quelstat-setup.desktop", folder + "quelstat-tutorial.desktop"};
 }
 
 void Installer::createShortcuts() {
@@ -360,6 +368,12 @@ void Installer::createShortcuts() {
             quoted(addinPath()) + "\nCategories=Office;Science;\n",
         "[Desktop Entry]\nType=Application\nName=Quelstat Setup\nComment=Change or remove Quelstat\nExec=" +
             quoted(systemFolder() + kSetupProgram) + " /c\nTerminal=true\nCategories=Settings;\n",
+        // The handler of the tutorial pages' quelstat-tutorial: links (the tutorial hook's program).
+        "[Desktop Entry]\nType=Application\nName=Quelstat Tutorial\nComment=Runs the steps of the Quelstat "
+        "tutorials\nExec=" +
+            quoted(systemFolder() + kTutorialProgram) +
+            " %u\nMimeType=x-scheme-handler/quelstat-tutorial;\n"
+            "NoDisplay=true\nTerminal=false\n",
     };
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (!cab::createParentFolders(paths[i])) throw systemException(IDS_ERR_SHORTCUT, {paths[i], lastErrorText()});
@@ -367,6 +381,22 @@ void Installer::createShortcuts() {
         out << texts[i];
         if (!out.flush()) throw systemException(IDS_ERR_SHORTCUT, {paths[i], lastErrorText()});
     }
+    registerTutorialLinks(true);
+}
+
+// The tutorial entry as the default handler of quelstat-tutorial: links, in the mimeapps.list of
+// the desktop entries' folder (other entries of the list are kept).
+void Installer::registerTutorialLinks(bool install) {
+    if (services_.shortcutFolder.empty()) return;
+    std::string list = withSlash(services_.shortcutFolder) + "mimeapps.list";
+    IniFile ini = IniFile::load(list);
+    if (install)
+        ini.set(kMimeDefaults, kTutorialScheme, "quelstat-tutorial.desktop");
+    else if (ini.get(kMimeDefaults, kTutorialScheme))
+        ini.remove(kMimeDefaults, kTutorialScheme);
+    else
+        return;
+    if (!ini.save(list) && install) throw systemException(IDS_ERR_SHORTCUT, {list, lastErrorText()});
 }
 
 void Installer::registerWithExcel(bool load) {
@@ -398,9 +428,10 @@ void Installer::remove(Progress& progress, bool startTidyUp) {
         for (const auto& file : group.files) deleteListed(folder, file);
     }
     if (cab::OpenFolder system = openInstallFolder(path, kSystemFolder, false))
-        for (const char* folder : {"template", "examples"}) ::unlinkat(system.fd(), folder, AT_REMOVEDIR);
+        for (const char* folder : {"template", "examples", "tutorial"}) ::unlinkat(system.fd(), folder, AT_REMOVEDIR);
 
     for (const auto& shortcut : shortcutPaths()) ::unlink(shortcut.c_str());
+    registerTutorialLinks(false);
     unregisterFromExcel();
     registry_.deleteTree(Hive::LocalMachine, kVendorKey);
     registry_.deleteTree(Hive::LocalMachine, kUninstallKey);

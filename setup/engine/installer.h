@@ -113,6 +113,7 @@ public:
 private:
     void extractGroups(Progress& progress);
     void createShortcuts();
+    void registerTutorialLinks(bool install);
     void copyProgramAndSettings();
     void writeRegistry();
 

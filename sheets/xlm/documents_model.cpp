@@ -79,8 +79,12 @@ void ModelDocuments::CloseBook(Workbook* book) {
   if (it == books_.end()) return;
   books_.erase(it);
   std::erase(recent_, book);
-  // The window used most recently before comes to the front.
-  if (active_ == book) active_ = recent_.empty() ? (books_.empty() ? nullptr : books_.back().get()) : recent_.back();
+  // The visible window used most recently before comes to the front (a hidden one, such as a
+  // template or the tutorial's master workbook, only when no other is left).
+  if (active_ == book) {
+    active_ = LastVisibleBook(nullptr);
+    if (!active_) active_ = recent_.empty() ? (books_.empty() ? nullptr : books_.back().get()) : recent_.back();
+  }
   SheetChanged(before, ActiveSheetKey());
 }
 

@@ -50,6 +50,24 @@ int GetWorkspace(Call& c) {
   return XLRET_SUCCESS;
 }
 
+// APP.MOVE(x, y) and APP.SIZE(width, height): the application window, in points; a missing
+// argument keeps that coordinate. The host keeps the window in pixels (a point is 3/4 pixel).
+int AppMove(Call& c) {
+  std::optional<double> x = Number(c.Arg(0)), y = Number(c.Arg(1));
+  if ((c.Has(0) && !x) || (c.Has(1) && !y)) return c.Refuse();
+  if (x) c.host.appWindow.left = static_cast<int>(*x / 0.75 + 0.5);
+  if (y) c.host.appWindow.top = static_cast<int>(*y / 0.75 + 0.5);
+  return c.Done();
+}
+
+int AppSize(Call& c) {
+  std::optional<double> w = Number(c.Arg(0)), h = Number(c.Arg(1));
+  if ((c.Has(0) && !(w && *w > 0)) || (c.Has(1) && !(h && *h > 0))) return c.Refuse();
+  if (w) c.host.appWindow.width = static_cast<int>(*w / 0.75 + 0.5);
+  if (h) c.host.appWindow.height = static_cast<int>(*h / 0.75 + 0.5);
+  return c.Done();
+}
+
 // ERROR(enable): macro error checking on or off.
 int Error(Call& c) {
   std::optional<bool> on = Bool(c.Arg(0));
@@ -251,6 +269,8 @@ void AddWorkspaceFunctions(FunctionTable& t) {
   t[XLC_MESSAGE] = Message;
   t[XLF_APP_TITLE] = AppTitle;
   t[XLC_ON_SHEET] = OnSheet;
+  t[XLC_APP_MOVE] = AppMove;
+  t[XLC_APP_SIZE] = AppSize;
   t[xlFree] = Free;
   t[xlAbort] = Abort;
   t[xlGetHwnd] = GetHwnd;

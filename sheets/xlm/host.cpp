@@ -79,6 +79,7 @@ void Host::Reset(const HostOptions& options) {
 }
 
 Host::Host(const HostOptions& options) : options_(options) {
+  appWindow = {0, 0, options_.screenWidth, options_.screenHeight};
   report = [](const std::string& text) { std::cerr << "quelstat: " << text << std::endl; };
   // The worksheet menu bar and the bar shown when no workbook is open, with the application's
   // own menus; add-ins add theirs among them.

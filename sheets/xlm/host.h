@@ -168,6 +168,10 @@ class Host {
   std::map<std::string, std::string> sheetDeactivated;
   std::map<std::string, bool> commandBarEnabled;  // automation command bars ("Chart")
   int excelMsgsDisabled = 0;
+  // The application window in pixels (APP.MOVE, APP.SIZE); it starts filling the screen.
+  struct WindowRect {
+    int left = 0, top = 0, width = 0, height = 0;
+  } appWindow;
 
   std::string Title() const;
   platform::WindowHandle MainWindow() const { return mainWindow_; }

@@ -187,6 +187,16 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval) {
     EXPECT_TRUE(readAll(m.folder / "system" / "setup") == readAll(SETUP_PATH));
     EXPECT_TRUE(fs::exists(m.shortcut("quelstat.desktop")));
     EXPECT_TRUE(fs::exists(m.shortcut("quelstat-setup.desktop")));
+    // The tutorial pages' quelstat-tutorial: links go to the installed tutorial hook program.
+    auto bytes = readAll(m.shortcut("quelstat-tutorial.desktop"));
+    std::string handler(bytes.begin(), bytes.end());
+    EXPECT_NE(handler.find("MimeType=x-scheme-handler/quelstat-tutorial;"), std::string::npos) << handler;
+    EXPECT_NE(handler.find("system/tutorhost\" %u"), std::string::npos) << handler;
+    EXPECT_NE(fs::status(m.folder / "system" / "tutorhost").permissions() & fs::perms::owner_exec, fs::perms::none);
+    auto mime = readAll(m.shortcut("mimeapps.list"));
+    EXPECT_NE(std::string(mime.begin(), mime.end())
+                  .find("[Default Applications]\nx-scheme-handler/quelstat-tutorial=quelstat-tutorial.desktop"),
+              std::string::npos);
 
     m.useSettings();
     PlatformRegistryStore reg;
@@ -238,6 +248,9 @@ TEST(SetupProgram, SilentInstallHostCheckAndRemoval) {
     ASSERT_EQ(m.setup((m.folder / "system" / "setup").string(), "/u", &err), 0) << err;
     EXPECT_TRUE(waitUntilGone(m.folder)) << "installation folder left behind";
     EXPECT_FALSE(fs::exists(m.shortcut("quelstat.desktop")));
+    EXPECT_FALSE(fs::exists(m.shortcut("quelstat-tutorial.desktop")));
+    auto left = readAll(m.shortcut("mimeapps.list"));
+    EXPECT_EQ(std::string(left.begin(), left.end()).find("quelstat-tutorial"), std::string::npos);
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kVendorKey));
     EXPECT_FALSE(reg.keyExists(Hive::LocalMachine, kUninstallKey));
     for (const auto& key : excelOptionKeys())

@@ -12,6 +12,8 @@ namespace {
 struct Recorder : TutorialOperations {
     std::vector<std::string> log;
     bool failFills = false;
+    bool open = true;
+    bool TutorialOpen() const override { return open; }
     void ShowTutorialTopic(long context, bool place) override {
         log.push_back("topic " + std::to_string(context) + (place ? " placed" : ""));
     }
@@ -31,9 +33,11 @@ TEST(TutorialDriver, OpeningThenAStepReplaysTheStepsBeforeIt) {
     Recorder ops;
     TutorialDriver driver(ops);
     driver.Card(100);
-    EXPECT_EQ(ops.Take(), (std::vector<std::string>{"topic 30001 placed", "start 1"}));
+    // Opening shows the topic; the learner's workbook comes with the first step.
+    EXPECT_EQ(ops.Take(), (std::vector<std::string>{"topic 30001 placed"}));
     driver.Card(1030);
     EXPECT_EQ(ops.Take(), (std::vector<std::string>{
+                              "start 1",
                               "help hidden",
                               "fill Bodyfat dataset -> T1 dataset!A1",
                               "fill Bodyfat dataset -> T1 dataset!A4:D4",
@@ -90,6 +94,19 @@ TEST(TutorialDriver, DemonstrationEndRestartExamplesAndErrors) {
                   "start 3", "help hidden",
                   "error Tutorial cannot demonstrate actions because of an unexpected error. no master workbook",
                   "help shown"}));
+}
+
+TEST(TutorialDriver, AClosedLearnersWorkbookIsMadeAgainWithTheStepsSoFar) {
+    Recorder ops;
+    TutorialDriver driver(ops);
+    driver.Card(100);
+    driver.Card(1010);
+    ops.Take();
+    ops.open = false;  // the learner closed "Tutorial 1"
+    driver.Card(1020);
+    EXPECT_EQ(ops.Take(), (std::vector<std::string>{"start 1", "help hidden", "fill Bodyfat dataset -> T1 dataset!A1",
+                                                    "fill Bodyfat dataset -> T1 dataset!A4:D4",
+                                                    "fill Bodyfat dataset -> T1 dataset!C3:D3", "help shown"}));
 }
 
 TEST(TutorialDriver, StepTable) {
