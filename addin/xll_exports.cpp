@@ -13,6 +13,7 @@
 #include "addin/host/worksheet_functions.h"
 #include "addin/framework/services.h"
 #include "addin/framework/run.h"
+#include "addin/framework/update.h"
 #include "addin/tutorial/tutorial_host.h"
 #include "addin/ui/install.h"
 
@@ -33,6 +34,7 @@ std::unique_ptr<qs::XllQuelstat> MakeApplication() {
     // The layers built into this add-in put their services in place.
     qs::InstallFrameworkServices();
     qs::InstallRunServices();
+    qs::InstallReportServices();
     qs::InstallUserInterface();
     qs::InstallTutorial();
     return std::make_unique<qs::XllQuelstat>(OwnPath());

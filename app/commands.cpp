@@ -54,6 +54,25 @@ bool RunMenuCommand(xlm::Host& host, long id, std::string& error) {
   return host.RunMacro(macro, error);
 }
 
+bool RunReportCommand(xlm::Host& host, const std::string& action, std::string& error) {
+  static const std::pair<const char*, long> kCommands[] = {
+      {"move", 20093}, {"discard", 20094}, {"update", 20095}, {"update-all", 28673}, {"edit", 28674}};
+  for (const auto& [name, id] : kCommands) {
+    if (action != name) continue;
+    std::string macro = "QUELSTAT.COMMAND(" + std::to_string(id) + ")";
+    // As its button: disabled while the active sheet is no report.
+    if (const xlm::Toolbar* t = host.FindToolbar("Report"))
+      for (const xlm::ToolButton& b : t->buttons)
+        if (b.macro == macro && !b.enabled) {
+          error = "the report command \"" + b.text + "\" is disabled: the active sheet is not a report";
+          return false;
+        }
+    return host.RunMacro(macro, error);
+  }
+  error = "report takes update, edit, update-all, move or discard";
+  return false;
+}
+
 bool ClickTool(xlm::Host& host, const std::string& toolbar, int position, std::string& error) {
   xlm::Toolbar* t = host.FindToolbar(toolbar);
   if (!t) {

@@ -18,6 +18,9 @@ int AddinsCommand(Session& session, AddinsMode mode, std::ostream& out, std::ost
 void PrintStartupList(const xlm::Host& host, std::ostream& out);
 // Runs the menu command with this id as choosing its menu item would. False with a message.
 bool RunMenuCommand(xlm::Host& host, long id, std::string& error);
+// Runs a report command (update, edit, update-all, move, discard) on the active sheet, as its
+// toolbar button does. False with a message.
+bool RunReportCommand(xlm::Host& host, const std::string& action, std::string& error);
 // Clicks a toolbar button (1-based position, separators counted). False with a message.
 bool ClickTool(xlm::Host& host, const std::string& toolbar, int position, std::string& error);
 

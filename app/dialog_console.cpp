@@ -412,6 +412,12 @@ int AnswerDialog(platform::DialogModel& model, const DialogAnswers& answers, std
     model.Click(2);
     return model.Result();
   }
+  if (name == "run-test" &&
+      ((answers.cancelRefused && !problems.refused.empty()) || (answers.cancelUnanswered && answers.set.empty()))) {
+    if (trace) *trace << (answers.set.empty() ? "no answer given; cancelled\n" : "answer refused; cancelled\n");
+    model.Click(2);
+    return model.Result();
+  }
   model.Click(1);
   if (!model.Closed()) {
     ++problems.failedOK;

@@ -32,6 +32,10 @@ struct DialogAnswers {
   // Labels of the test parameters whose remembered answer differs from the built-in default.
   std::vector<std::string> remembered;
   bool trace = false;
+  // The test's parameter dialog is cancelled, rather than confirmed as it stands, when an answer was
+  // refused, or (cancelUnanswered) when no answer was given at all: an update whose stored answers
+  // no longer fit computes nothing with answers nobody chose.
+  bool cancelRefused = false, cancelUnanswered = false;
   // Message boxes the answers take care of (the new-dataset prompt, confirmed) are printed only
   // with trace or verbose; boxes with an OK button alone always are.
   bool verbose = false;

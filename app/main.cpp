@@ -45,6 +45,10 @@ const char* kUsage =
     "  run WORKBOOK --cell REF --test TEST [--set \"LABEL=VALUE\"]...\n"
     "                               run a test on the dataset around a cell and print the\n"
     "                               report (quelstat run --help)\n"
+    "  update WORKBOOK [--sheet NAME | --all] [--set \"LABEL=VALUE\"]... [--edit]\n"
+    "                               compute reports again on their data, in place, and save\n"
+    "                               WORKBOOK (quelstat update --help)\n"
+    "  reports WORKBOOK [--json]    the report sheets: test, dataset reference, parameters\n"
     "  tests [--json]               the tests: id, name, module, template, built or not\n"
     "  variable WORKBOOK --cell REF --type TYPE [--value \"CATEGORY=NUMBER\"]... [--save]\n"
     "                               set a variable's type and category values\n"
@@ -147,6 +151,8 @@ int Dispatch(int argc, char** argv) {
   }
   if (command == "calc") return app::CalcCommand(options, rest, std::cout, std::cerr);
   if (command == "run") return app::RunCommand(options, rest, std::cout, std::cerr);
+  if (command == "update") return app::UpdateCommand(options, rest, std::cout, std::cerr);
+  if (command == "reports") return app::ReportsCommand(rest, std::cout, std::cerr);
   if (command == "tests") return app::TestsCommand(options, rest, std::cout, std::cerr);
   if (command == "variable") return app::VariableCommand(options, rest, std::cout, std::cerr);
   if (command == "detect") return app::DetectCommand(options, rest, std::cout, std::cerr);

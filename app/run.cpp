@@ -255,6 +255,17 @@ const CatalogueEntry* ResolveTest(const std::vector<CatalogueEntry>& catalogue, 
   return nullptr;
 }
 
+bool ParseSetAnswer(const std::string& text, std::vector<std::pair<std::string, std::string>>& answers,
+                    std::string& error) {
+  std::size_t eq = text.find('=');
+  if (eq == std::string::npos || Trim(text.substr(0, eq)).empty()) {
+    error = "--set takes \"LABEL=VALUE\", not \"" + text + "\"";
+    return false;
+  }
+  answers.emplace_back(Trim(text.substr(0, eq)), Trim(text.substr(eq + 1)));
+  return true;
+}
+
 bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, std::string& error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -274,13 +285,7 @@ bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, 
     } else if (a == "--test") {
       if (!value(out.test)) return false;
     } else if (a == "--set") {
-      if (!value(v)) return false;
-      std::size_t eq = v.find('=');
-      if (eq == std::string::npos || Trim(v.substr(0, eq)).empty()) {
-        error = "--set takes \"LABEL=VALUE\", not \"" + v + "\"";
-        return false;
-      }
-      out.set.emplace_back(Trim(v.substr(0, eq)), Trim(v.substr(eq + 1)));
+      if (!value(v) || !ParseSetAnswer(v, out.set, error)) return false;
     } else if (a == "--type") {
       if (!value(v)) return false;
       std::size_t eq = v.rfind('=');

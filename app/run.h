@@ -49,6 +49,10 @@ struct RunArguments {
   bool verbose = false;   // --verbose: also the message boxes the options answered
 };
 
+// Adds the answer of one --set "LABEL=VALUE" (label and value trimmed). False with the problem.
+bool ParseSetAnswer(const std::string& text, std::vector<std::pair<std::string, std::string>>& answers,
+                    std::string& error);
+
 // Parses the words after "run". False with the problem in `error`.
 bool ParseRunArguments(const std::vector<std::string>& args, RunArguments& out, std::string& error);
 
@@ -66,7 +70,15 @@ int TestsCommand(const SessionOptions& options, const std::vector<std::string>& 
 int VariableCommand(const SessionOptions& options, const std::vector<std::string>& args, std::ostream& out,
                     std::ostream& err);
 
+// quelstat update WORKBOOK [--sheet NAME | --all] [--set ...]... [--edit] [--json] [--dialog-trace]:
+// reports computed again on their data and WORKBOOK saved; quelstat reports WORKBOOK [--json]: the
+// report sheets with their test, dataset reference and stored parameters.
+int UpdateCommand(const SessionOptions& options, const std::vector<std::string>& args, std::ostream& out,
+                  std::ostream& err);
+int ReportsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
 // The usage texts, for "--help".
+const char* UpdateUsage();
 const char* RunUsage();
 const char* VariableUsage();
 

@@ -46,6 +46,9 @@ const char* ScriptHelp() {
          "  command ID           run the menu command with this id, as choosing its item\n"
          "  tool TOOLBAR N       click button N of a toolbar (separators count)\n"
          "  macro TEXT           run a macro as a menu item does, e.g. QUELSTAT.COMMAND(1026)\n"
+         "  report ACTION        a report command on the active report sheet, as its toolbar\n"
+         "                       button does: update, edit (Edit Test Parameters), update-all,\n"
+         "                       move (Move To Dataset Workbook) or discard\n"
          "  evaluate FORMULA     print the value of a formula on the active sheet (arrays as\n"
          "                       {1,2;3,4}), e.g. SUM(A1:A4) or A.LU.PP(A1:A16,2,B1:B16)\n"
          "  menu                 print the menu bars and toolbars as installed\n"
@@ -238,6 +241,8 @@ int RunScript(Session& session, const std::string& file, std::ostream& out, std:
       } else {
         ok = ClickTool(host, Trim(rest.substr(0, space)), std::atoi(rest.c_str() + space + 1), error);
       }
+    } else if (verb == "report") {
+      ok = RunReportCommand(host, rest, error);
     } else if (verb == "macro") {
       ok = host.RunMacro(rest, error);
     } else if (verb == "evaluate") {

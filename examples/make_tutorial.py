@@ -12,11 +12,10 @@ import copy
 import random
 
 from openpyxl import Workbook
-from openpyxl.styles import Alignment, Border, Font, Side
+from openpyxl.styles import Alignment, Border
 
-from make_examples import BOLD, PLAIN, TITLE, save
+from example_kit import BOLD, PLAIN, THIN, TITLE, save
 
-THIN = Side(style="thin")
 ACROSS = Alignment(horizontal="centerContinuous")
 
 

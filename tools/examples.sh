@@ -20,3 +20,5 @@ run control-material.xlsx --cell B10 --test ttest1 --set "Hypothesised mean=5.5"
 run cholesterol-diet.xlsx --cell A5 --test ttesti
 run cholesterol-diet.xlsx --cell A5 --test ftest
 run weight-programme.xlsx --cell B5 --test ttestp
+run 2indep.xlsx --cell A5 --test ttesti
+run 2paired.xlsx --cell B5 --test ttestp

@@ -64,6 +64,15 @@ void DefineLocal(const std::string& qualified, const XlValue& refersTo) {
     XlCall(XLC_DEFINE_NAME, {qualified, refersTo, nullptr, nullptr, false, nullptr, true});
 }
 
+// Two arrays of the same shape with equal values, cell by cell.
+bool SameArray(const XlValue& a, const XlValue& b) {
+    if (!a.Is(XLTYPE_MULTI) || !b.Is(XLTYPE_MULTI) || a.Rows() != b.Rows() || a.Columns() != b.Columns()) return false;
+    for (uint16_t r = 0; r < a.Rows(); ++r)
+        for (uint16_t c = 0; c < a.Columns(); ++c)
+            if (!a.At(r, c).Equals(b.At(r, c))) return false;
+    return true;
+}
+
 ChartOutputFn& ChartWriter() {
     static ChartOutputFn writer = nullptr;
     return writer;
@@ -220,16 +229,25 @@ void ReportExcel::Load() {
         if (tests.empty()) firstName = items[2]->Text();
         tests.push_back(t);
     }
-    // Every load writes the test record again, for the first test.
-    DeleteNames("__sm_TR*");
-    DeleteNames("__sm_TV*");
-    if (tests.empty()) return;
+    // Every load writes the test record again, for the first test; a sheet that holds exactly that
+    // record already is left as it is (a report read for an update that then fails stays unchanged).
+    if (tests.empty()) {
+        DeleteNames("__sm_TR*");
+        DeleteNames("__sm_TV*");
+        return;
+    }
     XlValue record = XlValue::Array(3, 1);
     record.At(0, 0) = XlValue(1.0);
     record.At(1, 0) = XlValue(static_cast<double>(tests.front().id));
     record.At(2, 0) = XlValue(tests.front().test ? tests.front().test->Name().str() : firstName);
-    DefineLocal(key + "!__sm_TV_0", record);
     current = tests.front().test;
+    std::vector<std::string> records = Names("__sm_T*");
+    if (records.size() == 1 && records.front() == "__sm_TV_0" &&
+        SameArray(XlCallResultNA(XLF_EVALUATE, {key + "!__sm_TV_0"}), record))
+        return;
+    DeleteNames("__sm_TR*");
+    DeleteNames("__sm_TV*");
+    DefineLocal(key + "!__sm_TV_0", record);
 }
 
 void ReportExcel::FillHeader(const Test& test) {

@@ -7,6 +7,7 @@
 
 #include "addin/dataset/dataset_commands.h"
 #include "addin/framework/dialogs.h"
+#include "addin/framework/update.h"
 #include "addin/host/addin_services.h"
 #include "addin/host/messages.h"
 #include "addin/host/quelstat_app.h"
@@ -192,6 +193,8 @@ void ComputeAndOutput(ReportExcel& report, Test& test) {
     }
 }
 
+void FinishSheet();
+
 // The new report's name: the template sheet's name, a blank and the running counter; its paper
 // size and view.
 void NameNewReport(ReportExcel& report, const std::string& stem) {
@@ -212,6 +215,11 @@ void NameNewReport(ReportExcel& report, const std::string& stem) {
             ++Runs().reportCounter;
         }
     }
+    FinishSheet();
+}
+
+// The paper size remembered and the view of a finished report sheet (the active sheet).
+void FinishSheet() {
     if (Runs().paperSize)
         Quietly([&] {
             XlCall(XLC_PAGE_SETUP, {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -220,6 +228,30 @@ void NameNewReport(ReportExcel& report, const std::string& stem) {
     // Page breaks off, gridlines on, row and column headers off, outline symbols on, zeros shown.
     XlCall(XLC_OPTIONS_VIEW,
            {nullptr, nullptr, nullptr, nullptr, nullptr, false, nullptr, true, nullptr, false, true, true});
+}
+
+// An update's new sheet goes into the old report's workbook, right after the old sheet, and takes
+// the old sheet's paper size.
+void PlaceUpdatedReport(Made& made, ReportExcel& old) {
+    std::string oldKey = old.SheetKey();
+    std::string book = XlCallText(XLF_GET_DOCUMENT, {88, oldKey}).str();
+    int position = XlCallInt(XLF_GET_DOCUMENT, {87, oldKey});
+    uint32_t paper = static_cast<uint32_t>(XlCallNumber(XLF_GET_DOCUMENT, {77, oldKey}));
+    if (paper) Runs().paperSize = paper;
+    XlCall(XLC_WORKBOOK_MOVE, {made.report->SheetKey(), book, position + 1});
+    made.sheetPlaced = true;
+    XlValue left = XlCallResultNA(XLF_GET_WORKBOOK, {4, made.templateBook});
+    if (left.Is(XLTYPE_NUM)) made.CloseBook(made.templateBook);
+    made.templateBook.clear();
+}
+
+// The updated report takes the old sheet's place: the old sheet goes and its name passes on.
+void NameUpdatedReport(ReportExcel& report, ReportExcel& old) {
+    std::string name = SheetPart(old.SheetKey());
+    XlCall(XLC_WORKBOOK_DELETE, {old.SheetKey()});
+    XlCall(XLC_WORKBOOK_NAME, {report.SheetKey(), name});
+    XlCall(XLC_WORKBOOK_SELECT, {report.SheetKey()});
+    FinishSheet();
 }
 
 }  // namespace
@@ -293,17 +325,26 @@ CRef<ReportExcel> RunSteps(const RunRequest& request, const Test::Info* info, Ma
         ThrowCorruptTemplate(records.size(), records.empty() ? -1 : static_cast<int>(records.front().id),
                              request.testId);
 
-    // The dataset's layout is set up, it can serve the test, and the user confirms the parameters;
-    // a cancel ends the run with nothing.
-    CRef<DatasetSourceExcel> dataset = EnsureConfirmed(request.dataset);
-    if (!dataset) return CRef<ReportExcel>();
-    if (!DatasetServes(info->needsMessage, *dataset)) ThrowMessage(info->needsMessage, "%s", test->Name().c_str());
-    test->Bind(dataset.get());
-    if (!ShowParameterDialog(*test->parameters, request.selection)) return CRef<ReportExcel>();
+    if (request.oldReport) {
+        // An update: the stored parameters on the data as they are now; the new sheet replaces the old.
+        if (!UpdateParameters(*request.oldReport, *test, request.showDialog, *request.session))
+            return CRef<ReportExcel>();
+        PlaceUpdatedReport(made, *request.oldReport);
+        ComputeAndOutput(*made.report, *test);
+        NameUpdatedReport(*made.report, *request.oldReport);
+    } else {
+        // The dataset's layout is set up, it can serve the test, and the user confirms the
+        // parameters; a cancel ends the run with nothing.
+        CRef<DatasetSourceExcel> dataset = EnsureConfirmed(request.dataset);
+        if (!dataset) return CRef<ReportExcel>();
+        if (!DatasetServes(info->needsMessage, *dataset)) ThrowMessage(info->needsMessage, "%s", test->Name().c_str());
+        test->Bind(dataset.get());
+        if (!ShowParameterDialog(*test->parameters, request.selection)) return CRef<ReportExcel>();
 
-    PlaceNewReport(made);
-    ComputeAndOutput(*made.report, *test);
-    NameNewReport(*made.report, stem);
+        PlaceNewReport(made);
+        ComputeAndOutput(*made.report, *test);
+        NameNewReport(*made.report, stem);
+    }
 
     Runs().lastTest = test;
     Runs().lastReport = made.report;
@@ -314,17 +355,21 @@ CRef<ReportExcel> RunSteps(const RunRequest& request, const Test::Info* info, Ma
 }  // namespace
 
 CRef<ReportExcel> Run(const RunRequest& request) {
-    XlStateScope scope(ids::kStatusPleaseWait, 0, false);
+    bool update = request.oldReport.get() != nullptr;
+    XlStateScope scope(update ? ids::kStatusUpdatingReport : ids::kStatusPleaseWait, 0, false);
     try {
         // What the steps made is taken back as they are left by a return without a report or by
         // an exception of any type, before the message below is shown.
         Made made;
+        // A stored report whose test record is gone or unknown cannot be computed again.
+        if (update && (request.oldReport->tests.empty() || !FindTest(request.testId)))
+            ThrowMessage(ids::kMessageParametersInvalid);
         return RunSteps(request, FindTest(request.testId), made);
     } catch (...) {
         CException* e = CaughtException();
         if (e == CancelKeyException::Instance()) {
             if (request.passEscape) throw CancelKeyException::Instance();
-            ShowMessage(ids::kMessageInterrupted);
+            ShowMessage(update ? ids::kMessageUpdateInterrupted : ids::kMessageInterrupted);
         } else {
             ShowException(e);
             e->Delete();

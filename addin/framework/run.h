@@ -14,7 +14,12 @@ struct RunRequest {
     unsigned testId = 0;
     CRef<DatasetSourceExcel> dataset;
     CellRange selection;
-    bool passEscape = false;  // raise CancelKeyException to the caller instead of showing 307
+    bool passEscape = false;  // raise CancelKeyException to the caller instead of showing 307 (306)
+    // An update: the stored report computed again in place (its test, dataset and parameters), with
+    // the parameter dialog when asked; the session keeps the workbooks opened to find the dataset.
+    CRef<ReportExcel> oldReport;
+    bool showDialog = false;
+    class UpdateSession* session = nullptr;
 };
 
 // Runs a test and returns its new report, or none when the run ended without one (the message

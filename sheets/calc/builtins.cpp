@@ -15,8 +15,9 @@ using Args = std::vector<Operand>;
 
 bool IsError(const Value& v) { return v.type == ValueType::Error; }
 
-// Calls fn(value, direct) for every value the arguments hold: each cell of an area (empty ones
-// skipped), each element of an array, each scalar argument (direct = true). Stops when fn is false.
+// Calls fn(value, direct) for every value the arguments hold: each cell of an area or of every area
+// of a union (empty ones skipped), each element of an array, each scalar argument (direct = true).
+// Stops when fn is false.
 template <typename Fn>
 void ForEachValue(const Args& args, Fn fn) {
   for (const Operand& a : args) {
@@ -27,10 +28,12 @@ void ForEachValue(const Args& args, Fn fn) {
         if (!fn(v, false)) return;
     } else {
       bool go = true;
-      a.area.sheet->ForEachCellIn(a.area.range, [&](uint32_t, uint32_t, const CellView& c) {
-        if (go && c.type != ValueType::Empty) go = fn(c.ToValue(), false);
-      });
-      if (!go) return;
+      for (const Area& area : a.Areas()) {
+        area.sheet->ForEachCellIn(area.range, [&](uint32_t, uint32_t, const CellView& c) {
+          if (go && c.type != ValueType::Empty) go = fn(c.ToValue(), false);
+        });
+        if (!go) return;
+      }
     }
   }
 }
@@ -321,25 +324,34 @@ Operand FnNA(const Args& a, const EvalContext&) { return Operand::Err(a.empty() 
 
 // ---- arrays ----
 
+// ROWS and COLUMNS of a union of areas have no answer: #VALUE!.
 Operand FnRows(const Args& a, const EvalContext&) {
-  return a.size() == 1 ? Operand::Of(Num(a[0].Rows())) : Operand::Err(ErrorCode::Value);
+  if (a.size() != 1) return Operand::Err(ErrorCode::Value);
+  return a[0].kind == Operand::Kind::Union ? Operand::Err(ErrorCode::Value) : Operand::Of(Num(a[0].Rows()));
 }
 Operand FnColumns(const Args& a, const EvalContext&) {
-  return a.size() == 1 ? Operand::Of(Num(a[0].Cols())) : Operand::Err(ErrorCode::Value);
+  if (a.size() != 1) return Operand::Err(ErrorCode::Value);
+  return a[0].kind == Operand::Kind::Union ? Operand::Err(ErrorCode::Value) : Operand::Of(Num(a[0].Cols()));
 }
 
-// INDEX(array, row, [column]): one element, or a whole row or column when that number is 0. An
-// area gives back an area (a reference), so INDEX(A1:B9,2,1):... reads as a cell.
+// INDEX(array, row, [column], [area]): one element, or a whole row or column when that number is 0.
+// An area gives back an area (a reference), so INDEX(A1:B9,2,1):... reads as a cell; of a union,
+// the area-th area (1 when not given) is the one indexed.
 Operand FnIndex(const Args& a, const EvalContext&) {
-  if (a.size() < 2 || a.size() > 3) return Operand::Err(ErrorCode::Value);
-  const Operand& src = a[0];
+  if (a.size() < 2 || a.size() > 4) return Operand::Err(ErrorCode::Value);
   auto number = [&](size_t i) -> std::optional<double> {
     if (i >= a.size()) return 0.0;
     Value v = ScalarOf(a[i]);
     return v.IsEmpty() ? std::optional<double>(0.0) : NumberOf(v);
   };
-  auto r = number(1), c = number(2);
-  if (!r || !c || *r < 0 || *c < 0) return Operand::Err(ErrorCode::Value);
+  auto r = number(1), c = number(2), k = number(3);
+  if (!r || !c || !k || *r < 0 || *c < 0 || *k < 0) return Operand::Err(ErrorCode::Value);
+  std::vector<Area> areas = a[0].Areas();
+  size_t which = *k >= 1 ? size_t(*k) : 1;
+  if ((a.size() == 4 || a[0].kind == Operand::Kind::Union) && which > std::max<size_t>(areas.size(), 1))
+    return Operand::Err(ErrorCode::Ref);
+  const Operand src =
+      a[0].kind == Operand::Kind::Union ? Operand::OfArea(areas[which - 1].sheet, areas[which - 1].range) : a[0];
   uint32_t row = uint32_t(*r), col = uint32_t(*c);
   if (a.size() == 2 && src.Rows() == 1) std::swap(row, col);  // INDEX(one row, n) counts columns
   if (a.size() == 2 && src.Cols() == 1 && col == 0) col = 1;

@@ -48,21 +48,45 @@ void Calculator::AddFormula(uint32_t sheet, const RangeAddress& range, bool arra
 
 void Calculator::CollectPrecedents(FormulaCell& fc) {
   const Sheet* from = &book_.sheet(fc.sheet);
-  auto add = [&](const Reference& ref) {
-    const Sheet* target = SheetOfReference(ref, &book_, from);
-    if (!target) return;
-    RangeAddress r = ref.area.range;
-    if (ref.area.kind == AreaRef::Kind::Columns) r.last.row = target->limits().rows - 1;
-    if (ref.area.kind == AreaRef::Kind::Rows) r.last.col = target->limits().cols - 1;
-    fc.precedents.push_back({static_cast<uint32_t>(book_.SheetIndex(target)), r});
+  auto add = [&](const Reference& ref, std::vector<Precedent>& out) {
+    for (const Sheet* target : SheetsOfReference(ref, &book_, from))
+      out.push_back({static_cast<uint32_t>(book_.SheetIndex(target)), RangeOnSheet(ref, *target)});
   };
-  for (const Node& n : fc.formula.nodes) {
-    if (n.kind == NodeKind::Ref) add(n.ref);
-    if (n.kind != NodeKind::Name) continue;
+  auto addNode = [&](const Node& n, std::vector<Precedent>& out) {
+    if (n.kind == NodeKind::Ref) add(n.ref, out);
+    if (n.kind != NodeKind::Name) return;
     const DefinedName* d = from->names().Find(n.name);
     if (!d) d = book_.names().Find(n.name);
     if (d && d->kind == DefinedName::Kind::References)
-      for (const Reference& ref : d->references) add(ref);
+      for (const Reference& ref : d->references) add(ref, out);
+  };
+  for (const Node& n : fc.formula.nodes) addNode(n, fc.precedents);
+  // A range operator covers the cells between its ends, whatever picks them (A1:INDEX(A:A,5)): the
+  // box around every reference beneath it, per sheet, holds them all. A range operator beneath
+  // another lies in the outer one's box; children come before their parents among the nodes, so
+  // walking down from the last node meets the outer one first and each node is walked once.
+  const std::vector<Node>& nodes = fc.formula.nodes;
+  std::vector<char> covered(nodes.size(), 0);
+  for (size_t i = nodes.size(); i-- > 0;) {
+    const Node& n = nodes[i];
+    if (n.kind != NodeKind::Binary || n.op != ':' || covered[i]) continue;
+    std::vector<Precedent> beneath;
+    std::vector<uint32_t> stack(n.args.begin(), n.args.end());
+    while (!stack.empty()) {
+      uint32_t at = stack.back();
+      stack.pop_back();
+      if (at >= nodes.size() || covered[at]) continue;
+      covered[at] = 1;
+      addNode(nodes[at], beneath);
+      stack.insert(stack.end(), nodes[at].args.begin(), nodes[at].args.end());
+    }
+    std::map<uint32_t, RangeAddress> boxes;
+    for (const Precedent& p : beneath) {
+      RangeAddress& box = boxes.emplace(p.sheet, p.range).first->second;
+      box.first = {std::min(box.first.row, p.range.first.row), std::min(box.first.col, p.range.first.col)};
+      box.last = {std::max(box.last.row, p.range.last.row), std::max(box.last.col, p.range.last.col)};
+    }
+    for (const auto& [sheet, box] : boxes) fc.precedents.push_back({sheet, box});
   }
 }
 
@@ -95,6 +119,13 @@ CalcReport Calculator::RecalculateAll() {
 }
 
 CalcReport Calculator::Recalculate(const Sheet& sheet, const std::vector<CellAddress>& changed) {
+  std::vector<RangeAddress> ranges;
+  ranges.reserve(changed.size());
+  for (CellAddress cell : changed) ranges.push_back({cell, cell});
+  return RecalculateRanges(sheet, ranges);
+}
+
+CalcReport Calculator::RecalculateRanges(const Sheet& sheet, const std::vector<RangeAddress>& changed) {
   int s = book_.SheetIndex(&sheet);
   if (s < 0) return {};
   std::vector<char> seen(cells_.size(), 0);
@@ -102,11 +133,11 @@ CalcReport Calculator::Recalculate(const Sheet& sheet, const std::vector<CellAdd
   auto push = [&](uint32_t id) {
     if (!seen[id]) seen[id] = 1, work.push_back(id);
   };
-  for (CellAddress cell : changed) {
-    ForEachFormulaIn(uint32_t(s), RangeAddress{cell, cell}, push);
+  for (const RangeAddress& range : changed) {
+    ForEachFormulaIn(uint32_t(s), range, push);
     for (uint32_t id = 0; id < cells_.size(); ++id)
       for (const Precedent& p : cells_[id].precedents)
-        if (p.sheet == uint32_t(s) && p.range.Contains(cell)) push(id);
+        if (p.sheet == uint32_t(s) && p.range.Intersects(range)) push(id);
   }
   for (size_t i = 0; i < work.size(); ++i)
     for (uint32_t d : dependents_[work[i]]) push(d);

@@ -46,6 +46,8 @@ class Calculator {
   // Recalculates the formulas that depend, directly or not, on the given cells of sheet (and the
   // cells themselves when they hold formulas).
   CalcReport Recalculate(const Sheet& sheet, const std::vector<CellAddress>& changed);
+  // The same for whole ranges of changed cells (a block written at once).
+  CalcReport RecalculateRanges(const Sheet& sheet, const std::vector<RangeAddress>& changed);
 
   // Why the formula of a cell is not calculated; empty when it is (or holds no formula).
   std::string NotCalculated(const Sheet& sheet, CellAddress cell) const;

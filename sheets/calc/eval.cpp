@@ -24,6 +24,20 @@ Operand Operand::OfArea(const Sheet* sheet, const RangeAddress& range) {
   return o;
 }
 
+Operand Operand::OfAreas(std::vector<Area> list) {
+  if (list.size() == 1) return OfArea(list[0].sheet, list[0].range);
+  Operand o;
+  o.kind = Kind::Union;
+  o.areas = std::make_shared<const std::vector<Area>>(std::move(list));
+  return o;
+}
+
+std::vector<Area> Operand::Areas() const {
+  if (kind == Kind::Area) return {area};
+  if (kind == Kind::Union) return *areas;
+  return {};
+}
+
 uint32_t Operand::Rows() const {
   return kind == Kind::Array ? array->rows : kind == Kind::Area ? area.range.Rows() : 1;
 }
@@ -33,6 +47,7 @@ uint32_t Operand::Cols() const {
 
 Value Operand::At(uint32_t r, uint32_t c) const {
   if (kind == Kind::Scalar) return value;
+  if (kind == Kind::Union) return Value::Error(ErrorCode::Value);
   if (r >= Rows() || c >= Cols()) return Value::Error(ErrorCode::NA);
   if (kind == Kind::Array) return array->At(r, c);
   return area.sheet->GetValue(area.range.first.row + r, area.range.first.col + c);
@@ -43,15 +58,15 @@ Value ScalarOf(const Operand& operand) { return operand.At(0, 0); }
 Matrix MatrixOf(const Operand& operand) {
   if (operand.kind == Operand::Kind::Array) return *operand.array;
   Matrix m;
-  if (uint64_t(operand.Rows()) * operand.Cols() > kMaxArrayElements) {
+  if (uint64_t(operand.Rows()) * operand.Cols() > kMaxArrayElements || operand.kind == Operand::Kind::Union) {
     m.rows = m.cols = 1;
-    m.values = {Value::Error(ErrorCode::Num)};
+    m.values = {Value::Error(operand.kind == Operand::Kind::Union ? ErrorCode::Value : ErrorCode::Num)};
     return m;
   }
   m.rows = operand.Rows();
   m.cols = operand.Cols();
   m.values.resize(size_t(m.rows) * m.cols);
-  if (operand.kind == Operand::Kind::Scalar) {
+  if (operand.kind != Operand::Kind::Area) {
     m.values[0] = operand.value;
     return m;
   }
@@ -84,13 +99,35 @@ const Sheet* SheetOfReference(const Reference& ref, const Workbook* book, const 
   return book ? book->FindSheet(ref.sheet) : nullptr;
 }
 
+std::vector<const Sheet*> SheetsOfReference(const Reference& ref, const Workbook* book, const Sheet* from) {
+  if (ref.last_sheet.empty()) {
+    const Sheet* one = SheetOfReference(ref, book, from);
+    return one ? std::vector<const Sheet*>{one} : std::vector<const Sheet*>{};
+  }
+  if (ref.IsExternal() || !book) return {};
+  int a = book->SheetIndex(book->FindSheet(ref.sheet)), b = book->SheetIndex(book->FindSheet(ref.last_sheet));
+  if (a < 0 || b < 0) return {};
+  std::vector<const Sheet*> sheets;
+  for (int i = std::min(a, b); i <= std::max(a, b); ++i) sheets.push_back(&book->sheet(size_t(i)));
+  return sheets;
+}
+
+RangeAddress RangeOnSheet(const Reference& ref, const Sheet& sheet) {
+  RangeAddress r = ref.area.range;
+  if (ref.area.kind == AreaRef::Kind::Columns) r.last.row = sheet.limits().rows - 1;
+  if (ref.area.kind == AreaRef::Kind::Rows) r.last.col = sheet.limits().cols - 1;
+  return r;
+}
+
 namespace {
 
-const Reference* NameReference(const std::string& name, const Workbook* book, const Sheet* sheet) {
+// The references a defined name stands for (several for a union); null when it is no name of
+// references.
+const ReferenceList* NameReferences(const std::string& name, const Workbook* book, const Sheet* sheet) {
   const DefinedName* d = sheet ? sheet->names().Find(name) : nullptr;
   if (!d && book) d = book->names().Find(name);
-  if (!d || d->kind != DefinedName::Kind::References || d->references.size() != 1) return nullptr;
-  return &d->references[0];
+  if (!d || d->kind != DefinedName::Kind::References || d->references.empty()) return nullptr;
+  return &d->references;
 }
 
 std::string TextOf(const Value& v) {
@@ -217,8 +254,15 @@ class Evaluator {
       case NodeKind::Array: return ArrayOperand(f_.arrays[n.array]);
       case NodeKind::Ref: return RefOperand(n.ref);
       case NodeKind::Name: {
-        const Reference* ref = NameReference(n.name, ctx_.book, ctx_.sheet);
-        return ref ? RefOperand(*ref) : Operand::Err(ErrorCode::Name);
+        const ReferenceList* refs = NameReferences(n.name, ctx_.book, ctx_.sheet);
+        if (!refs) return Operand::Err(ErrorCode::Name);
+        std::vector<Area> areas;
+        for (const Reference& ref : *refs) {
+          Operand one = RefOperand(ref);
+          if (one.kind == Operand::Kind::Scalar) return one;  // #REF!
+          for (const Area& area : one.Areas()) areas.push_back(area);
+        }
+        return Operand::OfAreas(std::move(areas));
       }
       case NodeKind::Unary: {
         Operand a = Eval(n.args[0]);
@@ -226,6 +270,8 @@ class Evaluator {
       }
       case NodeKind::Binary: {
         Operand a = Eval(n.args[0]), b = Eval(n.args[1]);
+        if (n.op == ':') return RangeBetween(a, b);
+        if (n.op == ',') return UnionOf(a, b);
         return Elementwise(a, &b, [&](const Value& x, const Value& y) { return ApplyBinary(n.op, x, y); });
       }
       case NodeKind::Function: return Function(n);
@@ -245,13 +291,36 @@ class Evaluator {
     return Operand::OfArray(std::move(m));
   }
 
+  // A reference's cells; a 3-D reference gives the area on each of its sheets (chart sheets among
+  // them hold no cells and are passed over).
   Operand RefOperand(const Reference& ref) const {
-    const Sheet* sheet = SheetOfReference(ref, ctx_.book, ctx_.sheet);
-    if (!sheet || !sheet->IsWorksheet()) return Operand::Err(ErrorCode::Ref);
-    RangeAddress r = ref.area.range;
-    if (ref.area.kind == AreaRef::Kind::Columns) r.last.row = sheet->limits().rows - 1;
-    if (ref.area.kind == AreaRef::Kind::Rows) r.last.col = sheet->limits().cols - 1;
-    return Operand::OfArea(sheet, r);
+    std::vector<Area> areas;
+    for (const Sheet* sheet : SheetsOfReference(ref, ctx_.book, ctx_.sheet))
+      if (sheet->IsWorksheet()) areas.push_back({sheet, RangeOnSheet(ref, *sheet)});
+    if (areas.empty()) return Operand::Err(ErrorCode::Ref);
+    return Operand::OfAreas(std::move(areas));
+  }
+
+  // The range operator: the smallest area holding both areas, which must lie on one sheet.
+  static Operand RangeBetween(const Operand& a, const Operand& b) {
+    if (a.kind == Operand::Kind::Scalar && a.value.type == ValueType::Error) return a;
+    if (b.kind == Operand::Kind::Scalar && b.value.type == ValueType::Error) return b;
+    if (a.kind != Operand::Kind::Area || b.kind != Operand::Kind::Area || a.area.sheet != b.area.sheet)
+      return Operand::Err(ErrorCode::Value);
+    const RangeAddress &x = a.area.range, &y = b.area.range;
+    RangeAddress box{{std::min(x.first.row, y.first.row), std::min(x.first.col, y.first.col)},
+                     {std::max(x.last.row, y.last.row), std::max(x.last.col, y.last.col)}};
+    return Operand::OfArea(a.area.sheet, box);
+  }
+
+  // The union operator: the areas of both sides in order.
+  static Operand UnionOf(const Operand& a, const Operand& b) {
+    if (a.kind == Operand::Kind::Scalar && a.value.type == ValueType::Error) return a;
+    if (b.kind == Operand::Kind::Scalar && b.value.type == ValueType::Error) return b;
+    std::vector<Area> areas = a.Areas(), more = b.Areas();
+    if (areas.empty() || more.empty()) return Operand::Err(ErrorCode::Value);
+    areas.insert(areas.end(), more.begin(), more.end());
+    return Operand::OfAreas(std::move(areas));
   }
 
   Operand Function(const calc::Node& n) {
@@ -280,15 +349,14 @@ std::string UnknownPart(const Formula& formula, const Workbook* book, const Exte
   for (const calc::Node& n : formula.nodes) {
     if (n.kind == NodeKind::Function && !FindBuiltin(n.name) && !(external && external->Has(n.name)))
       return "unknown function " + n.name;
-    if (n.kind == NodeKind::Name && !NameReference(n.name, book, nullptr)) {
+    if (n.kind == NodeKind::Name && !NameReferences(n.name, book, nullptr)) {
       bool sheetName = false;
       if (book)
         for (size_t i = 0; i < book->sheet_count() && !sheetName; ++i)
           sheetName = book->sheet(i).names().Find(n.name) != nullptr;
       if (!sheetName) return "unknown name " + n.name;
     }
-    if (n.kind == NodeKind::Ref && (n.ref.IsExternal() || !n.ref.last_sheet.empty()))
-      return "reference to another workbook or several sheets";
+    if (n.kind == NodeKind::Ref && n.ref.IsExternal()) return "reference to another workbook";
   }
   return {};
 }

@@ -30,13 +30,15 @@ struct Area {
   RangeAddress range;
 };
 
-// What an expression gives: one value, an array of values, or an area of cells.
+// What an expression gives: one value, an array of values, an area of cells, or several areas (a
+// union (A1:A3,C1:C3) or a 3-D reference Sheet1:Sheet3!A1, possibly on several sheets).
 struct Operand {
-  enum class Kind : uint8_t { Scalar, Array, Area };
+  enum class Kind : uint8_t { Scalar, Array, Area, Union };
   Kind kind = Kind::Scalar;
   Value value;
   std::shared_ptr<const Matrix> array;
   Area area;
+  std::shared_ptr<const std::vector<Area>> areas;  // Union
 
   static Operand Of(Value v) {
     Operand o;
@@ -45,7 +47,12 @@ struct Operand {
   }
   static Operand OfArray(Matrix m);
   static Operand OfArea(const Sheet* sheet, const RangeAddress& range);
+  // One area gives an Area operand, more a Union.
+  static Operand OfAreas(std::vector<Area> areas);
   static Operand Err(ErrorCode e) { return Of(Value::Error(e)); }
+  // The areas of an Area or Union operand (empty for values and arrays).
+  std::vector<Area> Areas() const;
+  // A union counts as one element that is #VALUE!, as it reads where one value is wanted.
   uint32_t Rows() const;
   uint32_t Cols() const;
   // Element (r, c); a scalar is the same at every position, outside an array or area gives #N/A.
@@ -82,8 +89,14 @@ bool IsBuiltinFunction(std::string_view name);
 std::string UnknownPart(const Formula& formula, const Workbook* book, const ExternalFunctions* external);
 
 // The sheet a reference names, seen from `from` (empty sheet name: `from` itself); null when the
-// reference is external or the sheet does not exist.
+// reference is external, spans several sheets or the sheet does not exist.
 const Sheet* SheetOfReference(const Reference& ref, const Workbook* book, const Sheet* from);
+// Every sheet a reference names, in workbook order: the one of SheetOfReference, or those from the
+// first to the last sheet of a 3-D reference (either may be named first). Empty when a sheet does
+// not exist or the reference is external.
+std::vector<const Sheet*> SheetsOfReference(const Reference& ref, const Workbook* book, const Sheet* from);
+// The cells a reference covers on a sheet: whole rows and columns reach the sheet's edge.
+RangeAddress RangeOnSheet(const Reference& ref, const Sheet& sheet);
 
 // Applies fn element by element over one or two operands (b may be null), as arrays do in
 // formulas: a single row or column is repeated to the other's size; a scalar stays a scalar.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <set>
 
 namespace sheets::calc {
@@ -152,7 +153,7 @@ class Parser {
       --depth_;
       return Add(std::move(n));
     }
-    uint32_t operand = Primary();
+    uint32_t operand = RangeOperand();
     while (!failed_ && Peek() == '%') {
       ++pos_;
       Node n;
@@ -162,6 +163,16 @@ class Parser {
       operand = Add(std::move(n));
     }
     return operand;
+  }
+
+  // Operands joined by the range operator (A1:INDEX(A:A,5)), which binds tighter than any other.
+  uint32_t RangeOperand() {
+    uint32_t left = Primary();
+    while (!failed_ && Peek() == ':') {
+      ++pos_;
+      left = Binary(':', left, Primary());
+    }
+    return left;
   }
 
   // An operand, with the place of its text noted when it is a reference.
@@ -182,6 +193,10 @@ class Parser {
     if (c == '(') {
       ++pos_;
       uint32_t inner = Comparison();
+      while (!failed_ && Peek() == ',') {  // a union of references: (A1:A3,B1:B3)
+        ++pos_;
+        inner = Binary(',', inner, Comparison());
+      }
       if (Peek() != ')')
         Fail("missing ')'");
       else
@@ -191,7 +206,10 @@ class Parser {
     if (c == '"') return TextLiteral();
     if (c == '{') return ArrayLiteral();
     if (c == '#') return ErrorLiteral();
-    if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') return NumberLiteral();
+    if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
+      if (auto rows = RowsReference()) return *rows;
+      return NumberLiteral();
+    }
     if (c == '\'') return QuotedSheetReference();
     if (c == '[') return ExternalReference();
     if (IsWordStart(c)) return Word();
@@ -278,14 +296,64 @@ class Parser {
     return ConstantNode(Value::Number(*number));
   }
 
-  // The area after "Sheet!" or "'My sheet'!".
+  // Where a run of characters `ok` accepts, starting at `from`, ends: before a second ':', since a
+  // reference holds one at most (A1:A2:A3 is read a reference and an operator at a time, and a long
+  // chain of them costs time in proportion to its length).
+  size_t ScanEnd(size_t from, bool (*ok)(char)) const {
+    bool colon = false;
+    for (; from < s_.size() && ok(s_[from]); ++from) {
+      if (s_[from] != ':') continue;
+      if (colon) break;
+      colon = true;
+    }
+    return from;
+  }
+
+  // Whole rows written with digits (1:3, 5:5) at the cursor, as a Ref node; nothing (and nothing
+  // consumed) when the text there is not such a reference.
+  std::optional<uint32_t> RowsReference() {
+    size_t end = pos_;
+    end = ScanEnd(end, IsAreaChar);
+    std::string_view text = s_.substr(pos_, end - pos_);
+    if (text.find(':') == std::string_view::npos) return std::nullopt;
+    auto ref = ParseA1(text, limits_);
+    if (!ref || ref->area.kind != AreaRef::Kind::Rows) return std::nullopt;
+    pos_ = end;
+    Node n;
+    n.kind = NodeKind::Ref;
+    n.ref = std::move(*ref);
+    return Add(std::move(n));
+  }
+
+  // A1-style reference text at [start, pos_) that may run on into a range operator: when the whole
+  // is no reference but holds ':', only what stands before the first ':' is taken (the cursor moves
+  // back there), so A1:INDEX(...) reads as A1, then the operator.
+  std::optional<Reference> ReferenceBeforeRangeOperator(size_t start) {
+    std::string_view text = s_.substr(start, pos_ - start);
+    if (auto ref = ParseA1(text, limits_)) return ref;
+    size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    pos_ = start + colon;
+    return ParseA1(text.substr(0, colon), limits_);
+  }
+
+  // The area after "Sheet!", "'My sheet'!" or "Sheet1:Sheet3!" (a 3-D reference).
   uint32_t AreaOnSheet(std::string sheet) {
     size_t start = pos_;
-    while (pos_ < s_.size() && IsAreaChar(s_[pos_])) ++pos_;
-    auto ref = ParseA1(s_.substr(start, pos_ - start), limits_);
+    pos_ = ScanEnd(pos_, IsAreaChar);
+    auto ref = ReferenceBeforeRangeOperator(start);
     if (!ref || !ref->sheet.empty()) {
       Fail("malformed reference to sheet \"" + sheet + "\"");
       return 0;
+    }
+    // Sheet names cannot hold ':', so one there separates the first and last sheet of a 3-D span.
+    if (size_t colon = sheet.find(':'); colon != std::string::npos) {
+      ref->last_sheet = sheet.substr(colon + 1);
+      sheet.erase(colon);
+      if (sheet.empty() || ref->last_sheet.empty()) {
+        Fail("malformed 3-D reference");
+        return 0;
+      }
     }
     ref->sheet = std::move(sheet);
     Node n;
@@ -342,14 +410,25 @@ class Parser {
 
   uint32_t Word() {
     size_t start = pos_;
-    while (pos_ < s_.size() && IsWordChar(s_[pos_])) ++pos_;
+    pos_ = ScanEnd(pos_, IsWordChar);
     std::string_view word = s_.substr(start, pos_ - start);
     if (pos_ < s_.size() && s_[pos_] == '!') {
       ++pos_;
       return AreaOnSheet(std::string(word));
     }
+    if (word.find(':') != std::string_view::npos) {
+      if (auto ref = ReferenceBeforeRangeOperator(start)) {
+        Node n;
+        n.kind = NodeKind::Ref;
+        n.ref = std::move(*ref);
+        return Add(std::move(n));
+      }
+      // Not a reference before the ':' either (a name, TRUE ...): read that part alone.
+      word = word.substr(0, word.find(':'));
+      pos_ = start + word.size();
+    }
     size_t after = pos_;
-    if (Peek() == '(' && word.find(':') == std::string_view::npos) {
+    if (Peek() == '(') {
       ++pos_;
       return Call(Upper(word));
     }

@@ -4,8 +4,11 @@
 //   auto f = sheets::calc::ParseFormula("SUM(A1:A4)*2+Data!B1", limits);
 //   if (!f.ok) ... f.error says why;
 //
-// References keep their sheet name as written (empty: the formula's own sheet); the evaluator finds
-// the sheet. Function names are kept upper-cased as written ("A.LU.PP", "SUM").
+// References keep their sheet name as written (empty: the formula's own sheet; a 3-D reference
+// Sheet1:Sheet3!A1 has its last sheet too); the evaluator finds the sheets. Function names are kept
+// upper-cased as written ("A.LU.PP", "SUM"). A reference written in one piece (A1:B3, A:A) is one
+// Ref node; the range operator between other operands (A1:INDEX(A:A,5)) and the union of
+// references in parentheses ((A1:A3,B1:B3)) are Binary nodes.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +24,9 @@ namespace sheets::calc {
 
 enum class NodeKind : uint8_t { Constant, Array, Ref, Name, Function, Unary, Binary, Missing };
 
-// Operators: '+', '-', '*', '/', '^', '&', '=', '<', '>', 'l' (<=), 'g' (>=), 'n' (<>); unary '-', '+'
-// and '%' (percent, postfix).
+// Operators: '+', '-', '*', '/', '^', '&', '=', '<', '>', 'l' (<=), 'g' (>=), 'n' (<>), ':' (range
+// between two references, binding tightest) and ',' (union of references); unary '-', '+' and '%'
+// (percent, postfix).
 struct Node {
   NodeKind kind = NodeKind::Missing;
   char op = 0;

@@ -12,10 +12,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "sheets/io/limits.h"
+#include "sheets/io/link_paths.h"
 #include "sheets/io/zip.h"
 #include "sheets/model/model_error.h"
 
@@ -33,6 +35,13 @@ FileFormat DetectFormat(std::span<const uint8_t> b) {
 }
 
 namespace {
+
+// The absolute folder of a file (links in it are relative to that); empty when it cannot be told.
+std::string AbsoluteFolderOf(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? std::string() : full.lexically_normal().parent_path().string();
+}
 
 bool EndsWithNoCase(std::string_view s, std::string_view ext) {
   if (s.size() < ext.size()) return false;
@@ -133,6 +142,7 @@ std::unique_ptr<Workbook> ReadWorkbook(const std::string& path, const ReadOption
   }
   ::close(fd);
   auto book = ReadWorkbookBytes(bytes, path, options);
+  ResolveLinkPaths(*book, AbsoluteFolderOf(path));
   book->set_path(path);
   book->set_dirty(false);
   return book;
@@ -299,7 +309,7 @@ void SaveWorkbook(Workbook& book, const std::string& path, FileFormat format) {
     }
     ::fchmod(fd, mode);
     FdSink sink(fd);
-    WriteXlsxPackage(book, format, sink);
+    WriteXlsxPackage(book, format, sink, AbsoluteFolderOf(target_path));
     if (::fsync(fd) != 0) throw std::runtime_error(std::string("cannot flush: ") + std::strerror(errno));
     if (::close(fd) != 0) {
       fd = -1;

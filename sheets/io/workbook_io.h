@@ -56,8 +56,10 @@ void SaveWorkbook(Workbook& book, const std::string& path, FileFormat format);
 std::string WriteXlsxBytes(const Workbook& book, FileFormat format = FileFormat::Xlsx);
 
 class ByteSink;
-// Writes the package to sink (the save and the memory writer both go through this).
-void WriteXlsxPackage(const Workbook& book, FileFormat format, ByteSink& sink);
+// Writes the package to sink (the save and the memory writer both go through this). External
+// workbooks that names refer to by path are linked relative to link_folder, the folder of the file
+// written (empty: as they are).
+void WriteXlsxPackage(const Workbook& book, FileFormat format, ByteSink& sink, const std::string& link_folder = {});
 
 // Individual readers, for tests and fuzz targets; they throw FormatError (no file name).
 std::unique_ptr<Workbook> ReadXlsx(std::span<const uint8_t> bytes, const std::string& name, bool preserve);

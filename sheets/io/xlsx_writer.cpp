@@ -16,6 +16,7 @@
 #include "sheets/io/workbook_io.h"
 #include "sheets/io/zip.h"
 #include "sheets/io/limits.h"
+#include "sheets/io/link_paths.h"
 #include "sheets/model/formula_text.h"
 #include "sheets/model/string_pool.h"
 
@@ -137,8 +138,8 @@ int64_t ViewZoom(uint32_t zoom) { return std::clamp<int64_t>(zoom, 10, 400); }
 
 class PackageWriter {
  public:
-  PackageWriter(const Workbook& book, FileFormat format, ByteSink& sink)
-      : book_(book), format_(format), zip_(sink), keep_(book.preserved().get()) {
+  PackageWriter(const Workbook& book, FileFormat format, ByteSink& sink, std::string link_folder)
+      : book_(book), format_(format), zip_(sink), keep_(book.preserved().get()), link_folder_(std::move(link_folder)) {
     if (keep_)
       for (const auto& [name, bytes] : keep_->parts) taken_.insert(Lower(name));
     for (size_t i = 0; i < book.sheet_count(); ++i)
@@ -207,6 +208,7 @@ class PackageWriter {
   std::vector<std::shared_ptr<SheetPreserved>> renamed_keep_;
   ZipWriter zip_;
   const PackagePreserved* keep_;
+  std::string link_folder_;  // the folder of the file written: new link targets are relative to it
   std::set<std::string> taken_;
   std::map<std::string, std::string> overrides_;
   StringPool sst_;  // for texts found on several sheets
@@ -1020,8 +1022,8 @@ void PackageWriter::PrepareExternalLinks(std::vector<PreservedRel>& wb_rels, siz
     w.End("externalLink");
     zip_.Add(part, XmlSafe(std::move(w.buffer())));
     Override(part, "application/vnd.openxmlformats-officedocument.spreadsheetml.externalLink+xml");
-    zip_.Add(opc::RelsPartName(part),
-             opc::WriteRels({{"rId1", std::string(opc::kRelBase) + "externalLinkPath", links[k], "External"}}));
+    zip_.Add(opc::RelsPartName(part), opc::WriteRels({{"rId1", std::string(opc::kRelBase) + "externalLinkPath",
+                                                       LinkTargetFor(links[k], link_folder_), "External"}}));
     std::string id = NewId(wb_rels, counter);
     wb_rels.push_back({id, std::string(opc::kRelBase) + "externalLink", "/" + part, ""});
     new_link_rids_.push_back(id);
@@ -1257,8 +1259,8 @@ void PackageWriter::Write() {
 
 }  // namespace
 
-void WriteXlsxPackage(const Workbook& book, FileFormat format, ByteSink& sink) {
-  PackageWriter writer(book, format, sink);
+void WriteXlsxPackage(const Workbook& book, FileFormat format, ByteSink& sink, const std::string& link_folder) {
+  PackageWriter writer(book, format, sink, link_folder);
   writer.Write();
 }
 

@@ -21,18 +21,27 @@ void RegisteredFunctions::ArgumentOf(const Operand& a, XLOPER* out) {
       SetCellValue(out, a.value);
     return;
   }
-  if (a.kind == Operand::Kind::Area && docs_ && a.area.range.last.row < kRefRows && a.area.range.last.col < kRefCols) {
-    const sheets::RangeAddress& r = a.area.range;
-    XLREF ref{};
-    ref.rwFirst = static_cast<uint16_t>(r.first.row);
-    ref.rwLast = static_cast<uint16_t>(r.last.row);
-    ref.colFirst = static_cast<uint8_t>(r.first.col);
-    ref.colLast = static_cast<uint8_t>(r.last.col);
-    SetRef(out, docs_->IdOf(a.area.sheet), {ref});
+  // Areas (a union's too, when all lie on one sheet) go as one reference of one or more areas.
+  std::vector<sheets::calc::Area> areas = a.Areas();
+  bool addressable = docs_ && !areas.empty();
+  for (const sheets::calc::Area& area : areas)
+    addressable =
+        addressable && area.sheet == areas[0].sheet && area.range.last.row < kRefRows && area.range.last.col < kRefCols;
+  if (addressable) {
+    std::vector<XLREF> refs;
+    for (const sheets::calc::Area& area : areas) {
+      XLREF ref{};
+      ref.rwFirst = static_cast<uint16_t>(area.range.first.row);
+      ref.rwLast = static_cast<uint16_t>(area.range.last.row);
+      ref.colFirst = static_cast<uint8_t>(area.range.first.col);
+      ref.colLast = static_cast<uint8_t>(area.range.last.col);
+      refs.push_back(ref);
+    }
+    SetRef(out, docs_->IdOf(areas[0].sheet), refs);
     return;
   }
   constexpr uint64_t kMaxArrayCells = 1'000'000;
-  if (uint64_t(a.Rows()) * a.Cols() > kMaxArrayCells) {
+  if (uint64_t(a.Rows()) * a.Cols() > kMaxArrayCells || a.kind == Operand::Kind::Union) {
     SetError(out, XLERR_VALUE);
     return;
   }
@@ -79,6 +88,15 @@ sheets::calc::CalcReport Recalculate(sheets::Workbook& book, const sheets::Sheet
   sheets::calc::Calculator calc(book, &functions);
   if (!sheet || changed.empty()) return calc.RecalculateAll();
   return calc.Recalculate(*sheet, changed);
+}
+
+sheets::calc::CalcReport RecalculateWritten(sheets::Sheet& sheet, const std::vector<sheets::RangeAddress>& written) {
+  if (!sheet.workbook() || written.empty()) return {};
+  Host& host = Host::Get();
+  RegisteredFunctions functions(host, dynamic_cast<ModelDocuments*>(host.documents));
+  sheets::calc::Calculator calc(*sheet.workbook(), &functions);
+  if (!calc.FormulaCount()) return {};
+  return calc.RecalculateRanges(sheet, written);
 }
 
 bool EvaluateFormula(const std::string& text, XLOPER* result, std::string& error) {

@@ -20,7 +20,8 @@ class RegisteredFunctions : public sheets::calc::ExternalFunctions {
 
  private:
   // An argument as the export receives it: areas as references (values when the area lies beyond
-  // what a reference can address), arrays as arrays, an empty argument as missing.
+  // what a reference can address; a union on one sheet as a reference of several areas, on several
+  // sheets #VALUE!), arrays as arrays, an empty argument as missing.
   void ArgumentOf(const sheets::calc::Operand& a, XLOPER* out);
   Host& host_;
   ModelDocuments* docs_;
@@ -30,6 +31,9 @@ class RegisteredFunctions : public sheets::calc::ExternalFunctions {
 // the changed cells of `sheet` (formulas among them included).
 sheets::calc::CalcReport Recalculate(sheets::Workbook& book, const sheets::Sheet* sheet = nullptr,
                                      const std::vector<sheets::CellAddress>& changed = {});
+// After cells of `sheet` were written (by a person or an add-in: xlSet, CLEAR, PASTE.SPECIAL):
+// recalculates the formulas among them and what depends on them.
+sheets::calc::CalcReport RecalculateWritten(sheets::Sheet& sheet, const std::vector<sheets::RangeAddress>& written);
 
 // Evaluates formula text ("=SUM(A1:A4)/2", "A.LU.PP(A1:A4,1,B1:B4)") on the active sheet (without
 // a workbook open, references give #REF!). False with a message when the text is no formula.

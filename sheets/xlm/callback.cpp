@@ -27,6 +27,9 @@ extern "C" __attribute__((visibility("default"))) int MdCallBack(int xlfn, int c
   const FunctionTable& table = Functions();
   auto it = table.find(FunctionKey(xlfn));
   if (it == table.end()) return XLRET_INVALID_FN;
+  // Cells written by xlSet are recalculated before anything else can read them (xlFree reads none).
+  if (FunctionKey(xlfn) != xlSet && FunctionKey(xlfn) != xlFree && Host::Get().documents)
+    Host::Get().documents->SettleWrites();
   XLOPER scratch;
   SetNil(&scratch);
   Call call{Host::Get(), FunctionKey(xlfn), (xlfn & XLBIT_PROMPT) != 0, {}, xloperRes ? xloperRes : &scratch};

@@ -301,11 +301,14 @@ std::optional<sheets::Value> ConstantOf(const XLOPER* v) {
   }
 }
 
+// A name's reference to a range of another workbook keeps where that workbook is, as spreadsheets
+// keep an external reference: its path when it was read from or saved to a file, else its name.
 std::string RefText(const Target& t, const sheets::Workbook* from) {
   std::string out;
   for (std::size_t i = 0; i < t.areas.size(); ++i) {
     sheets::Reference r;
-    if (t.sheet->workbook() != from) r.workbook = t.sheet->workbook()->name();
+    const sheets::Workbook* book = t.sheet->workbook();
+    if (book != from) r.workbook = book->path().empty() ? book->name() : book->path();
     r.sheet = t.sheet->name();
     r.area = sheets::AreaRef::Absolute(t.areas[i]);
     if (i) out += ",";
@@ -330,6 +333,7 @@ int DefineName(Call& c) {
     Sheet* s = d->FindSheet(bare.substr(0, bang));
     if (!s) return c.Refuse(XLERR_REF);
     table = &s->names();
+    b = s->workbook();  // references are written as seen from the name's own workbook
     bare = bare.substr(bang + 1);
   } else if (local) {
     Sheet* s = d->ActiveSheet();

@@ -34,6 +34,10 @@ class Documents {
   // "[Book]Sheet" of the active sheet; empty when no workbook is open.
   virtual std::string ActiveSheetKey() const = 0;
   virtual std::vector<std::string> WorkbookNames() const = 0;
+  // Recalculates what depends on the cells an add-in wrote since the last time (writes during an
+  // add-in call are gathered, so that a report written cell by cell costs one recalculation). The
+  // host calls it before any function other than xlSet and when the outermost add-in call returns.
+  virtual void SettleWrites() {}
 };
 
 // Runs the sheet hooks when the active sheet changes: the deactivation macros of the sheet

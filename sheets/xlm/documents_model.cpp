@@ -720,9 +720,13 @@ int SetCells(ModelDocuments& d, Call& c) {
                                  ? tab.At(static_cast<int>(i), static_cast<int>(j))
                                  : nullptr;
         std::optional<sheets::Value> v = cell ? ModelValue(cell) : sheets::Value::Error(sheets::ErrorCode::NA);
-        if (!v) return c.Refuse();
+        if (!v) {
+          d.Written(*t->sheet, {r});  // what was written so far stays, and counts
+          return c.Refuse();
+        }
         t->sheet->SetValue(row, col, *v);
       }
+    d.Written(*t->sheet, {r});
     return XLRET_SUCCESS;
   }
   std::optional<sheets::Value> v = ModelValue(value);
@@ -735,6 +739,7 @@ int SetCells(ModelDocuments& d, Call& c) {
       else
         t->sheet->SetValue(row, col, *v);
     }
+  d.Written(*t->sheet, {r});
   return XLRET_SUCCESS;
 }
 
@@ -917,6 +922,7 @@ int Clear(ModelDocuments& d, Call& c) {
           s->ClearContents(row, col);
       }
   }
+  if (what != 2) d.Written(*s, areas);
   return c.Done();
 }
 
@@ -1003,10 +1009,44 @@ int PasteSpecial(ModelDocuments& d, Call& c) {
       else
         to->SetValue(tr, tc, cell.value);
     }
+  // Pasted formulas are calculated where they now stand, and what reads the cells follows.
+  if (what != 4) d.Written(*to, {{at, {at.row + r.Rows() - 1, at.col + r.Cols() - 1}}});
   return c.Done();
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- calculation after writes
+
+void ModelDocuments::Written(Sheet& sheet, const std::vector<RangeAddress>& ranges) {
+  if (!Host::Get().Caller()) {
+    RecalculateWritten(sheet, ranges);
+    return;
+  }
+  XL_SHEET_ID id = IdOf(&sheet);
+  for (const RangeAddress& r : ranges) written_.push_back({id, r});
+}
+
+void ModelDocuments::SettleWrites() {
+  if (written_.empty() || settling_) return;
+  settling_ = true;
+  std::vector<std::pair<XL_SHEET_ID, RangeAddress>> pending;
+  pending.swap(written_);
+  // One recalculation per sheet written; sheets closed or deleted since are passed over.
+  std::stable_sort(pending.begin(), pending.end(), [](auto& a, auto& b) { return a.first < b.first; });
+  try {
+    for (size_t i = 0; i < pending.size();) {
+      size_t j = i;
+      std::vector<RangeAddress> ranges;
+      for (; j < pending.size() && pending[j].first == pending[i].first; ++j) ranges.push_back(pending[j].second);
+      if (Sheet* s = SheetOf(pending[i].first)) RecalculateWritten(*s, ranges);
+      i = j;
+    }
+  } catch (const std::exception& e) {
+    if (Host::Get().report) Host::Get().report(std::string("recalculation failed: ") + e.what());
+  }
+  settling_ = false;
+}
 
 // ---------------------------------------------------------------- front-end actions
 

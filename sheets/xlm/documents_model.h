@@ -53,6 +53,10 @@ class ModelDocuments : public Documents {
   sheets::Sheet* FindSheet(const std::string& key) const;
   const sheets::SheetLimits& Limits() const { return limits_; }
   std::string NextBookName();
+  // After cells of `sheet` were written: what depends on them is recalculated now, or, during an
+  // add-in call, when the writes settle (SettleWrites).
+  void Written(sheets::Sheet& sheet, const std::vector<sheets::RangeAddress>& ranges);
+  void SettleWrites() override;
   // The most recently activated workbook whose window is not hidden, other than `except`.
   sheets::Workbook* LastVisibleBook(const sheets::Workbook* except) const;
 
@@ -78,6 +82,8 @@ class ModelDocuments : public Documents {
   std::map<const sheets::Sheet*, XL_SHEET_ID> ids_;
   XL_SHEET_ID nextId_ = 1;
   int untitled_ = 0;
+  std::vector<std::pair<XL_SHEET_ID, sheets::RangeAddress>> written_;  // not yet recalculated
+  bool settling_ = false;
 };
 
 // Editing, object and chart functions (documents_edit.cpp); XLRET_INVALID_FN for others.

@@ -205,7 +205,10 @@ class Host {
 struct CallerScope {
   Host& host;
   CallerScope(Host& h, AddIn* a) : host(h) { host.callers_.push_back(a); }
-  ~CallerScope() { host.callers_.pop_back(); }
+  ~CallerScope() {
+    host.callers_.pop_back();
+    if (host.callers_.empty() && host.documents) host.documents->SettleWrites();
+  }
 };
 
 }  // namespace xlm

@@ -13,6 +13,8 @@
 #include <fstream>
 #include <thread>
 
+#include "sheets/io/link_paths.h"
+#include "sheets/io/preserved.h"
 #include "sheets/io/workbook_io.h"
 
 using namespace sheets;
@@ -127,4 +129,59 @@ TEST(Saving, TerminationDuringASaveLeavesNoTemporaryAndStaleOnesAreRemoved) {
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left,
             (std::vector<std::string>{".big.xlsx.notes", ".big.xlsx.qs" + std::to_string(::getppid()) + ".Xy34Zw"}));
+}
+
+namespace {
+
+// The first external link's target as the file holds it.
+std::string FirstLinkTarget(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto book = ReadWorkbookBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, "r.xlsx");
+  return book->preserved() && !book->preserved()->external_links.empty() ? book->preserved()->external_links[0] : "";
+}
+
+}  // namespace
+
+// A name's reference to another workbook keeps where that workbook is: written relative to the
+// file's folder, read back as the path it means, so that files moved together still find each other.
+TEST(SaveLinks, ExternalWorkbooksAreLinkedRelativeToTheFile) {
+  Folder f;
+  fs::create_directories(f.path / "data");
+  fs::create_directories(f.path / "reports");
+  std::string data = (f.path / "data" / "Sales.xlsx").string();
+  auto book = BookWith(1);
+  book->sheet(0).names().Define("__sm_ER_0", "'" + (f.path / "data").string() + "/[Sales.xlsx]Data'!$A$1:$B$9",
+                                book->limits());
+  std::string reports = (f.path / "reports" / "r.xlsx").string();
+  SaveWorkbook(*book, reports);
+  EXPECT_EQ(LinkTargetFor(data, (f.path / "reports").string()), "../data/Sales.xlsx");
+  auto back = ReadWorkbook(reports);
+  const DefinedName* n = back->sheet(0).names().Find("__sm_ER_0");
+  ASSERT_NE(n, nullptr);
+  EXPECT_EQ(n->references.at(0).workbook, data);
+  EXPECT_EQ(FirstLinkTarget(reports), "../data/Sales.xlsx");
+  // The folder moved as a whole: the link follows it.
+  fs::rename(f.path / "reports", f.path / "moved");
+  fs::create_directories(f.path / "elsewhere");
+  fs::rename(f.path / "data", f.path / "elsewhere" / "data");
+  fs::rename(f.path / "moved", f.path / "elsewhere" / "moved");
+  back = ReadWorkbook((f.path / "elsewhere" / "moved" / "r.xlsx").string());
+  EXPECT_EQ(back->sheet(0).names().Find("__sm_ER_0")->references.at(0).workbook,
+            (f.path / "elsewhere" / "data" / "Sales.xlsx").string());
+  // Saved again unchanged, the link is the one kept, not a second one.
+  std::string again = (f.path / "elsewhere" / "moved" / "r2.xlsx").string();
+  SaveWorkbook(*back, again);
+  EXPECT_EQ(ReadWorkbook(again)->preserved()->external_links.size(), 1u);
+}
+
+TEST(SaveLinks, LinkTargetsOfOtherFormsAreReadAsTheyMean) {
+  EXPECT_EQ(LinkPathFrom("Sales.xlsx", "/d/r"), "/d/r/Sales.xlsx");
+  EXPECT_EQ(LinkPathFrom("../x/Sales.xlsx", "/d/r"), "/d/x/Sales.xlsx");
+  EXPECT_EQ(LinkPathFrom("file:///d/My%20Data/Sales.xlsx", "/d/r"), "/d/My Data/Sales.xlsx");
+  EXPECT_EQ(LinkPathFrom("C:\\data\\Sales.xlsx", "/d/r"), "C:\\data\\Sales.xlsx");
+  EXPECT_EQ(LinkPathFrom("https://example.org/Sales.xlsx", "/d/r"), "https://example.org/Sales.xlsx");
+  EXPECT_EQ(LinkPathFrom("2", "/d/r"), "2");
+  EXPECT_EQ(LinkTargetFor("Sales.xlsx", "/d/r"), "Sales.xlsx");
+  EXPECT_EQ(LinkTargetFor("/d/r/Sales.xlsx", "/d/r"), "Sales.xlsx");
 }

@@ -398,6 +398,80 @@ TEST_F(WorkbookFunctions, CopiedSheetKeepsCellsFormatsAndNamesUnderANewName) {
   EXPECT_EQ(copy->workbook()->formats().Get(copy->Get(0, 0).format).number_format, "0.0%");
 }
 
+// Cells an add-in writes are calculated as cells a person types: the formulas that read them follow.
+TEST_F(WorkbookFunctions, CellsAnAddInWritesRecalculateTheirDependents) {
+  std::string error;
+  sheets::Sheet& s = *docs->ActiveSheet();
+  for (auto [at, text] : {std::pair{"B1", "=SUM(A1:A3)*2"}, {"C1", "=B1+1"}, {"E1", "=SUM(D1:D3)"}}) {
+    ASSERT_TRUE(docs->Select(at, error)) << error;
+    ASSERT_TRUE(docs->Enter(text, error)) << error;
+  }
+  auto number = [&](uint32_t row, uint32_t col) { return s.GetValue(row, col).number; };
+  // xlSet of a block.
+  HostValue target, done;
+  Do(XLF_TEXTREF, target, Arg("[Book1]Sheet1!R1C1:R3C1"), Arg(false));
+  std::vector<XLOPER> cells(3);
+  for (int i = 0; i < 3; ++i) SetNumber(&cells[i], i + 1.0);
+  HostValue block;
+  SetArray(&block.v, 3, 1, cells);
+  XLOPER* set[] = {&target.v, &block.v};
+  ASSERT_EQ(MdCallBack(xlSet, 2, set, &done.v), XLRET_SUCCESS);
+  EXPECT_EQ(number(0, 1), 12);
+  EXPECT_EQ(number(0, 2), 13);
+  // CLEAR of the contents of one cell.
+  ASSERT_TRUE(docs->Select("A2", error));
+  HostValue r;
+  ASSERT_EQ(Do(XLC_CLEAR, r, Arg(3.0)), XLRET_SUCCESS);
+  EXPECT_EQ(number(0, 2), 9);
+  // PASTE.SPECIAL of values under a formula that reads them, and of a formula, which is calculated.
+  ASSERT_EQ(Do(XLC_COPY, r, target), XLRET_SUCCESS);
+  ASSERT_TRUE(docs->Select("D1", error));
+  ASSERT_EQ(Do(XLC_PASTE_SPECIAL, r, Arg(3.0)), XLRET_SUCCESS);
+  EXPECT_EQ(number(0, 4), 4);
+  HostValue formula;
+  Do(XLF_TEXTREF, formula, Arg("[Book1]Sheet1!R1C2"), Arg(false));
+  ASSERT_EQ(Do(XLC_COPY, r, formula), XLRET_SUCCESS);
+  s.SetNumber(0, 0, 10);  // not announced: only the pasted copy sees it
+  ASSERT_TRUE(docs->Select("F1", error));
+  ASSERT_EQ(Do(XLC_PASTE_SPECIAL, r, Arg(2.0)), XLRET_SUCCESS);
+  EXPECT_EQ(number(0, 5), 26);
+  EXPECT_EQ(number(0, 1), 8);
+}
+
+// Writes during an add-in call are gathered (a report written cell by cell is recalculated once),
+// but settle before the add-in or anyone else can read a cell, and when the call returns.
+TEST_F(WorkbookFunctions, WritesDuringAnAddInCallSettleBeforeAnythingReads) {
+  std::string error;
+  sheets::Sheet& s = *docs->ActiveSheet();
+  ASSERT_TRUE(docs->Select("B1", error));
+  ASSERT_TRUE(docs->Enter("=SUM(A1:A3)", error)) << error;
+  HostValue a1, a2, a3, b1;  // references made before the add-in runs: making one reads nothing
+  Do(XLF_TEXTREF, a1, Arg("[Book1]Sheet1!R1C1"), Arg(false));
+  Do(XLF_TEXTREF, a2, Arg("[Book1]Sheet1!R2C1"), Arg(false));
+  Do(XLF_TEXTREF, a3, Arg("[Book1]Sheet1!R3C1"), Arg(false));
+  Do(XLF_TEXTREF, b1, Arg("[Book1]Sheet1!R1C2"), Arg(false));
+  auto put = [](HostValue& target, double value) {
+    HostValue done;
+    Arg v(value);
+    XLOPER* set[] = {&target.v, &v.v};
+    return MdCallBack(xlSet, 2, set, &done.v);
+  };
+  AddIn running;  // stands for the add-in whose code runs
+  {
+    CallerScope scope(Host::Get(), &running);
+    ASSERT_EQ(put(a1, 5), XLRET_SUCCESS);
+    ASSERT_EQ(put(a2, 6), XLRET_SUCCESS);
+    EXPECT_EQ(s.GetValue(0, 1), sheets::Value::Number(0));  // gathered, not yet calculated
+    HostValue value;
+    XLOPER* get[] = {&b1.v};
+    ASSERT_EQ(MdCallBack(xlCoerce, 1, get, &value.v), XLRET_SUCCESS);
+    EXPECT_EQ(Display(&value.v), "11");
+    ASSERT_EQ(put(a3, 7), XLRET_SUCCESS);
+    EXPECT_EQ(s.GetValue(0, 1), sheets::Value::Number(11));
+  }
+  EXPECT_EQ(s.GetValue(0, 1), sheets::Value::Number(18));
+}
+
 TEST_F(WorkbookFunctions, InsertAndDeleteReachOtherOpenWorkbooksAndRefuseToLoseCells) {
   sheets::Workbook& data = *docs->ActiveBook();  // Book1
   sheets::Sheet& s = data.sheet(0);
