@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -325,6 +326,24 @@ DialogScript::Problems DialogScript::Collect() const {
 void DialogScript::Remove() {
   if (installed_) RemoveConsoleDialogs();
   installed_ = false;
+}
+
+// Text as a JSON string literal: quotes, backslashes and control characters escaped.
+std::string JsonText(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
 }
 
 }  // namespace app

@@ -89,6 +89,9 @@ bool IsReportSheet(const sheets::Sheet& sheet);
 // The number after the last blank of a report sheet's name ("t-test 12" gives 12), 0 when none.
 long ReportNumber(const std::string& sheetName);
 
+// Text as a JSON string literal: quotes, backslashes and control characters escaped.
+std::string JsonText(const std::string& s);
+
 // The dialog answers of the command line, handed to the console dialog front end.
 struct DialogScript : DialogAnswers {
   // Installs the console front end with these answers (trace on standard error).

@@ -44,19 +44,11 @@ int TestsCommand(const SessionOptions& options, const std::vector<std::string>& 
   std::vector<CatalogueEntry> catalogue;
   if (!s.Catalogue(catalogue, err)) return 1;
   if (json) {
-    auto quote = [](const std::string& t) {
-      std::string q = "\"";
-      for (char c : t) {
-        if (c == '"' || c == '\\') q += '\\';
-        q += c;
-      }
-      return q + "\"";
-    };
     out << "[";
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
       const CatalogueEntry& e = catalogue[i];
-      out << (i ? ",\n " : "") << "{\"id\": " << e.id << ", \"name\": " << quote(e.name)
-          << ", \"module\": " << quote(e.module) << ", \"template\": " << quote(e.templateName)
+      out << (i ? ",\n " : "") << "{\"id\": " << e.id << ", \"name\": " << JsonText(e.name)
+          << ", \"module\": " << JsonText(e.module) << ", \"template\": " << JsonText(e.templateName)
           << ", \"built\": " << (e.built ? "true" : "false") << ", \"installed\": " << (e.available ? "true" : "false")
           << "}";
     }

@@ -107,23 +107,6 @@ bool ParseUpdateArguments(const std::vector<std::string>& args, UpdateArguments&
   return error.empty();
 }
 
-std::string JsonText(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
 // The report sheets of a workbook, in order, with the sheet objects they are now (an updated report
 // is a new sheet under the old name).
 std::vector<std::pair<std::string, const sheets::Sheet*>> ReportSheets(const sheets::Workbook& book) {
