@@ -20,18 +20,13 @@
 #include <string>
 
 #include "sheets/calc/calculator.h"
+#include "bench/bench_common.h"
 #include "sheets/io/workbook_io.h"
 
 using namespace sheets;
 namespace fs = std::filesystem;
 
 namespace {
-
-double CpuSeconds() {
-    struct rusage u {};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // Column A: data; B: a chain B(i) = B(i-1) + A(i)/2; C: SUM of ten cells of B and ten of A.
 void MakeWorkbook(const std::string& path, uint32_t rows) {
@@ -73,14 +68,9 @@ double LibreOfficeSeconds(const fs::path& dir, const fs::path& file, bool recalc
 }  // namespace
 
 int main(int argc, char** argv) {
-    uint32_t rows = 50000;
-    bool libreoffice = true;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--rows") && i + 1 < argc)
-            rows = uint32_t(std::atol(argv[++i]));
-        else if (!std::strcmp(argv[i], "--no-libreoffice"))
-            libreoffice = false;
-    }
+    const bench::RowsOptions options = bench::ParseRowsOptions(argc, argv);
+    const uint32_t rows = options.rows;
+    const bool libreoffice = options.libreoffice;
     fs::path dir = fs::temp_directory_path() / ("qs-calc-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     fs::path file = dir / "bench.xlsx";
@@ -88,11 +78,11 @@ int main(int argc, char** argv) {
 
     auto wall = std::chrono::steady_clock::now();
     auto book = ReadWorkbook(file.string());
-    double start = CpuSeconds();
+    double start = bench::CpuSeconds();
     calc::Calculator calculator(*book);
-    double built = CpuSeconds();
+    double built = bench::CpuSeconds();
     calc::CalcReport report = calculator.RecalculateAll();
-    double done = CpuSeconds();
+    double done = bench::CpuSeconds();
     fs::path cached = dir / "cached.xlsx";
     SaveWorkbook(*book, cached.string());
     double whole = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();

@@ -18,18 +18,13 @@
 #include <string>
 
 #include "sheets/edit/shift_cells.h"
+#include "bench/bench_common.h"
 #include "sheets/io/workbook_io.h"
 
 using namespace sheets;
 namespace fs = std::filesystem;
 
 namespace {
-
-double CpuSeconds() {
-  struct rusage u {};
-  getrusage(RUSAGE_SELF, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 std::unique_ptr<Workbook> MakeWorkbook(uint32_t rows) {
   auto book = std::make_unique<Workbook>("shift.xlsx", SheetLimits::Large());
@@ -52,24 +47,19 @@ std::pair<double, double> OurSeconds(Workbook& book) {
   Sheet& data = *book.FindSheet("Data");
   const RangeAddress row2{{1, 0}, {1, book.limits().cols - 1}};
   std::string why;
-  double start = CpuSeconds();
+  double start = bench::CpuSeconds();
   if (!InsertCells(data, row2, ShiftAxis::Down, {}, &why)) std::fprintf(stderr, "insert: %s\n", why.c_str());
-  double inserted = CpuSeconds();
+  double inserted = bench::CpuSeconds();
   if (!DeleteCells(data, row2, ShiftAxis::Down, {}, &why)) std::fprintf(stderr, "delete: %s\n", why.c_str());
-  return {inserted - start, CpuSeconds() - inserted};
+  return {inserted - start, bench::CpuSeconds() - inserted};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  uint32_t rows = 50000;
-  bool libreoffice = true;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--rows") && i + 1 < argc)
-      rows = uint32_t(std::atol(argv[++i]));
-    else if (!std::strcmp(argv[i], "--no-libreoffice"))
-      libreoffice = false;
-  }
+  const bench::RowsOptions options = bench::ParseRowsOptions(argc, argv);
+  const uint32_t rows = options.rows;
+  const bool libreoffice = options.libreoffice;
   const uint32_t formulas = rows * 3;
   auto book = MakeWorkbook(rows);
   auto [insert, remove] = OurSeconds(*book);
