@@ -1,6 +1,7 @@
 // tutorhost step N | demo N | welcome [--screen WxH] [--toggle] | URL: what the tutorial help
 // pages' links run. step and demo send the step to the running add-in; welcome prints where the
-// welcome window goes and, with --toggle, flips the "do not show again" box as clicking it does.
+// welcome window goes (on the running host's screen setting, or on --screen) and, with --toggle,
+// flips the "do not show again" box as clicking it does.
 //
 // The pages' links are addresses of the scheme quelstat-tutorial, which the desktop entry the
 // installer registers hands to this program: quelstat-tutorial:step/N, quelstat-tutorial:demo/N,
@@ -33,6 +34,10 @@ bool ParseNumber(const char* text, int& out) {
 
 int Welcome(int argc, char** argv) {
     bool toggle = false;
+    // The running host's screen setting unless one is given.
+    bool screenGiven = false;
+    for (int i = 2; i < argc; ++i) screenGiven = screenGiven || !std::strcmp(argv[i], "--screen");
+    if (!screenGiven) tutorhost::UseHostScreen();
     for (int i = 2; i < argc; ++i) {
         int w = 0, h = 0;
         if (!std::strcmp(argv[i], "--toggle"))

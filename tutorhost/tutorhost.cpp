@@ -10,6 +10,8 @@ constexpr const char* kNoHostCaption = "Quelstat Tutorial";
 constexpr const char* kNoHostText = "Please start Excel and Quelstat before using this tutorial.";
 constexpr int kWelcomeWidth = 580, kWelcomeHeight = 355;
 constexpr int kStepAnswerTimeoutMs = 60 * 60 * 1000;
+// The screen query is answered at once by a host that is not busy.
+constexpr int kScreenAnswerTimeoutMs = 5000;
 
 // The module's state: the check box (one at a time), the first-placement flag, the desktop.
 struct ModuleState {
@@ -50,6 +52,16 @@ Rect PlaceWelcome(int desktopWidth, int desktopHeight, bool first, Rect current)
 void SetDesktopSize(int width, int height) {
     State().desktopWidth = width;
     State().desktopHeight = height;
+}
+
+bool UseHostScreen() {
+    platform::WindowHandle channel = platform::FindWindow("", kChannelTitle);
+    if (!channel) return false;
+    std::intptr_t packed = platform::SendMessage(channel, kWmScreenQuery, 0, 0, kScreenAnswerTimeoutMs);
+    int width = static_cast<int>(packed / 65536), height = static_cast<int>(packed % 65536);
+    if (packed <= 0 || width <= 0 || height <= 0) return false;
+    SetDesktopSize(width, height);
+    return true;
 }
 
 Rect LastWelcomePlacement() { return State().placement; }

@@ -32,6 +32,8 @@ inline constexpr const char* kChannelTitle = "QuelstatChannel";
 inline constexpr const char* kSettingsKey = "SOFTWARE\\Quelstat\\Quelstat for Excel\\1.0";
 inline constexpr const char* kShowWelcome = "ShowWelcome";
 inline constexpr int kDemoOffset = 10000;
+// The add-in's channel message that answers the host's screen setting (width * 65536 + height).
+inline constexpr std::uint32_t kWmScreenQuery = 0x0400 + 1;
 // Messages of the check box's window procedure.
 inline constexpr std::uint32_t kWmCreate = 0x0001, kWmDestroy = 0x0002, kWmPaint = 0x000F;
 inline constexpr std::uint32_t kWmHelpSizeQuery = 0x706B;
@@ -49,6 +51,9 @@ Rect PlaceWelcome(int desktopWidth, int desktopHeight, bool first, Rect current)
 
 // The desktop the placement is computed for (the host's screen setting; 1280 x 1024 by default).
 void SetDesktopSize(int width, int height);
+// Takes the desktop size from the running host's screen setting, through the add-in's channel
+// window; false (the size unchanged) when no host answers.
+bool UseHostScreen();
 // The last placement onWelcomeWindow made (the window layer has no geometry of its own).
 Rect LastWelcomePlacement();
 // Whether the check box is checked (the welcome topic is not to be shown again).

@@ -12,6 +12,9 @@ namespace qs {
 
 constexpr unsigned WM_TCARD = 0x0052;
 constexpr unsigned WM_USER = 0x0400;
+// Asks the add-in for the host's screen setting: the answer is the width in pixels times 65536 plus
+// the height (0 when the host does not say). The tutorial hook places the welcome window by it.
+constexpr unsigned kChannelScreenQuery = WM_USER + 1;
 
 using ChannelHandler = std::function<intptr_t(unsigned message, uintptr_t wParam, intptr_t lParam)>;
 

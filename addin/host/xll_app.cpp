@@ -1,5 +1,6 @@
 #include "addin/host/xll_app.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -232,6 +233,17 @@ void XLL::DestroyChannel() {
     m_channel = false;
 }
 
+// The host's screen in pixels (its workspace in points at 96 pixels per inch), packed as the channel's
+// screen query answers it; 0 when the host does not give both.
+intptr_t XLL::ScreenSetting() {
+    XlValue width = XlCallResultNA(XLF_GET_WORKSPACE, {13});
+    XlValue height = XlCallResultNA(XLF_GET_WORKSPACE, {14});
+    if (!width.Is(XLTYPE_NUM) || !height.Is(XLTYPE_NUM)) return 0;
+    long w = std::lround(width.Number() / 0.75), h = std::lround(height.Number() / 0.75);
+    if (w <= 0 || h <= 0 || w > 0xFFFF || h > 0xFFFF) return 0;
+    return static_cast<intptr_t>(w) * 65536 + h;
+}
+
 intptr_t XLL::OnChannelMessage(unsigned message, uintptr_t wParam, intptr_t) {
     try {
         if (message == WM_TCARD) {
@@ -244,6 +256,7 @@ intptr_t XLL::OnChannelMessage(unsigned message, uintptr_t wParam, intptr_t) {
             }
             return 0;
         }
+        if (message == kChannelScreenQuery) return ScreenSetting();
         if (message == WM_USER) {
             StartupList list(m_version ? m_version : 8, ModulePath());
             if (wParam == 0xFFFF) return list.Query() ? 1 : 0;

@@ -95,6 +95,7 @@ public:
 
     // The channel window's message handler.
     intptr_t OnChannelMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
+    intptr_t ScreenSetting();
     // Tutorial step window (later: the tutorial driver): open, and closing it.
     virtual bool TutorialStepWindowOpen() const { return false; }
     virtual void CloseTutorialStepWindow() {}

@@ -40,7 +40,16 @@ std::string RunCommand(const std::string& command) {
 // person would type them, its output goes to files.
 class Host {
 public:
-    explicit Host(const fs::path& folder) : folder_(folder) {
+    // hostOptions go before the command, as `quelstat --screen 640x480 script -`.
+    explicit Host(const fs::path& folder, std::vector<std::string> hostOptions = {}) : folder_(folder) {
+        hostOptions.insert(hostOptions.begin(), QUELSTAT_EXE);
+        hostOptions.push_back("script");
+        hostOptions.push_back("-");
+        std::vector<char*> argv;
+        for (std::string& a : hostOptions) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        // Emptied before the host starts, so that an earlier host's "ready" is not taken for its own.
+        std::ofstream(folder / "host.out", std::ios::trunc);
         int in[2];
         EXPECT_EQ(::pipe(in), 0);
         pid_ = ::fork();
@@ -51,7 +60,7 @@ public:
             int e = ::open((folder / "host.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2(o, 1);
             ::dup2(e, 2);
-            ::execl(QUELSTAT_EXE, QUELSTAT_EXE, "script", "-", static_cast<char*>(nullptr));
+            ::execv(QUELSTAT_EXE, argv.data());
             ::_exit(127);
         }
         ::close(in[0]);
@@ -211,6 +220,21 @@ TEST_F(TutorialRun, WelcomeAndTopicsGoToTheOpener) {
     // The welcome page's choice is kept in the setting the add-in reads.
     EXPECT_EQ(Tutorhost("quelstat-tutorial:welcome/show"), "show the welcome topic again: yes\n");
     EXPECT_NE(Slurp(home / "user.reg").find("ShowWelcome"), std::string::npos);
+}
+
+TEST_F(TutorialRun, TheWelcomeIsPlacedOnTheRunningHostsScreen) {
+    // Without a host the default desktop (1280 x 1024) is used; with one, its --screen setting;
+    // --screen given to tutorhost wins.
+    EXPECT_NE(Tutorhost("welcome").find("left 350 top 334 "), std::string::npos);
+    {
+        Host host(home, {"--screen", "640x480"});
+        EXPECT_NE(Tutorhost("welcome").find("left 30 top 69 width 580 height 355"), std::string::npos);
+        EXPECT_NE(Tutorhost("welcome --screen 1024x768").find("top 206 "), std::string::npos);
+    }
+    {
+        Host host(home, {"--screen", "800x600"});
+        EXPECT_NE(Tutorhost("welcome").find("left 110 top 140 "), std::string::npos);
+    }
 }
 
 // The links of a help page that run steps of a tutorial, in page order.
