@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -68,13 +67,6 @@ std::string Trim(const std::string& s) {
   std::size_t b = s.find_first_not_of(" \t");
   if (b == std::string::npos) return {};
   return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-// Ctrl-C during a run: the ESC key for the add-in, and a note for the exit status.
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnRunInterrupt(int) {
-  g_interrupted = 1;
-  xlm::g_escSignal = 1;
 }
 
 // With QUELSTAT_TIMING set, the run's phases are stamped on standard error with a monotonic clock
@@ -158,7 +150,7 @@ int WhyNoReport(AddInSession& s, const RunArguments& run, const CatalogueEntry& 
     return problems.unmatched.empty() ? 1 : 2;
   }
   if (made) return -1;
-  if (g_interrupted) return 130;
+  if (Interrupted()) return 130;
   // The message above was about this dataset: say which, for a reader of a log.
   err << "quelstat: run: no report made by " << test.name << " on the dataset at " << run.cell << " of " << run.workbook
       << "\n";
@@ -383,9 +375,8 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     return 0;
   }
   AddInSession s(options);
-  g_interrupted = 0;
   // The session's own handler, which also notes it for the exit status; TERM and HUP end as INT does.
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnRunInterrupt);
+  CatchInterrupts();
   if (!s.Start(err)) return 1;
   std::vector<std::string> remembered;
   if (run.defaults)
@@ -421,7 +412,7 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
     for (std::size_t i = 0; i < reports->sheet_count(); ++i) before.insert(reports->sheet(i).name());
   const void* lastBefore = s.LastTest(nullptr);
 
-  if (g_interrupted) {  // Ctrl-C before the test started: nothing was made
+  if (Interrupted()) {  // Ctrl-C before the test started: nothing was made
     answers.Remove();
     s.Discard(input);
     err << "quelstat: run: interrupted\n";
@@ -439,7 +430,7 @@ int RunCommand(const SessionOptions& options, const std::vector<std::string>& ar
   if (!ran) {
     err << "quelstat: run: " << error << "\n";
     s.Discard(input);
-    return g_interrupted ? 130 : 1;
+    return Interrupted() ? 130 : 1;
   }
 
   sheets::Workbook* reports = s.ReportsBook();

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,12 @@
 namespace app {
 
 namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) {
+  g_interrupted = 1;
+  xlm::g_escSignal = 1;
+}
 
 // The add-in's exports for the command line (addin/framework/cli_exports.cpp).
 using TextEntry = int (*)(char** output);
@@ -345,5 +352,12 @@ std::string JsonText(const std::string& s) {
   }
   return out + "\"";
 }
+
+void CatchInterrupts() {
+  g_interrupted = 0;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnInterrupt);
+}
+
+bool Interrupted() { return g_interrupted != 0; }
 
 }  // namespace app

@@ -89,6 +89,11 @@ bool IsReportSheet(const sheets::Sheet& sheet);
 // The number after the last blank of a report sheet's name ("t-test 12" gives 12), 0 when none.
 long ReportNumber(const std::string& sheetName);
 
+// Ctrl-C (and TERM, HUP) while a command runs: the ESC key for the add-in, and a note for the
+// exit status (130). CatchInterrupts clears the note and installs the handler.
+void CatchInterrupts();
+bool Interrupted();
+
 // Text as a JSON string literal: quotes, backslashes and control characters escaped.
 std::string JsonText(const std::string& s);
 

@@ -1,6 +1,5 @@
 // quelstat update and quelstat reports: the report sheets of a workbook brought up to date with their
 // data, as choosing Update, Edit Test Parameters or Update All on a report sheet does, and listed.
-#include <csignal>
 #include <set>
 #include <sstream>
 
@@ -50,12 +49,6 @@ const char* kReportsUsage =
 constexpr long kUpdateCommand = 20095;
 constexpr long kUpdateAllCommand = 28673;
 constexpr long kEditParametersCommand = 28674;
-
-volatile std::sig_atomic_t g_updateInterrupted = 0;
-void OnUpdateInterrupt(int) {
-  g_updateInterrupted = 1;
-  xlm::g_escSignal = 1;
-}
 
 struct UpdateArguments {
   std::string workbook, sheet;
@@ -142,8 +135,7 @@ int UpdateCommand(const SessionOptions& options, const std::vector<std::string>&
     return 0;
   }
   AddInSession s(options);
-  g_updateInterrupted = 0;
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnUpdateInterrupt);
+  CatchInterrupts();
   if (!s.Start(err)) return 1;
   if (!s.Docs()->Open(update.workbook, error)) {
     err << "quelstat: " << error << "\n";
@@ -185,7 +177,7 @@ int UpdateCommand(const SessionOptions& options, const std::vector<std::string>&
   if (!ran) {
     err << "quelstat: update: " << error << "\n";
     s.Discard(book);
-    return g_updateInterrupted ? 130 : 1;
+    return Interrupted() ? 130 : 1;
   }
 
   // Which reports were computed again: their sheets are new.
@@ -204,7 +196,7 @@ int UpdateCommand(const SessionOptions& options, const std::vector<std::string>&
     return status;
   }
   int status = updated == static_cast<int>(outcome.size()) ? 0 : 1;
-  if (g_updateInterrupted) status = 130;
+  if (Interrupted()) status = 130;
 
   if (update.json) {
     std::string json;

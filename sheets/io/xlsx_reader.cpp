@@ -95,47 +95,6 @@ std::optional<RangeAddress> ParseRangeName(std::string_view s, const SheetLimits
                       {std::max(a->row, b->row), std::max(a->col, b->col)}};
 }
 
-// Element order of a worksheet, for placing kept elements back where they belong.
-const std::vector<std::string_view> kWorksheetOrder = {"sheetPr",
-                                                       "dimension",
-                                                       "sheetViews",
-                                                       "sheetFormatPr",
-                                                       "cols",
-                                                       "sheetData",
-                                                       "sheetCalcPr",
-                                                       "sheetProtection",
-                                                       "protectedRanges",
-                                                       "scenarios",
-                                                       "autoFilter",
-                                                       "sortState",
-                                                       "dataConsolidate",
-                                                       "customSheetViews",
-                                                       "mergeCells",
-                                                       "phoneticPr",
-                                                       "conditionalFormatting",
-                                                       "dataValidations",
-                                                       "hyperlinks",
-                                                       "printOptions",
-                                                       "pageMargins",
-                                                       "pageSetup",
-                                                       "headerFooter",
-                                                       "rowBreaks",
-                                                       "colBreaks",
-                                                       "customProperties",
-                                                       "cellWatches",
-                                                       "ignoredErrors",
-                                                       "smartTags",
-                                                       "drawing",
-                                                       "legacyDrawing",
-                                                       "legacyDrawingHF",
-                                                       "drawingHF",
-                                                       "picture",
-                                                       "oleObjects",
-                                                       "controls",
-                                                       "webPublishItems",
-                                                       "tableParts",
-                                                       "extLst"};
-
 class XlsxReader {
  public:
   XlsxReader(std::span<const uint8_t> bytes, const std::string& name, bool preserve)
